@@ -1,0 +1,52 @@
+#ifndef MODELCORE_BASECASERECORD_H_
+#define MODELCORE_BASECASERECORD_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/ScoreCaseRecord.h"
+
+// A case record over a fixed list of field names. Each position holds a
+// value or nothing. Value objects are owned by the record and kept when a
+// position is cleared, so that a record reused from case to case allocates
+// nothing once every position has held a value of its type.
+class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
+ public:
+  // `indexed` is what IsIndexed() answers.
+  BaseCaseRecord(std::vector<std::string> fieldNames, bool indexed);
+  ~BaseCaseRecord() override;
+
+  BaseCaseRecord(const BaseCaseRecord&) = delete;
+  BaseCaseRecord& operator=(const BaseCaseRecord&) = delete;
+
+  int GetNumFields() const { return static_cast<int>(names_.size()); }
+  const std::string& GetFieldName(int position) const { return names_[position]; }
+
+  // Stores `value` at `position` (a null value clears it). Positions out of
+  // range are ignored.
+  void SetValue(int position, std::unique_ptr<ScoreValue> value);
+  // Stores a number at `position`, reusing the NumericValue held there.
+  void SetNumber(int position, double value);
+  // Stores a text at `position`, reusing the StringValue held there.
+  void SetText(int position, std::string_view text);
+  // Marks `position` as holding no value.
+  void ClearValue(int position);
+  void ClearAll();
+
+  const ScoreValue* GetValue(int position) const override;
+  const ScoreValue* GetValue(const std::string& name) const override;
+  bool IsIndexed() const override { return indexed_; }
+  int GetIndex(const std::string& name) const override;
+
+ private:
+  std::vector<std::string> names_;
+  std::unordered_map<std::string, int> firstPosition_;
+  std::vector<std::unique_ptr<ScoreValue>> values_;
+  std::vector<char> present_;  // 1 where values_[i] is the field's value
+  bool indexed_;
+};
+
+#endif  // MODELCORE_BASECASERECORD_H_

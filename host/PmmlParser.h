@@ -1,0 +1,35 @@
+#ifndef MODELCORE_PMMLPARSER_H_
+#define MODELCORE_PMMLPARSER_H_
+
+#include <istream>
+#include <memory>
+#include <string>
+
+#include <xercesc/dom/DOMDocument.hpp>
+
+#include "host/ModelCoreExport.h"
+
+// Releases a DOM document that a PmmlParser function returned.
+struct MODELCORE_API DocumentReleaser {
+  void operator()(xercesc::DOMDocument* document) const;
+};
+using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentReleaser>;
+
+// Parses PMML text into a DOM document, safely: no DTD is loaded, no
+// external entity is resolved, nothing is fetched from the file system or
+// the network, Xerces' security manager bounds entity expansion, and
+// namespaces are off so tag names compare as written. Each element records
+// its line number (BaseTranslator::GetLineNumber). An XmlPlatform must
+// live while the parser and its documents are used.
+//
+// Faults raise VkException code 9 with a message that names the source, the
+// line and the column, e.g. "model.pmml:3:7: expected end of tag 'Value'".
+class MODELCORE_API PmmlParser {
+ public:
+  static DocumentPtr ParseFile(const std::string& path);
+  // `sourceName` names the text in messages.
+  static DocumentPtr ParseText(const std::string& text, const std::string& sourceName);
+  static DocumentPtr ParseStream(std::istream& in, const std::string& sourceName);
+};
+
+#endif  // MODELCORE_PMMLPARSER_H_

@@ -1,0 +1,77 @@
+#ifndef MODELCORE_TRANSFORMATIONDICTIONARY_H_
+#define MODELCORE_TRANSFORMATIONDICTIONARY_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/BaseCaseRecord.h"
+#include "host/BaseDictVar.h"
+#include "host/BaseDictionary.h"
+
+// One bin of a PMML Discretize: an interval and the value it gives.
+struct DiscretizeBin {
+  enum Closure { OpenClosed, OpenOpen, ClosedOpen, ClosedClosed };
+  std::string binValue;
+  bool hasBinValue = false;
+  Closure closure = OpenClosed;
+  bool hasLeftMargin = false;   // absent margins are infinite
+  double leftMargin = 0.0;
+  bool hasRightMargin = false;
+  double rightMargin = 0.0;
+
+  bool Contains(double x) const;
+};
+
+// A PMML Discretize transformation: the input field, its bins in document
+// order, and the values for missing and unmatched inputs.
+struct Discretization {
+  std::string field;
+  std::vector<DiscretizeBin> bins;
+  bool hasDefaultValue = false;
+  std::string defaultValue;
+  bool hasMapMissingTo = false;
+  std::string mapMissingTo;
+};
+
+// The derived fields of a PMML TransformationDictionary: one variable per
+// DerivedField (searchable like any dictionary), and for those defined by a
+// Discretize, the means to compute their values for a case record. Owns
+// its variables, their discretizations and the derived-values record.
+//
+// Not safe for concurrent use: GetValuesForDeriedVars fills one record that
+// the dictionary keeps and reuses.
+class MODELCORE_API TransformationDictionary : public BaseDictionary {
+ public:
+  TransformationDictionary();
+  ~TransformationDictionary() override;
+
+  // Adds a derived field. `discretization` is null for a field defined by
+  // another transformation, whose derived value is then always absent.
+  // Returns false (and keeps nothing) when the name is already used.
+  bool AddDerivedField(std::unique_ptr<BaseDictVar> var,
+                       std::unique_ptr<Discretization> discretization);
+
+  // Prepares the record that GetValuesForDeriedVars fills: one field per
+  // derived variable, by name. Call once after the last AddDerivedField.
+  void SetUpDerivedCaseRecord();
+
+  // Computes every derived field's value for `record` and returns them in a
+  // record owned by this dictionary, valid until the next call. The input
+  // of a Discretize is the record's value of its `field`, by name. The
+  // first bin whose interval contains the input gives its binValue; no
+  // matching bin gives defaultValue; a missing input (no value, the
+  // system-missing value, or a value that `dataDictionary` declares missing
+  // for that field) gives mapMissingTo; when the attribute needed is absent
+  // the derived field has no value. Values are numbers for numeric derived
+  // fields and texts otherwise.
+  const ScoreCaseRecord* GetValuesForDeriedVars(const ScoreCaseRecord* record,
+                                                const ScoreDictionary* dataDictionary);
+
+ private:
+  struct Derived;
+  std::vector<Derived> derived_;
+  std::unique_ptr<BaseCaseRecord> derivedRecord_;
+};
+
+#endif  // MODELCORE_TRANSFORMATIONDICTIONARY_H_

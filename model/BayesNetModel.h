@@ -1,0 +1,109 @@
+#ifndef BAYESNET_BAYESNETMODEL_H_
+#define BAYESNET_BAYESNETMODEL_H_
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "encoders/BayesNetExport.h"
+#include "encoders/IVkEncoder.h"
+#include "host/BaseModel.h"
+
+class BayesNetClsResult;
+
+// A Bayesian-network classifier: predictors with their encoders, a target,
+// the network's arcs, each node's parents and conditional probability
+// tables (CPTs). GetScore computes the posterior of every target category
+// from the target's Markov blanket: the target's own factor times those of
+// its children.
+//
+// The reader fills the model once; afterwards it is read-only, except that
+// the first scored record that offers positional access stores the
+// predictors' record positions in the dictionary variables. That first
+// GetScore call must therefore not race with any other; after it, GetScore
+// may run concurrently as long as derived values are not computed by the
+// transformation dictionary (which keeps one shared record).
+//
+// Ownership: the model owns its encoders. The dictionaries and the version
+// information belong to BaseModel; variables and category values belong to
+// the dictionaries; the model only points at them.
+class BAYESNET_API BayesNetModel : public BaseModel {
+ public:
+  enum ArcOrient { ArcOut = 0, ArcIn = 1 };
+  enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
+
+  // A parent configuration: one category code per parent, in parent order.
+  using ParentConfig = std::vector<int>;
+  // A conditional probability table: per configuration, the probability of
+  // each of the node's codes followed by the row's case count.
+  using CPTable = std::map<ParentConfig, std::vector<double>>;
+
+  BayesNetModel();
+  ~BayesNetModel() override;
+
+  BayesNetModel(const BayesNetModel&) = delete;
+  BayesNetModel& operator=(const BayesNetModel&) = delete;
+
+  // Structure, filled by the reader.
+  void AddPredictorVar(const std::string& name, const ScoreDictVar* var);
+  void SetPredictorVarNames(const std::vector<std::string>& names);
+  // Takes ownership of `encoder` (which may be null).
+  void AddEncoder(IVkEncoder* encoder);
+  void SetTargetVar(const ScoreDictVar* var);
+  void SetDerivedToDataField(const std::string& derived, const std::string& data);
+  void SetNeedDerivedPredictor(bool need);
+  void SetParamLearnMethod(ParamLearnMethod method);
+  std::map<std::string, std::map<std::string, ArcOrient>>& GetLinkSource();
+  std::map<std::string, std::vector<std::string>>& GetParentsTable();
+  std::map<std::string, CPTable>& GetCPT();
+
+  // Queries.
+  std::vector<std::string> GetPredictorVarNames() const;
+  // The encoder of a predictor, or the last encoder for the target; null
+  // for any other name.
+  IVkEncoder* GetEncoder(const std::string& name);
+  std::string GetDataField(const std::string& derived) const;
+  std::string GetDerivedField(const std::string& data) const;
+  bool NeedDerivedPredictor() const;
+  ParamLearnMethod GetParamLearnMethod() const;
+
+  // ScoreModel.
+  void SetPredictionOnly(bool predictionOnly) override;
+  bool GetPredictionOnly() const override;
+  ScoreDictionary* GetVarsOfRole(VarRole role) const override;
+  MCScore::MCStatus GetScore(const ScoreCaseRecord* record, ScoreResult*& result,
+                             bool derivedInRecord) override;
+  ModelType GetModelType() const override;
+  void Display(std::ostream& os) const override;
+
+ private:
+  friend class BayesNetModelPeer;  // tests reach the private helpers through it
+
+  bool GetParents(const std::string& node, std::vector<std::string>& parents) const;
+  void GetChildren(const std::string& node, std::vector<std::string>& children) const;
+  const CPTable& GetCPTable(const std::string& node) const;
+  int GetIndex(const std::string& name) const;
+  void SetUpDictVarIndex(const ScoreCaseRecord* record, bool derivedInRecord);
+  double ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
+                           int targetCategory) const;
+
+  std::vector<std::string> predictorNames_;
+  bool predictionOnly_;
+  std::vector<IVkEncoder*> encoders_;  // owned; raw because AddEncoder transfers raw pointers
+  const ScoreDictVar* targetVar_;
+  std::vector<const ScoreValue*> targetCategories_;
+  std::vector<int> targetCategoryCounts_;
+  std::vector<double> targetProbabilities_;
+  bool indexReady_;
+  std::vector<const ScoreDictVar*> predictorVars_;
+  bool needDerivedPredictor_;
+  std::map<std::string, std::string> derivedToData_;
+  std::map<std::string, std::string> dataToDerived_;
+  std::map<std::string, std::map<std::string, ArcOrient>> linkSource_;
+  std::map<std::string, std::vector<std::string>> parentsTable_;
+  std::map<std::string, CPTable> cpt_;
+  ParamLearnMethod paramLearnMethod_;
+};
+
+#endif  // BAYESNET_BAYESNETMODEL_H_
