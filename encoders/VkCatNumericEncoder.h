@@ -1,0 +1,54 @@
+#ifndef BAYESNET_VKCATNUMERICENCODER_H_
+#define BAYESNET_VKCATNUMERICENCODER_H_
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "encoders/IVkEncoder.h"
+
+// Encodes a categorical field whose categories are numbers. Each distinct
+// number gets the next code, 0, 1, 2, ... in the order it is first added;
+// numbers match exactly (no tolerance; 0.0 and -0.0 are one category).
+// Values are read with GetDouble() whatever their type. The categories
+// have no text; labels are kept per code.
+class VkCatNumericEncoder : public IVkEncoder {
+ public:
+  VkCatNumericEncoder();
+  ~VkCatNumericEncoder() override;
+
+  int GetEncoderType() const override { return CategoricalNumeric; }
+  int GetNumCategories() const override { return static_cast<int>(codes_.size()); }
+  // Adds the value's number (a null value adds nothing and gives -1).
+  int AddCategory(const ScoreValue* value) override;
+  // Adds the number that NumericValue's text constructor reads.
+  int AddCategory(const std::string& text) override;
+  int GetCode(const std::string& text) const override;
+  // Allocates nothing; a null value gives -1.
+  int GetCode(const ScoreValue* value) const override;
+  std::string GetCategoryString(int code) const override;
+  // The category's number, or NumericValue::GetSysmisValue() for a code
+  // out of range.
+  double GetCategoryValue(int code) const override;
+  // Copies the categories but not the labels.
+  IVkEncoder* Clone() const override;
+  void SetLabels(const std::vector<std::string>& labels) override;
+  // Lengthens the labels to the number of categories, then sets the label
+  // of a code in range.
+  void SetLabel(int code, const std::string& label) override;
+  const std::vector<std::string>* GetLabels() const override { return &labels_; }
+  // "\tVkCatNumericEncoder: Last code = N" and the values, seven a line.
+  void Display(std::ostream& os) const override;
+
+ private:
+  int AddNumber(double x);
+  int FindNumber(double x) const;
+
+  std::map<double, int> codes_;     // number -> code
+  std::vector<double> values_;      // code -> number
+  std::vector<std::string> labels_;  // code -> label; may be shorter
+  int lastCode_;                    // -1 while empty
+};
+
+#endif  // BAYESNET_VKCATNUMERICENCODER_H_
