@@ -87,6 +87,23 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   void SetUpDictVarIndex(const ScoreCaseRecord* record, bool derivedInRecord);
   double ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
                            int targetCategory) const;
+  // The same, with the parent configuration built in `config`, a scratch
+  // vector the caller reuses from call to call.
+  double ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
+                           int targetCategory, std::vector<int>& config) const;
+  // The probability an unseen parent configuration gets: 0, or under
+  // AdjustedBayes one over the node's number of categories.
+  double FallbackScore(const std::string& node) const;
+  // GetEncoder without changing anything.
+  const IVkEncoder* FindEncoder(const std::string& name) const;
+  // The value of predictor i in `record`, else in `derived`; null if none.
+  const ScoreValue* LocateValue(int i, const ScoreCaseRecord* record,
+                                const ScoreCaseRecord* derived) const;
+  // Sets the prediction of `result` to `category`, or to the empty
+  // prediction when `category` is null: in place when the result already
+  // holds one and was not created by this call, otherwise as a new value.
+  void SetPredictionValue(BayesNetClsResult* result, bool created,
+                          const ScoreValue* category) const;
 
   std::vector<std::string> predictorNames_;
   bool predictionOnly_;
