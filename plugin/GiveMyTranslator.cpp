@@ -1,0 +1,9 @@
+#include "plugin/GiveMyTranslator.h"
+
+#include <new>
+
+#include "plugin/BayesNetTranslator.h"
+
+ScoreTranslator* GiveMyTranslator() {
+  return new (std::nothrow) BayesNetTranslator();
+}
