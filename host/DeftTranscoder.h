@@ -7,9 +7,11 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "host/ModelCoreExport.h"
+#include "host/XmlPlatform.h"
 
 // Turns DOM text (UTF-16) into narrow strings in one character encoding,
-// UTF-8 unless another is named. An XmlPlatform must live while it is used.
+// UTF-8 unless another is named. Keeps the Xerces platform initialised for
+// as long as it lives.
 class MODELCORE_API DeftTranscoder {
  public:
   // An empty name means UTF-8. An encoding that Xerces does not know raises
@@ -26,6 +28,7 @@ class MODELCORE_API DeftTranscoder {
   const std::string& GetEncoding() const { return encoding_; }
 
  private:
+  XmlPlatform platform_;  // keeps Xerces initialised while this lives
   std::string encoding_;
 };
 

@@ -1,0 +1,209 @@
+#include "host/PMMLTranslator.h"
+
+#include <limits>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "host/BaseDictVar.h"
+#include "host/BaseDictionary.h"
+#include "host/NumberText.h"
+#include "host/NumericValue.h"
+#include "host/StringValue.h"
+#include "host/VkException.h"
+#include "host/XmlText.h"
+
+using xercesc::DOMElement;
+
+namespace {
+
+bool HasAttribute(const DOMElement* element, const char* name) {
+  return element->hasAttribute(xmltext::FromAscii(name).c_str());
+}
+
+// 0 for "double", "float" and "integer", 1 for anything else.
+int ValueTypeOf(const DOMElement* field) {
+  const XMLCh* dataType = BaseTranslator::GetAttribute(field, "dataType");
+  if (BaseTranslator::IsEqual(dataType, "double") || BaseTranslator::IsEqual(dataType, "float") ||
+      BaseTranslator::IsEqual(dataType, "integer")) {
+    return ScoreValue::Numeric;
+  }
+  return ScoreValue::String;
+}
+
+// The measure named by optype; when absent (or unknown), categorical for
+// string data and continuous for numbers.
+int MeasureOf(const DOMElement* field, int valueType) {
+  const XMLCh* optype = BaseTranslator::GetAttribute(field, "optype");
+  if (BaseTranslator::IsEqual(optype, "continuous")) return ScoreDictVar::Continuous;
+  if (BaseTranslator::IsEqual(optype, "categorical")) return ScoreDictVar::Categorical;
+  if (BaseTranslator::IsEqual(optype, "ordinal")) return ScoreDictVar::Ordinal;
+  return valueType == ScoreValue::String ? ScoreDictVar::Categorical : ScoreDictVar::Continuous;
+}
+
+std::unique_ptr<ScoreValue> MakeValue(int valueType, const std::string& text) {
+  if (valueType == ScoreValue::Numeric) return std::make_unique<NumericValue>(text);
+  return std::make_unique<StringValue>(text);
+}
+
+// Reads the Value children of a DataField or DerivedField into `var`:
+// property absent or "valid" gives a label (text: displayValue, else the
+// value), "missing" a missing value; "invalid" and unknown properties are
+// ignored. Returns the number of labels added.
+int ReadValues(const DOMElement* field, const DeftTranscoder& transcoder, BaseDictVar& var) {
+  int labels = 0;
+  for (const DOMElement* child = BaseTranslator::GetFirstChildElt(field); child != nullptr;
+       child = BaseTranslator::GetNextSiblingElt(child)) {
+    if (!BaseTranslator::IsEqual(child->getTagName(), "Value")) continue;
+    std::string value = transcoder.transcodeTo(BaseTranslator::GetAttribute(child, "value"));
+    const XMLCh* property = BaseTranslator::GetAttribute(child, "property");
+    if (BaseTranslator::IsEqual(property, "") || BaseTranslator::IsEqual(property, "valid")) {
+      std::string label = HasAttribute(child, "displayValue")
+                              ? transcoder.transcodeTo(
+                                    BaseTranslator::GetAttribute(child, "displayValue"))
+                              : value;
+      var.AddValueLabel(MakeValue(var.GetValueType(), value), std::move(label));
+      ++labels;
+    } else if (BaseTranslator::IsEqual(property, "missing")) {
+      var.AddMissingValue(MakeValue(var.GetValueType(), value));
+    }
+  }
+  return labels;
+}
+
+DiscretizeBin::Closure ClosureOf(const DOMElement* interval) {
+  const XMLCh* closure = BaseTranslator::GetAttribute(interval, "closure");
+  if (BaseTranslator::IsEqual(closure, "openOpen")) return DiscretizeBin::OpenOpen;
+  if (BaseTranslator::IsEqual(closure, "closedOpen")) return DiscretizeBin::ClosedOpen;
+  if (BaseTranslator::IsEqual(closure, "closedClosed")) return DiscretizeBin::ClosedClosed;
+  return DiscretizeBin::OpenClosed;  // the default, also for unknown values
+}
+
+// Reads a margin attribute if present. A margin that is not a number is
+// kept as NaN, so that the bin matches nothing.
+void ReadMargin(const DOMElement* interval, const char* name, bool& has, double& margin) {
+  has = HasAttribute(interval, name);
+  if (!has) return;
+  std::string text = xmltext::ToUtf8(BaseTranslator::GetAttribute(interval, name));
+  if (!ParseNumber(text, margin)) margin = std::numeric_limits<double>::quiet_NaN();
+}
+
+DiscretizeBin ReadBin(const DOMElement* binElement, const DeftTranscoder& transcoder) {
+  DiscretizeBin bin;
+  bin.hasBinValue = HasAttribute(binElement, "binValue");
+  if (bin.hasBinValue) {
+    bin.binValue = transcoder.transcodeTo(BaseTranslator::GetAttribute(binElement, "binValue"));
+  }
+  const DOMElement* interval = BaseTranslator::GetChildByTag(binElement, "Interval");
+  if (interval == nullptr) {
+    // No interval to test against: the bin matches nothing.
+    bin.hasLeftMargin = true;
+    bin.leftMargin = std::numeric_limits<double>::quiet_NaN();
+    return bin;
+  }
+  bin.closure = ClosureOf(interval);
+  ReadMargin(interval, "leftMargin", bin.hasLeftMargin, bin.leftMargin);
+  ReadMargin(interval, "rightMargin", bin.hasRightMargin, bin.rightMargin);
+  return bin;
+}
+
+std::unique_ptr<Discretization> ReadDiscretize(const DOMElement* discretize,
+                                               const DeftTranscoder& transcoder) {
+  auto d = std::make_unique<Discretization>();
+  d->field = transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "field"));
+  d->hasDefaultValue = HasAttribute(discretize, "defaultValue");
+  if (d->hasDefaultValue) {
+    d->defaultValue = transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "defaultValue"));
+  }
+  d->hasMapMissingTo = HasAttribute(discretize, "mapMissingTo");
+  if (d->hasMapMissingTo) {
+    d->mapMissingTo = transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "mapMissingTo"));
+  }
+  for (const DOMElement* child = BaseTranslator::GetFirstChildElt(discretize); child != nullptr;
+       child = BaseTranslator::GetNextSiblingElt(child)) {
+    if (BaseTranslator::IsEqual(child->getTagName(), "DiscretizeBin")) {
+      d->bins.push_back(ReadBin(child, transcoder));
+    }
+  }
+  return d;
+}
+
+// The first child element that defines the field's value: anything but
+// Value and Extension.
+const DOMElement* TransformationOf(const DOMElement* derivedField) {
+  for (const DOMElement* child = BaseTranslator::GetFirstChildElt(derivedField); child != nullptr;
+       child = BaseTranslator::GetNextSiblingElt(child)) {
+    if (!BaseTranslator::IsEqual(child->getTagName(), "Value") &&
+        !BaseTranslator::IsEqual(child->getTagName(), "Extension")) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+std::string LineSuffix(const DOMElement* element) {
+  int line = BaseTranslator::GetLineNumber(element);
+  return line > 0 ? " at line " + std::to_string(line) : std::string();
+}
+
+}  // namespace
+
+PMMLTranslator::PMMLTranslator(const std::string& dialect) : dialect_(dialect) {}
+
+PMMLTranslator::~PMMLTranslator() = default;
+
+ScoreDictionary* PMMLTranslator::ParseDictionary(const DOMElement* dataDictionary) {
+  if (!transcoder_) CreateTranscoder("");
+  auto dictionary = std::make_unique<BaseDictionary>();
+  for (const DOMElement* field = GetFirstChildElt(dataDictionary); field != nullptr;
+       field = GetNextSiblingElt(field)) {
+    if (!IsEqual(field->getTagName(), "DataField")) continue;
+    if (!HasAttribute(field, "name") || IsEqual(GetAttribute(field, "name"), "")) {
+      throw VkException(VkException::MalformedDictionary,
+                        "Attribute name is required in <DataField>" + LineSuffix(field) + ".");
+    }
+    std::string name = transcoder_->transcodeTo(GetAttribute(field, "name"));
+    if (dictionary->GetVariable(name) != nullptr) {
+      throw VkException(VkException::MalformedDictionary, "DataField name '" + name + "'" +
+                                                              LineSuffix(field) +
+                                                              " is already defined.");
+    }
+    int valueType = ValueTypeOf(field);
+    auto var = std::make_unique<BaseDictVar>(name, valueType, MeasureOf(field, valueType));
+    ReadValues(field, *transcoder_, *var);
+    dictionary->AddVariable(name, var.release());
+  }
+  return dictionary.release();
+}
+
+TransformationDictionary* PMMLTranslator::HandleTransformationDictionary(
+    const DOMElement* transformationDictionary, const ScoreDictionary* dataDictionary) {
+  (void)dataDictionary;  // derived values read the data dictionary when computed
+  if (!transcoder_) CreateTranscoder("");
+  auto dictionary = std::make_unique<TransformationDictionary>();
+  for (const DOMElement* field = GetFirstChildElt(transformationDictionary); field != nullptr;
+       field = GetNextSiblingElt(field)) {
+    if (!IsEqual(field->getTagName(), "DerivedField")) continue;
+    if (IsEqual(GetAttribute(field, "name"), "")) continue;
+    std::string name = transcoder_->transcodeTo(GetAttribute(field, "name"));
+    int valueType = ValueTypeOf(field);
+    auto var = std::make_unique<BaseDictVar>(name, valueType, MeasureOf(field, valueType));
+    int labels = ReadValues(field, *transcoder_, *var);
+
+    std::unique_ptr<Discretization> discretization;
+    const DOMElement* transformation = TransformationOf(field);
+    if (transformation != nullptr && IsEqual(transformation->getTagName(), "Discretize")) {
+      discretization = ReadDiscretize(transformation, *transcoder_);
+    }
+    if (labels == 0 && discretization) {
+      std::set<std::string> seen;
+      for (const DiscretizeBin& bin : discretization->bins) {
+        if (bin.hasBinValue && seen.insert(bin.binValue).second) {
+          var->AddValueLabel(MakeValue(valueType, bin.binValue), bin.binValue);
+        }
+      }
+    }
+    dictionary->AddDerivedField(std::move(var), std::move(discretization));
+  }
+  return dictionary.release();
+}

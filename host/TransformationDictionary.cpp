@@ -1,0 +1,112 @@
+#include "host/TransformationDictionary.h"
+
+#include <utility>
+
+#include "host/NumericValue.h"
+
+// A margin that could not be read is stored as NaN: every comparison with
+// it is false, so such a bin contains no value.
+bool DiscretizeBin::Contains(double x) const {
+  bool closedLeft = closure == ClosedOpen || closure == ClosedClosed;
+  bool closedRight = closure == OpenClosed || closure == ClosedClosed;
+  if (hasLeftMargin && !(closedLeft ? x >= leftMargin : x > leftMargin)) return false;
+  if (hasRightMargin && !(closedRight ? x <= rightMargin : x < rightMargin)) return false;
+  return true;
+}
+
+// A derived variable (owned by the dictionary) with its discretization, if
+// any, and, for a numeric variable, the bin, default and missing values
+// already read as numbers so that evaluation parses nothing.
+struct TransformationDictionary::Derived {
+  BaseDictVar* var = nullptr;
+  std::unique_ptr<Discretization> discretization;
+  std::vector<double> binNumbers;
+  double defaultNumber = 0.0;
+  double missingNumber = 0.0;
+};
+
+TransformationDictionary::TransformationDictionary() = default;
+
+TransformationDictionary::~TransformationDictionary() = default;
+
+bool TransformationDictionary::AddDerivedField(std::unique_ptr<BaseDictVar> var,
+                                               std::unique_ptr<Discretization> discretization) {
+  if (!var || GetVariable(var->GetName()) != nullptr) return false;
+  Derived derived;
+  derived.var = var.get();
+  if (discretization) {
+    for (const DiscretizeBin& bin : discretization->bins) {
+      derived.binNumbers.push_back(NumericValue(bin.binValue).GetDouble());
+    }
+    derived.defaultNumber = NumericValue(discretization->defaultValue).GetDouble();
+    derived.missingNumber = NumericValue(discretization->mapMissingTo).GetDouble();
+  }
+  derived.discretization = std::move(discretization);
+  std::string name = var->GetName();
+  AddVariable(name, var.release());
+  derived_.push_back(std::move(derived));
+  return true;
+}
+
+void TransformationDictionary::SetUpDerivedCaseRecord() {
+  std::vector<std::string> names;
+  names.reserve(derived_.size());
+  for (const Derived& derived : derived_) names.push_back(derived.var->GetName());
+  derivedRecord_ = std::make_unique<BaseCaseRecord>(std::move(names), false);
+}
+
+const ScoreCaseRecord* TransformationDictionary::GetValuesForDeriedVars(
+    const ScoreCaseRecord* record, const ScoreDictionary* dataDictionary) {
+  if (!derivedRecord_ || derivedRecord_->GetNumFields() != static_cast<int>(derived_.size())) {
+    SetUpDerivedCaseRecord();
+  }
+  for (std::size_t i = 0; i < derived_.size(); ++i) {
+    const int position = static_cast<int>(i);
+    const Derived& derived = derived_[i];
+    const Discretization* d = derived.discretization.get();
+    if (d == nullptr) {
+      derivedRecord_->ClearValue(position);
+      continue;
+    }
+
+    const ScoreValue* input = record != nullptr ? record->GetValue(d->field) : nullptr;
+    const ScoreDictVar* inputVar =
+        dataDictionary != nullptr ? dataDictionary->GetVariable(d->field) : nullptr;
+    // A value whose number cannot be read (GetDouble gives the system-missing
+    // value) is missing too.
+    bool missing = input == nullptr || input->IsSystemMissingValue() ||
+                   (inputVar != nullptr && inputVar->IsMissingValue(input)) ||
+                   input->GetDouble() == NumericValue::GetSysmisValue();
+
+    const std::string* text = nullptr;
+    double number = 0.0;
+    if (missing) {
+      if (d->hasMapMissingTo) {
+        text = &d->mapMissingTo;
+        number = derived.missingNumber;
+      }
+    } else {
+      const double x = input->GetDouble();
+      std::size_t bin = 0;
+      while (bin < d->bins.size() && !d->bins[bin].Contains(x)) ++bin;
+      if (bin < d->bins.size()) {
+        if (d->bins[bin].hasBinValue) {
+          text = &d->bins[bin].binValue;
+          number = derived.binNumbers[bin];
+        }
+      } else if (d->hasDefaultValue) {
+        text = &d->defaultValue;
+        number = derived.defaultNumber;
+      }
+    }
+
+    if (text == nullptr) {
+      derivedRecord_->ClearValue(position);
+    } else if (derived.var->GetValueType() == ScoreValue::Numeric) {
+      derivedRecord_->SetNumber(position, number);
+    } else {
+      derivedRecord_->SetText(position, *text);
+    }
+  }
+  return derivedRecord_.get();
+}
