@@ -1,0 +1,159 @@
+#include "cli/CsvReader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "cli/CliError.h"
+
+CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)
+    : fd_(fd),
+      sourceName_(std::move(sourceName)),
+      buffer_(new char[std::max<std::size_t>(bufferSize, 4)]),
+      capacity_(std::max<std::size_t>(bufferSize, 4)) {}
+
+CsvReader::~CsvReader() = default;
+
+bool CsvReader::ReadRow() {
+  if (!bomChecked_) SkipByteOrderMark();
+  for (;;) {
+    switch (ParseRow()) {
+      case Parse::Row:
+        return true;
+      case Parse::End:
+        fields_.clear();
+        return false;
+      case Parse::NeedMore:
+        if (!Refill()) eof_ = true;
+        break;
+    }
+  }
+}
+
+void CsvReader::SkipByteOrderMark() {
+  while (end_ - begin_ < 3 && !eof_) {
+    if (!Refill()) eof_ = true;
+  }
+  if (end_ - begin_ >= 3 && std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
+  bomChecked_ = true;
+}
+
+bool CsvReader::Refill() {
+  if (begin_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == capacity_) {
+    // One row fills the whole buffer: make room for the rest of it.
+    std::size_t grown = capacity_ * 2;
+    std::unique_ptr<char[]> bigger(new char[grown]);
+    std::memcpy(bigger.get(), buffer_.get(), end_);
+    buffer_ = std::move(bigger);
+    capacity_ = grown;
+  }
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+    if (n > 0) {
+      end_ += static_cast<std::size_t>(n);
+      return true;
+    }
+    if (n == 0) return false;
+    if (errno != EINTR) throw CliError("cannot read " + sourceName_ + ": " + std::strerror(errno));
+  }
+}
+
+CsvReader::Parse CsvReader::ParseRow() {
+  const char* const base = buffer_.get();
+  const char* const end = base + end_;
+  const char* p = base + begin_;
+
+  // Empty lines hold no row; what they consume is kept even when the row
+  // after them needs more input.
+  while (p < end && (*p == '\n' || *p == '\r')) {
+    if (*p == '\r' && p + 1 == end && !eof_) break;
+    if (*p == '\r' && p + 1 < end && p[1] == '\n') ++p;
+    ++p;
+    ++line_;
+  }
+  begin_ = static_cast<std::size_t>(p - base);
+  if (p == end) return eof_ ? Parse::End : Parse::NeedMore;
+  if (*p == '\r') return Parse::NeedMore;  // a CR whose LF may follow
+
+  fields_.clear();
+  escaped_.clear();
+  long line = line_;
+  rowLine_ = line_;
+  for (;;) {
+    if (p < end && *p == '"') {
+      const long openLine = line;
+      const char* start = ++p;
+      bool escaped = false;
+      for (;;) {
+        const char* quote = static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+        if (quote == nullptr) {
+          if (eof_) Fail(openLine, "quoted field is not closed before the end of the input");
+          return Parse::NeedMore;
+        }
+        line += std::count(p, quote, '\n');
+        p = quote + 1;
+        if (p == end && !eof_) return Parse::NeedMore;
+        if (p < end && *p == '"') {
+          escaped = true;
+          ++p;
+          continue;
+        }
+        break;
+      }
+      fields_.emplace_back(start, static_cast<std::size_t>(p - 1 - start));
+      if (escaped) escaped_.push_back(fields_.size() - 1);
+      if (p < end && *p == ',') {
+        ++p;
+        continue;
+      }
+      if (p < end && *p != '\n' && *p != '\r') Fail(line, "unexpected text after a closing quote");
+    } else {
+      const char* start = p;
+      while (p < end && *p != ',' && *p != '\n' && *p != '\r') ++p;
+      if (p == end && !eof_) return Parse::NeedMore;
+      fields_.emplace_back(start, static_cast<std::size_t>(p - start));
+      if (p < end && *p == ',') {
+        ++p;
+        continue;
+      }
+    }
+    // End of the row: a line end, or the end of the input.
+    if (p < end) {
+      if (*p == '\r') {
+        if (p + 1 == end && !eof_) return Parse::NeedMore;
+        if (p + 1 < end && p[1] == '\n') ++p;
+      }
+      ++p;
+      ++line;
+    }
+    break;
+  }
+  begin_ = static_cast<std::size_t>(p - base);
+  line_ = line;
+  for (std::size_t index : escaped_) Unescape(index);
+  return Parse::Row;
+}
+
+void CsvReader::Unescape(std::size_t index) {
+  // The row is complete and never parsed again, so its bytes may change.
+  std::string_view field = fields_[index];
+  char* out = buffer_.get() + (field.data() - buffer_.get());
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    out[length++] = field[i];
+    if (field[i] == '"') ++i;  // the second quote of a pair
+  }
+  fields_[index] = std::string_view(out, length);
+}
+
+void CsvReader::Fail(long line, const std::string& what) const {
+  throw CliError(sourceName_ + ":" + std::to_string(line) + ": " + what);
+}

@@ -1,0 +1,75 @@
+#ifndef BNSCORE_CLI_CSVREADER_H_
+#define BNSCORE_CLI_CSVREADER_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A streaming reader of RFC 4180 CSV from a file descriptor.
+//
+// Fields are separated by commas and rows end at LF, CRLF or a lone CR. A
+// field that starts with a double quote runs to the matching closing quote
+// and may hold commas, line breaks and doubled quotes (which stand for one
+// quote). A UTF-8 byte-order mark at the very start is skipped, and so are
+// empty lines. The last row needs no line end. A quote inside an unquoted
+// field is taken literally.
+//
+// The input is read in large blocks into one buffer that grows only when a
+// single row does not fit. The fields of the current row are views into
+// that buffer, valid until the next ReadRow; once the buffer and the field
+// list have reached their working size, reading allocates nothing.
+//
+// The file descriptor stays the caller's. Faults (an unterminated quoted
+// field, text after a closing quote, a read error) throw CliError with a
+// message that names the source and the line.
+class CsvReader {
+ public:
+  static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
+
+  // `sourceName` names the input in messages.
+  CsvReader(int fd, std::string sourceName, std::size_t bufferSize = kDefaultBufferSize);
+  ~CsvReader();
+
+  CsvReader(const CsvReader&) = delete;
+  CsvReader& operator=(const CsvReader&) = delete;
+
+  // Reads the next row; false at the end of the input.
+  bool ReadRow();
+
+  const std::vector<std::string_view>& GetFields() const { return fields_; }
+  std::size_t GetNumFields() const { return fields_.size(); }
+  // The line on which the current row starts, counting from 1.
+  long GetLine() const { return rowLine_; }
+  const std::string& GetSourceName() const { return sourceName_; }
+
+ private:
+  enum class Parse { Row, NeedMore, End };
+
+  // Parses one row from the buffered bytes; NeedMore when they end before
+  // the row does and more input may follow.
+  Parse ParseRow();
+  // Moves the unparsed bytes to the front of the buffer (growing it when
+  // they fill it) and reads more; false when the input is exhausted.
+  bool Refill();
+  void SkipByteOrderMark();
+  // Replaces each doubled quote of field `index` by one quote, in place.
+  void Unescape(std::size_t index);
+  [[noreturn]] void Fail(long line, const std::string& what) const;
+
+  int fd_;
+  std::string sourceName_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
+  std::size_t begin_ = 0;  // first byte not yet parsed
+  std::size_t end_ = 0;    // one past the last byte read
+  bool eof_ = false;
+  bool bomChecked_ = false;
+  long line_ = 1;          // line of the byte at begin_
+  long rowLine_ = 0;
+  std::vector<std::string_view> fields_;
+  std::vector<std::size_t> escaped_;  // fields holding doubled quotes
+};
+
+#endif  // BNSCORE_CLI_CSVREADER_H_

@@ -1,0 +1,41 @@
+#ifndef BNSCORE_CLI_LOADEDMODEL_H_
+#define BNSCORE_CLI_LOADEDMODEL_H_
+
+#include <memory>
+#include <string>
+
+#include "cli/PluginLibrary.h"
+#include "host/ScoreModel.h"
+#include "host/ScoreTranslator.h"
+
+// A model read from a PMML file through a plug-in. Owns the plug-in
+// library, its translator and the model, and releases them in the order
+// their code requires: the model, then the translator, then the library.
+// Anything else the plug-in made (a scoring result) must be deleted before
+// the LoadedModel.
+//
+// An XmlPlatform must live while Load runs.
+class LoadedModel {
+ public:
+  // Loads the plug-in (CliError on failure), parses the file and has the
+  // plug-in read the document. A rejected or unreadable model document
+  // propagates the VkException of the host or the plug-in.
+  static std::unique_ptr<LoadedModel> Load(const std::string& pluginPath,
+                                           const std::string& modelPath);
+
+  ~LoadedModel();
+  LoadedModel(const LoadedModel&) = delete;
+  LoadedModel& operator=(const LoadedModel&) = delete;
+
+  ScoreModel& GetModel() const { return *model_; }
+
+ private:
+  LoadedModel() = default;
+
+  // Declared in load order; destroyed in the reverse order.
+  std::unique_ptr<PluginLibrary> library_;
+  std::unique_ptr<ScoreTranslator> translator_;
+  std::unique_ptr<ScoreModel> model_;
+};
+
+#endif  // BNSCORE_CLI_LOADEDMODEL_H_

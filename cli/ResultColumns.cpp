@@ -1,0 +1,67 @@
+#include "cli/ResultColumns.h"
+
+#include <charconv>
+
+#include "host/NumberText.h"
+#include "host/ScoreValueLabel.h"
+
+ResultColumns::ResultColumns(const ScoreModel& model, bool predictionOnly)
+    : predictionOnly_(predictionOnly) {
+  const ScoreDictVar* target = model.GetTargetVar();
+  const ScoreValueLabelSet* labels = target != nullptr ? target->GetValueLabelSet() : nullptr;
+  if (labels == nullptr) return;
+  for (const ScoreValueLabel* label : labels->GetLabels()) {
+    const ScoreValue* value = label->GetValue();
+    bool seen = false;
+    for (const ScoreValue* category : categories_) seen = seen || *category == *value;
+    if (seen) continue;
+    categories_.push_back(value);
+    NumberTextBuffer buffer;
+    probabilityHeaders_.push_back("probability(" + std::string(value->GetStringView(buffer)) + ")");
+  }
+}
+
+void ResultColumns::WriteHeader(CsvWriter& out) const {
+  out.WriteField("status");
+  out.WriteField("prediction");
+  if (predictionOnly_) return;
+  out.WriteField("confidence");
+  for (const std::string& header : probabilityHeaders_) out.WriteField(header);
+}
+
+void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult* result,
+                             CsvWriter& out) {
+  char code[24];
+  auto converted = std::to_chars(code, code + sizeof code, status.GetCode());
+  out.WriteField(std::string_view(code, static_cast<std::size_t>(converted.ptr - code)));
+
+  const ScoreValue* prediction = result != nullptr ? result->GetPrediction() : nullptr;
+  out.WriteField(prediction != nullptr ? prediction->GetStringView(text_) : std::string_view());
+  if (predictionOnly_) return;
+
+  if (result != lastResult_) {
+    lastResult_ = result;
+    lastClsResult_ = dynamic_cast<const ScoreClsResult*>(result);
+  }
+  const bool scored = status.GetCode() == 0 && result != nullptr;
+  out.WriteField(scored ? FormatNumberView(result->GetConfidence(), text_) : std::string_view());
+  for (std::size_t i = 0; i < categories_.size(); ++i) {
+    const double* percent = scored && lastClsResult_ != nullptr ? FindPercent(i, *lastClsResult_)
+                                                                : nullptr;
+    out.WriteField(percent != nullptr ? FormatNumberView(*percent, text_) : std::string_view());
+  }
+}
+
+const double* ResultColumns::FindPercent(std::size_t index, const ScoreClsResult& result) const {
+  const auto& percents = result.GetAllValuePercent();
+  const ScoreValue* category = categories_[index];
+  // The list is normally in category order and holds the very same values.
+  if (index < percents.size() &&
+      (percents[index].first == category || *percents[index].first == *category)) {
+    return &percents[index].second;
+  }
+  for (const auto& entry : percents) {
+    if (*entry.first == *category) return &entry.second;
+  }
+  return nullptr;
+}

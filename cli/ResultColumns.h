@@ -1,0 +1,47 @@
+#ifndef BNSCORE_CLI_RESULTCOLUMNS_H_
+#define BNSCORE_CLI_RESULTCOLUMNS_H_
+
+#include <string>
+#include <vector>
+
+#include "cli/CsvWriter.h"
+#include "host/MCStatus.h"
+#include "host/ScoreModel.h"
+#include "host/ScoreResult.h"
+#include "host/ScoreValue.h"
+
+// The result columns of the scorer's output and their cells:
+//   status,prediction,confidence,probability(C)...
+// with one probability column per distinct category C of the model's
+// target, in the order of its value labels; only status,prediction when
+// the model gives predictions only.
+//
+// status is 0 or the status code; prediction is the prediction's text form
+// (empty when there is none); confidence and probabilities are numbers in
+// the host's text form for status 0 and empty otherwise.
+//
+// Borrows the target's category values from the model, which must outlive
+// this object. Writing a row allocates nothing.
+class ResultColumns {
+ public:
+  ResultColumns(const ScoreModel& model, bool predictionOnly);
+
+  void WriteHeader(CsvWriter& out) const;
+  // `result` is what GetScore left (null when it gave none).
+  void WriteRow(const MCScore::MCStatus& status, const ScoreResult* result, CsvWriter& out);
+
+ private:
+  // The probability of category `index`, or null when the result lists none.
+  const double* FindPercent(std::size_t index, const ScoreClsResult& result) const;
+
+  bool predictionOnly_;
+  std::vector<const ScoreValue*> categories_;
+  std::vector<std::string> probabilityHeaders_;
+  NumberTextBuffer text_;
+  // The result last seen and the same object as a classification result
+  // (null when it is none), so the cast is made once per result object.
+  const ScoreResult* lastResult_ = nullptr;
+  const ScoreClsResult* lastClsResult_ = nullptr;
+};
+
+#endif  // BNSCORE_CLI_RESULTCOLUMNS_H_
