@@ -1,0 +1,260 @@
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/BaseCaseRecord.h"
+#include "host/NumericValue.h"
+#include "host/PMMLTranslator.h"
+#include "host/PmmlParser.h"
+#include "host/StringValue.h"
+#include "host/VkException.h"
+#include "host/XmlPlatform.h"
+
+namespace {
+
+using xercesc::DOMElement;
+
+// A PMML translator that reads only the dictionaries.
+class DictionaryReader : public PMMLTranslator {
+ public:
+  DictionaryReader() : PMMLTranslator("") { CreateTranscoder(""); }
+  ScoreModel* ParseFromTree(xercesc::DOMDocument*, const std::string&) override { return nullptr; }
+  using PMMLTranslator::ParseFromTree;
+};
+
+std::string Label(const ScoreDictVar* var, int i) {
+  return var->GetValueLabelSet()->GetLabels()[i]->GetLabel();
+}
+const ScoreValue* LabelValue(const ScoreDictVar* var, int i) {
+  return var->GetValueLabelSet()->GetLabels()[i]->GetValue();
+}
+
+class DictionaryReading : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    doc_ = PmmlParser::ParseFile(BNSCORE_TEST_DATA "/host_dictionary.pmml");
+    DOMElement* root = doc_->getDocumentElement();
+    data_.reset(reader_.ParseDictionary(BaseTranslator::GetChildByTag(root, "DataDictionary")));
+    derived_.reset(reader_.HandleTransformationDictionary(
+        BaseTranslator::GetChildByTag(root, "TransformationDictionary"), data_.get()));
+    derived_->SetUpDerivedCaseRecord();
+  }
+
+  // The derived value of `name` for a record holding only `field` = `value`
+  // (no value at all when `value` is null).
+  const ScoreValue* Derive(const std::string& name, const std::string& field,
+                           std::unique_ptr<ScoreValue> value) {
+    record_ = std::make_unique<BaseCaseRecord>(std::vector<std::string>{"other", field}, true);
+    record_->SetValue(1, std::move(value));
+    return derived_->GetValuesForDeriedVars(record_.get(), data_.get())->GetValue(name);
+  }
+  std::string DeriveText(const std::string& name, const std::string& field, double x) {
+    const ScoreValue* v = Derive(name, field, std::make_unique<NumericValue>(x));
+    return v == nullptr ? "(none)" : v->GetString();
+  }
+
+  XmlPlatform platform_;
+  DocumentPtr doc_;
+  DictionaryReader reader_;
+  std::unique_ptr<ScoreDictionary> data_;
+  std::unique_ptr<TransformationDictionary> derived_;
+  std::unique_ptr<BaseCaseRecord> record_;
+};
+
+TEST_F(DictionaryReading, DataFieldsTypesMeasuresAndLabels) {
+  std::vector<ScoreDictVar*> vars;
+  data_->GetVariables(vars);
+  std::vector<std::string> names;
+  for (ScoreDictVar* v : vars) names.push_back(v->GetName());
+  EXPECT_EQ(names, (std::vector<std::string>{"age", "sex", "grade", "score", "code", "flag"}));
+
+  const ScoreDictVar* age = data_->GetVariable("age");
+  EXPECT_EQ(age->GetValueType(), 0);
+  EXPECT_EQ(age->GetMeasure(), ScoreDictVar::Continuous);
+  EXPECT_EQ(age->GetValueLabelSet(), nullptr);
+  NumericValue n99(99), n1(-1), n5(5);
+  EXPECT_TRUE(age->IsMissingValue(&n99));
+  EXPECT_TRUE(age->IsMissingValue(&n1));
+  EXPECT_FALSE(age->IsMissingValue(&n5));
+
+  const ScoreDictVar* sex = data_->GetVariable("sex");
+  EXPECT_EQ(sex->GetValueType(), 1);
+  EXPECT_EQ(sex->GetMeasure(), ScoreDictVar::Categorical);  // string default
+  ASSERT_EQ(sex->GetNumCategories(), 3);                    // "U" invalid, "?" missing
+  EXPECT_EQ(Label(sex, 0), "Male");
+  EXPECT_EQ(LabelValue(sex, 0)->GetString(), "M");
+  EXPECT_EQ(LabelValue(sex, 0)->GetType(), ScoreValue::String);
+  EXPECT_EQ(Label(sex, 1), "F");
+  EXPECT_EQ(Label(sex, 2), "");  // an empty displayValue is still the label
+  StringValue question("?"), u("U");
+  EXPECT_TRUE(sex->IsMissingValue(&question));
+  EXPECT_FALSE(sex->IsMissingValue(&u));
+
+  const ScoreDictVar* grade = data_->GetVariable("grade");
+  EXPECT_EQ(grade->GetMeasure(), ScoreDictVar::Ordinal);
+  EXPECT_EQ(grade->GetValueType(), 0);
+  ASSERT_EQ(grade->GetNumCategories(), 3);
+  EXPECT_EQ(LabelValue(grade, 1)->GetType(), ScoreValue::Numeric);
+  EXPECT_EQ(LabelValue(grade, 1)->GetDouble(), 2.0);
+  EXPECT_EQ(Label(grade, 1), "two");
+  EXPECT_EQ(Label(grade, 2), "3");
+
+  EXPECT_EQ(data_->GetVariable("score")->GetValueType(), 0);
+  EXPECT_EQ(data_->GetVariable("score")->GetMeasure(), ScoreDictVar::Continuous);
+  EXPECT_EQ(data_->GetVariable("code")->GetValueType(), 1);
+  EXPECT_EQ(data_->GetVariable("code")->GetMeasure(), ScoreDictVar::Categorical);
+  EXPECT_EQ(data_->GetVariable("flag")->GetValueType(), 1);
+  EXPECT_EQ(data_->GetVariable("notAField"), nullptr);
+}
+
+TEST_F(DictionaryReading, DerivedFieldsAndTheirLabels) {
+  std::vector<ScoreDictVar*> vars;
+  derived_->GetVariables(vars);
+  std::vector<std::string> names;
+  for (ScoreDictVar* v : vars) names.push_back(v->GetName());
+  EXPECT_EQ(names, (std::vector<std::string>{"age_bin", "grade_bin", "score_bin", "doubled"}));
+
+  const ScoreDictVar* ageBin = derived_->GetVariable("age_bin");
+  EXPECT_EQ(ageBin->GetMeasure(), ScoreDictVar::Categorical);
+  ASSERT_EQ(ageBin->GetNumCategories(), 4);  // distinct bin values, in bin order
+  EXPECT_EQ(Label(ageBin, 0), "A");
+  EXPECT_EQ(Label(ageBin, 3), "D");
+  EXPECT_EQ(LabelValue(ageBin, 3)->GetString(), "D");
+
+  const ScoreDictVar* gradeBin = derived_->GetVariable("grade_bin");
+  EXPECT_EQ(gradeBin->GetMeasure(), ScoreDictVar::Ordinal);
+  ASSERT_EQ(gradeBin->GetNumCategories(), 2);  // from Value children
+  EXPECT_EQ(Label(gradeBin, 1), "high");
+  EXPECT_EQ(LabelValue(gradeBin, 1)->GetDouble(), 2);
+
+  const ScoreDictVar* scoreBin = derived_->GetVariable("score_bin");
+  EXPECT_EQ(scoreBin->GetMeasure(), ScoreDictVar::Categorical);
+  ASSERT_EQ(scoreBin->GetNumCategories(), 3);
+  EXPECT_EQ(Label(scoreBin, 2), "nointerval");
+
+  EXPECT_EQ(derived_->GetVariable("doubled")->GetMeasure(), ScoreDictVar::Continuous);
+  EXPECT_EQ(derived_->GetVariable("doubled")->GetNumCategories(), 0);
+}
+
+TEST_F(DictionaryReading, DiscretizeAtIntervalEdgesForEveryClosure) {
+  struct Case { double x; const char* bin; };
+  const Case cases[] = {
+      {-1e300, "A"}, {18, "A"},                       // openClosed (-inf, 18]
+      {18.000000000000004, "B"}, {29.999, "B"},      // openOpen (18, 30)
+      {30, "other"}, {39.999, "other"},               // gap: defaultValue
+      {40, "C"}, {49.999, "C"},                       // closedOpen [40, 50)
+      {50, "D"}, {60, "D"},                           // closedClosed [50, 60]
+      {60.001, "other"}, {70, "other"},               // openClosed (70, inf)
+      {70.001, "A"}, {1e300, "A"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DeriveText("age_bin", "age", c.x), c.bin) << c.x;
+  }
+  // Later bins whose margins cannot be read, whose closure is unknown
+  // (read as openClosed) or that have no interval or no binValue.
+  EXPECT_EQ(DeriveText("score_bin", "score", 5), "none");
+  EXPECT_EQ(DeriveText("score_bin", "score", 10), "(none)");  // bin without binValue
+  EXPECT_EQ(DeriveText("score_bin", "score", 20), "(none)");
+  EXPECT_EQ(DeriveText("score_bin", "score", 20.5), "odd");
+  EXPECT_EQ(DeriveText("score_bin", "score", 30), "odd");
+  EXPECT_EQ(DeriveText("score_bin", "score", 30.5), "none");
+
+  // A numeric derived field gives numbers; no defaultValue gives no value.
+  const ScoreValue* v = Derive("grade_bin", "grade", std::make_unique<NumericValue>(1.999));
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->GetType(), ScoreValue::Numeric);
+  EXPECT_EQ(v->GetDouble(), 1);
+  EXPECT_EQ(DeriveText("grade_bin", "grade", 2), "2");
+  EXPECT_EQ(DeriveText("grade_bin", "grade", 3), "2");
+  EXPECT_EQ(DeriveText("grade_bin", "grade", 3.5), "(none)");
+  // The input may be a text that reads as a number.
+  EXPECT_EQ(Derive("age_bin", "age", std::make_unique<StringValue>(" 45 "))->GetString(), "C");
+  // A field without Discretize never has a value.
+  EXPECT_EQ(Derive("doubled", "score", std::make_unique<NumericValue>(1)), nullptr);
+}
+
+TEST_F(DictionaryReading, MissingInputsMapToMapMissingTo) {
+  EXPECT_EQ(Derive("age_bin", "age", nullptr)->GetString(), "unknown");
+  EXPECT_EQ(Derive("age_bin", "unrelated", std::make_unique<NumericValue>(5))->GetString(),
+            "unknown");  // the record has no "age" field
+  EXPECT_EQ(DeriveText("age_bin", "age", NumericValue::GetSysmisValue()), "unknown");
+  EXPECT_EQ(DeriveText("age_bin", "age", 99), "unknown");  // declared missing
+  EXPECT_EQ(DeriveText("age_bin", "age", -1), "unknown");
+  EXPECT_EQ(Derive("age_bin", "age", std::make_unique<StringValue>("abc"))->GetString(), "unknown");
+  // Without mapMissingTo a missing input gives no value.
+  EXPECT_EQ(Derive("grade_bin", "grade", nullptr), nullptr);
+  // A null record: every input is missing.
+  const ScoreCaseRecord* out = derived_->GetValuesForDeriedVars(nullptr, data_.get());
+  EXPECT_EQ(out->GetValue("age_bin")->GetString(), "unknown");
+  EXPECT_EQ(out->GetValue("score_bin"), nullptr);
+  EXPECT_FALSE(out->IsIndexed());
+  EXPECT_EQ(out->GetIndex("score_bin"), 2);
+}
+
+TEST_F(DictionaryReading, DerivedRecordIsReused) {
+  BaseCaseRecord in({"age", "grade"}, false);
+  in.SetNumber(0, 10);
+  in.SetNumber(1, 2);
+  const ScoreCaseRecord* first = derived_->GetValuesForDeriedVars(&in, data_.get());
+  const ScoreValue* ageValue = first->GetValue("age_bin");
+  EXPECT_EQ(ageValue->GetString(), "A");
+  in.SetNumber(0, 45);
+  in.ClearValue(1);
+  const ScoreCaseRecord* second = derived_->GetValuesForDeriedVars(&in, data_.get());
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(second->GetValue("age_bin"), ageValue);  // same object, new text
+  EXPECT_EQ(ageValue->GetString(), "C");
+  EXPECT_EQ(second->GetValue("grade_bin"), nullptr);
+}
+
+// The code-7 faults and the duplicate-name rule, read from small texts.
+std::pair<int, std::string> DictionaryFault(const std::string& fields) {
+  XmlPlatform platform;
+  DocumentPtr doc = PmmlParser::ParseText(
+      "<PMML>\n<DataDictionary>\n" + fields + "</DataDictionary>\n</PMML>\n", "dict.pmml");
+  DictionaryReader reader;
+  try {
+    std::unique_ptr<ScoreDictionary> dictionary(reader.ParseDictionary(
+        BaseTranslator::GetChildByTag(doc->getDocumentElement(), "DataDictionary")));
+  } catch (const VkException& e) {
+    return {e.GetCode(), e.GetMessage()};
+  }
+  return {0, ""};
+}
+
+TEST(DictionaryFaults, MissingOrDuplicateNamesRaiseCode7) {
+  EXPECT_EQ(DictionaryFault("<DataField name=\"a\" dataType=\"double\"/>\n<DataField dataType=\"string\"/>\n"),
+            std::make_pair(7, std::string("Attribute name is required in <DataField> at line 4.")));
+  EXPECT_EQ(DictionaryFault("<DataField name=\"\"/>\n"),
+            std::make_pair(7, std::string("Attribute name is required in <DataField> at line 3.")));
+  EXPECT_EQ(DictionaryFault("<DataField name=\"a\"/>\n<DataField name=\"b\"/>\n<DataField name=\"a\"/>\n"),
+            std::make_pair(7, std::string("DataField name 'a' at line 5 is already defined.")));
+  EXPECT_EQ(DictionaryFault("<DataField name=\"a\"/>\n<DataField name=\"A\"/>\n").first, 0);
+}
+
+TEST(TransformationLeniency, DuplicateAndUnnamedDerivedFieldsAreSkipped) {
+  XmlPlatform platform;
+  DocumentPtr doc = PmmlParser::ParseText(
+      "<TransformationDictionary>"
+      "<DerivedField name=\"d\" dataType=\"string\"><Discretize field=\"x\" defaultValue=\"first\"/></DerivedField>"
+      "<DerivedField name=\"d\" dataType=\"string\"><Discretize field=\"x\" defaultValue=\"second\"/></DerivedField>"
+      "<DerivedField name=\"\"/>"
+      "<DerivedField name=\"e\"/>"
+      "</TransformationDictionary>",
+      "t.pmml");
+  DictionaryReader reader;
+  std::unique_ptr<TransformationDictionary> derived(
+      reader.HandleTransformationDictionary(doc->getDocumentElement(), nullptr));
+  EXPECT_EQ(derived->GetNumVariables(), 2);
+  BaseCaseRecord in({"x"}, false);
+  in.SetNumber(0, 1);
+  // No SetUpDerivedCaseRecord: the record is prepared on first use.
+  const ScoreCaseRecord* out = derived->GetValuesForDeriedVars(&in, nullptr);
+  EXPECT_EQ(out->GetValue("d")->GetString(), "first");
+  EXPECT_EQ(out->GetValue("e"), nullptr);
+  EXPECT_EQ(derived->GetVariable("e")->GetValueType(), 1);
+}
+
+}  // namespace
