@@ -1,0 +1,104 @@
+#include "encoders/VkBinningEncoder.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "encoders/MCMV.h"
+#include "host/NumericValue.h"
+#include "host/StringValue.h"
+
+namespace {
+
+int CodeOf(const IVkEncoder& encoder, double x) {
+  NumericValue value(x);
+  return encoder.GetCode(&value);
+}
+
+TEST(MCMVTest, MissingValueIsTheMostNegativeDouble) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &MCMV::gMissingValue, sizeof bits);
+  EXPECT_EQ(bits, 0xFFEFFFFFFFFFFFFFull);
+  EXPECT_EQ(MCMV::Missing(), -1.7976931348623157e308);
+  EXPECT_TRUE(MCMV::IsMissing(-1.7976931348623157e308));
+  EXPECT_FALSE(MCMV::IsMissing(0.0));
+  EXPECT_FALSE(MCMV::IsMissing(NumericValue::GetSysmisValue()));
+}
+
+TEST(VkBinningEncoderTest, BinsAreClosedOnTheRight) {
+  VkBinningEncoder encoder({10, 20});
+  EXPECT_EQ(encoder.GetEncoderType(), 1);
+  EXPECT_EQ(encoder.GetNumCategories(), 3);
+  EXPECT_EQ(CodeOf(encoder, 5), 0);
+  EXPECT_EQ(CodeOf(encoder, 10), 0);
+  EXPECT_EQ(CodeOf(encoder, 10.5), 1);
+  EXPECT_EQ(CodeOf(encoder, 20), 1);
+  EXPECT_EQ(CodeOf(encoder, 25), 2);
+  EXPECT_EQ(CodeOf(encoder, MCMV::Missing()), 0);
+  EXPECT_EQ(CodeOf(encoder, std::numeric_limits<double>::quiet_NaN()), 2);
+  EXPECT_EQ(CodeOf(encoder, -std::numeric_limits<double>::infinity()), 0);
+  EXPECT_EQ(CodeOf(encoder, std::numeric_limits<double>::infinity()), 2);
+
+  StringValue text("15");
+  EXPECT_EQ(encoder.GetCode(&text), -1);
+  EXPECT_EQ(encoder.GetCode(static_cast<const ScoreValue*>(nullptr)), -1);
+
+  EXPECT_EQ(encoder.GetCode(std::string("20")), 1);
+  EXPECT_EQ(encoder.GetCode(std::string(" 20.5 ")), 2);
+  EXPECT_EQ(encoder.GetCode(std::string("abc")), 0);  // read as the system-missing value
+
+  NumericValue fifteen(15);
+  EXPECT_EQ(encoder.AddCategory(&fifteen), 1);
+  EXPECT_EQ(encoder.AddCategory(std::string("30")), 2);
+  EXPECT_EQ(encoder.GetNumCategories(), 3);
+
+  EXPECT_EQ(encoder.GetCategoryString(0), "");
+  EXPECT_EQ(encoder.GetCategoryValue(0), -1.7976931348623157e308);
+  encoder.SetLabels({"low", "mid", "high"});
+  encoder.SetLabel(0, "x");
+  EXPECT_EQ(encoder.GetLabels(), nullptr);
+}
+
+TEST(VkBinningEncoderTest, SingleCutPoint) {
+  VkBinningEncoder encoder({0});
+  EXPECT_EQ(encoder.GetNumCategories(), 2);
+  EXPECT_EQ(CodeOf(encoder, -0.5), 0);
+  EXPECT_EQ(CodeOf(encoder, 0), 0);
+  EXPECT_EQ(CodeOf(encoder, -0.0), 0);
+  EXPECT_EQ(CodeOf(encoder, 0.5), 1);
+}
+
+// The search must give the number of cut points strictly below x for every
+// position in lists of odd and even length.
+TEST(VkBinningEncoderTest, CodeIsTheCountOfCutPointsBelow) {
+  for (int count = 1; count <= 9; ++count) {
+    std::vector<double> cuts;
+    for (int i = 0; i < count; ++i) cuts.push_back(10.0 * (i + 1));
+    VkBinningEncoder encoder(cuts);
+    for (double x = 0.0; x <= 10.0 * (count + 1); x += 2.5) {
+      int below = 0;
+      for (double cut : cuts) below += cut < x ? 1 : 0;
+      EXPECT_EQ(CodeOf(encoder, x), below) << "cuts " << count << ", x " << x;
+    }
+  }
+}
+
+TEST(VkBinningEncoderTest, DisplayAndClone) {
+  auto encoder = std::make_unique<VkBinningEncoder>(std::vector<double>{10, 20.5});
+  std::ostringstream os;
+  encoder->Display(os);
+  EXPECT_EQ(os.str(), "\tVkBinningEncoder: number of bins = 3\n\t\tCutpoints: 10 20.5 \n");
+
+  std::unique_ptr<IVkEncoder> copy(encoder->Clone());
+  encoder.reset();
+  EXPECT_EQ(copy->GetNumCategories(), 3);
+  EXPECT_EQ(CodeOf(*copy, 20.5), 1);
+  EXPECT_EQ(CodeOf(*copy, 21), 2);
+}
+
+}  // namespace

@@ -1,0 +1,541 @@
+// Scoring of models assembled through their public operations.
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "encoders/VkBinningEncoder.h"
+#include "encoders/VkCatNumericEncoder.h"
+#include "host/BaseCaseRecord.h"
+#include "host/NumericValue.h"
+#include "host/TransformationDictionary.h"
+#include "result/BayesNetClsResult.h"
+#include "tests/model/ModelTestSupport.h"
+
+namespace {
+
+using namespace model_test;
+
+// Deletes whatever result the model left in it.
+struct ResultSlot {
+  ScoreResult* result = nullptr;
+  ~ResultSlot() { delete result; }
+  BayesNetClsResult* cls() const {
+    EXPECT_EQ(result->GetScoreResultType(), 20);
+    return static_cast<BayesNetClsResult*>(result);
+  }
+};
+
+const double kSysmis = NumericValue::GetSysmisValue();
+
+TEST(BayesNetScoreTest, WorkedCaseReusesOneResult) {
+  WorkedNet net = MakeWorkedNet();
+  BaseCaseRecord record({"X"}, false);
+  ResultSlot slot;
+
+  record.SetText(0, "x0");
+  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
+  ASSERT_NE(slot.result, nullptr);
+  BayesNetClsResult* result = slot.cls();
+  const double a0 = 0.6 * 0.7, b0 = 0.4 * 0.2;
+  ASSERT_EQ(result->GetAllValuePercent().size(), 2u);
+  EXPECT_EQ(result->GetAllValuePercent()[0].first, CategoryValue(net.target, 0));
+  EXPECT_EQ(result->GetAllValuePercent()[1].first, CategoryValue(net.target, 1));
+  EXPECT_EQ(result->GetAllValuePercent()[0].second, a0 / (a0 + b0));
+  EXPECT_EQ(result->GetAllValuePercent()[1].second, b0 / (a0 + b0));
+  EXPECT_NEAR(result->GetAllValuePercent()[0].second, 0.84, 1e-15);
+  EXPECT_NEAR(result->GetAllValuePercent()[1].second, 0.16, 1e-15);
+  EXPECT_EQ(result->GetConfidence(), a0 / (a0 + b0));
+  EXPECT_EQ(result->GetTarget(), net.target);
+  const ScoreValue* prediction = result->GetPrediction();
+  ASSERT_NE(prediction, nullptr);
+  EXPECT_EQ(prediction->GetType(), ScoreValue::String);
+  EXPECT_EQ(prediction->GetString(), "a");
+
+  // The same result object and prediction object serve the next record.
+  record.SetText(0, "x1");
+  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(slot.result, result);
+  EXPECT_EQ(result->GetPrediction(), prediction);
+  EXPECT_EQ(prediction->GetString(), "b");
+  const double a1 = 0.6 * 0.3, b1 = 0.4 * 0.8;
+  ASSERT_EQ(result->GetAllValuePercent().size(), 2u);
+  EXPECT_EQ(result->GetAllValuePercent()[0].second, a1 / (a1 + b1));
+  EXPECT_EQ(result->GetAllValuePercent()[1].second, b1 / (a1 + b1));
+  EXPECT_NEAR(result->GetAllValuePercent()[0].second, 0.36, 1e-15);
+  EXPECT_NEAR(result->GetAllValuePercent()[1].second, 0.64, 1e-15);
+  EXPECT_EQ(result->GetConfidence(), b1 / (a1 + b1));
+
+  // A missing predictor: status 90029, empty prediction in place, the
+  // confidence of the previous record kept.
+  record.ClearValue(0);
+  MCScore::MCStatus status = net.model->GetScore(&record, slot.result, false);
+  EXPECT_EQ(Code(status), 90029);
+  EXPECT_FALSE(status.GetFlag());
+  EXPECT_EQ(slot.result, result);
+  EXPECT_EQ(result->GetPrediction(), prediction);
+  EXPECT_EQ(prediction->GetString(), "");
+  EXPECT_EQ(result->GetConfidence(), b1 / (a1 + b1));
+  ASSERT_EQ(result->GetAllValuePercent().size(), 2u);
+  EXPECT_EQ(result->GetAllValuePercent()[0].second, kSysmis);
+  EXPECT_EQ(result->GetAllValuePercent()[1].second, kSysmis);
+
+  // A value the encoder does not know behaves the same.
+  record.SetText(0, "x0");
+  net.model->GetScore(&record, slot.result, false);
+  record.SetText(0, "x9");
+  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 90029);
+  EXPECT_EQ(prediction->GetString(), "");
+  EXPECT_EQ(result->GetConfidence(), a0 / (a0 + b0));
+}
+
+TEST(BayesNetScoreTest, NullRecordLeavesTheResult) {
+  WorkedNet net = MakeWorkedNet();
+  ResultSlot slot;
+  MCScore::MCStatus status = net.model->GetScore(nullptr, slot.result, false);
+  EXPECT_EQ(Code(status), 90029);
+  EXPECT_FALSE(status.GetFlag());
+  EXPECT_EQ(slot.result, nullptr);
+
+  BaseCaseRecord record({"X"}, false);
+  record.SetText(0, "x0");
+  net.model->GetScore(&record, slot.result, false);
+  ScoreResult* before = slot.result;
+  const ScoreValue* prediction = before->GetPrediction();
+  EXPECT_EQ(Code(net.model->GetScore(nullptr, slot.result, false)), 90029);
+  EXPECT_EQ(slot.result, before);
+  EXPECT_EQ(before->GetPrediction(), prediction);
+  EXPECT_EQ(prediction->GetString(), "a");
+}
+
+TEST(BayesNetScoreTest, NumericTargetAndTheMissingCheckOfContinuousPredictors) {
+  // T numeric (categories 1, 2); X continuous, binned at 5, with 99
+  // declared missing.
+  auto model = std::make_unique<BayesNetModel>();
+  auto* dict = new BaseDictionary();
+  BaseDictVar* target = AddVar(dict, "T", 0, 1, {"1", "2"});
+  auto* x = new BaseDictVar("X", 0, ScoreDictVar::Continuous);
+  x->AddMissingValue(std::make_unique<NumericValue>(99));
+  dict->AddVariable("X", x);
+  model->SetScoreDictionary(dict);
+  model->SetVarRole("T", ScoreModel::TargetRole);
+  model->AddPredictorVar("X", x);
+  model->AddEncoder(new VkBinningEncoder({5}));
+  model->AddEncoder(EncoderFor(target));
+  model->SetTargetVar(target);
+  AddArc(*model, "T", "X");
+  model->GetParentsTable()["X"] = {"T"};
+  model->GetCPT()["T"][{}] = {0.6, 0.4, 50};
+  model->GetCPT()["X"][{0}] = {0.7, 0.3, 30};
+  model->GetCPT()["X"][{1}] = {0.2, 0.8, 20};
+
+  BaseCaseRecord record({"X"}, false);
+  ResultSlot slot;
+  record.SetNumber(0, 7);  // bin 1
+  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+  const ScoreValue* prediction = slot.result->GetPrediction();
+  EXPECT_EQ(prediction->GetType(), ScoreValue::Numeric);
+  EXPECT_EQ(prediction->GetDouble(), 2);
+  EXPECT_NEAR(slot.result->GetConfidence(), 0.64, 1e-15);
+
+  record.SetNumber(0, 99);  // would be bin 1, but the variable calls it missing
+  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
+  EXPECT_EQ(slot.result->GetPrediction(), prediction);
+  EXPECT_EQ(prediction->GetDouble(), kSysmis);
+
+  record.SetNumber(0, kSysmis);  // would be bin 0
+  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
+
+  record.SetNumber(0, 3);
+  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(prediction->GetDouble(), 1);
+
+  // A new result for a missing record holds a new system-missing number.
+  ResultSlot fresh;
+  record.ClearValue(0);
+  EXPECT_EQ(Code(model->GetScore(&record, fresh.result, false)), 90029);
+  EXPECT_EQ(fresh.result->GetPrediction()->GetType(), ScoreValue::Numeric);
+  EXPECT_EQ(fresh.result->GetPrediction()->GetDouble(), kSysmis);
+  EXPECT_EQ(fresh.result->GetConfidence(), -1.0);
+}
+
+TEST(BayesNetScoreTest, DeclaredMissingValuesOfCategoricalPredictorsReachTheEncoder) {
+  auto model = std::make_unique<BayesNetModel>();
+  auto* dict = new BaseDictionary();
+  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
+  BaseDictVar* x = AddVar(dict, "X", 0, ScoreDictVar::Categorical, {"3", "99"});
+  x->AddMissingValue(std::make_unique<NumericValue>(99));
+  model->SetScoreDictionary(dict);
+  model->SetVarRole("T", ScoreModel::TargetRole);
+  model->AddPredictorVar("X", x);
+  model->AddEncoder(EncoderFor(x));
+  model->AddEncoder(EncoderFor(target));
+  model->SetTargetVar(target);
+  AddArc(*model, "T", "X");
+  model->GetParentsTable()["X"] = {"T"};
+  model->GetCPT()["T"][{}] = {0.6, 0.4, 50};
+  model->GetCPT()["X"][{0}] = {0.7, 0.3, 30};
+  model->GetCPT()["X"][{1}] = {0.2, 0.8, 20};
+
+  BaseCaseRecord record({"X"}, false);
+  record.SetNumber(0, 99);
+  ResultSlot slot;
+  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+}
+
+// A model with no predictors whose target T has the given prior row.
+std::unique_ptr<BayesNetModel> PriorOnly(const std::vector<std::string>& categories,
+                                         const std::vector<double>& row) {
+  auto model = std::make_unique<BayesNetModel>();
+  auto* dict = new BaseDictionary();
+  BaseDictVar* target = AddVar(dict, "T", 1, 1, categories);
+  model->SetScoreDictionary(dict);
+  model->SetVarRole("T", ScoreModel::TargetRole);
+  model->AddEncoder(EncoderFor(target));
+  model->SetTargetVar(target);
+  if (!row.empty()) model->GetCPT()["T"][{}] = row;
+  return model;
+}
+
+TEST(BayesNetScoreTest, TiesGoToTheFirstCategory) {
+  BaseCaseRecord record({}, false);
+  {
+    auto model = PriorOnly({"a", "b"}, {0.5, 0.5, 10});
+    ResultSlot slot;
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+    EXPECT_EQ(slot.result->GetConfidence(), 0.5);
+  }
+  {
+    auto model = PriorOnly({"a", "b", "c"}, {0.2, 0.4, 0.4, 10});
+    ResultSlot slot;
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    const double sum = 0.2 + 0.4 + 0.4;
+    EXPECT_EQ(slot.result->GetConfidence(), 0.4 / sum);
+    EXPECT_EQ(slot.cls()->GetPercent(CategoryValue(slot.result->GetTarget(), 0)), 0.2 / sum);
+  }
+}
+
+TEST(BayesNetScoreTest, TargetWithParentsAndNoChildren) {
+  // X -> T: the posterior is T's row for X's code.
+  auto model = std::make_unique<BayesNetModel>();
+  auto* dict = new BaseDictionary();
+  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
+  BaseDictVar* x = AddVar(dict, "X", 1, 1, {"x0", "x1"});
+  model->SetScoreDictionary(dict);
+  model->SetVarRole("T", ScoreModel::TargetRole);
+  model->AddPredictorVar("X", x);
+  model->AddEncoder(EncoderFor(x));
+  model->AddEncoder(EncoderFor(target));
+  model->SetTargetVar(target);
+  AddArc(*model, "X", "T");
+  model->GetParentsTable()["T"] = {"X"};
+  model->GetCPT()["T"][{0}] = {0.9, 0.1, 5};
+  model->GetCPT()["T"][{1}] = {0.1, 0.3, 7};
+
+  BaseCaseRecord record({"X"}, false);
+  record.SetText(0, "x1");
+  ResultSlot slot;
+  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+  EXPECT_EQ(slot.result->GetConfidence(), 0.3 / (0.1 + 0.3));
+}
+
+// T (a, b) with the prior (0.5, 0.5) and child X of four categories whose
+// table holds only the rows listed.
+std::unique_ptr<BayesNetModel> UnseenParents(BayesNetModel::ParamLearnMethod method,
+                                             const BayesNetModel::CPTable& childTable) {
+  auto model = std::make_unique<BayesNetModel>();
+  auto* dict = new BaseDictionary();
+  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
+  BaseDictVar* x = AddVar(dict, "X", 1, 1, {"x0", "x1", "x2", "x3"});
+  model->SetScoreDictionary(dict);
+  model->SetVarRole("T", ScoreModel::TargetRole);
+  model->AddPredictorVar("X", x);
+  model->AddEncoder(EncoderFor(x));
+  model->AddEncoder(EncoderFor(target));
+  model->SetTargetVar(target);
+  model->SetParamLearnMethod(method);
+  AddArc(*model, "T", "X");
+  model->GetParentsTable()["X"] = {"T"};
+  model->GetCPT()["T"][{}] = {0.5, 0.5, 8};
+  model->GetCPT()["X"] = childTable;
+  return model;
+}
+
+TEST(BayesNetScoreTest, UnseenParentConfiguration) {
+  const BayesNetModel::CPTable onlyA = {{{0}, {0.1, 0.2, 0.3, 0.4, 10}}};
+  BaseCaseRecord record({"X"}, false);
+  record.SetText(0, "x1");
+  {
+    auto model = UnseenParents(BayesNetModel::MaxLikelihood, onlyA);
+    ResultSlot slot;
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+    EXPECT_EQ(slot.result->GetConfidence(), 1.0);
+    EXPECT_EQ(slot.cls()->GetAllValuePercent()[1].second, 0.0);
+  }
+  {
+    auto model = UnseenParents(BayesNetModel::AdjustedBayes, onlyA);
+    ResultSlot slot;
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    const double a = 0.5 * 0.2, b = 0.5 * 0.25;
+    EXPECT_EQ(slot.cls()->GetAllValuePercent()[0].second, a / (a + b));
+    EXPECT_EQ(slot.result->GetConfidence(), b / (a + b));
+  }
+  {
+    // No row for either category: nothing scores.
+    const BayesNetModel::CPTable onlyC = {{{2}, {0.1, 0.2, 0.3, 0.4, 10}}};
+    auto model = UnseenParents(BayesNetModel::BayesMethod, onlyC);
+    ResultSlot slot;
+    MCScore::MCStatus status = model->GetScore(&record, slot.result, false);
+    EXPECT_EQ(Code(status), 90021);
+    EXPECT_FALSE(status.GetFlag());
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "");
+    EXPECT_EQ(slot.result->GetConfidence(), -1.0);
+    ASSERT_EQ(slot.cls()->GetAllValuePercent().size(), 2u);
+    EXPECT_EQ(slot.cls()->GetAllValuePercent()[0].second, kSysmis);
+  }
+}
+
+TEST(BayesNetScoreTest, ParentlessNodeWithoutTable) {
+  BaseCaseRecord record({}, false);
+  {
+    // Three categories known only through the dictionary (no encoder).
+    auto model = std::make_unique<BayesNetModel>();
+    auto* dict = new BaseDictionary();
+    BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b", "c"});
+    model->SetScoreDictionary(dict);
+    model->SetVarRole("T", ScoreModel::TargetRole);
+    model->SetTargetVar(target);
+    model->SetParamLearnMethod(BayesNetModel::AdjustedBayes);
+    ResultSlot slot;
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+    EXPECT_EQ(slot.result->GetConfidence(), (1.0 / 3) / (1.0 / 3 + 1.0 / 3 + 1.0 / 3));
+    EXPECT_TRUE(model->GetCPT().empty());  // the lookup added no table
+  }
+  {
+    auto model = PriorOnly({"a", "b"}, {});
+    ResultSlot slot;
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90021);
+    EXPECT_TRUE(model->GetCPT().empty());
+  }
+}
+
+TEST(BayesNetScoreTest, ChildThatIsNoPredictorZeroesEveryScore) {
+  WorkedNet net = MakeWorkedNet();
+  net.model->SetParamLearnMethod(BayesNetModel::AdjustedBayes);
+  AddArc(*net.model, "T", "Z");  // Z is neither target nor predictor
+  net.model->GetParentsTable()["Z"] = {"T"};
+  BaseCaseRecord record({"X"}, false);
+  record.SetText(0, "x0");
+  ResultSlot slot;
+  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 90021);
+}
+
+TEST(BayesNetScoreTest, TargetWithoutCategoriesDoesNotScore) {
+  auto model = std::make_unique<BayesNetModel>();
+  auto* dict = new BaseDictionary();
+  BaseDictVar* target = AddVar(dict, "T", 1, 1, {});
+  model->SetScoreDictionary(dict);
+  model->SetTargetVar(target);
+  BaseCaseRecord record({}, false);
+  ResultSlot slot;
+  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90021);
+  EXPECT_TRUE(slot.cls()->GetAllValuePercent().empty());
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "");
+}
+
+TEST(BayesNetScoreTest, PredictionOnly) {
+  WorkedNet net = MakeWorkedNet();
+  net.model->SetPredictionOnly(true);
+  EXPECT_TRUE(net.model->GetPredictionOnly());
+  BaseCaseRecord record({"X"}, false);
+  record.SetText(0, "x1");
+  ResultSlot slot;
+  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+  EXPECT_EQ(slot.result->GetConfidence(), -1.0);
+  EXPECT_TRUE(slot.cls()->GetAllValuePercent().empty());
+
+  record.ClearValue(0);
+  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 90029);
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "");
+  EXPECT_TRUE(slot.cls()->GetAllValuePercent().empty());
+}
+
+// A result of another kind, counting its deletions.
+class OtherResult : public ScoreResult {
+ public:
+  explicit OtherResult(int* deleted) : deleted_(deleted) {}
+  ~OtherResult() override { ++*deleted_; }
+  void SetPrediction(ScoreValue*) override {}
+  const ScoreValue* GetPrediction() const override { return nullptr; }
+  void AddAdvice(ResultAdvice) override {}
+  std::vector<ResultAdvice> GetAdvice() const override { return {}; }
+  void RemoveAdvice() override {}
+  const ScoreDictVar* GetTarget() const override { return nullptr; }
+  void SetConfidence(double) override {}
+  double GetConfidence() const override { return 0.0; }
+  ResultType GetScoreResultType() const override { return UnknownResult; }
+
+ private:
+  int* deleted_;
+};
+
+TEST(BayesNetScoreTest, ResultOwnership) {
+  WorkedNet net = MakeWorkedNet();
+  BaseCaseRecord record({"X"}, false);
+  record.SetText(0, "x0");
+
+  // A result of another type is deleted once and replaced.
+  int otherDeleted = 0;
+  ResultSlot slot;
+  slot.result = new OtherResult(&otherDeleted);
+  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(otherDeleted, 1);
+  EXPECT_EQ(slot.result->GetScoreResultType(), 20);
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+  EXPECT_EQ(slot.result->GetTarget(), net.target);
+
+  // A prediction that the caller's result already holds is updated in
+  // place and deleted once, with the result.
+  int predictionDeleted = 0;
+  auto* own = new BayesNetClsResult(net.target);
+  auto* held = new CountingString("old", &predictionDeleted);
+  own->SetPrediction(held);
+  ScoreResult* reused = own;
+  for (const char* x : {"x1", "x0", "x1"}) {
+    record.SetText(0, x);
+    net.model->GetScore(&record, reused, false);
+  }
+  EXPECT_EQ(reused, own);
+  EXPECT_EQ(own->GetPrediction(), held);
+  EXPECT_EQ(held->GetString(), "b");
+  EXPECT_EQ(predictionDeleted, 0);
+  delete reused;
+  EXPECT_EQ(predictionDeleted, 1);
+}
+
+TEST(BayesNetScoreTest, IndexedRecordsKeepTheFirstLayout) {
+  WorkedNet net = MakeWorkedNet();
+  BaseCaseRecord byName({"Y", "X"}, false);
+  byName.SetText(1, "x1");
+  ResultSlot slot;
+  EXPECT_EQ(Code(net.model->GetScore(&byName, slot.result, false)), 0);
+  EXPECT_FALSE(BayesNetModelPeer::IndexReady(*net.model));
+  EXPECT_EQ(net.x->GetIndex(), -1);
+
+  BaseCaseRecord first({"Y", "X"}, true);
+  first.SetText(1, "x1");
+  EXPECT_EQ(Code(net.model->GetScore(&first, slot.result, false)), 0);
+  EXPECT_TRUE(BayesNetModelPeer::IndexReady(*net.model));
+  EXPECT_EQ(net.x->GetIndex(), 1);
+  EXPECT_EQ(net.target->GetIndex(), -1);  // the target gets no position
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+
+  // A later layout is not consulted: position 1 is read.
+  BaseCaseRecord later({"X", "Y"}, true);
+  later.SetText(0, "x1");
+  later.SetText(1, "x0");
+  EXPECT_EQ(Code(net.model->GetScore(&later, slot.result, false)), 0);
+  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+  EXPECT_EQ(net.x->GetIndex(), 1);
+  later.ClearValue(1);
+  EXPECT_EQ(Code(net.model->GetScore(&later, slot.result, false)), 90029);
+}
+
+// T -> D, where predictor D is derived from the data field A by the bins
+// (-inf, 5] -> "lo" and (5, inf) -> "hi".
+struct DerivedNet {
+  std::unique_ptr<BayesNetModel> model;
+  ScoreDictVar* derived;  // owned by the transformation dictionary
+};
+
+DerivedNet MakeDerivedNet() {
+  DerivedNet net;
+  net.model = std::make_unique<BayesNetModel>();
+  auto* dict = new BaseDictionary();
+  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
+  dict->AddVariable("A", new BaseDictVar("A", 0, ScoreDictVar::Continuous));
+
+  auto* transformation = new TransformationDictionary();
+  auto var = std::make_unique<BaseDictVar>("D", 1, ScoreDictVar::Categorical);
+  var->AddValueLabel(std::make_unique<StringValue>("lo"), "lo");
+  var->AddValueLabel(std::make_unique<StringValue>("hi"), "hi");
+  auto discretization = std::make_unique<Discretization>();
+  discretization->field = "A";
+  DiscretizeBin low;
+  low.binValue = "lo";
+  low.hasBinValue = true;
+  low.hasRightMargin = true;
+  low.rightMargin = 5;
+  DiscretizeBin high;
+  high.binValue = "hi";
+  high.hasBinValue = true;
+  high.hasLeftMargin = true;
+  high.leftMargin = 5;
+  discretization->bins = {low, high};
+  transformation->AddDerivedField(std::move(var), std::move(discretization));
+  transformation->SetUpDerivedCaseRecord();
+  net.derived = transformation->GetVariable("D");
+
+  BayesNetModel& model = *net.model;
+  model.SetScoreDictionary(dict);
+  model.SetTransformationScoreDictionary(transformation);
+  model.SetVarRole("T", ScoreModel::TargetRole);
+  model.AddPredictorVar("D", net.derived);
+  model.AddEncoder(EncoderFor(net.derived));
+  model.AddEncoder(EncoderFor(target));
+  model.SetTargetVar(target);
+  model.SetNeedDerivedPredictor(true);
+  model.SetDerivedToDataField("D", "A");
+  AddArc(model, "T", "D");
+  model.GetParentsTable()["D"] = {"T"};
+  model.GetCPT()["T"][{}] = {0.6, 0.4, 50};
+  model.GetCPT()["D"][{0}] = {0.7, 0.3, 30};
+  model.GetCPT()["D"][{1}] = {0.2, 0.8, 20};
+  return net;
+}
+
+TEST(BayesNetScoreTest, DerivedPredictors) {
+  {
+    // Computed by the transformation dictionary, for records by name and
+    // by position.
+    DerivedNet net = MakeDerivedNet();
+    ResultSlot slot;
+    BaseCaseRecord byName({"A"}, false);
+    byName.SetNumber(0, 3);
+    EXPECT_EQ(Code(net.model->GetScore(&byName, slot.result, false)), 0);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+    BaseCaseRecord indexed({"A"}, true);
+    indexed.SetNumber(0, 7);
+    EXPECT_EQ(Code(net.model->GetScore(&indexed, slot.result, false)), 0);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    EXPECT_EQ(net.derived->GetIndex(), -1);  // not a data-dictionary field
+
+    // Without the flag no derived values are asked for.
+    net.model->SetNeedDerivedPredictor(false);
+    EXPECT_EQ(Code(net.model->GetScore(&byName, slot.result, false)), 90029);
+  }
+  {
+    // Carried by the records themselves: the derived fields get positions
+    // and the record's own D is read, whatever A says.
+    DerivedNet net = MakeDerivedNet();
+    ResultSlot slot;
+    BaseCaseRecord record({"A", "D"}, true);
+    record.SetNumber(0, 3);
+    record.SetText(1, "hi");
+    EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, true)), 0);
+    EXPECT_EQ(net.derived->GetIndex(), 1);
+    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    record.ClearValue(1);
+    EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, true)), 90029);
+  }
+}
+
+}  // namespace
