@@ -11,6 +11,13 @@
 // The host's dictionary variable: name, value type, measure, categories
 // (value labels), declared missing values and record position. Owns its
 // label set and its missing values.
+//
+// Display writes one line:
+//   <name> (<numeric|string>, <continuous|categorical|ordinal>) index <i>,
+//   <k> categories[: <value>="<label>" ...][; missing: <value> ...]
+// e.g. `age (numeric, ordinal) index 4, 2 categories: 1="low" 2.5="mid";
+// missing: 99`, all on one line and ending in '\n'. Numbers use the text
+// form of NumberText.h.
 class MODELCORE_API BaseDictVar : public ScoreDictVar {
  public:
   BaseDictVar(std::string name, int valueType, int measure);

@@ -32,8 +32,10 @@ MODELCORE_API std::string NumberToString(double value);
 
 // Reads the whole of `text` as a decimal number: blanks (spaces and tabs)
 // around it are allowed, the body has the syntax of std::from_chars in
-// general format, and a leading '+' is accepted. Returns false (leaving
-// `value` unchanged) for any other text, including the empty text.
+// general format, and a leading '+' is accepted ("+-1" and "++1" are not).
+// Hexadecimal is not accepted, nor is a number too large or too small for
+// a double ("1e400"). Returns false (leaving `value` unchanged) for any other
+// text, including the empty text.
 MODELCORE_API bool ParseNumber(std::string_view text, double& value);
 
 #endif  // MODELCORE_NUMBERTEXT_H_

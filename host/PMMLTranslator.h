@@ -20,16 +20,31 @@ class MODELCORE_API PMMLTranslator : public BaseTranslator {
 
   const std::string& GetDialect() const { return dialect_; }
 
-  // Reads a DataDictionary: one BaseDictVar per DataField (see the README's
-  // dialect section for optype, dataType and Value). A DataField without
-  // name, or a name used twice, raises code 7. The caller owns the result.
+  // Reads a DataDictionary: one BaseDictVar per DataField child, in
+  // document order; other children (Extension) are skipped.
+  // - dataType "double", "float" or "integer" gives value type 0, anything
+  //   else (absent too) 1;
+  // - optype "continuous", "categorical", "ordinal" gives measure 0, 1, 2;
+  //   absent or unknown: 1 for string data, 0 for numbers;
+  // - Value children: property absent or "valid" adds a label (value read as
+  //   NumericValue(text) for numeric fields, else StringValue; text is
+  //   displayValue when present, else the value), "missing" declares a
+  //   missing value, anything else is ignored.
+  // A DataField without name (or with an empty one), or a name used twice,
+  // raises code 7 naming the line. The caller owns the result.
   ScoreDictionary* ParseDictionary(const xercesc::DOMElement* dataDictionary);
 
   // Reads a TransformationDictionary leniently: one variable per
-  // DerivedField with a name, in document order; its Discretize, if any,
-  // is kept for computing derived values. Malformed discretizations are
-  // kept as far as they can be read, never rejected here. The caller owns
-  // the result.
+  // DerivedField child with a non-empty name, in document order (a repeated
+  // name keeps the first). Measure and value type as above; labels from its
+  // Value children, else the distinct binValues of its Discretize in bin
+  // order. The first child other than Value and Extension defines the
+  // field; a Discretize is kept for computing derived values (its
+  // DiscretizeBin children, Extension and anything else skipped), any other
+  // transformation leaves the field without values. Malformed
+  // discretizations are kept as far as they can be read, never rejected
+  // here: an unknown closure reads as "openClosed", an unreadable margin
+  // makes its bin match nothing. The caller owns the result.
   TransformationDictionary* HandleTransformationDictionary(
       const xercesc::DOMElement* transformationDictionary, const ScoreDictionary* dataDictionary);
 

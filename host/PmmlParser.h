@@ -18,12 +18,18 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentReleaser>;
 // Parses PMML text into a DOM document, safely: no DTD is loaded, no
 // external entity is resolved, nothing is fetched from the file system or
 // the network, Xerces' security manager bounds entity expansion, and
-// namespaces are off so tag names compare as written. Each element records
-// its line number (BaseTranslator::GetLineNumber). An XmlPlatform must
-// live while the parser and its documents are used.
+// namespaces are off so tag names compare as written. Every entity
+// declaration in a DOCTYPE is refused (internal ones too: PMML has no use
+// for them, and refusing them stops entity bombs before any expansion);
+// an external DTD named by a DOCTYPE is ignored, never read. Each element
+// records the line on which its start tag ends, which is its first line
+// unless the tag spans lines (BaseTranslator::GetLineNumber). An
+// XmlPlatform must live while the parser and its documents are used.
+// Files and streams are read whole into memory before parsing.
 //
 // Faults raise VkException code 9 with a message that names the source, the
-// line and the column, e.g. "model.pmml:3:7: expected end of tag 'Value'".
+// line and the column, e.g. "model.pmml:3:7: expected end of tag 'Value'";
+// an unreadable file gives "cannot open <path>".
 class MODELCORE_API PmmlParser {
  public:
   static DocumentPtr ParseFile(const std::string& path);

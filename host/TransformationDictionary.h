@@ -10,6 +10,9 @@
 #include "host/BaseDictionary.h"
 
 // One bin of a PMML Discretize: an interval and the value it gives.
+// Contains honours the closure; an absent margin is infinite. A margin that
+// could not be read is kept as NaN, and a bin without Interval gets a NaN
+// left margin: such a bin contains nothing.
 struct DiscretizeBin {
   enum Closure { OpenClosed, OpenOpen, ClosedOpen, ClosedClosed };
   std::string binValue;
