@@ -1,0 +1,254 @@
+// End-to-end tests: run the built bnscore on the PMML and CSV files of
+// tests/data/cli_* and check exit statuses and the exact output bytes.
+//
+// cli_network.pmml: target t (good, bad "really") with prior 0.6 / 0.4 and
+// children n (bins n <= 10, n > 10) and x (u, v, z); the model multiplies
+// the factors in the order t, n, x (children sorted by name):
+//   n bin 0, x = u: good 0.6*0.5*0.7 = 0.21, bad 0.4*0.25*0.2 = 0.02,
+//     sum 0.23: good 0.21/0.23 = 0.9130434782608696, bad 0.08695652173913046
+//   n bin 1, x = v: good 0.6*0.5*0.3 = 0.09, bad 0.4*0.75*0.8 = 0.24,
+//     sum 0.33: good 0.27272727272727265, bad 0.24/0.33 = 0.7272727272727273
+//   x = z: every product is 0, status 90021
+//   x = w (unknown), n empty, n = "abc" (system-missing): status 90029
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace {
+
+const std::string kData = BNSCORE_TEST_DATA "/";
+const std::string kModel = kData + "cli_network.pmml";
+const std::string kCases = kData + "cli_cases.csv";
+
+const std::string kHeader =
+    "status,prediction,confidence,probability(good),\"probability(bad, \"\"really\"\")\"\n";
+const std::string kGood = "0,good,0.9130434782608696,0.9130434782608696,0.08695652173913046\n";
+const std::string kBad =
+    "0,\"bad, \"\"really\"\"\",0.7272727272727273,0.27272727272727265,0.7272727272727273\n";
+const std::string kNoScore = "90021,,,,\n";
+const std::string kMissing = "90029,,,,\n";
+const std::string kCasesOutput = kHeader + kGood + kBad + kNoScore + kMissing + kMissing + kMissing;
+const std::string kCasesSummary =
+    "bnscore: scored 6 records: 2 with status 0, 1 with status 90021, 3 with status 90029\n";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs bnscore with `args`, standard input from `input`, and the plug-in of
+// the build named by BNSCORE_PLUGIN unless `pluginFromEnvironment` is false.
+Outcome RunBnscore(const std::vector<std::string>& args, const std::string& input = "/dev/null",
+            bool pluginFromEnvironment = true) {
+  if (pluginFromEnvironment) {
+    ::setenv("BNSCORE_PLUGIN", BNSCORE_LIB_DIR "/libbayesnet.so", 1);
+  } else {
+    ::unsetenv("BNSCORE_PLUGIN");
+  }
+  const std::string program = BNSCORE_BIN_DIR "/bnscore";
+  const std::string outPath = ::testing::TempDir() + "bnscore_test.out";
+  const std::string errPath = ::testing::TempDir() + "bnscore_test.err";
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, input.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  Outcome outcome;
+  pid_t pid;
+  if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ) == 0) {
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  }
+  posix_spawn_file_actions_destroy(&files);
+  outcome.out = ReadFile(outPath);
+  outcome.err = ReadFile(errPath);
+  return outcome;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+TEST(BnscoreTest, ScoresEveryRecordAndSummarisesTheStatuses) {
+  Outcome run = RunBnscore({"score", kModel, kCases});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kCasesOutput);
+  EXPECT_EQ(run.err, kCasesSummary);
+
+  // Records given by name only score the same.
+  EXPECT_EQ(RunBnscore({"score", "--by-name", kModel, kCases}).out, kCasesOutput);
+
+  // From standard input ("-" or no name), into a file.
+  EXPECT_EQ(RunBnscore({"score", kModel}, kCases).out, kCasesOutput);
+  const std::string outFile = ::testing::TempDir() + "bnscore_test_output.csv";
+  run = RunBnscore({"score", "-o", outFile, kModel, "-"}, kCases);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(ReadFile(outFile), kCasesOutput);
+  std::remove(outFile.c_str());
+}
+
+TEST(BnscoreTest, OutputOptions) {
+  Outcome run = RunBnscore({"score", "--keep-input", kModel, kCases});
+  EXPECT_EQ(run.status, 0);
+  // The input cells as read, quoted again where they need it.
+  EXPECT_EQ(run.out, "id,x,n,note," + kHeader +
+                         "1,u,5,plain," + kGood +
+                         "2,v,15,\"a, b\"," + kBad +
+                         "3,z,10,\"say \"\"hi\"\"\"," + kNoScore +
+                         "4,w,5,," + kMissing +
+                         "5,u,,\"two\r\nlines\"," + kMissing +
+                         "6,u,abc,x," + kMissing);
+
+  run = RunBnscore({"score", "--prediction-only", kModel, kCases});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "status,prediction\n0,good\n0,\"bad, \"\"really\"\"\"\n90021,\n90029,\n90029,\n90029,\n");
+  EXPECT_EQ(run.err, kCasesSummary);
+}
+
+TEST(BnscoreTest, DerivedValuesComeFromTheRecordOnlyWhenAsked) {
+  // n_bin is computed from n (5: "small") unless the records carry it; the
+  // record's "huge" is no category of n_bin.
+  const std::string derived = kData + "cli_derived.csv";
+  Outcome run = RunBnscore({"score", kModel, derived});
+  EXPECT_EQ(run.out, kHeader + kGood + kGood);
+  run = RunBnscore({"score", "--derived-in-record", kModel, derived});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kHeader + kGood + kMissing);
+  EXPECT_EQ(run.err, "bnscore: scored 2 records: 1 with status 0, 1 with status 90029\n");
+}
+
+TEST(BnscoreTest, HeaderOnlyInputScoresNothing) {
+  Outcome run = RunBnscore({"score", kModel, kData + "cli_header_only.csv"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kHeader);
+  EXPECT_EQ(run.err, "bnscore: scored 0 records\n");
+}
+
+TEST(BnscoreTest, CsvAndFileFaultsExitWithOne) {
+  const std::string ragged = kData + "cli_ragged.csv";
+  Outcome run = RunBnscore({"score", kModel, ragged});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: " + ragged + ":3: the row has 2 fields but the header has 4 fields\n");
+  EXPECT_EQ(run.out, kHeader + kGood);  // the rows before the fault
+
+  const std::string unterminated = kData + "cli_unterminated.csv";
+  run = RunBnscore({"score", kModel, unterminated});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "bnscore: " + unterminated + ":3: quoted field is not closed before the end of the input\n");
+
+  const std::string empty = kData + "cli_empty.csv";
+  run = RunBnscore({"score", kModel, empty});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: " + empty + ": no header row: the input is empty\n");
+  EXPECT_EQ(run.out, "");
+
+  const std::string absent = kData + "cli_no_such_file.csv";
+  run = RunBnscore({"score", kModel, absent});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: cannot open " + absent + ": No such file or directory\n");
+}
+
+TEST(BnscoreTest, RejectedModelsExitWithTwo) {
+  const std::string loop = kData + "cli_loop.pmml";
+  Outcome run = RunBnscore({"score", loop, kCases});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "bnscore: " + loop + ": error 1: Loop is not allowed.\n");
+  EXPECT_EQ(run.out, "");
+
+  // The host's parser refuses XML that is not well-formed, and a file that
+  // is not there, with code 9; the message is the host's, on one line.
+  for (const std::string& model : {kData + "cli_not_xml.pmml", kData + "cli_no_such_file.pmml"}) {
+    run = RunBnscore({"check", model});
+    EXPECT_EQ(run.status, 2) << model;
+    EXPECT_TRUE(StartsWith(run.err, "bnscore: " + model + ": error 9: ")) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
+}
+
+TEST(BnscoreTest, PluginAndUsage) {
+  // Without --plugin or BNSCORE_PLUGIN, the plug-in in ../lib is found.
+  Outcome run = RunBnscore({"score", kModel, kCases}, "/dev/null", false);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, kCasesOutput);
+
+  run = RunBnscore({"check", "--plugin", "/nonexistent/libbayesnet.so", kModel});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(StartsWith(run.err, "bnscore: cannot load plug-in: /nonexistent/libbayesnet.so"))
+      << run.err;
+
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"score"}, {"score", "--threads", "2", kModel}, {"frobnicate", kModel}}) {
+    run = RunBnscore(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(StartsWith(run.err, "bnscore: ")) << run.err;
+  }
+  run = RunBnscore({"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Exit status"), std::string::npos);
+  run = RunBnscore({"--version"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(StartsWith(run.out, "bnscore ")) << run.out;
+}
+
+TEST(BnscoreTest, CheckAndDisplay) {
+  Outcome run = RunBnscore({"check", kModel});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "model: " + kModel +
+                         "\n"
+                         "type: Bayesian network (28)\n"
+                         "written by version: 2.0\n"
+                         "target: t (string, categorical): good, bad, \"really\"\n"
+                         "input fields (2):\n"
+                         "  x (string, categorical): u, v, z\n"
+                         "  n (numeric, continuous)\n"
+                         "derived fields (1):\n"
+                         "  n_bin (string, categorical): small, large\n");
+  run = RunBnscore({"display", kModel});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(StartsWith(run.out, "\nBegin Display of BayesNetModel.\n")) << run.out;
+}
+
+TEST(BnscoreTest, ScoresTheExample) {
+  Outcome run = RunBnscore({"score", BNSCORE_EXAMPLES "/credit_risk.pmml", BNSCORE_EXAMPLES "/applicants.csv"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "bnscore: scored 20 records: 18 with status 0, 2 with status 90029\n");
+  // A01: salaried (risk's parent), income 52000 (bin 1), 1 dependent, age
+  // 34 (adult): low 0.60*0.50*0.30*0.55 = 0.0495, medium 0.30*0.55*0.30*0.45
+  // = 0.022275, high 0.10*0.45*0.25*0.35 = 0.0039375; low 0.0495/0.0757125.
+  EXPECT_TRUE(StartsWith(run.out,
+                         "status,prediction,confidence,probability(low),probability(medium),"
+                         "probability(high)\n"
+                         "0,low,0.6537890044576523,0.6537890044576523,0.29420505200594355,"
+                         "0.052005943536404156\n"))
+      << run.out;
+}
+
+}  // namespace

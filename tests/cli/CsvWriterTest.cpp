@@ -1,0 +1,46 @@
+#include "cli/CsvWriter.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// What a writer with a buffer of `bufferSize` bytes puts in a file for
+// rows of fields that need quoting and fields that do not.
+std::string WriteSample(std::size_t bufferSize) {
+  char path[] = "/tmp/cli_csv_out_XXXXXX";
+  int fd = ::mkstemp(path);
+  {
+    CsvWriter writer(fd, path, bufferSize);
+    writer.WriteField("plain");
+    writer.WriteField("a,b");
+    writer.WriteField("say \"hi\"");
+    writer.WriteField("");
+    writer.EndRow();
+    writer.WriteField("cr\r");
+    writer.WriteField("lf\n");
+    writer.WriteField("\"");
+    writer.EndRow();
+    writer.Flush();
+  }
+  std::string out(4096, '\0');
+  ssize_t n = ::pread(fd, out.data(), out.size(), 0);
+  ::close(fd);
+  std::remove(path);
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+TEST(CsvWriterTest, QuotesOnlyFieldsThatNeedIt) {
+  const std::string expected = "plain,\"a,b\",\"say \"\"hi\"\"\",\n\"cr\r\",\"lf\n\",\"\"\"\"\n";
+  EXPECT_EQ(WriteSample(CsvWriter::kDefaultBufferSize), expected);
+  // A buffer smaller than a field flushes in the middle of it.
+  EXPECT_EQ(WriteSample(3), expected);
+}
+
+}  // namespace
