@@ -224,10 +224,4 @@ TEST(Model, RolesTargetAndOwnership) {
   EXPECT_EQ(deleted, 1 + 3 + 1 + 1);
 }
 
-TEST(ResultAdvice, CloneCopiesTheText) {
-  ResultAdvice advice("check input");
-  std::unique_ptr<ResultAdvice> copy(advice.Clone());
-  EXPECT_EQ(copy->GetText(), "check input");
-}
-
 }  // namespace
