@@ -6,7 +6,9 @@
 set -euo pipefail
 lib="$1"
 
-symbols=$(nm -D --defined-only "$lib" | awk '{print $3}')
+# A sanitizer build adds its own instrumentation symbols (__odr_asan.*, ...);
+# they are the compiler's, not the plug-in's interface.
+symbols=$(nm -D --defined-only "$lib" | awk '{print $3}' | grep -vE '^__(odr_)?asan|^__ubsan|^__sanitizer' || true)
 demangled=$(printf '%s\n' "$symbols" | c++filt)
 
 fail=0
