@@ -1,5 +1,7 @@
 #include "cli/ScoreCommand.h"
 
+#include <sys/stat.h>
+
 #include <map>
 #include <memory>
 #include <vector>
@@ -28,6 +30,18 @@ void WriteSummary(long records, const std::map<long, long>& statusCounts, std::o
   out << '\n';
 }
 
+// Refuses an output file that is the input file: opening it for writing
+// would empty the input before it is read.
+void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outputPath) {
+  struct stat in;
+  struct stat out;
+  if (outputPath.empty() || outputPath == "-") return;
+  if (::fstat(input.Get(), &in) != 0 || ::stat(outputPath.c_str(), &out) != 0) return;
+  if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+    throw CliError("the output " + outputPath + " is the input " + input.GetName());
+  }
+}
+
 }  // namespace
 
 void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
@@ -40,6 +54,7 @@ void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summ
   RecordFiller filler(header, model, options.derivedInRecord, !options.byName);
   ResultColumns columns(model, options.predictionOnly);
 
+  CheckOutputIsNotInput(input, options.outputPath);
   FileDescriptor output = FileDescriptor::OpenForWriting(options.outputPath);
   CsvWriter writer(output.Get(), output.GetName());
   if (options.keepInput) {

@@ -170,6 +170,15 @@ TEST(BnscoreTest, CsvAndFileFaultsExitWithOne) {
   EXPECT_EQ(run.err, "bnscore: " + empty + ": no header row: the input is empty\n");
   EXPECT_EQ(run.out, "");
 
+  // Writing over the input would empty it before it is read.
+  const std::string copy = ::testing::TempDir() + "bnscore_test_same.csv";
+  { std::ofstream(copy, std::ios::binary) << ReadFile(kCases); }
+  run = RunBnscore({"score", "-o", copy, kModel, copy});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: the output " + copy + " is the input " + copy + "\n");
+  EXPECT_EQ(ReadFile(copy), ReadFile(kCases));
+  std::remove(copy.c_str());
+
   const std::string absent = kData + "cli_no_such_file.csv";
   run = RunBnscore({"score", kModel, absent});
   EXPECT_EQ(run.status, 1);
