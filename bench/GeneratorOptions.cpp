@@ -1,5 +1,7 @@
 #include "bench/GeneratorOptions.h"
 
+#include <utility>
+
 namespace {
 
 ShapePreset Preset(std::string name, std::string description, GeneratorOptions options) {

@@ -18,9 +18,9 @@
 
 namespace {
 
-void ListShapes() {
+void ListShapes(std::FILE* out) {
   for (const ShapePreset& preset : ShapePresets()) {
-    std::printf("%-14s %s\n", preset.name.c_str(), preset.description.c_str());
+    std::fprintf(out, "%-14s %s\n", preset.name.c_str(), preset.description.c_str());
   }
 }
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
 
   auto* binned = app.add_option("--binned", o.binnedPredictors, "Binned continuous predictors");
   auto* numeric = app.add_option("--numeric", o.numericPredictors, "Categorical numeric predictors");
-  auto* string = app.add_option("--string", o.stringPredictors, "Categorical string predictors");
+  auto* strings = app.add_option("--string", o.stringPredictors, "Categorical string predictors");
   auto* derived = app.add_option("--derived", o.derivedPredictors,
                                  "Derived predictors (DerivedFields extension)");
   auto* bins = app.add_option("--bins", o.bins, "Bins per binned predictor");
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
 
   if (listShapes) {
-    ListShapes();
+    ListShapes(stdout);
     return 0;
   }
   if (modelPath.empty()) {
@@ -87,14 +87,14 @@ int main(int argc, char** argv) {
     const ShapePreset* preset = FindShapePreset(shape);
     if (preset == nullptr) {
       std::cerr << "bngen: unknown shape '" << shape << "'; known shapes:\n";
-      ListShapes();
+      ListShapes(stderr);
       return 1;
     }
     GeneratorOptions given = o;
     o = preset->options;
     if (binned->count()) o.binnedPredictors = given.binnedPredictors;
     if (numeric->count()) o.numericPredictors = given.numericPredictors;
-    if (string->count()) o.stringPredictors = given.stringPredictors;
+    if (strings->count()) o.stringPredictors = given.stringPredictors;
     if (derived->count()) o.derivedPredictors = given.derivedPredictors;
     if (bins->count()) o.bins = given.bins;
     if (categories->count()) o.categories = given.categories;
