@@ -28,6 +28,12 @@
 extern char** environ;
 
 namespace {
+// A file name in the test temporary folder that no other test process
+// uses: ctest runs the tests of this file in parallel processes.
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + name + "." + std::to_string(::getpid());
+}
+
 
 const std::string kData = BNSCORE_TEST_DATA "/";
 const std::string kModel = kData + "cli_network.pmml";
@@ -67,8 +73,8 @@ Outcome RunBnscore(const std::vector<std::string>& args, const std::string& inpu
     ::unsetenv("BNSCORE_PLUGIN");
   }
   const std::string program = BNSCORE_BIN_DIR "/bnscore";
-  const std::string outPath = ::testing::TempDir() + "bnscore_test.out";
-  const std::string errPath = ::testing::TempDir() + "bnscore_test.err";
+  const std::string outPath = TempPath("bnscore_test.out");
+  const std::string errPath = TempPath("bnscore_test.err");
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
   posix_spawn_file_actions_addopen(&files, 0, input.c_str(), O_RDONLY, 0);
@@ -105,7 +111,7 @@ TEST(BnscoreTest, ScoresEveryRecordAndSummarisesTheStatuses) {
 
   // From standard input ("-" or no name), into a file.
   EXPECT_EQ(RunBnscore({"score", kModel}, kCases).out, kCasesOutput);
-  const std::string outFile = ::testing::TempDir() + "bnscore_test_output.csv";
+  const std::string outFile = TempPath("bnscore_test_output.csv");
   run = RunBnscore({"score", "-o", outFile, kModel, "-"}, kCases);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "");
@@ -171,7 +177,7 @@ TEST(BnscoreTest, CsvAndFileFaultsExitWithOne) {
   EXPECT_EQ(run.out, "");
 
   // Writing over the input would empty it before it is read.
-  const std::string copy = ::testing::TempDir() + "bnscore_test_same.csv";
+  const std::string copy = TempPath("bnscore_test_same.csv");
   { std::ofstream(copy, std::ios::binary) << ReadFile(kCases); }
   run = RunBnscore({"score", "-o", copy, kModel, copy});
   EXPECT_EQ(run.status, 1);
