@@ -176,12 +176,15 @@ int BayesNetTranslator::ParentValueCode(const std::string& parent, const std::st
     return ReadLeadingInt(value);
   }
 
+  // A string category matches by its text or else, like a numeric one, by
+  // its number (a string encoder answers MCMV::Missing() for every code).
   const bool byText = encoder->GetEncoderType() == IVkEncoder::CategoricalString;
-  const double number = byText ? 0.0 : ReadLeadingDouble(value);
+  const double number = ReadLeadingDouble(value);
   for (int k = 0; k < encoder->GetNumCategories(); ++k) {
-    const bool match =
-        byText ? encoder->GetCategoryString(k) == value : encoder->GetCategoryValue(k) == number;
-    if (match) return k;
+    if ((byText && encoder->GetCategoryString(k) == value) ||
+        encoder->GetCategoryValue(k) == number) {
+      return k;
+    }
   }
   throw VkException(VkException::NameNotFound,
                     parent + " Variable's value " + value + " not found.");
