@@ -1,12 +1,16 @@
 # The newcomer's two commands: `make test` and `make demo`.
-# Others: `make sanitize` (tests under ASan+UBSan), `make bench`, `make clean`.
+# Others: `make sanitize` (tests under ASan+UBSan), `make bench`, `make clean`,
+# `make fuzz` (the libFuzzer targets, built with clang) and `make fuzz-smoke`
+# (each target for FUZZ_SECONDS from its seeds; fails on any finding).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 75
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all bootstrap build test demo sanitize bench clean
+.PHONY: all bootstrap build test demo sanitize bench fuzz fuzz-smoke clean
 
 all: build
 
@@ -37,5 +41,15 @@ sanitize: bootstrap $(ASAN_BUILD)/CMakeCache.txt
 bench: build
 	@scripts/bench $(BUILD)
 
+$(FUZZ_BUILD)/CMakeCache.txt:
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DBNSCORE_FUZZ=ON -DBNSCORE_TESTS=OFF $(CMAKE_ARGS)
+
+fuzz: bootstrap $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target pmml_fuzzer csv_fuzzer
+
+fuzz-smoke: fuzz
+	@fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS) smoke
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,124 @@
+#include "fuzz/PmmlFuzzHarness.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/DiscardStream.h"
+#include "host/BaseCaseRecord.h"
+#include "host/NumberText.h"
+#include "host/PmmlParser.h"
+#include "host/ScoreModel.h"
+#include "host/ScoreTranslator.h"
+#include "host/TransformationDictionary.h"
+#include "host/VkException.h"
+#include "plugin/GiveMyTranslator.h"
+
+namespace {
+
+// At most this many records per input, and cells per record beyond the
+// fields, so that a long data part costs little.
+constexpr std::size_t kMaxRecords = 8;
+
+void AddNames(const ScoreDictionary* dictionary, std::vector<std::string>& names) {
+  if (dictionary == nullptr) return;
+  std::vector<ScoreDictVar*> vars;
+  dictionary->GetVariables(vars);
+  for (const ScoreDictVar* var : vars) names.push_back(var->GetName());
+}
+
+std::vector<std::string_view> SplitCells(std::string_view line) {
+  std::vector<std::string_view> cells;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= line.size(); ++i) {
+    if (i == line.size() || line[i] == ',' || line[i] == ';') {
+      cells.push_back(line.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return cells;
+}
+
+void Fill(BaseCaseRecord& record, const std::vector<std::string_view>& cells) {
+  record.ClearAll();
+  for (int i = 0; i < record.GetNumFields(); ++i) {
+    if (static_cast<std::size_t>(i) >= cells.size()) break;
+    std::string_view cell = cells[static_cast<std::size_t>(i)];
+    double number;
+    if (cell.empty()) {
+      record.ClearValue(i);
+    } else if (ParseNumber(cell, number)) {
+      record.SetNumber(i, number);
+    } else {
+      record.SetText(i, cell);
+    }
+  }
+}
+
+// Scores every line of `records` in the four ways, reusing one result.
+void ScoreRecords(ScoreModel& model, std::string_view records) {
+  std::vector<std::string> names;
+  AddNames(model.GetDictionary(), names);
+  AddNames(model.GetTransformationDictionary(), names);
+  BaseCaseRecord indexed(names, true);
+  BaseCaseRecord byName(names, false);
+
+  // The one result: made by the first GetScore, handed back to the later
+  // ones, deleted here before the model.
+  ScoreResult* raw = nullptr;
+  std::unique_ptr<ScoreResult> result;
+  auto score = [&](const ScoreCaseRecord* record, bool derivedInRecord) {
+    model.GetScore(record, raw, derivedInRecord);
+    if (raw != result.get()) {
+      result.release();  // the model deleted the old one
+      result.reset(raw);
+    }
+  };
+
+  // A null record first; then the data lines (at least one, empty).
+  score(nullptr, false);
+  std::size_t count = 0;
+  std::size_t start = 0;
+  do {
+    std::size_t end = records.find('\n', start);
+    if (end == std::string_view::npos) end = records.size();
+    std::vector<std::string_view> cells = SplitCells(records.substr(start, end - start));
+    Fill(indexed, cells);
+    Fill(byName, cells);
+    for (bool derived : {false, true}) {
+      score(&indexed, derived);
+      score(&byName, derived);
+    }
+    start = end + 1;
+  } while (start < records.size() && ++count < kMaxRecords);
+
+  model.SetPredictionOnly(true);
+  score(&indexed, false);
+  model.SetPredictionOnly(false);
+}
+
+}  // namespace
+
+bool RunPmmlInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const std::size_t separator = input.find('\0');
+  const std::string text(input.substr(0, separator));
+  const std::string_view records =
+      separator == std::string_view::npos ? std::string_view() : input.substr(separator + 1);
+
+  // Deleted after the model: the translator's code made it.
+  std::unique_ptr<ScoreTranslator> translator(GiveMyTranslator());
+  std::unique_ptr<ScoreModel> model;
+  try {
+    DocumentPtr document = PmmlParser::ParseText(text, "fuzz.pmml");
+    model.reset(translator->ParseFromTree(document.get(), "UTF-8"));
+  } catch (const VkException&) {
+    return false;
+  }
+  if (!model) return false;
+  ScoreRecords(*model, records);
+  DiscardStream discard;
+  model->Display(discard);
+  return true;
+}
