@@ -68,6 +68,18 @@ class SafeDomParser : public XercesDOMParser {
     throw Refusal{Where() + "entity '" + name + "': entity declarations are not allowed"};
   }
 
+  // A DOCTYPE that names an external DTD is refused: the DTD is never read,
+  // and a document that relies on one is not read without it.
+  void doctypeDecl(const DTDElementDecl& elemDecl, const XMLCh* const publicId,
+                   const XMLCh* const systemId, const bool hasIntSubset,
+                   const bool hasExtSubset) override {
+    if ((systemId != nullptr && *systemId != 0) || (publicId != nullptr && *publicId != 0)) {
+      std::string id = xmltext::ToUtf8(systemId != nullptr && *systemId != 0 ? systemId : publicId);
+      throw Refusal{Where() + "external DTD '" + id + "': external DTDs are not allowed"};
+    }
+    XercesDOMParser::doctypeDecl(elemDecl, publicId, systemId, hasIntSubset, hasExtSubset);
+  }
+
   // "<source>:<line>:<column>: " at the scanner's position.
   std::string Where() const {
     const Locator* locator = getScanner()->getLocator();

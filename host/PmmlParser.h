@@ -20,8 +20,9 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentReleaser>;
 // the network, Xerces' security manager bounds entity expansion, and
 // namespaces are off so tag names compare as written. Every entity
 // declaration in a DOCTYPE is refused (internal ones too: PMML has no use
-// for them, and refusing them stops entity bombs before any expansion);
-// an external DTD named by a DOCTYPE is ignored, never read. Each element
+// for them, and refusing them stops entity bombs before any expansion), and
+// so is a DOCTYPE that names an external DTD (SYSTEM or PUBLIC), which is
+// never read. Each element
 // records the line on which its start tag ends, which is its first line
 // unless the tag spans lines (BaseTranslator::GetLineNumber). An
 // XmlPlatform must live while the parser and its documents are used.
