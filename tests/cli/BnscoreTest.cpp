@@ -11,29 +11,21 @@
 //   x = z: every product is 0, status 90021
 //   x = w (unknown), n empty, n = "abc" (system-missing): status 90029
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-extern char** environ;
+#include "tests/TestProcess.h"
 
 namespace {
-// A file name in the test temporary folder that no other test process
-// uses: ctest runs the tests of this file in parallel processes.
-std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + name + "." + std::to_string(::getpid());
-}
 
+using testprocess::Outcome;
+using testprocess::ReadFile;
+using testprocess::TempPath;
 
 const std::string kData = BNSCORE_TEST_DATA "/";
 const std::string kModel = kData + "cli_network.pmml";
@@ -50,19 +42,6 @@ const std::string kCasesOutput = kHeader + kGood + kBad + kNoScore + kMissing + 
 const std::string kCasesSummary =
     "bnscore: scored 6 records: 2 with status 0, 1 with status 90021, 3 with status 90029\n";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
 // Runs bnscore with `args`, standard input from `input`, and the plug-in of
 // the build named by BNSCORE_PLUGIN unless `pluginFromEnvironment` is false.
 Outcome RunBnscore(const std::vector<std::string>& args, const std::string& input = "/dev/null",
@@ -72,28 +51,7 @@ Outcome RunBnscore(const std::vector<std::string>& args, const std::string& inpu
   } else {
     ::unsetenv("BNSCORE_PLUGIN");
   }
-  const std::string program = BNSCORE_BIN_DIR "/bnscore";
-  const std::string outPath = TempPath("bnscore_test.out");
-  const std::string errPath = TempPath("bnscore_test.err");
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, input.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  Outcome outcome;
-  pid_t pid;
-  if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ) == 0) {
-    int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
-    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  }
-  posix_spawn_file_actions_destroy(&files);
-  outcome.out = ReadFile(outPath);
-  outcome.err = ReadFile(errPath);
-  return outcome;
+  return testprocess::Run(BNSCORE_BIN_DIR "/bnscore", args, input);
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {

@@ -1,0 +1,80 @@
+#ifndef BNSCORE_TESTS_TESTPROCESS_H_
+#define BNSCORE_TESTS_TESTPROCESS_H_
+
+// Runs a program as a child process for end-to-end tests, capturing its
+// exit status, its output and its peak memory.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace testprocess {
+
+// A file name in the test temporary folder that no other test process
+// uses: ctest runs the tests of a file in parallel processes.
+inline std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + name + "." + std::to_string(::getpid());
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Outcome {
+  int status = -1;         // exit status; -1 when the child did not exit
+  int signal = 0;          // the signal that ended the child, if one did
+  long peakRssKb = 0;      // the child's peak resident set, in KiB
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args`, standard input from the file `input`, in the
+// current environment; waits for it and collects what it wrote.
+inline Outcome Run(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& input = "/dev/null") {
+  const std::string outPath = TempPath("process.out");
+  const std::string errPath = TempPath("process.err");
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, input.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  Outcome outcome;
+  pid_t pid;
+  if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ) == 0) {
+    int wstatus = 0;
+    struct rusage usage = {};
+    ::wait4(pid, &wstatus, 0, &usage);
+    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    outcome.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
+    outcome.peakRssKb = usage.ru_maxrss;
+  }
+  posix_spawn_file_actions_destroy(&files);
+  outcome.out = ReadFile(outPath);
+  outcome.err = ReadFile(errPath);
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
+  return outcome;
+}
+
+}  // namespace testprocess
+
+#endif  // BNSCORE_TESTS_TESTPROCESS_H_
