@@ -1,0 +1,218 @@
+// Hostile PMML: external entities, parameter entities, external DTDs and
+// entity-expansion bombs are refused by the host's parser with code 9 and
+// a message that says why, without reading a file, opening a connection or
+// expanding anything; bnscore reports them as rejected models (status 2).
+//
+// File access is checked with a local file that inotify watches for any
+// open, and whose marker text must appear nowhere; network access with a
+// listening socket on the loopback interface that must receive no
+// connection.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "host/PmmlParser.h"
+#include "host/VkException.h"
+#include "host/XmlPlatform.h"
+#include "tests/TestProcess.h"
+
+namespace {
+
+using testprocess::TempPath;
+
+// A TCP socket listening on 127.0.0.1 at a free port.
+class Listener {
+ public:
+  Listener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)) {
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(fd_, 4) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+      ADD_FAILURE() << "cannot listen on the loopback interface";
+    }
+    port_ = ntohs(address.sin_port);
+  }
+  ~Listener() { ::close(fd_); }
+
+  std::string Url(const std::string& file) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + file;
+  }
+  // True when a connection is waiting (or was accepted).
+  bool WasContacted() const {
+    int client = ::accept(fd_, nullptr, nullptr);
+    if (client >= 0) ::close(client);
+    return client >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+  }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+// Watches a file for being opened, by this process or any other.
+class OpenWatch {
+ public:
+  explicit OpenWatch(const std::string& path) : fd_(::inotify_init1(IN_NONBLOCK)) {
+    if (fd_ < 0 || ::inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_ACCESS) < 0) {
+      ADD_FAILURE() << "cannot watch " << path;
+    }
+  }
+  ~OpenWatch() { ::close(fd_); }
+
+  bool WasOpened() const {
+    char events[4096];
+    return ::read(fd_, events, sizeof events) > 0;
+  }
+
+ private:
+  int fd_;
+};
+
+class HostileXml : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("BNSCORE_PLUGIN", BNSCORE_LIB_DIR "/libbayesnet.so", 1);
+    std::ofstream(secret_, std::ios::binary) << kMarker << "\n";
+  }
+  void TearDown() override { std::remove(secret_.c_str()); }
+
+  // The code and message of the parser's refusal of `text`; (0, "") when
+  // it reads the text.
+  static std::pair<int, std::string> Refusal(const std::string& text) {
+    XmlPlatform platform;
+    try {
+      PmmlParser::ParseText(text, "hostile.pmml");
+    } catch (const VkException& e) {
+      return {e.GetCode(), e.GetMessage()};
+    }
+    return {0, ""};
+  }
+
+  // Runs `bnscore check` on `text` saved as a file; checks the status-2
+  // report of error 9 holding `reason` on one line, and returns the run.
+  static testprocess::Outcome Check(const std::string& text, const std::string& reason) {
+    const std::string path = TempPath("hostile.pmml");
+    std::ofstream(path, std::ios::binary) << text;
+    testprocess::Outcome run = testprocess::Run(BNSCORE_BIN_DIR "/bnscore", {"check", path});
+    std::remove(path.c_str());
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err.rfind("bnscore: " + path + ":", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(": error 9: " + path + ":"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_EQ(run.out, "");
+    return run;
+  }
+
+  static constexpr const char* kMarker = "hostile-xml-marker-7d1f";
+  const std::string secret_ = TempPath("hostile_secret.txt");
+};
+
+TEST_F(HostileXml, ExternalEntitiesNeverReadAFile) {
+  const std::string general = "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML [\n <!ENTITY x SYSTEM \"file://" +
+                              secret_ + "\">\n]>\n<PMML>&x;</PMML>\n";
+  const std::string relative = "<!DOCTYPE PMML [<!ENTITY x SYSTEM \"" + secret_ +
+                               "\">]><PMML><Header description=\"&x;\"/></PMML>";
+  const std::string parameter = "<!DOCTYPE PMML [\n <!ENTITY % p SYSTEM \"" + secret_ +
+                                "\">\n %p;\n]>\n<PMML/>\n";
+  OpenWatch watch(secret_);
+  for (const std::string& text : {general, relative, parameter}) {
+    auto refusal = Refusal(text);
+    EXPECT_EQ(refusal.first, 9) << text;
+    EXPECT_NE(refusal.second.find("external entities are not allowed"), std::string::npos)
+        << refusal.second;
+    EXPECT_EQ(refusal.second.find(kMarker), std::string::npos);
+    testprocess::Outcome run = Check(text, "external entities are not allowed");
+    EXPECT_EQ(run.err.find(kMarker), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(watch.WasOpened());
+  // The refusal names the place of the declaration.
+  EXPECT_EQ(Refusal(general).second.rfind("hostile.pmml:3:", 0), 0u) << Refusal(general).second;
+}
+
+TEST_F(HostileXml, InternalEntitiesAreRefusedBeforeAnyExpansion) {
+  // A parameter entity that declares an external entity once expanded.
+  const std::string declaration = " <!ENTITY % p \"<!ENTITY q SYSTEM 'file://" + secret_ + "'>\">";
+  const std::string nested =
+      "<!DOCTYPE PMML [\n" + declaration + "\n %p;\n]>\n<PMML>&q;</PMML>\n";
+  // Refused at the end of the declaration, before %p; is reached.
+  EXPECT_EQ(Refusal(nested),
+            std::make_pair(9, "hostile.pmml:2:" + std::to_string(declaration.size() + 1) +
+                                  ": entity 'p': entity declarations are not allowed"));
+  OpenWatch watch(secret_);
+  Check(nested, "entity 'p': entity declarations are not allowed");
+  EXPECT_FALSE(watch.WasOpened());
+
+  // Quadratic blow-up: one 64 KiB entity used 20,000 times (1.3 GB).
+  std::string blowup = "<!DOCTYPE PMML [<!ENTITY a \"" + std::string(65536, 'a') + "\">]><PMML>";
+  for (int i = 0; i < 20000; ++i) blowup += "&a;";
+  blowup += "</PMML>";
+  EXPECT_EQ(Refusal(blowup).first, 9);
+  testprocess::Outcome run = Check(blowup, "entity 'a': entity declarations are not allowed");
+  EXPECT_LT(run.peakRssKb, 200 * 1024);
+
+  // Exponential: nine levels of ten references (a thousand million "lol"s).
+  std::string laughs = "<!DOCTYPE PMML [\n <!ENTITY a \"lol\">\n";
+  for (char c = 'b'; c <= 'j'; ++c) {
+    laughs += std::string(" <!ENTITY ") + c + " \"";
+    for (int i = 0; i < 10; ++i) laughs += std::string("&") + static_cast<char>(c - 1) + ";";
+    laughs += "\">\n";
+  }
+  laughs += "]>\n<PMML>&j;</PMML>\n";
+  run = Check(laughs, ":2:");
+  EXPECT_NE(run.err.find("entity 'a': entity declarations are not allowed"), std::string::npos);
+  EXPECT_LT(run.peakRssKb, 200 * 1024);
+}
+
+TEST_F(HostileXml, NothingIsFetchedFromTheNetwork) {
+  Listener listener;
+  const std::string system =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML SYSTEM \"" + listener.Url("pmml.dtd") + "\">\n<PMML/>\n";
+  const std::string publicId = "<!DOCTYPE PMML PUBLIC \"-//Hostile//DTD PMML//EN\" \"" +
+                               listener.Url("public.dtd") + "\"><PMML/>";
+  const std::string both = "<!DOCTYPE PMML SYSTEM \"" + listener.Url("both.dtd") +
+                           "\" [<!ELEMENT PMML ANY>]><PMML/>";
+  for (const std::string& text : {system, publicId, both}) {
+    auto refusal = Refusal(text);
+    EXPECT_EQ(refusal.first, 9) << text;
+    EXPECT_NE(refusal.second.find("external DTDs are not allowed"), std::string::npos)
+        << refusal.second;
+    EXPECT_NE(refusal.second.find(listener.Url("")), std::string::npos) << refusal.second;
+    Check(text, "external DTDs are not allowed");
+  }
+  // Refused at the DOCTYPE's closing '>'.
+  const std::string doctype = "<!DOCTYPE PMML SYSTEM \"" + listener.Url("pmml.dtd") + "\">";
+  EXPECT_EQ(Refusal("<?xml version=\"1.0\"?>\n" + doctype + "\n<PMML/>\n").second,
+            "hostile.pmml:2:" + std::to_string(doctype.size()) + ": external DTD '" +
+                listener.Url("pmml.dtd") + "': external DTDs are not allowed");
+
+  const std::string parameter = "<!DOCTYPE PMML [<!ENTITY % p SYSTEM \"" +
+                                listener.Url("p.dtd") + "\"> %p;]><PMML/>";
+  EXPECT_EQ(Refusal(parameter).first, 9);
+  Check(parameter, "external entities are not allowed");
+
+  // A schema location is an attribute like any other: never followed.
+  const std::string schema =
+      "<PMML xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+      "xsi:schemaLocation=\"urn:pmml " + listener.Url("pmml.xsd") + "\"/>";
+  EXPECT_EQ(Refusal(schema).first, 0);
+
+  EXPECT_FALSE(listener.WasContacted());
+}
+
+}  // namespace
