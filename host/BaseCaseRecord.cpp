@@ -9,6 +9,7 @@ BaseCaseRecord::BaseCaseRecord(std::vector<std::string> fieldNames, bool indexed
     : names_(std::move(fieldNames)),
       values_(names_.size()),
       present_(names_.size(), 0),
+      kinds_(names_.size(), kOther),
       indexed_(indexed) {
   for (std::size_t i = 0; i < names_.size(); ++i) {
     firstPosition_.emplace(names_[i], static_cast<int>(i));  // keeps the first
@@ -24,27 +25,28 @@ void BaseCaseRecord::SetValue(int position, std::unique_ptr<ScoreValue> value) {
     return;
   }
   values_[position] = std::move(value);
+  kinds_[position] = kOther;
   present_[position] = 1;
 }
 
 void BaseCaseRecord::SetNumber(int position, double value) {
   if (position < 0 || position >= GetNumFields()) return;
-  auto* number = dynamic_cast<NumericValue*>(values_[position].get());
-  if (number != nullptr) {
-    number->SetDoubleValue(value);
+  if (kinds_[position] == kNumber) {
+    static_cast<NumericValue*>(values_[position].get())->SetDoubleValue(value);
   } else {
     values_[position] = std::make_unique<NumericValue>(value);
+    kinds_[position] = kNumber;
   }
   present_[position] = 1;
 }
 
 void BaseCaseRecord::SetText(int position, std::string_view text) {
   if (position < 0 || position >= GetNumFields()) return;
-  auto* string = dynamic_cast<StringValue*>(values_[position].get());
-  if (string != nullptr) {
-    string->SetString(text);
+  if (kinds_[position] == kText) {
+    static_cast<StringValue*>(values_[position].get())->SetString(text);
   } else {
     values_[position] = std::make_unique<StringValue>(std::string(text));
+    kinds_[position] = kText;
   }
   present_[position] = 1;
 }

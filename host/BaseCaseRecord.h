@@ -13,6 +13,9 @@
 // value or nothing. Value objects are owned by the record and kept when a
 // position is cleared, so that a record reused from case to case allocates
 // nothing once every position has held a value of its type.
+//
+// Not safe for concurrent use when values are set; give each thread its own
+// record.
 class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
  public:
   // `indexed` is what IsIndexed() answers.
@@ -46,6 +49,10 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   std::unordered_map<std::string, int> firstPosition_;
   std::vector<std::unique_ptr<ScoreValue>> values_;
   std::vector<char> present_;  // 1 where values_[i] is the field's value
+  // What values_[i] is, so that SetNumber and SetText reuse it without a
+  // type test: a value made by SetNumber, by SetText, or anything else.
+  enum Kind : char { kOther, kNumber, kText };
+  std::vector<Kind> kinds_;
   bool indexed_;
 };
 

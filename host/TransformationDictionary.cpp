@@ -49,23 +49,35 @@ bool TransformationDictionary::AddDerivedField(std::unique_ptr<BaseDictVar> var,
 }
 
 void TransformationDictionary::SetUpDerivedCaseRecord() {
+  std::lock_guard<std::mutex> lock(recordsMutex_);
+  derivedRecords_.clear();
+}
+
+std::unique_ptr<BaseCaseRecord> TransformationDictionary::MakeDerivedRecord() const {
   std::vector<std::string> names;
   names.reserve(derived_.size());
   for (const Derived& derived : derived_) names.push_back(derived.var->GetName());
-  derivedRecord_ = std::make_unique<BaseCaseRecord>(std::move(names), false);
+  return std::make_unique<BaseCaseRecord>(std::move(names), false);
+}
+
+BaseCaseRecord& TransformationDictionary::GetThreadRecord() {
+  std::lock_guard<std::mutex> lock(recordsMutex_);
+  std::unique_ptr<BaseCaseRecord>& record = derivedRecords_[std::this_thread::get_id()];
+  if (!record || record->GetNumFields() != static_cast<int>(derived_.size())) {
+    record = MakeDerivedRecord();
+  }
+  return *record;
 }
 
 const ScoreCaseRecord* TransformationDictionary::GetValuesForDeriedVars(
     const ScoreCaseRecord* record, const ScoreDictionary* dataDictionary) {
-  if (!derivedRecord_ || derivedRecord_->GetNumFields() != static_cast<int>(derived_.size())) {
-    SetUpDerivedCaseRecord();
-  }
+  BaseCaseRecord& derivedRecord = GetThreadRecord();
   for (std::size_t i = 0; i < derived_.size(); ++i) {
     const int position = static_cast<int>(i);
     const Derived& derived = derived_[i];
     const Discretization* d = derived.discretization.get();
     if (d == nullptr) {
-      derivedRecord_->ClearValue(position);
+      derivedRecord.ClearValue(position);
       continue;
     }
 
@@ -101,12 +113,12 @@ const ScoreCaseRecord* TransformationDictionary::GetValuesForDeriedVars(
     }
 
     if (text == nullptr) {
-      derivedRecord_->ClearValue(position);
+      derivedRecord.ClearValue(position);
     } else if (derived.var->GetValueType() == ScoreValue::Numeric) {
-      derivedRecord_->SetNumber(position, number);
+      derivedRecord.SetNumber(position, number);
     } else {
-      derivedRecord_->SetText(position, *text);
+      derivedRecord.SetText(position, *text);
     }
   }
-  return derivedRecord_.get();
+  return &derivedRecord;
 }

@@ -2,7 +2,10 @@
 #define MODELCORE_TRANSFORMATIONDICTIONARY_H_
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "host/BaseCaseRecord.h"
@@ -40,10 +43,13 @@ struct Discretization {
 // The derived fields of a PMML TransformationDictionary: one variable per
 // DerivedField (searchable like any dictionary), and for those defined by a
 // Discretize, the means to compute their values for a case record. Owns
-// its variables, their discretizations and the derived-values record.
+// its variables, their discretizations and the derived-values records.
 //
-// Not safe for concurrent use: GetValuesForDeriedVars fills one record that
-// the dictionary keeps and reuses.
+// GetValuesForDeriedVars may be called from several threads at once: each
+// calling thread gets its own derived-values record, made on its first call
+// and kept (and reused) until the dictionary goes. A lock is held only to
+// find the calling thread's record. Everything else (adding fields,
+// SetUpDerivedCaseRecord) must not run concurrently with any other call.
 class MODELCORE_API TransformationDictionary : public BaseDictionary {
  public:
   TransformationDictionary();
@@ -55,12 +61,15 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
   bool AddDerivedField(std::unique_ptr<BaseDictVar> var,
                        std::unique_ptr<Discretization> discretization);
 
-  // Prepares the record that GetValuesForDeriedVars fills: one field per
-  // derived variable, by name. Call once after the last AddDerivedField.
+  // Prepares the records that GetValuesForDeriedVars fills (one field per
+  // derived variable, by name): discards those made so far, which are then
+  // made again on each thread's next call. Call after the last
+  // AddDerivedField.
   void SetUpDerivedCaseRecord();
 
   // Computes every derived field's value for `record` and returns them in a
-  // record owned by this dictionary, valid until the next call. The input
+  // record owned by this dictionary and kept for the calling thread, valid
+  // until the same thread's next call. The input
   // of a Discretize is the record's value of its `field`, by name. The
   // first bin whose interval contains the input gives its binValue; no
   // matching bin gives defaultValue; a missing input (no value, the
@@ -73,8 +82,14 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
 
  private:
   struct Derived;
+  // The calling thread's derived-values record, made when it has none or
+  // one of another field count.
+  BaseCaseRecord& GetThreadRecord();
+  std::unique_ptr<BaseCaseRecord> MakeDerivedRecord() const;
+
   std::vector<Derived> derived_;
-  std::unique_ptr<BaseCaseRecord> derivedRecord_;
+  std::mutex recordsMutex_;  // guards derivedRecords_
+  std::unordered_map<std::thread::id, std::unique_ptr<BaseCaseRecord>> derivedRecords_;
 };
 
 #endif  // MODELCORE_TRANSFORMATIONDICTIONARY_H_
