@@ -12,8 +12,24 @@
 CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)
     : fd_(fd),
       sourceName_(std::move(sourceName)),
-      buffer_(new char[std::max<std::size_t>(bufferSize, 4)]),
+      owned_(new char[std::max<std::size_t>(bufferSize, 4)]),
+      buffer_(owned_.get()),
       capacity_(std::max<std::size_t>(bufferSize, 4)) {}
+
+CsvReader::CsvReader(std::string sourceName)
+    : fd_(-1), sourceName_(std::move(sourceName)), buffer_(nullptr), capacity_(0), eof_(true) {}
+
+void CsvReader::ResetToBlock(char* data, std::size_t size, long firstLine, bool atInputStart) {
+  buffer_ = data;
+  capacity_ = size;
+  begin_ = 0;
+  end_ = size;
+  eof_ = true;  // the block holds whole rows: nothing follows it
+  bomChecked_ = !atInputStart;
+  line_ = firstLine;
+  rowLine_ = 0;
+  fields_.clear();
+}
 
 CsvReader::~CsvReader() = default;
 
@@ -37,13 +53,14 @@ void CsvReader::SkipByteOrderMark() {
   while (end_ - begin_ < 3 && !eof_) {
     if (!Refill()) eof_ = true;
   }
-  if (end_ - begin_ >= 3 && std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
+  if (end_ - begin_ >= 3 && std::memcmp(buffer_ + begin_, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
   bomChecked_ = true;
 }
 
 bool CsvReader::Refill() {
+  if (fd_ < 0) return false;
   if (begin_ > 0) {
-    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
@@ -51,12 +68,13 @@ bool CsvReader::Refill() {
     // One row fills the whole buffer: make room for the rest of it.
     std::size_t grown = capacity_ * 2;
     std::unique_ptr<char[]> bigger(new char[grown]);
-    std::memcpy(bigger.get(), buffer_.get(), end_);
-    buffer_ = std::move(bigger);
+    std::memcpy(bigger.get(), buffer_, end_);
+    owned_ = std::move(bigger);
+    buffer_ = owned_.get();
     capacity_ = grown;
   }
   for (;;) {
-    ssize_t n = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+    ssize_t n = ::read(fd_, buffer_ + end_, capacity_ - end_);
     if (n > 0) {
       end_ += static_cast<std::size_t>(n);
       return true;
@@ -67,7 +85,7 @@ bool CsvReader::Refill() {
 }
 
 CsvReader::Parse CsvReader::ParseRow() {
-  const char* const base = buffer_.get();
+  const char* const base = buffer_;
   const char* const end = base + end_;
   const char* p = base + begin_;
 
@@ -145,7 +163,7 @@ CsvReader::Parse CsvReader::ParseRow() {
 void CsvReader::Unescape(std::size_t index) {
   // The row is complete and never parsed again, so its bytes may change.
   std::string_view field = fields_[index];
-  char* out = buffer_.get() + (field.data() - buffer_.get());
+  char* out = buffer_ + (field.data() - buffer_);
   std::size_t length = 0;
   for (std::size_t i = 0; i < field.size(); ++i) {
     out[length++] = field[i];
@@ -155,5 +173,5 @@ void CsvReader::Unescape(std::size_t index) {
 }
 
 void CsvReader::Fail(long line, const std::string& what) const {
-  throw CliError(sourceName_ + ":" + std::to_string(line) + ": " + what);
+  throw CsvError(sourceName_, line, what);
 }

@@ -7,6 +7,23 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/CliError.h"
+
+// A fault in CSV text: the line on which it was found and what is wrong.
+// what() is "SOURCE:LINE: TEXT".
+class CsvError : public CliError {
+ public:
+  CsvError(const std::string& sourceName, long line, const std::string& text)
+      : CliError(sourceName + ":" + std::to_string(line) + ": " + text), line_(line), text_(text) {}
+
+  long GetLine() const { return line_; }
+  const std::string& GetText() const { return text_; }
+
+ private:
+  long line_;
+  std::string text_;
+};
+
 // A streaming reader of RFC 4180 CSV from a file descriptor.
 //
 // Fields are separated by commas and rows end at LF, CRLF or a lone CR. A
@@ -21,16 +38,32 @@
 // that buffer, valid until the next ReadRow; once the buffer and the field
 // list have reached their working size, reading allocates nothing.
 //
+// A reader can also parse a block of complete rows that is already in
+// memory (ResetToBlock); the block stays the caller's, and the reader
+// rewrites the bytes of quoted fields that hold doubled quotes.
+//
 // The file descriptor stays the caller's. Faults (an unterminated quoted
-// field, text after a closing quote, a read error) throw CliError with a
-// message that names the source and the line.
+// field, text after a closing quote) throw CsvError with a message that
+// names the source and the line; a read error throws CliError.
 class CsvReader {
  public:
   static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
   // `sourceName` names the input in messages.
   CsvReader(int fd, std::string sourceName, std::size_t bufferSize = kDefaultBufferSize);
+  // A reader of in-memory blocks only; see ResetToBlock.
+  explicit CsvReader(std::string sourceName);
   ~CsvReader();
+
+  // Makes the reader parse the `size` bytes at `data` (and nothing more),
+  // whose first byte is on line `firstLine`; a UTF-8 byte-order mark there
+  // is skipped only when `atInputStart`. `data` must stay valid while the
+  // block is read.
+  void ResetToBlock(char* data, std::size_t size, long firstLine, bool atInputStart);
+  // The bytes of the block not yet read: what follows the current row.
+  std::size_t GetUnreadOffset() const { return begin_; }
+  // The line of the first byte not yet read.
+  long GetNextLine() const { return line_; }
 
   CsvReader(const CsvReader&) = delete;
   CsvReader& operator=(const CsvReader&) = delete;
@@ -58,9 +91,10 @@ class CsvReader {
   void Unescape(std::size_t index);
   [[noreturn]] void Fail(long line, const std::string& what) const;
 
-  int fd_;
+  int fd_;  // -1 when reading in-memory blocks
   std::string sourceName_;
-  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> owned_;  // the buffer when reading from fd_
+  char* buffer_;                   // owned_, or the caller's block
   std::size_t capacity_;
   std::size_t begin_ = 0;  // first byte not yet parsed
   std::size_t end_ = 0;    // one past the last byte read

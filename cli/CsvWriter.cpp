@@ -26,9 +26,44 @@ CsvWriter::CsvWriter(int fd, std::string destinationName, std::size_t bufferSize
       buffer_(new char[std::max<std::size_t>(bufferSize, 1)]),
       capacity_(std::max<std::size_t>(bufferSize, 1)) {}
 
+CsvWriter::CsvWriter(std::size_t initialCapacity)
+    : fd_(-1),
+      buffer_(new char[std::max<std::size_t>(initialCapacity, 1)]),
+      capacity_(std::max<std::size_t>(initialCapacity, 1)) {}
+
 CsvWriter::~CsvWriter() { Drain(); }
 
+void CsvWriter::WriteRaw(std::string_view bytes) {
+  if (fd_ >= 0 && bytes.size() >= capacity_ / 2) {
+    // Large enough to go out directly, after what is buffered.
+    Flush();
+    if (!WriteAll(bytes.data(), bytes.size())) {
+      throw CliError("cannot write " + destinationName_ + ": " + std::strerror(errno));
+    }
+    return;
+  }
+  Append(bytes);
+}
+
 void CsvWriter::WriteField(std::string_view text) {
+  // Most fields need no quotes and fit: copied while looking for a reason
+  // to quote, with the separator, in one pass.
+  if (text.size() < capacity_ - size_) {
+    char* const start = buffer_.get() + size_;
+    char* out = start;
+    if (!atRowStart_) *out++ = ',';
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == ',' || c == '"' || c == '\n' || c == '\r') break;
+      *out++ = c;
+    }
+    if (i == text.size()) {
+      size_ += static_cast<std::size_t>(out - start);
+      atRowStart_ = false;
+      return;
+    }
+  }
   if (!atRowStart_) Append(',');
   atRowStart_ = false;
   if (NeedsQuotes(text)) {
@@ -61,9 +96,20 @@ void CsvWriter::WriteQuoted(std::string_view text) {
   Append('"');
 }
 
+void CsvWriter::MakeRoom() {
+  if (fd_ >= 0) {
+    Flush();
+    return;
+  }
+  std::unique_ptr<char[]> bigger(new char[capacity_ * 2]);
+  std::memcpy(bigger.get(), buffer_.get(), size_);
+  buffer_ = std::move(bigger);
+  capacity_ *= 2;
+}
+
 void CsvWriter::Append(std::string_view text) {
   while (!text.empty()) {
-    if (size_ == capacity_) Flush();
+    if (size_ == capacity_) MakeRoom();
     std::size_t n = std::min(text.size(), capacity_ - size_);
     std::memcpy(buffer_.get() + size_, text.data(), n);
     size_ += n;
@@ -72,21 +118,26 @@ void CsvWriter::Append(std::string_view text) {
 }
 
 void CsvWriter::Append(char c) {
-  if (size_ == capacity_) Flush();
+  if (size_ == capacity_) MakeRoom();
   buffer_[size_++] = c;
 }
 
 bool CsvWriter::Drain() {
+  if (fd_ < 0) return true;  // memory: the bytes stay until Clear
+  bool written = WriteAll(buffer_.get(), size_);
+  size_ = 0;
+  return written;
+}
+
+bool CsvWriter::WriteAll(const char* data, std::size_t size) {
   std::size_t written = 0;
-  while (written < size_) {
-    ssize_t n = ::write(fd_, buffer_.get() + written, size_ - written);
+  while (written < size) {
+    ssize_t n = ::write(fd_, data + written, size - written);
     if (n < 0) {
       if (errno == EINTR) continue;
-      size_ = 0;
       return false;
     }
     written += static_cast<std::size_t>(n);
   }
-  size_ = 0;
   return true;
 }

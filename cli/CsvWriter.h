@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
-// Writes CSV rows to a file descriptor through one large buffer. A field is
-// quoted only when it holds a comma, a double quote, a CR or an LF; quotes
-// inside it are doubled. Rows end with LF. Nothing is allocated per row.
+// Writes CSV rows to a file descriptor through one large buffer, or into
+// memory. A field is quoted only when it holds a comma, a double quote, a
+// CR or an LF; quotes inside it are doubled. Rows end with LF. Nothing is
+// allocated per row (in memory, once the buffer has reached its working
+// size).
 //
 // The file descriptor stays the caller's. Flush reports a failed write as
 // CliError; the destructor writes what is left and ignores failures, so
@@ -19,7 +21,17 @@ class CsvWriter {
 
   // `destinationName` names the output in messages.
   CsvWriter(int fd, std::string destinationName, std::size_t bufferSize = kDefaultBufferSize);
+  // A writer into memory: the buffer starts with `initialCapacity` bytes,
+  // grows as needed, is read with GetBuffered and emptied with Clear.
+  explicit CsvWriter(std::size_t initialCapacity);
   ~CsvWriter();
+
+  // Appends `bytes` as they are: whole rows made by another writer.
+  void WriteRaw(std::string_view bytes);
+  // What a memory writer holds.
+  std::string_view GetBuffered() const { return std::string_view(buffer_.get(), size_); }
+  // Empties a memory writer, keeping its buffer.
+  void Clear() { size_ = 0; atRowStart_ = true; }
 
   CsvWriter(const CsvWriter&) = delete;
   CsvWriter& operator=(const CsvWriter&) = delete;
@@ -35,10 +47,14 @@ class CsvWriter {
   void Append(std::string_view text);
   void Append(char c);
   void WriteQuoted(std::string_view text);
+  // Makes room for more bytes: writes the buffer out, or grows it in memory.
+  void MakeRoom();
   // Writes the buffer out; false (with errno set) on failure.
   bool Drain();
+  // Writes `size` bytes at `data` to the file; false (with errno set) on failure.
+  bool WriteAll(const char* data, std::size_t size);
 
-  int fd_;
+  int fd_;  // -1 for a writer into memory
   std::string destinationName_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;

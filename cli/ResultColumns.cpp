@@ -44,11 +44,11 @@ void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult*
     lastClsResult_ = dynamic_cast<const ScoreClsResult*>(result);
   }
   const bool scored = status.GetCode() == 0 && result != nullptr;
-  out.WriteField(scored ? FormatNumberView(result->GetConfidence(), text_) : std::string_view());
+  out.WriteField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
   for (std::size_t i = 0; i < categories_.size(); ++i) {
     const double* percent = scored && lastClsResult_ != nullptr ? FindPercent(i, *lastClsResult_)
                                                                 : nullptr;
-    out.WriteField(percent != nullptr ? FormatNumberView(*percent, text_) : std::string_view());
+    out.WriteField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
   }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CsvWriter.h"
+#include "cli/NumberTextCache.h"
 #include "host/MCStatus.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreResult.h"
@@ -21,7 +22,7 @@
 // the host's text form for status 0 and empty otherwise.
 //
 // Borrows the target's category values from the model, which must outlive
-// this object. Writing a row allocates nothing.
+// this object. Writing a row allocates nothing. One object per thread.
 class ResultColumns {
  public:
   ResultColumns(const ScoreModel& model, bool predictionOnly);
@@ -38,6 +39,7 @@ class ResultColumns {
   std::vector<const ScoreValue*> categories_;
   std::vector<std::string> probabilityHeaders_;
   NumberTextBuffer text_;
+  NumberTextCache numbers_;
   // The result last seen and the same object as a classification result
   // (null when it is none), so the cast is made once per result object.
   const ScoreResult* lastResult_ = nullptr;

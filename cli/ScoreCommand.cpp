@@ -7,20 +7,18 @@
 #include <vector>
 
 #include "cli/CliError.h"
+#include "cli/CsvBlockReader.h"
 #include "cli/CsvReader.h"
 #include "cli/CsvWriter.h"
 #include "cli/FileDescriptor.h"
-#include "cli/RecordFiller.h"
-#include "cli/ResultColumns.h"
+#include "cli/ParallelScoring.h"
+#include "cli/RowScorer.h"
 
 namespace {
 
-// "1 field", "3 fields".
-std::string Count(std::size_t n, const char* noun) {
-  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
-void WriteSummary(long records, const std::map<long, long>& statusCounts, std::ostream& out) {
+void WriteSummary(const std::map<long, long>& statusCounts, std::ostream& out) {
+  long records = 0;
+  for (const auto& entry : statusCounts) records += entry.second;
   out << "bnscore: scored " << records << (records == 1 ? " record" : " records");
   const char* separator = ": ";
   for (const auto& [status, count] : statusCounts) {
@@ -42,55 +40,96 @@ void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outpu
   }
 }
 
-}  // namespace
+void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
+  if (reader.GetNumFields() != headerFields) {
+    throw CsvError(reader.GetSourceName(), reader.GetLine(),
+                   RaggedRowText(reader.GetNumFields(), headerFields));
+  }
+}
 
-void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
+FileDescriptor OpenOutput(const FileDescriptor& input, const ScoreOptions& options) {
+  CheckOutputIsNotInput(input, options.outputPath);
+  return FileDescriptor::OpenForWriting(options.outputPath);
+}
+
+void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
+                 const ScoreOptions& options, CsvWriter& writer) {
+  if (options.keepInput) {
+    for (const std::string& name : header) writer.WriteField(name);
+  }
+  ResultColumns(model, options.predictionOnly).WriteHeader(writer);
+  writer.EndRow();
+}
+
+// One thread: read, score and write each row in turn.
+void ScoreSequentially(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
   CsvReader reader(input.Get(), input.GetName());
   if (!reader.ReadRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
   const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
 
   model.SetPredictionOnly(options.predictionOnly);
-  RecordFiller filler(header, model, options.derivedInRecord, !options.byName);
-  ResultColumns columns(model, options.predictionOnly);
-
-  CheckOutputIsNotInput(input, options.outputPath);
-  FileDescriptor output = FileDescriptor::OpenForWriting(options.outputPath);
+  RowScorer scorer(model, header, options);
+  FileDescriptor output = OpenOutput(input, options);
   CsvWriter writer(output.Get(), output.GetName());
-  if (options.keepInput) {
-    for (const std::string& name : header) writer.WriteField(name);
-  }
-  columns.WriteHeader(writer);
-  writer.EndRow();
+  WriteHeader(header, model, options, writer);
 
-  // The one result object: made by the first GetScore, handed back to every
-  // later one, deleted here (before the model, whose plug-in made it).
-  ScoreResult* rawResult = nullptr;
-  std::unique_ptr<ScoreResult> result;
-  long records = 0;
-  std::map<long, long> statusCounts;
   while (reader.ReadRow()) {
-    const std::vector<std::string_view>& cells = reader.GetFields();
-    if (cells.size() != header.size()) {
-      throw CliError(input.GetName() + ":" + std::to_string(reader.GetLine()) + ": the row has " +
-                     Count(cells.size(), "field") + " but the header has " +
-                     Count(header.size(), "field"));
-    }
-    filler.Fill(cells);
-    MCScore::MCStatus status = model.GetScore(&filler.GetRecord(), rawResult, options.derivedInRecord);
-    if (rawResult != result.get()) {
-      // The model replaced the result object and deleted the old one.
-      result.release();
-      result.reset(rawResult);
-    }
-    if (options.keepInput) {
-      for (std::string_view cell : cells) writer.WriteField(cell);
-    }
-    columns.WriteRow(status, rawResult, writer);
-    writer.EndRow();
-    ++records;
-    ++statusCounts[status.GetCode()];
+    CheckFieldCount(reader, header.size());
+    scorer.ScoreRow(reader.GetFields(), writer);
   }
   writer.Flush();
-  WriteSummary(records, statusCounts, summary);
+  std::map<long, long> statusCounts;
+  scorer.AddStatusCounts(statusCounts);
+  WriteSummary(statusCounts, summary);
+}
+
+// Several threads: the header and the first record here, then blocks of
+// rows on the workers.
+void ScoreInParallel(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
+  FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
+  CsvBlockReader blocks(input.Get(), input.GetName(), options.blockBytes);
+  CsvBlock block;
+  CsvReader reader(input.GetName());
+  bool atInputStart = true;
+  // The next row, from the next block when this one has no more.
+  auto readRow = [&]() {
+    while (!reader.ReadRow()) {
+      if (!blocks.ReadBlock(block)) return false;
+      reader.ResetToBlock(block.bytes.data(), block.size, reader.GetNextLine(), atInputStart);
+      atInputStart = false;
+    }
+    return true;
+  };
+  if (!readRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
+  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
+
+  model.SetPredictionOnly(options.predictionOnly);
+  RowScorer scorer(model, header, options);
+  FileDescriptor output = OpenOutput(input, options);
+  CsvWriter writer(output.Get(), output.GetName());
+  WriteHeader(header, model, options, writer);
+
+  std::map<long, long> statusCounts;
+  if (readRow()) {
+    // The first record alone: the model's one-time setup runs here.
+    CheckFieldCount(reader, header.size());
+    scorer.ScoreRow(reader.GetFields(), writer);
+    ParallelScoring parallel(model, header, options, options.threads, input.GetName());
+    parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
+    parallel.AddStatusCounts(statusCounts);
+  }
+  writer.Flush();
+  scorer.AddStatusCounts(statusCounts);
+  WriteSummary(statusCounts, summary);
+}
+
+}  // namespace
+
+void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
+  if (options.threads <= 1) {
+    ScoreSequentially(model, options, summary);
+  } else {
+    ScoreInParallel(model, options, summary);
+  }
 }

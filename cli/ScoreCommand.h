@@ -1,6 +1,7 @@
 #ifndef BNSCORE_CLI_SCORECOMMAND_H_
 #define BNSCORE_CLI_SCORECOMMAND_H_
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 
@@ -14,12 +15,20 @@ struct ScoreOptions {
   bool derivedInRecord = false;   // records carry the derived fields' values
   bool predictionOnly = false;
   bool keepInput = false;         // copy the input columns to the output
+  int threads = 1;                // scoring threads
+  std::size_t blockBytes = std::size_t{1} << 20;  // input block, with threads > 1
 };
 
 // Scores every row of the CSV records with `model` and writes one output
 // row per record, in input order; then writes a one-line summary to
 // `summary`. Throws CliError for file and CSV faults (output rows written
 // before the fault are kept).
+//
+// With one thread the rows are read, scored and written one after the
+// other. With more, the first record is scored alone (the model's one-time
+// setup runs there), and then blocks of about `blockBytes` of input are
+// scored on `threads` worker threads and written in input order; the
+// output is the same.
 void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary);
 
 #endif  // BNSCORE_CLI_SCORECOMMAND_H_

@@ -1,11 +1,13 @@
 // bnscore: scores CSV records with a Bayesian-network model stored in PMML,
 // through the model plug-in loaded at run time.
 
+#include <algorithm>
 #include <csignal>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
@@ -30,6 +32,11 @@ categories; "status,prediction" only with --prediction-only; the input
 columns first with --keep-input. status is 0 or the record's status code
 (90029: a predictor has no usable value, 90021: no category scored); the
 numbers are empty unless status is 0. A summary goes to standard error.
+
+Threads (score): --threads N scores on N threads (default: the number of
+cores). The first record is scored alone; then blocks of records are scored
+in parallel and written in input order, so the output is the same for every
+N. --threads 1 reads, scores and writes one record after the other.
 
 Records: RFC 4180 CSV whose first row names the fields; an empty cell is a
 missing value.
@@ -82,6 +89,7 @@ int main(int argc, char** argv) {
   app.footer(kFooter);
 
   Arguments args;
+  args.score.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   CLI::App* score = app.add_subcommand("score", "Score the CSV records; write one result row each");
   AddCommonArguments(*score, args);
   score->add_option("RECORDS", args.score.recordsPath, "CSV records (file, or - / absent: stdin)");
@@ -94,6 +102,11 @@ int main(int argc, char** argv) {
                   "Output only status and prediction");
   score->add_flag("--keep-input", args.score.keepInput,
                   "Copy the input columns in front of the result columns");
+  score->add_option("--threads", args.score.threads, "Scoring threads (default: the number of cores)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1024));
+  // For tests: the size of the input blocks scored in parallel.
+  score->add_option("--block-bytes", args.score.blockBytes)->check(CLI::Range(1, 1 << 30))->group("");
   CLI::App* check = app.add_subcommand("check", "Read the model and print a short summary");
   AddCommonArguments(*check, args);
   CLI::App* display = app.add_subcommand("display", "Read the model and print its Display text");

@@ -1,0 +1,26 @@
+#include "cli/NumberTextCache.h"
+
+#include <cstring>
+
+#include "host/NumberText.h"
+
+NumberTextCache::NumberTextCache() : slots_(std::size_t{1} << kSlotBits) {}
+
+std::string_view NumberTextCache::Format(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  // Fibonacci hashing: the top bits of the product mix all bits of the
+  // double, the mantissa's low bits included.
+  const std::size_t index =
+      static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
+  Slot& slot = slots_[index];
+  if (!slot.used || slot.bits != bits) {
+    NumberTextBuffer buffer;
+    std::string_view text = FormatNumberView(value, buffer);
+    std::memcpy(slot.text, text.data(), text.size());
+    slot.length = static_cast<std::uint8_t>(text.size());
+    slot.bits = bits;
+    slot.used = true;
+  }
+  return std::string_view(slot.text, slot.length);
+}

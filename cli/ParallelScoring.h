@@ -1,0 +1,94 @@
+#ifndef BNSCORE_CLI_PARALLELSCORING_H_
+#define BNSCORE_CLI_PARALLELSCORING_H_
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/CsvBlockReader.h"
+#include "cli/CsvReader.h"
+#include "cli/CsvWriter.h"
+#include "cli/RowScorer.h"
+#include "cli/ScoreCommand.h"
+#include "host/ScoreModel.h"
+
+// Scores blocks of CSV rows on worker threads and writes their output rows
+// in input order.
+//
+// The calling thread reads the blocks (CsvBlockReader) and writes the
+// output; each worker parses a whole block, scores its rows with its own
+// RowScorer and formats them into the block's own output buffer. At most
+// 2 × workers + 1 blocks are in flight, whose buffers are reused, so memory
+// does not grow with the input.
+//
+// A fault in a block (a CSV fault, a row of the wrong field count) stops
+// the run once every block before it has been written: its rows before
+// the fault are written too, and the fault is thrown as CsvError naming
+// the line in the whole input. The model must have scored a record before
+// (its one-time setup must not race) and must outlive this object.
+class ParallelScoring {
+ public:
+  ParallelScoring(ScoreModel& model, const std::vector<std::string>& header,
+                  const ScoreOptions& options, int workers, std::string sourceName);
+  // Stops the workers and waits for them.
+  ~ParallelScoring();
+
+  ParallelScoring(const ParallelScoring&) = delete;
+  ParallelScoring& operator=(const ParallelScoring&) = delete;
+
+  // Scores the rows of `first` from byte `begin` on, whose first byte is on
+  // line `firstLine`, and then every block of `reader`; writes the output
+  // rows to `out`. Throws CsvError, CliError.
+  void Run(CsvBlock& first, std::size_t begin, long firstLine, CsvBlockReader& reader,
+           CsvWriter& out);
+
+  // Adds the records scored, by status code, to `counts`.
+  void AddStatusCounts(std::map<long, long>& counts) const;
+
+ private:
+  // A block on its way: read, scored by a worker, then written.
+  struct Job {
+    explicit Job(std::size_t outputCapacity) : output(outputCapacity) {}
+
+    CsvBlock input;
+    std::size_t begin = 0;     // the rows start here
+    CsvWriter output;          // the output rows, in memory
+    long lines = 0;            // lines the block spans
+    bool done = false;
+    bool failed = false;       // a CSV fault after the rows in `output`
+    long faultLine = 0;        // counting from 1 at the block's start
+    std::string faultText;
+    std::exception_ptr error;  // any other fault
+  };
+
+  class Worker;
+
+  void WorkerLoop(Worker& worker);
+  void ScoreBlock(Worker& worker, Job& job);
+  // Hands `job` to the workers.
+  void Submit(Job& job);
+  // Waits for `job` and writes its output; throws its fault. `nextLine` is
+  // the input line on which the block starts, and moves past the block.
+  void Finish(Job& job, long& nextLine, CsvWriter& out);
+  void Stop();
+
+  std::size_t headerFields_;
+  std::string sourceName_;
+  std::vector<std::unique_ptr<Worker>> workers_;
+  std::vector<std::thread> threads_;
+  std::vector<std::unique_ptr<Job>> jobs_;
+
+  std::mutex mutex_;
+  std::condition_variable workReady_;  // a job was queued, or stop
+  std::condition_variable jobDone_;
+  std::deque<Job*> queue_;             // guarded by mutex_
+  bool stopping_ = false;              // guarded by mutex_
+};
+
+#endif  // BNSCORE_CLI_PARALLELSCORING_H_

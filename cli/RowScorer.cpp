@@ -1,0 +1,55 @@
+#include "cli/RowScorer.h"
+
+namespace {
+
+// "1 field", "3 fields".
+std::string Count(std::size_t n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
+                     const ScoreOptions& options)
+    : model_(model),
+      derivedInRecord_(options.derivedInRecord),
+      keepInput_(options.keepInput),
+      filler_(header, model, options.derivedInRecord, !options.byName),
+      columns_(model, options.predictionOnly) {}
+
+RowScorer::~RowScorer() = default;
+
+void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out) {
+  filler_.Fill(cells);
+  MCScore::MCStatus status = model_.GetScore(&filler_.GetRecord(), rawResult_, derivedInRecord_);
+  if (rawResult_ != result_.get()) {
+    // The model replaced the result object and deleted the old one.
+    result_.release();
+    result_.reset(rawResult_);
+  }
+  if (keepInput_) {
+    for (std::string_view cell : cells) out.WriteField(cell);
+  }
+  columns_.WriteRow(status, rawResult_, out);
+  out.EndRow();
+  Count(status.GetCode());
+}
+
+void RowScorer::Count(long status) {
+  for (auto& entry : counts_) {
+    if (entry.first == status) {
+      ++entry.second;
+      return;
+    }
+  }
+  counts_.emplace_back(status, 1);
+}
+
+void RowScorer::AddStatusCounts(std::map<long, long>& counts) const {
+  for (const auto& [status, count] : counts_) counts[status] += count;
+}
+
+std::string RaggedRowText(std::size_t rowFields, std::size_t headerFields) {
+  return "the row has " + Count(rowFields, "field") + " but the header has " +
+         Count(headerFields, "field");
+}

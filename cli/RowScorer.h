@@ -1,0 +1,63 @@
+#ifndef BNSCORE_CLI_ROWSCORER_H_
+#define BNSCORE_CLI_ROWSCORER_H_
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "cli/CsvWriter.h"
+#include "cli/RecordFiller.h"
+#include "cli/ResultColumns.h"
+#include "cli/ScoreCommand.h"
+#include "host/ScoreModel.h"
+#include "host/ScoreResult.h"
+
+// What one thread needs to score CSV rows with a model: its own case
+// record, its own result object and its own output formatting. Scores a
+// row and writes its output row (the input cells first with --keep-input),
+// and counts the records by status.
+//
+// The model must outlive this object: the result object, which the model's
+// plug-in made, is deleted by the destructor. Several RowScorers may score
+// with one model at once, once the model has scored a first record (its
+// one-time setup must not race). Scoring a row allocates nothing once the
+// record and the output have reached their working size.
+class RowScorer {
+ public:
+  RowScorer(ScoreModel& model, const std::vector<std::string>& header, const ScoreOptions& options);
+  ~RowScorer();
+
+  RowScorer(const RowScorer&) = delete;
+  RowScorer& operator=(const RowScorer&) = delete;
+
+  // Scores the record of `cells` (one cell per header field) and writes its
+  // output row to `out`.
+  void ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out);
+
+  // Adds the number of records scored so far, by status code, to `counts`.
+  void AddStatusCounts(std::map<long, long>& counts) const;
+
+ private:
+  void Count(long status);
+
+  ScoreModel& model_;
+  bool derivedInRecord_;
+  bool keepInput_;
+  RecordFiller filler_;
+  ResultColumns columns_;
+  // The result object: made by the first GetScore, handed back to every
+  // later one; `result_` owns what `rawResult_` points to.
+  ScoreResult* rawResult_ = nullptr;
+  std::unique_ptr<ScoreResult> result_;
+  // (status code, records); few distinct codes, so searched in order.
+  std::vector<std::pair<long, long>> counts_;
+};
+
+// The text of the fault of a row whose field count differs from the
+// header's: "the row has 2 fields but the header has 4 fields".
+std::string RaggedRowText(std::size_t rowFields, std::size_t headerFields);
+
+#endif  // BNSCORE_CLI_ROWSCORER_H_
