@@ -42,11 +42,18 @@ class VkBinningEncoder : public IVkEncoder {
   const std::vector<double>& GetCutPoints() const { return cutPoints_; }
 
  private:
-  // A binary search over the cut points.
+  // The bin of x: the binary search below, or, over strictly ascending cut
+  // points, the same answer without its hard-to-predict branches.
   int BinOf(double x) const;
+  // The binary search that defines the bins, whatever the cut points.
+  int SearchBin(double x) const;
+  // The number of cut points strictly below x, which is what SearchBin
+  // gives when the cut points ascend strictly and x is not a NaN.
+  int CountBelow(double x) const;
 
   int numBins_;
   std::vector<double> cutPoints_;
+  bool strictlyAscending_;  // no NaN among the cut points either
 };
 
 #endif  // BAYESNET_VKBINNINGENCODER_H_

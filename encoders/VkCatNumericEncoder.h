@@ -12,7 +12,8 @@
 // number gets the next code, 0, 1, 2, ... in the order it is first added;
 // numbers match exactly (no tolerance; 0.0 and -0.0 are one category).
 // Values are read with GetDouble() whatever their type. The categories
-// have no text; labels are kept per code.
+// have no text; labels are kept per code. Lookups search the ordered map:
+// at the category counts that occur, a sorted array measured no faster.
 class VkCatNumericEncoder : public IVkEncoder {
  public:
   VkCatNumericEncoder();

@@ -6,9 +6,52 @@ VkCatStringEncoder::VkCatStringEncoder() : lastCode_(-1) { texts_.reserve(2); }
 
 VkCatStringEncoder::~VkCatStringEncoder() = default;
 
+std::uint64_t VkCatStringEncoder::Pack(std::string_view text) {
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    word |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) << (8 * i);
+  }
+  return word;
+}
+
 int VkCatStringEncoder::FindText(std::string_view text) const {
-  auto found = codes_.find(text);
-  return found == codes_.end() ? -1 : found->second;
+  // The texts are distinct, so at most one is equal: the same answer as
+  // codes_.find.
+  const std::size_t count = texts_.size();
+  if (count <= kLinearLimit) {
+    if (text.size() <= kShortText) {
+      // Equal length and equal packed bytes mean equal texts (the length
+      // tells "a" from "a\0").
+      const std::uint64_t word = Pack(text);
+      int found = -1;
+      for (std::size_t code = count; code-- > 0;) {
+        const bool equal = (packed_[code] == word) & (lengths_[code] == text.size());
+        found = equal ? static_cast<int>(code) : found;
+      }
+      return found;
+    }
+    for (std::size_t code = 0; code < count; ++code) {
+      if (*texts_[code] == text) return static_cast<int>(code);
+    }
+    return -1;
+  }
+  auto found = index_.find(text);
+  return found == index_.end() ? -1 : found->second;
+}
+
+void VkCatStringEncoder::IndexText(const std::string& text, int code) {
+  index_.emplace(std::string_view(text), code);
+  packed_.push_back(text.size() <= kShortText ? Pack(text) : 0);
+  lengths_.push_back(text.size());
+}
+
+void VkCatStringEncoder::RebuildIndex() {
+  index_.clear();
+  packed_.clear();
+  lengths_.clear();
+  for (std::size_t code = 0; code < texts_.size(); ++code) {
+    IndexText(*texts_[code], static_cast<int>(code));
+  }
 }
 
 int VkCatStringEncoder::AddCategory(const ScoreValue* value) {
@@ -23,6 +66,7 @@ int VkCatStringEncoder::AddCategory(const std::string& text) {
   auto inserted = codes_.emplace(text, lastCode_).first;
   // Map keys stay in place as entries are added, so the pointer stays valid.
   texts_.push_back(&inserted->first);
+  IndexText(inserted->first, lastCode_);
   return lastCode_;
 }
 
@@ -47,6 +91,7 @@ IVkEncoder* VkCatStringEncoder::Clone() const {
   copy->lastCode_ = lastCode_;
   copy->texts_.assign(lastCode_ + 1, nullptr);
   for (const auto& entry : copy->codes_) copy->texts_[entry.second] = &entry.first;
+  copy->RebuildIndex();
   return copy;
 }
 
