@@ -1,11 +1,13 @@
 #include "model/BayesNetModel.h"
 
 #include <memory>
+#include <typeinfo>
 
 #include "host/BaseDictionary.h"
 #include "host/NumericValue.h"
 #include "host/StringValue.h"
 #include "host/TransformationDictionary.h"
+#include "model/ScoringPlan.h"
 #include "result/BayesNetClsResult.h"
 
 namespace {
@@ -15,6 +17,8 @@ namespace {
 // calls on different threads never share them.
 struct ScoreScratch {
   std::vector<double> codes;                 // predictor i -> its code
+  std::vector<int> planCodes;                // the same, for the plan
+  std::vector<std::size_t> offsets;          // per factor of the plan
   std::vector<double> scores;                // target category -> score
   std::vector<const std::string*> children;  // the target's children
   std::vector<int> config;                   // a parent configuration
@@ -46,11 +50,13 @@ BayesNetModel::BayesNetModel()
       targetVar_(nullptr),
       indexReady_(false),
       needDerivedPredictor_(false),
-      paramLearnMethod_(MaxLikelihood) {
+      paramLearnMethod_(MaxLikelihood),
+      denseFactorLimit_(ScoringPlan::kFactorLimit) {
   SetMissingValuePolicy(MissingAsIs);  // the base's integer member, reset to 0
 }
 
 BayesNetModel::~BayesNetModel() {
+  plan_.reset();  // points at the encoders and tables
   predictorNames_.clear();
   predictorVars_.clear();
   targetCategories_.clear();
@@ -66,18 +72,26 @@ BayesNetModel::~BayesNetModel() {
 // ---------------------------------------------------------------------------
 // Structure.
 
+void BayesNetModel::DiscardPlan() { plan_.reset(); }
+
 void BayesNetModel::AddPredictorVar(const std::string& name, const ScoreDictVar* var) {
+  DiscardPlan();
   predictorNames_.push_back(name);
   predictorVars_.push_back(var);
 }
 
 void BayesNetModel::SetPredictorVarNames(const std::vector<std::string>& names) {
+  DiscardPlan();
   predictorNames_ = names;
 }
 
-void BayesNetModel::AddEncoder(IVkEncoder* encoder) { encoders_.push_back(encoder); }
+void BayesNetModel::AddEncoder(IVkEncoder* encoder) {
+  DiscardPlan();
+  encoders_.push_back(encoder);
+}
 
 void BayesNetModel::SetTargetVar(const ScoreDictVar* var) {
+  DiscardPlan();
   targetVar_ = var;
   if (var == nullptr) return;
   const ScoreValueLabelSet* labelSet = var->GetValueLabelSet();
@@ -88,24 +102,38 @@ void BayesNetModel::SetTargetVar(const ScoreDictVar* var) {
 }
 
 void BayesNetModel::SetDerivedToDataField(const std::string& derived, const std::string& data) {
+  DiscardPlan();
   derivedToData_[derived] = data;
   dataToDerived_[data] = derived;
 }
 
-void BayesNetModel::SetNeedDerivedPredictor(bool need) { needDerivedPredictor_ = need; }
+void BayesNetModel::SetNeedDerivedPredictor(bool need) {
+  DiscardPlan();
+  needDerivedPredictor_ = need;
+}
 
-void BayesNetModel::SetParamLearnMethod(ParamLearnMethod method) { paramLearnMethod_ = method; }
+void BayesNetModel::SetParamLearnMethod(ParamLearnMethod method) {
+  DiscardPlan();
+  paramLearnMethod_ = method;
+}
 
+// The modifiable references discard the plan: the caller may change what
+// it was compiled from.
 std::map<std::string, std::map<std::string, BayesNetModel::ArcOrient>>&
 BayesNetModel::GetLinkSource() {
+  DiscardPlan();
   return linkSource_;
 }
 
 std::map<std::string, std::vector<std::string>>& BayesNetModel::GetParentsTable() {
+  DiscardPlan();
   return parentsTable_;
 }
 
-std::map<std::string, BayesNetModel::CPTable>& BayesNetModel::GetCPT() { return cpt_; }
+std::map<std::string, BayesNetModel::CPTable>& BayesNetModel::GetCPT() {
+  DiscardPlan();
+  return cpt_;
+}
 
 // ---------------------------------------------------------------------------
 // Queries.
@@ -122,8 +150,10 @@ const IVkEncoder* BayesNetModel::FindEncoder(const std::string& name) const {
 }
 
 IVkEncoder* BayesNetModel::GetEncoder(const std::string& name) {
-  // The encoders are the model's own; FindEncoder only avoids a second copy
-  // of the lookup.
+  // The caller may change the encoder it gets, so the plan goes. The
+  // encoders are the model's own; FindEncoder only avoids a second copy of
+  // the lookup.
+  DiscardPlan();
   return const_cast<IVkEncoder*>(FindEncoder(name));
 }
 
@@ -233,13 +263,16 @@ const ScoreValue* BayesNetModel::LocateValue(int i, const ScoreCaseRecord* recor
 // ---------------------------------------------------------------------------
 // Scoring.
 
-MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreResult*& result,
-                                          bool derivedInRecord) {
+MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
+                                                 ScoreResult*& result, bool derivedInRecord) {
   static const MCScore::MCStatus kMissing(90029, false);
   static const MCScore::MCStatus kNoScore(90021, false);
   if (record == nullptr) return kMissing;
 
-  if (!indexReady_ && record->IsIndexed()) SetUpDictVarIndex(record, derivedInRecord);
+  if (!indexReady_ && record->IsIndexed()) {
+    SetUpDictVarIndex(record, derivedInRecord);
+    DiscardPlan();  // it holds the record positions
+  }
 
   bool created = false;
   if (result == nullptr) {
@@ -342,6 +375,150 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
   }
   SetPredictionValue(clsResult, created, nullptr);
   return status;
+}
+
+// The same algorithm as GetScoreLiteral, through the compiled plan: the
+// names are resolved and the factors tabulated once, the products are
+// formed in the same order, and the result is filled with the same values.
+MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreResult*& result,
+                                          bool derivedInRecord) {
+  static const MCScore::MCStatus kMissing(90029, false);
+  static const MCScore::MCStatus kNoScore(90021, false);
+  if (record == nullptr) return kMissing;
+
+  if (!indexReady_ && record->IsIndexed()) {
+    SetUpDictVarIndex(record, derivedInRecord);
+    DiscardPlan();  // it holds the record positions
+  }
+  if (plan_ == nullptr) plan_ = std::make_unique<ScoringPlan>(*this, denseFactorLimit_);
+  const ScoringPlan& plan = *plan_;
+
+  bool created = false;
+  if (result == nullptr) {
+    result = new BayesNetClsResult(targetVar_);
+    created = true;
+  } else if (result->GetScoreResultType() != ScoreResult::BayesNetClassification) {
+    delete result;
+    result = new BayesNetClsResult(targetVar_);
+    created = true;
+  }
+  // Type 20 results are always this class.
+  auto* clsResult = static_cast<BayesNetClsResult*>(result);
+
+  const ScoreCaseRecord* derived = nullptr;
+  TransformationDictionary* transformation = GetTransformationDictionary();
+  if (needDerivedPredictor_ && transformation != nullptr && !derivedInRecord) {
+    derived = transformation->GetValuesForDeriedVars(record, GetDictionary());
+  }
+
+  ScoreScratch& scratch = Scratch();
+  const int numCategories = plan.NumCategories();
+  scratch.planCodes.resize(plan.NumPredictors());
+  scratch.scores.resize(numCategories);
+  scratch.offsets.resize(plan.NumFactors());
+  double* scores = scratch.scores.data();
+
+  const ScoringPlan::Encoding encoding = plan.Encode(record, derived, scratch.planCodes.data());
+  MCScore::MCStatus status = kMissing;
+  bool scored = false;
+  int best = 0;
+  if (encoding != ScoringPlan::Encoding::Missing) {
+    if (numCategories < 1) {
+      status = kNoScore;
+    } else {
+      if (encoding == ScoringPlan::Encoding::Complete) {
+        plan.Score(scratch.planCodes.data(), scores, scratch.offsets.data(), scratch.config);
+      } else {
+        // A code the tables do not cover: score this record literally.
+        scratch.codes.assign(scratch.planCodes.begin(), scratch.planCodes.end());
+        ComputeScoresLiteral(scratch.codes, scores);
+      }
+      double sum = 0.0;
+      for (int c = 0; c < numCategories; ++c) sum += scores[c];
+      if (!(sum > 0.0)) {
+        status = kNoScore;
+      } else {
+        for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
+        for (int c = 1; c < numCategories; ++c) {
+          if (scores[c] > scores[best]) best = c;
+        }
+        scored = true;
+      }
+    }
+  }
+
+  if (scored) {
+    if (!predictionOnly_) {
+      clsResult->SetConfidence(scores[best]);
+      SetPercents(clsResult, scores);
+    }
+    SetPredictionFromPlan(clsResult, created, best);
+    return MCScore::MCStatus();
+  }
+
+  // Missing or no score: every category gets the system-missing value and
+  // the prediction is empty; the confidence stays as it was.
+  if (!predictionOnly_) {
+    for (int c = 0; c < numCategories; ++c) scores[c] = NumericValue::GetSysmisValue();
+    SetPercents(clsResult, scores);
+  }
+  SetPredictionFromPlan(clsResult, created, -1);
+  return status;
+}
+
+void BayesNetModel::ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const {
+  const std::string& targetName = targetVar_ != nullptr ? targetVar_->GetName() : EmptyName();
+  std::vector<std::string> children;
+  GetChildren(targetName, children);
+  std::vector<int> config;
+  for (std::size_t c = 0; c < targetCategories_.size(); ++c) {
+    const int category = static_cast<int>(c);
+    double s = ComputeLocalScore(targetName, codes, category, config);
+    for (const std::string& child : children) {
+      s = s * ComputeLocalScore(child, codes, category, config);
+    }
+    scores[c] = s;
+  }
+}
+
+void BayesNetModel::SetPercents(BayesNetClsResult* result, const double* percents) const {
+  // With distinct categories, AddValuePercent of category c on a list that
+  // holds exactly the categories in order updates entry c: the same as
+  // writing entry c directly.
+  if (plan_->CategoriesDistinct() &&
+      result->ReplacePercents(targetCategories_.data(), percents, targetCategories_.size())) {
+    return;
+  }
+  for (std::size_t c = 0; c < targetCategories_.size(); ++c) {
+    result->AddValuePercent(targetCategories_[c], percents[c]);
+  }
+}
+
+void BayesNetModel::SetPredictionFromPlan(BayesNetClsResult* result, bool created,
+                                          int best) const {
+  ScoreValue* held = result->GetMutablePrediction();
+  if (created || held == nullptr) {
+    SetPredictionValue(result, created, best >= 0 ? targetCategories_[best] : nullptr);
+    return;
+  }
+  // In place, as SetPredictionValue does; the exact-type test spares the
+  // dynamic_cast for the values this model creates, and gives the same
+  // pointer.
+  if (plan_->NumericTarget()) {
+    NumericValue* number = typeid(*held) == typeid(NumericValue)
+                               ? static_cast<NumericValue*>(held)
+                               : dynamic_cast<NumericValue*>(held);
+    if (number != nullptr) {
+      number->SetDoubleValue(best >= 0 ? plan_->CategoryNumber(best)
+                                       : NumericValue::GetSysmisValue());
+    }
+  } else {
+    StringValue* text = typeid(*held) == typeid(StringValue) ? static_cast<StringValue*>(held)
+                                                             : dynamic_cast<StringValue*>(held);
+    if (text != nullptr) {
+      text->SetString(best >= 0 ? plan_->CategoryText(best) : std::string_view());
+    }
+  }
 }
 
 void BayesNetModel::SetPredictionValue(BayesNetClsResult* result, bool created,

@@ -1,7 +1,9 @@
 #ifndef BAYESNET_BAYESNETMODEL_H_
 #define BAYESNET_BAYESNETMODEL_H_
 
+#include <cstddef>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "host/BaseModel.h"
 
 class BayesNetClsResult;
+class ScoringPlan;
 
 // A Bayesian-network classifier: predictors with their encoders, a target,
 // the network's arcs, each node's parents and conditional probability
@@ -18,12 +21,20 @@ class BayesNetClsResult;
 // from the target's Markov blanket: the target's own factor times those of
 // its children.
 //
-// The reader fills the model once; afterwards it is read-only, except that
-// the first scored record that offers positional access stores the
-// predictors' record positions in the dictionary variables. That first
-// GetScore call must therefore not race with any other; after it, GetScore
-// may run concurrently as long as derived values are not computed by the
-// transformation dictionary (which keeps one shared record).
+// The reader fills the model once; afterwards it is read-only, except for
+// two one-time steps inside GetScore: the first scored record that offers
+// positional access stores the predictors' record positions in the
+// dictionary variables, and the first GetScore compiles a ScoringPlan (the
+// network resolved into dense factor tables) that every later record uses.
+// That first GetScore call (and the first with an indexed record, if an
+// earlier one was not indexed) must therefore not race with any other;
+// after it, GetScore may run concurrently as long as derived values are not
+// computed by the transformation dictionary (which keeps one shared record).
+//
+// Every mutator, and every operation that hands out something modifiable
+// (GetCPT, GetParentsTable, GetLinkSource, GetEncoder), discards the plan;
+// the next GetScore builds a new one. A modifiable reference must not be
+// kept and written through after a later GetScore: fetch it again.
 //
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
@@ -79,6 +90,23 @@ class BAYESNET_API BayesNetModel : public BaseModel {
 
  private:
   friend class BayesNetModelPeer;  // tests reach the private helpers through it
+  friend class ScoringPlan;        // compiled from the model's state
+
+  // The literal algorithm, record by record, without a plan: the reference
+  // the plan is tested against.
+  MCScore::MCStatus GetScoreLiteral(const ScoreCaseRecord* record, ScoreResult*& result,
+                                    bool derivedInRecord);
+  // Forgets the compiled plan; the next GetScore builds a new one.
+  void DiscardPlan();
+  // The unnormalised score of every target category by ComputeLocalScore.
+  void ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const;
+  // Sets the percentage of every target category: in place when the list
+  // holds exactly the categories in order and they are distinct, else
+  // through AddValuePercent.
+  void SetPercents(BayesNetClsResult* result, const double* percents) const;
+  // SetPredictionValue for category `best` (or the empty prediction when
+  // best < 0), taking the category's number or text from the plan.
+  void SetPredictionFromPlan(BayesNetClsResult* result, bool created, int best) const;
 
   bool GetParents(const std::string& node, std::vector<std::string>& parents) const;
   void GetChildren(const std::string& node, std::vector<std::string>& children) const;
@@ -121,6 +149,8 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   std::map<std::string, std::vector<std::string>> parentsTable_;
   std::map<std::string, CPTable> cpt_;
   ParamLearnMethod paramLearnMethod_;
+  std::unique_ptr<ScoringPlan> plan_;  // null until the first GetScore after a change
+  std::size_t denseFactorLimit_;       // ScoringPlan::kFactorLimit; tests lower it
 };
 
 #endif  // BAYESNET_BAYESNETMODEL_H_

@@ -61,3 +61,13 @@ double BayesNetClsResult::GetPercent(const ScoreValue* value) const {
   }
   return -1.0;
 }
+
+bool BayesNetClsResult::ReplacePercents(const ScoreValue* const* values, const double* percents,
+                                        std::size_t count) {
+  if (valuePercents_.size() != count) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (valuePercents_[i].first != values[i]) return false;
+  }
+  for (std::size_t i = 0; i < count; ++i) valuePercents_[i].second = percents[i];
+  return true;
+}

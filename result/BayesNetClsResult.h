@@ -1,6 +1,7 @@
 #ifndef BAYESNET_BAYESNETCLSRESULT_H_
 #define BAYESNET_BAYESNETCLSRESULT_H_
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -51,6 +52,16 @@ class BAYESNET_API BayesNetClsResult : public ScoreClsResult {
   ScoreValue* GetMutablePrediction() { return prediction_; }
 
  private:
+  friend class BayesNetModel;  // refills the percentages in place
+
+  // When the list holds exactly `values[0 .. count-1]`, in order (the same
+  // pointers), sets their percentages to `percents` and returns true;
+  // otherwise changes nothing and returns false. For distinct values (each
+  // equal to itself and to no other) this is what AddValuePercent would do
+  // for each in turn.
+  bool ReplacePercents(const ScoreValue* const* values, const double* percents,
+                       std::size_t count);
+
   const ScoreDictVar* target_;
   ScoreValue* prediction_;  // owned; raw because SetPrediction transfers a raw pointer
   std::vector<std::pair<const ScoreValue*, double>> valuePercents_;

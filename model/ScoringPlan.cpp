@@ -1,0 +1,262 @@
+#include "model/ScoringPlan.h"
+
+#include <algorithm>
+
+#include "host/ScoreCaseRecord.h"
+#include "host/ScoreDictVar.h"
+
+namespace {
+
+// Target categories are checked pairwise for the in-place result refill;
+// beyond this many the check is not worth its cost at build time.
+constexpr std::size_t kDistinctCheckLimit = 64;
+
+}  // namespace
+
+ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
+  const std::size_t n = model.predictorNames_.size();
+  predictors_.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    Predictor p{nullptr, nullptr, 0, false, nullptr, 0};
+    if (i < model.predictorVars_.size()) p.var = model.predictorVars_[i];
+    if (i < model.encoders_.size()) p.encoder = model.encoders_[i];
+    if (p.var == nullptr || p.encoder == nullptr) {
+      neverComplete_ = true;  // this predictor never gets a code
+    } else {
+      p.name = &p.var->GetName();
+      p.position = p.var->GetIndex();
+      p.checkMissing = p.var->GetMeasure() == ScoreDictVar::Continuous;
+      p.numCodes = p.encoder->GetNumCategories();
+    }
+    predictors_.push_back(p);
+  }
+
+  const ScoreDictVar* target = model.targetVar_;
+  targetName_ = target != nullptr ? &target->GetName() : nullptr;
+  numericTarget_ = target == nullptr || target->GetValueType() == ScoreValue::Numeric;
+
+  const std::vector<const ScoreValue*>& categories = model.targetCategories_;
+  const std::size_t k = categories.size();
+  categoriesDistinct_ = k <= kDistinctCheckLimit;
+  for (std::size_t c = 0; c < k; ++c) {
+    const ScoreValue* value = categories[c];
+    categoryNumbers_.push_back(value != nullptr ? value->GetDouble() : 0.0);
+    categoryTexts_.push_back(value != nullptr ? value->GetString() : std::string());
+    if (!categoriesDistinct_) continue;
+    // AddValuePercent(value c) lands on entry c of a list holding the
+    // categories in order only if value c equals itself and no earlier one.
+    if (value == nullptr || !(*value == *value)) categoriesDistinct_ = false;
+    for (std::size_t j = 0; j < c && categoriesDistinct_; ++j) {
+      if (*categories[j] == *value) categoriesDistinct_ = false;
+    }
+  }
+
+  const std::string targetNode = target != nullptr ? target->GetName() : std::string();
+  std::vector<std::string> children;
+  model.GetChildren(targetNode, children);
+  std::size_t planBudget = kPlanLimit;
+  AddFactor(model, targetNode, factorLimit, planBudget);
+  for (const std::string& child : children) AddFactor(model, child, factorLimit, planBudget);
+  for (const Factor& factor : factors_) targetStrides_.push_back(factor.targetStride);
+}
+
+int ScoringPlan::Source(const BayesNetModel& model, const std::string& name) const {
+  if (targetName_ != nullptr && name == *targetName_) return kTarget;
+  const int i = model.GetIndex(name);
+  return i >= 0 && i < NumPredictors() ? i : kNeither;
+}
+
+void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
+                            std::size_t factorLimit, std::size_t& planBudget) {
+  // The sources of the table's dimensions: the parents in column order,
+  // then the node itself.
+  std::vector<int> sources;
+  auto parents = model.parentsTable_.find(node);
+  if (parents != model.parentsTable_.end()) {
+    for (const std::string& parent : parents->second) sources.push_back(Source(model, parent));
+  }
+  sources.push_back(Source(model, node));
+
+  // A source that is neither target nor predictor has one (unused) slot:
+  // ComputeLocalScore gives 0.0 for every entry then.
+  std::vector<std::size_t> dims;
+  for (int source : sources) {
+    if (source == kTarget) {
+      dims.push_back(categoryNumbers_.size());
+    } else if (source == kNeither) {
+      dims.push_back(1);
+    } else {
+      dims.push_back(static_cast<std::size_t>(std::max(predictors_[source].numCodes, 0)));
+    }
+  }
+  const std::size_t limit = std::min(factorLimit, planBudget);
+  std::size_t total = 1;
+  bool tooLarge = false;
+  for (std::size_t d : dims) {
+    if (d == 0) total = 0;
+  }
+  for (std::size_t j = 0; j < dims.size() && total != 0 && !tooLarge; ++j) {
+    if (total > limit / dims[j]) {
+      tooLarge = true;
+    } else {
+      total *= dims[j];
+    }
+  }
+
+  Factor factor;
+  if (tooLarge || total > limit) {
+    factor.sparse = true;
+    factor.parents.assign(sources.begin(), sources.end() - 1);
+    factor.node = sources.back();
+    factor.table = &model.GetCPTable(node);
+    factor.fallback = model.FallbackScore(node);
+    factors_.push_back(std::move(factor));
+    anySparse_ = true;
+    return;
+  }
+  planBudget -= total;
+  factor.offset = values_.size();
+  factor.firstInput = inputs_.size();
+
+  // Row-major strides; the target's dimensions fold into one stride over c.
+  std::vector<std::size_t> strides(dims.size());
+  std::size_t stride = 1;
+  for (std::size_t j = dims.size(); j-- > 0;) {
+    strides[j] = stride;
+    stride *= dims[j];
+    if (sources[j] == kTarget) {
+      factor.targetStride += strides[j];
+    } else if (sources[j] != kNeither) {
+      inputs_.push_back(Input{sources[j], strides[j]});
+    }
+  }
+  factor.numInputs = inputs_.size() - factor.firstInput;
+
+  // Every entry from ComputeLocalScore itself. Where a predictor or the
+  // target fills two dimensions, entries with differing digits are never
+  // read; the ones read get consistent codes.
+  values_.resize(factor.offset + total);
+  std::vector<double> codes(predictors_.size(), 0.0);
+  std::vector<int> config;
+  for (std::size_t e = 0; e < total; ++e) {
+    int c = 0;
+    std::size_t rest = e;
+    for (std::size_t j = dims.size(); j-- > 0;) {
+      const int digit = static_cast<int>(rest % dims[j]);
+      rest /= dims[j];
+      if (sources[j] == kTarget) {
+        c = digit;
+      } else if (sources[j] != kNeither) {
+        codes[sources[j]] = digit;
+      }
+    }
+    values_[factor.offset + e] = model.ComputeLocalScore(node, codes, c, config);
+  }
+  factors_.push_back(std::move(factor));
+}
+
+ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
+                                          const ScoreCaseRecord* derived, int* codes) const {
+  if (neverComplete_) return Encoding::Missing;
+  const bool indexed = record->IsIndexed();
+  bool outside = false;
+  for (std::size_t i = 0; i < predictors_.size(); ++i) {
+    const Predictor& p = predictors_[i];
+    const ScoreValue* value = indexed ? record->GetValue(p.position) : record->GetValue(*p.name);
+    if (value == nullptr && derived != nullptr) value = derived->GetValue(*p.name);
+    if (value == nullptr) return Encoding::Missing;
+    if (p.checkMissing && p.var->IsMissingValue(value)) return Encoding::Missing;
+    const int code = p.encoder->GetCode(value);
+    if (code < 0) return Encoding::Missing;
+    if (code >= p.numCodes) outside = true;
+    codes[i] = code;
+  }
+  return outside ? Encoding::OutsidePlan : Encoding::Complete;
+}
+
+void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets,
+                        std::vector<int>& config) const {
+  if (anySparse_) {
+    ScoreWithSparse(codes, scores, config);
+    return;
+  }
+  // Each factor's row for this record, then each category's product in
+  // the algorithm's order: s = target factor, s = s * child factor, ...
+  const std::size_t numFactors = factors_.size();
+  for (std::size_t f = 0; f < numFactors; ++f) {
+    const Factor& factor = factors_[f];
+    std::size_t offset = factor.offset;
+    const Input* input = inputs_.data() + factor.firstInput;
+    for (std::size_t i = 0; i < factor.numInputs; ++i) {
+      offset += static_cast<std::size_t>(codes[input[i].predictor]) * input[i].stride;
+    }
+    offsets[f] = offset;
+  }
+  const double* values = values_.data();
+  const std::size_t* steps = targetStrides_.data();
+  const int k = NumCategories();
+  for (int c = 0; c < k; ++c) {
+    const std::size_t cc = static_cast<std::size_t>(c);
+    double s = values[offsets[0] + cc * steps[0]];
+    for (std::size_t f = 1; f < numFactors; ++f) s = s * values[offsets[f] + cc * steps[f]];
+    scores[c] = s;
+  }
+}
+
+void ScoringPlan::ScoreWithSparse(const int* codes, double* scores,
+                                  std::vector<int>& config) const {
+  const int k = NumCategories();
+  for (std::size_t f = 0; f < factors_.size(); ++f) {
+    const Factor& factor = factors_[f];
+    const double* values = nullptr;
+    std::size_t step = 0;
+    if (!factor.sparse) {
+      std::size_t offset = factor.offset;
+      const Input* input = inputs_.data() + factor.firstInput;
+      for (std::size_t i = 0; i < factor.numInputs; ++i) {
+        offset += static_cast<std::size_t>(codes[input[i].predictor]) * input[i].stride;
+      }
+      values = values_.data() + offset;
+      step = factor.targetStride;
+    }
+    for (int c = 0; c < k; ++c) {
+      const double value = factor.sparse ? SparseValue(factor, codes, c, config)
+                                         : values[static_cast<std::size_t>(c) * step];
+      scores[c] = f == 0 ? value : scores[c] * value;
+    }
+  }
+}
+
+double ScoringPlan::SparseValue(const Factor& factor, const int* codes, int c,
+                                std::vector<int>& config) {
+  // ComputeLocalScore with the names already resolved; every predictor has
+  // a code here, so only "neither" stands for the system-missing value.
+  auto code = [&](int source) { return source == kTarget ? c : codes[source]; };
+  if (factor.parents.empty()) {
+    if (factor.node == kNeither) return 0.0;
+    if (factor.table->empty()) return factor.fallback;
+    const std::vector<double>& row = factor.table->begin()->second;
+    const int x = code(factor.node);
+    return x >= 0 && x < static_cast<int>(row.size()) ? row[x] : 0.0;
+  }
+  config.resize(factor.parents.size());
+  for (std::size_t j = 0; j < factor.parents.size(); ++j) {
+    if (factor.parents[j] == kNeither) return 0.0;
+    config[j] = code(factor.parents[j]);
+  }
+  if (factor.node == kNeither) return 0.0;
+  auto row = factor.table->find(config);
+  if (row == factor.table->end()) return factor.fallback;
+  const int x = code(factor.node);
+  return x >= 0 && x < static_cast<int>(row->second.size()) ? row->second[x] : 0.0;
+}
+
+int ScoringPlan::NumDenseFactors() const {
+  int dense = 0;
+  for (const Factor& factor : factors_) dense += factor.sparse ? 0 : 1;
+  return dense;
+}
+
+int ScoringPlan::NumSparseFactors() const {
+  return static_cast<int>(factors_.size()) - NumDenseFactors();
+}

@@ -1,0 +1,147 @@
+#ifndef BAYESNET_SCORINGPLAN_H_
+#define BAYESNET_SCORINGPLAN_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/BayesNetModel.h"
+
+// A BayesNetModel's scoring compiled once, so that a record costs one
+// encoder lookup per predictor and one array read per factor and target
+// category, with results bit-identical to the literal algorithm.
+//
+// Resolved when the plan is built:
+//  - per predictor: its dictionary variable, record position and name,
+//    whether its missing values are checked (measure 0), its encoder and
+//    the number of codes that encoder gives;
+//  - per factor (the target's, then each child's in GetChildren order):
+//    where the node's code and each parent's code come from (a predictor,
+//    the target category being scored, or neither), and the node's value
+//    for every (parent codes, node code), laid out densely in row-major
+//    order (parents in column order, then the node). Every entry is what
+//    BayesNetModel::ComputeLocalScore returns there, computed by calling it,
+//    so all of its corner cases (unseen configurations and the fallback,
+//    codes past the row, a parentless node's first row, nodes that are not
+//    predictors) carry over. A factor too large for a dense table keeps a
+//    sparse path, which looks the row up as ComputeLocalScore does;
+//  - the target categories' numbers and texts, and whether they are
+//    pairwise distinct under ScoreValue::operator== (only then may the
+//    result's list be refilled in place).
+//
+// Score multiplies as the algorithm does: for each category c, the target's
+// factor, then each child's in order.
+//
+// The plan points into the model (variables, encoders, tables); it is valid
+// until the model changes, which is why BayesNetModel discards it in every
+// mutator and wherever it hands out a modifiable reference, and builds a
+// new one on the next GetScore. Read-only after construction: any number of
+// threads may use one plan at once. Owned by the model.
+class ScoringPlan {
+ public:
+  // Largest dense table of one factor, and of all factors together, in
+  // entries (8 bytes each); larger factors take the sparse path.
+  static constexpr std::size_t kFactorLimit = std::size_t{1} << 20;
+  static constexpr std::size_t kPlanLimit = std::size_t{1} << 23;
+
+  enum class Encoding {
+    Complete,     // every predictor has a code the dense tables cover
+    Missing,      // some predictor has no usable code
+    OutsidePlan,  // every predictor has a code, but one lies past its
+                  // encoder's GetNumCategories(): score literally
+  };
+
+  ScoringPlan(const BayesNetModel& model, std::size_t factorLimit);
+
+  ScoringPlan(const ScoringPlan&) = delete;
+  ScoringPlan& operator=(const ScoringPlan&) = delete;
+
+  int NumPredictors() const { return static_cast<int>(predictors_.size()); }
+  int NumCategories() const { return static_cast<int>(categoryNumbers_.size()); }
+
+  // Locates and encodes every predictor's value as GetScore does, into
+  // codes[0 .. NumPredictors()-1]. Stops at the first predictor without a
+  // code (nothing else depends on the rest).
+  Encoding Encode(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                  int* codes) const;
+
+  int NumFactors() const { return static_cast<int>(factors_.size()); }
+
+  // scores[c], c = 0 .. NumCategories()-1: the product of the factors for
+  // category c, given Complete codes. `offsets` (NumFactors() entries) and
+  // `config` are the caller's scratch.
+  void Score(const int* codes, double* scores, std::size_t* offsets,
+             std::vector<int>& config) const;
+
+  // Result filling.
+  bool NumericTarget() const { return numericTarget_; }
+  bool CategoriesDistinct() const { return categoriesDistinct_; }
+  double CategoryNumber(int c) const { return categoryNumbers_[c]; }
+  std::string_view CategoryText(int c) const { return categoryTexts_[c]; }
+
+  // How many factors are dense and sparse (for tests).
+  int NumDenseFactors() const;
+  int NumSparseFactors() const;
+
+ private:
+  // Where a code comes from: a predictor index (>= 0) or one of these.
+  static constexpr int kTarget = -1;
+  static constexpr int kNeither = -2;
+
+  struct Predictor {
+    const ScoreDictVar* var;
+    const std::string* name;  // var's own name
+    int position;             // var->GetIndex()
+    bool checkMissing;        // var->GetMeasure() == Continuous
+    const IVkEncoder* encoder;
+    int numCodes;  // encoder->GetNumCategories()
+  };
+
+  // A predictor code's place in a dense table.
+  struct Input {
+    int predictor;
+    std::size_t stride;
+  };
+
+  struct Factor {
+    bool sparse = false;
+    // Dense: the value is values_[offset + sum of codes[predictor] * stride
+    // over inputs_[firstInput ..] + c * targetStride].
+    std::size_t offset = 0;
+    std::size_t firstInput = 0;
+    std::size_t numInputs = 0;
+    std::size_t targetStride = 0;
+    // Sparse: the sources of the parents' codes (in column order) and of
+    // the node's, the node's table and its fallback score.
+    std::vector<int> parents;
+    int node = kNeither;
+    const BayesNetModel::CPTable* table = nullptr;
+    double fallback = 0.0;
+  };
+
+  int Source(const BayesNetModel& model, const std::string& name) const;
+  // Appends the factor of `node` (its dense entries to values_).
+  void AddFactor(const BayesNetModel& model, const std::string& node, std::size_t factorLimit,
+                 std::size_t& planBudget);
+  // Score when some factor is sparse: factor by factor.
+  void ScoreWithSparse(const int* codes, double* scores, std::vector<int>& config) const;
+  // The value ComputeLocalScore gives for a sparse factor.
+  static double SparseValue(const Factor& factor, const int* codes, int c,
+                            std::vector<int>& config);
+
+  std::vector<Predictor> predictors_;
+  bool neverComplete_ = false;  // a predictor without variable or encoder
+  const std::string* targetName_ = nullptr;
+  std::vector<Factor> factors_;  // the target's, then its children's
+  std::vector<Input> inputs_;    // the dense factors' inputs, factor by factor
+  std::vector<double> values_;   // the dense factors' tables, one after another
+  std::vector<std::size_t> targetStrides_;  // per factor, its targetStride
+  bool anySparse_ = false;
+  bool numericTarget_ = true;
+  bool categoriesDistinct_ = false;
+  std::vector<double> categoryNumbers_;
+  std::vector<std::string> categoryTexts_;
+};
+
+#endif  // BAYESNET_SCORINGPLAN_H_
