@@ -11,6 +11,7 @@
 //   x = z: every product is 0, status 90021
 //   x = w (unknown), n empty, n = "abc" (system-missing): status 90029
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -189,6 +190,94 @@ TEST(BnscoreTest, PluginAndUsage) {
   run = RunBnscore({"--version"});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(StartsWith(run.out, "bnscore ")) << run.out;
+}
+
+// A generated model and a few thousand records with missing and unknown
+// values, derived fields, and a note column whose quoted cells span lines;
+// some rows end with CRLF. A ragged row goes after data row `raggedAfter`
+// (none when 0); its line is returned in `raggedLine`.
+void WriteGeneratedCase(const std::string& model, const std::string& records, int raggedAfter = 0,
+                        long* raggedLine = nullptr) {
+  const std::string generated = TempPath("bnscore_generated.csv");
+  std::vector<std::string> args = {"--string", "3", "--binned", "2", "--numeric", "2",
+                                   "--derived", "2", "--structure", "general",
+                                   "--max-parents", "2", "--missing-cells", "0.03",
+                                   "--unknown-values", "0.03", "--missing-configurations", "0.2",
+                                   "--method", "adjustedBayes", "--seed", "7", "-n", "3000",
+                                   model, generated};
+  const std::string program = BNSCORE_BIN_DIR "/bngen";
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  int spawned = posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
+  ASSERT_EQ(spawned, 0);
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  ASSERT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+
+  std::istringstream in(ReadFile(generated));
+  std::remove(generated.c_str());
+  std::string text;
+  std::string row;
+  long line = 1;
+  for (int i = 0; std::getline(in, row); ++i) {
+    std::string note = i == 0 ? "note" : i % 5 == 0 ? "\"two\nlines, \"\"quoted\"\"\"" : "plain";
+    text += row + "," + note + (i % 7 == 3 ? "\r\n" : "\n");
+    line += 1 + (i > 0 && i % 5 == 0 ? 1 : 0);
+    if (i == raggedAfter && raggedAfter > 0) {
+      text += "1,2\n";
+      *raggedLine = line;
+    }
+  }
+  std::ofstream(records, std::ios::binary) << text;
+}
+
+TEST(BnscoreTest, ThreadsGiveTheSameOutput) {
+  const std::string model = TempPath("bnscore_generated.pmml");
+  const std::string records = TempPath("bnscore_generated_records.csv");
+  WriteGeneratedCase(model, records);
+  Outcome one = RunBnscore({"score", "--threads", "1", "--keep-input", model, records});
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_TRUE(StartsWith(one.err, "bnscore: scored 3000 records: ")) << one.err;
+  EXPECT_NE(one.err.find("with status 90029"), std::string::npos) << one.err;
+  EXPECT_NE(one.out.find("\"two\nlines, \"\"quoted\"\"\""), std::string::npos);
+  for (const std::vector<std::string>& threads : std::vector<std::vector<std::string>>{
+           {"--threads", "2"}, {"--threads", "3", "--block-bytes", "50"}}) {
+    std::vector<std::string> args = {"score", "--keep-input", model, records};
+    args.insert(args.end(), threads.begin(), threads.end());
+    Outcome many = RunBnscore(args);
+    EXPECT_EQ(many.status, 0) << threads[1];
+    EXPECT_EQ(many.err, one.err) << threads[1];
+    EXPECT_TRUE(many.out == one.out) << threads[1];  // not printed: long
+  }
+  EXPECT_EQ(RunBnscore({"score", "--threads", "0", model, records}).status, 1);
+  std::remove(records.c_str());
+  std::remove(model.c_str());
+}
+
+TEST(BnscoreTest, RaggedRowInALaterBlockStopsAfterTheRowsBeforeIt) {
+  const std::string model = TempPath("bnscore_ragged.pmml");
+  const std::string records = TempPath("bnscore_ragged_records.csv");
+  long line = 0;
+  WriteGeneratedCase(model, records, 2500, &line);
+  ASSERT_GT(line, 2500);
+  const std::string fault = "bnscore: " + records + ":" + std::to_string(line) +
+                            ": the row has 2 fields but the header has 10 fields\n";
+  Outcome one = RunBnscore({"score", "--threads", "1", model, records});
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(one.err, fault);
+  EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), 2501);  // header and rows
+  Outcome many = RunBnscore({"score", "--threads", "3", "--block-bytes", "100", model, records});
+  EXPECT_EQ(many.status, 1);
+  EXPECT_EQ(many.err, fault);
+  EXPECT_TRUE(many.out == one.out);
+  std::remove(records.c_str());
+  std::remove(model.c_str());
 }
 
 TEST(BnscoreTest, CheckAndDisplay) {

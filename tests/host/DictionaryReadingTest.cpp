@@ -1,5 +1,6 @@
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -207,6 +208,36 @@ TEST_F(DictionaryReading, DerivedRecordIsReused) {
   EXPECT_EQ(second->GetValue("age_bin"), ageValue);  // same object, new text
   EXPECT_EQ(ageValue->GetString(), "C");
   EXPECT_EQ(second->GetValue("grade_bin"), nullptr);
+}
+
+TEST_F(DictionaryReading, EachThreadGetsItsOwnDerivedRecord) {
+  // Two threads derive at once, each from its own input; each must always
+  // see its own values in its own record.
+  auto derive = [this](double age, const char* expected, const ScoreCaseRecord** mine,
+                       int* wrong) {
+    BaseCaseRecord in({"age"}, false);
+    in.SetNumber(0, age);
+    for (int i = 0; i < 2000; ++i) {
+      const ScoreCaseRecord* out = derived_->GetValuesForDeriedVars(&in, data_.get());
+      if (i == 0) *mine = out;
+      if (out != *mine || out->GetValue("age_bin")->GetString() != expected) ++*wrong;
+    }
+  };
+  const ScoreCaseRecord* records[2] = {nullptr, nullptr};
+  int wrong[2] = {0, 0};
+  std::thread young(derive, 10.0, "A", &records[0], &wrong[0]);
+  std::thread old(derive, 45.0, "C", &records[1], &wrong[1]);
+  young.join();
+  old.join();
+  EXPECT_EQ(wrong[0], 0);
+  EXPECT_EQ(wrong[1], 0);
+  EXPECT_NE(records[0], records[1]);
+  // The records outlive their threads; this thread has another one.
+  EXPECT_EQ(records[0]->GetValue("age_bin")->GetString(), "A");
+  BaseCaseRecord in({"age"}, false);
+  const ScoreCaseRecord* own = derived_->GetValuesForDeriedVars(&in, data_.get());
+  EXPECT_NE(own, records[0]);
+  EXPECT_NE(own, records[1]);
 }
 
 // The code-7 faults and the duplicate-name rule, read from small texts.

@@ -1,0 +1,114 @@
+#include "cli/CsvBlockReader.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/CsvReader.h"
+
+namespace {
+
+// The rows of a text, each with its start line, and the fault that ended
+// the reading ("" when none).
+struct Parsed {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<long> lines;
+  std::string fault;
+};
+
+int OpenText(const std::string& text, std::string& path) {
+  char name[] = "/tmp/cli_blocks_XXXXXX";
+  int fd = ::mkstemp(name);
+  path = name;
+  EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::lseek(fd, 0, SEEK_SET);
+  return fd;
+}
+
+Parsed Stream(const std::string& text) {
+  std::string path;
+  int fd = OpenText(text, path);
+  Parsed parsed;
+  try {
+    CsvReader reader(fd, "in.csv");
+    while (reader.ReadRow()) {
+      parsed.rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
+      parsed.lines.push_back(reader.GetLine());
+    }
+  } catch (const CsvError& e) {
+    parsed.fault = e.what();
+  }
+  ::close(fd);
+  std::remove(path.c_str());
+  return parsed;
+}
+
+// Cut into blocks, each parsed on its own with lines counted from 1, as
+// the scorer's workers do, and the lines made absolute afterwards.
+Parsed InBlocks(const std::string& text, std::size_t blockSize) {
+  std::string path;
+  int fd = OpenText(text, path);
+  Parsed parsed;
+  CsvBlockReader blocks(fd, "in.csv", blockSize);
+  CsvReader reader("in.csv");
+  CsvBlock block;
+  long start = 1;
+  bool first = true;
+  while (parsed.fault.empty() && blocks.ReadBlock(block)) {
+    reader.ResetToBlock(block.bytes.data(), block.size, 1, first);
+    first = false;
+    try {
+      while (reader.ReadRow()) {
+        parsed.rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
+        parsed.lines.push_back(start + reader.GetLine() - 1);
+      }
+      start += reader.GetNextLine() - 1;
+    } catch (const CsvError& e) {
+      parsed.fault = CsvError("in.csv", start + e.GetLine() - 1, e.GetText()).what();
+    }
+  }
+  ::close(fd);
+  std::remove(path.c_str());
+  return parsed;
+}
+
+TEST(CsvBlockReaderTest, BlocksOfEverySizeParseLikeOneStream) {
+  // Block ends fall inside a BOM before a quoted field, doubled quotes, a
+  // CRLF, quoted line breaks, a lone CR before a quote, a quote that is
+  // text because it is not at the start of a field, and faults.
+  const std::vector<std::string> texts = {
+      "\xEF\xBB\xBF\"q,1\",n\r\n\"multi\nline, \"\"field\"\"\",2\r\n\n\r\ntail,\"\"\"\"",
+      "a,b\"\n\"c\rd\",e\rf,\"g\"\r\"h\"\"\",i\n",
+      "a,b\n1,\"open\nstill open\n",
+      "a,b\n1,2\n\"x\"y,2\n3,4\n"};
+  for (const std::string& text : texts) {
+    const Parsed expected = Stream(text);
+    ASSERT_FALSE(expected.rows.empty());
+    for (std::size_t size = 1; size <= text.size() + 1; ++size) {
+      Parsed blocks = InBlocks(text, size);
+      EXPECT_EQ(blocks.rows, expected.rows) << "block size " << size << " of " << text;
+      EXPECT_EQ(blocks.lines, expected.lines) << "block size " << size << " of " << text;
+      EXPECT_EQ(blocks.fault, expected.fault) << "block size " << size << " of " << text;
+    }
+  }
+  EXPECT_EQ(Stream(texts[2]).fault, "in.csv:2: quoted field is not closed before the end of the input");
+  EXPECT_EQ(Stream(texts[3]).fault, "in.csv:3: unexpected text after a closing quote");
+}
+
+TEST(CsvBlockReaderTest, BlocksEndAfterWholeRows) {
+  std::string path;
+  int fd = OpenText("ab,\"c\nd\"\r\nef\n", path);
+  CsvBlockReader blocks(fd, "in.csv", 4);
+  CsvBlock block;
+  std::vector<std::string> cut;
+  while (blocks.ReadBlock(block)) cut.emplace_back(block.bytes.data(), block.size);
+  EXPECT_EQ(cut, (std::vector<std::string>{"ab,\"c\nd\"\r\n", "ef\n"}));
+  ::close(fd);
+  std::remove(path.c_str());
+}
+
+}  // namespace
