@@ -1,5 +1,6 @@
 #include "cli/RecordFiller.h"
 
+#include "cli/DecimalText.h"
 #include "host/NumberText.h"
 #include "host/NumericValue.h"
 #include "host/TransformationDictionary.h"
@@ -38,7 +39,9 @@ void RecordFiller::Fill(const std::vector<std::string_view>& cells) {
       record_.ClearValue(i);
     } else if (numeric_[static_cast<std::size_t>(i)] != 0) {
       double value;
-      if (!ParseNumber(cell, value)) value = NumericValue::GetSysmisValue();
+      if (!ParsePlainDecimal(cell, value) && !ParseNumber(cell, value)) {
+        value = NumericValue::GetSysmisValue();
+      }
       record_.SetNumber(i, value);
     } else {
       record_.SetText(i, cell);

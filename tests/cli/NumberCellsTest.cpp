@@ -1,0 +1,73 @@
+// The scorer's shortcuts for number cells must give exactly what the host's
+// ParseNumber and FormatNumberView give.
+
+#include <cstdint>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/DecimalText.h"
+#include "cli/NumberTextCache.h"
+#include "host/NumberText.h"
+#include "host/NumericValue.h"
+
+namespace {
+
+std::uint64_t Bits(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+TEST(DecimalTextTest, PlainDecimalsReadToTheBitsOfParseNumber) {
+  std::mt19937_64 random(12345);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = random() % 4 == 0 ? "-" : "";
+    const int digits = 1 + static_cast<int>(random() % 16);
+    const int point = static_cast<int>(random() % (digits + 1));  // digits before it
+    for (int d = 0; d < digits; ++d) {
+      if (d == point && d > 0) text += '.';
+      text += static_cast<char>('0' + random() % 10);
+    }
+    double expected = 0.0;
+    ASSERT_TRUE(ParseNumber(text, expected)) << text;
+    double value = 1.5;
+    if (ParsePlainDecimal(text, value)) {
+      ASSERT_EQ(Bits(value), Bits(expected)) << text;
+    } else {
+      ASSERT_EQ(value, 1.5) << text;
+      ASSERT_EQ(digits, 16) << text;  // only too many digits are left to ParseNumber
+    }
+  }
+  double value = 0.0;
+  EXPECT_TRUE(ParsePlainDecimal("-0", value));
+  EXPECT_TRUE(std::signbit(value));
+  for (const char* text : {"", "-", "1.", ".5", "+1", "1e5", " 1", "1 ", "--1", "1.2.3", "0x1",
+                           "1234567890123456", "nan", "0.00000000000000000000001"}) {
+    EXPECT_FALSE(ParsePlainDecimal(text, value)) << text;
+  }
+}
+
+TEST(NumberTextCacheTest, GivesTheTextOfFormatNumberView) {
+  NumberTextCache cache;
+  std::mt19937_64 random(777);
+  std::uniform_real_distribution<double> probability(0.0, 1.0);
+  std::vector<double> values = {0.0, -0.0, 1.0, 0.1, 1e-7, 2.5e300, NumericValue::GetSysmisValue()};
+  for (int i = 0; i < 20000; ++i) values.push_back(probability(random));
+  // Twice over, so that many come from the cache and collide in it.
+  for (int round = 0; round < 2; ++round) {
+    for (double value : values) {
+      NumberTextBuffer buffer;
+      ASSERT_EQ(cache.Format(value), FormatNumberView(value, buffer)) << value;
+    }
+  }
+  EXPECT_EQ(cache.Format(-0.0), "-0");
+  EXPECT_EQ(cache.Format(0.0), "0");
+  EXPECT_EQ(cache.Format(NumericValue::GetSysmisValue()), "");
+}
+
+}  // namespace
