@@ -10,99 +10,118 @@
 #include "cli/CliError.h"
 
 CsvBlockReader::CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize)
-    : fd_(fd), sourceName_(std::move(sourceName)), blockSize_(std::max<std::size_t>(blockSize, 1)) {}
+    : fd_(fd),
+      sourceName_(std::move(sourceName)),
+      blockSize_(std::max<std::size_t>(blockSize, 1)),
+      buffer_(kReadSize + blockSize_) {}
 
 bool CsvBlockReader::ReadBlock(CsvBlock& block) {
-  const std::size_t carried = carry_.size();
-  if (block.bytes.size() < carried + blockSize_) block.bytes.resize(carried + blockSize_);
-  std::copy(carry_.begin(), carry_.end(), block.bytes.begin());
-  block.size = carried;
-  carry_.clear();
-
-  std::size_t scanned = carried;
-  std::size_t cut = 0;
   for (;;) {
-    Fill(block, std::min(block.bytes.size(), scanned + blockSize_));
-    if (atStart_ && block.size >= 3) {
+    if (!eof_ && end_ - begin_ < std::max<std::size_t>(blockSize_, 3)) {
+      Refill();
+      continue;
+    }
+    if (atStart_) {
       // A byte-order mark is no field text: CsvReader skips it.
-      if (std::memcmp(block.bytes.data(), "\xEF\xBB\xBF", 3) == 0) scanned = 3;
+      if (end_ >= 3 && std::memcmp(buffer_.data(), "\xEF\xBB\xBF", 3) == 0) scanned_ = 3;
       atStart_ = false;
     }
-    std::size_t found = Scan(block.bytes.data(), scanned, block.size);
-    if (found > 0) cut = found;
-    scanned = block.size;
+    const std::size_t window = std::min(end_, begin_ + blockSize_);
+    if (scanned_ < window) {
+      Scan(window);
+    } else {
+      // A row longer than a block: up to its end.
+      for (; scanned_ < end_ && lastCut_ == begin_; ++scanned_) Step(buffer_[scanned_], scanned_);
+    }
+    if (lastCut_ > begin_) {
+      Take(lastCut_, block);
+      return true;
+    }
+    if (scanned_ < end_) continue;
     if (eof_) {
-      cut = block.size;
-      break;
+      Take(end_, block);  // what is left: the end of the last row, or nothing
+      return block.size > 0;
     }
-    if (cut > 0) break;
-    // No row ends in the block yet: make room for more of it.
-    if (block.bytes.size() < block.size + blockSize_) block.bytes.resize(block.size + blockSize_);
+    Refill();
   }
-  atStart_ = false;
-  carry_.assign(block.bytes.begin() + static_cast<std::ptrdiff_t>(cut),
-                block.bytes.begin() + static_cast<std::ptrdiff_t>(block.size));
-  block.size = cut;
-  return block.size > 0;
 }
 
-void CsvBlockReader::Fill(CsvBlock& block, std::size_t want) {
-  while (!eof_ && block.size < want) {
-    ssize_t n = ::read(fd_, block.bytes.data() + block.size, block.bytes.size() - block.size);
+void CsvBlockReader::Take(std::size_t cut, CsvBlock& block) {
+  block.size = cut - begin_;
+  if (block.bytes.size() < block.size) block.bytes.resize(block.size);
+  std::memcpy(block.bytes.data(), buffer_.data() + begin_, block.size);
+  begin_ = cut;
+  lastCut_ = cut;
+  scanned_ = std::max(scanned_, cut);
+}
+
+void CsvBlockReader::Refill() {
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    scanned_ -= begin_;
+    lastCut_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
     if (n > 0) {
-      block.size += static_cast<std::size_t>(n);
-    } else if (n == 0) {
-      eof_ = true;
-    } else if (errno != EINTR) {
-      throw CliError("cannot read " + sourceName_ + ": " + std::strerror(errno));
+      end_ += static_cast<std::size_t>(n);
+      return;
     }
+    if (n == 0) {
+      eof_ = true;
+      return;
+    }
+    if (errno != EINTR) throw CliError("cannot read " + sourceName_ + ": " + std::strerror(errno));
   }
 }
 
-std::size_t CsvBlockReader::Scan(const char* data, std::size_t from, std::size_t to) {
-  std::size_t cut = 0;
-  std::size_t i = from;
+void CsvBlockReader::Scan(std::size_t to) {
+  const char* const data = buffer_.data();
+  std::size_t i = scanned_;
   while (i < to) {
     if (state_ == kFieldStart || state_ == kUnquoted) {
       // Outside quoted fields the rows end at every LF up to the next
       // quote, which only the bytes after the last LF before it can place
       // at the start of a field.
       const void* quote = std::memchr(data + i, '"', to - i);
-      std::size_t stop = quote != nullptr ? static_cast<std::size_t>(static_cast<const char*>(quote) - data) : to;
+      const std::size_t stop =
+          quote != nullptr ? static_cast<std::size_t>(static_cast<const char*>(quote) - data) : to;
       const void* lf = ::memrchr(data + i, '\n', stop - i);
       if (lf != nullptr) {
-        cut = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
-        i = cut;
+        i = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
+        lastCut_ = i;
         state_ = kFieldStart;
       }
-      for (; i < stop; ++i) Step(data[i], i, cut);
+      for (; i < stop; ++i) Step(data[i], i);
       if (i < to) {
-        Step(data[i], i, cut);  // the quote
+        Step(data[i], i);  // the quote
         ++i;
       }
     } else if (state_ == kQuoted) {
       const void* quote = std::memchr(data + i, '"', to - i);
-      if (quote == nullptr) return cut;
+      if (quote == nullptr) break;
       i = static_cast<std::size_t>(static_cast<const char*>(quote) - data);
-      Step(data[i], i, cut);
+      Step(data[i], i);
       ++i;
     } else {
-      Step(data[i], i, cut);
+      Step(data[i], i);
       ++i;
     }
   }
-  return cut;
+  scanned_ = to;
 }
 
-void CsvBlockReader::Step(char c, std::size_t offset, std::size_t& cut) {
+void CsvBlockReader::Step(char c, std::size_t offset) {
   if (state_ == kAfterCR) {
+    state_ = kFieldStart;
     if (c == '\n') {
-      cut = offset + 1;  // CRLF
-      state_ = kFieldStart;
+      lastCut_ = offset + 1;  // CRLF
       return;
     }
-    cut = offset;  // a lone CR ended the row
-    state_ = kFieldStart;
+    lastCut_ = offset;  // a lone CR ended the row
   }
   switch (state_) {
     case kQuoted:
@@ -128,7 +147,7 @@ void CsvBlockReader::Step(char c, std::size_t offset, std::size_t& cut) {
   if (c == ',') {
     state_ = kFieldStart;
   } else if (c == '\n') {
-    cut = offset + 1;
+    lastCut_ = offset + 1;
     state_ = kFieldStart;
   } else if (c == '\r') {
     state_ = kAfterCR;

@@ -19,16 +19,19 @@ struct CsvBlock {
 // outside quoted fields. Quoting follows CsvReader: a double quote opens a
 // quoted field only at the start of a field, a doubled quote inside it
 // stands for one quote, and a quoted field may span lines. So every block
-// but the first starts at the start of a row and its rows parse as they
-// would in one stream. The last block holds whatever is left at the end of
-// the input, complete or not, so that faults there are found by the parser.
+// starts at the start of a row and its rows parse as they would in one
+// stream. The last block holds whatever is left at the end of the input,
+// complete or not, so that faults there are found by the parser.
 //
-// Reads with read() straight into the block, `blockSize` bytes at a time
-// or more; a block holds at least `blockSize` bytes unless the input ends,
-// and more only when one row does not fit. The file descriptor stays the
-// caller's; a read error throws CliError.
+// The input is read with read() in chunks of at least kReadSize bytes into
+// one buffer, from which blocks of up to `blockSize` bytes are copied; a
+// block is larger only when one row is. The buffer grows only for a row
+// longer than it. The file descriptor stays the caller's; a read error
+// throws CliError.
 class CsvBlockReader {
  public:
+  static constexpr std::size_t kReadSize = std::size_t{1} << 20;
+
   CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize);
 
   // Fills `block` with the next rows; false (and an empty block) at the end
@@ -38,22 +41,28 @@ class CsvBlockReader {
  private:
   enum State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted, kAfterCR };
 
-  // Reads until `block` holds at least `want` bytes or the input ends.
-  void Fill(CsvBlock& block, std::size_t want);
-  // Scans data[from, to), continuing state_, and returns the offset just
-  // past the last row end found there (0 when there is none).
-  std::size_t Scan(const char* data, std::size_t from, std::size_t to);
-  // Scans one byte at `offset`; updates `cut` when a row ends before it or
-  // with it.
-  void Step(char c, std::size_t offset, std::size_t& cut);
+  // Moves the unread bytes to the front of the buffer (growing it when
+  // they fill it) and reads once more.
+  void Refill();
+  // Copies the bytes up to `cut` into `block`; they are read.
+  void Take(std::size_t cut, CsvBlock& block);
+  // Scans bytes [scanned_, to) of the buffer, continuing state_, and moves
+  // lastCut_ just past the last row end found there.
+  void Scan(std::size_t to);
+  // Scans one byte at `offset`.
+  void Step(char c, std::size_t offset);
 
   int fd_;
   std::string sourceName_;
   std::size_t blockSize_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;    // first byte not yet handed out
+  std::size_t scanned_ = 0;  // bytes before it have been scanned
+  std::size_t lastCut_ = 0;  // just past the last row end scanned (begin_: none)
+  std::size_t end_ = 0;      // one past the last byte read
   bool eof_ = false;
   bool atStart_ = true;
-  State state_ = kFieldStart;   // after the scanned bytes
-  std::vector<char> carry_;     // scanned bytes of a row not yet complete
+  State state_ = kFieldStart;  // after the scanned bytes
 };
 
 #endif  // BNSCORE_CLI_CSVBLOCKREADER_H_

@@ -16,7 +16,7 @@ struct ScoreOptions {
   bool predictionOnly = false;
   bool keepInput = false;         // copy the input columns to the output
   int threads = 1;                // scoring threads
-  std::size_t blockBytes = std::size_t{1} << 20;  // input block, with threads > 1
+  std::size_t blockBytes = std::size_t{1} << 18;  // input block, with threads > 1
 };
 
 // Scores every row of the CSV records with `model` and writes one output
