@@ -1,5 +1,7 @@
 #include "encoders/VkCatNumericEncoder.h"
 
+#include <cmath>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -93,6 +95,21 @@ TEST(VkCatNumericEncoderTest, LabelsAndClone) {
   EXPECT_EQ(copy->GetCategoryValue(1), 1);
   // The copy goes on numbering after the categories it copied.
   EXPECT_EQ(copy->AddCategory(std::string("9")), 3);
+}
+
+// The encoder looks numbers up in its ordered map. For a NaN (which equals
+// nothing) std::map::find answers with the smallest key's entry, since
+// neither comparison holds; the encoder gives that code too.
+TEST(VkCatNumericEncoderTest, NaNGetsWhatTheOrderedMapAnswers) {
+  const std::map<double, int> reference = {{3.0, 0}, {1.0, 1}, {2.0, 2}};
+  auto found = reference.find(std::nan(""));
+  ASSERT_NE(found, reference.end());
+  EXPECT_EQ(found->first, 1.0);
+
+  VkCatNumericEncoder encoder;
+  for (double x : {3.0, 1.0, 2.0}) encoder.AddCategory(std::to_string(x));
+  EXPECT_EQ(CodeOf(encoder, std::nan("")), found->second);
+  EXPECT_EQ(CodeOf(encoder, 1.5), -1);
 }
 
 }  // namespace

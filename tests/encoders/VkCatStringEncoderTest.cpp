@@ -1,7 +1,10 @@
 #include "encoders/VkCatStringEncoder.h"
 
+#include <map>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +91,35 @@ TEST(VkCatStringEncoderTest, LabelsAndClone) {
   EXPECT_EQ(DisplayOf(*copy),
             "\tVkCatStringEncoder object:  Last code = 3\n"
             "\t\t0\t\tb\n\t\t1\t\ta\n\t\t2\t\tc\n\t\t3\t\td\n");
+}
+
+// Whatever the number of categories (compared in turn as packed words, or
+// hashed), an encoder and its clone give every text the code the ordered
+// map gives it: texts of 8 and 9 bytes, texts that differ only in byte 9,
+// the empty text and texts with a zero byte among them.
+TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
+  using namespace std::string_literals;
+  const std::vector<std::string> texts = {
+      "a", ""s, "a\0"s, "\0"s, "abcdefgh", "abcdefgi", "abcdefghX", "abcdefghY", "b", "B",
+      "ab", "a ", "v10", "v1"};
+  std::vector<std::string> probes = texts;
+  probes.insert(probes.end(), {"c", "abcdefg", "abcdefghZ", "a\0\0"s, "abcdefghXY", "v"});
+  for (std::size_t count = 1; count <= texts.size(); ++count) {
+    VkCatStringEncoder encoder;
+    std::map<std::string, int> reference;
+    for (std::size_t i = 0; i < count; ++i) {
+      encoder.AddCategory(texts[i]);
+      reference.emplace(texts[i], static_cast<int>(i));
+    }
+    std::unique_ptr<IVkEncoder> clone(encoder.Clone());
+    for (const std::string& probe : probes) {
+      auto found = reference.find(probe);
+      const int expected = found == reference.end() ? -1 : found->second;
+      const StringValue value(probe);
+      EXPECT_EQ(CodeOf(encoder, value), expected) << count << " categories";
+      EXPECT_EQ(clone->GetCode(probe), expected) << count << " categories, clone";
+    }
+  }
 }
 
 }  // namespace

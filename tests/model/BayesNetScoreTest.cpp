@@ -1,5 +1,6 @@
 // Scoring of models assembled through their public operations.
 
+#include <cmath>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -539,3 +540,26 @@ TEST(BayesNetScoreTest, DerivedPredictors) {
 }
 
 }  // namespace
+
+// AddValuePercent finds no entry equal to a category that is not equal to
+// itself (a NaN), so every record lists it once more; the plan's in-place
+// refill of the percentages must give exactly the literal path's list.
+TEST(BayesNetScoreTest, CategoryUnequalToItselfIsListedAgainOnEveryRecord) {
+  WorkedNet net = MakeWorkedNet(true);
+  BaseDictVar target("T", 0, 1);
+  target.AddValueLabel(std::make_unique<NumericValue>(1.0), "one");
+  target.AddValueLabel(std::make_unique<NumericValue>(std::nan("")), "nan");
+  net.model->SetTargetVar(&target);
+  BaseCaseRecord record({"X"}, false);
+  record.SetText(0, "x0");
+  ResultSlot viaPlan, literal;
+  for (std::size_t n = 2; n <= 4; ++n) {
+    EXPECT_EQ(Code(net.model->GetScore(&record, viaPlan.result, false)), 0);
+    EXPECT_EQ(Code(BayesNetModelPeer::GetScoreLiteral(*net.model, &record, literal.result, false)),
+              0);
+    const auto& listed = viaPlan.cls()->GetAllValuePercent();
+    ASSERT_EQ(listed.size(), n);
+    EXPECT_EQ(listed, literal.cls()->GetAllValuePercent());
+    EXPECT_DOUBLE_EQ(listed[0].second, 0.84);
+  }
+}
