@@ -49,7 +49,7 @@ bool CsvBlockReader::ReadBlock(CsvBlock& block) {
 void CsvBlockReader::Take(std::size_t cut, CsvBlock& block) {
   block.size = cut - begin_;
   if (block.bytes.size() < block.size) block.bytes.resize(block.size);
-  std::memcpy(block.bytes.data(), buffer_.data() + begin_, block.size);
+  if (block.size > 0) std::memcpy(block.bytes.data(), buffer_.data() + begin_, block.size);
   begin_ = cut;
   lastCut_ = cut;
   scanned_ = std::max(scanned_, cut);
