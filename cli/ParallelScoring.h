@@ -24,7 +24,7 @@
 // The calling thread reads the blocks (CsvBlockReader) and writes the
 // output; each worker parses a whole block, scores its rows with its own
 // RowScorer and formats them into the block's own output buffer. At most
-// 2 × workers + 1 blocks are in flight, whose buffers are reused, so memory
+// workers + 1 blocks are in flight, whose buffers are reused, so memory
 // does not grow with the input.
 //
 // A fault in a block (a CSV fault, a row of the wrong field count) stops
