@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/ScoreCommand.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreTranslator.h"
 
@@ -14,12 +15,15 @@
 //
 // Holds one model, read at construction from a PMML file through the
 // plug-in's translator (a refused file throws VkException). Run takes an
-// option byte followed by CSV bytes. The option byte picks --by-name,
-// --derived-in-record, --prediction-only and --keep-input (bits 0 to 3),
-// and whether the bytes go through RunScore itself (bits 4 to 7 all set) or
-// through the same steps with a reader buffer whose size bits 5 to 7 pick
-// from a list of small ones, so that rows cross buffer refills.
-// The bytes are read from a memory file; the output goes to /dev/null.
+// option byte followed by CSV bytes, which it reads from a memory file.
+// The option byte picks --by-name, --derived-in-record, --prediction-only
+// and --keep-input (bits 0 to 3), and one of eight small sizes (bits 5 to
+// 7). When bits 3 and 4 are both set, the bytes go through RunScore twice:
+// on one thread, and on two threads with input blocks of the picked size;
+// the two outputs and faults must be the same byte for byte, and Run aborts
+// when they differ. Otherwise they go through the same steps as RunScore's
+// one thread, with a reader buffer of the picked size, so that rows cross
+// buffer refills; that output goes to /dev/null.
 //
 // Run returns true when every record was scored, false when the input was
 // refused with a CliError (an expected outcome). Anything else is a fault.
@@ -35,6 +39,16 @@ class CsvFuzzHarness {
   bool Run(const std::uint8_t* data, std::size_t size);
 
  private:
+  // What one run of RunScore wrote, and its fault ("" when none).
+  struct Outcome {
+    std::string output;
+    std::string summary;
+    std::string fault;
+  };
+
+  Outcome RunCommand(ScoreOptions options, int outputFd);
+  // Runs RunScore on one thread and on two; aborts when they differ.
+  bool CompareThreads(const ScoreOptions& options, std::size_t blockBytes);
   // Scores the memory file as RunScore does, with a reader buffer of
   // `bufferSize` bytes.
   void ScoreSteps(bool byName, bool derivedInRecord, bool predictionOnly, bool keepInput,
@@ -45,6 +59,7 @@ class CsvFuzzHarness {
   std::unique_ptr<ScoreModel> model_;
   int input_;   // the memory file holding the CSV bytes; owned
   int output_;  // /dev/null; owned
+  int outputs_[2];  // memory files for the two runs of CompareThreads; owned
 };
 
 #endif  // BNSCORE_FUZZ_CSVFUZZHARNESS_H_

@@ -17,8 +17,8 @@
 
 namespace {
 
-// At most this many records per input, and cells per record beyond the
-// fields, so that a long data part costs little.
+// At most this many records per input, so that a long data part costs
+// little; cells beyond the record's fields are ignored.
 constexpr std::size_t kMaxRecords = 8;
 
 void AddNames(const ScoreDictionary* dictionary, std::vector<std::string>& names) {
@@ -118,6 +118,9 @@ bool RunPmmlInput(const std::uint8_t* data, std::size_t size) {
   }
   if (!model) return false;
   ScoreRecords(*model, records);
+  for (ScoreModel::VarRole role : {ScoreModel::TargetRole, ScoreModel::InputRole}) {
+    std::unique_ptr<ScoreDictionary> vars(model->GetVarsOfRole(role));
+  }
   DiscardStream discard;
   model->Display(discard);
   return true;

@@ -15,7 +15,8 @@
 // number is stored as a number, an empty cell as no value, anything else as
 // a text. Every record is scored by position and by name, with and without
 // derivedInRecord, handing the same result object back each time; then the
-// model is displayed into a discarding stream and everything is deleted.
+// model lists its variables by role, is displayed into a discarding stream,
+// and everything is deleted.
 //
 // Returns true when a model was read, false when the document was refused
 // with a VkException (an expected outcome). Anything else (another
