@@ -41,6 +41,10 @@ class VkBinningEncoder : public IVkEncoder {
 
   const std::vector<double>& GetCutPoints() const { return cutPoints_; }
 
+  // What GetCode gives for a numeric value holding x, without the virtual
+  // calls (for scoring plans that know the value's class).
+  int CodeOfNumber(double x) const { return BinOf(x); }
+
  private:
   // The bin of x: the binary search below, or, over strictly ascending cut
   // points, the same answer without its hard-to-predict branches.

@@ -53,6 +53,10 @@ class VkCatStringEncoder : public IVkEncoder {
   // of a code in range.
   void SetLabel(int code, const std::string& label) override;
   const std::vector<std::string>* GetLabels() const override { return &labels_; }
+
+  // What GetCode gives for a value whose text is `text`, without the
+  // virtual calls (for scoring plans that know the value's class).
+  int CodeOfText(std::string_view text) const { return FindText(text); }
   // "\tVkCatStringEncoder object:  Last code = N", then one line per code.
   void Display(std::ostream& os) const override;
 

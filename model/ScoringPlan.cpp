@@ -1,9 +1,14 @@
 #include "model/ScoringPlan.h"
 
 #include <algorithm>
+#include <typeinfo>
 
+#include "encoders/VkBinningEncoder.h"
+#include "encoders/VkCatStringEncoder.h"
+#include "host/NumericValue.h"
 #include "host/ScoreCaseRecord.h"
 #include "host/ScoreDictVar.h"
+#include "host/StringValue.h"
 
 namespace {
 
@@ -17,7 +22,7 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   const std::size_t n = model.predictorNames_.size();
   predictors_.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
-    Predictor p{nullptr, nullptr, 0, false, nullptr, 0};
+    Predictor p{nullptr, nullptr, 0, false, nullptr, 0, nullptr, nullptr};
     if (i < model.predictorVars_.size()) p.var = model.predictorVars_[i];
     if (i < model.encoders_.size()) p.encoder = model.encoders_[i];
     if (p.var == nullptr || p.encoder == nullptr) {
@@ -27,6 +32,11 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
       p.position = p.var->GetIndex();
       p.checkMissing = p.var->GetMeasure() == ScoreDictVar::Continuous;
       p.numCodes = p.encoder->GetNumCategories();
+      if (typeid(*p.encoder) == typeid(VkBinningEncoder)) {
+        p.binning = static_cast<const VkBinningEncoder*>(p.encoder);
+      } else if (typeid(*p.encoder) == typeid(VkCatStringEncoder)) {
+        p.strings = static_cast<const VkCatStringEncoder*>(p.encoder);
+      }
     }
     predictors_.push_back(p);
   }
@@ -166,7 +176,18 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
     if (value == nullptr && derived != nullptr) value = derived->GetValue(*p.name);
     if (value == nullptr) return Encoding::Missing;
     if (p.checkMissing && p.var->IsMissingValue(value)) return Encoding::Missing;
-    const int code = p.encoder->GetCode(value);
+    // The encoders' GetCode, with the virtual calls resolved where the
+    // exact classes are known: a NumericValue is numeric and holds its
+    // number, a StringValue's text is its GetStringView.
+    int code;
+    if (p.binning != nullptr && typeid(*value) == typeid(NumericValue)) {
+      code = p.binning->CodeOfNumber(
+          static_cast<const NumericValue*>(value)->NumericValue::GetDouble());
+    } else if (p.strings != nullptr && typeid(*value) == typeid(StringValue)) {
+      code = p.strings->CodeOfText(static_cast<const StringValue*>(value)->GetText());
+    } else {
+      code = p.encoder->GetCode(value);
+    }
     if (code < 0) return Encoding::Missing;
     if (code >= p.numCodes) outside = true;
     codes[i] = code;

@@ -8,6 +8,9 @@
 
 #include "model/BayesNetModel.h"
 
+class VkBinningEncoder;
+class VkCatStringEncoder;
+
 // A BayesNetModel's scoring compiled once, so that a record costs one
 // encoder lookup per predictor and one array read per factor and target
 // category, with results bit-identical to the literal algorithm.
@@ -96,6 +99,11 @@ class ScoringPlan {
     bool checkMissing;        // var->GetMeasure() == Continuous
     const IVkEncoder* encoder;
     int numCodes;  // encoder->GetNumCategories()
+    // The encoder again when it is exactly of one of these classes, whose
+    // codes of the host's own value classes are reached without virtual
+    // calls; null otherwise.
+    const VkBinningEncoder* binning;
+    const VkCatStringEncoder* strings;
   };
 
   // A predictor code's place in a dense table.
