@@ -28,13 +28,17 @@ class ScoringPlan;
 // network resolved into dense factor tables) that every later record uses.
 // That first GetScore call (and the first with an indexed record, if an
 // earlier one was not indexed) must therefore not race with any other;
-// after it, GetScore may run concurrently as long as derived values are not
-// computed by the transformation dictionary (which keeps one shared record).
+// after it, GetScore may run concurrently, except where derived values are
+// computed by the transformation dictionary, whose thread safety is the
+// host's to give (the model itself asks nothing more of it).
 //
 // Every mutator, and every operation that hands out something modifiable
 // (GetCPT, GetParentsTable, GetLinkSource, GetEncoder), discards the plan;
 // the next GetScore builds a new one. A modifiable reference must not be
-// kept and written through after a later GetScore: fetch it again.
+// kept and written through after a later GetScore: fetch it again. What
+// the plan reads from BaseModel (the roles and the data dictionary, for the
+// AdjustedBayes fallback) is taken as it stands when the plan is built; the
+// reader sets those before any scoring.
 //
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
