@@ -73,6 +73,18 @@ void CsvWriter::WriteField(std::string_view text) {
   }
 }
 
+void CsvWriter::WriteUnquotedField(std::string_view text) {
+  if (text.size() >= capacity_ - size_) {
+    WriteField(text);
+    return;
+  }
+  char* out = buffer_.get() + size_;
+  if (!atRowStart_) *out++ = ',';
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  size_ = static_cast<std::size_t>(out + text.size() - buffer_.get());
+  atRowStart_ = false;
+}
+
 void CsvWriter::EndRow() {
   Append('\n');
   atRowStart_ = true;

@@ -38,6 +38,9 @@ class CsvWriter {
 
   // Appends one field to the current row.
   void WriteField(std::string_view text);
+  // Appends one field known to need no quotes: it holds no comma, double
+  // quote, CR or LF (a number's text, say).
+  void WriteUnquotedField(std::string_view text);
   // Ends the current row.
   void EndRow();
   // Writes out everything buffered. Throws CliError.

@@ -14,13 +14,11 @@ std::string_view NumberTextCache::Format(double value) {
   const std::size_t index =
       static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
   Slot& slot = slots_[index];
-  if (!slot.used || slot.bits != bits) {
-    NumberTextBuffer buffer;
-    std::string_view text = FormatNumberView(value, buffer);
-    std::memcpy(slot.text, text.data(), text.size());
-    slot.length = static_cast<std::uint8_t>(text.size());
-    slot.bits = bits;
-    slot.used = true;
-  }
+  if (slot.length > 0 && slot.bits == bits) return std::string_view(slot.text, slot.length);
+  std::string_view text = FormatNumberView(value, buffer_);
+  if (text.empty() || text.size() > kMaxCachedLength) return text;
+  std::memcpy(slot.text, text.data(), text.size());
+  slot.length = static_cast<std::uint8_t>(text.size());
+  slot.bits = bits;
   return std::string_view(slot.text, slot.length);
 }

@@ -14,9 +14,13 @@
 // what FormatNumberView gives for it (0.0 and -0.0 are told apart).
 //
 // Direct-mapped: each number has one slot, which the last number formatted
-// there holds. Not for concurrent use; allocates only when constructed.
+// there holds; a slot is 32 bytes, so texts longer than kMaxCachedLength
+// (rare) are formatted each time. Not for concurrent use; allocates only
+// when constructed.
 class NumberTextCache {
  public:
+  static constexpr std::size_t kMaxCachedLength = 23;
+
   NumberTextCache();
 
   // The text form of `value`, valid until the next call.
@@ -27,12 +31,12 @@ class NumberTextCache {
 
   struct Slot {
     std::uint64_t bits = 0;
-    std::uint8_t length = 0;
-    bool used = false;
-    char text[sizeof(NumberTextBuffer::data)];
+    char text[kMaxCachedLength];
+    std::uint8_t length = 0;  // 0: empty
   };
 
   std::vector<Slot> slots_;
+  NumberTextBuffer buffer_;  // for texts that are not cached
 };
 
 #endif  // BNSCORE_CLI_NUMBERTEXTCACHE_H_

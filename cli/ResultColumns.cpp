@@ -33,7 +33,7 @@ void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult*
                              CsvWriter& out) {
   char code[24];
   auto converted = std::to_chars(code, code + sizeof code, status.GetCode());
-  out.WriteField(std::string_view(code, static_cast<std::size_t>(converted.ptr - code)));
+  out.WriteUnquotedField(std::string_view(code, static_cast<std::size_t>(converted.ptr - code)));
 
   const ScoreValue* prediction = result != nullptr ? result->GetPrediction() : nullptr;
   out.WriteField(prediction != nullptr ? prediction->GetStringView(text_) : std::string_view());
@@ -44,11 +44,11 @@ void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult*
     lastClsResult_ = dynamic_cast<const ScoreClsResult*>(result);
   }
   const bool scored = status.GetCode() == 0 && result != nullptr;
-  out.WriteField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
+  out.WriteUnquotedField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
   for (std::size_t i = 0; i < categories_.size(); ++i) {
     const double* percent = scored && lastClsResult_ != nullptr ? FindPercent(i, *lastClsResult_)
                                                                 : nullptr;
-    out.WriteField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
+    out.WriteUnquotedField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
   }
 }
 

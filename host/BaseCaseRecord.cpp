@@ -1,5 +1,7 @@
 #include "host/BaseCaseRecord.h"
 
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "host/NumericValue.h"
@@ -11,6 +13,10 @@ BaseCaseRecord::BaseCaseRecord(std::vector<std::string> fieldNames, bool indexed
       present_(names_.size(), 0),
       kinds_(names_.size(), kOther),
       indexed_(indexed) {
+  static std::mutex layoutsMutex;
+  static std::map<std::vector<std::string>, std::uint64_t> layouts;
+  std::lock_guard<std::mutex> lock(layoutsMutex);
+  layoutId_ = layouts.emplace(names_, layouts.size() + 1).first->second;
   for (std::size_t i = 0; i < names_.size(); ++i) {
     firstPosition_.emplace(names_[i], static_cast<int>(i));  // keeps the first
   }

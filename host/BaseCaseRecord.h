@@ -1,6 +1,7 @@
 #ifndef MODELCORE_BASECASERECORD_H_
 #define MODELCORE_BASECASERECORD_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   BaseCaseRecord& operator=(const BaseCaseRecord&) = delete;
 
   int GetNumFields() const { return static_cast<int>(names_.size()); }
+  // A number for the record's field names, in order: records of this
+  // process have the same number exactly when they have the same names. (The
+  // names never change; every distinct list is kept for the process's life.)
+  std::uint64_t GetLayoutId() const { return layoutId_; }
   const std::string& GetFieldName(int position) const { return names_[position]; }
 
   // Stores `value` at `position` (a null value clears it). Positions out of
@@ -54,6 +59,7 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   enum Kind : char { kOther, kNumber, kText };
   std::vector<Kind> kinds_;
   bool indexed_;
+  std::uint64_t layoutId_;
 };
 
 #endif  // MODELCORE_BASECASERECORD_H_

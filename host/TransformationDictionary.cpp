@@ -48,30 +48,84 @@ bool TransformationDictionary::AddDerivedField(std::unique_ptr<BaseDictVar> var,
   return true;
 }
 
+// What one calling thread keeps: its derived-values record, and the input
+// record last seen (when it was a BaseCaseRecord, by its layout) with the
+// positions of the discretizations' input fields in it.
+struct TransformationDictionary::ThreadState {
+  std::unique_ptr<BaseCaseRecord> record;
+  std::uint64_t inputLayout = 0;  // 0: none
+  std::vector<int> inputPositions;
+  std::vector<const ScoreValue*> inputs;  // per derived field, this call
+  // The data dictionary last seen, with its variable count then, and its
+  // variable of each discretization's input field (null: none).
+  const ScoreDictionary* dictionary = nullptr;
+  int dictionarySize = -1;
+  std::vector<const ScoreDictVar*> inputVars;
+};
+
 void TransformationDictionary::SetUpDerivedCaseRecord() {
-  std::lock_guard<std::mutex> lock(recordsMutex_);
-  derivedRecords_.clear();
+  std::lock_guard<std::mutex> lock(statesMutex_);
+  threadStates_.clear();
 }
 
-std::unique_ptr<BaseCaseRecord> TransformationDictionary::MakeDerivedRecord() const {
-  std::vector<std::string> names;
-  names.reserve(derived_.size());
-  for (const Derived& derived : derived_) names.push_back(derived.var->GetName());
-  return std::make_unique<BaseCaseRecord>(std::move(names), false);
-}
-
-BaseCaseRecord& TransformationDictionary::GetThreadRecord() {
-  std::lock_guard<std::mutex> lock(recordsMutex_);
-  std::unique_ptr<BaseCaseRecord>& record = derivedRecords_[std::this_thread::get_id()];
-  if (!record || record->GetNumFields() != static_cast<int>(derived_.size())) {
-    record = MakeDerivedRecord();
+TransformationDictionary::ThreadState& TransformationDictionary::GetThreadState() {
+  std::lock_guard<std::mutex> lock(statesMutex_);
+  std::unique_ptr<ThreadState>& state = threadStates_[std::this_thread::get_id()];
+  if (!state || state->record->GetNumFields() != static_cast<int>(derived_.size())) {
+    std::vector<std::string> names;
+    names.reserve(derived_.size());
+    for (const Derived& derived : derived_) names.push_back(derived.var->GetName());
+    state = std::make_unique<ThreadState>();
+    state->record = std::make_unique<BaseCaseRecord>(std::move(names), false);
+    state->inputs.resize(derived_.size());
   }
-  return *record;
+  return *state;
+}
+
+void TransformationDictionary::FindInputVars(const ScoreDictionary* dictionary,
+                                             ThreadState& state) const {
+  const int size = dictionary != nullptr ? dictionary->GetNumVariables() : -1;
+  if (dictionary == state.dictionary && size == state.dictionarySize &&
+      state.inputVars.size() == derived_.size()) {
+    return;
+  }
+  state.inputVars.assign(derived_.size(), nullptr);
+  for (std::size_t i = 0; i < derived_.size(); ++i) {
+    const Discretization* d = derived_[i].discretization.get();
+    if (d != nullptr && dictionary != nullptr) state.inputVars[i] = dictionary->GetVariable(d->field);
+  }
+  state.dictionary = dictionary;
+  state.dictionarySize = size;
+}
+
+void TransformationDictionary::FindInputs(const ScoreCaseRecord* record, ThreadState& state) const {
+  const auto* base = dynamic_cast<const BaseCaseRecord*>(record);
+  if (base != nullptr && base->GetLayoutId() != state.inputLayout) {
+    state.inputPositions.assign(derived_.size(), -1);
+    for (std::size_t i = 0; i < derived_.size(); ++i) {
+      const Discretization* d = derived_[i].discretization.get();
+      if (d != nullptr) state.inputPositions[i] = base->GetIndex(d->field);
+    }
+    state.inputLayout = base->GetLayoutId();
+  }
+  for (std::size_t i = 0; i < derived_.size(); ++i) {
+    const Discretization* d = derived_[i].discretization.get();
+    if (d == nullptr || record == nullptr) {
+      state.inputs[i] = nullptr;
+    } else if (base != nullptr) {
+      state.inputs[i] = base->GetValue(state.inputPositions[i]);
+    } else {
+      state.inputs[i] = record->GetValue(d->field);
+    }
+  }
 }
 
 const ScoreCaseRecord* TransformationDictionary::GetValuesForDeriedVars(
     const ScoreCaseRecord* record, const ScoreDictionary* dataDictionary) {
-  BaseCaseRecord& derivedRecord = GetThreadRecord();
+  ThreadState& state = GetThreadState();
+  BaseCaseRecord& derivedRecord = *state.record;
+  FindInputs(record, state);
+  FindInputVars(dataDictionary, state);
   for (std::size_t i = 0; i < derived_.size(); ++i) {
     const int position = static_cast<int>(i);
     const Derived& derived = derived_[i];
@@ -81,9 +135,8 @@ const ScoreCaseRecord* TransformationDictionary::GetValuesForDeriedVars(
       continue;
     }
 
-    const ScoreValue* input = record != nullptr ? record->GetValue(d->field) : nullptr;
-    const ScoreDictVar* inputVar =
-        dataDictionary != nullptr ? dataDictionary->GetVariable(d->field) : nullptr;
+    const ScoreValue* input = state.inputs[i];
+    const ScoreDictVar* inputVar = state.inputVars[i];
     // A value whose number cannot be read (GetDouble gives the system-missing
     // value) is missing too.
     bool missing = input == nullptr || input->IsSystemMissingValue() ||

@@ -69,7 +69,12 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
 
   // Computes every derived field's value for `record` and returns them in a
   // record owned by this dictionary and kept for the calling thread, valid
-  // until the same thread's next call. The input
+  // until the same thread's next call. (When `record` is a BaseCaseRecord,
+  // the input fields' positions in it are found by name once per record
+  // and thread; the input fields' variables are looked up in
+  // `dataDictionary` again only when another dictionary, or one with another
+  // number of variables, is passed: a dictionary passed here must not be
+  // destroyed while this one is still used with it.) The input
   // of a Discretize is the record's value of its `field`, by name. The
   // first bin whose interval contains the input gives its binValue; no
   // matching bin gives defaultValue; a missing input (no value, the
@@ -82,14 +87,18 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
 
  private:
   struct Derived;
-  // The calling thread's derived-values record, made when it has none or
-  // one of another field count.
-  BaseCaseRecord& GetThreadRecord();
-  std::unique_ptr<BaseCaseRecord> MakeDerivedRecord() const;
+  struct ThreadState;
+  // The calling thread's state, made with a new derived-values record when
+  // it has none or one of another field count.
+  ThreadState& GetThreadState();
+  // The value of each discretization's input field in `record`.
+  void FindInputs(const ScoreCaseRecord* record, ThreadState& state) const;
+  // The variable of each discretization's input field in `dictionary`.
+  void FindInputVars(const ScoreDictionary* dictionary, ThreadState& state) const;
 
   std::vector<Derived> derived_;
-  std::mutex recordsMutex_;  // guards derivedRecords_
-  std::unordered_map<std::thread::id, std::unique_ptr<BaseCaseRecord>> derivedRecords_;
+  std::mutex statesMutex_;  // guards threadStates_
+  std::unordered_map<std::thread::id, std::unique_ptr<ThreadState>> threadStates_;
 };
 
 #endif  // MODELCORE_TRANSFORMATIONDICTIONARY_H_

@@ -210,6 +210,25 @@ TEST_F(DictionaryReading, DerivedRecordIsReused) {
   EXPECT_EQ(second->GetValue("grade_bin"), nullptr);
 }
 
+TEST_F(DictionaryReading, InputsAreFoundInRecordsOfEveryLayout) {
+  // The input field's position is kept per layout: records of two layouts
+  // in turn, and a new record of the first layout, each give their own age.
+  BaseCaseRecord first({"age"}, false);
+  BaseCaseRecord second({"grade", "age"}, true);
+  first.SetNumber(0, 10);
+  second.SetNumber(0, 3);
+  second.SetNumber(1, 45);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(derived_->GetValuesForDeriedVars(&first, data_.get())->GetValue("age_bin")->GetString(), "A");
+    EXPECT_EQ(derived_->GetValuesForDeriedVars(&second, data_.get())->GetValue("age_bin")->GetString(), "C");
+  }
+  auto again = std::make_unique<BaseCaseRecord>(std::vector<std::string>{"grade", "age"}, false);
+  again->SetNumber(1, 10);
+  EXPECT_EQ(again->GetLayoutId(), second.GetLayoutId());
+  EXPECT_NE(again->GetLayoutId(), first.GetLayoutId());
+  EXPECT_EQ(derived_->GetValuesForDeriedVars(again.get(), data_.get())->GetValue("age_bin")->GetString(), "A");
+}
+
 TEST_F(DictionaryReading, EachThreadGetsItsOwnDerivedRecord) {
   // Two threads derive at once, each from its own input; each must always
   // see its own values in its own record.
