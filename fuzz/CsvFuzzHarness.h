@@ -18,7 +18,7 @@
 // option byte followed by CSV bytes, which it reads from a memory file.
 // The option byte picks --by-name, --derived-in-record, --prediction-only
 // and --keep-input (bits 0 to 3), and one of eight small sizes (bits 5 to
-// 7). When bits 3 and 4 are both set, the bytes go through RunScore twice:
+// 7). When bits 3, 4 and 5 are all set, the bytes go through RunScore twice:
 // on one thread, and on two threads with input blocks of the picked size;
 // the two outputs and faults must be the same byte for byte, and Run aborts
 // when they differ. Otherwise they go through the same steps as RunScore's
