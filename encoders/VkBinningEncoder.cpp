@@ -1,12 +1,10 @@
 #include "encoders/VkBinningEncoder.h"
 
+#include "encoders/CountBelow.h"
 #include "encoders/MCMV.h"
 #include "host/NumericValue.h"
 
 namespace {
-
-// Up to this many cut points a plain count beats a branch-free search.
-constexpr std::size_t kCountLimit = 8;
 
 bool StrictlyAscending(const std::vector<double>& cuts) {
   for (std::size_t i = 0; i < cuts.size(); ++i) {
@@ -29,25 +27,7 @@ int VkBinningEncoder::BinOf(double x) const {
   if (!strictlyAscending_ || cutPoints_.empty()) return SearchBin(x);
   // The search compares false everywhere for a NaN and ends in the last bin.
   if (x != x) return numBins_ - 1;
-  return CountBelow(x);
-}
-
-int VkBinningEncoder::CountBelow(double x) const {
-  const double* cuts = cutPoints_.data();
-  std::size_t n = cutPoints_.size();
-  if (n <= kCountLimit) {
-    int below = 0;
-    for (std::size_t i = 0; i < n; ++i) below += cuts[i] < x ? 1 : 0;
-    return below;
-  }
-  // Branch-free lower bound: the first cut point not below x.
-  const double* base = cuts;
-  while (n > 1) {
-    const std::size_t half = n / 2;
-    base = base[half] < x ? base + half : base;
-    n -= half;
-  }
-  return static_cast<int>(base - cuts) + (*base < x ? 1 : 0);
+  return static_cast<int>(CountBelow(cutPoints_.data(), cutPoints_.size(), x));
 }
 
 int VkBinningEncoder::SearchBin(double x) const {

@@ -49,11 +49,10 @@ class VkBinningEncoder : public IVkEncoder {
   // The bin of x: the binary search below, or, over strictly ascending cut
   // points, the same answer without its hard-to-predict branches.
   int BinOf(double x) const;
-  // The binary search that defines the bins, whatever the cut points.
+  // The binary search that defines the bins, whatever the cut points. Over
+  // strictly ascending cut points it gives the number of cut points below
+  // x (CountBelow), or the last bin for a NaN.
   int SearchBin(double x) const;
-  // The number of cut points strictly below x, which is what SearchBin
-  // gives when the cut points ascend strictly and x is not a NaN.
-  int CountBelow(double x) const;
 
   int numBins_;
   std::vector<double> cutPoints_;

@@ -1,8 +1,9 @@
 #include "encoders/VkCatNumericEncoder.h"
 
+#include "encoders/CountBelow.h"
 #include "host/NumericValue.h"
 
-VkCatNumericEncoder::VkCatNumericEncoder() : lastCode_(-1) { values_.reserve(2); }
+VkCatNumericEncoder::VkCatNumericEncoder() : nanKey_(false), lastCode_(-1) { values_.reserve(2); }
 
 VkCatNumericEncoder::~VkCatNumericEncoder() = default;
 
@@ -12,12 +13,32 @@ int VkCatNumericEncoder::AddNumber(double x) {
   ++lastCode_;
   codes_.emplace(x, lastCode_);
   values_.push_back(x);
+  if (x != x) nanKey_ = true;
+  SortKeys();
   return lastCode_;
 }
 
+void VkCatNumericEncoder::SortKeys() {
+  keys_.clear();
+  keyCodes_.clear();
+  for (const auto& entry : codes_) {
+    keys_.push_back(entry.first);
+    keyCodes_.push_back(entry.second);
+  }
+}
+
 int VkCatNumericEncoder::FindNumber(double x) const {
-  auto found = codes_.find(x);
-  return found == codes_.end() ? -1 : found->second;
+  if (nanKey_) {
+    auto found = codes_.find(x);
+    return found == codes_.end() ? -1 : found->second;
+  }
+  // std::map::find: the first key not below x, if x is not below it. The
+  // keys ascend strictly (no two are equivalent, none is a NaN), so that
+  // key's position is the count of keys below x. A NaN x is below nothing
+  // and nothing is below it: the smallest key answers, as in the map.
+  const std::size_t n = keys_.size();
+  const std::size_t first = CountBelow(keys_.data(), n, x);
+  return first < n && !(x < keys_[first]) ? keyCodes_[first] : -1;
 }
 
 int VkCatNumericEncoder::AddCategory(const ScoreValue* value) {
@@ -48,6 +69,9 @@ double VkCatNumericEncoder::GetCategoryValue(int code) const {
 IVkEncoder* VkCatNumericEncoder::Clone() const {
   auto* copy = new VkCatNumericEncoder();
   copy->codes_ = codes_;
+  copy->keys_ = keys_;
+  copy->keyCodes_ = keyCodes_;
+  copy->nanKey_ = nanKey_;
   copy->values_ = values_;
   copy->lastCode_ = lastCode_;
   return copy;

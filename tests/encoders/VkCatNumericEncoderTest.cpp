@@ -1,7 +1,9 @@
 #include "encoders/VkCatNumericEncoder.h"
 
 #include <cmath>
+#include <limits>
 #include <map>
+#include <vector>
 #include <memory>
 #include <sstream>
 
@@ -97,19 +99,45 @@ TEST(VkCatNumericEncoderTest, LabelsAndClone) {
   EXPECT_EQ(copy->AddCategory(std::string("9")), 3);
 }
 
-// The encoder looks numbers up in its ordered map. For a NaN (which equals
-// nothing) std::map::find answers with the smallest key's entry, since
-// neither comparison holds; the encoder gives that code too.
-TEST(VkCatNumericEncoderTest, NaNGetsWhatTheOrderedMapAnswers) {
-  const std::map<double, int> reference = {{3.0, 0}, {1.0, 1}, {2.0, 2}};
-  auto found = reference.find(std::nan(""));
-  ASSERT_NE(found, reference.end());
-  EXPECT_EQ(found->first, 1.0);
+// Lookups give the ordered map's answers for any number of categories
+// (a plain count up to eight keys, a halving search beyond): -0.0 finds
+// 0.0, and a NaN, which equals nothing, finds the smallest key, since
+// std::map::find holds neither comparison against it.
+TEST(VkCatNumericEncoderTest, LookupsGiveTheMapsCodes) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::map<double, int> small = {{3.0, 0}, {1.0, 1}, {2.0, 2}};
+  ASSERT_EQ(small.find(std::nan(""))->first, 1.0);
 
-  VkCatNumericEncoder encoder;
-  for (double x : {3.0, 1.0, 2.0}) encoder.AddCategory(std::to_string(x));
-  EXPECT_EQ(CodeOf(encoder, std::nan("")), found->second);
-  EXPECT_EQ(CodeOf(encoder, 1.5), -1);
+  const std::vector<double> numbers = {3, 1, 2, 0.0, -inf, 7.5, -2, 11, 4, 100, 1e-300, -5, inf, -0.0};
+  std::vector<double> probes = numbers;
+  probes.insert(probes.end(), {-0.0, std::nan(""), 2.5, -1e300, 1e300, 12, -6});
+  for (std::size_t count = 1; count <= numbers.size(); ++count) {
+    VkCatNumericEncoder encoder;
+    std::map<double, int> reference;
+    for (std::size_t i = 0; i < count; ++i) {
+      const NumericValue value(numbers[i]);
+      encoder.AddCategory(&value);
+      reference.emplace(numbers[i], static_cast<int>(reference.size()));
+    }
+    std::unique_ptr<IVkEncoder> clone(encoder.Clone());
+    for (double x : probes) {
+      auto found = reference.find(x);
+      const int expected = found == reference.end() ? -1 : found->second;
+      EXPECT_EQ(CodeOf(encoder, x), expected) << count << " categories, x " << x;
+      EXPECT_EQ(CodeOf(*clone, x), expected) << count << " categories, clone, x " << x;
+    }
+  }
+
+  // A NaN key is equivalent to every number: the map finds it for all.
+  VkCatNumericEncoder nanFirst;
+  const NumericValue nan(std::nan(""));
+  EXPECT_EQ(nanFirst.AddCategory(&nan), 0);
+  EXPECT_EQ(nanFirst.AddCategory(std::string("1")), 0);
+  const std::map<double, int> nanReference = {{std::nan(""), 0}};
+  for (double x : {1.0, -inf, std::nan("")}) {
+    ASSERT_NE(nanReference.find(x), nanReference.end());
+    EXPECT_EQ(CodeOf(nanFirst, x), 0) << x;
+  }
 }
 
 }  // namespace
