@@ -41,6 +41,10 @@ class VkCatNumericEncoder : public IVkEncoder {
   // of a code in range.
   void SetLabel(int code, const std::string& label) override;
   const std::vector<std::string>* GetLabels() const override { return &labels_; }
+
+  // What GetCode gives for a value whose GetDouble() is x, without the
+  // virtual calls (for scoring plans that know the value's class).
+  int CodeOfNumber(double x) const { return FindNumber(x); }
   // "\tVkCatNumericEncoder: Last code = N" and the values, seven a line.
   void Display(std::ostream& os) const override;
 

@@ -4,6 +4,7 @@
 #include <typeinfo>
 
 #include "encoders/VkBinningEncoder.h"
+#include "encoders/VkCatNumericEncoder.h"
 #include "encoders/VkCatStringEncoder.h"
 #include "host/NumericValue.h"
 #include "host/ScoreCaseRecord.h"
@@ -22,7 +23,7 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   const std::size_t n = model.predictorNames_.size();
   predictors_.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
-    Predictor p{nullptr, nullptr, 0, false, nullptr, 0, nullptr, nullptr};
+    Predictor p{nullptr, nullptr, 0, false, nullptr, 0, nullptr, nullptr, nullptr};
     if (i < model.predictorVars_.size()) p.var = model.predictorVars_[i];
     if (i < model.encoders_.size()) p.encoder = model.encoders_[i];
     if (p.var == nullptr || p.encoder == nullptr) {
@@ -34,6 +35,8 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
       p.numCodes = p.encoder->GetNumCategories();
       if (typeid(*p.encoder) == typeid(VkBinningEncoder)) {
         p.binning = static_cast<const VkBinningEncoder*>(p.encoder);
+      } else if (typeid(*p.encoder) == typeid(VkCatNumericEncoder)) {
+        p.numbers = static_cast<const VkCatNumericEncoder*>(p.encoder);
       } else if (typeid(*p.encoder) == typeid(VkCatStringEncoder)) {
         p.strings = static_cast<const VkCatStringEncoder*>(p.encoder);
       }
@@ -178,12 +181,19 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
     if (p.checkMissing && p.var->IsMissingValue(value)) return Encoding::Missing;
     // The encoders' GetCode, with the virtual calls resolved where the
     // exact classes are known: a NumericValue is numeric and holds its
-    // number, a StringValue's text is its GetStringView.
+    // number, a StringValue's text is its GetStringView. The classes are
+    // told by the address of their type_info (type_info's operator== may
+    // compare names); were a class to have two, the general path answers.
     int code;
-    if (p.binning != nullptr && typeid(*value) == typeid(NumericValue)) {
+    const std::type_info* type = &typeid(*value);
+    const bool number = type == &typeid(NumericValue);
+    if (p.binning != nullptr && number) {
       code = p.binning->CodeOfNumber(
           static_cast<const NumericValue*>(value)->NumericValue::GetDouble());
-    } else if (p.strings != nullptr && typeid(*value) == typeid(StringValue)) {
+    } else if (p.numbers != nullptr && number) {
+      code = p.numbers->CodeOfNumber(
+          static_cast<const NumericValue*>(value)->NumericValue::GetDouble());
+    } else if (p.strings != nullptr && type == &typeid(StringValue)) {
       code = p.strings->CodeOfText(static_cast<const StringValue*>(value)->GetText());
     } else {
       code = p.encoder->GetCode(value);

@@ -9,6 +9,7 @@
 #include "model/BayesNetModel.h"
 
 class VkBinningEncoder;
+class VkCatNumericEncoder;
 class VkCatStringEncoder;
 
 // A BayesNetModel's scoring compiled once, so that a record costs one
@@ -103,6 +104,7 @@ class ScoringPlan {
     // codes of the host's own value classes are reached without virtual
     // calls; null otherwise.
     const VkBinningEncoder* binning;
+    const VkCatNumericEncoder* numbers;
     const VkCatStringEncoder* strings;
   };
 
