@@ -205,6 +205,25 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
   return outside ? Encoding::OutsidePlan : Encoding::Complete;
 }
 
+template <int kBlock>
+void ScoringPlan::MultiplyBlock(int first, const std::size_t* offsets, double* scores) const {
+  const double* values = values_.data();
+  const std::size_t* steps = targetStrides_.data();
+  const std::size_t numFactors = factors_.size();
+  double s[kBlock];
+  for (int j = 0; j < kBlock; ++j) {
+    s[j] = values[offsets[0] + static_cast<std::size_t>(first + j) * steps[0]];
+  }
+  for (std::size_t f = 1; f < numFactors; ++f) {
+    const double* row = values + offsets[f];
+    const std::size_t step = steps[f];
+    for (int j = 0; j < kBlock; ++j) {
+      s[j] = s[j] * row[static_cast<std::size_t>(first + j) * step];
+    }
+  }
+  for (int j = 0; j < kBlock; ++j) scores[first + j] = s[j];
+}
+
 void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets,
                         std::vector<int>& config) const {
   if (anySparse_) {
@@ -223,14 +242,16 @@ void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets,
     }
     offsets[f] = offset;
   }
-  const double* values = values_.data();
-  const std::size_t* steps = targetStrides_.data();
+  // Up to four categories at a time, so that their independent chains of
+  // multiplications overlap.
   const int k = NumCategories();
-  for (int c = 0; c < k; ++c) {
-    const std::size_t cc = static_cast<std::size_t>(c);
-    double s = values[offsets[0] + cc * steps[0]];
-    for (std::size_t f = 1; f < numFactors; ++f) s = s * values[offsets[f] + cc * steps[f]];
-    scores[c] = s;
+  int c = 0;
+  for (; c + 4 <= k; c += 4) MultiplyBlock<4>(c, offsets, scores);
+  switch (k - c) {
+    case 3: MultiplyBlock<3>(c, offsets, scores); break;
+    case 2: MultiplyBlock<2>(c, offsets, scores); break;
+    case 1: MultiplyBlock<1>(c, offsets, scores); break;
+    default: break;
   }
 }
 

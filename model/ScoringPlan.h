@@ -134,6 +134,10 @@ class ScoringPlan {
   // Appends the factor of `node` (its dense entries to values_).
   void AddFactor(const BayesNetModel& model, const std::string& node, std::size_t factorLimit,
                  std::size_t& planBudget);
+  // Score's products for categories first .. first+kBlock-1, with dense
+  // factors only: for each, the target's factor, then each child's.
+  template <int kBlock>
+  void MultiplyBlock(int first, const std::size_t* offsets, double* scores) const;
   // Score when some factor is sparse: factor by factor.
   void ScoreWithSparse(const int* codes, double* scores, std::vector<int>& config) const;
   // The value ComputeLocalScore gives for a sparse factor.

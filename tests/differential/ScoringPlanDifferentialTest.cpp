@@ -117,7 +117,7 @@ GeneratorOptions RandomOptions(std::mt19937_64& random) {
   if (o.PredictorCount() == 0) o.stringPredictors = 1;
   o.bins = 2 + below(4);
   o.categories = 2 + below(3);
-  o.targetCategories = 2 + below(3);
+  o.targetCategories = 2 + below(4);  // up to 5: blocks of four and one
   o.numericTarget = below(2) == 1;
   const NetworkStructure structures[] = {NetworkStructure::NaiveBayes,
                                          NetworkStructure::TreeAugmented,
