@@ -263,18 +263,15 @@ const ScoreValue* BayesNetModel::LocateValue(int i, const ScoreCaseRecord* recor
 // ---------------------------------------------------------------------------
 // Scoring.
 
-MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
-                                                 ScoreResult*& result, bool derivedInRecord) {
-  static const MCScore::MCStatus kMissing(90029, false);
-  static const MCScore::MCStatus kNoScore(90021, false);
-  if (record == nullptr) return kMissing;
-
+BayesNetClsResult* BayesNetModel::BeginScoring(const ScoreCaseRecord* record,
+                                               ScoreResult*& result, bool derivedInRecord,
+                                               bool& created, const ScoreCaseRecord*& derived) {
   if (!indexReady_ && record->IsIndexed()) {
     SetUpDictVarIndex(record, derivedInRecord);
     DiscardPlan();  // it holds the record positions
   }
 
-  bool created = false;
+  created = false;
   if (result == nullptr) {
     result = new BayesNetClsResult(targetVar_);
     created = true;
@@ -283,14 +280,25 @@ MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
     result = new BayesNetClsResult(targetVar_);
     created = true;
   }
-  // Type 20 results are always this class.
-  auto* clsResult = static_cast<BayesNetClsResult*>(result);
 
-  const ScoreCaseRecord* derived = nullptr;
+  derived = nullptr;
   TransformationDictionary* transformation = GetTransformationDictionary();
   if (needDerivedPredictor_ && transformation != nullptr && !derivedInRecord) {
     derived = transformation->GetValuesForDeriedVars(record, GetDictionary());
   }
+  // Type 20 results are always this class.
+  return static_cast<BayesNetClsResult*>(result);
+}
+
+MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
+                                                 ScoreResult*& result, bool derivedInRecord) {
+  static const MCScore::MCStatus kMissing(90029, false);
+  static const MCScore::MCStatus kNoScore(90021, false);
+  if (record == nullptr) return kMissing;
+
+  bool created = false;
+  const ScoreCaseRecord* derived = nullptr;
+  BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created, derived);
 
   const double sysmis = NumericValue::GetSysmisValue();
   ScoreScratch& scratch = Scratch();
@@ -386,30 +394,11 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
   static const MCScore::MCStatus kNoScore(90021, false);
   if (record == nullptr) return kMissing;
 
-  if (!indexReady_ && record->IsIndexed()) {
-    SetUpDictVarIndex(record, derivedInRecord);
-    DiscardPlan();  // it holds the record positions
-  }
+  bool created = false;
+  const ScoreCaseRecord* derived = nullptr;
+  BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created, derived);
   if (plan_ == nullptr) plan_ = std::make_unique<ScoringPlan>(*this, denseFactorLimit_);
   const ScoringPlan& plan = *plan_;
-
-  bool created = false;
-  if (result == nullptr) {
-    result = new BayesNetClsResult(targetVar_);
-    created = true;
-  } else if (result->GetScoreResultType() != ScoreResult::BayesNetClassification) {
-    delete result;
-    result = new BayesNetClsResult(targetVar_);
-    created = true;
-  }
-  // Type 20 results are always this class.
-  auto* clsResult = static_cast<BayesNetClsResult*>(result);
-
-  const ScoreCaseRecord* derived = nullptr;
-  TransformationDictionary* transformation = GetTransformationDictionary();
-  if (needDerivedPredictor_ && transformation != nullptr && !derivedInRecord) {
-    derived = transformation->GetValuesForDeriedVars(record, GetDictionary());
-  }
 
   ScoreScratch& scratch = Scratch();
   const int numCategories = plan.NumCategories();

@@ -98,6 +98,13 @@ class BAYESNET_API BayesNetModel : public BaseModel {
 
   // The literal algorithm, record by record, without a plan: the reference
   // the plan is tested against.
+  // What every scoring call does first: the one-time index set-up, the
+  // result object (`result` reused, or replaced by a new one, `created`),
+  // and the derived-values record when derived values must be computed
+  // (else null). Returns `result` as this model's result class.
+  BayesNetClsResult* BeginScoring(const ScoreCaseRecord* record, ScoreResult*& result,
+                                  bool derivedInRecord, bool& created,
+                                  const ScoreCaseRecord*& derived);
   MCScore::MCStatus GetScoreLiteral(const ScoreCaseRecord* record, ScoreResult*& result,
                                     bool derivedInRecord);
   // Forgets the compiled plan; the next GetScore builds a new one.
