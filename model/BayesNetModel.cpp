@@ -29,6 +29,21 @@ ScoreScratch& Scratch() {
   return scratch;
 }
 
+// Divides the scores by their sum (added in category order) and sets `best`
+// to the first category of the highest score. False, leaving the scores as
+// they are, when the sum is not positive (or not a number).
+bool NormaliseAndPick(double* scores, int numCategories, int& best) {
+  double sum = 0.0;
+  for (int c = 0; c < numCategories; ++c) sum += scores[c];
+  if (!(sum > 0.0)) return false;
+  for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
+  best = 0;
+  for (int c = 1; c < numCategories; ++c) {
+    if (scores[c] > scores[best]) best = c;
+  }
+  return true;
+}
+
 // A code stored as a double back to an int (rounded half up; the codes that
 // occur are whole and non-negative).
 int ToCode(double x) { return static_cast<int>(x + 0.5); }
@@ -326,39 +341,15 @@ MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
   std::vector<double>& scores = scratch.scores;
   int best = 0;
   if (valid == n) {
-    // The target's children, in name order, as pointers into the arcs.
-    std::vector<const std::string*>& children = scratch.children;
-    children.clear();
-    const std::string& targetName = targetVar_ != nullptr ? targetVar_->GetName() : EmptyName();
-    auto arcs = linkSource_.find(targetName);
-    if (arcs != linkSource_.end()) {
-      for (const auto& arc : arcs->second) {
-        if (arc.second == ArcOut) children.push_back(&arc.first);
-      }
-    }
     if (numCategories < 1) {
       status = kNoScore;
     } else {
-      // Each category's product: the target's factor, then each child's in
-      // order, multiplied as plain probabilities.
       scores.assign(numCategories, 0.0);
-      double sum = 0.0;
-      for (int c = 0; c < numCategories; ++c) {
-        double s = ComputeLocalScore(targetName, codes, c, scratch.config);
-        for (const std::string* child : children) {
-          s = s * ComputeLocalScore(*child, codes, c, scratch.config);
-        }
-        scores[c] = s;
-        sum += s;
-      }
-      if (!(sum > 0.0)) {
-        status = kNoScore;
-      } else {
-        for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
-        for (int c = 1; c < numCategories; ++c) {
-          if (scores[c] > scores[best]) best = c;
-        }
+      ComputeScoresLiteral(codes, scores.data());
+      if (NormaliseAndPick(scores.data(), numCategories, best)) {
         scored = true;
+      } else {
+        status = kNoScore;
       }
     }
   }
@@ -422,16 +413,10 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
         scratch.codes.assign(scratch.planCodes.begin(), scratch.planCodes.end());
         ComputeScoresLiteral(scratch.codes, scores);
       }
-      double sum = 0.0;
-      for (int c = 0; c < numCategories; ++c) sum += scores[c];
-      if (!(sum > 0.0)) {
-        status = kNoScore;
-      } else {
-        for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
-        for (int c = 1; c < numCategories; ++c) {
-          if (scores[c] > scores[best]) best = c;
-        }
+      if (NormaliseAndPick(scores, numCategories, best)) {
         scored = true;
+      } else {
+        status = kNoScore;
       }
     }
   }
@@ -456,15 +441,24 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
 }
 
 void BayesNetModel::ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const {
+  ScoreScratch& scratch = Scratch();
+  // The target's children, in name order, as pointers into the arcs.
+  std::vector<const std::string*>& children = scratch.children;
+  children.clear();
   const std::string& targetName = targetVar_ != nullptr ? targetVar_->GetName() : EmptyName();
-  std::vector<std::string> children;
-  GetChildren(targetName, children);
-  std::vector<int> config;
+  auto arcs = linkSource_.find(targetName);
+  if (arcs != linkSource_.end()) {
+    for (const auto& arc : arcs->second) {
+      if (arc.second == ArcOut) children.push_back(&arc.first);
+    }
+  }
+  // Each category's product: the target's factor, then each child's in
+  // order, multiplied as plain probabilities.
   for (std::size_t c = 0; c < targetCategories_.size(); ++c) {
     const int category = static_cast<int>(c);
-    double s = ComputeLocalScore(targetName, codes, category, config);
-    for (const std::string& child : children) {
-      s = s * ComputeLocalScore(child, codes, category, config);
+    double s = ComputeLocalScore(targetName, codes, category, scratch.config);
+    for (const std::string* child : children) {
+      s = s * ComputeLocalScore(*child, codes, category, scratch.config);
     }
     scores[c] = s;
   }
