@@ -10,8 +10,7 @@
 BaseCaseRecord::BaseCaseRecord(std::vector<std::string> fieldNames, bool indexed)
     : names_(std::move(fieldNames)),
       values_(names_.size()),
-      present_(names_.size(), 0),
-      kinds_(names_.size(), kOther),
+      cells_(names_.size()),
       indexed_(indexed) {
   static std::mutex layoutsMutex;
   static std::map<std::vector<std::string>, std::uint64_t> layouts;
@@ -26,48 +25,57 @@ BaseCaseRecord::~BaseCaseRecord() = default;
 
 void BaseCaseRecord::SetValue(int position, std::unique_ptr<ScoreValue> value) {
   if (position < 0 || position >= GetNumFields()) return;
+  Cell& cell = cells_[position];
   if (!value) {
-    present_[position] = 0;
+    cell.value = nullptr;
     return;
   }
   values_[position] = std::move(value);
-  kinds_[position] = kOther;
-  present_[position] = 1;
+  cell = Cell{values_[position].get(), kOther, 0.0, std::string_view()};
 }
 
 void BaseCaseRecord::SetNumber(int position, double value) {
   if (position < 0 || position >= GetNumFields()) return;
-  if (kinds_[position] == kNumber) {
+  Cell& cell = cells_[position];
+  if (cell.kind == kNumber) {
     static_cast<NumericValue*>(values_[position].get())->SetDoubleValue(value);
   } else {
     values_[position] = std::make_unique<NumericValue>(value);
-    kinds_[position] = kNumber;
+    cell.kind = kNumber;
+    cell.text = std::string_view();
   }
-  present_[position] = 1;
+  cell.value = values_[position].get();
+  cell.number = value;
 }
 
 void BaseCaseRecord::SetText(int position, std::string_view text) {
   if (position < 0 || position >= GetNumFields()) return;
-  if (kinds_[position] == kText) {
-    static_cast<StringValue*>(values_[position].get())->SetString(text);
+  Cell& cell = cells_[position];
+  StringValue* string;
+  if (cell.kind == kText) {
+    string = static_cast<StringValue*>(values_[position].get());
+    string->SetString(text);
   } else {
     values_[position] = std::make_unique<StringValue>(std::string(text));
-    kinds_[position] = kText;
+    string = static_cast<StringValue*>(values_[position].get());
+    cell.kind = kText;
+    cell.number = 0.0;
   }
-  present_[position] = 1;
+  cell.value = string;
+  cell.text = string->GetText();
 }
 
 void BaseCaseRecord::ClearValue(int position) {
-  if (position >= 0 && position < GetNumFields()) present_[position] = 0;
+  if (position >= 0 && position < GetNumFields()) cells_[position].value = nullptr;
 }
 
 void BaseCaseRecord::ClearAll() {
-  for (char& present : present_) present = 0;
+  for (Cell& cell : cells_) cell.value = nullptr;
 }
 
 const ScoreValue* BaseCaseRecord::GetValue(int position) const {
-  if (position < 0 || position >= GetNumFields() || !present_[position]) return nullptr;
-  return values_[position].get();
+  if (position < 0 || position >= GetNumFields()) return nullptr;
+  return cells_[position].value;
 }
 
 const ScoreValue* BaseCaseRecord::GetValue(const std::string& name) const {

@@ -44,6 +44,25 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   void ClearValue(int position);
   void ClearAll();
 
+  // What a position holds, as plain data for scorers that know this class
+  // and would rather not make virtual calls per value: the value (null when
+  // the position holds none), what class the value object is, and for a
+  // number or text set by SetNumber or SetText, the number or a view of
+  // the text. Valid until the position is set or cleared again.
+  enum Kind : char {
+    kOther,   // set by SetValue: any class
+    kNumber,  // a NumericValue holding `number`
+    kText,    // a StringValue whose text is `text`
+  };
+  struct Cell {
+    const ScoreValue* value = nullptr;
+    Kind kind = kOther;
+    double number = 0.0;
+    std::string_view text;
+  };
+  // 0 <= position < GetNumFields().
+  const Cell& GetCell(int position) const { return cells_[position]; }
+
   const ScoreValue* GetValue(int position) const override;
   const ScoreValue* GetValue(const std::string& name) const override;
   bool IsIndexed() const override { return indexed_; }
@@ -52,12 +71,10 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
  private:
   std::vector<std::string> names_;
   std::unordered_map<std::string, int> firstPosition_;
+  // The value objects, kept when a position is cleared so that SetNumber
+  // and SetText reuse them (cells_[i].kind tells their class).
   std::vector<std::unique_ptr<ScoreValue>> values_;
-  std::vector<char> present_;  // 1 where values_[i] is the field's value
-  // What values_[i] is, so that SetNumber and SetText reuse it without a
-  // type test: a value made by SetNumber, by SetText, or anything else.
-  enum Kind : char { kOther, kNumber, kText };
-  std::vector<Kind> kinds_;
+  std::vector<Cell> cells_;  // cells_[i].value is values_[i] or null
   bool indexed_;
   std::uint64_t layoutId_;
 };

@@ -30,6 +30,9 @@ class MODELCORE_API BaseDictVar : public ScoreDictVar {
 
   ScoreDictVar* Clone() const override;
   bool IsMissingValue(const ScoreValue* value) const override;
+  // Whether any value was declared missing: when none was, IsMissingValue
+  // is just the value's IsSystemMissingValue (null: true).
+  bool HasMissingValues() const { return !missingValues_.empty(); }
   const std::string& GetName() const override { return name_; }
   int GetValueType() const override { return valueType_; }
   int GetMeasure() const override { return measure_; }

@@ -4,7 +4,7 @@
 
 namespace {
 // 0xFFEFFFFFFFFFFFFE: the largest-magnitude negative finite double but one.
-constexpr double kSysmis = -1.7976931348623155e308;
+constexpr double kSysmis = NumericValue::kSystemMissing;
 }  // namespace
 
 NumericValue::NumericValue(double value) : value_(value) {}

@@ -20,6 +20,9 @@ class MODELCORE_API NumericValue : public ScoreValue {
   explicit NumericValue(const std::string& text);
   ~NumericValue() override;
 
+  // The system-missing value, as a constant for code that inlines the
+  // test; GetSysmisValue() gives the same number.
+  static constexpr double kSystemMissing = -1.7976931348623155e308;
   static double GetSysmisValue();
 
   void SetDoubleValue(double value) { value_ = value; }
@@ -28,6 +31,8 @@ class MODELCORE_API NumericValue : public ScoreValue {
   bool operator==(const ScoreValue& other) const override;
   bool IsSystemMissingValue() const override;
   double GetDouble() const override { return value_; }
+  // GetDouble without the virtual call, for code that knows the class.
+  double Number() const { return value_; }
   std::string GetString() const override;
   std::string_view GetStringView(NumberTextBuffer& buffer) const override;
   ValueType GetType() const override { return Numeric; }

@@ -6,6 +6,7 @@
 #include "encoders/VkBinningEncoder.h"
 #include "encoders/VkCatNumericEncoder.h"
 #include "encoders/VkCatStringEncoder.h"
+#include "host/BaseDictVar.h"
 #include "host/NumericValue.h"
 #include "host/ScoreCaseRecord.h"
 #include "host/ScoreDictVar.h"
@@ -17,13 +18,33 @@ namespace {
 // beyond this many the check is not worth its cost at build time.
 constexpr std::size_t kDistinctCheckLimit = 64;
 
+// A value reached through the ScoreCaseRecord interface, as the cell a
+// BaseCaseRecord would hold for it: numbers and texts of the host's own
+// value classes are read out, any other class stays kOther. The classes
+// are told by the address of their type_info (type_info's operator== may
+// compare names); were a class to have two, kOther answers the same.
+BaseCaseRecord::Cell CellOf(const ScoreValue* value) {
+  BaseCaseRecord::Cell cell;
+  cell.value = value;
+  if (value == nullptr) return cell;
+  const std::type_info* type = &typeid(*value);
+  if (type == &typeid(NumericValue)) {
+    cell.kind = BaseCaseRecord::kNumber;
+    cell.number = static_cast<const NumericValue*>(value)->Number();
+  } else if (type == &typeid(StringValue)) {
+    cell.kind = BaseCaseRecord::kText;
+    cell.text = static_cast<const StringValue*>(value)->GetText();
+  }
+  return cell;
+}
+
 }  // namespace
 
 ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   const std::size_t n = model.predictorNames_.size();
   predictors_.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
-    Predictor p{nullptr, nullptr, 0, false, nullptr, 0, nullptr, nullptr, nullptr};
+    Predictor p{nullptr, nullptr, 0, false, nullptr, nullptr, 0, nullptr, nullptr, nullptr};
     if (i < model.predictorVars_.size()) p.var = model.predictorVars_[i];
     if (i < model.encoders_.size()) p.encoder = model.encoders_[i];
     if (p.var == nullptr || p.encoder == nullptr) {
@@ -32,6 +53,7 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
       p.name = &p.var->GetName();
       p.position = p.var->GetIndex();
       p.checkMissing = p.var->GetMeasure() == ScoreDictVar::Continuous;
+      if (typeid(*p.var) == typeid(BaseDictVar)) p.dictVar = static_cast<const BaseDictVar*>(p.var);
       p.numCodes = p.encoder->GetNumCategories();
       if (typeid(*p.encoder) == typeid(VkBinningEncoder)) {
         p.binning = static_cast<const VkBinningEncoder*>(p.encoder);
@@ -172,37 +194,55 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
                                           const ScoreCaseRecord* derived, int* codes) const {
   if (neverComplete_) return Encoding::Missing;
   const bool indexed = record->IsIndexed();
+  // The host's own records are read cell by cell, without virtual calls.
+  const BaseCaseRecord* cells = indexed && typeid(*record) == typeid(BaseCaseRecord)
+                                    ? static_cast<const BaseCaseRecord*>(record)
+                                    : nullptr;
+  const int numCells = cells != nullptr ? cells->GetNumFields() : 0;
   bool outside = false;
   for (std::size_t i = 0; i < predictors_.size(); ++i) {
     const Predictor& p = predictors_[i];
-    const ScoreValue* value = indexed ? record->GetValue(p.position) : record->GetValue(*p.name);
-    if (value == nullptr && derived != nullptr) value = derived->GetValue(*p.name);
-    if (value == nullptr) return Encoding::Missing;
-    if (p.checkMissing && p.var->IsMissingValue(value)) return Encoding::Missing;
-    // The encoders' GetCode, with the virtual calls resolved where the
-    // exact classes are known: a NumericValue is numeric and holds its
-    // number, a StringValue's text is its GetStringView. The classes are
-    // told by the address of their type_info (type_info's operator== may
-    // compare names); were a class to have two, the general path answers.
     int code;
-    const std::type_info* type = &typeid(*value);
-    const bool number = type == &typeid(NumericValue);
-    if (p.binning != nullptr && number) {
-      code = p.binning->CodeOfNumber(
-          static_cast<const NumericValue*>(value)->NumericValue::GetDouble());
-    } else if (p.numbers != nullptr && number) {
-      code = p.numbers->CodeOfNumber(
-          static_cast<const NumericValue*>(value)->NumericValue::GetDouble());
-    } else if (p.strings != nullptr && type == &typeid(StringValue)) {
-      code = p.strings->CodeOfText(static_cast<const StringValue*>(value)->GetText());
+    if (p.position >= 0 && p.position < numCells && cells->GetCell(p.position).value != nullptr) {
+      code = CodeOf(p, cells->GetCell(p.position));
     } else {
-      code = p.encoder->GetCode(value);
+      const ScoreValue* value = nullptr;
+      if (cells == nullptr) {
+        value = indexed ? record->GetValue(p.position) : record->GetValue(*p.name);
+      }
+      if (value == nullptr && derived != nullptr) value = derived->GetValue(*p.name);
+      if (value == nullptr) return Encoding::Missing;
+      code = CodeOf(p, CellOf(value));
     }
     if (code < 0) return Encoding::Missing;
     if (code >= p.numCodes) outside = true;
     codes[i] = code;
   }
   return outside ? Encoding::OutsidePlan : Encoding::Complete;
+}
+
+int ScoringPlan::CodeOf(const Predictor& p, const BaseCaseRecord::Cell& cell) {
+  // Missing for the variable: IsMissingValue, inlined for a BaseDictVar
+  // that declares no missing values (then only the system-missing value
+  // is missing, and a StringValue never is).
+  if (p.checkMissing) {
+    if (p.dictVar == nullptr || p.dictVar->HasMissingValues()) {
+      if (p.var->IsMissingValue(cell.value)) return -1;
+    } else if (cell.kind == BaseCaseRecord::kNumber) {
+      if (cell.number == NumericValue::kSystemMissing) return -1;
+    } else if (cell.kind == BaseCaseRecord::kOther) {
+      if (cell.value->IsSystemMissingValue()) return -1;
+    }
+  }
+  // The encoders' GetCode, without the virtual calls where the classes of
+  // both the encoder and the value are known.
+  if (cell.kind == BaseCaseRecord::kNumber) {
+    if (p.binning != nullptr) return p.binning->CodeOfNumber(cell.number);
+    if (p.numbers != nullptr) return p.numbers->CodeOfNumber(cell.number);
+  } else if (cell.kind == BaseCaseRecord::kText && p.strings != nullptr) {
+    return p.strings->CodeOfText(cell.text);
+  }
+  return p.encoder->GetCode(cell.value);
 }
 
 template <int kBlock>

@@ -6,8 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "host/BaseCaseRecord.h"
 #include "model/BayesNetModel.h"
 
+class BaseDictVar;
 class VkBinningEncoder;
 class VkCatNumericEncoder;
 class VkCatStringEncoder;
@@ -98,6 +100,9 @@ class ScoringPlan {
     const std::string* name;  // var's own name
     int position;             // var->GetIndex()
     bool checkMissing;        // var->GetMeasure() == Continuous
+    // var again when it is exactly a BaseDictVar, whose missing-value test
+    // is inlined while it declares no missing values; null otherwise.
+    const BaseDictVar* dictVar;
     const IVkEncoder* encoder;
     int numCodes;  // encoder->GetNumCategories()
     // The encoder again when it is exactly of one of these classes, whose
@@ -131,6 +136,9 @@ class ScoringPlan {
   };
 
   int Source(const BayesNetModel& model, const std::string& name) const;
+  // Predictor p's code for the value in `cell`, as GetScore finds it: -1
+  // when the value is missing for p's variable or has no code.
+  static int CodeOf(const Predictor& p, const BaseCaseRecord::Cell& cell);
   // Appends the factor of `node` (its dense entries to values_).
   void AddFactor(const BayesNetModel& model, const std::string& node, std::size_t factorLimit,
                  std::size_t& planBudget);

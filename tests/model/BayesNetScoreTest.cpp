@@ -109,14 +109,14 @@ TEST(BayesNetScoreTest, NullRecordLeavesTheResult) {
   EXPECT_EQ(prediction->GetString(), "a");
 }
 
-TEST(BayesNetScoreTest, NumericTargetAndTheMissingCheckOfContinuousPredictors) {
-  // T numeric (categories 1, 2); X continuous, binned at 5, with 99
-  // declared missing.
+// T numeric (categories 1, 2); X continuous, binned at 5, with 99
+// declared missing when `declareMissing`.
+std::unique_ptr<BayesNetModel> BinnedNumericNet(bool declareMissing) {
   auto model = std::make_unique<BayesNetModel>();
   auto* dict = new BaseDictionary();
   BaseDictVar* target = AddVar(dict, "T", 0, 1, {"1", "2"});
   auto* x = new BaseDictVar("X", 0, ScoreDictVar::Continuous);
-  x->AddMissingValue(std::make_unique<NumericValue>(99));
+  if (declareMissing) x->AddMissingValue(std::make_unique<NumericValue>(99));
   dict->AddVariable("X", x);
   model->SetScoreDictionary(dict);
   model->SetVarRole("T", ScoreModel::TargetRole);
@@ -129,35 +129,63 @@ TEST(BayesNetScoreTest, NumericTargetAndTheMissingCheckOfContinuousPredictors) {
   model->GetCPT()["T"][{}] = {0.6, 0.4, 50};
   model->GetCPT()["X"][{0}] = {0.7, 0.3, 30};
   model->GetCPT()["X"][{1}] = {0.2, 0.8, 20};
+  return model;
+}
 
-  BaseCaseRecord record({"X"}, false);
-  ResultSlot slot;
-  record.SetNumber(0, 7);  // bin 1
-  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-  const ScoreValue* prediction = slot.result->GetPrediction();
-  EXPECT_EQ(prediction->GetType(), ScoreValue::Numeric);
-  EXPECT_EQ(prediction->GetDouble(), 2);
-  EXPECT_NEAR(slot.result->GetConfidence(), 0.64, 1e-15);
+TEST(BayesNetScoreTest, NumericTargetAndTheMissingCheckOfContinuousPredictors) {
+  // Records read by position and by name; values set as numbers and as
+  // value objects of their own.
+  for (int variant = 0; variant < 4; ++variant) {
+    SCOPED_TRACE(variant);
+    const bool indexed = variant % 2 == 1;
+    const bool objects = variant >= 2;
+    std::unique_ptr<BayesNetModel> model = BinnedNumericNet(true);
+    BaseCaseRecord record({"X"}, indexed);
+    auto set = [&](double x) {
+      if (objects) {
+        record.SetValue(0, std::make_unique<NumericValue>(x));
+      } else {
+        record.SetNumber(0, x);
+      }
+    };
+    ResultSlot slot;
+    set(7);  // bin 1
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    const ScoreValue* prediction = slot.result->GetPrediction();
+    EXPECT_EQ(prediction->GetType(), ScoreValue::Numeric);
+    EXPECT_EQ(prediction->GetDouble(), 2);
+    EXPECT_NEAR(slot.result->GetConfidence(), 0.64, 1e-15);
 
-  record.SetNumber(0, 99);  // would be bin 1, but the variable calls it missing
-  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
-  EXPECT_EQ(slot.result->GetPrediction(), prediction);
-  EXPECT_EQ(prediction->GetDouble(), kSysmis);
+    set(99);  // would be bin 1, but the variable calls it missing
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
+    EXPECT_EQ(slot.result->GetPrediction(), prediction);
+    EXPECT_EQ(prediction->GetDouble(), kSysmis);
 
-  record.SetNumber(0, kSysmis);  // would be bin 0
-  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
+    set(kSysmis);  // would be bin 0
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
 
-  record.SetNumber(0, 3);
-  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-  EXPECT_EQ(prediction->GetDouble(), 1);
+    set(3);
+    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(prediction->GetDouble(), 1);
 
-  // A new result for a missing record holds a new system-missing number.
-  ResultSlot fresh;
-  record.ClearValue(0);
-  EXPECT_EQ(Code(model->GetScore(&record, fresh.result, false)), 90029);
-  EXPECT_EQ(fresh.result->GetPrediction()->GetType(), ScoreValue::Numeric);
-  EXPECT_EQ(fresh.result->GetPrediction()->GetDouble(), kSysmis);
-  EXPECT_EQ(fresh.result->GetConfidence(), -1.0);
+    // A new result for a missing record holds a new system-missing number.
+    ResultSlot fresh;
+    record.ClearValue(0);
+    EXPECT_EQ(Code(model->GetScore(&record, fresh.result, false)), 90029);
+    EXPECT_EQ(fresh.result->GetPrediction()->GetType(), ScoreValue::Numeric);
+    EXPECT_EQ(fresh.result->GetPrediction()->GetDouble(), kSysmis);
+    EXPECT_EQ(fresh.result->GetConfidence(), -1.0);
+
+    // Without declared missing values, 99 is a number like any other, and
+    // the system-missing value is still missing.
+    std::unique_ptr<BayesNetModel> plain = BinnedNumericNet(false);
+    ResultSlot plainSlot;
+    set(99);
+    EXPECT_EQ(Code(plain->GetScore(&record, plainSlot.result, false)), 0);
+    EXPECT_EQ(plainSlot.result->GetPrediction()->GetDouble(), 2);
+    set(kSysmis);
+    EXPECT_EQ(Code(plain->GetScore(&record, plainSlot.result, false)), 90029);
+  }
 }
 
 TEST(BayesNetScoreTest, DeclaredMissingValuesOfCategoricalPredictorsReachTheEncoder) {
