@@ -1,6 +1,9 @@
 #ifndef MODELCORE_TRANSFORMATIONDICTIONARY_H_
 #define MODELCORE_TRANSFORMATIONDICTIONARY_H_
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,7 +29,15 @@ struct DiscretizeBin {
   bool hasRightMargin = false;
   double rightMargin = 0.0;
 
-  bool Contains(double x) const;
+  bool Contains(double x) const {
+    // Every comparison with a NaN margin is false, so such a bin contains
+    // no value.
+    const bool closedLeft = closure == ClosedOpen || closure == ClosedClosed;
+    const bool closedRight = closure == OpenClosed || closure == ClosedClosed;
+    if (hasLeftMargin && !(closedLeft ? x >= leftMargin : x > leftMargin)) return false;
+    if (hasRightMargin && !(closedRight ? x <= rightMargin : x < rightMargin)) return false;
+    return true;
+  }
 };
 
 // A PMML Discretize transformation: the input field, its bins in document
@@ -45,11 +56,18 @@ struct Discretization {
 // Discretize, the means to compute their values for a case record. Owns
 // its variables, their discretizations and the derived-values records.
 //
-// GetValuesForDeriedVars may be called from several threads at once: each
-// calling thread gets its own derived-values record, made on its first call
-// and kept (and reused) until the dictionary goes. A lock is held only to
-// find the calling thread's record. Everything else (adding fields,
+// GetValuesForDeriedVars and GetValuesForDerivedFields may be called from
+// several threads at once: each calling thread gets its own derived-values
+// record (the same for both calls), made on its first call and kept (and
+// reused) until the dictionary goes or SetUpDerivedCaseRecord discards it.
+// A lock is held only to find the calling thread's record, and only when
+// the thread's last call went to another dictionary or came before the
+// last SetUpDerivedCaseRecord or AddDerivedField; otherwise a per-thread
+// cache finds it without one. Everything else (adding fields,
 // SetUpDerivedCaseRecord) must not run concurrently with any other call.
+// Once warmed up (each field computed has held a value of its type, the
+// input layout and data dictionary seen before), these calls allocate
+// nothing.
 class MODELCORE_API TransformationDictionary : public BaseDictionary {
  public:
   TransformationDictionary();
@@ -69,9 +87,9 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
 
   // Computes every derived field's value for `record` and returns them in a
   // record owned by this dictionary and kept for the calling thread, valid
-  // until the same thread's next call. (When `record` is a BaseCaseRecord,
-  // the input fields' positions in it are found by name once per record
-  // and thread; the input fields' variables are looked up in
+  // until the same thread's next call or SetUpDerivedCaseRecord. (When
+  // `record` is a BaseCaseRecord, the input fields' positions in it are
+  // found by name once per layout and thread; the input fields' variables are looked up in
   // `dataDictionary` again only when another dictionary, or one with another
   // number of variables, is passed: a dictionary passed here must not be
   // destroyed while this one is still used with it.) The input
@@ -85,18 +103,46 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
   const ScoreCaseRecord* GetValuesForDeriedVars(const ScoreCaseRecord* record,
                                                 const ScoreDictionary* dataDictionary);
 
+  // The position of derived field `name` in the records
+  // GetValuesForDeriedVars returns, -1 when there is no such field.
+  int GetDerivedPosition(const std::string& name) const;
+
+  // As GetValuesForDeriedVars, but computes only the fields at `positions`
+  // (positions in that record; out-of-range ones are ignored). Every other
+  // field of the returned record holds no value. The record is the one
+  // GetValuesForDeriedVars returns on this thread, with the same lifetime.
+  // The cost is that of the fields asked for, whatever the field count,
+  // except that the first call after a GetValuesForDeriedVars on this thread
+  // clears the whole record, and that the input lookups are still made for
+  // all fields once per input layout and data dictionary.
+  const ScoreCaseRecord* GetValuesForDerivedFields(const ScoreCaseRecord* record,
+                                                   const ScoreDictionary* dataDictionary,
+                                                   const std::vector<int>& positions);
+
  private:
   struct Derived;
   struct ThreadState;
   // The calling thread's state, made with a new derived-values record when
   // it has none or one of another field count.
   ThreadState& GetThreadState();
-  // The value of each discretization's input field in `record`.
-  void FindInputs(const ScoreCaseRecord* record, ThreadState& state) const;
-  // The variable of each discretization's input field in `dictionary`.
-  void FindInputVars(const ScoreDictionary* dictionary, ThreadState& state) const;
+  // Readies the input lookups of `state` for `record` and `dictionary`:
+  // the input fields' positions (when `record` is a BaseCaseRecord, which
+  // is returned, else null) and their variables, each found again only
+  // when the layout or the dictionary changed.
+  const BaseCaseRecord* PrepareInputs(const ScoreCaseRecord* record,
+                                      const ScoreDictionary* dictionary,
+                                      ThreadState& state) const;
+  // Computes derived field `i` into the state's record; the one evaluation
+  // both calls share.
+  void Evaluate(std::size_t i, const ScoreCaseRecord* record, const BaseCaseRecord* base,
+                ThreadState& state) const;
 
   std::vector<Derived> derived_;
+  std::unordered_map<std::string, int> positions_;  // derived field name -> position
+  // Names this dictionary's current set of thread states for the per-thread
+  // cache: drawn from a process-wide counter, so never reused, and drawn
+  // anew whenever states may be discarded or remade.
+  std::atomic<std::uint64_t> stamp_;
   std::mutex statesMutex_;  // guards threadStates_
   std::unordered_map<std::thread::id, std::unique_ptr<ThreadState>> threadStates_;
 };
