@@ -29,21 +29,6 @@ ScoreScratch& Scratch() {
   return scratch;
 }
 
-// Divides the scores by their sum (added in category order) and sets `best`
-// to the first category of the highest score. False, leaving the scores as
-// they are, when the sum is not positive (or not a number).
-bool NormaliseAndPick(double* scores, int numCategories, int& best) {
-  double sum = 0.0;
-  for (int c = 0; c < numCategories; ++c) sum += scores[c];
-  if (!(sum > 0.0)) return false;
-  for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
-  best = 0;
-  for (int c = 1; c < numCategories; ++c) {
-    if (scores[c] > scores[best]) best = c;
-  }
-  return true;
-}
-
 // A code stored as a double back to an int (rounded half up; the codes that
 // occur are whole and non-negative).
 int ToCode(double x) { return static_cast<int>(x + 0.5); }
@@ -346,7 +331,7 @@ MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
     } else {
       scores.assign(numCategories, 0.0);
       ComputeScoresLiteral(codes, scores.data());
-      if (NormaliseAndPick(scores.data(), numCategories, best)) {
+      if (ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best)) {
         scored = true;
       } else {
         status = kNoScore;
@@ -402,29 +387,32 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
   MCScore::MCStatus status = kMissing;
   bool scored = false;
   int best = 0;
+  const double* posteriors = scores;  // the normalised scores, once scored
   if (encoding != ScoringPlan::Encoding::Missing) {
     if (numCategories < 1) {
       status = kNoScore;
     } else {
-      if (encoding == ScoringPlan::Encoding::Complete) {
-        plan.Score(scratch.planCodes.data(), scores, scratch.offsets.data(), scratch.config);
+      if (encoding == ScoringPlan::Encoding::Complete && plan.HasPosteriors()) {
+        posteriors = plan.Posteriors(scratch.planCodes.data(), best);
+        scored = best >= 0;
       } else {
-        // A code the tables do not cover: score this record literally.
-        scratch.codes.assign(scratch.planCodes.begin(), scratch.planCodes.end());
-        ComputeScoresLiteral(scratch.codes, scores);
+        if (encoding == ScoringPlan::Encoding::Complete) {
+          plan.Score(scratch.planCodes.data(), scores, scratch.offsets.data(), scratch.config);
+        } else {
+          // A code the tables do not cover: score this record literally.
+          scratch.codes.assign(scratch.planCodes.begin(), scratch.planCodes.end());
+          ComputeScoresLiteral(scratch.codes, scores);
+        }
+        scored = ScoringPlan::NormaliseAndPick(scores, numCategories, best);
       }
-      if (NormaliseAndPick(scores, numCategories, best)) {
-        scored = true;
-      } else {
-        status = kNoScore;
-      }
+      if (!scored) status = kNoScore;
     }
   }
 
   if (scored) {
     if (!predictionOnly_) {
-      clsResult->SetConfidence(scores[best]);
-      SetPercents(clsResult, scores);
+      clsResult->SetConfidence(posteriors[best]);
+      SetPercents(clsResult, posteriors);
     }
     SetPredictionFromPlan(clsResult, created, best);
     return MCScore::MCStatus();

@@ -93,6 +93,66 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   AddFactor(model, targetNode, factorLimit, planBudget);
   for (const std::string& child : children) AddFactor(model, child, factorLimit, planBudget);
   for (const Factor& factor : factors_) targetStrides_.push_back(factor.targetStride);
+  TabulatePosteriors();
+}
+
+bool ScoringPlan::NormaliseAndPick(double* scores, int numCategories, int& best) {
+  double sum = 0.0;
+  for (int c = 0; c < numCategories; ++c) sum += scores[c];
+  if (!(sum > 0.0)) return false;
+  for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
+  best = 0;
+  for (int c = 1; c < numCategories; ++c) {
+    if (scores[c] > scores[best]) best = c;
+  }
+  return true;
+}
+
+void ScoringPlan::TabulatePosteriors() {
+  const std::size_t k = categoryNumbers_.size();
+  if (anySparse_ || k == 0) return;
+  // The predictors the factors read, each once, and how many combinations
+  // of their codes there are.
+  std::vector<int> used;
+  for (const Input& input : inputs_) {
+    if (std::find(used.begin(), used.end(), input.predictor) == used.end()) {
+      used.push_back(input.predictor);
+    }
+  }
+  std::size_t combinations = 1;
+  for (int p : used) {
+    const std::size_t codes = static_cast<std::size_t>(std::max(predictors_[p].numCodes, 0));
+    if (codes == 0 || combinations > kPosteriorLimit / k / codes) return;
+    combinations *= codes;
+  }
+  std::vector<Input> inputs(used.size());
+  std::size_t stride = 1;
+  for (std::size_t j = used.size(); j-- > 0;) {
+    inputs[j] = Input{used[j], stride};
+    stride *= static_cast<std::size_t>(predictors_[used[j]].numCodes);
+  }
+
+  // Each combination scored and normalised by the very functions a record
+  // goes through, so the table holds their results bit for bit.
+  posteriors_.resize(combinations * k);
+  std::vector<int> best(combinations);
+  std::vector<int> codes(predictors_.size(), 0);
+  std::vector<std::size_t> offsets(factors_.size());
+  std::vector<int> config;
+  for (std::size_t e = 0; e < combinations; ++e) {
+    std::size_t rest = e;
+    for (std::size_t j = used.size(); j-- > 0;) {
+      const std::size_t n = static_cast<std::size_t>(predictors_[used[j]].numCodes);
+      codes[used[j]] = static_cast<int>(rest % n);
+      rest /= n;
+    }
+    double* scores = posteriors_.data() + e * k;
+    Score(codes.data(), scores, offsets.data(), config);
+    best[e] = -1;
+    NormaliseAndPick(scores, static_cast<int>(k), best[e]);
+  }
+  posteriorInputs_ = std::move(inputs);
+  posteriorBest_ = std::move(best);
 }
 
 int ScoringPlan::Source(const BayesNetModel& model, const std::string& name) const {

@@ -50,6 +50,8 @@ class ScoringPlan {
   // entries (8 bytes each); larger factors take the sparse path.
   static constexpr std::size_t kFactorLimit = std::size_t{1} << 20;
   static constexpr std::size_t kPlanLimit = std::size_t{1} << 23;
+  // Largest table of posteriors, in entries (8 bytes each).
+  static constexpr std::size_t kPosteriorLimit = std::size_t{1} << 14;
 
   enum class Encoding {
     Complete,     // every predictor has a code the dense tables cover
@@ -79,6 +81,30 @@ class ScoringPlan {
   // `config` are the caller's scratch.
   void Score(const int* codes, double* scores, std::size_t* offsets,
              std::vector<int>& config) const;
+
+  // Whether the posteriors of every combination of the codes the factors
+  // read are tabulated (only for all-dense plans whose combinations times
+  // categories fit kPosteriorLimit).
+  bool HasPosteriors() const { return !posteriorBest_.empty(); }
+  // Given Complete codes and a plan with posteriors: what Score and then
+  // NormaliseAndPick give for them, looked up. Returns the normalised
+  // scores (NumCategories() of them) and sets `best` to the category
+  // picked, or to -1 when NormaliseAndPick finds no positive sum (the
+  // scores returned are then not to be used).
+  const double* Posteriors(const int* codes, int& best) const {
+    std::size_t combination = 0;
+    for (const Input& input : posteriorInputs_) {
+      combination += static_cast<std::size_t>(codes[input.predictor]) * input.stride;
+    }
+    best = posteriorBest_[combination];
+    return posteriors_.data() + combination * categoryNumbers_.size();
+  }
+
+  // Divides the scores by their sum (added in category order) and sets
+  // `best` to the first category of the highest score. False, leaving the
+  // scores and `best` as they are, when the sum is not positive (or not a
+  // number). Every scoring path normalises through this one function.
+  static bool NormaliseAndPick(double* scores, int numCategories, int& best);
 
   // Result filling.
   bool NumericTarget() const { return numericTarget_; }
@@ -146,6 +172,8 @@ class ScoringPlan {
   // factors only: for each, the target's factor, then each child's.
   template <int kBlock>
   void MultiplyBlock(int first, const std::size_t* offsets, double* scores) const;
+  // Fills posteriors_ when the plan qualifies (see HasPosteriors).
+  void TabulatePosteriors();
   // Score when some factor is sparse: factor by factor.
   void ScoreWithSparse(const int* codes, double* scores, std::vector<int>& config) const;
   // The value ComputeLocalScore gives for a sparse factor.
@@ -159,6 +187,13 @@ class ScoringPlan {
   std::vector<Input> inputs_;    // the dense factors' inputs, factor by factor
   std::vector<double> values_;   // the dense factors' tables, one after another
   std::vector<std::size_t> targetStrides_;  // per factor, its targetStride
+  // The tabulated posteriors: for each combination of the codes of the
+  // predictors in posteriorInputs_ (row-major, strides there), the
+  // normalised scores of every category and the category picked (-1: no
+  // score). Empty when not tabulated.
+  std::vector<Input> posteriorInputs_;
+  std::vector<double> posteriors_;
+  std::vector<int> posteriorBest_;
   bool anySparse_ = false;
   bool numericTarget_ = true;
   bool categoriesDistinct_ = false;

@@ -156,6 +156,8 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
   std::mt19937_64 random(20240611);
   int scored = 0;
   int sparsePlans = 0;
+  int tabulated = 0;  // plans with posteriors, and all-dense plans without
+  int untabulated = 0;
   for (int round = 0; round < 120; ++round) {
     const ModelGenerator generator(RandomOptions(random));
     std::unique_ptr<BayesNetModel> model = Read(generator);
@@ -175,12 +177,17 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model)) << label;
     if (round % 3 == 1) {
       EXPECT_EQ(BayesNetModelPeer::DenseFactors(*model), 0) << label;
+      EXPECT_FALSE(BayesNetModelPeer::HasPosteriors(*model)) << label;
       ++sparsePlans;
+    } else if (BayesNetModelPeer::SparseFactors(*model) == 0) {
+      ++(BayesNetModelPeer::HasPosteriors(*model) ? tabulated : untabulated);
     }
   }
   // The comparison covered real scores, not only missing records.
   EXPECT_GT(scored, 1000);
   EXPECT_GT(sparsePlans, 0);
+  EXPECT_GT(tabulated, 0);
+  EXPECT_GT(untabulated, 0);
 }
 
 // The generator's five benchmark shapes, whose plans are the ones timed.

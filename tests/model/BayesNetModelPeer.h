@@ -49,6 +49,7 @@ class BayesNetModelPeer {
   // a plan.
   static int DenseFactors(const BayesNetModel& m) { return m.plan_->NumDenseFactors(); }
   static int SparseFactors(const BayesNetModel& m) { return m.plan_->NumSparseFactors(); }
+  static bool HasPosteriors(const BayesNetModel& m) { return m.plan_->HasPosteriors(); }
 };
 
 #endif  // TESTS_MODEL_BAYESNETMODELPEER_H_
