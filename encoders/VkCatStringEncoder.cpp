@@ -25,7 +25,9 @@ int VkCatStringEncoder::FindText(std::string_view text) const {
       const std::uint64_t word = Pack(text);
       int found = -1;
       for (std::size_t code = count; code-- > 0;) {
-        const bool equal = (packed_[code] == word) && (lengths_[code] == text.size());
+        // `&`, not `&&`: no branch on the outcome, which varies from
+        // record to record.
+        const bool equal = (packed_[code] == word) & (lengths_[code] == text.size());
         found = equal ? static_cast<int>(code) : found;
       }
       return found;
