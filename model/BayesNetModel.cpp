@@ -74,6 +74,16 @@ BayesNetModel::~BayesNetModel() {
 
 void BayesNetModel::DiscardPlan() { plan_.reset(); }
 
+void BayesNetModel::SetScoreDictionary(ScoreDictionary* dictionary) {
+  DiscardPlan();
+  BaseModel::SetScoreDictionary(dictionary);
+}
+
+void BayesNetModel::SetTransformationScoreDictionary(TransformationDictionary* dictionary) {
+  DiscardPlan();
+  BaseModel::SetTransformationScoreDictionary(dictionary);
+}
+
 void BayesNetModel::AddPredictorVar(const std::string& name, const ScoreDictVar* var) {
   DiscardPlan();
   predictorNames_.push_back(name);
@@ -265,7 +275,7 @@ const ScoreValue* BayesNetModel::LocateValue(int i, const ScoreCaseRecord* recor
 
 BayesNetClsResult* BayesNetModel::BeginScoring(const ScoreCaseRecord* record,
                                                ScoreResult*& result, bool derivedInRecord,
-                                               bool& created, const ScoreCaseRecord*& derived) {
+                                               bool& created) {
   if (!indexReady_ && record->IsIndexed()) {
     SetUpDictVarIndex(record, derivedInRecord);
     DiscardPlan();  // it holds the record positions
@@ -281,13 +291,17 @@ BayesNetClsResult* BayesNetModel::BeginScoring(const ScoreCaseRecord* record,
     created = true;
   }
 
-  derived = nullptr;
-  TransformationDictionary* transformation = GetTransformationDictionary();
-  if (needDerivedPredictor_ && transformation != nullptr && !derivedInRecord) {
-    derived = transformation->GetValuesForDeriedVars(record, GetDictionary());
-  }
   // Type 20 results are always this class.
   return static_cast<BayesNetClsResult*>(result);
+}
+
+const ScoreCaseRecord* BayesNetModel::DerivedValues(const ScoreCaseRecord* record,
+                                                    bool derivedInRecord,
+                                                    const std::vector<int>* fields) {
+  TransformationDictionary* transformation = GetTransformationDictionary();
+  if (!needDerivedPredictor_ || transformation == nullptr || derivedInRecord) return nullptr;
+  if (fields == nullptr) return transformation->GetValuesForDeriedVars(record, GetDictionary());
+  return transformation->GetValuesForDerivedFields(record, GetDictionary(), *fields);
 }
 
 MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
@@ -297,8 +311,8 @@ MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
   if (record == nullptr) return kMissing;
 
   bool created = false;
-  const ScoreCaseRecord* derived = nullptr;
-  BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created, derived);
+  BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created);
+  const ScoreCaseRecord* derived = DerivedValues(record, derivedInRecord, nullptr);
 
   const double sysmis = NumericValue::GetSysmisValue();
   ScoreScratch& scratch = Scratch();
@@ -371,10 +385,11 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
   if (record == nullptr) return kMissing;
 
   bool created = false;
-  const ScoreCaseRecord* derived = nullptr;
-  BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created, derived);
+  BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created);
   if (plan_ == nullptr) plan_ = std::make_unique<ScoringPlan>(*this, denseFactorLimit_);
   const ScoringPlan& plan = *plan_;
+  // Only the derived fields that are predictors.
+  const ScoreCaseRecord* derived = DerivedValues(record, derivedInRecord, &plan.DerivedFields());
 
   ScoreScratch& scratch = Scratch();
   const int numCategories = plan.NumCategories();

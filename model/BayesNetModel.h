@@ -91,20 +91,27 @@ class BAYESNET_API BayesNetModel : public BaseModel {
                              bool derivedInRecord) override;
   ModelType GetModelType() const override;
   void Display(std::ostream& os) const override;
+  // The plan resolves variables and derived fields in these dictionaries:
+  // replacing one discards it.
+  void SetScoreDictionary(ScoreDictionary* dictionary) override;
+  void SetTransformationScoreDictionary(TransformationDictionary* dictionary) override;
 
  private:
   friend class BayesNetModelPeer;  // tests reach the private helpers through it
   friend class ScoringPlan;        // compiled from the model's state
 
+  // What every scoring call does first: the one-time index set-up and the
+  // result object (`result` reused, or replaced by a new one, `created`).
+  // Returns `result` as this model's result class.
+  BayesNetClsResult* BeginScoring(const ScoreCaseRecord* record, ScoreResult*& result,
+                                  bool derivedInRecord, bool& created);
+  // The derived-values record when derived values must be computed, else
+  // null: with every derived field, or, given `fields`, with those at the
+  // positions listed (the others hold no value).
+  const ScoreCaseRecord* DerivedValues(const ScoreCaseRecord* record, bool derivedInRecord,
+                                       const std::vector<int>* fields);
   // The literal algorithm, record by record, without a plan: the reference
   // the plan is tested against.
-  // What every scoring call does first: the one-time index set-up, the
-  // result object (`result` reused, or replaced by a new one, `created`),
-  // and the derived-values record when derived values must be computed
-  // (else null). Returns `result` as this model's result class.
-  BayesNetClsResult* BeginScoring(const ScoreCaseRecord* record, ScoreResult*& result,
-                                  bool derivedInRecord, bool& created,
-                                  const ScoreCaseRecord*& derived);
   MCScore::MCStatus GetScoreLiteral(const ScoreCaseRecord* record, ScoreResult*& result,
                                     bool derivedInRecord);
   // Forgets the compiled plan; the next GetScore builds a new one.

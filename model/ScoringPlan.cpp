@@ -11,6 +11,7 @@
 #include "host/ScoreCaseRecord.h"
 #include "host/ScoreDictVar.h"
 #include "host/StringValue.h"
+#include "host/TransformationDictionary.h"
 
 namespace {
 
@@ -42,9 +43,10 @@ BaseCaseRecord::Cell CellOf(const ScoreValue* value) {
 
 ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   const std::size_t n = model.predictorNames_.size();
+  const TransformationDictionary* transformation = model.GetTransformationDictionary();
   predictors_.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
-    Predictor p{nullptr, nullptr, 0, false, nullptr, nullptr, 0, nullptr, nullptr, nullptr};
+    Predictor p{nullptr, nullptr, 0, false, nullptr, -1, nullptr, 0, nullptr, nullptr, nullptr};
     if (i < model.predictorVars_.size()) p.var = model.predictorVars_[i];
     if (i < model.encoders_.size()) p.encoder = model.encoders_[i];
     if (p.var == nullptr || p.encoder == nullptr) {
@@ -54,6 +56,10 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
       p.position = p.var->GetIndex();
       p.checkMissing = p.var->GetMeasure() == ScoreDictVar::Continuous;
       if (typeid(*p.var) == typeid(BaseDictVar)) p.dictVar = static_cast<const BaseDictVar*>(p.var);
+      if (transformation != nullptr) {
+        p.derivedPosition = transformation->GetDerivedPosition(*p.name);
+        if (p.derivedPosition >= 0) derivedFields_.push_back(p.derivedPosition);
+      }
       p.numCodes = p.encoder->GetNumCategories();
       if (typeid(*p.encoder) == typeid(VkBinningEncoder)) {
         p.binning = static_cast<const VkBinningEncoder*>(p.encoder);
@@ -253,32 +259,59 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
 ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
                                           const ScoreCaseRecord* derived, int* codes) const {
   if (neverComplete_) return Encoding::Missing;
-  const bool indexed = record->IsIndexed();
-  // The host's own records are read cell by cell, without virtual calls.
-  const BaseCaseRecord* cells = indexed && typeid(*record) == typeid(BaseCaseRecord)
+  // The host's own records, read by position, are read cell by cell.
+  const BaseCaseRecord* cells = record->IsIndexed() && typeid(*record) == typeid(BaseCaseRecord)
                                     ? static_cast<const BaseCaseRecord*>(record)
                                     : nullptr;
   const int numCells = cells != nullptr ? cells->GetNumFields() : 0;
   bool outside = false;
+  BaseCaseRecord::Cell own;  // a value not in a cell, described
   for (std::size_t i = 0; i < predictors_.size(); ++i) {
     const Predictor& p = predictors_[i];
-    int code;
-    if (p.position >= 0 && p.position < numCells && cells->GetCell(p.position).value != nullptr) {
-      code = CodeOf(p, cells->GetCell(p.position));
-    } else {
-      const ScoreValue* value = nullptr;
-      if (cells == nullptr) {
-        value = indexed ? record->GetValue(p.position) : record->GetValue(*p.name);
-      }
-      if (value == nullptr && derived != nullptr) value = derived->GetValue(*p.name);
-      if (value == nullptr) return Encoding::Missing;
-      code = CodeOf(p, CellOf(value));
-    }
+    // The common case inline: a value in the record's cells.
+    const BaseCaseRecord::Cell* cell = nullptr;
+    if (p.position >= 0 && p.position < numCells) cell = &cells->GetCell(p.position);
+    if (cell == nullptr || cell->value == nullptr) cell = Locate(p, record, cells, derived, own);
+    if (cell == nullptr) return Encoding::Missing;
+    const int code = CodeOf(p, *cell);
     if (code < 0) return Encoding::Missing;
     if (code >= p.numCodes) outside = true;
     codes[i] = code;
   }
   return outside ? Encoding::OutsidePlan : Encoding::Complete;
+}
+
+const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreCaseRecord* record,
+                                                const BaseCaseRecord* cells,
+                                                const ScoreCaseRecord* derived,
+                                                BaseCaseRecord::Cell& own) {
+  if (cells != nullptr) {
+    if (p.position >= 0 && p.position < cells->GetNumFields() &&
+        cells->GetCell(p.position).value != nullptr) {
+      return &cells->GetCell(p.position);
+    }
+  } else {
+    const ScoreValue* value =
+        record->IsIndexed() ? record->GetValue(p.position) : record->GetValue(*p.name);
+    if (value != nullptr) {
+      own = CellOf(value);
+      return &own;
+    }
+  }
+  if (derived == nullptr) return nullptr;
+  // The model's derived values come in the host's own records, whose
+  // fields are the transformation dictionary's, in order.
+  if (p.derivedPosition >= 0 && typeid(*derived) == typeid(BaseCaseRecord)) {
+    const auto* derivedCells = static_cast<const BaseCaseRecord*>(derived);
+    if (p.derivedPosition < derivedCells->GetNumFields()) {
+      const BaseCaseRecord::Cell& cell = derivedCells->GetCell(p.derivedPosition);
+      return cell.value != nullptr ? &cell : nullptr;
+    }
+  }
+  const ScoreValue* value = derived->GetValue(*p.name);
+  if (value == nullptr) return nullptr;
+  own = CellOf(value);
+  return &own;
 }
 
 int ScoringPlan::CodeOf(const Predictor& p, const BaseCaseRecord::Cell& cell) {

@@ -106,6 +106,11 @@ class ScoringPlan {
   // number). Every scoring path normalises through this one function.
   static bool NormaliseAndPick(double* scores, int numCategories, int& best);
 
+  // The positions, in the transformation dictionary's derived-values
+  // records, of the derived fields that are predictors: the only ones
+  // Encode reads.
+  const std::vector<int>& DerivedFields() const { return derivedFields_; }
+
   // Result filling.
   bool NumericTarget() const { return numericTarget_; }
   bool CategoriesDistinct() const { return categoriesDistinct_; }
@@ -129,6 +134,9 @@ class ScoringPlan {
     // var again when it is exactly a BaseDictVar, whose missing-value test
     // is inlined while it declares no missing values; null otherwise.
     const BaseDictVar* dictVar;
+    // Where the predictor's value lies in a derived-values record of the
+    // model's transformation dictionary (-1: it is no derived field).
+    int derivedPosition;
     const IVkEncoder* encoder;
     int numCodes;  // encoder->GetNumCategories()
     // The encoder again when it is exactly of one of these classes, whose
@@ -162,6 +170,14 @@ class ScoringPlan {
   };
 
   int Source(const BayesNetModel& model, const std::string& name) const;
+  // Predictor p's value, as GetScore finds it: in `record` (`cells` is
+  // the same record when it is a BaseCaseRecord read by position), else in
+  // the derived values. Null when there is none; a value read through the
+  // interfaces is described in `own`.
+  static const BaseCaseRecord::Cell* Locate(const Predictor& p, const ScoreCaseRecord* record,
+                                            const BaseCaseRecord* cells,
+                                            const ScoreCaseRecord* derived,
+                                            BaseCaseRecord::Cell& own);
   // Predictor p's code for the value in `cell`, as GetScore finds it: -1
   // when the value is missing for p's variable or has no code.
   static int CodeOf(const Predictor& p, const BaseCaseRecord::Cell& cell);
@@ -181,6 +197,7 @@ class ScoringPlan {
                             std::vector<int>& config);
 
   std::vector<Predictor> predictors_;
+  std::vector<int> derivedFields_;  // see DerivedFields
   bool neverComplete_ = false;  // a predictor without variable or encoder
   const std::string* targetName_ = nullptr;
   std::vector<Factor> factors_;  // the target's, then its children's
