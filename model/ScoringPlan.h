@@ -34,7 +34,13 @@ class VkCatStringEncoder;
 //    sparse path, which looks the row up as ComputeLocalScore does;
 //  - the target categories' numbers and texts, and whether they are
 //    pairwise distinct under ScoreValue::operator== (only then may the
-//    result's list be refilled in place).
+//    result's list be refilled in place);
+//  - per predictor, its position among the transformation dictionary's
+//    derived fields, so that only the derived fields that are predictors
+//    are computed, and read by position;
+//  - for a small all-dense plan, the normalised posteriors of every
+//    combination of the codes the factors read, computed once by Score and
+//    NormaliseAndPick themselves (see HasPosteriors).
 //
 // Score multiplies as the algorithm does: for each category c, the target's
 // factor, then each child's in order.
