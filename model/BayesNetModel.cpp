@@ -391,14 +391,29 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
   // Only the derived fields that are predictors.
   const ScoreCaseRecord* derived = DerivedValues(record, derivedInRecord, &plan.DerivedFields());
 
-  ScoreScratch& scratch = Scratch();
+  // Working arrays: on the stack for plans of the usual sizes (no
+  // thread-local access, which costs a call in a loaded library), else the
+  // thread's scratch vectors.
+  constexpr int kStackLimit = 256;
+  int stackCodes[kStackLimit];
+  double stackScores[kStackLimit];
+  std::size_t stackOffsets[kStackLimit];
   const int numCategories = plan.NumCategories();
-  scratch.planCodes.resize(plan.NumPredictors());
-  scratch.scores.resize(numCategories);
-  scratch.offsets.resize(plan.NumFactors());
-  double* scores = scratch.scores.data();
+  int* codes = stackCodes;
+  double* scores = stackScores;
+  std::size_t* offsets = stackOffsets;
+  if (plan.NumPredictors() > kStackLimit || numCategories > kStackLimit ||
+      plan.NumFactors() > kStackLimit) {
+    ScoreScratch& scratch = Scratch();
+    scratch.planCodes.resize(plan.NumPredictors());
+    scratch.scores.resize(numCategories);
+    scratch.offsets.resize(plan.NumFactors());
+    codes = scratch.planCodes.data();
+    scores = scratch.scores.data();
+    offsets = scratch.offsets.data();
+  }
 
-  const ScoringPlan::Encoding encoding = plan.Encode(record, derived, scratch.planCodes.data());
+  const ScoringPlan::Encoding encoding = plan.Encode(record, derived, codes);
   MCScore::MCStatus status = kMissing;
   bool scored = false;
   int best = 0;
@@ -408,15 +423,16 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
       status = kNoScore;
     } else {
       if (encoding == ScoringPlan::Encoding::Complete && plan.HasPosteriors()) {
-        posteriors = plan.Posteriors(scratch.planCodes.data(), best);
+        posteriors = plan.Posteriors(codes, best);
         scored = best >= 0;
       } else {
         if (encoding == ScoringPlan::Encoding::Complete) {
-          plan.Score(scratch.planCodes.data(), scores, scratch.offsets.data(), scratch.config);
+          plan.Score(codes, scores, offsets);
         } else {
           // A code the tables do not cover: score this record literally.
-          scratch.codes.assign(scratch.planCodes.begin(), scratch.planCodes.end());
-          ComputeScoresLiteral(scratch.codes, scores);
+          std::vector<double>& literalCodes = Scratch().codes;
+          literalCodes.assign(codes, codes + plan.NumPredictors());
+          ComputeScoresLiteral(literalCodes, scores);
         }
         scored = ScoringPlan::NormaliseAndPick(scores, numCategories, best);
       }

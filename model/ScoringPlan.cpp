@@ -144,7 +144,6 @@ void ScoringPlan::TabulatePosteriors() {
   std::vector<int> best(combinations);
   std::vector<int> codes(predictors_.size(), 0);
   std::vector<std::size_t> offsets(factors_.size());
-  std::vector<int> config;
   for (std::size_t e = 0; e < combinations; ++e) {
     std::size_t rest = e;
     for (std::size_t j = used.size(); j-- > 0;) {
@@ -153,7 +152,7 @@ void ScoringPlan::TabulatePosteriors() {
       rest /= n;
     }
     double* scores = posteriors_.data() + e * k;
-    Score(codes.data(), scores, offsets.data(), config);
+    Score(codes.data(), scores, offsets.data());
     best[e] = -1;
     NormaliseAndPick(scores, static_cast<int>(k), best[e]);
   }
@@ -357,10 +356,9 @@ void ScoringPlan::MultiplyBlock(int first, const std::size_t* offsets, double* s
   for (int j = 0; j < kBlock; ++j) scores[first + j] = s[j];
 }
 
-void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets,
-                        std::vector<int>& config) const {
+void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets) const {
   if (anySparse_) {
-    ScoreWithSparse(codes, scores, config);
+    ScoreWithSparse(codes, scores);
     return;
   }
   // Each factor's row for this record, then each category's product in
@@ -388,8 +386,8 @@ void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets,
   }
 }
 
-void ScoringPlan::ScoreWithSparse(const int* codes, double* scores,
-                                  std::vector<int>& config) const {
+void ScoringPlan::ScoreWithSparse(const int* codes, double* scores) const {
+  thread_local std::vector<int> config;  // a parent configuration; keeps its capacity
   const int k = NumCategories();
   for (std::size_t f = 0; f < factors_.size(); ++f) {
     const Factor& factor = factors_[f];

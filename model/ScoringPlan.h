@@ -83,10 +83,10 @@ class ScoringPlan {
   int NumFactors() const { return static_cast<int>(factors_.size()); }
 
   // scores[c], c = 0 .. NumCategories()-1: the product of the factors for
-  // category c, given Complete codes. `offsets` (NumFactors() entries) and
-  // `config` are the caller's scratch.
-  void Score(const int* codes, double* scores, std::size_t* offsets,
-             std::vector<int>& config) const;
+  // category c, given Complete codes. `offsets` (NumFactors() entries) is
+  // the caller's scratch. Allocates nothing once a thread has scored with
+  // the plan's sparse factors (if any) before.
+  void Score(const int* codes, double* scores, std::size_t* offsets) const;
 
   // Whether the posteriors of every combination of the codes the factors
   // read are tabulated (only for all-dense plans whose combinations times
@@ -197,7 +197,7 @@ class ScoringPlan {
   // Fills posteriors_ when the plan qualifies (see HasPosteriors).
   void TabulatePosteriors();
   // Score when some factor is sparse: factor by factor.
-  void ScoreWithSparse(const int* codes, double* scores, std::vector<int>& config) const;
+  void ScoreWithSparse(const int* codes, double* scores) const;
   // The value ComputeLocalScore gives for a sparse factor.
   static double SparseValue(const Factor& factor, const int* codes, int c,
                             std::vector<int>& config);
