@@ -6,32 +6,12 @@ VkCatStringEncoder::VkCatStringEncoder() : lastCode_(-1) { texts_.reserve(2); }
 
 VkCatStringEncoder::~VkCatStringEncoder() = default;
 
-std::uint64_t VkCatStringEncoder::Pack(std::string_view text) {
-  std::uint64_t word = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    word |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) << (8 * i);
-  }
-  return word;
-}
-
 int VkCatStringEncoder::FindText(std::string_view text) const {
   // The texts are distinct, so at most one is equal: the same answer as
   // codes_.find.
-  const std::size_t count = texts_.size();
+  const std::size_t count = keys_.size();
   if (count <= kLinearLimit) {
-    if (text.size() <= kShortText) {
-      // Equal length and equal packed bytes mean equal texts (the length
-      // tells "a" from "a\0").
-      const std::uint64_t word = Pack(text);
-      int found = -1;
-      for (std::size_t code = count; code-- > 0;) {
-        // `&`, not `&&`: no branch on the outcome, which varies from
-        // record to record.
-        const bool equal = (packed_[code] == word) & (lengths_[code] == text.size());
-        found = equal ? static_cast<int>(code) : found;
-      }
-      return found;
-    }
+    if (text.size() <= kShortText) return FindShort(text);
     for (std::size_t code = 0; code < count; ++code) {
       if (*texts_[code] == text) return static_cast<int>(code);
     }
@@ -43,14 +23,12 @@ int VkCatStringEncoder::FindText(std::string_view text) const {
 
 void VkCatStringEncoder::IndexText(const std::string& text, int code) {
   index_.emplace(std::string_view(text), code);
-  packed_.push_back(text.size() <= kShortText ? Pack(text) : 0);
-  lengths_.push_back(text.size());
+  keys_.push_back(Key{text.size() <= kShortText ? Pack(text) : 0, text.size()});
 }
 
 void VkCatStringEncoder::RebuildIndex() {
   index_.clear();
-  packed_.clear();
-  lengths_.clear();
+  keys_.clear();
   for (std::size_t code = 0; code < texts_.size(); ++code) {
     IndexText(*texts_[code], static_cast<int>(code));
   }

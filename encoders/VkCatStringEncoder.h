@@ -56,7 +56,11 @@ class VkCatStringEncoder : public IVkEncoder {
 
   // What GetCode gives for a value whose text is `text`, without the
   // virtual calls (for scoring plans that know the value's class).
-  int CodeOfText(std::string_view text) const { return FindText(text); }
+  // The common case, a short text and a few categories, is inline.
+  int CodeOfText(std::string_view text) const {
+    if (text.size() <= kShortText && keys_.size() <= kLinearLimit) return FindShort(text);
+    return FindText(text);
+  }
   // "\tVkCatStringEncoder object:  Last code = N", then one line per code.
   void Display(std::ostream& os) const override;
 
@@ -67,22 +71,55 @@ class VkCatStringEncoder : public IVkEncoder {
   // Texts up to this long are packed into one word.
   static constexpr std::size_t kShortText = 8;
 
+  // A text's length and its bytes packed into one word (zero-padded; the
+  // length tells "a" from "a\0"); for longer texts the word is 0.
+  struct Key {
+    std::uint64_t packed;
+    std::size_t length;
+  };
+
   int FindText(std::string_view text) const;
+  // FindText for a short text with at most kLinearLimit categories. The
+  // texts are distinct, so at most one key is equal: the map's answer.
+  int FindShort(std::string_view text) const {
+    const Key key{Pack(text), text.size()};
+    int found = -1;
+    for (std::size_t code = keys_.size(); code-- > 0;) {
+      // One test of the combined difference, so that the compiler makes
+      // no branch on the outcome, which varies from record to record.
+      const std::uint64_t difference = (keys_[code].packed ^ key.packed) |
+                                       static_cast<std::uint64_t>(keys_[code].length ^ key.length);
+      found = difference == 0 ? static_cast<int>(code) : found;
+    }
+    return found;
+  }
   // Adds code `code`, whose text is `text` (a key of codes_), to the
   // lookup structures.
   void IndexText(const std::string& text, int code);
   // Rebuilds the lookup structures from texts_ (after a copy of the map).
   void RebuildIndex();
-  // The bytes of a short text, zero-padded, as one word.
-  static std::uint64_t Pack(std::string_view text);
+  // The bytes of a text of at most 8 bytes, byte i at bits 8i..8i+7, the
+  // rest zero: whole words read as 4-byte loads (first and last four,
+  // which may overlap), shorter texts byte by byte.
+  static std::uint64_t Pack(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    auto load4 = [](const unsigned char* q) {
+      return static_cast<std::uint64_t>(q[0]) | static_cast<std::uint64_t>(q[1]) << 8 |
+             static_cast<std::uint64_t>(q[2]) << 16 | static_cast<std::uint64_t>(q[3]) << 24;
+    };
+    if (n >= 4) return load4(p) | load4(p + n - 4) << (8 * (n - 4));
+    if (n == 0) return 0;
+    return static_cast<std::uint64_t>(p[0]) | static_cast<std::uint64_t>(p[n / 2]) << (8 * (n / 2)) |
+           static_cast<std::uint64_t>(p[n - 1]) << (8 * (n - 1));
+  }
 
   // Ordered as std::map<std::string, int>; std::less<> allows lookups by
   // string_view without building a string.
   std::map<std::string, int, std::less<>> codes_;
   std::vector<const std::string*> texts_;  // code -> key in codes_
   std::unordered_map<std::string_view, int> index_;  // views of codes_' keys -> code
-  std::vector<std::uint64_t> packed_;  // code -> Pack(text), for short texts
-  std::vector<std::size_t> lengths_;   // code -> text length
+  std::vector<Key> keys_;  // code -> its text's Key
   std::vector<std::string> labels_;        // code -> label; may be shorter
   int lastCode_;                           // -1 while empty
 };

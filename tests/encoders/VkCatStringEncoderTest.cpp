@@ -96,14 +96,16 @@ TEST(VkCatStringEncoderTest, LabelsAndClone) {
 // Whatever the number of categories (compared in turn as packed words, or
 // hashed), an encoder and its clone give every text the code the ordered
 // map gives it: texts of 8 and 9 bytes, texts that differ only in byte 9,
-// the empty text and texts with a zero byte among them.
+// the empty text, texts with a zero byte among them, and texts of every
+// length up to 8 that differ in one byte only.
 TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
   using namespace std::string_literals;
   const std::vector<std::string> texts = {
       "a", ""s, "a\0"s, "\0"s, "abcdefgh", "abcdefgi", "abcdefghX", "abcdefghY", "b", "B",
-      "ab", "a ", "v10", "v1"};
+      "ab", "a ", "v10", "v1", "abcd", "abce", "abcde", "abXde", "abcdeXg", "abcdef"};
   std::vector<std::string> probes = texts;
-  probes.insert(probes.end(), {"c", "abcdefg", "abcdefghZ", "a\0\0"s, "abcdefghXY", "v"});
+  probes.insert(probes.end(), {"c", "abcdefg", "abcdefghZ", "a\0\0"s, "abcdefghXY", "v", "abc",
+                               "abXd", "abcXe", "abcdeYg", "abcdeg", "Xbcde", "abcd\0"s});
   for (std::size_t count = 1; count <= texts.size(); ++count) {
     VkCatStringEncoder encoder;
     std::map<std::string, int> reference;
@@ -117,6 +119,7 @@ TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
       const int expected = found == reference.end() ? -1 : found->second;
       const StringValue value(probe);
       EXPECT_EQ(CodeOf(encoder, value), expected) << count << " categories";
+      EXPECT_EQ(encoder.CodeOfText(probe), expected) << count << " categories, inline";
       EXPECT_EQ(clone->GetCode(probe), expected) << count << " categories, clone";
     }
   }
