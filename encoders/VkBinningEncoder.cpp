@@ -1,6 +1,5 @@
 #include "encoders/VkBinningEncoder.h"
 
-#include "encoders/CountBelow.h"
 #include "encoders/MCMV.h"
 #include "host/NumericValue.h"
 
@@ -22,13 +21,6 @@ VkBinningEncoder::VkBinningEncoder(const std::vector<double>& cutPoints)
       strictlyAscending_(StrictlyAscending(cutPoints)) {}
 
 VkBinningEncoder::~VkBinningEncoder() = default;
-
-int VkBinningEncoder::BinOf(double x) const {
-  if (!strictlyAscending_ || cutPoints_.empty()) return SearchBin(x);
-  // The search compares false everywhere for a NaN and ends in the last bin.
-  if (x != x) return numBins_ - 1;
-  return static_cast<int>(CountBelow(cutPoints_.data(), cutPoints_.size(), x));
-}
 
 int VkBinningEncoder::SearchBin(double x) const {
   if (cutPoints_.empty()) return 0;  // never built so; the only bin

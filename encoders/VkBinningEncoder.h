@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "encoders/CountBelow.h"
 #include "encoders/IVkEncoder.h"
 
 // Encodes a continuous field by the bins that ascending cut points make:
@@ -48,7 +49,12 @@ class VkBinningEncoder : public IVkEncoder {
  private:
   // The bin of x: the binary search below, or, over strictly ascending cut
   // points, the same answer without its hard-to-predict branches.
-  int BinOf(double x) const;
+  int BinOf(double x) const {
+    if (!strictlyAscending_ || cutPoints_.empty()) return SearchBin(x);
+    // The search compares false everywhere for a NaN and ends in the last bin.
+    if (x != x) return numBins_ - 1;
+    return static_cast<int>(CountBelow(cutPoints_.data(), cutPoints_.size(), x));
+  }
   // The binary search that defines the bins, whatever the cut points. Over
   // strictly ascending cut points it gives the number of cut points below
   // x (CountBelow), or the last bin for a NaN.

@@ -1,6 +1,5 @@
 #include "encoders/VkCatNumericEncoder.h"
 
-#include "encoders/CountBelow.h"
 #include "host/NumericValue.h"
 
 VkCatNumericEncoder::VkCatNumericEncoder() : nanKey_(false), lastCode_(-1) { values_.reserve(2); }
@@ -27,18 +26,9 @@ void VkCatNumericEncoder::SortKeys() {
   }
 }
 
-int VkCatNumericEncoder::FindNumber(double x) const {
-  if (nanKey_) {
-    auto found = codes_.find(x);
-    return found == codes_.end() ? -1 : found->second;
-  }
-  // std::map::find: the first key not below x, if x is not below it. The
-  // keys ascend strictly (no two are equivalent, none is a NaN), so that
-  // key's position is the count of keys below x. A NaN x is below nothing
-  // and nothing is below it: the smallest key answers, as in the map.
-  const std::size_t n = keys_.size();
-  const std::size_t first = CountBelow(keys_.data(), n, x);
-  return first < n && !(x < keys_[first]) ? keyCodes_[first] : -1;
+int VkCatNumericEncoder::FindInMap(double x) const {
+  auto found = codes_.find(x);
+  return found == codes_.end() ? -1 : found->second;
 }
 
 int VkCatNumericEncoder::AddCategory(const ScoreValue* value) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "encoders/CountBelow.h"
 #include "encoders/IVkEncoder.h"
 
 // Encodes a categorical field whose categories are numbers. Each distinct
@@ -50,7 +51,19 @@ class VkCatNumericEncoder : public IVkEncoder {
 
  private:
   int AddNumber(double x);
-  int FindNumber(double x) const;
+  // The map's answer for x: the sorted keys searched without branches,
+  // or, with a NaN among the keys, the map itself.
+  int FindNumber(double x) const {
+    if (nanKey_) return FindInMap(x);
+    // std::map::find: the first key not below x, if x is not below it. The
+    // keys ascend strictly (no two are equivalent, none is a NaN), so that
+    // key's position is the count of keys below x. A NaN x is below nothing
+    // and nothing is below it: the smallest key answers, as in the map.
+    const std::size_t n = keys_.size();
+    const std::size_t first = CountBelow(keys_.data(), n, x);
+    return first < n && !(x < keys_[first]) ? keyCodes_[first] : -1;
+  }
+  int FindInMap(double x) const;
   // Refreshes keys_ and keyCodes_ from codes_.
   void SortKeys();
 
