@@ -136,49 +136,6 @@ TEST_F(DomHelpers, MalformedXmlRaisesCode9WithPlace) {
             std::make_pair(9, std::string("cannot open /nonexistent/x.pmml")));
 }
 
-TEST_F(DomHelpers, HostileDocumentsAreRefused) {
-  const std::string laughs =
-      "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML [\n"
-      " <!ENTITY a \"lollollollollollollollollollol\">\n"
-      " <!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n"
-      " <!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n"
-      " <!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">\n"
-      " <!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">\n"
-      " <!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">\n"
-      " <!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\">\n"
-      " <!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">\n"
-      " <!ENTITY i \"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">\n"
-      "]>\n<PMML>&i;</PMML>\n";
-  auto fault = Fault([&] { PmmlParser::ParseText(laughs, "laughs.pmml"); });
-  EXPECT_EQ(fault.first, 9);
-  EXPECT_NE(fault.second.find("laughs.pmml:3:"), std::string::npos) << fault.second;
-
-  const std::string external =
-      "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML [\n"
-      " <!ENTITY xxe SYSTEM \"file:///etc/passwd\">\n]>\n<PMML>&xxe;</PMML>\n";
-  fault = Fault([&] { PmmlParser::ParseText(external, "xxe.pmml"); });
-  EXPECT_EQ(fault.first, 9);
-  EXPECT_NE(fault.second.find("external entities are not allowed"), std::string::npos)
-      << fault.second;
-
-  const std::string parameter =
-      "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML [\n"
-      " <!ENTITY % p SYSTEM \"http://example.invalid/x.dtd\">\n %p;\n]>\n<PMML/>\n";
-  fault = Fault([&] { PmmlParser::ParseText(parameter, "pe.pmml"); });
-  EXPECT_EQ(fault.first, 9);
-  EXPECT_NE(fault.second.find("external entities are not allowed"), std::string::npos)
-      << fault.second;
-
-  // An external DTD is never fetched: the document that names one is refused.
-  fault = Fault([] {
-    PmmlParser::ParseText("<!DOCTYPE PMML SYSTEM \"http://example.invalid/pmml.dtd\"><PMML/>",
-                          "dtd.pmml");
-  });
-  EXPECT_EQ(fault, std::make_pair(9, std::string("dtd.pmml:1:56: external DTD "
-                                                 "'http://example.invalid/pmml.dtd': external "
-                                                 "DTDs are not allowed")));
-}
-
 TEST_F(DomHelpers, TranscoderEncodings) {
   DeftTranscoder utf8("");
   EXPECT_EQ(utf8.GetEncoding(), "UTF-8");
