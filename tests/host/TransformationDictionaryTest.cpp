@@ -178,7 +178,12 @@ TEST(TransformationDictionary, ThreadsKeepTheirOwnRecords) {
   EXPECT_EQ(wrong[0], 0);
   EXPECT_EQ(wrong[1], 0);
   EXPECT_NE(records[0], records[1]);
+  // The records outlive their threads; this thread has another one.
   EXPECT_EQ(Text(records[1], 0), "high");
+  BaseCaseRecord in({"x"}, true);
+  const ScoreCaseRecord* own = t->GetValuesForDeriedVars(&in, data.get());
+  EXPECT_NE(own, records[0]);
+  EXPECT_NE(own, records[1]);
 }
 
 TEST(TransformationDictionary, SetUpAndNewFieldsRemakeTheRecord) {
