@@ -85,12 +85,22 @@ std::unique_ptr<BaseCaseRecord> ThroughObjects(const ScoreCaseRecord* record) {
   return copy;
 }
 
+// The records of a table, and for each whether every cell holds a known
+// value (not empty, "NA", "-1" or "unknown").
+struct Records {
+  RecordTable table;
+  std::vector<bool> complete;
+};
+
 // Scores every record through the plan and through the literal path, each
 // with its own result object (reused, but renewed now and then), and
 // requires the same outcomes; with `objects`, the plan scores the records
-// through ThroughObjects. Returns the number of records that scored.
-int CompareOnRecords(BayesNetModel& model, const RecordTable& records, const std::string& label,
-                     bool objects = false) {
+// through ThroughObjects. Given the model's learning method, a record with
+// an unknown cell must score 90029, and under AdjustedBayes a complete one
+// 0. Returns the number of records that scored.
+int CompareOnRecords(BayesNetModel& model, const Records& given, const std::string& label,
+                     bool objects = false, const LearningMethod* method = nullptr) {
+  const RecordTable& records = given.table;
   ScoreResult* planResult = nullptr;
   ScoreResult* literalResult = nullptr;
   int scored = 0;
@@ -107,6 +117,11 @@ int CompareOnRecords(BayesNetModel& model, const RecordTable& records, const std
         BayesNetModelPeer::GetScoreLiteral(model, records.Get(i), literalResult, false);
     EXPECT_EQ(Outcome(viaPlan, planResult), Outcome(literal, literalResult))
         << label << ", record " << i;
+    if (method != nullptr && !given.complete[i]) {
+      EXPECT_EQ(literal.GetCode(), 90029) << label << ", record " << i;
+    } else if (method != nullptr && *method == LearningMethod::AdjustedBayes) {
+      EXPECT_EQ(literal.GetCode(), 0) << label << ", record " << i;
+    }
     if (viaPlan.GetCode() == MCScore::MCStatus().GetCode()) ++scored;
   }
   delete planResult;
@@ -114,14 +129,19 @@ int CompareOnRecords(BayesNetModel& model, const RecordTable& records, const std
   return scored;
 }
 
-RecordTable MakeRecords(const ModelGenerator& generator, const BayesNetModel& model,
-                        const RecordOptions& options, bool indexed, int count) {
+Records MakeRecords(const ModelGenerator& generator, const BayesNetModel& model,
+                    const RecordOptions& options, bool indexed, int count) {
   RecordGenerator cells(generator, options);
-  RecordTable records(model, cells.GetFieldNames(), indexed, false);
+  Records records{RecordTable(model, cells.GetFieldNames(), indexed, false), {}};
   std::vector<std::string> row;
   for (int i = 0; i < count; ++i) {
     cells.NextRecord(row);
-    records.Add(row);
+    records.table.Add(row);
+    bool complete = true;
+    for (const std::string& cell : row) {
+      complete = complete && !cell.empty() && cell != "NA" && cell != "-1" && cell != "unknown";
+    }
+    records.complete.push_back(complete);
   }
   return records;
 }
@@ -171,9 +191,10 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     options.missingCells = (random() % 2) * 0.02;
     options.unknownValues = (random() % 2) * 0.02;
     options.seed = random();
-    const RecordTable records = MakeRecords(generator, *model, options, round % 2 == 0, 60);
+    const Records records = MakeRecords(generator, *model, options, round % 2 == 0, 60);
     const std::string label = "round " + std::to_string(round);
-    scored += CompareOnRecords(*model, records, label, round % 4 == 3);
+    scored += CompareOnRecords(*model, records, label, round % 4 == 3,
+                               &generator.GetOptions().method);
     ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model)) << label;
     if (round % 3 == 1) {
       EXPECT_EQ(BayesNetModelPeer::DenseFactors(*model), 0) << label;
@@ -199,7 +220,7 @@ TEST(ScoringPlanDifferential, BenchmarkShapesScoreAsTheLiteralPath) {
     RecordOptions options;
     options.missingCells = 0.002;
     options.unknownValues = 0.002;
-    const RecordTable records = MakeRecords(generator, *model, options, true, 40);
+    const Records records = MakeRecords(generator, *model, options, true, 40);
     EXPECT_GT(CompareOnRecords(*model, records, preset.name), 0) << preset.name;
     EXPECT_EQ(BayesNetModelPeer::SparseFactors(*model), 0) << preset.name;
   }
@@ -340,9 +361,9 @@ TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceDiscardsThePlan)
       std::unique_ptr<BayesNetModel> model = Read(generator);
       ASSERT_NE(model, nullptr);
       if (sparse) BayesNetModelPeer::SetDenseFactorLimit(*model, 0);
-      const RecordTable records = MakeRecords(generator, *model, options, true, 80);
+      const Records records = MakeRecords(generator, *model, options, true, 80);
       ScoreResult* result = nullptr;
-      model->GetScore(records.Get(0), result, false);
+      model->GetScore(records.table.Get(0), result, false);
       delete result;
       ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model)) << label;
 
@@ -364,9 +385,9 @@ TEST(ScoringPlanDifferential, CodesBeyondThePlansTablesAreScoredLiterally) {
   IVkEncoder* encoder = model->GetEncoder(OfKind(generator, GeneratedNode::StringCategory));
   RecordOptions options;
   options.unknownValues = 0.1;
-  const RecordTable records = MakeRecords(generator, *model, options, false, 80);
+  const Records records = MakeRecords(generator, *model, options, false, 80);
   ScoreResult* result = nullptr;
-  model->GetScore(records.Get(0), result, false);
+  model->GetScore(records.table.Get(0), result, false);
   delete result;
   ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model));
   encoder->AddCategory("unknown");
