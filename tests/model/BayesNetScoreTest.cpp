@@ -21,10 +21,15 @@ using namespace model_test;
 struct ResultSlot {
   ScoreResult* result = nullptr;
   ~ResultSlot() { delete result; }
+  long Score(BayesNetModel& model, const ScoreCaseRecord* record, bool derived = false) {
+    return Code(model.GetScore(record, result, derived));
+  }
   BayesNetClsResult* cls() const {
     EXPECT_EQ(result->GetScoreResultType(), 20);
     return static_cast<BayesNetClsResult*>(result);
   }
+  std::string Prediction() const { return result->GetPrediction()->GetString(); }
+  double Percent(int c) const { return cls()->GetAllValuePercent().at(c).second; }
 };
 
 const double kSysmis = NumericValue::GetSysmisValue();
@@ -35,17 +40,16 @@ TEST(BayesNetScoreTest, WorkedCaseReusesOneResult) {
   ResultSlot slot;
 
   record.SetText(0, "x0");
-  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(slot.Score(*net.model, &record), 0);
   ASSERT_NE(slot.result, nullptr);
   BayesNetClsResult* result = slot.cls();
   const double a0 = 0.6 * 0.7, b0 = 0.4 * 0.2;
   ASSERT_EQ(result->GetAllValuePercent().size(), 2u);
   EXPECT_EQ(result->GetAllValuePercent()[0].first, CategoryValue(net.target, 0));
   EXPECT_EQ(result->GetAllValuePercent()[1].first, CategoryValue(net.target, 1));
-  EXPECT_EQ(result->GetAllValuePercent()[0].second, a0 / (a0 + b0));
-  EXPECT_EQ(result->GetAllValuePercent()[1].second, b0 / (a0 + b0));
-  EXPECT_NEAR(result->GetAllValuePercent()[0].second, 0.84, 1e-15);
-  EXPECT_NEAR(result->GetAllValuePercent()[1].second, 0.16, 1e-15);
+  EXPECT_EQ(slot.Percent(0), a0 / (a0 + b0));
+  EXPECT_EQ(slot.Percent(1), b0 / (a0 + b0));
+  EXPECT_NEAR(slot.Percent(0), 0.84, 1e-15);
   EXPECT_EQ(result->GetConfidence(), a0 / (a0 + b0));
   EXPECT_EQ(result->GetTarget(), net.target);
   const ScoreValue* prediction = result->GetPrediction();
@@ -55,16 +59,15 @@ TEST(BayesNetScoreTest, WorkedCaseReusesOneResult) {
 
   // The same result object and prediction object serve the next record.
   record.SetText(0, "x1");
-  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(slot.Score(*net.model, &record), 0);
   EXPECT_EQ(slot.result, result);
   EXPECT_EQ(result->GetPrediction(), prediction);
   EXPECT_EQ(prediction->GetString(), "b");
   const double a1 = 0.6 * 0.3, b1 = 0.4 * 0.8;
   ASSERT_EQ(result->GetAllValuePercent().size(), 2u);
-  EXPECT_EQ(result->GetAllValuePercent()[0].second, a1 / (a1 + b1));
-  EXPECT_EQ(result->GetAllValuePercent()[1].second, b1 / (a1 + b1));
-  EXPECT_NEAR(result->GetAllValuePercent()[0].second, 0.36, 1e-15);
-  EXPECT_NEAR(result->GetAllValuePercent()[1].second, 0.64, 1e-15);
+  EXPECT_EQ(slot.Percent(0), a1 / (a1 + b1));
+  EXPECT_EQ(slot.Percent(1), b1 / (a1 + b1));
+  EXPECT_NEAR(slot.Percent(1), 0.64, 1e-15);
   EXPECT_EQ(result->GetConfidence(), b1 / (a1 + b1));
 
   // A missing predictor: status 90029, empty prediction in place, the
@@ -78,58 +81,65 @@ TEST(BayesNetScoreTest, WorkedCaseReusesOneResult) {
   EXPECT_EQ(prediction->GetString(), "");
   EXPECT_EQ(result->GetConfidence(), b1 / (a1 + b1));
   ASSERT_EQ(result->GetAllValuePercent().size(), 2u);
-  EXPECT_EQ(result->GetAllValuePercent()[0].second, kSysmis);
-  EXPECT_EQ(result->GetAllValuePercent()[1].second, kSysmis);
+  EXPECT_EQ(slot.Percent(0), kSysmis);
+  EXPECT_EQ(slot.Percent(1), kSysmis);
 
   // A value the encoder does not know behaves the same.
   record.SetText(0, "x0");
-  net.model->GetScore(&record, slot.result, false);
+  slot.Score(*net.model, &record);
   record.SetText(0, "x9");
-  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 90029);
+  EXPECT_EQ(slot.Score(*net.model, &record), 90029);
   EXPECT_EQ(prediction->GetString(), "");
   EXPECT_EQ(result->GetConfidence(), a0 / (a0 + b0));
+
+  // No record at all: 90029, and the result is left as it was.
+  record.SetText(0, "x0");
+  slot.Score(*net.model, &record);
+  EXPECT_EQ(slot.Score(*net.model, nullptr), 90029);
+  EXPECT_EQ(slot.result, result);
+  EXPECT_EQ(result->GetPrediction(), prediction);
+  EXPECT_EQ(prediction->GetString(), "a");
+  ResultSlot none;
+  EXPECT_EQ(none.Score(*net.model, nullptr), 90029);
+  EXPECT_EQ(none.result, nullptr);
 }
 
-TEST(BayesNetScoreTest, NullRecordLeavesTheResult) {
-  WorkedNet net = MakeWorkedNet();
-  ResultSlot slot;
-  MCScore::MCStatus status = net.model->GetScore(nullptr, slot.result, false);
-  EXPECT_EQ(Code(status), 90029);
-  EXPECT_FALSE(status.GetFlag());
-  EXPECT_EQ(slot.result, nullptr);
-
-  BaseCaseRecord record({"X"}, false);
-  record.SetText(0, "x0");
-  net.model->GetScore(&record, slot.result, false);
-  ScoreResult* before = slot.result;
-  const ScoreValue* prediction = before->GetPrediction();
-  EXPECT_EQ(Code(net.model->GetScore(nullptr, slot.result, false)), 90029);
-  EXPECT_EQ(slot.result, before);
-  EXPECT_EQ(before->GetPrediction(), prediction);
-  EXPECT_EQ(prediction->GetString(), "a");
+// A model over the dictionary's target T and predictor X, coded by
+// `xEncoder`, with the arc T -> X (X -> T when `xIsParent`). With
+// `workedTables`, T's prior is (0.6, 0.4) and X's rows are {0} -> (0.7,
+// 0.3) and {1} -> (0.2, 0.8).
+std::unique_ptr<BayesNetModel> TwoNodeNet(BaseDictionary* dict, ScoreDictVar* x,
+                                          IVkEncoder* xEncoder, bool xIsParent = false,
+                                          bool workedTables = true) {
+  auto model = std::make_unique<BayesNetModel>();
+  ScoreDictVar* target = dict->GetVariable("T");
+  model->SetScoreDictionary(dict);
+  model->SetVarRole("T", ScoreModel::TargetRole);
+  model->AddPredictorVar("X", x);
+  model->AddEncoder(xEncoder);
+  model->AddEncoder(EncoderFor(target));
+  model->SetTargetVar(target);
+  const char* parent = xIsParent ? "X" : "T";
+  const char* child = xIsParent ? "T" : "X";
+  AddArc(*model, parent, child);
+  model->GetParentsTable()[child] = {parent};
+  if (workedTables) {
+    model->GetCPT()["T"][{}] = {0.6, 0.4, 50};
+    model->GetCPT()["X"][{0}] = {0.7, 0.3, 30};
+    model->GetCPT()["X"][{1}] = {0.2, 0.8, 20};
+  }
+  return model;
 }
 
 // T numeric (categories 1, 2); X continuous, binned at 5, with 99
 // declared missing when `declareMissing`.
 std::unique_ptr<BayesNetModel> BinnedNumericNet(bool declareMissing) {
-  auto model = std::make_unique<BayesNetModel>();
   auto* dict = new BaseDictionary();
-  BaseDictVar* target = AddVar(dict, "T", 0, 1, {"1", "2"});
+  AddVar(dict, "T", 0, 1, {"1", "2"});
   auto* x = new BaseDictVar("X", 0, ScoreDictVar::Continuous);
   if (declareMissing) x->AddMissingValue(std::make_unique<NumericValue>(99));
   dict->AddVariable("X", x);
-  model->SetScoreDictionary(dict);
-  model->SetVarRole("T", ScoreModel::TargetRole);
-  model->AddPredictorVar("X", x);
-  model->AddEncoder(new VkBinningEncoder({5}));
-  model->AddEncoder(EncoderFor(target));
-  model->SetTargetVar(target);
-  AddArc(*model, "T", "X");
-  model->GetParentsTable()["X"] = {"T"};
-  model->GetCPT()["T"][{}] = {0.6, 0.4, 50};
-  model->GetCPT()["X"][{0}] = {0.7, 0.3, 30};
-  model->GetCPT()["X"][{1}] = {0.2, 0.8, 20};
-  return model;
+  return TwoNodeNet(dict, x, new VkBinningEncoder({5}));
 }
 
 TEST(BayesNetScoreTest, NumericTargetAndTheMissingCheckOfContinuousPredictors) {
@@ -150,28 +160,28 @@ TEST(BayesNetScoreTest, NumericTargetAndTheMissingCheckOfContinuousPredictors) {
     };
     ResultSlot slot;
     set(7);  // bin 1
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(slot.Score(*model, &record), 0);
     const ScoreValue* prediction = slot.result->GetPrediction();
     EXPECT_EQ(prediction->GetType(), ScoreValue::Numeric);
     EXPECT_EQ(prediction->GetDouble(), 2);
     EXPECT_NEAR(slot.result->GetConfidence(), 0.64, 1e-15);
 
     set(99);  // would be bin 1, but the variable calls it missing
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
+    EXPECT_EQ(slot.Score(*model, &record), 90029);
     EXPECT_EQ(slot.result->GetPrediction(), prediction);
     EXPECT_EQ(prediction->GetDouble(), kSysmis);
 
     set(kSysmis);  // would be bin 0
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90029);
+    EXPECT_EQ(slot.Score(*model, &record), 90029);
 
     set(3);
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
+    EXPECT_EQ(slot.Score(*model, &record), 0);
     EXPECT_EQ(prediction->GetDouble(), 1);
 
     // A new result for a missing record holds a new system-missing number.
     ResultSlot fresh;
     record.ClearValue(0);
-    EXPECT_EQ(Code(model->GetScore(&record, fresh.result, false)), 90029);
+    EXPECT_EQ(fresh.Score(*model, &record), 90029);
     EXPECT_EQ(fresh.result->GetPrediction()->GetType(), ScoreValue::Numeric);
     EXPECT_EQ(fresh.result->GetPrediction()->GetDouble(), kSysmis);
     EXPECT_EQ(fresh.result->GetConfidence(), -1.0);
@@ -181,177 +191,139 @@ TEST(BayesNetScoreTest, NumericTargetAndTheMissingCheckOfContinuousPredictors) {
     std::unique_ptr<BayesNetModel> plain = BinnedNumericNet(false);
     ResultSlot plainSlot;
     set(99);
-    EXPECT_EQ(Code(plain->GetScore(&record, plainSlot.result, false)), 0);
+    EXPECT_EQ(plainSlot.Score(*plain, &record), 0);
     EXPECT_EQ(plainSlot.result->GetPrediction()->GetDouble(), 2);
     set(kSysmis);
-    EXPECT_EQ(Code(plain->GetScore(&record, plainSlot.result, false)), 90029);
+    EXPECT_EQ(plainSlot.Score(*plain, &record), 90029);
   }
 }
 
 TEST(BayesNetScoreTest, DeclaredMissingValuesOfCategoricalPredictorsReachTheEncoder) {
-  auto model = std::make_unique<BayesNetModel>();
   auto* dict = new BaseDictionary();
-  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
+  AddVar(dict, "T", 1, 1, {"a", "b"});
   BaseDictVar* x = AddVar(dict, "X", 0, ScoreDictVar::Categorical, {"3", "99"});
   x->AddMissingValue(std::make_unique<NumericValue>(99));
-  model->SetScoreDictionary(dict);
-  model->SetVarRole("T", ScoreModel::TargetRole);
-  model->AddPredictorVar("X", x);
-  model->AddEncoder(EncoderFor(x));
-  model->AddEncoder(EncoderFor(target));
-  model->SetTargetVar(target);
-  AddArc(*model, "T", "X");
-  model->GetParentsTable()["X"] = {"T"};
-  model->GetCPT()["T"][{}] = {0.6, 0.4, 50};
-  model->GetCPT()["X"][{0}] = {0.7, 0.3, 30};
-  model->GetCPT()["X"][{1}] = {0.2, 0.8, 20};
-
+  auto model = TwoNodeNet(dict, x, EncoderFor(x));
   BaseCaseRecord record({"X"}, false);
   record.SetNumber(0, 99);
   ResultSlot slot;
-  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+  EXPECT_EQ(slot.Score(*model, &record), 0);
+  EXPECT_EQ(slot.Prediction(), "b");
 }
 
-// A model with no predictors whose target T has the given prior row.
+// A model with no predictors whose target T has the given prior row and,
+// with `encoded`, an encoder of its categories.
 std::unique_ptr<BayesNetModel> PriorOnly(const std::vector<std::string>& categories,
-                                         const std::vector<double>& row) {
+                                         const std::vector<double>& row, bool encoded = true) {
   auto model = std::make_unique<BayesNetModel>();
   auto* dict = new BaseDictionary();
   BaseDictVar* target = AddVar(dict, "T", 1, 1, categories);
   model->SetScoreDictionary(dict);
   model->SetVarRole("T", ScoreModel::TargetRole);
-  model->AddEncoder(EncoderFor(target));
+  if (encoded) model->AddEncoder(EncoderFor(target));
   model->SetTargetVar(target);
   if (!row.empty()) model->GetCPT()["T"][{}] = row;
   return model;
 }
 
-TEST(BayesNetScoreTest, TiesGoToTheFirstCategory) {
+TEST(BayesNetScoreTest, TiesTablesAbsentAndTargetsWithoutCategories) {
   BaseCaseRecord record({}, false);
   {
-    auto model = PriorOnly({"a", "b"}, {0.5, 0.5, 10});
-    ResultSlot slot;
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
-    EXPECT_EQ(slot.result->GetConfidence(), 0.5);
-  }
-  {
+    // Ties go to the first category.
     auto model = PriorOnly({"a", "b", "c"}, {0.2, 0.4, 0.4, 10});
     ResultSlot slot;
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    EXPECT_EQ(slot.Score(*model, &record), 0);
+    EXPECT_EQ(slot.Prediction(), "b");
     const double sum = 0.2 + 0.4 + 0.4;
     EXPECT_EQ(slot.result->GetConfidence(), 0.4 / sum);
     EXPECT_EQ(slot.cls()->GetPercent(CategoryValue(slot.result->GetTarget(), 0)), 0.2 / sum);
+  }
+  {
+    // No table: AdjustedBayes scores the three categories known only
+    // through the dictionary (no encoder) evenly; the lookup adds no table.
+    auto model = PriorOnly({"a", "b", "c"}, {}, false);
+    model->SetParamLearnMethod(BayesNetModel::AdjustedBayes);
+    ResultSlot slot;
+    EXPECT_EQ(slot.Score(*model, &record), 0);
+    EXPECT_EQ(slot.Prediction(), "a");
+    EXPECT_EQ(slot.result->GetConfidence(), (1.0 / 3) / (1.0 / 3 + 1.0 / 3 + 1.0 / 3));
+    EXPECT_TRUE(model->GetCPT().empty());
+  }
+  {
+    // Otherwise nothing scores.
+    auto model = PriorOnly({"a", "b"}, {});
+    ResultSlot slot;
+    EXPECT_EQ(slot.Score(*model, &record), 90021);
+    EXPECT_TRUE(model->GetCPT().empty());
+  }
+  {
+    auto model = PriorOnly({}, {}, false);
+    ResultSlot slot;
+    EXPECT_EQ(slot.Score(*model, &record), 90021);
+    EXPECT_TRUE(slot.cls()->GetAllValuePercent().empty());
+    EXPECT_EQ(slot.Prediction(), "");
   }
 }
 
 TEST(BayesNetScoreTest, TargetWithParentsAndNoChildren) {
   // X -> T: the posterior is T's row for X's code.
-  auto model = std::make_unique<BayesNetModel>();
   auto* dict = new BaseDictionary();
-  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
+  AddVar(dict, "T", 1, 1, {"a", "b"});
   BaseDictVar* x = AddVar(dict, "X", 1, 1, {"x0", "x1"});
-  model->SetScoreDictionary(dict);
-  model->SetVarRole("T", ScoreModel::TargetRole);
-  model->AddPredictorVar("X", x);
-  model->AddEncoder(EncoderFor(x));
-  model->AddEncoder(EncoderFor(target));
-  model->SetTargetVar(target);
-  AddArc(*model, "X", "T");
-  model->GetParentsTable()["T"] = {"X"};
+  auto model = TwoNodeNet(dict, x, EncoderFor(x), true, false);
   model->GetCPT()["T"][{0}] = {0.9, 0.1, 5};
   model->GetCPT()["T"][{1}] = {0.1, 0.3, 7};
-
   BaseCaseRecord record({"X"}, false);
   record.SetText(0, "x1");
   ResultSlot slot;
-  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+  EXPECT_EQ(slot.Score(*model, &record), 0);
+  EXPECT_EQ(slot.Prediction(), "b");
   EXPECT_EQ(slot.result->GetConfidence(), 0.3 / (0.1 + 0.3));
 }
 
-// T (a, b) with the prior (0.5, 0.5) and child X of four categories whose
-// table holds only the rows listed.
-std::unique_ptr<BayesNetModel> UnseenParents(BayesNetModel::ParamLearnMethod method,
-                                             const BayesNetModel::CPTable& childTable) {
-  auto model = std::make_unique<BayesNetModel>();
-  auto* dict = new BaseDictionary();
-  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
-  BaseDictVar* x = AddVar(dict, "X", 1, 1, {"x0", "x1", "x2", "x3"});
-  model->SetScoreDictionary(dict);
-  model->SetVarRole("T", ScoreModel::TargetRole);
-  model->AddPredictorVar("X", x);
-  model->AddEncoder(EncoderFor(x));
-  model->AddEncoder(EncoderFor(target));
-  model->SetTargetVar(target);
-  model->SetParamLearnMethod(method);
-  AddArc(*model, "T", "X");
-  model->GetParentsTable()["X"] = {"T"};
-  model->GetCPT()["T"][{}] = {0.5, 0.5, 8};
-  model->GetCPT()["X"] = childTable;
-  return model;
-}
-
 TEST(BayesNetScoreTest, UnseenParentConfiguration) {
-  const BayesNetModel::CPTable onlyA = {{{0}, {0.1, 0.2, 0.3, 0.4, 10}}};
+  // T (a, b) with the prior (0.5, 0.5) and child X of four categories whose
+  // table holds only the row listed.
+  auto unseen = [](BayesNetModel::ParamLearnMethod method, int row) {
+    auto* dict = new BaseDictionary();
+    AddVar(dict, "T", 1, 1, {"a", "b"});
+    BaseDictVar* x = AddVar(dict, "X", 1, 1, {"x0", "x1", "x2", "x3"});
+    auto model = TwoNodeNet(dict, x, EncoderFor(x), false, false);
+    model->SetParamLearnMethod(method);
+    model->GetCPT()["T"][{}] = {0.5, 0.5, 8};
+    model->GetCPT()["X"][{row}] = {0.1, 0.2, 0.3, 0.4, 10};
+    return model;
+  };
   BaseCaseRecord record({"X"}, false);
   record.SetText(0, "x1");
   {
-    auto model = UnseenParents(BayesNetModel::MaxLikelihood, onlyA);
+    auto model = unseen(BayesNetModel::MaxLikelihood, 0);
     ResultSlot slot;
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+    EXPECT_EQ(slot.Score(*model, &record), 0);
+    EXPECT_EQ(slot.Prediction(), "a");
     EXPECT_EQ(slot.result->GetConfidence(), 1.0);
-    EXPECT_EQ(slot.cls()->GetAllValuePercent()[1].second, 0.0);
+    EXPECT_EQ(slot.Percent(1), 0.0);
   }
   {
-    auto model = UnseenParents(BayesNetModel::AdjustedBayes, onlyA);
+    auto model = unseen(BayesNetModel::AdjustedBayes, 0);
     ResultSlot slot;
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    EXPECT_EQ(slot.Score(*model, &record), 0);
+    EXPECT_EQ(slot.Prediction(), "b");
     const double a = 0.5 * 0.2, b = 0.5 * 0.25;
-    EXPECT_EQ(slot.cls()->GetAllValuePercent()[0].second, a / (a + b));
+    EXPECT_EQ(slot.Percent(0), a / (a + b));
     EXPECT_EQ(slot.result->GetConfidence(), b / (a + b));
   }
   {
     // No row for either category: nothing scores.
-    const BayesNetModel::CPTable onlyC = {{{2}, {0.1, 0.2, 0.3, 0.4, 10}}};
-    auto model = UnseenParents(BayesNetModel::BayesMethod, onlyC);
+    auto model = unseen(BayesNetModel::BayesMethod, 2);
     ResultSlot slot;
     MCScore::MCStatus status = model->GetScore(&record, slot.result, false);
     EXPECT_EQ(Code(status), 90021);
     EXPECT_FALSE(status.GetFlag());
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "");
+    EXPECT_EQ(slot.Prediction(), "");
     EXPECT_EQ(slot.result->GetConfidence(), -1.0);
     ASSERT_EQ(slot.cls()->GetAllValuePercent().size(), 2u);
-    EXPECT_EQ(slot.cls()->GetAllValuePercent()[0].second, kSysmis);
-  }
-}
-
-TEST(BayesNetScoreTest, ParentlessNodeWithoutTable) {
-  BaseCaseRecord record({}, false);
-  {
-    // Three categories known only through the dictionary (no encoder).
-    auto model = std::make_unique<BayesNetModel>();
-    auto* dict = new BaseDictionary();
-    BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b", "c"});
-    model->SetScoreDictionary(dict);
-    model->SetVarRole("T", ScoreModel::TargetRole);
-    model->SetTargetVar(target);
-    model->SetParamLearnMethod(BayesNetModel::AdjustedBayes);
-    ResultSlot slot;
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 0);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
-    EXPECT_EQ(slot.result->GetConfidence(), (1.0 / 3) / (1.0 / 3 + 1.0 / 3 + 1.0 / 3));
-    EXPECT_TRUE(model->GetCPT().empty());  // the lookup added no table
-  }
-  {
-    auto model = PriorOnly({"a", "b"}, {});
-    ResultSlot slot;
-    EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90021);
-    EXPECT_TRUE(model->GetCPT().empty());
+    EXPECT_EQ(slot.Percent(0), kSysmis);
   }
 }
 
@@ -363,37 +335,23 @@ TEST(BayesNetScoreTest, ChildThatIsNoPredictorZeroesEveryScore) {
   BaseCaseRecord record({"X"}, false);
   record.SetText(0, "x0");
   ResultSlot slot;
-  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 90021);
-}
-
-TEST(BayesNetScoreTest, TargetWithoutCategoriesDoesNotScore) {
-  auto model = std::make_unique<BayesNetModel>();
-  auto* dict = new BaseDictionary();
-  BaseDictVar* target = AddVar(dict, "T", 1, 1, {});
-  model->SetScoreDictionary(dict);
-  model->SetTargetVar(target);
-  BaseCaseRecord record({}, false);
-  ResultSlot slot;
-  EXPECT_EQ(Code(model->GetScore(&record, slot.result, false)), 90021);
-  EXPECT_TRUE(slot.cls()->GetAllValuePercent().empty());
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "");
+  EXPECT_EQ(slot.Score(*net.model, &record), 90021);
 }
 
 TEST(BayesNetScoreTest, PredictionOnly) {
   WorkedNet net = MakeWorkedNet();
   net.model->SetPredictionOnly(true);
-  EXPECT_TRUE(net.model->GetPredictionOnly());
   BaseCaseRecord record({"X"}, false);
   record.SetText(0, "x1");
   ResultSlot slot;
-  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+  EXPECT_EQ(slot.Score(*net.model, &record), 0);
+  EXPECT_EQ(slot.Prediction(), "b");
   EXPECT_EQ(slot.result->GetConfidence(), -1.0);
   EXPECT_TRUE(slot.cls()->GetAllValuePercent().empty());
 
   record.ClearValue(0);
-  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 90029);
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "");
+  EXPECT_EQ(slot.Score(*net.model, &record), 90029);
+  EXPECT_EQ(slot.Prediction(), "");
   EXPECT_TRUE(slot.cls()->GetAllValuePercent().empty());
 }
 
@@ -425,10 +383,10 @@ TEST(BayesNetScoreTest, ResultOwnership) {
   int otherDeleted = 0;
   ResultSlot slot;
   slot.result = new OtherResult(&otherDeleted);
-  EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, false)), 0);
+  EXPECT_EQ(slot.Score(*net.model, &record), 0);
   EXPECT_EQ(otherDeleted, 1);
   EXPECT_EQ(slot.result->GetScoreResultType(), 20);
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+  EXPECT_EQ(slot.Prediction(), "a");
   EXPECT_EQ(slot.result->GetTarget(), net.target);
 
   // A prediction that the caller's result already holds is updated in
@@ -455,30 +413,30 @@ TEST(BayesNetScoreTest, IndexedRecordsKeepTheFirstLayout) {
   BaseCaseRecord byName({"Y", "X"}, false);
   byName.SetText(1, "x1");
   ResultSlot slot;
-  EXPECT_EQ(Code(net.model->GetScore(&byName, slot.result, false)), 0);
+  EXPECT_EQ(slot.Score(*net.model, &byName), 0);
   EXPECT_FALSE(BayesNetModelPeer::IndexReady(*net.model));
   EXPECT_EQ(net.x->GetIndex(), -1);
 
   BaseCaseRecord first({"Y", "X"}, true);
   first.SetText(1, "x1");
-  EXPECT_EQ(Code(net.model->GetScore(&first, slot.result, false)), 0);
+  EXPECT_EQ(slot.Score(*net.model, &first), 0);
   EXPECT_TRUE(BayesNetModelPeer::IndexReady(*net.model));
   EXPECT_EQ(net.x->GetIndex(), 1);
   EXPECT_EQ(net.target->GetIndex(), -1);  // the target gets no position
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+  EXPECT_EQ(slot.Prediction(), "b");
 
   // A later layout is not consulted: position 1 is read.
   BaseCaseRecord later({"X", "Y"}, true);
   later.SetText(0, "x1");
   later.SetText(1, "x0");
-  EXPECT_EQ(Code(net.model->GetScore(&later, slot.result, false)), 0);
-  EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+  EXPECT_EQ(slot.Score(*net.model, &later), 0);
+  EXPECT_EQ(slot.Prediction(), "a");
   EXPECT_EQ(net.x->GetIndex(), 1);
   later.ClearValue(1);
-  EXPECT_EQ(Code(net.model->GetScore(&later, slot.result, false)), 90029);
+  EXPECT_EQ(slot.Score(*net.model, &later), 90029);
 }
 
-// T -> D, where predictor D is derived from the data field A by the bins
+// T -> X, where predictor X is derived from the data field A by the bins
 // (-inf, 5] -> "lo" and (5, inf) -> "hi".
 struct DerivedNet {
   std::unique_ptr<BayesNetModel> model;
@@ -486,48 +444,26 @@ struct DerivedNet {
 };
 
 DerivedNet MakeDerivedNet() {
-  DerivedNet net;
-  net.model = std::make_unique<BayesNetModel>();
   auto* dict = new BaseDictionary();
-  BaseDictVar* target = AddVar(dict, "T", 1, 1, {"a", "b"});
+  AddVar(dict, "T", 1, 1, {"a", "b"});
   dict->AddVariable("A", new BaseDictVar("A", 0, ScoreDictVar::Continuous));
-
   auto* transformation = new TransformationDictionary();
-  auto var = std::make_unique<BaseDictVar>("D", 1, ScoreDictVar::Categorical);
+  auto var = std::make_unique<BaseDictVar>("X", 1, ScoreDictVar::Categorical);
   var->AddValueLabel(std::make_unique<StringValue>("lo"), "lo");
   var->AddValueLabel(std::make_unique<StringValue>("hi"), "hi");
   auto discretization = std::make_unique<Discretization>();
   discretization->field = "A";
-  DiscretizeBin low;
-  low.binValue = "lo";
-  low.hasBinValue = true;
-  low.hasRightMargin = true;
-  low.rightMargin = 5;
-  DiscretizeBin high;
-  high.binValue = "hi";
-  high.hasBinValue = true;
-  high.hasLeftMargin = true;
-  high.leftMargin = 5;
-  discretization->bins = {low, high};
+  discretization->bins = {{"lo", true, DiscretizeBin::OpenClosed, false, 0, true, 5},
+                          {"hi", true, DiscretizeBin::OpenClosed, true, 5, false, 0}};
   transformation->AddDerivedField(std::move(var), std::move(discretization));
   transformation->SetUpDerivedCaseRecord();
-  net.derived = transformation->GetVariable("D");
 
-  BayesNetModel& model = *net.model;
-  model.SetScoreDictionary(dict);
-  model.SetTransformationScoreDictionary(transformation);
-  model.SetVarRole("T", ScoreModel::TargetRole);
-  model.AddPredictorVar("D", net.derived);
-  model.AddEncoder(EncoderFor(net.derived));
-  model.AddEncoder(EncoderFor(target));
-  model.SetTargetVar(target);
-  model.SetNeedDerivedPredictor(true);
-  model.SetDerivedToDataField("D", "A");
-  AddArc(model, "T", "D");
-  model.GetParentsTable()["D"] = {"T"};
-  model.GetCPT()["T"][{}] = {0.6, 0.4, 50};
-  model.GetCPT()["D"][{0}] = {0.7, 0.3, 30};
-  model.GetCPT()["D"][{1}] = {0.2, 0.8, 20};
+  DerivedNet net;
+  net.derived = transformation->GetVariable("X");
+  net.model = TwoNodeNet(dict, net.derived, EncoderFor(net.derived));
+  net.model->SetTransformationScoreDictionary(transformation);
+  net.model->SetNeedDerivedPredictor(true);
+  net.model->SetDerivedToDataField("X", "A");
   return net;
 }
 
@@ -539,31 +475,31 @@ TEST(BayesNetScoreTest, DerivedPredictors) {
     ResultSlot slot;
     BaseCaseRecord byName({"A"}, false);
     byName.SetNumber(0, 3);
-    EXPECT_EQ(Code(net.model->GetScore(&byName, slot.result, false)), 0);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "a");
+    EXPECT_EQ(slot.Score(*net.model, &byName), 0);
+    EXPECT_EQ(slot.Prediction(), "a");
     BaseCaseRecord indexed({"A"}, true);
     indexed.SetNumber(0, 7);
-    EXPECT_EQ(Code(net.model->GetScore(&indexed, slot.result, false)), 0);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    EXPECT_EQ(slot.Score(*net.model, &indexed), 0);
+    EXPECT_EQ(slot.Prediction(), "b");
     EXPECT_EQ(net.derived->GetIndex(), -1);  // not a data-dictionary field
 
     // Without the flag no derived values are asked for.
     net.model->SetNeedDerivedPredictor(false);
-    EXPECT_EQ(Code(net.model->GetScore(&byName, slot.result, false)), 90029);
+    EXPECT_EQ(slot.Score(*net.model, &byName), 90029);
   }
   {
     // Carried by the records themselves: the derived fields get positions
-    // and the record's own D is read, whatever A says.
+    // and the record's own X is read, whatever A says.
     DerivedNet net = MakeDerivedNet();
     ResultSlot slot;
-    BaseCaseRecord record({"A", "D"}, true);
+    BaseCaseRecord record({"A", "X"}, true);
     record.SetNumber(0, 3);
     record.SetText(1, "hi");
-    EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, true)), 0);
+    EXPECT_EQ(slot.Score(*net.model, &record, true), 0);
     EXPECT_EQ(net.derived->GetIndex(), 1);
-    EXPECT_EQ(slot.result->GetPrediction()->GetString(), "b");
+    EXPECT_EQ(slot.Prediction(), "b");
     record.ClearValue(1);
-    EXPECT_EQ(Code(net.model->GetScore(&record, slot.result, true)), 90029);
+    EXPECT_EQ(slot.Score(*net.model, &record, true), 90029);
   }
 }
 
