@@ -205,21 +205,7 @@ void WriteGeneratedCase(const std::string& model, const std::string& records, in
                                    "--unknown-values", "0.03", "--missing-configurations", "0.2",
                                    "--method", "adjustedBayes", "--seed", "7", "-n", "3000",
                                    model, generated};
-  const std::string program = BNSCORE_BIN_DIR "/bngen";
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid;
-  int spawned = posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&files);
-  ASSERT_EQ(spawned, 0);
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  ASSERT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-
+  ASSERT_EQ(testprocess::Run(BNSCORE_BIN_DIR "/bngen", args).status, 0);
   std::istringstream in(ReadFile(generated));
   std::remove(generated.c_str());
   std::string text;
