@@ -185,12 +185,6 @@ TEST_F(DictionaryReading, MissingInputsMapToMapMissingTo) {
   EXPECT_EQ(Derive("age_bin", "age", std::make_unique<StringValue>("abc"))->GetString(), "unknown");
   // Without mapMissingTo a missing input gives no value.
   EXPECT_EQ(Derive("grade_bin", "grade", nullptr), nullptr);
-  // A null record: every input is missing.
-  const ScoreCaseRecord* out = derived_->GetValuesForDeriedVars(nullptr, data_.get());
-  EXPECT_EQ(out->GetValue("age_bin")->GetString(), "unknown");
-  EXPECT_EQ(out->GetValue("score_bin"), nullptr);
-  EXPECT_FALSE(out->IsIndexed());
-  EXPECT_EQ(out->GetIndex("score_bin"), 2);
 }
 
 TEST_F(DictionaryReading, InputsAreFoundInRecordsOfEveryLayoutIntoOneReusedRecord) {

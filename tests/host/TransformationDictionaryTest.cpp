@@ -205,6 +205,7 @@ TEST(TransformationDictionary, SetUpAndNewFieldsRemakeTheRecord) {
   EXPECT_EQ(Text(out, 6), "gee");
   EXPECT_EQ(All(out), "- - - - - - ");
   EXPECT_EQ(out->GetIndex("g"), 6);
+  EXPECT_FALSE(out->IsIndexed());
 }
 
 TEST(TransformationDictionary, NewDictionariesNeverSeeOldRecords) {
