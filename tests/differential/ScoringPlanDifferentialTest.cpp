@@ -226,6 +226,22 @@ TEST(ScoringPlanDifferential, BenchmarkShapesScoreAsTheLiteralPath) {
   }
 }
 
+// Beyond 256 predictors, categories or factors GetScore works in the
+// thread's vectors rather than on the stack: both ways score alike.
+TEST(ScoringPlanDifferential, WidePlansScoreAsTheLiteralPath) {
+  GeneratorOptions o;
+  o.stringPredictors = 300;
+  o.categories = 2;
+  o.targetCategories = 2;
+  o.structure = NetworkStructure::NaiveBayes;
+  o.seed = 77;
+  const ModelGenerator generator(o);
+  std::unique_ptr<BayesNetModel> model = Read(generator);
+  ASSERT_NE(model, nullptr);
+  const Records records = MakeRecords(generator, *model, RecordOptions(), true, 20);
+  EXPECT_EQ(CompareOnRecords(*model, records, "300 predictors"), 20);
+}
+
 // A network with every kind of predictor, parents up to 2, the target among
 // them, unseen configurations and AdjustedBayes, so that each change below
 // reaches the scores.
