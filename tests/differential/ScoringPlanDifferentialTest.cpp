@@ -229,12 +229,8 @@ TEST(ScoringPlanDifferential, BenchmarkShapesScoreAsTheLiteralPath) {
 // Beyond 256 predictors, categories or factors GetScore works in the
 // thread's vectors rather than on the stack: both ways score alike.
 TEST(ScoringPlanDifferential, WidePlansScoreAsTheLiteralPath) {
-  GeneratorOptions o;
+  GeneratorOptions o = FindShapePreset("wide216")->options;
   o.stringPredictors = 300;
-  o.categories = 2;
-  o.targetCategories = 2;
-  o.structure = NetworkStructure::NaiveBayes;
-  o.seed = 77;
   const ModelGenerator generator(o);
   std::unique_ptr<BayesNetModel> model = Read(generator);
   ASSERT_NE(model, nullptr);
