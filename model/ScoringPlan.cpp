@@ -259,7 +259,8 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
                                           const ScoreCaseRecord* derived, int* codes) const {
   if (neverComplete_) return Encoding::Missing;
   // The host's own records, read by position, are read cell by cell.
-  const BaseCaseRecord* cells = record->IsIndexed() && typeid(*record) == typeid(BaseCaseRecord)
+  const bool indexed = record->IsIndexed();
+  const BaseCaseRecord* cells = indexed && typeid(*record) == typeid(BaseCaseRecord)
                                     ? static_cast<const BaseCaseRecord*>(record)
                                     : nullptr;
   const int numCells = cells != nullptr ? cells->GetNumFields() : 0;
@@ -270,7 +271,9 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
     // The common case inline: a value in the record's cells.
     const BaseCaseRecord::Cell* cell = nullptr;
     if (p.position >= 0 && p.position < numCells) cell = &cells->GetCell(p.position);
-    if (cell == nullptr || cell->value == nullptr) cell = Locate(p, record, cells, derived, own);
+    if (cell == nullptr || cell->value == nullptr) {
+      cell = Locate(p, cells != nullptr ? nullptr : record, indexed, derived, own);
+    }
     if (cell == nullptr) return Encoding::Missing;
     const int code = CodeOf(p, *cell);
     if (code < 0) return Encoding::Missing;
@@ -281,17 +284,10 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
 }
 
 const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreCaseRecord* record,
-                                                const BaseCaseRecord* cells,
-                                                const ScoreCaseRecord* derived,
+                                                bool indexed, const ScoreCaseRecord* derived,
                                                 BaseCaseRecord::Cell& own) {
-  if (cells != nullptr) {
-    if (p.position >= 0 && p.position < cells->GetNumFields() &&
-        cells->GetCell(p.position).value != nullptr) {
-      return &cells->GetCell(p.position);
-    }
-  } else {
-    const ScoreValue* value =
-        record->IsIndexed() ? record->GetValue(p.position) : record->GetValue(*p.name);
+  if (record != nullptr) {
+    const ScoreValue* value = indexed ? record->GetValue(p.position) : record->GetValue(*p.name);
     if (value != nullptr) {
       own = CellOf(value);
       return &own;

@@ -176,13 +176,13 @@ class ScoringPlan {
   };
 
   int Source(const BayesNetModel& model, const std::string& name) const;
-  // Predictor p's value, as GetScore finds it: in `record` (`cells` is
-  // the same record when it is a BaseCaseRecord read by position), else in
-  // the derived values. Null when there is none; a value read through the
-  // interfaces is described in `own`.
+  // Predictor p's value when the record's own cell holds none (or the
+  // record has no cells): in `record`, read through the interface (null
+  // when its cells were already looked at; `indexed` is its IsIndexed()),
+  // else in the derived values. Null when there is none; a value read
+  // through the interfaces is described in `own`.
   static const BaseCaseRecord::Cell* Locate(const Predictor& p, const ScoreCaseRecord* record,
-                                            const BaseCaseRecord* cells,
-                                            const ScoreCaseRecord* derived,
+                                            bool indexed, const ScoreCaseRecord* derived,
                                             BaseCaseRecord::Cell& own);
   // Predictor p's code for the value in `cell`, as GetScore finds it: -1
   // when the value is missing for p's variable or has no code.
