@@ -13,9 +13,6 @@ std::atomic<std::uint64_t> gNextStamp{1};
 
 std::uint64_t NewStamp() { return gNextStamp.fetch_add(1, std::memory_order_relaxed); }
 
-// Read once: the accessor is out of line.
-const double kSysmis = NumericValue::GetSysmisValue();
-
 }  // namespace
 
 // A derived variable (owned by the dictionary) with its discretization, if
@@ -184,11 +181,11 @@ void TransformationDictionary::Evaluate(std::size_t i, const ScoreCaseRecord* re
   double x = 0.0;
   if (!missing) {
     if (typeid(*input) == typeid(NumericValue)) {
-      x = static_cast<const NumericValue*>(input)->NumericValue::GetDouble();
-      missing = x == kSysmis;
+      x = static_cast<const NumericValue*>(input)->Number();
+      missing = x == NumericValue::kSystemMissing;
     } else {
       x = input->GetDouble();
-      missing = input->IsSystemMissingValue() || x == kSysmis;
+      missing = input->IsSystemMissingValue() || x == NumericValue::kSystemMissing;
     }
     missing = missing || (inputVar != nullptr && inputVar->IsMissingValue(input));
   }
