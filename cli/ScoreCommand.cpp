@@ -61,6 +61,30 @@ void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model
   writer.EndRow();
 }
 
+// The output side of scoring one input, the same for both ways of scoring:
+// this thread's row scorer, and the output file with its header row
+// written. Finish flushes the output and writes the summary of the
+// statuses counted, this scorer's added to `statusCounts`.
+struct ScoredOutput {
+  ScoredOutput(ScoreModel& model, const std::vector<std::string>& header,
+               const FileDescriptor& input, const ScoreOptions& options)
+      : scorer(model, header, options),
+        output(OpenOutput(input, options)),
+        writer(output.Get(), output.GetName()) {
+    WriteHeader(header, model, options, writer);
+  }
+
+  void Finish(std::map<long, long>& statusCounts, std::ostream& summary) {
+    writer.Flush();
+    scorer.AddStatusCounts(statusCounts);
+    WriteSummary(statusCounts, summary);
+  }
+
+  RowScorer scorer;
+  FileDescriptor output;
+  CsvWriter writer;
+};
+
 // One thread: read, score and write each row in turn.
 void ScoreSequentially(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
@@ -68,20 +92,13 @@ void ScoreSequentially(ScoreModel& model, const ScoreOptions& options, std::ostr
   if (!reader.ReadRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
   const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
 
-  model.SetPredictionOnly(options.predictionOnly);
-  RowScorer scorer(model, header, options);
-  FileDescriptor output = OpenOutput(input, options);
-  CsvWriter writer(output.Get(), output.GetName());
-  WriteHeader(header, model, options, writer);
-
+  ScoredOutput out(model, header, input, options);
   while (reader.ReadRow()) {
     CheckFieldCount(reader, header.size());
-    scorer.ScoreRow(reader.GetFields(), writer);
+    out.scorer.ScoreRow(reader.GetFields(), out.writer);
   }
-  writer.Flush();
   std::map<long, long> statusCounts;
-  scorer.AddStatusCounts(statusCounts);
-  WriteSummary(statusCounts, summary);
+  out.Finish(statusCounts, summary);
 }
 
 // Several threads: the header and the first record here, then blocks of
@@ -104,29 +121,23 @@ void ScoreInParallel(ScoreModel& model, const ScoreOptions& options, std::ostrea
   if (!readRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
   const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
 
-  model.SetPredictionOnly(options.predictionOnly);
-  RowScorer scorer(model, header, options);
-  FileDescriptor output = OpenOutput(input, options);
-  CsvWriter writer(output.Get(), output.GetName());
-  WriteHeader(header, model, options, writer);
-
+  ScoredOutput out(model, header, input, options);
   std::map<long, long> statusCounts;
   if (readRow()) {
     // The first record alone: the model's one-time setup runs here.
     CheckFieldCount(reader, header.size());
-    scorer.ScoreRow(reader.GetFields(), writer);
+    out.scorer.ScoreRow(reader.GetFields(), out.writer);
     ParallelScoring parallel(model, header, options, options.threads, input.GetName());
-    parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
+    parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, out.writer);
     parallel.AddStatusCounts(statusCounts);
   }
-  writer.Flush();
-  scorer.AddStatusCounts(statusCounts);
-  WriteSummary(statusCounts, summary);
+  out.Finish(statusCounts, summary);
 }
 
 }  // namespace
 
 void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
+  model.SetPredictionOnly(options.predictionOnly);
   if (options.threads <= 1) {
     ScoreSequentially(model, options, summary);
   } else {
