@@ -140,11 +140,8 @@ void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   // starts in the input is known only once the blocks before it are parsed.
   reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
   while (reader.ReadRow()) {
-    const std::vector<std::string_view>& cells = reader.GetFields();
-    if (cells.size() != headerFields_) {
-      throw CsvError(sourceName_, reader.GetLine(), RaggedRowText(cells.size(), headerFields_));
-    }
-    worker.scorer.ScoreRow(cells, job.output);
+    CheckFieldCount(reader, headerFields_);
+    worker.scorer.ScoreRow(reader.GetFields(), job.output);
   }
   job.lines = reader.GetNextLine() - 1;
 }

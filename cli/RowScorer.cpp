@@ -49,7 +49,10 @@ void RowScorer::AddStatusCounts(std::map<long, long>& counts) const {
   for (const auto& [status, count] : counts_) counts[status] += count;
 }
 
-std::string RaggedRowText(std::size_t rowFields, std::size_t headerFields) {
-  return "the row has " + Count(rowFields, "field") + " but the header has " +
-         Count(headerFields, "field");
+void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
+  if (reader.GetNumFields() != headerFields) {
+    throw CsvError(reader.GetSourceName(), reader.GetLine(),
+                   "the row has " + Count(reader.GetNumFields(), "field") +
+                       " but the header has " + Count(headerFields, "field"));
+  }
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/CsvReader.h"
 #include "cli/CsvWriter.h"
 #include "cli/RecordFiller.h"
 #include "cli/ResultColumns.h"
@@ -56,8 +57,8 @@ class RowScorer {
   std::vector<std::pair<long, long>> counts_;
 };
 
-// The text of the fault of a row whose field count differs from the
-// header's: "the row has 2 fields but the header has 4 fields".
-std::string RaggedRowText(std::size_t rowFields, std::size_t headerFields);
+// Throws CsvError at the reader's line when its row's field count differs
+// from the header's: "the row has 2 fields but the header has 4 fields".
+void CheckFieldCount(const CsvReader& reader, std::size_t headerFields);
 
 #endif  // BNSCORE_CLI_ROWSCORER_H_

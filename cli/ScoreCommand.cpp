@@ -40,13 +40,6 @@ void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outpu
   }
 }
 
-void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
-  if (reader.GetNumFields() != headerFields) {
-    throw CsvError(reader.GetSourceName(), reader.GetLine(),
-                   RaggedRowText(reader.GetNumFields(), headerFields));
-  }
-}
-
 FileDescriptor OpenOutput(const FileDescriptor& input, const ScoreOptions& options) {
   CheckOutputIsNotInput(input, options.outputPath);
   return FileDescriptor::OpenForWriting(options.outputPath);
