@@ -3,9 +3,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "host/NumberText.h"
-#include "host/NumericValue.h"
-#include "host/TransformationDictionary.h"
+#include "cli/RecordFiller.h"
 
 namespace {
 
@@ -28,30 +26,16 @@ void StripCarriageReturn(std::string& line) {
 
 RecordTable::RecordTable(const ScoreModel& model, std::vector<std::string> fieldNames,
                          bool indexed, bool derivedInRecord)
-    : names_(std::move(fieldNames)), indexed_(indexed) {
-  for (const std::string& name : names_) {
-    const ScoreDictVar* var =
-        model.GetDictionary() ? model.GetDictionary()->GetVariable(name) : nullptr;
-    if (var == nullptr && derivedInRecord && model.GetTransformationDictionary() != nullptr) {
-      var = model.GetTransformationDictionary()->GetVariable(name);
-    }
-    numeric_.push_back(var != nullptr && var->GetValueType() == 0);
-  }
-}
+    : names_(std::move(fieldNames)),
+      numeric_(NumericColumns(names_, model, derivedInRecord)),
+      indexed_(indexed) {}
 
 void RecordTable::Add(const std::vector<std::string>& cells) {
+  // Cells past the field names are ignored; fields without a cell get none.
+  std::vector<std::string_view> views(names_.size());
+  for (std::size_t i = 0; i < views.size() && i < cells.size(); ++i) views[i] = cells[i];
   auto record = std::make_unique<BaseCaseRecord>(names_, indexed_);
-  for (std::size_t i = 0; i < names_.size() && i < cells.size(); ++i) {
-    const int position = static_cast<int>(i);
-    if (cells[i].empty()) continue;
-    if (numeric_[i]) {
-      double value = NumericValue::GetSysmisValue();
-      ParseNumber(cells[i], value);
-      record->SetNumber(position, value);
-    } else {
-      record->SetText(position, cells[i]);
-    }
-  }
+  FillRecord(views, numeric_, *record);
   records_.push_back(std::move(record));
 }
 

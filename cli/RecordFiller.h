@@ -17,6 +17,15 @@
 // dictionary) gets numbers; text that is not a number there gives the
 // system-missing value. Every other column gets texts. An empty cell holds
 // no value. Filling allocates nothing once each field has held a value.
+// The two halves of RecordFiller, for code that fills records of its own
+// (bench's in-memory tables). NumericColumns: per column of `header`, 1
+// when it holds numbers. FillRecord: sets `record`'s fields from `cells`,
+// one per field, typed by `numeric`.
+std::vector<char> NumericColumns(const std::vector<std::string>& header, const ScoreModel& model,
+                                 bool derivedInRecord);
+void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
+                BaseCaseRecord& record);
+
 class RecordFiller {
  public:
   // `indexed` is what the record answers to IsIndexed().
@@ -24,7 +33,7 @@ class RecordFiller {
                bool derivedInRecord, bool indexed);
 
   // Sets the record's values from `cells`, which has one cell per column.
-  void Fill(const std::vector<std::string_view>& cells);
+  void Fill(const std::vector<std::string_view>& cells) { FillRecord(cells, numeric_, record_); }
 
   const BaseCaseRecord& GetRecord() const { return record_; }
   bool IsNumericColumn(std::size_t column) const { return numeric_[column] != 0; }
