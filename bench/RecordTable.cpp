@@ -3,7 +3,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "cli/RecordFiller.h"
+#include "engine/RecordFiller.h"
 
 namespace {
 

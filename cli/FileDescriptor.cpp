@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 
 FileDescriptor::FileDescriptor(int fd, bool owned, std::string name)
     : fd_(fd), owned_(owned), name_(std::move(name)) {}

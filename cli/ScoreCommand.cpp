@@ -6,13 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "cli/CliError.h"
-#include "cli/CsvBlockReader.h"
-#include "cli/CsvReader.h"
-#include "cli/CsvWriter.h"
+#include "engine/CliError.h"
+#include "engine/CsvBlockReader.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvWriter.h"
 #include "cli/FileDescriptor.h"
-#include "cli/ParallelScoring.h"
-#include "cli/RowScorer.h"
+#include "engine/ParallelScoring.h"
+#include "engine/RowScorer.h"
 
 namespace {
 

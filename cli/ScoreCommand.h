@@ -5,19 +5,8 @@
 #include <ostream>
 #include <string>
 
+#include "engine/ScoreOptions.h"
 #include "host/ScoreModel.h"
-
-// The options of `bnscore score`.
-struct ScoreOptions {
-  std::string recordsPath = "-";  // "-": standard input
-  std::string outputPath;         // "" or "-": standard output
-  bool byName = false;            // records without positional access
-  bool derivedInRecord = false;   // records carry the derived fields' values
-  bool predictionOnly = false;
-  bool keepInput = false;         // copy the input columns to the output
-  int threads = 1;                // scoring threads
-  std::size_t blockBytes = std::size_t{1} << 18;  // input block, with threads > 1
-};
 
 // Scores every row of the CSV records with `model` and writes one output
 // row per record, in input order; then writes a one-line summary to

@@ -11,10 +11,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/CliError.h"
-#include "cli/LoadedModel.h"
+#include "engine/CliError.h"
+#include "engine/LoadedModel.h"
 #include "cli/ModelSummary.h"
-#include "cli/PluginLibrary.h"
+#include "engine/PluginLibrary.h"
 #include "cli/ScoreCommand.h"
 #include "host/VkException.h"
 #include "host/XmlPlatform.h"

@@ -11,11 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/CliError.h"
-#include "cli/CsvReader.h"
-#include "cli/CsvWriter.h"
-#include "cli/RecordFiller.h"
-#include "cli/ResultColumns.h"
+#include "engine/CliError.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvWriter.h"
+#include "engine/RecordFiller.h"
+#include "engine/ResultColumns.h"
 #include "fuzz/DiscardStream.h"
 #include "host/PmmlParser.h"
 #include "plugin/GiveMyTranslator.h"

@@ -1,10 +1,10 @@
-#ifndef BNSCORE_CLI_LOADEDMODEL_H_
-#define BNSCORE_CLI_LOADEDMODEL_H_
+#ifndef BNSCORE_ENGINE_LOADEDMODEL_H_
+#define BNSCORE_ENGINE_LOADEDMODEL_H_
 
 #include <memory>
 #include <string>
 
-#include "cli/PluginLibrary.h"
+#include "engine/PluginLibrary.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreTranslator.h"
 
@@ -38,4 +38,4 @@ class LoadedModel {
   std::unique_ptr<ScoreModel> model_;
 };
 
-#endif  // BNSCORE_CLI_LOADEDMODEL_H_
+#endif  // BNSCORE_ENGINE_LOADEDMODEL_H_

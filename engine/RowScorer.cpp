@@ -1,4 +1,4 @@
-#include "cli/RowScorer.h"
+#include "engine/RowScorer.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_PLUGINLIBRARY_H_
-#define BNSCORE_CLI_PLUGINLIBRARY_H_
+#ifndef BNSCORE_ENGINE_PLUGINLIBRARY_H_
+#define BNSCORE_ENGINE_PLUGINLIBRARY_H_
 
 #include <memory>
 #include <string>
@@ -41,4 +41,4 @@ class PluginLibrary {
   std::string path_;
 };
 
-#endif  // BNSCORE_CLI_PLUGINLIBRARY_H_
+#endif  // BNSCORE_ENGINE_PLUGINLIBRARY_H_

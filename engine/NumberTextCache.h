@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_NUMBERTEXTCACHE_H_
-#define BNSCORE_CLI_NUMBERTEXTCACHE_H_
+#ifndef BNSCORE_ENGINE_NUMBERTEXTCACHE_H_
+#define BNSCORE_ENGINE_NUMBERTEXTCACHE_H_
 
 #include <cstdint>
 #include <string_view>
@@ -39,4 +39,4 @@ class NumberTextCache {
   NumberTextBuffer buffer_;  // for texts that are not cached
 };
 
-#endif  // BNSCORE_CLI_NUMBERTEXTCACHE_H_
+#endif  // BNSCORE_ENGINE_NUMBERTEXTCACHE_H_

@@ -1,4 +1,4 @@
-#include "cli/DecimalText.h"
+#include "engine/DecimalText.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "cli/CsvBlockReader.h"
+#include "engine/CsvBlockReader.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/CsvReader.h"
+#include "engine/CsvReader.h"
 
 namespace {
 

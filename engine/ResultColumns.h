@@ -1,11 +1,11 @@
-#ifndef BNSCORE_CLI_RESULTCOLUMNS_H_
-#define BNSCORE_CLI_RESULTCOLUMNS_H_
+#ifndef BNSCORE_ENGINE_RESULTCOLUMNS_H_
+#define BNSCORE_ENGINE_RESULTCOLUMNS_H_
 
 #include <string>
 #include <vector>
 
-#include "cli/CsvWriter.h"
-#include "cli/NumberTextCache.h"
+#include "engine/CsvWriter.h"
+#include "engine/NumberTextCache.h"
 #include "host/MCStatus.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreResult.h"
@@ -46,4 +46,4 @@ class ResultColumns {
   const ScoreClsResult* lastClsResult_ = nullptr;
 };
 
-#endif  // BNSCORE_CLI_RESULTCOLUMNS_H_
+#endif  // BNSCORE_ENGINE_RESULTCOLUMNS_H_

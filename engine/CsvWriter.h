@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_CSVWRITER_H_
-#define BNSCORE_CLI_CSVWRITER_H_
+#ifndef BNSCORE_ENGINE_CSVWRITER_H_
+#define BNSCORE_ENGINE_CSVWRITER_H_
 
 #include <cstddef>
 #include <memory>
@@ -65,4 +65,4 @@ class CsvWriter {
   bool atRowStart_ = true;
 };
 
-#endif  // BNSCORE_CLI_CSVWRITER_H_
+#endif  // BNSCORE_ENGINE_CSVWRITER_H_

@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_CSVBLOCKREADER_H_
-#define BNSCORE_CLI_CSVBLOCKREADER_H_
+#ifndef BNSCORE_ENGINE_CSVBLOCKREADER_H_
+#define BNSCORE_ENGINE_CSVBLOCKREADER_H_
 
 #include <cstddef>
 #include <string>
@@ -65,4 +65,4 @@ class CsvBlockReader {
   State state_ = kFieldStart;  // after the scanned bytes
 };
 
-#endif  // BNSCORE_CLI_CSVBLOCKREADER_H_
+#endif  // BNSCORE_ENGINE_CSVBLOCKREADER_H_

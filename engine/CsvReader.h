@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_CSVREADER_H_
-#define BNSCORE_CLI_CSVREADER_H_
+#ifndef BNSCORE_ENGINE_CSVREADER_H_
+#define BNSCORE_ENGINE_CSVREADER_H_
 
 #include <cstddef>
 #include <memory>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 
 // A fault in CSV text: the line on which it was found and what is wrong.
 // what() is "SOURCE:LINE: TEXT".
@@ -106,4 +106,4 @@ class CsvReader {
   std::vector<std::size_t> escaped_;  // fields holding doubled quotes
 };
 
-#endif  // BNSCORE_CLI_CSVREADER_H_
+#endif  // BNSCORE_ENGINE_CSVREADER_H_

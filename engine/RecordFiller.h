@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_RECORDFILLER_H_
-#define BNSCORE_CLI_RECORDFILLER_H_
+#ifndef BNSCORE_ENGINE_RECORDFILLER_H_
+#define BNSCORE_ENGINE_RECORDFILLER_H_
 
 #include <string>
 #include <string_view>
@@ -43,4 +43,4 @@ class RecordFiller {
   std::vector<char> numeric_;  // per column: 1 when it holds numbers
 };
 
-#endif  // BNSCORE_CLI_RECORDFILLER_H_
+#endif  // BNSCORE_ENGINE_RECORDFILLER_H_

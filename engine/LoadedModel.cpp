@@ -1,6 +1,6 @@
-#include "cli/LoadedModel.h"
+#include "engine/LoadedModel.h"
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 #include "host/PmmlParser.h"
 
 std::unique_ptr<LoadedModel> LoadedModel::Load(const std::string& pluginPath,

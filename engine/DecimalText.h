@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_DECIMALTEXT_H_
-#define BNSCORE_CLI_DECIMALTEXT_H_
+#ifndef BNSCORE_ENGINE_DECIMALTEXT_H_
+#define BNSCORE_ENGINE_DECIMALTEXT_H_
 
 #include <string_view>
 
@@ -12,4 +12,4 @@
 // other text, which the caller then reads with ParseNumber.
 bool ParsePlainDecimal(std::string_view text, double& value);
 
-#endif  // BNSCORE_CLI_DECIMALTEXT_H_
+#endif  // BNSCORE_ENGINE_DECIMALTEXT_H_

@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_CLIERROR_H_
-#define BNSCORE_CLI_CLIERROR_H_
+#ifndef BNSCORE_ENGINE_CLIERROR_H_
+#define BNSCORE_ENGINE_CLIERROR_H_
 
 #include <stdexcept>
 #include <string>
@@ -12,4 +12,4 @@ class CliError : public std::runtime_error {
   explicit CliError(const std::string& message) : std::runtime_error(message) {}
 };
 
-#endif  // BNSCORE_CLI_CLIERROR_H_
+#endif  // BNSCORE_ENGINE_CLIERROR_H_

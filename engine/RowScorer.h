@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_ROWSCORER_H_
-#define BNSCORE_CLI_ROWSCORER_H_
+#ifndef BNSCORE_ENGINE_ROWSCORER_H_
+#define BNSCORE_ENGINE_ROWSCORER_H_
 
 #include <map>
 #include <memory>
@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/CsvReader.h"
-#include "cli/CsvWriter.h"
-#include "cli/RecordFiller.h"
-#include "cli/ResultColumns.h"
-#include "cli/ScoreCommand.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvWriter.h"
+#include "engine/RecordFiller.h"
+#include "engine/ResultColumns.h"
+#include "engine/ScoreOptions.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreResult.h"
 
@@ -61,4 +61,4 @@ class RowScorer {
 // from the header's: "the row has 2 fields but the header has 4 fields".
 void CheckFieldCount(const CsvReader& reader, std::size_t headerFields);
 
-#endif  // BNSCORE_CLI_ROWSCORER_H_
+#endif  // BNSCORE_ENGINE_ROWSCORER_H_

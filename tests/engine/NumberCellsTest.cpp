@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/DecimalText.h"
-#include "cli/NumberTextCache.h"
+#include "engine/DecimalText.h"
+#include "engine/NumberTextCache.h"
 #include "host/NumberText.h"
 #include "host/NumericValue.h"
 

@@ -1,6 +1,6 @@
-#include "cli/RecordFiller.h"
+#include "engine/RecordFiller.h"
 
-#include "cli/DecimalText.h"
+#include "engine/DecimalText.h"
 #include "host/NumberText.h"
 #include "host/NumericValue.h"
 #include "host/TransformationDictionary.h"

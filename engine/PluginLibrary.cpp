@@ -1,4 +1,4 @@
-#include "cli/PluginLibrary.h"
+#include "engine/PluginLibrary.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 
 namespace {
 

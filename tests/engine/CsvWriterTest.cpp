@@ -1,4 +1,4 @@
-#include "cli/CsvWriter.h"
+#include "engine/CsvWriter.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "cli/CsvBlockReader.h"
+#include "engine/CsvBlockReader.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 
 CsvBlockReader::CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize)
     : fd_(fd),

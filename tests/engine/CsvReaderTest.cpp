@@ -1,4 +1,4 @@
-#include "cli/CsvReader.h"
+#include "engine/CsvReader.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_PARALLELSCORING_H_
-#define BNSCORE_CLI_PARALLELSCORING_H_
+#ifndef BNSCORE_ENGINE_PARALLELSCORING_H_
+#define BNSCORE_ENGINE_PARALLELSCORING_H_
 
 #include <condition_variable>
 #include <deque>
@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "cli/CsvBlockReader.h"
-#include "cli/CsvReader.h"
-#include "cli/CsvWriter.h"
-#include "cli/RowScorer.h"
-#include "cli/ScoreCommand.h"
+#include "engine/CsvBlockReader.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvWriter.h"
+#include "engine/RowScorer.h"
+#include "engine/ScoreOptions.h"
 #include "host/ScoreModel.h"
 
 // Scores blocks of CSV rows on worker threads and writes their output rows
@@ -91,4 +91,4 @@ class ParallelScoring {
   bool stopping_ = false;              // guarded by mutex_
 };
 
-#endif  // BNSCORE_CLI_PARALLELSCORING_H_
+#endif  // BNSCORE_ENGINE_PARALLELSCORING_H_

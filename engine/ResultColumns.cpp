@@ -1,4 +1,4 @@
-#include "cli/ResultColumns.h"
+#include "engine/ResultColumns.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "cli/CsvWriter.h"
+#include "engine/CsvWriter.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 
 namespace {
 

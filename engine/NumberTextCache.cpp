@@ -1,4 +1,4 @@
-#include "cli/NumberTextCache.h"
+#include "engine/NumberTextCache.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "cli/ParallelScoring.h"
+#include "engine/ParallelScoring.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "cli/CsvReader.h"
+#include "engine/CsvReader.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "cli/CliError.h"
+#include "engine/CliError.h"
 
 CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)
     : fd_(fd),
