@@ -1,0 +1,223 @@
+#ifndef BNSCORE_BNSCORE_H_
+#define BNSCORE_BNSCORE_H_
+
+// The public API of the scoring engine, libbnscore: read a Bayesian-network
+// classifier from a PMML document and score records with it, with exactly
+// the numbers, statuses and tie and missing-value rules of `bnscore score`.
+//
+//   auto model = bnscore::Model::Load("credit_risk.pmml");
+//   std::vector<double> p(model->GetSchema().categories.size());
+//   bnscore::NamedCell record[] = {{"age", bnscore::Cell::Of(34.0)},
+//                                  {"employment", bnscore::Cell::Of("salaried")}};
+//   bnscore::Outcome o = model->ScoreOne(record, p);
+//
+// A Model is immutable once loaded: every const member may be called from
+// many threads at once. Nothing here allocates per record once a thread's
+// working buffers have reached their size.
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace bnscore {
+
+// A fault of the engine: a file that cannot be read, a plug-in that cannot
+// be loaded, a CSV fault. what() says what and where (file, line).
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// A model document that the host or the plug-in rejected. GetCode() is the
+// host's fault code, GetMessage() its message as the host gave it; what()
+// is "error CODE: MESSAGE".
+class ModelError : public Error {
+ public:
+  ModelError(int code, const std::string& message)
+      : Error("error " + std::to_string(code) + ": " + message), code_(code), message_(message) {}
+  int GetCode() const noexcept { return code_; }
+  const std::string& GetMessage() const noexcept { return message_; }
+
+ private:
+  int code_;
+  std::string message_;
+};
+
+// Record statuses (as in bnscore's `status` column).
+inline constexpr int kScored = 0;
+inline constexpr int kMissingPredictor = 90029;  // a predictor has no usable value
+inline constexpr int kNoPositiveScore = 90021;   // no category got a positive score
+
+// How a model reads its records; the options of `bnscore score`.
+struct LoadOptions {
+  bool byName = false;           // records give access by field name only
+  bool derivedInRecord = false;  // records carry the derived fields' values
+  bool predictionOnly = false;   // no confidence and no probabilities
+  // The model plug-in; "" finds it as bnscore does: $BNSCORE_PLUGIN, else
+  // libbayesnet.so beside libbnscore.so, else beside the executable or in
+  // its ../lib.
+  std::string plugin;
+};
+
+enum class FieldKind { kNumber, kText };
+
+struct Field {
+  std::string name;
+  FieldKind kind;
+};
+
+// What a model reads and what it gives.
+struct Schema {
+  // The fields a record must carry for the model, in schema order: the
+  // predictors' input fields (data fields, or with derivedInRecord the
+  // derived fields themselves), each with the kind of cell it reads.
+  std::vector<Field> inputs;
+  std::string target;
+  // The target's categories in output order, as bnscore writes them in the
+  // `prediction` column and the `probability(C)` headers.
+  std::vector<std::string> categories;
+};
+
+// One cell of a record: missing, a number or a text. A text given for a
+// number field is read as bnscore reads a CSV cell; a number given for a
+// text field is read as its shortest round-trip text (3 as "3"). NaN is
+// missing. A Cell does not own its text.
+struct Cell {
+  enum class Kind : std::uint8_t { kMissing, kNumber, kText };
+  Kind kind = Kind::kMissing;
+  double number = 0.0;
+  std::string_view text;
+
+  static Cell Missing() { return Cell{}; }
+  static Cell Of(double value) { return Cell{Kind::kNumber, value, {}}; }
+  static Cell Of(std::string_view value) { return Cell{Kind::kText, 0.0, value}; }
+  static Cell Of(const char* value) { return Of(std::string_view(value)); }
+};
+
+struct NamedCell {
+  std::string_view name;
+  Cell cell;
+};
+
+// The outcome of one record.
+struct Outcome {
+  int status = kScored;  // kScored, kMissingPredictor or kNoPositiveScore
+  int prediction = -1;   // index into Schema::categories; -1 when none
+  // The prediction's probability; NaN unless status is kScored (and always
+  // NaN with predictionOnly).
+  double confidence = std::numeric_limits<double>::quiet_NaN();
+};
+
+// One input column of a batch: numbers or texts, one per row, and an
+// optional missing mask (non-zero: the row's cell is missing). A NaN number
+// is missing too. The column does not own its data.
+struct Column {
+  std::string_view name;
+  std::span<const double> numbers;
+  std::span<const std::string_view> texts;
+  std::span<const std::uint8_t> missing;  // empty, or one entry per row
+
+  static Column Numbers(std::string_view name, std::span<const double> values,
+                        std::span<const std::uint8_t> missing = {}) {
+    return Column{name, values, {}, missing};
+  }
+  static Column Texts(std::string_view name, std::span<const std::string_view> values,
+                      std::span<const std::uint8_t> missing = {}) {
+    return Column{name, {}, values, missing};
+  }
+};
+
+// Caller-owned outputs of a batch of `rows` records. status and prediction
+// hold one entry per row; confidence one per row or none; probabilities
+// rows × categories (row-major) or none. Entries a record does not give are
+// written as NaN (numbers) and -1 (prediction).
+struct Outputs {
+  std::span<std::int32_t> status;
+  std::span<std::int32_t> prediction;
+  std::span<double> confidence;
+  std::span<double> probabilities;
+};
+
+// A byte stream read by ScoreCsv. Read fills up to `size` bytes and returns
+// how many it gave; 0 means the end. It may throw.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+};
+
+// A byte stream written by ScoreCsv. It may throw to stop the run.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void Write(const char* data, std::size_t size) = 0;
+};
+
+struct CsvOptions {
+  bool keepInput = false;  // copy the input columns in front of the results
+  int threads = 1;         // scoring threads; the output is the same for any
+};
+
+// Records scored by ScoreCsv, by status, in increasing status order.
+struct CsvSummary {
+  long records = 0;
+  std::vector<std::pair<int, long>> statusCounts;
+};
+
+// A classifier read from a PMML document through the model plug-in.
+// Owns the plug-in's objects and releases them in the order their code
+// needs. Immutable once loaded; safe to score from many threads at once.
+class Model {
+ public:
+  // Reads the model of the PMML file at `path` (Error when the file or the
+  // plug-in cannot be opened; ModelError when the document is rejected).
+  static std::unique_ptr<Model> Load(const std::string& path, const LoadOptions& options = {});
+  // The same from PMML text in memory.
+  static std::unique_ptr<Model> LoadText(std::string_view pmml, const LoadOptions& options = {});
+
+  ~Model();
+  Model(const Model&) = delete;
+  Model& operator=(const Model&) = delete;
+
+  const Schema& GetSchema() const;
+  const LoadOptions& GetOptions() const;
+  // The plug-in's Display text of the model (what `bnscore display` prints).
+  std::string Display() const;
+
+  // Scores one record given as name → cell pairs (fields the model does not
+  // read are ignored; a field it reads that is absent is missing). Writes
+  // the probabilities, one per category, into `probabilities` when it is
+  // not empty (NaN unless status is kScored); it must then hold at least
+  // one entry per category.
+  Outcome ScoreOne(std::span<const NamedCell> record, std::span<double> probabilities = {}) const;
+
+  // Scores `rows` records given as columns (each column holds `rows`
+  // cells; columns the model does not read are ignored, fields it reads
+  // that have no column are missing) into `outputs`, on `threads` threads.
+  // Throws Error when a column or an output has the wrong length.
+  void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
+             int threads = 1) const;
+
+  // Reads CSV records (a header row, then one record a row) from `input`
+  // and writes exactly what `bnscore score` writes for them to `output`.
+  // `inputName` names the input in CSV faults (Error, "NAME:LINE: ...");
+  // rows before a fault are written.
+  CsvSummary ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
+                      const CsvOptions& options = {}) const;
+
+ private:
+  struct Impl;
+  explicit Model(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace bnscore
+
+#endif  // BNSCORE_BNSCORE_H_
