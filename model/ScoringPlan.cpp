@@ -1,6 +1,7 @@
 #include "model/ScoringPlan.h"
 
 #include <algorithm>
+#include <cmath>
 #include <typeinfo>
 
 #include "encoders/VkBinningEncoder.h"
@@ -147,7 +148,9 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
 bool ScoringPlan::NormaliseAndPick(double* scores, int numCategories, int& best) {
   double sum = 0.0;
   for (int c = 0; c < numCategories; ++c) sum += scores[c];
-  if (!(sum > 0.0)) return false;
+  // An infinite sum (factors beyond 1 that overflow) would make every
+  // probability 0 or NaN: no score either.
+  if (!(sum > 0.0) || std::isinf(sum)) return false;
   for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
   best = 0;
   for (int c = 1; c < numCategories; ++c) {

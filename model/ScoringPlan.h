@@ -111,8 +111,9 @@ class ScoringPlan {
 
   // Divides the scores by their sum (added in category order) and sets
   // `best` to the first category of the highest score. False, leaving the
-  // scores and `best` as they are, when the sum is not positive (or not a
-  // number). Every scoring path normalises through this one function.
+  // scores and `best` as they are, when the sum is not positive, not a
+  // number or infinite. Every scoring path normalises through this one
+  // function.
   static bool NormaliseAndPick(double* scores, int numCategories, int& best);
 
   // The positions, in the transformation dictionary's derived-values
