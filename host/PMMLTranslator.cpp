@@ -62,10 +62,15 @@ class CategorySet {
   // `field`: "DataField 'name'" or "DerivedField 'name'", for messages.
   explicit CategorySet(std::string field) : field_(std::move(field)) {}
 
-  // Whether `value` (read from `text`) is a new category; records it if so.
-  // Throws MalformedDictionary for NaN, naming `element`'s line.
-  bool Insert(const ScoreValue& value, const std::string& text, const DOMElement* element) {
-    if (value.GetType() != ScoreValue::Numeric) return texts_.insert(text).second;
+  // Records `value` (read from `text`) as a category and returns null, or
+  // returns the text of the earlier category it equals. Throws
+  // MalformedDictionary for NaN, naming `element`'s line.
+  const std::string* Insert(const ScoreValue& value, const std::string& text,
+                            const DOMElement* element) {
+    if (value.GetType() != ScoreValue::Numeric) {
+      auto [earlier, added] = texts_.insert(text);
+      return added ? nullptr : &*earlier;
+    }
     const double number = value.GetDouble();
     if (!(number == number)) {
       throw VkException(VkException::MalformedDictionary,
@@ -73,17 +78,16 @@ class CategorySet {
                             " is not a number.");
     }
     auto [earlier, added] = numbers_.emplace(number, text);
-    if (!added) earlier_ = earlier->second;
-    return added;
+    return added ? nullptr : &earlier->second;
   }
 
   // Insert, throwing MalformedDictionary for a category listed before.
   void Add(const ScoreValue& value, const std::string& text, const DOMElement* element) {
-    earlier_ = text;
-    if (Insert(value, text, element)) return;
+    const std::string* earlier = Insert(value, text, element);
+    if (earlier == nullptr) return;
     std::string message = field_ + ": the category '" + text + "'" + LineSuffix(element) +
                           " is listed twice";
-    if (earlier_ != text) message += " (as '" + earlier_ + "' before)";
+    if (*earlier != text) message += " (as '" + *earlier + "' before)";
     throw VkException(VkException::MalformedDictionary, message + ".");
   }
 
@@ -91,7 +95,6 @@ class CategorySet {
   std::string field_;
   std::map<double, std::string> numbers_;  // number -> its first text
   std::set<std::string> texts_;
-  std::string earlier_;  // the earlier text of the last repeated number
 };
 
 // Reads the Value children of a DataField or DerivedField into `var`:
@@ -249,7 +252,7 @@ TransformationDictionary* PMMLTranslator::HandleTransformationDictionary(
       for (const DiscretizeBin& bin : discretization->bins) {
         if (!bin.hasBinValue) continue;
         std::unique_ptr<ScoreValue> value = MakeValue(valueType, bin.binValue);
-        if (categories.Insert(*value, bin.binValue, field)) {
+        if (categories.Insert(*value, bin.binValue, field) == nullptr) {
           var->AddValueLabel(std::move(value), bin.binValue);
         }
       }

@@ -75,7 +75,7 @@ TEST_F(StressModelScores, PlanOfMillionsOfEntriesScoresItsFirstRecord) {
 // rows keep one entry per category, in order, refilled in place, and hold
 // the posterior prior(i) P(u | ki), normalised.
 TEST_F(StressModelScores, ManyTargetCategoriesGiveWholeRowsRefilledInPlace) {
-  for (int k : {64, 65, 1000, 30000}) {
+  for (int k : {64, 65, 1000, 10000}) {
     SCOPED_TRACE(k);
     std::unique_ptr<ScoreModel> model = Read(ManyCategoriesModel(k), "many.pmml");
     const double n = k * (k + 1.0) / 2.0;
