@@ -8,7 +8,8 @@ layout allows it:
 - pandas nullable columns (Int64, Float64, boolean): their values and their
   missing mask;
 - categorical columns: their codes and their categories;
-- text (object or string dtype) columns: the array of objects.
+- text (object or string dtype) columns: the array of objects; fixed-width
+  bytes (numpy dtype S): the array itself.
 """
 
 import numpy as np
@@ -71,9 +72,9 @@ def _plain_array(name, values):
             raise TypeError(f"column {name!r} is not one-dimensional")
         if values.dtype.kind == "f" and values.dtype.itemsize not in (4, 8):
             values = values.astype(np.float64)
-        if values.dtype.kind in _NUMBER_KINDS or values.dtype.kind == "O":
+        if values.dtype.kind in _NUMBER_KINDS or values.dtype.kind in "OS":
             return values, None
-        if values.dtype.kind in "SU":
+        if values.dtype.kind == "U":
             return values.astype(object), None
         raise TypeError(f"column {name!r} has dtype {values.dtype}, which holds neither numbers nor text")
     if isinstance(values, pd.core.arrays.masked.BaseMaskedArray):

@@ -71,6 +71,8 @@ InputColumn::InputColumn(std::string name, py::array values, py::object mask, py
     categoryCells_ = categories_->Slice(0, categories_->GetRows());
   } else if (kind == 'O') {
     source_ = Source::kObjects;
+  } else if (kind == 'S') {
+    source_ = Source::kFixedBytes;
   } else if (!IsNumberDtype(values_)) {
     throw py::type_error("column '" + name_ + "' has dtype " + DtypeText(values_) +
                          ", which holds neither numbers nor text");
@@ -94,6 +96,8 @@ std::size_t InputColumn::GetBufferBytesPerRow() const {
     }
     case Source::kObjects:
       return sizeof(double) + sizeof(std::string_view) + 2;
+    case Source::kFixedBytes:
+      return sizeof(std::string_view);
     case Source::kCategorical:
       return sizeof(std::string_view) + 1;
   }
@@ -106,6 +110,8 @@ bnscore::Column InputColumn::Slice(std::size_t begin, std::size_t count) {
       return SliceNumbers(begin, count);
     case Source::kObjects:
       return SliceObjects(begin, count);
+    case Source::kFixedBytes:
+      return SliceFixedBytes(begin, count);
     case Source::kCategorical:
       return SliceCategorical(begin, count);
   }
@@ -113,8 +119,8 @@ bnscore::Column InputColumn::Slice(std::size_t begin, std::size_t count) {
 }
 
 void InputColumn::Reserve(std::size_t count) {
-  if (numbers_.size() < count) numbers_.resize(count);
-  if (missing_.size() < count) missing_.resize(count);
+  if (source_ != Source::kFixedBytes && numbers_.size() < count) numbers_.resize(count);
+  if (source_ != Source::kFixedBytes && missing_.size() < count) missing_.resize(count);
   if (source_ != Source::kNumbers && texts_.size() < count) texts_.resize(count);
   if (source_ == Source::kObjects && isNumber_.size() < count) isNumber_.resize(count);
 }
@@ -170,6 +176,20 @@ bnscore::Column InputColumn::SliceObjects(std::size_t begin, std::size_t count) 
   if (!anyText) return bnscore::Column::Numbers(name_, std::span<const double>(numbers_.data(), count), missing);
   if (anyNumber) FormatNumbersAsText(count);
   return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count), missing);
+}
+
+bnscore::Column InputColumn::SliceFixedBytes(std::size_t begin, std::size_t count) {
+  Reserve(count);
+  const py::ssize_t stride = values_.strides(0);
+  const auto width = static_cast<std::size_t>(values_.itemsize());
+  const char* base = static_cast<const char*>(values_.data()) + static_cast<py::ssize_t>(begin) * stride;
+  for (std::size_t i = 0; i < count; ++i) {
+    const char* text = base + static_cast<py::ssize_t>(i) * stride;
+    std::size_t size = width;
+    while (size > 0 && text[size - 1] == '\0') --size;
+    texts_[i] = std::string_view(text, size);
+  }
+  return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count));
 }
 
 void InputColumn::FormatNumbersAsText(std::size_t count) {

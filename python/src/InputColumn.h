@@ -19,6 +19,8 @@
 //     optional numpy bool array that marks missing rows;
 //   - a numpy array of objects: str or bytes (text), int, float or numpy
 //     scalars (numbers), None, NaN, pd.NA or NaT (missing);
+//   - a numpy array of fixed-width bytes (dtype S), read in place (trailing
+//     NUL bytes are not part of a text);
 //   - categorical codes (a numpy integer array, -1 for missing) with the
 //     categories as a second array of either kind.
 // Slice() returns the array itself when it already is contiguous float64,
@@ -46,10 +48,11 @@ class InputColumn {
   bnscore::Column Slice(std::size_t begin, std::size_t count);
 
  private:
-  enum class Source { kNumbers, kObjects, kCategorical };
+  enum class Source { kNumbers, kObjects, kFixedBytes, kCategorical };
 
   bnscore::Column SliceNumbers(std::size_t begin, std::size_t count);
   bnscore::Column SliceObjects(std::size_t begin, std::size_t count);
+  bnscore::Column SliceFixedBytes(std::size_t begin, std::size_t count);
   bnscore::Column SliceCategorical(std::size_t begin, std::size_t count);
   // Numbers of a mixed slice as text, so that the whole slice is text.
   void FormatNumbersAsText(std::size_t count);
