@@ -29,6 +29,8 @@ def test_example_in_every_input_form_matches_bnscore(credit_model):
         "nullable dtypes": frame.astype({"income": "Float64", "age": "Int64", "dependents": "Int32",
                                          "employment": "string"}),
         "int32 and float32": frame.astype({"age": np.int32, "income": np.float32}),
+        "fixed-width bytes": dict({c: frame[c].to_numpy() for c in frame.columns},
+                                  employment=frame["employment"].to_numpy().astype("S")),
         "reordered columns": frame[frame.columns[::-1]],
     }
     for form, data in forms.items():
