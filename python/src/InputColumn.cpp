@@ -154,10 +154,24 @@ bnscore::Column InputColumn::SliceObjects(std::size_t begin, std::size_t count) 
   Reserve(count);
   const py::ssize_t stride = values_.strides(0);
   const char* base = static_cast<const char*>(values_.data()) + static_cast<py::ssize_t>(begin) * stride;
+  auto cellAt = [base, stride](std::size_t i) {
+    return *reinterpret_cast<PyObject* const*>(base + static_cast<py::ssize_t>(i) * stride);
+  };
+  // Text columns hold ASCII str objects almost always: read those in place
+  // until the first other cell, then go on with every kind of cell.
+  std::size_t i = 0;
+  for (; i < count; ++i) {
+    PyObject* cell = cellAt(i);
+    if (!PyUnicode_CheckExact(cell) || !PyUnicode_IS_COMPACT_ASCII(cell)) break;
+    texts_[i] = std::string_view(static_cast<const char*>(PyUnicode_DATA(cell)),
+                                 static_cast<std::size_t>(PyUnicode_GET_LENGTH(cell)));
+    missing_[i] = 0;
+    isNumber_[i] = 0;
+  }
+  bool anyText = i > 0;
   bool anyNumber = false;
-  bool anyText = false;
-  for (std::size_t i = 0; i < count; ++i) {
-    PyObject* cell = *reinterpret_cast<PyObject* const*>(base + static_cast<py::ssize_t>(i) * stride);
+  for (; i < count; ++i) {
+    PyObject* cell = cellAt(i);
     double number = 0.0;
     std::string_view text;
     const pycell::Kind kind = pycell::Read(cell, number, text);
