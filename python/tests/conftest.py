@@ -6,6 +6,7 @@ import math
 import os
 import subprocess
 
+import numpy as np
 import pandas as pd
 import pytest
 
@@ -58,19 +59,18 @@ def assert_same_as_bnscore(result, expected_rows):
     """Every value of `result` (a DataFrame of Model.score) is exactly the
     number bnscore wrote, read back with float()."""
     assert len(result) == len(expected_rows)
-    for position, expected in enumerate(expected_rows):
-        row = result.iloc[position]
-        assert list(expected) == list(result.columns)
-        for column, text in expected.items():
-            value = row[column]
-            if column == "status":
-                assert value == int(text), (position, column)
-            elif column == "prediction":
-                assert (pd.isna(value) and text == "") or value == text, (position, column)
-            elif text == "":
-                assert math.isnan(value), (position, column)
-            else:
-                assert value == float(text), (position, column, value, text)
+    if not expected_rows:
+        return
+    assert list(result.columns) == list(expected_rows[0])
+    for column in result.columns:
+        texts = [row[column] for row in expected_rows]
+        if column == "status":
+            assert result[column].tolist() == [int(t) for t in texts]
+        elif column == "prediction":
+            assert result[column].astype(object).fillna("").tolist() == texts
+        else:
+            expected = np.array([float(t) if t else np.nan for t in texts])
+            assert np.array_equal(result[column].to_numpy(), expected, equal_nan=True), column
 
 
 @pytest.fixture(scope="session")

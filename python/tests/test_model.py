@@ -46,10 +46,11 @@ def test_example_in_every_input_form_matches_bnscore(credit_model):
     assert list(result["prediction"].cat.categories) == ["low", "medium", "high"]
 
 
-@pytest.mark.parametrize("shape", ["mixed20", "string16tan", "binned18tan7"])
-def test_generated_networks_match_bnscore(tmp_path, shape):
+@pytest.mark.parametrize("shape,rows", [("mixed20", 3000), ("string16tan", 3000), ("binned18tan7", 3000),
+                                        ("wide216", 10000)])  # text converted in several slices
+def test_generated_networks_match_bnscore(tmp_path, shape, rows):
     model_path, records = str(tmp_path / "model.pmml"), str(tmp_path / "records.csv")
-    subprocess.run([os.path.join(BIN_DIR, "bngen"), "--shape", shape, "-n", "3000", model_path, records],
+    subprocess.run([os.path.join(BIN_DIR, "bngen"), "--shape", shape, "-n", str(rows), model_path, records],
                    check=True, capture_output=True)
     for options, flags in (({}, ()), ({"by_name": True}, ("--by-name",)),
                            ({"prediction_only": True}, ("--prediction-only",))):
