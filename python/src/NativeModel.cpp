@@ -12,10 +12,12 @@ namespace py = pybind11;
 
 namespace {
 
-// Columns that are not used in place are converted a slice of rows at a
-// time, into buffers of about this size in all.
-constexpr std::size_t kBufferBudget = std::size_t{16} << 20;
-constexpr std::size_t kMinSliceRows = 4096;
+// Records are scored a slice of rows at a time: columns that are not used
+// in place are converted into buffers of about kBufferBudget bytes in all,
+// and between slices a Ctrl-C is noticed.
+constexpr std::size_t kBufferBudget = std::size_t{8} << 20;
+constexpr std::size_t kMinSliceRows = 1024;
+constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
 
 }  // namespace
 
@@ -114,10 +116,12 @@ py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int thre
   }
 
   const std::size_t sliceRows =
-      bufferBytesPerRow == 0 ? std::max<std::size_t>(rows, 1)
-                             : std::max(kMinSliceRows, kBufferBudget / bufferBytesPerRow);
+      bufferBytesPerRow == 0
+          ? kMaxSliceRows
+          : std::clamp(kBufferBudget / bufferBytesPerRow, kMinSliceRows, kMaxSliceRows);
   std::vector<bnscore::Column> slice(inputs.size());
   for (std::size_t begin = 0; begin < rows; begin += sliceRows) {
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     const std::size_t count = std::min(sliceRows, rows - begin);
     for (std::size_t i = 0; i < inputs.size(); ++i) slice[i] = inputs[i]->Slice(begin, count);
     bnscore::Outputs outputs;
