@@ -158,7 +158,7 @@ def test_threads_score_at_once_with_the_same_results(credit_model):
     for worker in workers:
         worker.join()
     for result in results:
-        pd.testing.assert_frame_equal(result, expected, check_exact=True)
+        assert result.equals(expected)
 
 
 def test_inputs_that_cannot_be_scored(credit_model):
