@@ -95,11 +95,11 @@ std::size_t InputColumn::GetBufferBytesPerRow() const {
       return (contiguousDoubles ? 0 : sizeof(double)) + (contiguousMask ? 0 : 1);
     }
     case Source::kObjects:
-      return sizeof(double) + sizeof(std::string_view) + 2;
+      return sizeof(double) + sizeof(std::string_view) + 1;
     case Source::kFixedBytes:
       return sizeof(std::string_view);
     case Source::kCategorical:
-      return sizeof(std::string_view) + 1;
+      return sizeof(std::string_view);
   }
   return 0;
 }
@@ -120,7 +120,7 @@ bnscore::Column InputColumn::Slice(std::size_t begin, std::size_t count) {
 
 void InputColumn::Reserve(std::size_t count) {
   if (source_ != Source::kFixedBytes && numbers_.size() < count) numbers_.resize(count);
-  if (source_ != Source::kFixedBytes && missing_.size() < count) missing_.resize(count);
+  if (source_ == Source::kNumbers && missing_.size() < count) missing_.resize(count);
   if (source_ != Source::kNumbers && texts_.size() < count) texts_.resize(count);
   if (source_ == Source::kObjects && isNumber_.size() < count) isNumber_.resize(count);
 }
@@ -165,7 +165,6 @@ bnscore::Column InputColumn::SliceObjects(std::size_t begin, std::size_t count) 
     if (!PyUnicode_CheckExact(cell) || !PyUnicode_IS_COMPACT_ASCII(cell)) break;
     texts_[i] = std::string_view(static_cast<const char*>(PyUnicode_DATA(cell)),
                                  static_cast<std::size_t>(PyUnicode_GET_LENGTH(cell)));
-    missing_[i] = 0;
     isNumber_[i] = 0;
   }
   bool anyText = i > 0;
@@ -179,17 +178,15 @@ bnscore::Column InputColumn::SliceObjects(std::size_t begin, std::size_t count) 
       throw py::type_error("column '" + name_ + "', row " + std::to_string(begin + i) + ": a " +
                            pycell::TypeName(cell) + " is neither text nor a number");
     }
-    missing_[i] = kind == pycell::Kind::kMissing;
     isNumber_[i] = kind == pycell::Kind::kNumber;
     numbers_[i] = kind == pycell::Kind::kNumber ? number : std::numeric_limits<double>::quiet_NaN();
-    texts_[i] = text;
+    texts_[i] = text;  // empty unless kText
     anyNumber |= kind == pycell::Kind::kNumber;
     anyText |= kind == pycell::Kind::kText;
   }
-  std::span<const std::uint8_t> missing(missing_.data(), count);
-  if (!anyText) return bnscore::Column::Numbers(name_, std::span<const double>(numbers_.data(), count), missing);
+  if (!anyText) return bnscore::Column::Numbers(name_, std::span<const double>(numbers_.data(), count));
   if (anyNumber) FormatNumbersAsText(count);
-  return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count), missing);
+  return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count));
 }
 
 bnscore::Column InputColumn::SliceFixedBytes(std::size_t begin, std::size_t count) {
@@ -235,7 +232,6 @@ bnscore::Column InputColumn::SliceCategorical(std::size_t begin, std::size_t cou
     else code = CodeAt<std::int64_t>(base, stride, i);
     const bool absent = code < 0 || code >= categoryCount ||
                         (categoryMissing && categoryCells_.missing[static_cast<std::size_t>(code)] != 0);
-    missing_[i] = absent;
     if (numbers) {
       numbers_[i] = absent ? std::numeric_limits<double>::quiet_NaN()
                            : categoryCells_.numbers[static_cast<std::size_t>(code)];
@@ -243,7 +239,6 @@ bnscore::Column InputColumn::SliceCategorical(std::size_t begin, std::size_t cou
       texts_[i] = absent ? std::string_view() : categoryCells_.texts[static_cast<std::size_t>(code)];
     }
   }
-  std::span<const std::uint8_t> missing(missing_.data(), count);
-  if (numbers) return bnscore::Column::Numbers(name_, std::span<const double>(numbers_.data(), count), missing);
-  return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count), missing);
+  if (numbers) return bnscore::Column::Numbers(name_, std::span<const double>(numbers_.data(), count));
+  return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count));
 }

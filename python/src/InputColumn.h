@@ -24,7 +24,8 @@
 //   - categorical codes (a numpy integer array, -1 for missing) with the
 //     categories as a second array of either kind.
 // Slice() returns the array itself when it already is contiguous float64,
-// otherwise cells converted into buffers that this object owns and reuses;
+// otherwise cells converted into buffers that this object owns and reuses
+// (a missing cell is then NaN or an empty text, as an empty CSV cell);
 // a slice is valid until the next call. Text views point into the array's
 // str objects. The column holds references to its arrays; all its members
 // must be called with the GIL held.
@@ -69,7 +70,7 @@ class InputColumn {
 
   std::vector<double> numbers_;
   std::vector<std::string_view> texts_;
-  std::vector<std::uint8_t> missing_;
+  std::vector<std::uint8_t> missing_;   // a strided mask, made contiguous
   std::vector<std::uint8_t> isNumber_;  // per row of a mixed object slice
   std::string formatted_;
 };

@@ -12,11 +12,14 @@ namespace py = pybind11;
 
 namespace {
 
-// Records are scored a slice of rows at a time: columns that are not used
-// in place are converted into buffers of about kBufferBudget bytes in all,
-// and between slices a Ctrl-C is noticed.
-constexpr std::size_t kBufferBudget = std::size_t{8} << 20;
-constexpr std::size_t kMinSliceRows = 1024;
+// Records are scored a slice of rows at a time, and between slices a Ctrl-C
+// is noticed. Columns that are not used in place are converted into
+// buffers of about kBufferBudget bytes in all: on one thread small enough
+// to be still in the cache when the engine reads them, on more threads
+// large enough for every thread to get a good share of rows.
+constexpr std::size_t kBufferBudget = std::size_t{256} << 10;
+constexpr std::size_t kParallelBufferBudget = std::size_t{8} << 20;
+constexpr std::size_t kMinSliceRows = 64;
 constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
 
 }  // namespace
@@ -118,7 +121,8 @@ py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int thre
   const std::size_t sliceRows =
       bufferBytesPerRow == 0
           ? kMaxSliceRows
-          : std::clamp(kBufferBudget / bufferBytesPerRow, kMinSliceRows, kMaxSliceRows);
+          : std::clamp((threads == 1 ? kBufferBudget : kParallelBufferBudget) / bufferBytesPerRow,
+                       kMinSliceRows, kMaxSliceRows);
   std::vector<bnscore::Column> slice(inputs.size());
   for (std::size_t begin = 0; begin < rows; begin += sliceRows) {
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();

@@ -128,6 +128,12 @@ def test_schema_display_and_options(credit_model):
     assert_same_as_bnscore(result, bnscore_rows(CREDIT_MODEL, APPLICANTS, "--prediction-only"))
     assert from_text.score_one({"age": 34}) == {"status": 90029, "prediction": None}
 
+    network, derived = os.path.join(TEST_DATA, "cli_network.pmml"), os.path.join(TEST_DATA, "cli_derived.csv")
+    model = bnscore.load(network, derived_in_record=True)
+    assert "n_bin" in model.schema.predictors
+    assert_same_as_bnscore(model.score(read_records(model, derived)),
+                           bnscore_rows(network, derived, "--derived-in-record"))
+
 
 def test_pickled_models_score_the_same_and_are_read_once_per_process(credit_model):
     frame = read_records(credit_model, APPLICANTS)
