@@ -95,7 +95,7 @@ std::size_t InputColumn::GetBufferBytesPerRow() const {
       return (contiguousDoubles ? 0 : sizeof(double)) + (contiguousMask ? 0 : 1);
     }
     case Source::kObjects:
-      return sizeof(double) + sizeof(std::string_view) + 1;
+      return sizeof(double) + sizeof(std::string_view);
     case Source::kFixedBytes:
       return sizeof(std::string_view);
     case Source::kCategorical:
@@ -122,7 +122,6 @@ void InputColumn::Reserve(std::size_t count) {
   if (source_ != Source::kFixedBytes && numbers_.size() < count) numbers_.resize(count);
   if (source_ == Source::kNumbers && missing_.size() < count) missing_.resize(count);
   if (source_ != Source::kNumbers && texts_.size() < count) texts_.resize(count);
-  if (source_ == Source::kObjects && isNumber_.size() < count) isNumber_.resize(count);
 }
 
 bnscore::Column InputColumn::SliceNumbers(std::size_t begin, std::size_t count) {
@@ -154,38 +153,33 @@ bnscore::Column InputColumn::SliceObjects(std::size_t begin, std::size_t count) 
   Reserve(count);
   const py::ssize_t stride = values_.strides(0);
   const char* base = static_cast<const char*>(values_.data()) + static_cast<py::ssize_t>(begin) * stride;
-  auto cellAt = [base, stride](std::size_t i) {
-    return *reinterpret_cast<PyObject* const*>(base + static_cast<py::ssize_t>(i) * stride);
-  };
-  // Text columns hold ASCII str objects almost always: read those in place
-  // until the first other cell, then go on with every kind of cell.
-  std::size_t i = 0;
-  for (; i < count; ++i) {
-    PyObject* cell = cellAt(i);
-    if (!PyUnicode_CheckExact(cell) || !PyUnicode_IS_COMPACT_ASCII(cell)) break;
-    texts_[i] = std::string_view(static_cast<const char*>(PyUnicode_DATA(cell)),
-                                 static_cast<std::size_t>(PyUnicode_GET_LENGTH(cell)));
-    isNumber_[i] = 0;
-  }
-  bool anyText = i > 0;
+  // Each cell sets the entry the column will be read from: its text when
+  // the slice holds any text, else its number (NaN when missing).
   bool anyNumber = false;
-  for (; i < count; ++i) {
-    PyObject* cell = cellAt(i);
-    double number = 0.0;
+  bool anyText = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    PyObject* cell = *reinterpret_cast<PyObject* const*>(base + static_cast<py::ssize_t>(i) * stride);
+    if (PyUnicode_CheckExact(cell) && PyUnicode_IS_COMPACT_ASCII(cell)) {
+      // Text columns hold ASCII str objects almost always: read in place.
+      texts_[i] = std::string_view(static_cast<const char*>(PyUnicode_DATA(cell)),
+                                   static_cast<std::size_t>(PyUnicode_GET_LENGTH(cell)));
+      anyText = true;
+      continue;
+    }
+    double number = std::numeric_limits<double>::quiet_NaN();
     std::string_view text;
     const pycell::Kind kind = pycell::Read(cell, number, text);
     if (kind == pycell::Kind::kUnsupported) {
       throw py::type_error("column '" + name_ + "', row " + std::to_string(begin + i) + ": a " +
                            pycell::TypeName(cell) + " is neither text nor a number");
     }
-    isNumber_[i] = kind == pycell::Kind::kNumber;
     numbers_[i] = kind == pycell::Kind::kNumber ? number : std::numeric_limits<double>::quiet_NaN();
     texts_[i] = text;  // empty unless kText
     anyNumber |= kind == pycell::Kind::kNumber;
     anyText |= kind == pycell::Kind::kText;
   }
   if (!anyText) return bnscore::Column::Numbers(name_, std::span<const double>(numbers_.data(), count));
-  if (anyNumber) FormatNumbersAsText(count);
+  if (anyNumber) FormatNumbersAsText(base, stride, count);
   return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count));
 }
 
@@ -203,15 +197,18 @@ bnscore::Column InputColumn::SliceFixedBytes(std::size_t begin, std::size_t coun
   return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count));
 }
 
-void InputColumn::FormatNumbersAsText(std::size_t count) {
+void InputColumn::FormatNumbersAsText(const char* base, py::ssize_t stride, std::size_t count) {
   // Shortest text that reads back to the same double: a number field reads
   // the same value from it, a text field the text the engine gives a number.
   constexpr std::size_t kMaxText = 32;
   formatted_.resize(count * kMaxText);
   for (std::size_t i = 0; i < count; ++i) {
-    if (!isNumber_[i]) continue;
+    PyObject* cell = *reinterpret_cast<PyObject* const*>(base + static_cast<py::ssize_t>(i) * stride);
+    double number = 0.0;
+    std::string_view text;
+    if (pycell::Read(cell, number, text) != pycell::Kind::kNumber) continue;
     char* first = formatted_.data() + i * kMaxText;
-    const std::to_chars_result result = std::to_chars(first, first + kMaxText, numbers_[i]);
+    const std::to_chars_result result = std::to_chars(first, first + kMaxText, number);
     texts_[i] = std::string_view(first, static_cast<std::size_t>(result.ptr - first));
   }
 }

@@ -55,8 +55,8 @@ class InputColumn {
   bnscore::Column SliceObjects(std::size_t begin, std::size_t count);
   bnscore::Column SliceFixedBytes(std::size_t begin, std::size_t count);
   bnscore::Column SliceCategorical(std::size_t begin, std::size_t count);
-  // Numbers of a mixed slice as text, so that the whole slice is text.
-  void FormatNumbersAsText(std::size_t count);
+  // The numbers of a slice of objects that also holds text, as text.
+  void FormatNumbersAsText(const char* base, pybind11::ssize_t stride, std::size_t count);
   void Reserve(std::size_t count);
 
   std::string name_;
@@ -71,7 +71,6 @@ class InputColumn {
   std::vector<double> numbers_;
   std::vector<std::string_view> texts_;
   std::vector<std::uint8_t> missing_;   // a strided mask, made contiguous
-  std::vector<std::uint8_t> isNumber_;  // per row of a mixed object slice
   std::string formatted_;
 };
 
