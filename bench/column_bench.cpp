@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -20,8 +21,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "bnscore/bnscore.h"
 #include "engine/CsvReader.h"
@@ -156,7 +155,8 @@ int main(int argc, char** argv) {
   app.add_option("MODEL", s.modelPath, "PMML model")->required();
   app.add_option("RECORDS", s.recordsPath, "CSV records (bngen's format)")->required();
   app.add_option("--plugin", s.plugin, "The plug-in (default: as libbnscore finds it)");
-  app.add_option("--runs", s.runs, "Timed runs; the median is reported")->check(CLI::PositiveNumber);
+  app.add_option("--runs", s.runs, "Timed runs; the median is reported")
+      ->check(CLI::PositiveNumber);
   app.add_option("--threads", s.threads, "Scoring threads")->check(CLI::Range(1, 1024));
   app.add_option("--min-time", s.minSeconds, "Least seconds per run");
   app.add_flag("--value-only", s.valueOnly, "Print only the median records/s");

@@ -36,7 +36,7 @@ class FieldLayout {
 
  private:
   std::vector<std::string> names_;
-  std::vector<char> numeric_;                          // per field: 1 for numbers
+  std::vector<char> numeric_;                             // per field: 1 for numbers
   std::vector<std::pair<std::string_view, int>> byName_;  // sorted by name
 };
 

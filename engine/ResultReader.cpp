@@ -40,5 +40,6 @@ void ResultReader::Learn(const std::vector<std::pair<const ScoreValue*, double>>
   listValues_.clear();
   for (const auto& entry : percents) listValues_.push_back(entry.first);
   entryOf_.resize(categories_.Size());
-  for (std::size_t c = 0; c < categories_.Size(); ++c) entryOf_[c] = categories_.FindEntry(c, percents);
+  for (std::size_t c = 0; c < categories_.Size(); ++c)
+    entryOf_[c] = categories_.FindEntry(c, percents);
 }

@@ -1,9 +1,7 @@
 #include "engine/ScoringSlot.h"
 
-
-#include "engine/DecimalText.h"
+#include "engine/RecordFiller.h"
 #include "host/NumberText.h"
-#include "host/NumericValue.h"
 
 ScoringSlot::ScoringSlot(ScoreModel& model, const FieldLayout& layout,
                          const TargetCategories& categories, const bnscore::LoadOptions& options)
@@ -22,18 +20,7 @@ void ScoringSlot::SetNumberAsText(int position, double value) {
 }
 
 void ScoringSlot::SetText(int position, std::string_view text) {
-  // As RecordFiller reads a CSV cell.
-  if (text.empty()) {
-    record_.ClearValue(position);
-  } else if (layout_.IsNumeric(position)) {
-    double value;
-    if (!ParsePlainDecimal(text, value) && !ParseNumber(text, value)) {
-      value = NumericValue::GetSysmisValue();
-    }
-    record_.SetNumber(position, value);
-  } else {
-    record_.SetText(position, text);
-  }
+  FillField(text, layout_.IsNumeric(position), position, record_);
 }
 
 void ScoringSlot::SetCell(int position, const bnscore::Cell& cell) {
