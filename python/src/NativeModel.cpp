@@ -15,9 +15,10 @@ namespace {
 // Records are scored a slice of rows at a time, and between slices a Ctrl-C
 // is noticed. Columns that are not used in place are converted into
 // buffers of about kBufferBudget bytes in all: on one thread small enough
-// to be still in the cache when the engine reads them, on more threads
-// large enough for every thread to get a good share of rows.
-constexpr std::size_t kBufferBudget = std::size_t{256} << 10;
+// to be still in the cache when the engine reads them (2 MB was the
+// fastest of 256 KB, 2 MB and 8 MB on wide216), on more threads large
+// enough for every thread to get a good share of rows.
+constexpr std::size_t kBufferBudget = std::size_t{2} << 20;
 constexpr std::size_t kParallelBufferBudget = std::size_t{8} << 20;
 constexpr std::size_t kMinSliceRows = 64;
 constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
