@@ -19,7 +19,7 @@ import pandas as pd
 from . import _inputs, _native
 from ._errors import Error, ModelError
 
-__all__ = ["load", "Model", "Schema", "Error", "ModelError"]
+__all__ = ["load", "load_cached", "loads_in_process", "Model", "Schema", "Error", "ModelError"]
 
 _native.register_errors(Error, ModelError)
 _native.register_missing_markers(pd.NA, pd.NaT)

@@ -79,9 +79,9 @@ InputColumn::InputColumn(std::string name, py::array values, py::object mask, py
   }
   if (hasMask_) {
     mask_ = py::array::ensure(mask);
-    if (!mask_ || mask_.ndim() != 1 || mask_.dtype().kind() != 'b' || mask_.itemsize() != 1 ||
+    if (source_ != Source::kNumbers || !mask_ || mask_.ndim() != 1 || mask_.dtype().kind() != 'b' || mask_.itemsize() != 1 ||
         static_cast<std::size_t>(mask_.shape(0)) != rows_) {
-      throw py::type_error("column '" + name_ + "': the missing mask must be one bool per row");
+      throw py::type_error("column '" + name_ + "': a missing mask goes with numbers, one bool per row");
     }
   }
 }

@@ -32,7 +32,7 @@
 class InputColumn {
  public:
   // Throws pybind11::type_error when an array has a dtype that holds
-  // neither numbers nor objects, or the mask is not one bool per row.
+  // neither numbers nor text, or a mask is not one bool per row of numbers.
   InputColumn(std::string name, pybind11::array values, pybind11::object mask,
               pybind11::object categories);
   InputColumn(const InputColumn&) = delete;
