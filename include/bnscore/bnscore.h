@@ -178,11 +178,11 @@ struct CsvSummary {
   std::vector<std::pair<int, long>> statusCounts;
 };
 
+struct ModelInternals;
+
 // A classifier read from a PMML document through the model plug-in.
 // Owns the plug-in's objects and releases them in the order their code
 // needs. Immutable once loaded; safe to score from many threads at once.
-struct ModelInternals;
-
 class BNSCORE_API Model {
  public:
   // Reads the model of the PMML file at `path` (Error when the file or the
