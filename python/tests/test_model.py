@@ -66,7 +66,7 @@ def test_missing_and_unknown_values_as_bnscore_reads_them(credit_model, tmp_path
     base = {"age": 34, "income": 52000.0, "employment": "salaried", "dependents": 1}
     variants = [
         {},
-        {"income": None}, {"income": float("nan")}, {"income": pd.NA}, {"employment": None},
+        {"income": None}, {"income": float("nan")}, {"income": pd.NA}, {"employment": None}, {"employment": ""},
         {"employment": "retired"},  # a category the model does not know
         {"dependents": 7},          # a value the model does not know
         {"income": "52000"},        # text in a number field, read as bnscore reads a cell
@@ -77,7 +77,7 @@ def test_missing_and_unknown_values_as_bnscore_reads_them(credit_model, tmp_path
     path = str(tmp_path / "records.csv")
     write_csv(path, pd.DataFrame(records, columns=list(base)).astype(object))
     expected = bnscore_rows(CREDIT_MODEL, path)
-    assert [r["status"] for r in expected] == ["0", "90029", "90029", "90029", "90029", "90029",
+    assert [r["status"] for r in expected] == ["0", "90029", "90029", "90029", "90029", "90029", "90029",
                                                "90029", "0", "0", "0", "0", "0", "90029"]
     assert_same_as_bnscore(credit_model.score(records), expected)
     # Mixed text and numbers in one column, as a list of dicts gives them.
