@@ -1,16 +1,20 @@
 # The newcomer's two commands: `make test` and `make demo`.
 # Others: `make sanitize` (tests under ASan+UBSan), `make bench`, `make clean`,
-# `make fuzz` (the libFuzzer targets, built with clang) and `make fuzz-smoke`
-# (each target for FUZZ_SECONDS from its seeds; fails on any finding).
+# `make fuzz` (the libFuzzer targets, built with clang), `make fuzz-smoke`
+# (each target for FUZZ_SECONDS from its seeds; fails on any finding),
+# `make install` (bnscore, the libraries, the public headers and the CMake
+# and pkg-config files under PREFIX) and `make python` (the Python package,
+# staged in $(BUILD)/python).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 75
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 CMAKE_ARGS ?=
 
-.PHONY: all bootstrap build test demo sanitize bench fuzz fuzz-smoke clean
+.PHONY: all bootstrap build test demo install sanitize bench fuzz fuzz-smoke python clean
 
 all: build
 
@@ -29,6 +33,9 @@ test: build
 demo: build
 	@scripts/demo $(BUILD)
 
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
 $(ASAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBNSCORE_SANITIZE=ON $(CMAKE_ARGS)
 
@@ -37,6 +44,9 @@ sanitize: bootstrap $(ASAN_BUILD)/CMakeCache.txt
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+python: bootstrap $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target bnscore_python bnscore
 
 bench: build
 	@scripts/bench $(BUILD)

@@ -1,0 +1,54 @@
+// The extension module bnscore._native: the engine's model for the Python
+// package (bnscore/__init__.py builds the public API on it).
+#include <pybind11/pybind11.h>
+
+#include "include/bnscore/bnscore.h"
+#include "python/src/NativeModel.h"
+#include "python/src/PyCell.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// The package's exception classes, registered once at import and held
+// until the process ends.
+PyObject* gErrorType = nullptr;
+PyObject* gModelErrorType = nullptr;
+
+void RegisterErrors(py::object error, py::object modelError) {
+  gErrorType = error.release().ptr();
+  gModelErrorType = modelError.release().ptr();
+}
+
+void TranslateEngineErrors(std::exception_ptr fault) {
+  try {
+    std::rethrow_exception(fault);
+  } catch (const bnscore::ModelError& e) {
+    if (gModelErrorType == nullptr) throw;
+    // bnscore.ModelError(code, message)
+    PyErr_SetObject(gModelErrorType, py::make_tuple(e.GetCode(), e.GetMessage()).ptr());
+  } catch (const bnscore::Error& e) {
+    if (gErrorType == nullptr) throw;
+    PyErr_SetString(gErrorType, e.what());
+  }
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_native, m) {
+  m.doc() = "The scoring engine behind the bnscore package.";
+  m.def("register_errors", &RegisterErrors, "Sets the exception classes raised for engine faults.");
+  m.def(
+      "register_missing_markers",
+      [](py::object na, py::object nat) { pycell::SetMissingMarkers(na.ptr(), nat.ptr()); },
+      "Sets the objects, besides None and NaN, that stand for a missing value.");
+  py::register_exception_translator(&TranslateEngineErrors);
+
+  py::class_<NativeModel>(m, "NativeModel")
+      .def(py::init<const py::bytes&, bool, bool, bool>(), py::arg("pmml"), py::arg("by_name"),
+           py::arg("derived_in_record"), py::arg("prediction_only"))
+      .def("schema", &NativeModel::GetSchema)
+      .def("display", &NativeModel::Display)
+      .def("score_one", &NativeModel::ScoreOne, py::arg("record"))
+      .def("score", &NativeModel::Score, py::arg("columns"), py::arg("rows"), py::arg("threads"));
+}
