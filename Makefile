@@ -40,6 +40,7 @@ sanitize: bootstrap $(ASAN_BUILD)/CMakeCache.txt
 
 bench: build
 	@scripts/bench $(BUILD)
+	@scripts/bench-serve $(BUILD)
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,5 +1,11 @@
 #include "service/HttpSession.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstdio>
+
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http/error.hpp>
@@ -137,8 +143,75 @@ void HttpSession::OnBody(beast::error_code ec) {
   const auto authorization = request[http::field::authorization];
   routed.authorization = std::string_view(authorization.data(), authorization.size());
   routed.body = request.body();
+  routed.stream = this;
+  keepAlive_ = request.keep_alive() && !shared_.draining.load();
   shared_.router.Handle(routed, worker_.scratch, reply_);
-  WriteReply(request.keep_alive());
+  if (reply_.broken) {
+    Close();
+    return;
+  }
+  if (reply_.streamed) {
+    try {
+      FinishStream();
+    } catch (const std::exception&) {
+      Close();
+      return;
+    }
+    if (keepAlive_) {
+      ReadHeader();
+    } else {
+      Close();
+    }
+    return;
+  }
+  WriteReply(keepAlive_);
+}
+
+void HttpSession::Begin(int status, const char* contentType) {
+  std::string header = "HTTP/1.1 " + std::to_string(status) + " " +
+                       std::string(http::obsolete_reason(static_cast<http::status>(status))) +
+                       "\r\nContent-Type: " + contentType +
+                       "\r\nTransfer-Encoding: chunked\r\n";
+  if (!keepAlive_) header += "Connection: close\r\n";
+  header += "\r\n";
+  SendNow(header, std::chrono::steady_clock::now() + shared_.options.writeTimeout);
+}
+
+void HttpSession::Chunk(std::string_view data) {
+  if (data.empty()) return;  // an empty chunk would end the reply
+  char size[20];
+  const int length = std::snprintf(size, sizeof size, "%zx\r\n", data.size());
+  chunk_.assign(size, static_cast<std::size_t>(length));
+  chunk_.append(data);
+  chunk_.append("\r\n");
+  SendNow(chunk_, std::chrono::steady_clock::now() + shared_.options.writeTimeout);
+}
+
+void HttpSession::FinishStream() {
+  Chunk(reply_.body);
+  reply_.body.clear();
+  SendNow("0\r\n\r\n", std::chrono::steady_clock::now() + shared_.options.writeTimeout);
+}
+
+void HttpSession::SendNow(std::string_view data, std::chrono::steady_clock::time_point deadline) {
+  const int fd = stream_.socket().native_handle();
+  while (!data.empty()) {
+    const ssize_t sent = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent > 0) {
+      data.remove_prefix(static_cast<std::size_t>(sent));
+      continue;
+    }
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) throw std::runtime_error("the client did not take the reply in time");
+      pollfd ready{fd, POLLOUT, 0};
+      ::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1000)));
+      continue;
+    }
+    throw std::runtime_error("the connection closed while the reply was being sent");
+  }
 }
 
 void HttpSession::Refuse(int status, const std::string& message) {

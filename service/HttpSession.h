@@ -2,6 +2,7 @@
 #define BNSCORE_SERVICE_HTTPSESSION_H_
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +22,10 @@
 // the reply and, for keep-alive, waits for the next request. Every read and
 // write has a deadline. Owns itself through std::shared_ptr: the pending
 // read or write holds it, and it is deleted when the connection ends.
-class HttpSession : public std::enable_shared_from_this<HttpSession> {
+//
+// A reply that the router streams goes out with blocking writes on the
+// worker's thread (each bounded by the write timeout), in chunks.
+class HttpSession : public std::enable_shared_from_this<HttpSession>, private ReplyStream {
  public:
   HttpSession(boost::asio::ip::tcp::socket socket, ServerWorker& worker, ServerShared& shared);
   ~HttpSession();
@@ -49,6 +53,13 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void Linger();
   void DiscardInput();
   void Close();
+  // ReplyStream:
+  void Begin(int status, const char* contentType) override;
+  void Chunk(std::string_view data) override;
+  // Ends a streamed reply: what is left in the body, then the last chunk.
+  void FinishStream();
+  // Sends `data` now, waiting at most until `deadline`.
+  void SendNow(std::string_view data, std::chrono::steady_clock::time_point deadline);
 
   boost::beast::tcp_stream stream_;
   ServerWorker& worker_;
@@ -59,6 +70,8 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   HttpReply reply_;
   bool waitingForRequest_ = false;  // reading a header with nothing received yet
   bool refused_ = false;            // the reply refuses a request that was not read
+  bool keepAlive_ = false;          // of the request being answered
+  std::string chunk_;               // a chunk with its framing
   std::array<char, 4096> discard_;
 };
 

@@ -28,14 +28,30 @@ class TextSource : public bnscore::ByteSource {
   std::string_view text_;
 };
 
-// Appends to a string.
-class TextSink : public bnscore::ByteSink {
+constexpr const char* kCsvType = "text/csv; charset=utf-8";
+
+// Appends to the reply's body; with a stream, sends the body as a chunk
+// whenever it has grown past kChunkBytes, so that a long reply is never
+// held whole.
+class ReplySink : public bnscore::ByteSink {
  public:
-  explicit TextSink(std::string& out) : out_(out) {}
-  void Write(const char* data, std::size_t size) override { out_.append(data, size); }
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
+
+  ReplySink(ReplyStream* stream, HttpReply& reply) : stream_(stream), reply_(reply) {}
+  void Write(const char* data, std::size_t size) override {
+    reply_.body.append(data, size);
+    if (stream_ == nullptr || reply_.body.size() < kChunkBytes) return;
+    if (!reply_.streamed) {
+      stream_->Begin(200, kCsvType);
+      reply_.streamed = true;
+    }
+    stream_->Chunk(reply_.body);
+    reply_.body.clear();
+  }
 
  private:
-  std::string& out_;
+  ReplyStream* stream_;
+  HttpReply& reply_;
 };
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -100,23 +116,29 @@ void ServiceRouter::Handle(const HttpRequest& request, RequestScratch& scratch,
   reply.status = 200;
   reply.contentType = "application/json";
   reply.allow = nullptr;
+  reply.streamed = false;
+  reply.broken = false;
   reply.body.clear();
   try {
     Route(request, scratch, reply);
   } catch (const RequestError& e) {
-    reply.status = e.GetStatus();
-    reply.contentType = "application/json";
-    WriteJsonError(reply.body, e.GetCode(), e.what());
+    Fail(reply, e.GetStatus(), e.GetCode(), e.what());
   } catch (const std::bad_alloc&) {
-    reply.status = 503;
-    reply.contentType = "application/json";
-    WriteJsonError(reply.body, 503, "out of memory");
+    Fail(reply, 503, 503, "out of memory");
   } catch (const std::exception& e) {
-    reply.status = 500;
-    reply.contentType = "application/json";
-    WriteJsonError(reply.body, 500, e.what());
+    Fail(reply, 500, 500, e.what());
   }
   metrics_.CountResponse(reply.status);
+}
+
+void ServiceRouter::Fail(HttpReply& reply, int status, int code, const char* message) {
+  if (reply.streamed) {
+    reply.broken = true;  // the status line is out: the reply cannot become an error
+    return;
+  }
+  reply.status = status;
+  reply.contentType = "application/json";
+  WriteJsonError(reply.body, code, message);
 }
 
 void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
@@ -213,14 +235,14 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
     const std::string_view type = MediaType(request.contentType);
     if (EqualsIgnoringCase(type, "text/csv")) {
       TextSource source(request.body);
-      TextSink sink(reply.body);
+      ReplySink sink(request.stream, reply);
       try {
         records = static_cast<std::uint64_t>(
             model->GetModel().ScoreCsv(source, "request body", sink).records);
       } catch (const bnscore::Error& e) {
         throw RequestError(400, e.what());
       }
-      reply.contentType = "text/csv; charset=utf-8";
+      reply.contentType = kCsvType;
     } else if (type.empty() || EqualsIgnoringCase(type, "application/json")) {
       records = scratch.scorer.Score(*model, request.body, reply.body);
     } else {

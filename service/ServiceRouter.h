@@ -11,6 +11,18 @@
 class ModelRegistry;
 class ServiceMetrics;
 
+// Sends a reply in pieces while it is being made (chunked transfer
+// coding), for replies too long to hold whole. The connection implements
+// it; Begin and Chunk throw std::runtime_error when the client cannot take
+// the bytes within the write timeout or has gone.
+class ReplyStream {
+ public:
+  virtual ~ReplyStream() = default;
+  // Sends the status line and the header; once, before the first chunk.
+  virtual void Begin(int status, const char* contentType) = 0;
+  virtual void Chunk(std::string_view data) = 0;
+};
+
 // A request as the router sees it, viewing the server's buffers.
 struct HttpRequest {
   std::string_view method;  // "GET", "POST", ...
@@ -18,6 +30,7 @@ struct HttpRequest {
   std::string_view contentType;
   std::string_view authorization;
   std::string_view body;
+  ReplyStream* stream = nullptr;  // null: every reply is made whole
 };
 
 // The reply the router makes. The server reuses it from request to request
@@ -26,6 +39,13 @@ struct HttpReply {
   int status = 200;
   const char* contentType = "application/json";
   const char* allow = nullptr;  // the Allow header of a 405
+  // The reply went out through the request's stream: Begin was called, and
+  // `body` holds what remains to be sent as the last chunk.
+  bool streamed = false;
+  // The reply was streamed but could not be finished (a CSV fault after the
+  // first chunk, a failed write): the connection must close without the
+  // last chunk, so that the client sees the reply is incomplete.
+  bool broken = false;
   std::string body;
 };
 
@@ -69,6 +89,8 @@ class ServiceRouter {
 
  private:
   void Route(const HttpRequest& request, RequestScratch& scratch, HttpReply& reply) const;
+  // Makes `reply` the error, or marks it broken when it is being streamed.
+  static void Fail(HttpReply& reply, int status, int code, const char* message);
   void HandleModel(const HttpRequest& request, const std::string& id, HttpReply& reply) const;
   void HandleScore(const HttpRequest& request, const std::string& id, RequestScratch& scratch,
                    HttpReply& reply) const;

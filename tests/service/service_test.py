@@ -186,14 +186,31 @@ class ServiceTest(unittest.TestCase):
         self.assertTrue(reply.headers["Content-Type"].startswith("text/csv"))
         self.assertEqual(reply.text, bnscore_score(RECORDS))
 
+        # A long reply is streamed in chunks, and is the same bytes; a CSV
+        # fault after the first chunk cuts the reply short.
+        lines = body.decode().splitlines(keepends=True)
+        long_body = lines[0] + "".join(lines[1:]) * 200
+        with tempfile.NamedTemporaryFile("w", suffix=".csv", delete=False) as f:
+            f.write(long_body)
+        try:
+            expected_csv = bnscore_score(f.name)
+        finally:
+            os.unlink(f.name)
+        reply = s.post("/models/credit/score", data=long_body, headers={"Content-Type": "text/csv"})
+        self.assertEqual(reply.headers.get("Transfer-Encoding"), "chunked")
+        self.assertEqual(reply.text, expected_csv)
+        with self.assertRaises(requests.exceptions.ChunkedEncodingError):
+            s.post("/models/credit/score", data=long_body + "A99,1,2,3,4,5,6\n",
+                   headers={"Content-Type": "text/csv"})
+
         metrics = s.get("/metrics")
         self.assertTrue(metrics.headers["Content-Type"].startswith("text/plain"))
         lines = metrics.text.splitlines()
-        self.assertIn('bnscore_score_requests_total{model="credit"} 25', lines)
-        self.assertIn('bnscore_records_scored_total{model="credit"} 62', lines)
-        self.assertIn('bnscore_score_latency_seconds_count{model="credit"} 25', lines)
-        self.assertIn('bnscore_score_latency_seconds_bucket{model="credit",le="+Inf"} 25', lines)
-        self.assertIn('bnscore_score_errors_total{model="credit"} 0', lines)
+        self.assertIn('bnscore_score_requests_total{model="credit"} 27', lines)
+        self.assertIn('bnscore_records_scored_total{model="credit"} 4062', lines)
+        self.assertIn('bnscore_score_latency_seconds_count{model="credit"} 27', lines)
+        self.assertIn('bnscore_score_latency_seconds_bucket{model="credit",le="+Inf"} 27', lines)
+        self.assertIn('bnscore_score_errors_total{model="credit"} 1', lines)
         self.assertEqual(s.stop()[0], 0)
 
     def test_every_request_error(self):
