@@ -26,11 +26,14 @@
 #include <utility>
 #include <vector>
 
+// What libbnscore exports; everything else in it is hidden.
+#define BNSCORE_API __attribute__((visibility("default")))
+
 namespace bnscore {
 
 // A fault of the engine: a file that cannot be read, a plug-in that cannot
 // be loaded, a CSV fault. what() says what and where (file, line).
-class Error : public std::runtime_error {
+class BNSCORE_API Error : public std::runtime_error {
  public:
   explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
@@ -38,7 +41,7 @@ class Error : public std::runtime_error {
 // A model document that the host or the plug-in rejected. GetCode() is the
 // host's fault code, GetMessage() its message as the host gave it; what()
 // is "error CODE: MESSAGE".
-class ModelError : public Error {
+class BNSCORE_API ModelError : public Error {
  public:
   ModelError(int code, const std::string& message)
       : Error("error " + std::to_string(code) + ": " + message), code_(code), message_(message) {}
@@ -147,14 +150,14 @@ struct Outputs {
 
 // A byte stream read by ScoreCsv. Read fills up to `size` bytes and returns
 // how many it gave; 0 means the end. It may throw.
-class ByteSource {
+class BNSCORE_API ByteSource {
  public:
   virtual ~ByteSource() = default;
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
 };
 
 // A byte stream written by ScoreCsv. It may throw to stop the run.
-class ByteSink {
+class BNSCORE_API ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Write(const char* data, std::size_t size) = 0;
@@ -174,7 +177,7 @@ struct CsvSummary {
 // A classifier read from a PMML document through the model plug-in.
 // Owns the plug-in's objects and releases them in the order their code
 // needs. Immutable once loaded; safe to score from many threads at once.
-class Model {
+class BNSCORE_API Model {
  public:
   // Reads the model of the PMML file at `path` (Error when the file or the
   // plug-in cannot be opened; ModelError when the document is rejected).

@@ -1,0 +1,271 @@
+// The public API (bnscore::Model) against bnscore itself: every record of
+// the example and test files, given as columns, as numbers where the
+// schema reads numbers and as name -> cell pairs, must get exactly the
+// status, prediction and bits that `bnscore score` writes, for each
+// option; and the API's faults carry the host's codes and messages.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bnscore/bnscore.h"
+#include "engine/CsvReader.h"
+#include "tests/TestProcess.h"
+
+namespace {
+
+const std::string kData = BNSCORE_TEST_DATA "/";
+const std::string kExamples = BNSCORE_EXAMPLES "/";
+const std::string kPlugin = BNSCORE_LIB_DIR "/libbayesnet.so";
+
+using Table = std::vector<std::vector<std::string>>;
+
+Table ReadCsv(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  EXPECT_GE(fd, 0) << path;
+  Table rows;
+  {
+    CsvReader reader(fd, path);
+    while (reader.ReadRow()) rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
+  }
+  ::close(fd);
+  return rows;
+}
+
+Table ReadCsvText(const std::string& text) {
+  const std::string path = testprocess::TempPath("api.csv");
+  {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+  }
+  Table rows = ReadCsv(path);
+  std::remove(path.c_str());
+  return rows;
+}
+
+// An empty cell of bnscore's output stands for NaN (or no prediction).
+bool SameNumber(const std::string& cell, double value) {
+  if (cell.empty()) return std::isnan(value);
+  const double expected = std::strtod(cell.c_str(), nullptr);
+  return std::memcmp(&expected, &value, sizeof value) == 0;
+}
+
+struct Case {
+  std::string model;
+  std::string records;
+  bnscore::LoadOptions options;
+  std::vector<std::string> flags;
+};
+
+// Checks one record's outcome against bnscore's output row `expected`.
+void ExpectRow(const bnscore::Model& model, const std::vector<std::string>& expected, int status,
+               int prediction, double confidence, const double* probabilities,
+               const std::string& where) {
+  const auto& categories = model.GetSchema().categories;
+  ASSERT_EQ(std::to_string(status), expected[0]) << where;
+  EXPECT_EQ(prediction < 0 ? "" : categories[static_cast<std::size_t>(prediction)], expected[1])
+      << where;
+  if (model.GetOptions().predictionOnly) {
+    ASSERT_EQ(expected.size(), 2u);
+    EXPECT_TRUE(std::isnan(confidence)) << where;
+    for (std::size_t c = 0; c < categories.size(); ++c) EXPECT_TRUE(std::isnan(probabilities[c]));
+    return;
+  }
+  ASSERT_EQ(expected.size(), 3 + categories.size()) << where;
+  EXPECT_TRUE(SameNumber(expected[2], confidence)) << where << ": " << confidence;
+  for (std::size_t c = 0; c < categories.size(); ++c) {
+    EXPECT_TRUE(SameNumber(expected[3 + c], probabilities[c])) << where << " category " << c;
+  }
+}
+
+void CheckAgainstBnscore(const Case& test) {
+  SCOPED_TRACE(test.model + " " + test.records);
+  std::vector<std::string> args{"score", "--threads", "1", "--plugin", kPlugin};
+  args.insert(args.end(), test.flags.begin(), test.flags.end());
+  args.push_back(test.model);
+  args.push_back(test.records);
+  const testprocess::Outcome run = testprocess::Run(BNSCORE_BIN_DIR "/bnscore", args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Table expected = ReadCsvText(run.out);
+  const Table input = ReadCsv(test.records);
+  const std::size_t rows = input.size() - 1;
+  ASSERT_EQ(expected.size(), input.size());
+
+  bnscore::LoadOptions options = test.options;
+  options.plugin = kPlugin;
+  const auto model = bnscore::Model::Load(test.model, options);
+  const bnscore::Schema& schema = model->GetSchema();
+  const std::size_t numCategories = schema.categories.size();
+  for (std::size_t c = 0; c < numCategories && !options.predictionOnly; ++c) {
+    EXPECT_EQ("probability(" + schema.categories[c] + ")", expected[0][3 + c]);
+  }
+
+  // Columns of texts, as the CSV holds them; and the same with numbers
+  // (NaN for an empty cell) for the fields the schema reads as numbers,
+  // unless a cell is no number.
+  const std::vector<std::string>& header = input[0];
+  std::vector<std::vector<std::string_view>> texts(header.size());
+  std::vector<std::vector<double>> numbers(header.size());
+  std::vector<char> allNumbers(header.size(), 1);
+  for (std::size_t r = 1; r < input.size(); ++r) {
+    for (std::size_t f = 0; f < header.size(); ++f) {
+      const std::string& cell = input[r][f];
+      char* end = nullptr;
+      const double number = cell.empty() ? NAN : std::strtod(cell.c_str(), &end);
+      if (!cell.empty() && *end != '\0') allNumbers[f] = 0;
+      texts[f].push_back(cell);
+      numbers[f].push_back(number);
+    }
+  }
+  for (bool useNumbers : {false, true}) {
+    std::vector<bnscore::Column> columns;
+    for (std::size_t f = 0; f < header.size(); ++f) {
+      bool numeric = false;
+      for (const bnscore::Field& field : schema.inputs) {
+        numeric = numeric || (field.name == header[f] && field.kind == bnscore::FieldKind::kNumber);
+      }
+      numeric = numeric && allNumbers[f] != 0;
+      columns.push_back(useNumbers && numeric ? bnscore::Column::Numbers(header[f], numbers[f])
+                                              : bnscore::Column::Texts(header[f], texts[f]));
+    }
+    std::vector<std::int32_t> status(rows), prediction(rows);
+    std::vector<double> confidence(rows), probabilities(rows * numCategories);
+    model->Score(columns, rows, {status, prediction, confidence, probabilities});
+    for (std::size_t r = 0; r < rows; ++r) {
+      ExpectRow(*model, expected[r + 1], status[r], prediction[r], confidence[r],
+                &probabilities[r * numCategories],
+                "Score row " + std::to_string(r + 1) + (useNumbers ? " (numbers)" : ""));
+    }
+  }
+
+  std::vector<double> probabilities(numCategories);
+  for (std::size_t r = 0; r < rows; ++r) {
+    std::vector<bnscore::NamedCell> record;
+    for (std::size_t f = 0; f < header.size(); ++f) {
+      record.push_back({header[f], input[r + 1][f].empty() ? bnscore::Cell::Missing()
+                                                           : bnscore::Cell::Of(input[r + 1][f])});
+    }
+    const bnscore::Outcome outcome = model->ScoreOne(record, probabilities);
+    ExpectRow(*model, expected[r + 1], outcome.status, outcome.prediction, outcome.confidence,
+              probabilities.data(), "ScoreOne row " + std::to_string(r + 1));
+  }
+}
+
+TEST(ModelApiTest, ScoresBitForBitAsBnscore) {
+  const std::string credit = kExamples + "credit_risk.pmml";
+  const std::string applicants = kExamples + "applicants.csv";
+  const std::string network = kData + "cli_network.pmml";
+  bnscore::LoadOptions byName;
+  byName.byName = true;
+  bnscore::LoadOptions predictionOnly;
+  predictionOnly.predictionOnly = true;
+  bnscore::LoadOptions derived;
+  derived.derivedInRecord = true;
+  const Case cases[] = {
+      {credit, applicants, {}, {}},
+      {credit, applicants, byName, {"--by-name"}},
+      {credit, applicants, predictionOnly, {"--prediction-only"}},
+      {network, kData + "cli_cases.csv", {}, {}},
+      {network, kData + "cli_derived.csv", derived, {"--derived-in-record"}},
+      {network, kData + "cli_derived.csv", {}, {}},
+  };
+  for (const Case& test : cases) CheckAgainstBnscore(test);
+}
+
+TEST(ModelApiTest, ThreadsWriteTheSameBits) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const Table input = ReadCsv(kExamples + "applicants.csv");
+  std::vector<std::vector<std::string_view>> texts(input[0].size());
+  for (int copy = 0; copy < 500; ++copy) {
+    for (std::size_t r = 1; r < input.size(); ++r) {
+      for (std::size_t f = 0; f < texts.size(); ++f) texts[f].push_back(input[r][f]);
+    }
+  }
+  std::vector<bnscore::Column> columns;
+  for (std::size_t f = 0; f < texts.size(); ++f) {
+    columns.push_back(bnscore::Column::Texts(input[0][f], texts[f]));
+  }
+  const std::size_t rows = texts[0].size();
+  const std::size_t values = rows * 3;
+  std::vector<std::int32_t> status1(rows), status3(rows), prediction1(rows), prediction3(rows);
+  std::vector<double> probabilities1(values), probabilities3(values);
+  model->Score(columns, rows, {status1, prediction1, {}, probabilities1}, 1);
+  model->Score(columns, rows, {status3, prediction3, {}, probabilities3}, 3);
+  EXPECT_EQ(status1, status3);
+  EXPECT_EQ(prediction1, prediction3);
+  EXPECT_EQ(std::memcmp(probabilities1.data(), probabilities3.data(), values * sizeof(double)), 0);
+  EXPECT_EQ(status1[5], bnscore::kMissingPredictor);
+  EXPECT_EQ(status1[rows - 1], bnscore::kScored);
+}
+
+TEST(ModelApiTest, SchemaListsWhatTheModelReads) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const bnscore::Schema& schema = model->GetSchema();
+  EXPECT_EQ(schema.target, "risk");
+  EXPECT_EQ(schema.categories, (std::vector<std::string>{"low", "medium", "high"}));
+  std::vector<std::string> inputs;
+  for (const bnscore::Field& field : schema.inputs) {
+    inputs.push_back(field.name + (field.kind == bnscore::FieldKind::kNumber ? ":number" : ":text"));
+  }
+  EXPECT_EQ(inputs, (std::vector<std::string>{"employment:text", "dependents:number", "income:number",
+                                              "age:number"}));
+  EXPECT_NE(model->Display().find("BayesNet"), std::string::npos) << model->Display();
+}
+
+TEST(ModelApiTest, FaultsCarryTheirCodesAndPlaces) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  try {
+    bnscore::Model::Load(kData + "plugin_fault_loop.pmml", options);
+    FAIL() << "a loop was accepted";
+  } catch (const bnscore::ModelError& e) {
+    EXPECT_EQ(e.GetCode(), 1);
+    EXPECT_EQ(e.GetMessage(), "Loop is not allowed.");
+    EXPECT_STREQ(e.what(), "error 1: Loop is not allowed.");
+  }
+  try {
+    bnscore::Model::LoadText("<PMML><DataDictionary>", options);
+    FAIL() << "broken XML was accepted";
+  } catch (const bnscore::ModelError& e) {
+    EXPECT_EQ(e.GetCode(), 9);
+  }
+  bnscore::LoadOptions noPlugin;
+  noPlugin.plugin = "/nonexistent/libbayesnet.so";
+  EXPECT_THROW(bnscore::Model::Load(kExamples + "credit_risk.pmml", noPlugin), bnscore::Error);
+
+  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const double ages[] = {30, 40};
+  const std::string_view jobs[] = {"salaried"};
+  std::vector<std::int32_t> status(2), prediction(2);
+  const bnscore::Outputs outputs{status, prediction, {}, {}};
+  const auto scoreWith = [&](std::vector<bnscore::Column> columns) {
+    try {
+      model->Score(columns, 2, outputs);
+      return std::string("accepted");
+    } catch (const bnscore::Error& e) {
+      return std::string(e.what());
+    }
+  };
+  EXPECT_EQ(scoreWith({bnscore::Column::Texts("employment", jobs)}),
+            "column \"employment\" has 1 entries; expected 2");
+  EXPECT_EQ(scoreWith({bnscore::Column::Numbers("age", ages), bnscore::Column::Numbers("age", ages)}),
+            "column \"age\" is given twice");
+  EXPECT_EQ(scoreWith({bnscore::Column::Numbers("age", ages)}), "accepted");
+  EXPECT_EQ(status, (std::vector<std::int32_t>{bnscore::kMissingPredictor, bnscore::kMissingPredictor}));
+  std::vector<double> tooFew(1);
+  EXPECT_THROW(model->ScoreOne({}, tooFew), bnscore::Error);
+}
+
+}  // namespace
