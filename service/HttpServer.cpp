@@ -19,10 +19,9 @@ using tcp = boost::asio::ip::tcp;
 
 struct HttpServer::Impl {
   Impl(const ServiceRouter& router, ServiceMetrics& metrics, const ServerOptions& options)
-      : options(options), shared{router, metrics, this->options} {
-    const int count = options.threads < 1 ? 1 : options.threads;
-    for (int i = 0; i < count; ++i) workers.emplace_back();
-  }
+      : options(options),
+        shared{router, metrics, this->options},
+        workers(static_cast<std::size_t>(options.threads < 1 ? 1 : options.threads)) {}
 
   void Accept();
   void StartDrain();

@@ -67,21 +67,12 @@ void HttpSession::ReadHeader() {
 }
 
 void HttpSession::OnHeader(beast::error_code ec) {
-  const bool started = !waitingForRequest_ || buffer_.size() > 0;
   waitingForRequest_ = false;
-  if (ec == http::error::end_of_stream || ec == boost::asio::error::operation_aborted ||
-      ec == boost::asio::error::connection_reset) {
+  // A deadline that passes closes the socket (tcp_stream does): a client
+  // too slow to send its request loses the connection without a reply.
+  if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
+      ec == boost::asio::error::operation_aborted || ec == boost::asio::error::connection_reset) {
     Close();
-    return;
-  }
-  if (ec == beast::error::timeout) {
-    // A connection idle between requests just closes; a request that
-    // started but did not arrive in time gets its answer.
-    if (started || parser_->got_some()) {
-      Refuse(408, "the request did not arrive within the read timeout");
-    } else {
-      Close();
-    }
     return;
   }
   if (ec == http::error::body_limit) {
@@ -121,10 +112,6 @@ void HttpSession::ReadBody() {
 }
 
 void HttpSession::OnBody(beast::error_code ec) {
-  if (ec == beast::error::timeout) {
-    Refuse(408, "the request body did not arrive within the read timeout");
-    return;
-  }
   if (ec == http::error::body_limit) {
     Refuse(413, "the request body is larger than the limit of " +
                     std::to_string(shared_.options.maxBody) + " bytes (--max-body)");
