@@ -29,7 +29,11 @@ TEST(JsonTextTest, EscapesWhatJsonNeedsAndCopiesTheRest) {
   EXPECT_EQ(Json("bad, \"really\""), "\"bad, \\\"really\\\"\"");
   EXPECT_EQ(Json("a\\b\nc\rd\te"), "\"a\\\\b\\nc\\rd\\te\"");
   EXPECT_EQ(Json(std::string_view("\0\x01\x1f", 3)), "\"\\u0000\\u0001\\u001f\"");
-  EXPECT_EQ(Json("\xc3\xa9\x7f"), "\"\xc3\xa9\x7f\"");
+  EXPECT_EQ(Json("\xc3\xa9\x7f\xf0\x9f\x98\x80"), "\"\xc3\xa9\x7f\xf0\x9f\x98\x80\"");
+  // Not UTF-8: a lone continuation byte, an overlong form, a surrogate, a
+  // cut sequence.
+  EXPECT_EQ(Json("a\x80" "b\xc0\xaf" "c\xed\xa0\x80" "d\xe2\x82"),
+            "\"a\\ufffdb\\ufffd\\ufffdc\\ufffd\\ufffd\\ufffdd\\ufffd\\ufffd\"");
   EXPECT_EQ(Json(""), "\"\"");
 }
 
