@@ -41,3 +41,14 @@ int FieldLayout::Find(std::string_view name) const {
                                 [](const auto& entry, std::string_view key) { return entry.first < key; });
   return found != byName_.end() && found->first == name ? found->second : -1;
 }
+
+std::vector<int> FieldLayout::MapColumns(const std::vector<std::string>& columns) const {
+  std::vector<int> columnOf(names_.size(), -1);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const int position = Find(columns[i]);
+    if (position >= 0 && columnOf[static_cast<std::size_t>(position)] < 0) {
+      columnOf[static_cast<std::size_t>(position)] = static_cast<int>(i);
+    }
+  }
+  return columnOf;
+}

@@ -30,6 +30,9 @@ class FieldLayout {
   const std::vector<char>& GetNumeric() const { return numeric_; }
   // The position of field `name`, or -1 when the layout has none.
   int Find(std::string_view name) const;
+  // For each field, the index of the first of `columns` named after it, or
+  // -1 when none is.
+  std::vector<int> MapColumns(const std::vector<std::string>& columns) const;
 
  private:
   std::vector<std::string> names_;

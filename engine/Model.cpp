@@ -8,9 +8,11 @@
 #include "bnscore/bnscore.h"
 #include "engine/CliError.h"
 #include "engine/ColumnBatch.h"
+#include "engine/CsvScoring.h"
 #include "engine/DefaultPlugin.h"
 #include "engine/FieldLayout.h"
 #include "engine/LoadedModel.h"
+#include "engine/ModelInternals.h"
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
 #include "host/VkException.h"
@@ -41,12 +43,12 @@ struct Model::Impl {
   std::unique_ptr<TargetCategories> categories;
   Schema schema;
   std::unique_ptr<ScoringSlotPool> pool;
+  std::once_flag warmedUp;
 
   ScoreModel& GetModel() const { return loaded->GetModel(); }
 
-  // Everything after the plug-in has read the model: the layout, the schema
-  // and one warm-up record, which runs the model's one-time set-up (record
-  // positions, scoring plan) so that later calls only read the model.
+  // Everything after the plug-in has read the model: the layout, the
+  // schema and the slot pool.
   void Prepare() {
     ScoreModel& model = GetModel();
     model.SetPredictionOnly(options.predictionOnly);
@@ -62,9 +64,18 @@ struct Model::Impl {
     pool = std::make_unique<ScoringSlotPool>([this] {
       return std::make_unique<ScoringSlot>(GetModel(), *layout, *categories, options);
     });
-    ScoringSlotPool::Lease slot = pool->Acquire();
-    slot->ClearAll();
-    slot->Score({});
+  }
+
+  // Before the first scoring call: one record with every field missing,
+  // which runs the model's one-time set-up (record positions, scoring
+  // plan), so that scoring only reads the model from then on. Not at load,
+  // so that Display shows the model as read (as bnscore display does).
+  void WarmUp() {
+    std::call_once(warmedUp, [this] {
+      ScoringSlotPool::Lease slot = pool->Acquire();
+      slot->ClearAll();
+      slot->Score({});
+    });
   }
 };
 
@@ -129,6 +140,7 @@ Outcome Model::ScoreOne(std::span<const NamedCell> record, std::span<double> pro
     throw Error("the probabilities output has " + std::to_string(probabilities.size()) +
                 " entries; expected at least " + std::to_string(impl_->categories->Size()));
   }
+  impl_->WarmUp();
   ScoringSlotPool::Lease slot = impl_->pool->Acquire();
   slot->ClearAll();
   // Backwards, so that the first cell of a name given twice counts.
@@ -142,6 +154,7 @@ Outcome Model::ScoreOne(std::span<const NamedCell> record, std::span<double> pro
 void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
                   int threads) const {
   const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs);
+  impl_->WarmUp();
   std::size_t parts = threads < 1 ? 1 : static_cast<std::size_t>(threads);
   parts = std::min(parts, std::max<std::size_t>(1, rows / kMinRowsPerThread));
   const std::size_t chunk = parts == 0 ? rows : (rows + parts - 1) / parts;
@@ -173,5 +186,24 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
     if (fault) std::rethrow_exception(fault);
   }
 }
+
+CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
+                           const CsvOptions& options) const {
+  impl_->WarmUp();
+  ScoreOptions score;
+  score.byName = impl_->options.byName;
+  score.derivedInRecord = impl_->options.derivedInRecord;
+  score.predictionOnly = impl_->options.predictionOnly;
+  score.keepInput = options.keepInput;
+  score.threads = options.threads;
+  score.blockBytes = options.blockBytes;
+  try {
+    return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
+  } catch (const CliError& e) {
+    throw Error(e.what());
+  }
+}
+
+ScoreModel& ModelInternals::GetHostModel(const Model& model) { return model.impl_->GetModel(); }
 
 }  // namespace bnscore

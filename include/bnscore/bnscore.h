@@ -166,6 +166,8 @@ class BNSCORE_API ByteSink {
 struct CsvOptions {
   bool keepInput = false;  // copy the input columns in front of the results
   int threads = 1;         // scoring threads; the output is the same for any
+  // With threads > 1, the input is scored in blocks of about this size.
+  std::size_t blockBytes = std::size_t{1} << 18;
 };
 
 // Records scored by ScoreCsv, by status, in increasing status order.
@@ -177,6 +179,8 @@ struct CsvSummary {
 // A classifier read from a PMML document through the model plug-in.
 // Owns the plug-in's objects and releases them in the order their code
 // needs. Immutable once loaded; safe to score from many threads at once.
+struct ModelInternals;
+
 class BNSCORE_API Model {
  public:
   // Reads the model of the PMML file at `path` (Error when the file or the
@@ -216,6 +220,7 @@ class BNSCORE_API Model {
                       const CsvOptions& options = {}) const;
 
  private:
+  friend struct ModelInternals;  // the engine's own front ends
   struct Impl;
   explicit Model(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;

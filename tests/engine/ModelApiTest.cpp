@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -206,6 +207,60 @@ TEST(ModelApiTest, ThreadsWriteTheSameBits) {
   EXPECT_EQ(std::memcmp(probabilities1.data(), probabilities3.data(), values * sizeof(double)), 0);
   EXPECT_EQ(status1[5], bnscore::kMissingPredictor);
   EXPECT_EQ(status1[rows - 1], bnscore::kScored);
+}
+
+// Bytes in memory, read in small pieces so that rows cross reads.
+class StringSource : public bnscore::ByteSource {
+ public:
+  explicit StringSource(std::string text) : text_(std::move(text)) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min({size, text_.size() - offset_, std::size_t{5}});
+    std::memcpy(buffer, text_.data() + offset_, n);
+    offset_ += n;
+    return n;
+  }
+
+ private:
+  std::string text_;
+  std::size_t offset_ = 0;
+};
+
+struct StringSink : bnscore::ByteSink {
+  void Write(const char* data, std::size_t size) override { text.append(data, size); }
+  std::string text;
+};
+
+TEST(ModelApiTest, ScoreCsvWritesWhatBnscoreWrites) {
+  const std::string model = kExamples + "credit_risk.pmml";
+  const std::string records = kExamples + "applicants.csv";
+  const testprocess::Outcome run = testprocess::Run(
+      BNSCORE_BIN_DIR "/bnscore", {"score", "--plugin", kPlugin, "--keep-input", model, records});
+  ASSERT_EQ(run.status, 0) << run.err;
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto loaded = bnscore::Model::Load(model, options);
+  for (int threads : {1, 2}) {
+    StringSource input(testprocess::ReadFile(records));
+    StringSink output;
+    bnscore::CsvOptions csv;
+    csv.keepInput = true;
+    csv.threads = threads;
+    csv.blockBytes = 100;
+    const bnscore::CsvSummary summary = loaded->ScoreCsv(input, "applicants.csv", output, csv);
+    EXPECT_EQ(output.text, run.out);
+    EXPECT_EQ(summary.records, 20);
+    EXPECT_EQ(summary.statusCounts,
+              (std::vector<std::pair<int, long>>{{0, 18}, {bnscore::kMissingPredictor, 2}}));
+  }
+  StringSource ragged("age,income\n30,1000\n40\n");
+  StringSink output;
+  try {
+    loaded->ScoreCsv(ragged, "in.csv", output);
+    FAIL() << "a ragged row was accepted";
+  } catch (const bnscore::Error& e) {
+    EXPECT_STREQ(e.what(), "in.csv:3: the row has 1 field but the header has 2 fields");
+  }
+  EXPECT_EQ(std::count(output.text.begin(), output.text.end(), '\n'), 2) << output.text;
 }
 
 TEST(ModelApiTest, SchemaListsWhatTheModelReads) {
