@@ -49,6 +49,15 @@ void AppendLine(std::string& out, const char* name, const std::string& labels, d
 
 }  // namespace
 
+void ServiceMetrics::AppendModelCounter(std::string& out, const char* name, const char* help,
+                                        std::uint64_t (ModelMetrics::*value)() const) const {
+  out.append("# HELP ").append(name).append(" ").append(help).append("\n");
+  out.append("# TYPE ").append(name).append(" counter\n");
+  for (const auto& [id, metrics] : models_) {
+    AppendLine(out, name, "{model=" + Label(id) + "}", static_cast<double>((*metrics.*value)()));
+  }
+}
+
 std::string ServiceMetrics::Render() const {
   std::string out;
   out.append(
@@ -62,27 +71,12 @@ std::string ServiceMetrics::Render() const {
   }
 
   std::lock_guard<std::mutex> lock(mutex_);
-  out.append(
-      "# HELP bnscore_score_requests_total Scoring requests, by model.\n"
-      "# TYPE bnscore_score_requests_total counter\n");
-  for (const auto& [id, metrics] : models_) {
-    AppendLine(out, "bnscore_score_requests_total", "{model=" + Label(id) + "}",
-               static_cast<double>(metrics->Requests()));
-  }
-  out.append(
-      "# HELP bnscore_score_errors_total Scoring requests answered with an error, by model.\n"
-      "# TYPE bnscore_score_errors_total counter\n");
-  for (const auto& [id, metrics] : models_) {
-    AppendLine(out, "bnscore_score_errors_total", "{model=" + Label(id) + "}",
-               static_cast<double>(metrics->Errors()));
-  }
-  out.append(
-      "# HELP bnscore_records_scored_total Records scored, by model.\n"
-      "# TYPE bnscore_records_scored_total counter\n");
-  for (const auto& [id, metrics] : models_) {
-    AppendLine(out, "bnscore_records_scored_total", "{model=" + Label(id) + "}",
-               static_cast<double>(metrics->Records()));
-  }
+  AppendModelCounter(out, "bnscore_score_requests_total", "Scoring requests, by model.",
+                     &ModelMetrics::Requests);
+  AppendModelCounter(out, "bnscore_score_errors_total",
+                     "Scoring requests answered with an error, by model.", &ModelMetrics::Errors);
+  AppendModelCounter(out, "bnscore_records_scored_total", "Records scored, by model.",
+                     &ModelMetrics::Records);
   out.append(
       "# HELP bnscore_score_latency_seconds Time to answer a scoring request, by model.\n"
       "# TYPE bnscore_score_latency_seconds histogram\n");

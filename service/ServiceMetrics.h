@@ -56,6 +56,11 @@ class ServiceMetrics {
 
  private:
   static constexpr int kStatusSlots = 600;
+
+  // One counter family with a line per model; mutex_ held.
+  void AppendModelCounter(std::string& out, const char* name, const char* help,
+                          std::uint64_t (ModelMetrics::*value)() const) const;
+
   std::array<std::atomic<std::uint64_t>, kStatusSlots> responses_{};
   mutable std::mutex mutex_;  // guards models_ (not the counters inside)
   std::map<std::string, std::unique_ptr<ModelMetrics>> models_;
