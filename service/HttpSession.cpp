@@ -102,9 +102,11 @@ void HttpSession::OnHeader(beast::error_code ec) {
   }
   // A small request's body has mostly arrived with its header: parse what
   // is here, and go to the network only for the rest.
-  parser_->eager(true);
   beast::error_code parsed;
-  buffer_.consume(parser_->put(buffer_.data(), parsed));
+  if (!parser_->is_done() && buffer_.size() > 0) {  // a parser that is done takes no more
+    parser_->eager(true);
+    buffer_.consume(parser_->put(buffer_.data(), parsed));
+  }
   if (parsed && parsed != http::error::need_more) {
     OnBody(parsed);
   } else if (parser_->is_done()) {
