@@ -1,5 +1,6 @@
 #include "service/JsonRecordScorer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "service/DeployedModel.h"
@@ -137,7 +138,13 @@ void JsonRecordScorer::ScoreRecord(const DeployedModel& model, std::string& out)
     out.append("null");
   }
   out.append(",\"confidence\":");
+  const std::size_t confidenceAt = out.size();
   AppendJsonNumber(out, outcome.confidence);
+  // The prediction's probability is the confidence: its text is copied, not
+  // made again.
+  char confidence[32];
+  const std::size_t confidenceLength = std::min(out.size() - confidenceAt, sizeof confidence);
+  std::memcpy(confidence, out.data() + confidenceAt, confidenceLength);
   out.append(",\"probabilities\":");
   if (outcome.status != bnscore::kScored || model.GetModel().GetOptions().predictionOnly) {
     out.append("null}");
@@ -147,7 +154,12 @@ void JsonRecordScorer::ScoreRecord(const DeployedModel& model, std::string& out)
   for (std::size_t i = 0; i < categories; ++i) {
     if (i > 0) out.push_back(',');
     out.append(model.CategoryKey(i));
-    AppendJsonNumber(out, probabilities_[i]);
+    if (static_cast<int>(i) == outcome.prediction &&
+        std::memcmp(&probabilities_[i], &outcome.confidence, sizeof(double)) == 0) {
+      out.append(confidence, confidenceLength);
+    } else {
+      AppendJsonNumber(out, probabilities_[i]);
+    }
   }
   out.append("}}");
 }
