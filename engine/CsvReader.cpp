@@ -24,7 +24,11 @@ CsvReader::CsvReader(bnscore::ByteSource& source, std::string sourceName, std::s
       capacity_(std::max<std::size_t>(bufferSize, 4)) {}
 
 CsvReader::CsvReader(std::string sourceName)
-    : source_(nullptr), sourceName_(std::move(sourceName)), buffer_(nullptr), capacity_(0), eof_(true) {}
+    : source_(nullptr),
+      sourceName_(std::move(sourceName)),
+      buffer_(nullptr),
+      capacity_(0),
+      eof_(true) {}
 
 void CsvReader::ResetToBlock(char* data, std::size_t size, long firstLine, bool atInputStart) {
   buffer_ = data;

@@ -9,10 +9,10 @@
 #include "bnscore/bnscore.h"
 
 // Writes CSV rows to a byte sink (or a file descriptor, through an FdSink)
-// through one large buffer, or into memory. A field is quoted only when it holds a comma, a double quote, a
-// CR or an LF; quotes inside it are doubled. Rows end with LF. Nothing is
-// allocated per row (in memory, once the buffer has reached its working
-// size).
+// through one large buffer, or into memory. A field is quoted only when it
+// holds a comma, a double quote, a CR or an LF; quotes inside it are
+// doubled. Rows end with LF. Nothing is allocated per row (in memory, once
+// the buffer has reached its working size).
 //
 // The sink (or file descriptor) stays the caller's. Flush lets what the
 // sink throws go through (a failed write: CliError); the destructor writes

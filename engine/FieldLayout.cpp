@@ -15,7 +15,8 @@ void AddNames(const ScoreDictionary* dictionary, const std::string& skip,
   std::vector<ScoreDictVar*> vars;
   dictionary->GetVariables(vars);
   for (const ScoreDictVar* var : vars) {
-    if (var->GetName() == skip || std::find(names.begin(), names.end(), var->GetName()) != names.end()) {
+    if (var->GetName() == skip ||
+        std::find(names.begin(), names.end(), var->GetName()) != names.end()) {
       continue;
     }
     names.push_back(var->GetName());
@@ -37,8 +38,9 @@ FieldLayout::FieldLayout(const ScoreModel& model, bool derivedInRecord) {
 }
 
 int FieldLayout::Find(std::string_view name) const {
-  auto found = std::lower_bound(byName_.begin(), byName_.end(), name,
-                                [](const auto& entry, std::string_view key) { return entry.first < key; });
+  auto found =
+      std::lower_bound(byName_.begin(), byName_.end(), name,
+                       [](const auto& entry, std::string_view key) { return entry.first < key; });
   return found != byName_.end() && found->first == name ? found->second : -1;
 }
 

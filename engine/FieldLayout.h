@@ -23,6 +23,9 @@
 class FieldLayout {
  public:
   FieldLayout(const ScoreModel& model, bool derivedInRecord);
+  // The name index holds views of the names: no copies.
+  FieldLayout(const FieldLayout&) = delete;
+  FieldLayout& operator=(const FieldLayout&) = delete;
 
   int Size() const { return static_cast<int>(names_.size()); }
   const std::vector<std::string>& GetNames() const { return names_; }
@@ -36,7 +39,7 @@ class FieldLayout {
 
  private:
   std::vector<std::string> names_;
-  std::vector<char> numeric_;                          // per field: 1 for numbers
+  std::vector<char> numeric_;                             // per field: 1 for numbers
   std::vector<std::pair<std::string_view, int>> byName_;  // sorted by name
 };
 

@@ -22,7 +22,9 @@ std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath,
   // The model keeps no pointer into the document, which goes on return.
   DocumentPtr document = parse();
   loaded->model_.reset(loaded->translator_->ParseFromTree(document.get(), "UTF-8"));
-  if (!loaded->model_) throw CliError("plug-in " + pluginPath + " read no model from " + sourceName);
+  if (!loaded->model_) {
+    throw CliError("plug-in " + pluginPath + " read no model from " + sourceName);
+  }
   return loaded;
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <mutex>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "bnscore/bnscore.h"
@@ -107,9 +108,8 @@ Model::~Model() = default;
 std::unique_ptr<Model> Model::Load(const std::string& path, const LoadOptions& options) {
   auto impl = std::make_unique<Impl>();
   impl->options = options;
-  impl->loaded = ReadModel(options, [&path](const std::string& plugin) {
-    return LoadedModel::Load(plugin, path);
-  });
+  impl->loaded = ReadModel(
+      options, [&path](const std::string& plugin) { return LoadedModel::Load(plugin, path); });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));
 }
@@ -165,22 +165,26 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
     ScoringSlotPool::Lease slot = impl_->pool->Acquire();
     batch.ScoreRows(*slot, begin, end);
   };
-  std::vector<std::thread> workers;
+  // Part 0 on this thread, the others on threads of their own; a part
+  // whose thread cannot be started is scored here too.
   std::vector<std::exception_ptr> faults(parts);
+  auto scorePart = [&scoreChunk, &faults](std::size_t part) {
+    try {
+      scoreChunk(part);
+    } catch (...) {
+      faults[part] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> workers;
+  workers.reserve(parts);
   for (std::size_t part = 1; part < parts; ++part) {
-    workers.emplace_back([&scoreChunk, &faults, part] {
-      try {
-        scoreChunk(part);
-      } catch (...) {
-        faults[part] = std::current_exception();
-      }
-    });
+    try {
+      workers.emplace_back(scorePart, part);
+    } catch (const std::system_error&) {
+      scorePart(part);
+    }
   }
-  try {
-    scoreChunk(0);
-  } catch (...) {
-    faults[0] = std::current_exception();
-  }
+  scorePart(0);
   for (std::thread& worker : workers) worker.join();
   for (const std::exception_ptr& fault : faults) {
     if (fault) std::rethrow_exception(fault);

@@ -36,18 +36,22 @@ void FillRecord(const std::vector<std::string_view>& cells, const std::vector<ch
                 BaseCaseRecord& record) {
   const int n = record.GetNumFields();
   for (int i = 0; i < n; ++i) {
-    std::string_view cell = cells[static_cast<std::size_t>(i)];
-    if (cell.empty()) {
-      record.ClearValue(i);
-    } else if (numeric[static_cast<std::size_t>(i)] != 0) {
-      double value;
-      if (!ParsePlainDecimal(cell, value) && !ParseNumber(cell, value)) {
-        value = NumericValue::GetSysmisValue();
-      }
-      record.SetNumber(i, value);
-    } else {
-      record.SetText(i, cell);
+    FillField(cells[static_cast<std::size_t>(i)], numeric[static_cast<std::size_t>(i)] != 0, i,
+              record);
+  }
+}
+
+void FillField(std::string_view cell, bool numeric, int position, BaseCaseRecord& record) {
+  if (cell.empty()) {
+    record.ClearValue(position);
+  } else if (numeric) {
+    double value;
+    if (!ParsePlainDecimal(cell, value) && !ParseNumber(cell, value)) {
+      value = NumericValue::GetSysmisValue();
     }
+    record.SetNumber(position, value);
+  } else {
+    record.SetText(position, cell);
   }
 }
 

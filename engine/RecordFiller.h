@@ -25,6 +25,8 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
                                  bool derivedInRecord);
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
                 BaseCaseRecord& record);
+// Sets the field at `position` from one cell as FillRecord does.
+void FillField(std::string_view cell, bool numeric, int position, BaseCaseRecord& record);
 
 class RecordFiller {
  public:

@@ -1,53 +1,26 @@
 #include "engine/ScoringSlot.h"
 
-#include <cmath>
-#include <limits>
-
-#include "engine/DecimalText.h"
+#include "engine/RecordFiller.h"
 #include "host/NumberText.h"
-#include "host/NumericValue.h"
-
-namespace {
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-}  // namespace
 
 ScoringSlot::ScoringSlot(ScoreModel& model, const FieldLayout& layout,
                          const TargetCategories& categories, const bnscore::LoadOptions& options)
     : model_(model),
       layout_(layout),
-      categories_(categories),
       derivedInRecord_(options.derivedInRecord),
       predictionOnly_(options.predictionOnly),
-      record_(layout.GetNames(), !options.byName) {}
+      record_(layout.GetNames(), !options.byName),
+      reader_(categories) {}
 
 ScoringSlot::~ScoringSlot() = default;
 
-void ScoringSlot::SetNumber(int position, double value) {
-  if (std::isnan(value)) {
-    record_.ClearValue(position);
-  } else if (layout_.IsNumeric(position)) {
-    record_.SetNumber(position, value);
-  } else {
-    NumberTextBuffer buffer;
-    record_.SetText(position, FormatNumberView(value, buffer));
-  }
+void ScoringSlot::SetNumberAsText(int position, double value) {
+  NumberTextBuffer buffer;
+  record_.SetText(position, FormatNumberView(value, buffer));
 }
 
 void ScoringSlot::SetText(int position, std::string_view text) {
-  // As RecordFiller reads a CSV cell.
-  if (text.empty()) {
-    record_.ClearValue(position);
-  } else if (layout_.IsNumeric(position)) {
-    double value;
-    if (!ParsePlainDecimal(text, value) && !ParseNumber(text, value)) {
-      value = NumericValue::GetSysmisValue();
-    }
-    record_.SetNumber(position, value);
-  } else {
-    record_.SetText(position, text);
-  }
+  FillField(text, layout_.IsNumeric(position), position, record_);
 }
 
 void ScoringSlot::SetCell(int position, const bnscore::Cell& cell) {
@@ -72,17 +45,5 @@ bnscore::Outcome ScoringSlot::Score(std::span<double> probabilities) {
     result_.reset(rawResult_);
     clsResult_ = dynamic_cast<const ScoreClsResult*>(rawResult_);
   }
-  bnscore::Outcome outcome;
-  outcome.status = static_cast<int>(status.GetCode());
-  outcome.prediction =
-      rawResult_ != nullptr ? categories_.IndexOf(rawResult_->GetPrediction()) : -1;
-  const bool scored = outcome.status == bnscore::kScored && rawResult_ != nullptr && !predictionOnly_;
-  if (scored) outcome.confidence = rawResult_->GetConfidence();
-  if (probabilities.empty()) return outcome;
-  for (std::size_t i = 0; i < categories_.Size(); ++i) {
-    const double* percent =
-        scored && clsResult_ != nullptr ? categories_.FindPercent(i, *clsResult_) : nullptr;
-    probabilities[i] = percent != nullptr ? *percent : kNaN;
-  }
-  return outcome;
+  return reader_.Read(status, rawResult_, clsResult_, predictionOnly_, probabilities);
 }

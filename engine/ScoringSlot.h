@@ -6,6 +6,7 @@
 
 #include "bnscore/bnscore.h"
 #include "engine/FieldLayout.h"
+#include "engine/ResultReader.h"
 #include "engine/TargetCategories.h"
 #include "host/BaseCaseRecord.h"
 #include "host/ScoreModel.h"
@@ -33,8 +34,16 @@ class ScoringSlot {
   // any other (a number there becomes its shortest round-trip text). A
   // missing cell or a NaN number clears the field.
   void SetCell(int position, const bnscore::Cell& cell);
-  // Sets a numeric field's number; NaN clears it.
-  void SetNumber(int position, double value);
+  // SetCell for a number (inline: the columnar hot path).
+  void SetNumber(int position, double value) {
+    if (value != value) {
+      record_.ClearValue(position);  // NaN: missing
+    } else if (layout_.IsNumeric(position)) {
+      record_.SetNumber(position, value);
+    } else {
+      SetNumberAsText(position, value);
+    }
+  }
   void SetText(int position, std::string_view text);
   void Clear(int position) { record_.ClearValue(position); }
   void ClearAll() { record_.ClearAll(); }
@@ -46,9 +55,11 @@ class ScoringSlot {
   bnscore::Outcome Score(std::span<double> probabilities);
 
  private:
+  // A number for a text field: its shortest round-trip text.
+  void SetNumberAsText(int position, double value);
+
   ScoreModel& model_;
   const FieldLayout& layout_;
-  const TargetCategories& categories_;
   bool derivedInRecord_;
   bool predictionOnly_;
   BaseCaseRecord record_;
@@ -57,6 +68,7 @@ class ScoringSlot {
   ScoreResult* rawResult_ = nullptr;
   std::unique_ptr<ScoreResult> result_;
   const ScoreClsResult* clsResult_ = nullptr;  // result_ as a classification result
+  ResultReader reader_;
 };
 
 #endif  // BNSCORE_ENGINE_SCORINGSLOT_H_

@@ -1,10 +1,10 @@
 // Scores the CSV records of a file with a classifier read from PMML and
 // writes the results to standard output, exactly as `bnscore score` does.
 //   score_csv credit_risk.pmml applicants.csv
+#include <bnscore/bnscore.h>
+
 #include <cstdio>
 #include <iostream>
-
-#include <bnscore/bnscore.h>
 
 namespace {
 

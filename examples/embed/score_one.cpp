@@ -3,12 +3,12 @@
 // score` would (numbers in their shortest round-trip form):
 //   score_one credit_risk.pmml
 //   0,low,0.6537890044576523,0.6537890044576523,0.29420505200594355,0.052005943536404156
+#include <bnscore/bnscore.h>
+
 #include <charconv>
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include <bnscore/bnscore.h>
 
 int main(int argc, char** argv) try {
   if (argc != 2) {

@@ -5,6 +5,7 @@
 // option; and the API's faults carry the host's codes and messages.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,8 +14,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "bnscore/bnscore.h"
 #include "engine/CsvReader.h"
@@ -34,7 +33,8 @@ Table ReadCsv(const std::string& path) {
   Table rows;
   {
     CsvReader reader(fd, path);
-    while (reader.ReadRow()) rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
+    while (reader.ReadRow())
+      rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
   }
   ::close(fd);
   return rows;
@@ -272,10 +272,11 @@ TEST(ModelApiTest, SchemaListsWhatTheModelReads) {
   EXPECT_EQ(schema.categories, (std::vector<std::string>{"low", "medium", "high"}));
   std::vector<std::string> inputs;
   for (const bnscore::Field& field : schema.inputs) {
-    inputs.push_back(field.name + (field.kind == bnscore::FieldKind::kNumber ? ":number" : ":text"));
+    inputs.push_back(field.name +
+                     (field.kind == bnscore::FieldKind::kNumber ? ":number" : ":text"));
   }
-  EXPECT_EQ(inputs, (std::vector<std::string>{"employment:text", "dependents:number", "income:number",
-                                              "age:number"}));
+  EXPECT_EQ(inputs, (std::vector<std::string>{"employment:text", "dependents:number",
+                                              "income:number", "age:number"}));
   EXPECT_NE(model->Display().find("BayesNet"), std::string::npos) << model->Display();
 }
 
@@ -315,10 +316,12 @@ TEST(ModelApiTest, FaultsCarryTheirCodesAndPlaces) {
   };
   EXPECT_EQ(scoreWith({bnscore::Column::Texts("employment", jobs)}),
             "column \"employment\" has 1 entries; expected 2");
-  EXPECT_EQ(scoreWith({bnscore::Column::Numbers("age", ages), bnscore::Column::Numbers("age", ages)}),
-            "column \"age\" is given twice");
+  EXPECT_EQ(
+      scoreWith({bnscore::Column::Numbers("age", ages), bnscore::Column::Numbers("age", ages)}),
+      "column \"age\" is given twice");
   EXPECT_EQ(scoreWith({bnscore::Column::Numbers("age", ages)}), "accepted");
-  EXPECT_EQ(status, (std::vector<std::int32_t>{bnscore::kMissingPredictor, bnscore::kMissingPredictor}));
+  EXPECT_EQ(status,
+            (std::vector<std::int32_t>{bnscore::kMissingPredictor, bnscore::kMissingPredictor}));
   std::vector<double> tooFew(1);
   EXPECT_THROW(model->ScoreOne({}, tooFew), bnscore::Error);
 }
