@@ -43,6 +43,12 @@ std::string Where(long index) {
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
                                       std::string& out) {
   out.clear();
+  // The parser keeps buffers several times the size of the largest body it
+  // read; after a large one, a small body starts afresh.
+  if (parser_.capacity() > kKeptCapacity && body.size() <= kKeptCapacity) {
+    parser_ = simdjson::dom::parser();
+    padded_ = std::vector<char>();
+  }
   padded_.resize(body.size() + simdjson::SIMDJSON_PADDING);
   if (!body.empty()) std::memcpy(padded_.data(), body.data(), body.size());
   simdjson::dom::element root;

@@ -24,7 +24,8 @@ class DeployedModel;
 // and to a batch {"results":[reply, ...]} in the records' order.
 //
 // One scorer per thread: it keeps its parser and buffers from request to
-// request, so that a request allocates nothing once they have grown.
+// request, so that a request allocates nothing once they have grown (a
+// body over 1 MiB does not leave them that large).
 class JsonRecordScorer {
  public:
   // Writes the reply into `out` (cleared first) and returns the number of
@@ -35,6 +36,8 @@ class JsonRecordScorer {
   std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out);
 
  private:
+  static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
+
   // Reads `record` into cells_; `index` is its place in a batch, -1 for a
   // lone record (messages name the place).
   void ReadRecord(const DeployedModel& model, simdjson::dom::object record, long index);
