@@ -50,13 +50,14 @@ python: bootstrap $(BUILD)/CMakeCache.txt
 
 bench: build
 	@scripts/bench $(BUILD)
+	@scripts/bench-serve $(BUILD)
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DBNSCORE_FUZZ=ON -DBNSCORE_TESTS=OFF $(CMAKE_ARGS)
 
 fuzz: bootstrap $(FUZZ_BUILD)/CMakeCache.txt
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target pmml_fuzzer csv_fuzzer
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target pmml_fuzzer csv_fuzzer json_fuzzer
 
 fuzz-smoke: fuzz
 	@fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS) smoke

@@ -16,6 +16,7 @@
 #include "cli/ScoreCommand.h"
 #include "engine/CliError.h"
 #include "engine/ModelInternals.h"
+#include "service/ServeCommandLine.h"
 
 #ifndef BNSCORE_VERSION
 #define BNSCORE_VERSION "unknown"
@@ -113,6 +114,8 @@ int main(int argc, char** argv) {
   AddCommonArguments(*check, args);
   CLI::App* display = app.add_subcommand("display", "Read the model and print its Display text");
   AddCommonArguments(*display, args);
+  ServeArguments serveArgs;
+  CLI::App* serve = AddServeCommand(app, serveArgs);
 
   try {
     app.parse(argc, argv);
@@ -123,6 +126,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
   try {
     return Run(*score, *check, args);
   } catch (const bnscore::ModelError& e) {

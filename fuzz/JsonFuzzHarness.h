@@ -1,0 +1,33 @@
+#ifndef BNSCORE_FUZZ_JSONFUZZHARNESS_H_
+#define BNSCORE_FUZZ_JSONFUZZHARNESS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "service/ModelRegistry.h"
+#include "service/ServiceMetrics.h"
+#include "service/ServiceRouter.h"
+
+// Drives request bodies through the JSON record path of `bnscore serve`
+// (router, JSON parser, record reading, scoring, reply writing) against a
+// fixed model, as POST /models/m/score. Every body must get either a 200
+// whose reply is valid JSON, or a 400 with a JSON error; anything else, or
+// a reply that is not JSON, aborts (a finding).
+class JsonFuzzHarness {
+ public:
+  explicit JsonFuzzHarness(const std::string& modelPath);
+
+  // Returns the HTTP status the body got.
+  int Run(const std::uint8_t* data, std::size_t size);
+
+ private:
+  ServiceMetrics metrics_;
+  ModelRegistry registry_;
+  ServiceRouter router_;
+  RequestScratch scratch_;
+  HttpReply reply_;
+  simdjson::dom::parser checker_;
+};
+
+#endif  // BNSCORE_FUZZ_JSONFUZZHARNESS_H_

@@ -1,0 +1,43 @@
+#include "service/DeployedModel.h"
+
+#include "service/JsonText.h"
+
+DeployedModel::DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model,
+                             ModelMetrics* metrics)
+    : id_(std::move(id)), model_(std::move(model)), metrics_(metrics) {
+  const bnscore::Schema& schema = model_->GetSchema();
+  for (std::size_t i = 0; i < schema.inputs.size(); ++i) {
+    inputs_.emplace(schema.inputs[i].name, static_cast<int>(i));  // the first of a name wins
+  }
+  for (const std::string& category : schema.categories) {
+    std::string literal;
+    AppendJsonString(literal, category);
+    categoryKeys_.push_back(literal + ":");
+    categoryLiterals_.push_back(std::move(literal));
+  }
+
+  schemaJson_.append("{\"id\":");
+  AppendJsonString(schemaJson_, id_);
+  schemaJson_.append(",\"target\":");
+  AppendJsonString(schemaJson_, schema.target);
+  schemaJson_.append(",\"categories\":[");
+  for (std::size_t i = 0; i < categoryLiterals_.size(); ++i) {
+    if (i > 0) schemaJson_.push_back(',');
+    schemaJson_.append(categoryLiterals_[i]);
+  }
+  schemaJson_.append("],\"predictors\":[");
+  for (std::size_t i = 0; i < schema.inputs.size(); ++i) {
+    if (i > 0) schemaJson_.push_back(',');
+    schemaJson_.append("{\"name\":");
+    AppendJsonString(schemaJson_, schema.inputs[i].name);
+    schemaJson_.append(schema.inputs[i].kind == bnscore::FieldKind::kNumber
+                           ? ",\"kind\":\"number\"}"
+                           : ",\"kind\":\"text\"}");
+  }
+  schemaJson_.append("]}\n");
+}
+
+int DeployedModel::FindInput(std::string_view name) const {
+  auto found = inputs_.find(name);
+  return found == inputs_.end() ? -1 : found->second;
+}

@@ -1,0 +1,51 @@
+#ifndef BNSCORE_SERVICE_DEPLOYEDMODEL_H_
+#define BNSCORE_SERVICE_DEPLOYEDMODEL_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "bnscore/bnscore.h"
+
+class ModelMetrics;
+
+// A model deployed under an id, with what answering for it needs ready:
+// the input field of each name, the target's categories as JSON keys and
+// the schema as JSON. Owns the model; immutable once built, so that any
+// number of requests may use it at once while the registry replaces it
+// (each holds a std::shared_ptr to the DeployedModel it started with).
+class DeployedModel {
+ public:
+  // `metrics` belongs to the service's ServiceMetrics and outlives this.
+  DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model, ModelMetrics* metrics);
+
+  const std::string& GetId() const { return id_; }
+  const bnscore::Model& GetModel() const { return *model_; }
+  const bnscore::Schema& GetSchema() const { return model_->GetSchema(); }
+  ModelMetrics& GetMetrics() const { return *metrics_; }
+
+  // The position of `name` in the schema's inputs, or -1.
+  int FindInput(std::string_view name) const;
+
+  // `"C":` for category i, ready to be followed by its probability.
+  const std::string& CategoryKey(std::size_t i) const { return categoryKeys_[i]; }
+  // The category as a JSON string literal.
+  const std::string& CategoryLiteral(std::size_t i) const { return categoryLiterals_[i]; }
+
+  // {"id":...,"target":...,"categories":[...],"predictors":[{"name":...,"kind":...}]}
+  const std::string& SchemaJson() const { return schemaJson_; }
+
+ private:
+  std::string id_;
+  std::unique_ptr<bnscore::Model> model_;
+  ModelMetrics* metrics_;
+  // Keys view the names held by the model's schema.
+  std::unordered_map<std::string_view, int> inputs_;
+  std::vector<std::string> categoryKeys_;
+  std::vector<std::string> categoryLiterals_;
+  std::string schemaJson_;
+};
+
+#endif  // BNSCORE_SERVICE_DEPLOYEDMODEL_H_

@@ -1,0 +1,43 @@
+#ifndef BNSCORE_SERVICE_HTTPSERVER_H_
+#define BNSCORE_SERVICE_HTTPSERVER_H_
+
+#include <memory>
+#include <string>
+
+#include "service/ServerOptions.h"
+
+class ServiceMetrics;
+class ServiceRouter;
+
+// The HTTP server: listens on one address, spreads the connections over
+// `threads` workers (each runs its own event loop; a connection stays on
+// one) and answers their requests with the router. SIGTERM and SIGINT
+// drain it: it stops accepting, closes idle connections, lets the requests
+// in flight finish (for at most the drain timeout) and then Run returns.
+// The router and the metrics must outlive the server.
+class HttpServer {
+ public:
+  HttpServer(const ServiceRouter& router, ServiceMetrics& metrics, const ServerOptions& options);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Binds and listens on `address` (an IPv4 or IPv6 literal) and `port`
+  // (0: a free port). Throws std::runtime_error saying what failed.
+  void Listen(const std::string& address, unsigned short port);
+  // The port listened on (useful after port 0).
+  unsigned short GetPort() const;
+  bool IsLoopback() const;
+
+  // Serves until drained. Returns true when every request in flight
+  // finished, false when the drain timeout cut some off.
+  bool Run();
+  // Starts the drain; may be called from any thread (and signals do).
+  void Drain();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+#endif  // BNSCORE_SERVICE_HTTPSERVER_H_

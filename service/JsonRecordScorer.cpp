@@ -1,0 +1,171 @@
+#include "service/JsonRecordScorer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "service/DeployedModel.h"
+#include "service/JsonErrorText.h"
+#include "service/JsonText.h"
+#include "service/RequestError.h"
+
+namespace {
+
+using simdjson::dom::element_type;
+
+const char* TypeName(element_type type) {
+  switch (type) {
+    case element_type::ARRAY: return "an array";
+    case element_type::OBJECT: return "an object";
+    case element_type::STRING: return "a string";
+    case element_type::BOOL: return "true or false";
+    default: return "a number";
+  }
+}
+
+// "records[3]: " for a record of a batch, "" for a lone record.
+std::string Where(long index) {
+  return index < 0 ? std::string() : "records[" + std::to_string(index) + "]: ";
+}
+
+[[noreturn]] void ThrowWrongType(long index, std::string_view field, bnscore::FieldKind kind,
+                                 element_type type) {
+  std::string message = Where(index);
+  message.append("field ");
+  AppendJsonString(message, field);
+  message.append(kind == bnscore::FieldKind::kNumber ? " must be a number or null, not "
+                                                     : " must be a string, a number or null, not ");
+  message.append(TypeName(type));
+  throw RequestError(400, message);
+}
+
+}  // namespace
+
+std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
+                                      std::string& out) {
+  out.clear();
+  // The parser keeps buffers several times the size of the largest body it
+  // read; after a large one, a small body starts afresh.
+  if (parser_.capacity() > kKeptCapacity && body.size() <= kKeptCapacity) {
+    parser_ = simdjson::dom::parser();
+    padded_ = std::vector<char>();
+  }
+  padded_.resize(body.size() + simdjson::SIMDJSON_PADDING);
+  if (!body.empty()) std::memcpy(padded_.data(), body.data(), body.size());
+  simdjson::dom::element root;
+  simdjson::error_code error = parser_.parse(padded_.data(), body.size(), false).get(root);
+  if (error) throw RequestError(400, DescribeJsonError(body, simdjson::error_message(error)));
+
+  simdjson::dom::object object;
+  if (root.get_object().get(object)) {
+    throw RequestError(400,
+                       "the body must be a JSON object: a record, or {\"records\": [record, ...]}");
+  }
+
+  simdjson::dom::array records;
+  if (object.size() == 1 && (*object.begin()).key == "records" &&
+      (*object.begin()).value.get_array().get(records) == simdjson::SUCCESS) {
+    out.append("{\"results\":[");
+    std::uint64_t count = 0;
+    for (simdjson::dom::element element : records) {
+      simdjson::dom::object record;
+      if (element.get_object().get(record)) {
+        throw RequestError(400, Where(static_cast<long>(count)) +
+                                    "a record must be a JSON object, not " +
+                                    TypeName(element.type()));
+      }
+      ReadRecord(model, record, static_cast<long>(count));
+      if (count > 0) out.push_back(',');
+      ScoreRecord(model, out);
+      ++count;
+    }
+    out.append("]}\n");
+    return count;
+  }
+
+  ReadRecord(model, object, -1);
+  ScoreRecord(model, out);
+  out.push_back('\n');
+  return 1;
+}
+
+void JsonRecordScorer::ReadRecord(const DeployedModel& model, simdjson::dom::object record,
+                                  long index) {
+  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
+  cells_.resize(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    cells_[i].name = {};  // marks a field not given yet
+    cells_[i].cell = bnscore::Cell::Missing();
+  }
+  for (simdjson::dom::key_value_pair member : record) {
+    const int input = model.FindInput(member.key);
+    if (input < 0) continue;
+    const bnscore::Field& field = inputs[static_cast<std::size_t>(input)];
+    bnscore::NamedCell& cell = cells_[static_cast<std::size_t>(input)];
+    if (cell.name.data() != nullptr) {
+      std::string message = Where(index);
+      message.append("field ");
+      AppendJsonString(message, field.name);
+      throw RequestError(400, message + " is given twice");
+    }
+    cell.name = field.name;
+    const element_type type = member.value.type();
+    switch (type) {
+      case element_type::INT64:
+      case element_type::UINT64:
+      case element_type::DOUBLE:
+        cell.cell = bnscore::Cell::Of(double(member.value.get_double()));
+        break;
+      case element_type::STRING:
+        if (field.kind == bnscore::FieldKind::kNumber) {
+          ThrowWrongType(index, field.name, field.kind, type);
+        }
+        cell.cell = bnscore::Cell::Of(std::string_view(member.value.get_string()));
+        break;
+      case element_type::NULL_VALUE:
+        break;
+      default:
+        ThrowWrongType(index, field.name, field.kind, type);
+    }
+  }
+  // Fields the record leaves out are missing; ScoreOne wants their names.
+  for (std::size_t i = 0; i < inputs.size(); ++i) cells_[i].name = inputs[i].name;
+}
+
+void JsonRecordScorer::ScoreRecord(const DeployedModel& model, std::string& out) {
+  const std::size_t categories = model.GetSchema().categories.size();
+  probabilities_.resize(categories);
+  const bnscore::Outcome outcome = model.GetModel().ScoreOne(cells_, probabilities_);
+  out.append("{\"status\":");
+  AppendJsonInteger(out, outcome.status);
+  out.append(",\"prediction\":");
+  if (outcome.prediction >= 0 && static_cast<std::size_t>(outcome.prediction) < categories) {
+    out.append(model.CategoryLiteral(static_cast<std::size_t>(outcome.prediction)));
+  } else {
+    out.append("null");
+  }
+  out.append(",\"confidence\":");
+  const std::size_t confidenceAt = out.size();
+  AppendJsonNumber(out, outcome.confidence);
+  // The prediction's probability is the confidence: its text is copied, not
+  // made again.
+  char confidence[32];
+  const std::size_t confidenceLength = std::min(out.size() - confidenceAt, sizeof confidence);
+  std::memcpy(confidence, out.data() + confidenceAt, confidenceLength);
+  out.append(",\"probabilities\":");
+  if (outcome.status != bnscore::kScored || model.GetModel().GetOptions().predictionOnly) {
+    out.append("null}");
+    return;
+  }
+  out.push_back('{');
+  for (std::size_t i = 0; i < categories; ++i) {
+    if (i > 0) out.push_back(',');
+    out.append(model.CategoryKey(i));
+    if (static_cast<int>(i) == outcome.prediction &&
+        std::memcmp(&probabilities_[i], &outcome.confidence, sizeof(double)) == 0) {
+      out.append(confidence, confidenceLength);
+    } else {
+      AppendJsonNumber(out, probabilities_[i]);
+    }
+  }
+  out.append("}}");
+}

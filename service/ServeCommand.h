@@ -1,0 +1,30 @@
+#ifndef BNSCORE_SERVICE_SERVECOMMAND_H_
+#define BNSCORE_SERVICE_SERVECOMMAND_H_
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "service/ServerOptions.h"
+
+// The options of `bnscore serve`.
+struct ServeArguments {
+  std::string listen = "127.0.0.1:8080";  // ADDR:PORT, [IPv6]:PORT; port 0: any free port
+  std::vector<std::string> models;        // ID=PATH, deployed before listening
+  std::string adminTokenFile;             // the token PUT and DELETE need; "" for none
+  std::string plugin;                     // "" finds it as bnscore score does
+  ServerOptions server;
+};
+
+// Runs `bnscore serve`: deploys the models, listens, announces
+// "bnscore serve: listening on http://ADDR:PORT" on `out` and serves until
+// SIGTERM or SIGINT has drained it. Returns the exit status: 0 after a
+// drain, 1 for a usage, file, plug-in or listen error, or a drain that the
+// timeout cut short, 2 when a --model document is rejected. Messages go to
+// `err` as "bnscore: ...".
+int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& err);
+
+// Splits "ADDR:PORT" or "[ADDR]:PORT"; false when it is neither.
+bool SplitListenAddress(const std::string& listen, std::string& address, unsigned short& port);
+
+#endif  // BNSCORE_SERVICE_SERVECOMMAND_H_

@@ -1,0 +1,68 @@
+#include "service/ServeCommandLine.h"
+
+namespace {
+
+const char kServeFooter[] = R"(Endpoints (JSON unless said otherwise):
+  GET    /health               {"status":"ok"}
+  GET    /metrics              Prometheus text: responses, and per model
+                               requests, errors, records, latency
+  GET    /models               {"models":[ID,...]}
+  GET    /models/ID            the schema: target, categories, predictors
+  PUT    /models/ID            deploy or replace (body: PMML), atomically
+  DELETE /models/ID            remove
+  POST   /models/ID/score      one record {"field":value,...} or
+                               {"records":[...]}; with Content-Type:
+                               text/csv, the CSV of `bnscore score`
+Errors: {"error":{"code":N,"message":"..."}}; 422 carries the host's code.
+
+PUT and DELETE need "Authorization: Bearer TOKEN" when --admin-token-file
+is given; without it they are refused unless the listener is loopback.
+
+Exit status: 0 after SIGTERM or SIGINT drained the requests in flight;
+1 usage, file, plug-in or listen error (or a drain cut short by its
+timeout); 2 a --model document was rejected.)";
+
+// CLI11 validator and converter for milliseconds given in seconds.
+void AddSeconds(CLI::App& serve, const std::string& name, std::chrono::milliseconds& target,
+                const std::string& help) {
+  serve.add_option_function<double>(
+          name, [&target](double seconds) {
+            target = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+          },
+          help + " (default " + std::to_string(target.count() / 1000) + ")")
+      ->type_name("SECONDS")
+      ->check(CLI::Range(0.001, 86400.0));
+}
+
+}  // namespace
+
+CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
+  CLI::App* serve = app.add_subcommand("serve", "Serve models over HTTP: a REST scoring service");
+  serve->footer(kServeFooter);
+  serve->add_option("--listen", arguments.listen,
+                    "Address and port to listen on (default 127.0.0.1:8080; port 0: any)")
+      ->type_name("ADDR:PORT");
+  serve->add_option("--model", arguments.models, "Deploy the PMML file PATH as ID (repeatable)")
+      ->type_name("ID=PATH");
+  serve->add_option("--threads", arguments.server.threads, "Server threads (default 2)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
+  serve->add_option("--admin-token-file", arguments.adminTokenFile,
+                    "File holding the token that PUT and DELETE need")
+      ->type_name("FILE");
+  serve->add_option("--max-body", arguments.server.maxBody,
+                    "Largest request body accepted, in bytes (default 67108864)")
+      ->type_name("BYTES")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 40));
+  AddSeconds(*serve, "--read-timeout", arguments.server.readTimeout,
+             "Seconds to receive a request's header, and again its body");
+  AddSeconds(*serve, "--idle-timeout", arguments.server.idleTimeout,
+             "Seconds a keep-alive connection may wait for its next request");
+  AddSeconds(*serve, "--write-timeout", arguments.server.writeTimeout,
+             "Seconds to send a reply");
+  AddSeconds(*serve, "--drain-timeout", arguments.server.drainTimeout,
+             "Seconds that requests in flight get after SIGTERM");
+  serve->add_option("--plugin", arguments.plugin, "Model plug-in library to load")
+      ->type_name("PATH");
+  return serve;
+}

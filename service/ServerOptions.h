@@ -1,0 +1,17 @@
+#ifndef BNSCORE_SERVICE_SERVEROPTIONS_H_
+#define BNSCORE_SERVICE_SERVEROPTIONS_H_
+
+#include <chrono>
+#include <cstddef>
+
+// How the HTTP server runs.
+struct ServerOptions {
+  int threads = 2;                                // server threads, each with its own connections
+  std::size_t maxBody = 64u << 20;                // larger request bodies get 413
+  std::chrono::milliseconds readTimeout{30000};   // for a request's header, then for its body
+  std::chrono::milliseconds idleTimeout{60000};   // a keep-alive connection without a request
+  std::chrono::milliseconds writeTimeout{30000};  // for a reply
+  std::chrono::milliseconds drainTimeout{30000};  // after SIGTERM, for requests in flight
+};
+
+#endif  // BNSCORE_SERVICE_SERVEROPTIONS_H_

@@ -1,0 +1,105 @@
+#ifndef BNSCORE_SERVICE_SERVICEROUTER_H_
+#define BNSCORE_SERVICE_SERVICEROUTER_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "bnscore/bnscore.h"
+#include "service/JsonRecordScorer.h"
+
+class ModelRegistry;
+class ServiceMetrics;
+
+// Sends a reply in pieces while it is being made (chunked transfer
+// coding), for replies too long to hold whole. The connection implements
+// it; Begin and Chunk throw std::runtime_error when the client cannot take
+// the bytes within the write timeout or has gone.
+class ReplyStream {
+ public:
+  virtual ~ReplyStream() = default;
+  // Sends the status line and the header; once, before the first chunk.
+  virtual void Begin(int status, const char* contentType) = 0;
+  virtual void Chunk(std::string_view data) = 0;
+};
+
+// A request as the router sees it, viewing the server's buffers.
+struct HttpRequest {
+  std::string_view method;  // "GET", "POST", ...
+  std::string_view target;  // path, maybe with a query
+  std::string_view contentType;
+  std::string_view authorization;
+  std::string_view body;
+  ReplyStream* stream = nullptr;  // null: every reply is made whole
+};
+
+// The reply the router makes. The server reuses it from request to request
+// (the body keeps its capacity).
+struct HttpReply {
+  int status = 200;
+  const char* contentType = "application/json";
+  const char* allow = nullptr;  // the Allow header of a 405
+  // The reply went out through the request's stream: Begin was called, and
+  // `body` holds what remains to be sent as the last chunk.
+  bool streamed = false;
+  // The reply was streamed but could not be finished (a CSV fault after the
+  // first chunk, a failed write): the connection must close without the
+  // last chunk, so that the client sees the reply is incomplete.
+  bool broken = false;
+  std::string body;
+};
+
+// What one server thread keeps from request to request. One per thread.
+struct RequestScratch {
+  JsonRecordScorer scorer;
+};
+
+// Who may deploy and remove models: the holders of the admin token when
+// one is set; else anyone when the listener is a loopback address, else
+// nobody.
+struct AdminPolicy {
+  std::string token;  // empty: none set
+  bool loopbackListener = true;
+};
+
+// Answers the service's requests:
+//   GET /health, GET /metrics, GET /models, GET /models/{id},
+//   PUT /models/{id} (a PMML body), DELETE /models/{id},
+//   POST /models/{id}/score (JSON records, or text/csv).
+// Errors are {"error":{"code":N,"message":"..."}} with a fitting status.
+// Holds references to the registry and the metrics, which outlive it;
+// Handle may be called from any number of threads at once, each with its
+// own RequestScratch.
+class ServiceRouter {
+ public:
+  ServiceRouter(ModelRegistry& registry, ServiceMetrics& metrics, AdminPolicy admin,
+                bnscore::LoadOptions loadOptions);
+
+  void Handle(const HttpRequest& request, RequestScratch& scratch, HttpReply& reply) const;
+
+  // Reads the PMML document `pmml` and deploys it under `id`; returns true
+  // when it replaced a model. Throws bnscore::ModelError when the document
+  // is rejected (the deployed model stays), bnscore::Error otherwise.
+  bool Deploy(const std::string& id, std::string_view pmml) const;
+  // The same from a file.
+  bool DeployFile(const std::string& id, const std::string& path) const;
+
+  // True for an id of 1 to 128 letters, digits, '.', '_' and '-'.
+  static bool IsValidId(std::string_view id);
+
+ private:
+  void Route(const HttpRequest& request, RequestScratch& scratch, HttpReply& reply) const;
+  // Makes `reply` the error, or marks it broken when it is being streamed.
+  static void Fail(HttpReply& reply, int status, int code, const char* message);
+  void HandleModel(const HttpRequest& request, const std::string& id, HttpReply& reply) const;
+  void HandleScore(const HttpRequest& request, const std::string& id, RequestScratch& scratch,
+                   HttpReply& reply) const;
+  void CheckAdmin(const HttpRequest& request) const;
+
+  ModelRegistry& registry_;
+  ServiceMetrics& metrics_;
+  AdminPolicy admin_;
+  bnscore::LoadOptions loadOptions_;
+};
+
+#endif  // BNSCORE_SERVICE_SERVICEROUTER_H_

@@ -1,0 +1,396 @@
+#!/usr/bin/python3
+"""End-to-end tests of `bnscore serve`: each starts the server on an
+ephemeral loopback port, drives it with `requests` and raw sockets, and
+stops it with SIGTERM. Every wait is bounded in time.
+
+    service_test.py BNSCORE EXAMPLES_DIR TEST_DATA_DIR
+"""
+
+import csv
+import io
+import json
+import os
+import select
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+import requests
+
+BNSCORE, EXAMPLES, TEST_DATA = sys.argv[1:4]
+MODEL = os.path.join(EXAMPLES, "credit_risk.pmml")
+RECORDS = os.path.join(EXAMPLES, "applicants.csv")
+with open(MODEL, encoding="utf-8") as f:
+    MODEL_TEXT = f.read()
+# The same network with another prior for salaried applicants.
+VARIANT_TEXT = MODEL_TEXT.replace("salaried; 0.60; 0.30; 0.10", "salaried; 0.20; 0.30; 0.50")
+assert VARIANT_TEXT != MODEL_TEXT
+
+
+class Server:
+    """A running `bnscore serve` on 127.0.0.1 and a free port."""
+
+    def __init__(self, *args):
+        self.process = subprocess.Popen(
+            [BNSCORE, "serve", "--listen", "127.0.0.1:0", *args],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        ready, _, _ = select.select([self.process.stdout], [], [], 20)
+        line = self.process.stdout.readline().decode() if ready else ""
+        if "listening on http://" not in line:
+            self.process.kill()
+            _, err = self.process.communicate(timeout=10)
+            raise AssertionError("the server did not start: %r %r" % (line, err))
+        self.url = line.split("listening on ")[1].strip()
+        self.port = int(self.url.rsplit(":", 1)[1])
+        self.http = requests.Session()
+
+    def get(self, path, **kw):
+        return self.http.get(self.url + path, timeout=10, **kw)
+
+    def post(self, path, **kw):
+        return self.http.post(self.url + path, timeout=30, **kw)
+
+    def put(self, path, **kw):
+        return self.http.put(self.url + path, timeout=30, **kw)
+
+    def delete(self, path, **kw):
+        return self.http.delete(self.url + path, timeout=10, **kw)
+
+    def stop(self):
+        """SIGTERM; returns the exit status and standard error."""
+        self.http.close()
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+        try:
+            _, err = self.process.communicate(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.communicate()
+            raise AssertionError("the server did not stop within 20 s of SIGTERM")
+        return self.process.returncode, err.decode()
+
+
+def bnscore_score(path, *options):
+    run = subprocess.run([BNSCORE, "score", *options, MODEL, path], capture_output=True,
+                         timeout=60, check=True)
+    return run.stdout.decode()
+
+
+def json_records(schema):
+    """The example's records as JSON objects, typed as the schema says."""
+    kinds = {p["name"]: p["kind"] for p in schema["predictors"]}
+    records = []
+    with open(RECORDS, encoding="utf-8") as f:
+        for row in csv.DictReader(f):
+            record = {"applicant": row["applicant"]}
+            for name, kind in kinds.items():
+                cell = row[name]
+                record[name] = None if cell == "" else float(cell) if kind == "number" else cell
+            records.append(record)
+    return records
+
+
+def expected_results():
+    """bnscore score's output as the JSON replies must give it, numbers kept
+    as their text."""
+    rows = list(csv.reader(io.StringIO(bnscore_score(RECORDS))))
+    header = rows[0]
+    categories = [h[len("probability("):-1] for h in header[3:]]
+    results = []
+    for row in rows[1:]:
+        status = int(row[0])
+        results.append({
+            "status": status,
+            "prediction": row[1] or None,
+            "confidence": row[2] or None,
+            "probabilities": dict(zip(categories, row[3:])) if status == 0 else None,
+        })
+    return results
+
+
+def parse_keeping_numbers(text):
+    return json.loads(text, parse_float=str, parse_int=str)
+
+
+def normalise(result):
+    """A parsed reply with the status as a number (floats kept as text)."""
+    result = dict(result)
+    result["status"] = int(result["status"])
+    return result
+
+
+class ServiceTest(unittest.TestCase):
+    def setUp(self):
+        self.server = None
+
+    def tearDown(self):
+        if self.server and self.server.process.poll() is None:
+            self.server.process.kill()
+            self.server.process.communicate()
+
+    def start(self, *args):
+        self.server = Server(*args)
+        return self.server
+
+    def assertError(self, response, status, code, message_part):
+        self.assertEqual(response.status_code, status, response.text)
+        self.assertTrue(response.headers["Content-Type"].startswith("application/json"))
+        error = response.json()["error"]
+        self.assertEqual(error["code"], code)
+        self.assertIn(message_part, error["message"])
+
+    def test_endpoints_and_the_numbers_of_bnscore_score(self):
+        s = self.start("--model", "credit=" + MODEL, "--threads", "2")
+        self.assertEqual(s.get("/health").json(), {"status": "ok"})
+        self.assertEqual(s.get("/models").json(), {"models": ["credit"]})
+        schema = s.get("/models/credit").json()
+        self.assertEqual(schema["target"], "risk")
+        self.assertEqual(schema["categories"], ["low", "medium", "high"])
+        self.assertEqual({p["name"]: p["kind"] for p in schema["predictors"]},
+                         {"employment": "text", "income": "number", "dependents": "number",
+                          "age": "number"})
+
+        records = json_records(schema)
+        expected = expected_results()
+        self.assertEqual(len(records), 20)
+        for record, want in zip(records, expected):
+            reply = s.post("/models/credit/score", json=record)
+            self.assertEqual(reply.status_code, 200, reply.text)
+            self.assertEqual(normalise(parse_keeping_numbers(reply.text)), want, record)
+        batch = s.post("/models/credit/score", json={"records": records})
+        self.assertEqual(batch.status_code, 200, batch.text)
+        self.assertEqual([normalise(r) for r in parse_keeping_numbers(batch.text)["results"]],
+                         expected)
+        self.assertEqual(s.post("/models/credit/score", json={"records": []}).json(),
+                         {"results": []})
+
+        # A text field takes a number as its text; a number field reads a
+        # text as an error; left-out fields are missing.
+        reply = s.post("/models/credit/score",
+                       data='{"employment":"salaried","income":52000,"age":34,"dependents":1}')
+        self.assertEqual(normalise(parse_keeping_numbers(reply.text)), expected[0])
+        self.assertEqual(s.post("/models/credit/score", json={"age": 30}).json(),
+                         {"status": 90029, "prediction": None, "confidence": None,
+                          "probabilities": None})
+
+        # CSV in, bnscore score's bytes out.
+        with open(RECORDS, "rb") as f:
+            body = f.read()
+        reply = s.post("/models/credit/score", data=body, headers={"Content-Type": "text/csv"})
+        self.assertEqual(reply.status_code, 200, reply.text)
+        self.assertTrue(reply.headers["Content-Type"].startswith("text/csv"))
+        self.assertEqual(reply.text, bnscore_score(RECORDS))
+
+        # A long reply is streamed in chunks, and is the same bytes; a CSV
+        # fault after the first chunk cuts the reply short.
+        lines = body.decode().splitlines(keepends=True)
+        long_body = lines[0] + "".join(lines[1:]) * 200
+        with tempfile.NamedTemporaryFile("w", suffix=".csv", delete=False) as f:
+            f.write(long_body)
+        try:
+            expected_csv = bnscore_score(f.name)
+        finally:
+            os.unlink(f.name)
+        reply = s.post("/models/credit/score", data=long_body, headers={"Content-Type": "text/csv"})
+        self.assertEqual(reply.headers.get("Transfer-Encoding"), "chunked")
+        self.assertEqual(reply.text, expected_csv)
+        with self.assertRaises(requests.exceptions.ChunkedEncodingError):
+            s.post("/models/credit/score", data=long_body + "A99,1,2,3,4,5,6\n",
+                   headers={"Content-Type": "text/csv"})
+
+        metrics = s.get("/metrics")
+        self.assertTrue(metrics.headers["Content-Type"].startswith("text/plain"))
+        lines = metrics.text.splitlines()
+        self.assertIn('bnscore_score_requests_total{model="credit"} 27', lines)
+        self.assertIn('bnscore_records_scored_total{model="credit"} 4062', lines)
+        self.assertIn('bnscore_score_latency_seconds_count{model="credit"} 27', lines)
+        self.assertIn('bnscore_score_latency_seconds_bucket{model="credit",le="+Inf"} 27', lines)
+        self.assertIn('bnscore_score_errors_total{model="credit"} 1', lines)
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_every_request_error(self):
+        s = self.start("--model", "credit=" + MODEL, "--max-body", "100000")
+        score = "/models/credit/score"
+        self.assertError(s.post(score, data='{"age": 3,}'), 400, 400,
+                         "malformed JSON: parse error at line 1, column 11")
+        self.assertError(s.post(score, data='{"age": 3} x'), 400, 400, "malformed JSON")
+        self.assertError(s.post(score, data=''), 400, 400, "malformed JSON")
+        self.assertError(s.post(score, data='[1, 2]'), 400, 400, "must be a JSON object")
+        self.assertError(s.post(score, json={"age": "34"}), 400, 400,
+                         'field "age" must be a number or null, not a string')
+        self.assertError(s.post(score, json={"employment": [1]}), 400, 400,
+                         'field "employment" must be a string, a number or null, not an array')
+        self.assertError(s.post(score, json={"records": [{"age": 3}, {"age": True}]}), 400, 400,
+                         'records[1]: field "age" must be a number or null, not true or false')
+        self.assertError(s.post(score, json={"records": [{}, 7]}), 400, 400,
+                         "records[1]: a record must be a JSON object, not a number")
+        self.assertError(s.post(score, data='{"age": 3, "age": 4}'), 400, 400,
+                         'field "age" is given twice')
+        self.assertError(s.post(score, data="x", headers={"Content-Type": "text/plain"}), 415,
+                         415, "unsupported Content-Type")
+        self.assertError(s.post(score, data="employment,age\nsalaried,3,4\n",
+                                headers={"Content-Type": "text/csv"}),
+                         400, 400, "request body:2:")
+        self.assertError(s.post("/models/nope/score", json={}), 404, 404,
+                         'no model is deployed as "nope"')
+        self.assertError(s.get("/models/nope"), 404, 404, "no model")
+        self.assertError(s.delete("/models/nope"), 404, 404, "no model")
+        self.assertError(s.get("/models/a%20b"), 400, 400, "invalid model id")
+        self.assertError(s.get("/elsewhere"), 404, 404, "no such resource")
+        reply = s.post("/health")
+        self.assertError(reply, 405, 405, "method not allowed")
+        self.assertEqual(reply.headers["Allow"], "GET")
+        self.assertError(s.post(score, data=b"{" + b" " * 200000 + b"}"), 413, 413,
+                         "larger than the limit of 100000 bytes")
+
+        # A rejected document leaves the deployed model in place.
+        with open(os.path.join(TEST_DATA, "plugin_fault_loop.pmml"), "rb") as f:
+            self.assertError(s.put("/models/credit", data=f.read()), 422, 1,
+                             "Loop is not allowed.")
+        self.assertError(s.put("/models/credit", data="<PMML"), 422, 9, "")
+        self.assertEqual(s.get("/models/credit").status_code, 200)
+
+        lines = s.get("/metrics").text.splitlines()
+        self.assertIn('bnscore_score_errors_total{model="credit"} 11', lines)
+        self.assertIn('bnscore_http_responses_total{code="400"} 11', lines)
+        self.assertIn('bnscore_http_responses_total{code="413"} 1', lines)
+        self.assertIn('bnscore_http_responses_total{code="422"} 2', lines)
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_deploy_replace_and_remove_with_the_admin_token(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".token", delete=False) as f:
+            f.write("s3cret\n")
+        try:
+            s = self.start("--admin-token-file", f.name)
+        finally:
+            os.unlink(f.name)
+        self.assertEqual(s.get("/models").json(), {"models": []})
+        self.assertError(s.put("/models/m", data=MODEL_TEXT), 401, 401, "Authorization: Bearer")
+        reply = s.put("/models/m", data=MODEL_TEXT, headers={"Authorization": "Bearer wrong"})
+        self.assertError(reply, 401, 401, "Bearer")
+        self.assertEqual(reply.headers["WWW-Authenticate"], "Bearer")
+        admin = {"Authorization": "Bearer s3cret"}
+        reply = s.put("/models/m", data=MODEL_TEXT, headers=admin)
+        self.assertEqual((reply.status_code, reply.json()), (201, {"id": "m", "replaced": False}))
+        reply = s.put("/models/m", data=VARIANT_TEXT, headers=admin)
+        self.assertEqual((reply.status_code, reply.json()), (200, {"id": "m", "replaced": True}))
+        self.assertEqual(s.get("/models").json(), {"models": ["m"]})
+        self.assertError(s.delete("/models/m"), 401, 401, "Bearer")
+        self.assertEqual(s.delete("/models/m", headers=admin).json(), {"id": "m", "removed": True})
+        self.assertError(s.post("/models/m/score", json={}), 404, 404, "no model")
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_replace_while_scoring_gives_no_failure_and_no_mixed_answer(self):
+        s = self.start("--model", "m=" + MODEL, "--threads", "2")
+        record = {"employment": "salaried", "income": 52000, "age": 34, "dependents": 1}
+        first = s.post("/models/m/score", json=record).text
+        s.put("/models/m", data=VARIANT_TEXT)
+        second = s.post("/models/m/score", json=record).text
+        self.assertNotEqual(first, second)
+        answers = {first, second}
+        failures = []
+        counts = []
+        stop = threading.Event()
+
+        def score():
+            http = requests.Session()
+            n = 0
+            deadline = time.monotonic() + 20
+            while not stop.is_set() and time.monotonic() < deadline:
+                reply = http.post(s.url + "/models/m/score", json=record, timeout=10)
+                if reply.status_code != 200 or reply.text not in answers:
+                    failures.append((reply.status_code, reply.text))
+                n += 1
+            counts.append(n)
+
+        threads = [threading.Thread(target=score) for _ in range(4)]
+        for t in threads:
+            t.start()
+        replaced = 0
+        admin = requests.Session()
+        for i in range(30):
+            text = MODEL_TEXT if i % 2 == 0 else VARIANT_TEXT
+            self.assertEqual(admin.put(s.url + "/models/m", data=text, timeout=30).status_code, 200)
+            replaced += 1
+        stop.set()
+        for t in threads:
+            t.join(30)
+        self.assertEqual(failures, [])
+        self.assertEqual(replaced, 30)
+        self.assertGreater(sum(counts), 30)
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_sigterm_drains_the_request_in_flight(self):
+        s = self.start("--model", "m=" + MODEL)
+        idle = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        idle.sendall(b"GET /health HTTP/1.1\r\nHost: x\r\n\r\n")
+        self.assertIn(b"200 OK", idle.recv(4096))
+
+        body = json.dumps({"employment": "salaried", "income": 52000, "age": 34,
+                           "dependents": 1}).encode()
+        busy = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        busy.sendall(b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                     b"Content-Length: %d\r\n\r\n" % len(body) + body[:10])
+        time.sleep(0.3)
+        s.process.send_signal(signal.SIGTERM)
+        time.sleep(0.3)
+        # The idle connection is closed, new ones are refused, the request
+        # in flight gets its whole answer.
+        self.assertEqual(idle.recv(4096), b"")
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", s.port), timeout=2).sendall(b"GET / HTTP/1.1\r\n\r\n")
+        self.assertIsNone(s.process.poll())
+        busy.sendall(body[10:])
+        reply = b""
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            chunk = busy.recv(65536)
+            if not chunk:
+                break
+            reply += chunk
+        self.assertTrue(reply.startswith(b"HTTP/1.1 200 OK"), reply)
+        self.assertIn(b"Connection: close", reply)
+        self.assertIn(b'"status":0', reply)
+        status, err = s.stop()
+        self.assertEqual(status, 0, err)
+        self.assertIn("drained", err)
+
+    def test_read_timeout_and_malformed_http(self):
+        s = self.start("--read-timeout", "0.3", "--idle-timeout", "0.3")
+        slow = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        slow.sendall(b"GET /health HTTP/1.1\r\nHost")
+        started = time.monotonic()
+        self.assertEqual(slow.recv(4096), b"")  # closed, after the read timeout
+        self.assertLess(time.monotonic() - started, 5)
+        slow_body = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        slow_body.sendall(b"POST /models/x/score HTTP/1.1\r\nHost: x\r\nContent-Length: 9\r\n\r\n{")
+        self.assertEqual(slow_body.recv(4096), b"")
+        idle = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        self.assertEqual(idle.recv(4096), b"")
+        bad = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        bad.sendall(b"NOT HTTP AT ALL\r\n\r\n")
+        self.assertTrue(bad.recv(4096).startswith(b"HTTP/1.1 400"))
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_startup_faults(self):
+        def run(*args):
+            listen = [] if "--listen" in args else ["--listen", "127.0.0.1:0"]
+            return subprocess.run([BNSCORE, "serve", *listen, *args], capture_output=True,
+                                  timeout=30)
+        loop = os.path.join(TEST_DATA, "plugin_fault_loop.pmml")
+        bad = run("--model", "m=" + loop)
+        self.assertEqual(bad.returncode, 2)
+        self.assertEqual(bad.stderr.decode(), "bnscore: %s: error 1: Loop is not allowed.\n" % loop)
+        self.assertEqual(run("--model", "m").returncode, 1)
+        self.assertIn(b"expected ID=PATH", run("--model", "m").stderr)
+        self.assertIn(b"expected ADDR:PORT", run("--listen", "nowhere").stderr)
+        self.assertIn(b"cannot read the admin token file", run("--admin-token-file", "/nonexistent").stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
