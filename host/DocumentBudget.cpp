@@ -18,8 +18,8 @@ std::string Shortened(const XMLCh* name) {
 
 std::string TooManyNodes() {
   return "more than " + std::to_string(PmmlParser::kMaxNodes) +
-         " nodes (elements, attributes, processing instructions, CDATA sections): larger "
-         "documents are not read";
+         " nodes (elements, attributes, text, CDATA sections, processing instructions): "
+         "larger documents are not read";
 }
 
 }  // namespace

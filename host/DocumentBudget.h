@@ -10,10 +10,10 @@
 
 // What one document being parsed has cost so far, against the limits of
 // PmmlParser: the nesting depth, the number of DOM nodes (elements,
-// attributes, processing instructions, CDATA sections) and the number of
-// distinct element and attribute names. Names count because Xerces pools
-// them in a table that never grows, so that every new name costs more than
-// the one before.
+// attributes, text, CDATA sections, processing instructions) and the
+// number of distinct element and attribute names. Names count because
+// Xerces pools them in a table that never grows, so that every new name
+// costs more than the one before.
 //
 // Each call returns "" while the document stays within the limits, else
 // the reason it does not, for a refusal. Internal to modelcore; one per

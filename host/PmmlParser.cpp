@@ -80,7 +80,12 @@ class SafeDomParser : public XercesDOMParser {
 
   void docCharacters(const XMLCh* const chars, const XMLSize_t length,
                      const bool cdataSection) override {
-    if (cdataSection) Spend(budget_.AddNode());
+    // Text continues the current text node, if there is one; a CDATA
+    // section is a node of its own.
+    const DOMNode* current = getCurrentNode();
+    if (cdataSection || current == nullptr || current->getNodeType() != DOMNode::TEXT_NODE) {
+      Spend(budget_.AddNode());
+    }
     XercesDOMParser::docCharacters(chars, length, cdataSection);
   }
 

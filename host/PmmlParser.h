@@ -44,8 +44,8 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentReleaser>;
 class MODELCORE_API PmmlParser {
  public:
   // Limits of one document, each refused with code 9 when exceeded: its
-  // size, its DOM nodes (elements, attributes, processing instructions and
-  // CDATA sections; comments are not kept), the levels of nesting and the
+  // size, its DOM nodes (elements, attributes, text, CDATA sections and
+  // processing instructions; comments are not kept), the levels of nesting and the
   // distinct element and attribute names. A document at the limits costs
   // a few hundred megabytes and a few seconds at most.
   static constexpr std::size_t kMaxDocumentBytes = 32u << 20;
