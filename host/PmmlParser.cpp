@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include <xercesc/dom/DOMException.hpp>
@@ -23,6 +24,7 @@
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include "host/DocumentBudget.h"
+#include "host/ElementLines.h"
 #include "host/VkException.h"
 #include "host/XmlText.h"
 
@@ -41,7 +43,7 @@ struct Refusal {
   std::string message;
 };
 
-// A DOM parser that records each element's line as user data (read by
+// A DOM parser that records each element's line in ElementLines (read by
 // BaseTranslator::GetLineNumber), refuses every declaration of a DOCTYPE
 // and refuses the document once it exceeds its DocumentBudget.
 class SafeDomParser : public XercesDOMParser {
@@ -60,10 +62,9 @@ class SafeDomParser : public XercesDOMParser {
     XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
                                   isRoot);
     const Locator* locator = getScanner()->getLocator();
-    DOMNode* node = getCurrentNode();
-    if (locator != nullptr && node != nullptr) {
-      auto line = static_cast<std::uintptr_t>(locator->getLineNumber());
-      node->setUserData(xmltext::LineKey(), reinterpret_cast<void*>(line), nullptr);
+    const DOMNode* node = getCurrentNode();
+    if (locator != nullptr && node != nullptr && locator->getLineNumber() <= INT32_MAX) {
+      lines_->Add(node, static_cast<int>(locator->getLineNumber()));
     }
   }
 
@@ -127,6 +128,10 @@ class SafeDomParser : public XercesDOMParser {
     XercesDOMParser::doctypeDecl(elemDecl, publicId, systemId, hasIntSubset, hasExtSubset);
   }
 
+  // The lines of the elements read so far; the caller takes them with the
+  // document.
+  std::unique_ptr<ElementLines> TakeLines() { return std::move(lines_); }
+
   // "<source>:<line>:<column>: " at the scanner's position.
   std::string Where() const {
     const Locator* locator = getScanner()->getLocator();
@@ -149,6 +154,7 @@ class SafeDomParser : public XercesDOMParser {
 
   std::string sourceName_;
   DocumentBudget budget_;
+  std::unique_ptr<ElementLines> lines_ = std::make_unique<ElementLines>();
 };
 
 // Refuses every external entity and external DTD.
@@ -252,13 +258,16 @@ DocumentPtr Parse(const std::string& text, const std::string& sourceName) {
   if (!document || document->getDocumentElement() == nullptr) {
     throw VkException(VkException::MalformedXml, sourceName + ": no root element");
   }
+  ElementLines::Attach(parser.TakeLines(), *document);
   return document;
 }
 
 }  // namespace
 
 void DocumentReleaser::operator()(DOMDocument* document) const {
-  if (document != nullptr) document->release();
+  if (document == nullptr) return;
+  ElementLines::Detach(*document);
+  document->release();
 }
 
 DocumentPtr PmmlParser::ParseFile(const std::string& path) {

@@ -49,7 +49,7 @@ class MODELCORE_API PmmlParser {
   // distinct element and attribute names. A document at the limits costs
   // a few hundred megabytes and a few seconds at most.
   static constexpr std::size_t kMaxDocumentBytes = 32u << 20;
-  static constexpr std::size_t kMaxNodes = 200000;
+  static constexpr std::size_t kMaxNodes = 150000;
   static constexpr std::size_t kMaxDepth = 256;
   static constexpr std::size_t kMaxNames = 10000;
 
