@@ -92,9 +92,6 @@ class BayesNetTranslator : public PMMLTranslator {
                           const std::vector<std::string>& predictorNames);
   void ParseConditionalTable(const xercesc::DOMElement* table, const ScoreDictionary* dictionary,
                              const TransformationDictionary* transformation);
-  // The code of one parent value of a table row.
-  int ParentValueCode(const std::string& parent, const std::string& value,
-                      const ScoreDictionary* dictionary);
 
   // A new categorical encoder holding the variable's value labels; the
   // caller owns it. Null only when it cannot be allocated.
