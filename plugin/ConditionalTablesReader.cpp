@@ -193,6 +193,17 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
     rows.emplace_back(std::move(text), VerifyInt(row, pmml::kTotalN));
   }
 
+  parentValuesRead_ += rows.size() * parentCount;
+  if (parentValuesRead_ > kMaxParentValues) {
+    const int line = GetLineNumber(table);
+    throw VkException(VkException::InvalidStructure,
+                      "ConditionalTable for " + fieldName +
+                          (line > 0 ? " at line " + std::to_string(line) : std::string()) + ": " +
+                          std::to_string(rows.size()) + " rows of " +
+                          std::to_string(parentCount) + " parents take the tables past " +
+                          std::to_string(kMaxParentValues) + " parent values.");
+  }
+
   // Well-formedness of names and rows is not consulted: the fields are used
   // as they come.
   std::vector<std::string> fields;

@@ -16,10 +16,29 @@ struct Document {
   std::string name;
   std::function<void(std::ostream&)> write;
   std::string reason;  // a part of the refusal's message
+  int code = 9;        // the refusal's error code
 };
 
 inline void Repeat(std::ostream& out, const std::string& text, int times) {
   for (int i = 0; i < times; ++i) out << text;
+}
+
+// A network of a target t (categories c0, c1, ...) and a predictor x (u,
+// v) whose parent is t, with `fields` inside the DataDictionary after them
+// and `tables` inside ConditionalTables after t's table.
+inline void WriteNetwork(std::ostream& out, int targetCategories,
+                         const std::function<void(std::ostream&)>& tables) {
+  out << "<PMML><DataDictionary><DataField name=\"t\" optype=\"categorical\" "
+         "dataType=\"string\">";
+  for (int i = 0; i < targetCategories; ++i) out << "<Value value=\"c" << i << "\"/>";
+  out << "</DataField><DataField name=\"x\" optype=\"categorical\" dataType=\"string\">"
+         "<Value value=\"u\"/><Value value=\"v\"/></DataField></DataDictionary>"
+         "<BayesNetModel><MiningSchema><MiningField name=\"t\" usageType=\"predicted\"/>"
+         "<MiningField name=\"x\"/></MiningSchema><LinkSource><names/><row>t;x;yes</row>"
+         "</LinkSource><ConditionalTables><ConditionalTable fieldName=\"t\" "
+         "parentsNumber=\"0\"><names/><row totalN=\"1\">1</row></ConditionalTable>";
+  tables(out);
+  out << "</ConditionalTables></BayesNetModel></PMML>";
 }
 
 inline std::vector<Document> Documents() {
@@ -90,6 +109,32 @@ inline std::vector<Document> Documents() {
          out << "/>";
        },
        "more than 10000 distinct element and attribute names"},
+      {"rows_of_many_categories",  // each row was matched against every category
+       [](std::ostream& out) {
+         WriteNetwork(out, 20000, [](std::ostream& tables) {
+           tables << "<ConditionalTable fieldName=\"x\" parentsNumber=\"1\"><names>t</names>";
+           for (int i = 19999; i >= 0; --i) {
+             tables << "<row totalN=\"1\">c" << i << ";0.5;0.5</row>";
+           }
+           tables << "<row totalN=\"1\">c20000;0.5;0.5</row></ConditionalTable>";
+         });
+       },
+       "t Variable's value c20000 not found.", 8},
+      {"short_rows_of_many_parents",  // each row's key holds every parent
+       [](std::ostream& out) {
+         WriteNetwork(out, 2, [](std::ostream& tables) {
+           tables << "<ConditionalTable fieldName=\"x\" parentsNumber=\"200000\"><names>";
+           Repeat(tables, "t;", 200000);
+           tables << "</names>";
+           for (int k = 0; k < 4096; ++k) {
+             tables << "<row totalN=\"1\">";
+             for (int bit = 0; bit < 12; ++bit) tables << "c" << ((k >> bit) & 1) << ";";
+             tables << "</row>";
+           }
+           tables << "</ConditionalTable>";
+         });
+       },
+       "4096 rows of 200000 parents take the tables past 4194304 parent values.", 12},
       {"oversized",
        [](std::ostream& out) {
          out << "<PMML>";
