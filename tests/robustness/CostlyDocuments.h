@@ -23,6 +23,15 @@ inline void Repeat(std::ostream& out, const std::string& text, int times) {
   for (int i = 0; i < times; ++i) out << text;
 }
 
+// Writes a PMML root holding `text` `times` times.
+inline std::function<void(std::ostream&)> Root(std::string text, int times) {
+  return [text, times](std::ostream& out) {
+    out << "<PMML>";
+    Repeat(out, text, times);
+    out << "</PMML>";
+  };
+}
+
 // A network of a target t (categories c0, c1, ...) and a predictor x (u,
 // v) whose parent is t, with `fields` inside the DataDictionary after them
 // and `tables` inside ConditionalTables after t's table.
@@ -68,32 +77,16 @@ inline std::vector<Document> Documents() {
        },
        "entity 'a': entity declarations are not allowed"},
       {"elements",
-       [](std::ostream& out) {
-         out << "<PMML>";
-         Repeat(out, "<a/>", 250000);
-         out << "</PMML>";
-       },
+       Root("<a/>", 250000),
        tooMany},
       {"attributes",
-       [](std::ostream& out) {
-         out << "<PMML>";
-         Repeat(out, "<a b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\"/>", 30000);
-         out << "</PMML>";
-       },
+       Root("<a b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\"/>", 30000),
        tooMany},
       {"processing_instructions",
-       [](std::ostream& out) {
-         out << "<PMML>";
-         Repeat(out, "<?a?>", 250000);
-         out << "</PMML>";
-       },
+       Root("<?a?>", 250000),
        tooMany},
       {"cdata_sections",
-       [](std::ostream& out) {
-         out << "<PMML>";
-         Repeat(out, "<![CDATA[]]>x", 250000);
-         out << "</PMML>";
-       },
+       Root("<![CDATA[]]>x", 250000),
        tooMany},
       {"distinct_names",  // Xerces' name pool makes each new name dearer
        [](std::ostream& out) {
@@ -136,12 +129,7 @@ inline std::vector<Document> Documents() {
        },
        "4096 rows of 200000 parents take the tables past 4194304 parent values.", 12},
       {"oversized",
-       [](std::ostream& out) {
-         out << "<PMML>";
-         const std::string blanks(1 << 20, ' ');
-         Repeat(out, blanks, 33);
-         out << "</PMML>";
-       },
+       Root(std::string(1 << 20, ' '), 33),
        "the document is larger than 32 MiB"},
   };
 }
