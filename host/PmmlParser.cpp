@@ -280,7 +280,7 @@ DocumentPtr PmmlParser::ParseFile(const std::string& path) {
     throw VkException(VkException::MalformedXml, TooLarge(path));
   }
   in.clear();
-  in.seekg(0, std::ios::beg);
+  if (size >= 0) in.seekg(0, std::ios::beg);
   return ParseStream(in, path);
 }
 

@@ -14,6 +14,7 @@
 #include <netinet/in.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,9 +23,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include <gtest/gtest.h>
+#include <xercesc/dom/DOMElement.hpp>
 
 #include "host/PmmlParser.h"
 #include "host/VkException.h"
@@ -279,6 +282,17 @@ TEST_F(HostileXml, DocumentsBeyondTheLimitsAreRefused) {
   } catch (const VkException& e) {
     EXPECT_EQ(std::make_pair(e.GetCode(), e.GetMessage()), tooLarge);
   }
+
+  // A file whose size is not known beforehand, a FIFO, is read from its start.
+  const std::string fifo = TempPath("hostile.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&fifo] { std::ofstream(fifo, std::ios::binary) << "<PMML><a/></PMML>"; });
+  DocumentPtr document;
+  EXPECT_NO_THROW(document = PmmlParser::ParseFile(fifo));
+  writer.join();
+  std::remove(fifo.c_str());
+  ASSERT_NE(document, nullptr);
+  EXPECT_NE(document->getDocumentElement()->getFirstChild(), nullptr);
 }
 
 }  // namespace
