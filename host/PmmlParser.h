@@ -10,7 +10,8 @@
 
 #include "host/ModelCoreExport.h"
 
-// Releases a DOM document that a PmmlParser function returned.
+// Releases a DOM document that a PmmlParser function returned, with the
+// table of its elements' lines.
 struct MODELCORE_API DocumentReleaser {
   void operator()(xercesc::DOMDocument* document) const;
 };
@@ -45,9 +46,9 @@ class MODELCORE_API PmmlParser {
  public:
   // Limits of one document, each refused with code 9 when exceeded: its
   // size, its DOM nodes (elements, attributes, text, CDATA sections and
-  // processing instructions; comments are not kept), the levels of nesting and the
-  // distinct element and attribute names. A document at the limits costs
-  // a few hundred megabytes and a few seconds at most.
+  // processing instructions; comments are not kept), its levels of nesting
+  // and its distinct element and attribute names. A document within them
+  // costs at most about 300 MB (32 MiB of text) and a few seconds.
   static constexpr std::size_t kMaxDocumentBytes = 32u << 20;
   static constexpr std::size_t kMaxNodes = 150000;
   static constexpr std::size_t kMaxDepth = 256;
