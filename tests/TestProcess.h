@@ -40,6 +40,7 @@ struct Outcome {
   int signal = 0;          // the signal that ended the child, if one did
   long peakRssKb = 0;      // the child's peak resident set, in KiB
   double seconds = 0.0;    // wall time from start to exit
+  double cpuSeconds = 0.0; // the child's user and system time
   std::string out;
   std::string err;
 };
@@ -80,6 +81,8 @@ inline Outcome Run(const std::string& program, const std::vector<std::string>& a
     outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     outcome.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
     outcome.peakRssKb = usage.ru_maxrss;
+    outcome.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   }
   outcome.out = ReadFile(outPath);
   outcome.err = ReadFile(errPath);
