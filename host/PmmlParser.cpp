@@ -101,9 +101,9 @@ class SafeDomParser : public XercesDOMParser {
     throw Refusal{Where() + "entity '" + name + "': entity declarations are not allowed"};
   }
 
-  // The other declarations are refused as they start, before their content
-  // is read: an attribute default would be copied into every element of
-  // that name.
+  // The other declarations are refused too: an ATTLIST as it starts,
+  // before its defaults are read (each would be copied into every element
+  // of that name), an ELEMENT or a NOTATION once read.
   void startAttList(const DTDElementDecl& elemDecl) override {
     RefuseDeclaration("ATTLIST", elemDecl.getFullName());
   }

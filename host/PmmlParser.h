@@ -50,7 +50,7 @@ class MODELCORE_API PmmlParser {
   // and its distinct element and attribute names. A document within them
   // costs at most about 300 MB (32 MiB of text) and a few seconds.
   static constexpr std::size_t kMaxDocumentBytes = 32u << 20;
-  static constexpr std::size_t kMaxNodes = 150000;
+  static constexpr std::size_t kMaxNodes = 200000;
   static constexpr std::size_t kMaxDepth = 256;
   static constexpr std::size_t kMaxNames = 10000;
 

@@ -252,7 +252,7 @@ TEST_F(HostileXml, DocumentsBeyondTheLimitsAreRefused) {
   EXPECT_EQ(Refusal(nodes + "</PMML>").first, 0);
   EXPECT_EQ(Refusal(nodes + "<a/></PMML>"),
             std::make_pair(9, "hostile.pmml:1:" + std::to_string(nodes.size() + 5) +
-                                  ": more than 150000 nodes (elements, attributes, text, CDATA "
+                                  ": more than 200000 nodes (elements, attributes, text, CDATA "
                                   "sections, processing instructions): larger documents are not "
                                   "read"));
 
