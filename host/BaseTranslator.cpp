@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "host/ElementLines.h"
 #include "host/NumberText.h"
 #include "host/PmmlParser.h"
 #include "host/VkException.h"
@@ -192,9 +193,7 @@ int BaseTranslator::VerifyInt(const DOMElement* element, const char* attribute) 
 }
 
 int BaseTranslator::GetLineNumber(const DOMNode* node) {
-  if (node == nullptr) return 0;
-  auto line = reinterpret_cast<std::uintptr_t>(node->getUserData(xmltext::LineKey()));
-  return line > static_cast<std::uintptr_t>(INT32_MAX) ? 0 : static_cast<int>(line);
+  return ElementLines::Find(node);
 }
 
 ScoreVersionInfo* BaseTranslator::VersionInfo(const std::string& versionText) {

@@ -1,12 +1,14 @@
 #include "host/PmmlParser.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
+#include <memory>
 #include <sstream>
 
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLNotationDecl.hpp>
 #include <xercesc/framework/XMLValidityCodes.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -18,8 +20,11 @@
 #include <xercesc/util/XMLEntityResolver.hpp>
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
+#include <xercesc/validators/DTD/DTDElementDecl.hpp>
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
+#include "host/DocumentBudget.h"
+#include "host/ElementLines.h"
 #include "host/VkException.h"
 #include "host/XmlText.h"
 
@@ -38,8 +43,9 @@ struct Refusal {
   std::string message;
 };
 
-// A DOM parser that records each element's line as user data (read by
-// BaseTranslator::GetLineNumber) and refuses every entity declaration.
+// A DOM parser that records each element's line in ElementLines (read by
+// BaseTranslator::GetLineNumber), refuses every declaration of a DOCTYPE
+// and refuses the document once it exceeds its DocumentBudget.
 class SafeDomParser : public XercesDOMParser {
  public:
   explicit SafeDomParser(std::string sourceName) : sourceName_(std::move(sourceName)) {}
@@ -47,14 +53,41 @@ class SafeDomParser : public XercesDOMParser {
   void startElement(const XMLElementDecl& elemDecl, const unsigned int urlId,
                     const XMLCh* const elemPrefix, const RefVectorOf<XMLAttr>& attrList,
                     const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) override {
+    // Counted before the element is built. The base class ends an empty
+    // element itself, through endElement, which counts the level back.
+    Spend(budget_.StartElement(elemDecl.getFullName(), attrCount));
+    for (XMLSize_t i = 0; i < attrCount; ++i) {
+      Spend(budget_.AddAttributeName(attrList.elementAt(i)->getQName()));
+    }
     XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
                                   isRoot);
     const Locator* locator = getScanner()->getLocator();
-    DOMNode* node = getCurrentNode();
-    if (locator != nullptr && node != nullptr) {
-      auto line = static_cast<std::uintptr_t>(locator->getLineNumber());
-      node->setUserData(xmltext::LineKey(), reinterpret_cast<void*>(line), nullptr);
+    const DOMNode* node = getCurrentNode();
+    if (locator != nullptr && node != nullptr && locator->getLineNumber() <= INT32_MAX) {
+      lines_->Add(node, static_cast<int>(locator->getLineNumber()));
     }
+  }
+
+  void endElement(const XMLElementDecl& elemDecl, const unsigned int urlId, const bool isRoot,
+                  const XMLCh* const elemPrefix) override {
+    XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+    budget_.EndElement();
+  }
+
+  void docPI(const XMLCh* const target, const XMLCh* const data) override {
+    Spend(budget_.AddNode());
+    XercesDOMParser::docPI(target, data);
+  }
+
+  void docCharacters(const XMLCh* const chars, const XMLSize_t length,
+                     const bool cdataSection) override {
+    // Text continues the current text node, if there is one; a CDATA
+    // section is a node of its own.
+    const DOMNode* current = getCurrentNode();
+    if (cdataSection || current == nullptr || current->getNodeType() != DOMNode::TEXT_NODE) {
+      Spend(budget_.AddNode());
+    }
+    XercesDOMParser::docCharacters(chars, length, cdataSection);
   }
 
   void entityDecl(const DTDEntityDecl& decl, const bool isPEDecl, const bool isIgnored) override {
@@ -66,6 +99,21 @@ class SafeDomParser : public XercesDOMParser {
                     xmltext::ToUtf8(decl.getSystemId()) + "): external entities are not allowed"};
     }
     throw Refusal{Where() + "entity '" + name + "': entity declarations are not allowed"};
+  }
+
+  // The other declarations are refused too: an ATTLIST as it starts,
+  // before its defaults are read (each would be copied into every element
+  // of that name), an ELEMENT or a NOTATION once read.
+  void startAttList(const DTDElementDecl& elemDecl) override {
+    RefuseDeclaration("ATTLIST", elemDecl.getFullName());
+  }
+  void elementDecl(const DTDElementDecl& decl, const bool isIgnored) override {
+    (void)isIgnored;
+    RefuseDeclaration("ELEMENT", decl.getFullName());
+  }
+  void notationDecl(const XMLNotationDecl& decl, const bool isIgnored) override {
+    (void)isIgnored;
+    RefuseDeclaration("NOTATION", decl.getName());
   }
 
   // A DOCTYPE that names an external DTD is refused: the DTD is never read,
@@ -80,6 +128,10 @@ class SafeDomParser : public XercesDOMParser {
     XercesDOMParser::doctypeDecl(elemDecl, publicId, systemId, hasIntSubset, hasExtSubset);
   }
 
+  // The lines of the elements read so far; the caller takes them with the
+  // document.
+  std::unique_ptr<ElementLines> TakeLines() { return std::move(lines_); }
+
   // "<source>:<line>:<column>: " at the scanner's position.
   std::string Where() const {
     const Locator* locator = getScanner()->getLocator();
@@ -90,7 +142,19 @@ class SafeDomParser : public XercesDOMParser {
   }
 
  private:
+  [[noreturn]] void RefuseDeclaration(const char* keyword, const XMLCh* name) const {
+    throw Refusal{Where() + "<!" + keyword + " " + xmltext::ToUtf8(name) +
+                  ">: declarations are not allowed in a DOCTYPE"};
+  }
+
+  // Refuses the document when `refusal` says why.
+  void Spend(const std::string& refusal) const {
+    if (!refusal.empty()) throw Refusal{Where() + refusal};
+  }
+
   std::string sourceName_;
+  DocumentBudget budget_;
+  std::unique_ptr<ElementLines> lines_ = std::make_unique<ElementLines>();
 };
 
 // Refuses every external entity and external DTD.
@@ -132,7 +196,28 @@ class FirstErrorHandler : public ErrorHandler {
   std::string message_;
 };
 
+std::string TooLarge(const std::string& sourceName) {
+  return sourceName + ": the document is larger than " +
+         std::to_string(PmmlParser::kMaxDocumentBytes >> 20) +
+         " MiB: larger documents are not read";
+}
+
+// Reads all of `in`, but never more than one byte past the size limit.
+std::string ReadBounded(std::istream& in, const std::string& sourceName) {
+  std::string text;
+  char buffer[1 << 16];
+  while (text.size() <= PmmlParser::kMaxDocumentBytes &&
+         in.read(buffer, sizeof buffer).gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) throw VkException(VkException::MalformedXml, "cannot read " + sourceName);
+  return text;
+}
+
 DocumentPtr Parse(const std::string& text, const std::string& sourceName) {
+  if (text.size() > PmmlParser::kMaxDocumentBytes) {
+    throw VkException(VkException::MalformedXml, TooLarge(sourceName));
+  }
   SecurityManager security;
   security.setEntityExpansionLimit(kEntityExpansionLimit);
   FirstErrorHandler errors(sourceName);
@@ -146,6 +231,7 @@ DocumentPtr Parse(const std::string& text, const std::string& sourceName) {
   parser.setLoadExternalDTD(false);
   parser.setDisableDefaultEntityResolution(true);
   parser.setCreateEntityReferenceNodes(false);
+  parser.setCreateCommentNodes(false);  // nothing reads them; they would cost nodes
   parser.setSecurityManager(&security);
   parser.setXMLEntityResolver(&resolver);
   parser.setErrorHandler(&errors);
@@ -172,18 +258,29 @@ DocumentPtr Parse(const std::string& text, const std::string& sourceName) {
   if (!document || document->getDocumentElement() == nullptr) {
     throw VkException(VkException::MalformedXml, sourceName + ": no root element");
   }
+  ElementLines::Attach(parser.TakeLines(), *document);
   return document;
 }
 
 }  // namespace
 
 void DocumentReleaser::operator()(DOMDocument* document) const {
-  if (document != nullptr) document->release();
+  if (document == nullptr) return;
+  ElementLines::Detach(*document);
+  document->release();
 }
 
 DocumentPtr PmmlParser::ParseFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw VkException(VkException::MalformedXml, "cannot open " + path);
+  // A file known to be too large is refused unread; one whose size is not
+  // known (a pipe) is read up to the limit.
+  const std::streamoff size = in.seekg(0, std::ios::end).tellg();
+  if (size > static_cast<std::streamoff>(kMaxDocumentBytes)) {
+    throw VkException(VkException::MalformedXml, TooLarge(path));
+  }
+  in.clear();
+  if (size >= 0) in.seekg(0, std::ios::beg);
   return ParseStream(in, path);
 }
 
@@ -192,7 +289,5 @@ DocumentPtr PmmlParser::ParseText(const std::string& text, const std::string& so
 }
 
 DocumentPtr PmmlParser::ParseStream(std::istream& in, const std::string& sourceName) {
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw VkException(VkException::MalformedXml, "cannot read " + sourceName);
-  return Parse(text, sourceName);
+  return Parse(ReadBounded(in, sourceName), sourceName);
 }

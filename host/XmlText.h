@@ -18,7 +18,7 @@ std::basic_string<XMLCh> FromAscii(const char* ascii);
 // True when `text` (null reads as "") equals the ASCII string `ascii`.
 bool EqualsAscii(const XMLCh* text, const char* ascii);
 
-// A process-wide key under which PmmlParser stores each element's line.
+// The key under which a parsed document holds its ElementLines.
 const XMLCh* LineKey();
 
 }  // namespace xmltext

@@ -57,6 +57,7 @@ std::string BayesNetTranslator::Transcode(const XMLCh* text) const {
 ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
                                               const std::string& encoding) {
   CreateTranscoder(encoding);
+  parentValuesRead_ = 0;
   const DOMElement* root = document->getDocumentElement();
 
   std::string version = kDefaultVersion;

@@ -1,6 +1,7 @@
 #ifndef BAYESNET_BAYESNETTRANSLATOR_H_
 #define BAYESNET_BAYESNETTRANSLATOR_H_
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -92,9 +93,6 @@ class BayesNetTranslator : public PMMLTranslator {
                           const std::vector<std::string>& predictorNames);
   void ParseConditionalTable(const xercesc::DOMElement* table, const ScoreDictionary* dictionary,
                              const TransformationDictionary* transformation);
-  // The code of one parent value of a table row.
-  int ParentValueCode(const std::string& parent, const std::string& value,
-                      const ScoreDictionary* dictionary);
 
   // A new categorical encoder holding the variable's value labels; the
   // caller owns it. Null only when it cannot be allocated.
@@ -103,7 +101,14 @@ class BayesNetTranslator : public PMMLTranslator {
   // of the derived field linked to it; raises code 8 when there are none.
   IVkEncoder* CreateBinningEncoder(const std::string& predictor, const CutPointMap& cutPoints);
 
+  // At most this many parent codes (rows times parents, over every table)
+  // per document. A row names as few parents as it likes and the others
+  // take code 0, so without a bound a short row with many declared
+  // parents would cost far more memory than its text.
+  static constexpr std::size_t kMaxParentValues = std::size_t{1} << 22;
+
   BayesNetModel* model_;  // not owned: see the class comment
+  std::size_t parentValuesRead_ = 0;  // by the tables of the current document
 };
 
 #endif  // BAYESNET_BAYESNETTRANSLATOR_H_

@@ -3,6 +3,7 @@
 // conditional probability tables.
 #include <cstdlib>
 #include <sstream>
+#include <unordered_map>
 #include <utility>
 
 #include "host/VkException.h"
@@ -28,6 +29,79 @@ double ReadLeadingDouble(const std::string& field) {
 int ReadLeadingInt(const std::string& field) {
   return static_cast<int>(std::strtol(field.c_str(), nullptr, 10));
 }
+
+// The codes of one parent's values as table rows give them: the first
+// label equal to the value; else, for a continuous parent, the bin's code
+// as a decimal integer; else the first category whose text (string
+// encoders only) or number equals the value. Built once per parent and
+// table, so that a row costs a few hash lookups, not a walk over every
+// category of every parent.
+class ParentValueIndex {
+ public:
+  ParentValueIndex(const IVkEncoder& encoder, bool continuous) : continuous_(continuous) {
+    if (const std::vector<std::string>* labels = encoder.GetLabels()) {
+      for (std::size_t k = 0; k < labels->size(); ++k) {
+        labels_.emplace((*labels)[k], static_cast<int>(k));
+      }
+    }
+    if (continuous_) return;
+    const bool byText = encoder.GetEncoderType() == IVkEncoder::CategoricalString;
+    for (int k = 0; k < encoder.GetNumCategories(); ++k) {
+      if (byText) texts_.emplace(encoder.GetCategoryString(k), k);
+      numbers_.emplace(encoder.GetCategoryValue(k), k);  // emplace keeps the first
+    }
+  }
+
+  // The value's code, or -1 when no category matches.
+  int Code(const std::string& value) const {
+    if (const auto label = labels_.find(value); label != labels_.end()) return label->second;
+    if (continuous_) return ReadLeadingInt(value);
+    int code = -1;
+    if (const auto text = texts_.find(value); text != texts_.end()) code = text->second;
+    if (const auto number = numbers_.find(ReadLeadingDouble(value)); number != numbers_.end()) {
+      if (code < 0 || number->second < code) code = number->second;
+    }
+    return code;
+  }
+
+ private:
+  bool continuous_;
+  std::unordered_map<std::string, int> labels_;
+  std::unordered_map<std::string, int> texts_;
+  std::unordered_map<double, int> numbers_;  // NaN never matches, as with ==
+};
+
+// The index of each parent of one table, made at its first use.
+class ParentValueIndexes {
+ public:
+  ParentValueIndexes(BayesNetModel& model, const ScoreDictionary* dictionary)
+      : model_(model), dictionary_(dictionary) {}
+
+  int Code(const std::string& parent, const std::string& value) {
+    auto found = indexes_.find(parent);
+    if (found == indexes_.end()) {
+      const IVkEncoder* encoder = model_.GetEncoder(parent);
+      if (encoder == nullptr) {
+        throw VkException(VkException::NameNotFound, parent + "Variable's encoder not found.");
+      }
+      const ScoreDictVar* variable = dictionary_->GetVariable(parent);
+      const bool continuous =
+          variable != nullptr && variable->GetMeasure() == ScoreDictVar::Continuous;
+      found = indexes_.emplace(parent, ParentValueIndex(*encoder, continuous)).first;
+    }
+    const int code = found->second.Code(value);
+    if (code < 0) {
+      throw VkException(VkException::NameNotFound,
+                        parent + " Variable's value " + value + " not found.");
+    }
+    return code;
+  }
+
+ private:
+  BayesNetModel& model_;
+  const ScoreDictionary* dictionary_;
+  std::unordered_map<std::string, ParentValueIndex> indexes_;
+};
 
 std::string CountOfParents(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " parent." : " parents.");
@@ -119,6 +193,17 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
     rows.emplace_back(std::move(text), VerifyInt(row, pmml::kTotalN));
   }
 
+  parentValuesRead_ += rows.size() * parentCount;
+  if (parentValuesRead_ > kMaxParentValues) {
+    const int line = GetLineNumber(table);
+    throw VkException(VkException::InvalidStructure,
+                      "ConditionalTable for " + fieldName +
+                          (line > 0 ? " at line " + std::to_string(line) : std::string()) + ": " +
+                          std::to_string(rows.size()) + " rows of " +
+                          std::to_string(parentCount) + " parents take the tables past " +
+                          std::to_string(kMaxParentValues) + " parent values.");
+  }
+
   // Well-formedness of names and rows is not consulted: the fields are used
   // as they come.
   std::vector<std::string> fields;
@@ -139,6 +224,7 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
   // A later table for the same node replaces the earlier one.
   BayesNetModel::CPTable& cpt = model_->GetCPT()[node];
   cpt.clear();
+  ParentValueIndexes codes(*model_, dictionary);
   for (const auto& [text, totalN] : rows) {
     SplitEscaped(fields, text);
     BayesNetModel::ParentConfig config(parentCount, 0);
@@ -146,7 +232,7 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
     for (std::size_t k = 0; k < fields.size(); ++k) {
       const std::string field = TrimBlanks(fields[k]);
       if (k < parentCount) {
-        config[k] = ParentValueCode(parents[k], field, dictionary);
+        config[k] = codes.Code(parents[k], field);
       } else {
         numbers.push_back(ReadLeadingDouble(field));
       }
@@ -154,38 +240,4 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
     numbers.push_back(static_cast<double>(totalN));
     cpt[config] = std::move(numbers);
   }
-}
-
-int BayesNetTranslator::ParentValueCode(const std::string& parent, const std::string& value,
-                                        const ScoreDictionary* dictionary) {
-  const IVkEncoder* encoder = model_->GetEncoder(parent);
-  if (encoder == nullptr) {
-    throw VkException(VkException::NameNotFound, parent + "Variable's encoder not found.");
-  }
-
-  // Labels first: the first label equal to the value gives the code.
-  if (const std::vector<std::string>* labels = encoder->GetLabels()) {
-    for (std::size_t k = 0; k < labels->size(); ++k) {
-      if ((*labels)[k] == value) return static_cast<int>(k);
-    }
-  }
-
-  // A continuous parent's rows give its bin code as a decimal integer.
-  const ScoreDictVar* variable = dictionary->GetVariable(parent);
-  if (variable != nullptr && variable->GetMeasure() == ScoreDictVar::Continuous) {
-    return ReadLeadingInt(value);
-  }
-
-  // A string category matches by its text or else, like a numeric one, by
-  // its number (a string encoder answers MCMV::Missing() for every code).
-  const bool byText = encoder->GetEncoderType() == IVkEncoder::CategoricalString;
-  const double number = ReadLeadingDouble(value);
-  for (int k = 0; k < encoder->GetNumCategories(); ++k) {
-    if ((byText && encoder->GetCategoryString(k) == value) ||
-        encoder->GetCategoryValue(k) == number) {
-      return k;
-    }
-  }
-  throw VkException(VkException::NameNotFound,
-                    parent + " Variable's value " + value + " not found.");
 }

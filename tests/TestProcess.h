@@ -5,11 +5,11 @@
 // exit status, its output and its peak memory.
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -39,35 +39,51 @@ struct Outcome {
   int status = -1;         // exit status; -1 when the child did not exit
   int signal = 0;          // the signal that ended the child, if one did
   long peakRssKb = 0;      // the child's peak resident set, in KiB
+  double seconds = 0.0;    // wall time from start to exit
+  double cpuSeconds = 0.0; // the child's user and system time
   std::string out;
   std::string err;
 };
 
 // Runs `program` with `args`, standard input from the file `input`, in the
-// current environment; waits for it and collects what it wrote.
+// current environment; waits for it and collects what it wrote. With a
+// nonzero `addressSpaceBytes` the child runs under that RLIMIT_AS.
 inline Outcome Run(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& input = "/dev/null") {
+                   const std::string& input = "/dev/null", rlim_t addressSpaceBytes = 0) {
   const std::string outPath = TempPath("process.out");
   const std::string errPath = TempPath("process.err");
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, input.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   Outcome outcome;
-  pid_t pid;
-  if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ) == 0) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // The child: only async-signal-safe calls until exec.
+    const int in = ::open(input.c_str(), O_RDONLY);
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+        ::dup2(err, 2) < 0) {
+      ::_exit(126);
+    }
+    struct rlimit limit = {addressSpaceBytes, addressSpaceBytes};
+    if (addressSpaceBytes != 0 && ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+    ::execve(program.c_str(), argv.data(), environ);
+    ::_exit(127);
+  }
+  if (pid > 0) {
     int wstatus = 0;
     struct rusage usage = {};
     ::wait4(pid, &wstatus, 0, &usage);
+    outcome.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     outcome.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
     outcome.peakRssKb = usage.ru_maxrss;
+    outcome.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   }
-  posix_spawn_file_actions_destroy(&files);
   outcome.out = ReadFile(outPath);
   outcome.err = ReadFile(errPath);
   std::remove(outPath.c_str());
