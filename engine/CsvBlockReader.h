@@ -34,6 +34,9 @@ class CsvBlockReader {
 
   CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize);
 
+  // The byte between fields, as CsvReader::SetDelimiter.
+  void SetDelimiter(char delimiter) { delimiter_ = delimiter; }
+
   // Fills `block` with the next rows; false (and an empty block) at the end
   // of the input.
   bool ReadBlock(CsvBlock& block);
@@ -53,6 +56,7 @@ class CsvBlockReader {
   void Step(char c, std::size_t offset);
 
   int fd_;
+  char delimiter_ = ',';
   std::string sourceName_;
   std::size_t blockSize_;
   std::vector<char> buffer_;

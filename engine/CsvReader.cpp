@@ -93,9 +93,11 @@ CsvReader::Parse CsvReader::ParseRow() {
   // after them needs more input.
   while (p < end && (*p == '\n' || *p == '\r')) {
     if (*p == '\r' && p + 1 == end && !eof_) break;
+    if (rejectBlankLines_) Fail(line_, "blank line (--blank-lines skip skips them)");
     if (*p == '\r' && p + 1 < end && p[1] == '\n') ++p;
     ++p;
     ++line_;
+    ++blankLines_;
   }
   begin_ = static_cast<std::size_t>(p - base);
   if (p == end) return eof_ ? Parse::End : Parse::NeedMore;
@@ -128,17 +130,18 @@ CsvReader::Parse CsvReader::ParseRow() {
       }
       fields_.emplace_back(start, static_cast<std::size_t>(p - 1 - start));
       if (escaped) escaped_.push_back(fields_.size() - 1);
-      if (p < end && *p == ',') {
+      if (p < end && *p == delimiter_) {
         ++p;
         continue;
       }
       if (p < end && *p != '\n' && *p != '\r') Fail(line, "unexpected text after a closing quote");
     } else {
       const char* start = p;
-      while (p < end && *p != ',' && *p != '\n' && *p != '\r') ++p;
+      const char delimiter = delimiter_;
+      while (p < end && *p != delimiter && *p != '\n' && *p != '\r') ++p;
       if (p == end && !eof_) return Parse::NeedMore;
       fields_.emplace_back(start, static_cast<std::size_t>(p - start));
-      if (p < end && *p == ',') {
+      if (p < end && *p == delimiter) {
         ++p;
         continue;
       }

@@ -9,17 +9,6 @@
 
 #include "engine/CliError.h"
 
-namespace {
-
-bool NeedsQuotes(std::string_view text) {
-  for (char c : text) {
-    if (c == ',' || c == '"' || c == '\n' || c == '\r') return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 CsvWriter::CsvWriter(int fd, std::string destinationName, std::size_t bufferSize)
     : fd_(fd),
       destinationName_(std::move(destinationName)),
@@ -33,13 +22,18 @@ CsvWriter::CsvWriter(std::size_t initialCapacity)
 
 CsvWriter::~CsvWriter() { Drain(); }
 
+bool CsvWriter::NeedsQuotes(std::string_view text) const {
+  for (char c : text) {
+    if (c == delimiter_ || c == '"' || c == '\n' || c == '\r') return true;
+  }
+  return false;
+}
+
 void CsvWriter::WriteRaw(std::string_view bytes) {
   if (fd_ >= 0 && bytes.size() >= capacity_ / 2) {
     // Large enough to go out directly, after what is buffered.
     Flush();
-    if (!WriteAll(bytes.data(), bytes.size())) {
-      throw CliError("cannot write " + destinationName_ + ": " + std::strerror(errno));
-    }
+    if (!WriteAll(bytes.data(), bytes.size())) FailWrite();
     return;
   }
   Append(bytes);
@@ -51,11 +45,12 @@ void CsvWriter::WriteField(std::string_view text) {
   if (text.size() < capacity_ - size_) {
     char* const start = buffer_.get() + size_;
     char* out = start;
-    if (!atRowStart_) *out++ = ',';
+    const char delimiter = delimiter_;
+    if (!atRowStart_) *out++ = delimiter;
     std::size_t i = 0;
     for (; i < text.size(); ++i) {
       const char c = text[i];
-      if (c == ',' || c == '"' || c == '\n' || c == '\r') break;
+      if (c == delimiter || c == '"' || c == '\n' || c == '\r') break;
       *out++ = c;
     }
     if (i == text.size()) {
@@ -64,7 +59,7 @@ void CsvWriter::WriteField(std::string_view text) {
       return;
     }
   }
-  if (!atRowStart_) Append(',');
+  if (!atRowStart_) Append(delimiter_);
   atRowStart_ = false;
   if (NeedsQuotes(text)) {
     WriteQuoted(text);
@@ -79,7 +74,7 @@ void CsvWriter::WriteUnquotedField(std::string_view text) {
     return;
   }
   char* out = buffer_.get() + size_;
-  if (!atRowStart_) *out++ = ',';
+  if (!atRowStart_) *out++ = delimiter_;
   if (!text.empty()) std::memcpy(out, text.data(), text.size());
   size_ = static_cast<std::size_t>(out + text.size() - buffer_.get());
   atRowStart_ = false;
@@ -91,7 +86,14 @@ void CsvWriter::EndRow() {
 }
 
 void CsvWriter::Flush() {
-  if (!Drain()) throw CliError("cannot write " + destinationName_ + ": " + std::strerror(errno));
+  if (!Drain()) FailWrite();
+}
+
+void CsvWriter::FailWrite() const {
+  const int error = errno;
+  const std::string message = "cannot write " + destinationName_ + ": " + std::strerror(error);
+  if (error == EPIPE) throw OutputClosed(message);
+  throw CliError(message);
 }
 
 void CsvWriter::WriteQuoted(std::string_view text) {

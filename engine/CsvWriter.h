@@ -7,13 +7,13 @@
 #include <string_view>
 
 // Writes CSV rows to a file descriptor through one large buffer, or into
-// memory. A field is quoted only when it holds a comma, a double quote, a
-// CR or an LF; quotes inside it are doubled. Rows end with LF. Nothing is
+// memory. A field is quoted only when it holds the delimiter (a comma unless
+// set), a double quote, a CR or an LF; quotes inside it are doubled. Rows end with LF. Nothing is
 // allocated per row (in memory, once the buffer has reached its working
 // size).
 //
 // The file descriptor stays the caller's. Flush reports a failed write as
-// CliError; the destructor writes what is left and ignores failures, so
+// CliError (OutputClosed when the reader of a pipe went away); the destructor writes what is left and ignores failures, so
 // that the rows before a fault elsewhere still reach the output.
 class CsvWriter {
  public:
@@ -25,6 +25,9 @@ class CsvWriter {
   // grows as needed, is read with GetBuffered and emptied with Clear.
   explicit CsvWriter(std::size_t initialCapacity);
   ~CsvWriter();
+
+  // The byte between fields: ',' unless set.
+  void SetDelimiter(char delimiter) { delimiter_ = delimiter; }
 
   // Appends `bytes` as they are: whole rows made by another writer.
   void WriteRaw(std::string_view bytes);
@@ -38,8 +41,8 @@ class CsvWriter {
 
   // Appends one field to the current row.
   void WriteField(std::string_view text);
-  // Appends one field known to need no quotes: it holds no comma, double
-  // quote, CR or LF (a number's text, say).
+  // Appends one field known to need no quotes: it holds no delimiter,
+  // double quote, CR or LF (a number's text, say).
   void WriteUnquotedField(std::string_view text);
   // Ends the current row.
   void EndRow();
@@ -57,7 +60,12 @@ class CsvWriter {
   // Writes `size` bytes at `data` to the file; false (with errno set) on failure.
   bool WriteAll(const char* data, std::size_t size);
 
+  bool NeedsQuotes(std::string_view text) const;
+  // Throws the fault of a write that failed with errno.
+  [[noreturn]] void FailWrite() const;
+
   int fd_;  // -1 for a writer into memory
+  char delimiter_ = ',';
   std::string destinationName_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;

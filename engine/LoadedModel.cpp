@@ -1,7 +1,40 @@
 #include "engine/LoadedModel.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "engine/CliError.h"
 #include "host/PmmlParser.h"
+
+namespace {
+
+// The whole file; CliError naming it when it cannot be opened or read (a
+// file fault, not a rejected model).
+std::string ReadModelFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw CliError("cannot open " + path + ": " + std::strerror(errno));
+  std::string text;
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n > 0) {
+      text.append(chunk, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int error = errno;
+      ::close(fd);
+      throw CliError("cannot read " + path + ": " + std::strerror(error));
+    }
+  }
+  ::close(fd);
+  return text;
+}
+
+}  // namespace
 
 std::unique_ptr<LoadedModel> LoadedModel::Load(const std::string& pluginPath,
                                                const std::string& modelPath) {
@@ -10,7 +43,7 @@ std::unique_ptr<LoadedModel> LoadedModel::Load(const std::string& pluginPath,
   loaded->translator_ = loaded->library_->GiveTranslator();
   {
     // The model keeps no pointer into the document, which goes right away.
-    DocumentPtr document = PmmlParser::ParseFile(modelPath);
+    DocumentPtr document = PmmlParser::ParseText(ReadModelFile(modelPath), modelPath);
     loaded->model_.reset(loaded->translator_->ParseFromTree(document.get(), "UTF-8"));
   }
   if (!loaded->model_) throw CliError("plug-in " + pluginPath + " read no model from " + modelPath);

@@ -22,11 +22,15 @@ ResultColumns::ResultColumns(const ScoreModel& model, bool predictionOnly)
 }
 
 void ResultColumns::WriteHeader(CsvWriter& out) const {
-  out.WriteField("status");
-  out.WriteField("prediction");
-  if (predictionOnly_) return;
-  out.WriteField("confidence");
-  for (const std::string& header : probabilityHeaders_) out.WriteField(header);
+  for (const std::string& name : GetNames()) out.WriteField(name);
+}
+
+std::vector<std::string> ResultColumns::GetNames() const {
+  std::vector<std::string> names = {"status", "prediction"};
+  if (predictionOnly_) return names;
+  names.push_back("confidence");
+  names.insert(names.end(), probabilityHeaders_.begin(), probabilityHeaders_.end());
+  return names;
 }
 
 void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult* result,

@@ -28,6 +28,8 @@ class ResultColumns {
   ResultColumns(const ScoreModel& model, bool predictionOnly);
 
   void WriteHeader(CsvWriter& out) const;
+  // The names WriteHeader writes.
+  std::vector<std::string> GetNames() const;
   // `result` is what GetScore left (null when it gave none).
   void WriteRow(const MCScore::MCStatus& status, const ScoreResult* result, CsvWriter& out);
 

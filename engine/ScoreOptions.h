@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // The options of `bnscore score`.
 struct ScoreOptions {
@@ -14,6 +15,17 @@ struct ScoreOptions {
   bool keepInput = false;         // copy the input columns to the output
   int threads = 1;                // scoring threads
   std::size_t blockBytes = std::size_t{1} << 18;  // input block, with threads > 1
+
+  // Reading the records.
+  char delimiter = ',';  // between fields, in the input and the output
+  // Cells that stand for a missing value in numeric columns, besides the
+  // empty cell (which always does).
+  std::vector<std::string> missingValues = {"NA", "N/A", "NaN", "nan", "null", "NULL"};
+  bool allowNonfinite = false;       // keep "inf", "nan" not in missingValues as numbers
+  bool allowMissingColumns = false;  // score even when predictor columns are absent
+  bool rejectBlankLines = false;     // a blank line is a CSV fault (else skipped, counted)
+
+  bool reason = false;  // add a reason column: why a record has a non-zero status
 };
 
 #endif  // BNSCORE_ENGINE_SCOREOPTIONS_H_

@@ -1,0 +1,62 @@
+#ifndef BNSCORE_ENGINE_STATUSREASON_H_
+#define BNSCORE_ENGINE_STATUSREASON_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/RecordFiller.h"
+#include "engine/ScoreOptions.h"
+#include "host/ScoreDictVar.h"
+#include "host/ScoreDictionary.h"
+#include "host/ScoreModel.h"
+
+// Says why a record got a non-zero status, from what the host interfaces
+// tell of the model: its predictors (GetVarsOfRole) with their categories
+// and declared missing values, and, when the records carry derived values,
+// the derived fields of its transformation dictionary. For status 90029 it
+// names the first predictor, in dictionary order, whose cell gives it no
+// usable value:
+//   income: missing
+//   income: missing (no such column)
+//   income: not a number "abc"
+//   employment: unknown category "retired"
+// and for 90021 "no category has a positive score".
+//
+// Explain is meant to be called only for records whose status is not 0,
+// so that scored records cost nothing; it may allocate. Owns copies of the
+// predictor variables; borrows the transformation dictionary's variables,
+// so the model must outlive this object. One object per thread.
+class StatusReason {
+ public:
+  StatusReason(const ScoreModel& model, const std::vector<std::string>& header,
+               const ScoreOptions& options);
+  ~StatusReason();
+
+  StatusReason(const StatusReason&) = delete;
+  StatusReason& operator=(const StatusReason&) = delete;
+
+  // The reason for `status` of the record of `cells` (one per header
+  // column); empty for status 0. Valid until the next call.
+  std::string_view Explain(long status, const std::vector<std::string_view>& cells);
+
+ private:
+  struct Field {
+    const ScoreDictVar* var;
+    int column;  // the header column of the field, -1 when there is none
+  };
+
+  // Sets text_ to what keeps `field` from a usable value; false when its
+  // cell gives one.
+  bool FindFault(const Field& field, const std::vector<std::string_view>& cells);
+  bool FindNumberFault(const ScoreDictVar& var, std::string_view cell);
+  bool FindTextFault(const ScoreDictVar& var, std::string_view cell);
+
+  std::unique_ptr<ScoreDictionary> predictors_;
+  std::vector<Field> fields_;  // the predictors, then derived fields in the record
+  NumberCellRules rules_;
+  std::string text_;
+};
+
+#endif  // BNSCORE_ENGINE_STATUSREASON_H_
