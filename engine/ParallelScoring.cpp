@@ -25,7 +25,10 @@ ParallelScoring::ParallelScoring(ScoreModel& model, const std::vector<std::strin
   // are often longer than the input rows); pages never written cost no
   // memory.
   const std::size_t outputCapacity = std::max<std::size_t>(8 * options.blockBytes, 1 << 16);
-  for (int i = 0; i < workers + 1; ++i) jobs_.push_back(std::make_unique<Job>(outputCapacity));
+  for (int i = 0; i < workers + 1; ++i) {
+    jobs_.push_back(std::make_unique<Job>(outputCapacity));
+    jobs_.back()->output.SetDelimiter(options.delimiter);
+  }
   for (int i = 0; i < workers; ++i) {
     workers_.push_back(std::make_unique<Worker>(model, header, options, sourceName_));
   }
