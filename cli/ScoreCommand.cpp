@@ -105,8 +105,9 @@ FileDescriptor OpenOutput(const FileDescriptor& input, const ScoreOptions& optio
 
 // The output side of scoring one input, the same for both ways of scoring:
 // this thread's row scorer, and the output file with its header row
-// written (after the header of the input has been checked). Finish flushes the output and writes the summary of the
-// statuses counted, this scorer's added to `statusCounts`.
+// written (the output is opened only once the header names pass). Finish
+// flushes the output and writes the summary of the statuses counted, this
+// scorer's added to `statusCounts`, and of the blank lines skipped.
 struct ScoredOutput {
   ScoredOutput(ScoreModel& model, const std::vector<std::string>& header,
                const FileDescriptor& input, const ScoreOptions& options)
@@ -125,8 +126,7 @@ struct ScoredOutput {
     WriteSummary(statusCounts, blankLines, summary);
   }
 
-  std::vector<std::string> names;
-
+  std::vector<std::string> names;  // of the output's header row
   RowScorer scorer;
   FileDescriptor output;
   CsvWriter writer;
