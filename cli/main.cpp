@@ -69,8 +69,8 @@ Exit status: 0 every record was scored; 1 usage, file, plug-in or CSV error
 the reader of the output went away (e.g. '| head'): the run ends quietly.)";
 
 const char kCheckFooter[] = R"(Prints the model's type, target, input fields, derived fields, the arcs
-of its network and the target's Markov blanket (the fields whose tables
-scoring reads). With --header, prints only the CSV header that records for
+of its network and the target's Markov blanket (the fields whose values
+scoring uses). With --header, prints only the CSV header that records for
 this model need: its predictors, in the order of the data dictionary.
 
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
