@@ -91,15 +91,38 @@ std::vector<std::string> SplitRow(const std::string& text) {
 
 using Arc = std::pair<std::string, std::string>;  // parent, child
 
+// The first BayesNetModel element of `document`, or null.
+const xercesc::DOMElement* FindModelElement(const xercesc::DOMDocument& document) {
+  xercesc::DOMNodeList* models =
+      BaseTranslator::GetElementsByTagName(document.getDocumentElement(), "BayesNetModel");
+  if (models == nullptr || models->getLength() == 0) return nullptr;
+  return static_cast<const xercesc::DOMElement*>(models->item(0));
+}
+
+// The names of the MiningFields of the model's MiningSchema, in document
+// order (those of its extensions left out).
+std::vector<std::string> ReadSchemaOrder(const std::string& modelPath) {
+  DocumentPtr document = PmmlParser::ParseFile(modelPath);
+  const xercesc::DOMElement* model = FindModelElement(*document);
+  const xercesc::DOMElement* schema =
+      model != nullptr ? BaseTranslator::GetChildByTag(model, "MiningSchema") : nullptr;
+  std::vector<std::string> names;
+  for (const xercesc::DOMElement* field = BaseTranslator::GetFirstChildElt(schema);
+       field != nullptr; field = BaseTranslator::GetNextSiblingElt(field)) {
+    if (BaseTranslator::IsEqual(field->getTagName(), "MiningField")) {
+      names.push_back(Text(BaseTranslator::GetAttribute(field, "name")));
+    }
+  }
+  return names;
+}
+
 // The arcs of the first BayesNetModel's LinkSource rows whose flag is
 // "yes", with derived fields named by the data field whose MiningField
 // refers to them.
 std::vector<Arc> ReadArcs(const std::string& modelPath) {
   DocumentPtr document = PmmlParser::ParseFile(modelPath);
-  xercesc::DOMNodeList* models =
-      BaseTranslator::GetElementsByTagName(document->getDocumentElement(), "BayesNetModel");
-  if (models == nullptr || models->getLength() == 0) return {};
-  const xercesc::DOMNode* model = models->item(0);
+  const xercesc::DOMElement* model = FindModelElement(*document);
+  if (model == nullptr) return {};
 
   std::map<std::string, std::string> dataField;  // derived field -> data field
   xercesc::DOMNodeList* refs = BaseTranslator::GetElementsByTagName(model, "DerivedFieldRef");
@@ -162,9 +185,20 @@ void WriteNetwork(const std::vector<Arc>& arcs, const std::string& target, std::
 
 }  // namespace
 
-void WriteExpectedHeader(const ScoreModel& model, std::ostream& out) {
+void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
+                         std::ostream& out) {
+  // The model's predictors, in the order of its mining schema.
+  std::vector<std::string> predictors = PredictorColumns(model);
+  const std::vector<std::string> schema = ReadSchemaOrder(modelPath);
+  auto position = [&schema](const std::string& name) {
+    return std::find(schema.begin(), schema.end(), name) - schema.begin();
+  };
+  std::stable_sort(predictors.begin(), predictors.end(),
+                   [&position](const std::string& a, const std::string& b) {
+                     return position(a) < position(b);
+                   });
   CsvWriter row(256);
-  for (const std::string& name : PredictorColumns(model)) row.WriteField(name);
+  for (const std::string& name : predictors) row.WriteField(name);
   row.EndRow();
   out << row.GetBuffered();
 }

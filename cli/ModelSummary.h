@@ -13,7 +13,9 @@
 // document (`modelPath`), which the host interfaces do not describe.
 void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, std::ostream& out);
 
-// Writes the CSV header row that records for `model` need: its predictors.
-void WriteExpectedHeader(const ScoreModel& model, std::ostream& out);
+// Writes the CSV header row that records for `model` need: its predictors,
+// in the order of the mining schema of its document (`modelPath`).
+void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
+                         std::ostream& out);
 
 #endif  // BNSCORE_CLI_MODELSUMMARY_H_

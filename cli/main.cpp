@@ -71,7 +71,7 @@ the reader of the output went away (e.g. '| head'): the run ends quietly.)";
 const char kCheckFooter[] = R"(Prints the model's type, target, input fields, derived fields, the arcs
 of its network and the target's Markov blanket (the fields whose values
 scoring uses). With --header, prints only the CSV header that records for
-this model need: its predictors, in the order of the data dictionary.
+this model need: its predictors, in the order of the mining schema.
 
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
 rejected.)";
@@ -136,7 +136,7 @@ int Run(const CLI::App& score, const CLI::App& check, const Arguments& args) {
   if (score.parsed()) {
     RunScore(model, args.score, std::cerr);
   } else if (check.parsed() && args.header) {
-    WriteExpectedHeader(model, std::cout);
+    WriteExpectedHeader(model, args.modelPath, std::cout);
   } else if (check.parsed()) {
     WriteModelSummary(model, args.modelPath, std::cout);
   } else {

@@ -368,6 +368,9 @@ TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
   run = RunBnscore({"check", "--header", kModel});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "x,n\n");
+  // In the mining schema's order, not the data dictionary's.
+  run = RunBnscore({"check", "--header", BNSCORE_EXAMPLES "/credit_risk.pmml"});
+  EXPECT_EQ(run.out, "employment,income,dependents,age\n");
   std::remove(misspelt.c_str());
   std::remove(semicolons.c_str());
 }
