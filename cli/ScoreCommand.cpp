@@ -2,88 +2,27 @@
 
 #include <sys/stat.h>
 
-#include <map>
 #include <memory>
-#include <vector>
+#include <optional>
 
-#include "engine/CliError.h"
-#include "engine/CsvBlockReader.h"
-#include "engine/CsvReader.h"
-#include "engine/CsvWriter.h"
 #include "cli/FileDescriptor.h"
-#include "engine/ParallelScoring.h"
-#include "engine/RecordFiller.h"
-#include "engine/ResultColumns.h"
-#include "engine/RowScorer.h"
+#include "engine/CliError.h"
+#include "engine/FdStreams.h"
 
 namespace {
 
-void WriteSummary(const std::map<long, long>& statusCounts, long blankLines, std::ostream& out) {
-  long records = 0;
-  for (const auto& entry : statusCounts) records += entry.second;
-  out << "bnscore: scored " << records << (records == 1 ? " record" : " records");
+void WriteSummary(const bnscore::CsvSummary& counts, std::ostream& out) {
+  out << "bnscore: scored " << counts.records << (counts.records == 1 ? " record" : " records");
   const char* separator = ": ";
-  for (const auto& [status, count] : statusCounts) {
+  for (const auto& [status, count] : counts.statusCounts) {
     out << separator << count << " with status " << status;
     separator = ", ";
   }
-  if (blankLines > 0) {
-    out << "; skipped " << blankLines << (blankLines == 1 ? " blank line" : " blank lines");
+  if (counts.blankLines > 0) {
+    out << "; skipped " << counts.blankLines
+        << (counts.blankLines == 1 ? " blank line" : " blank lines");
   }
   out << '\n';
-}
-
-// "a, b, c", at most `limit` names and then how many more.
-std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) {
-  std::string text;
-  for (std::size_t i = 0; i < names.size() && i < limit; ++i) {
-    if (i > 0) text += ", ";
-    text += names[i];
-  }
-  if (names.size() > limit) text += ", ... (" + std::to_string(names.size() - limit) + " more)";
-  return text;
-}
-
-// Refuses a header that lacks predictor columns (a misspelt name, another
-// delimiter), unless asked to score anyway: every record would get 90029.
-void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
-                           const ScoreOptions& options, const std::string& inputName) {
-  if (options.allowMissingColumns) return;
-  const std::vector<std::string> missing = MissingPredictorColumns(header, model);
-  if (missing.empty()) return;
-  std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +
-                        " (the header has: " + JoinNames(header, 20) + ")";
-  if (header.size() == 1) {
-    for (char other : {',', ';', '\t', '|'}) {
-      if (other != options.delimiter && header[0].find(other) != std::string::npos) {
-        message += "; is the delimiter '" +
-                   std::string(other == '\t' ? "\\t" : std::string(1, other)) +
-                   "'? see --delimiter";
-        break;
-      }
-    }
-  }
-  throw CliError(message);
-}
-
-// The names of the output's header row, the input's first with --keep-input;
-// refuses an input column whose name the result columns repeat.
-std::vector<std::string> OutputNames(const std::vector<std::string>& header,
-                                     const ScoreModel& model, const ScoreOptions& options,
-                                     const std::string& inputName) {
-  std::vector<std::string> names = ResultColumns(model, options.predictionOnly).GetNames();
-  if (options.reason) names.push_back("reason");
-  if (!options.keepInput) return names;
-  for (const std::string& column : header) {
-    for (const std::string& name : names) {
-      if (column == name) {
-        throw CliError(inputName + ": --keep-input: the input has a column \"" + column +
-                       "\", which is a result column too; rename it in the input");
-      }
-    }
-  }
-  names.insert(names.begin(), header.begin(), header.end());
-  return names;
 }
 
 // Refuses an output file that is the input file: opening it for writing
@@ -98,104 +37,47 @@ void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outpu
   }
 }
 
-FileDescriptor OpenOutput(const FileDescriptor& input, const ScoreOptions& options) {
-  CheckOutputIsNotInput(input, options.outputPath);
-  return FileDescriptor::OpenForWriting(options.outputPath);
-}
+// The output file, created (or truncated) by the first write: an input
+// without a header row, or whose header is refused, leaves it alone.
+// Remembers a write that failed because the reader of a pipe went away,
+// which the library reports as any other failed write.
+class OutputFile : public bnscore::ByteSink {
+ public:
+  explicit OutputFile(std::string path) : path_(std::move(path)) {}
 
-// The output side of scoring one input, the same for both ways of scoring:
-// this thread's row scorer, and the output file with its header row
-// written (the output is opened only once the header names pass). Finish
-// flushes the output and writes the summary of the statuses counted, this
-// scorer's added to `statusCounts`, and of the blank lines skipped.
-struct ScoredOutput {
-  ScoredOutput(ScoreModel& model, const std::vector<std::string>& header,
-               const FileDescriptor& input, const ScoreOptions& options)
-      : names(OutputNames(header, model, options, input.GetName())),
-        scorer(model, header, options),
-        output(OpenOutput(input, options)),
-        writer(output.Get(), output.GetName()) {
-    writer.SetDelimiter(options.delimiter);
-    for (const std::string& name : names) writer.WriteField(name);
-    writer.EndRow();
-  }
-
-  void Finish(std::map<long, long>& statusCounts, long blankLines, std::ostream& summary) {
-    writer.Flush();
-    scorer.AddStatusCounts(statusCounts);
-    WriteSummary(statusCounts, blankLines, summary);
-  }
-
-  std::vector<std::string> names;  // of the output's header row
-  RowScorer scorer;
-  FileDescriptor output;
-  CsvWriter writer;
-};
-
-void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
-  reader.SetDelimiter(options.delimiter);
-  reader.SetRejectBlankLines(options.rejectBlankLines);
-}
-
-// One thread: read, score and write each row in turn.
-void ScoreSequentially(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
-  FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
-  CsvReader reader(input.Get(), input.GetName());
-  SetUpReader(reader, options);
-  if (!reader.ReadRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
-  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
-  CheckPredictorColumns(header, model, options, input.GetName());
-
-  ScoredOutput out(model, header, input, options);
-  while (reader.ReadRow()) ScoreReaderRow(reader, header.size(), out.scorer, out.writer);
-  std::map<long, long> statusCounts;
-  out.Finish(statusCounts, reader.GetBlankLines(), summary);
-}
-
-// Several threads: the header and the first record here, then blocks of
-// rows on the workers.
-void ScoreInParallel(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
-  FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
-  CsvBlockReader blocks(input.Get(), input.GetName(), options.blockBytes);
-  blocks.SetDelimiter(options.delimiter);
-  CsvBlock block;
-  CsvReader reader(input.GetName());
-  SetUpReader(reader, options);
-  bool atInputStart = true;
-  // The next row, from the next block when this one has no more.
-  auto readRow = [&]() {
-    while (!reader.ReadRow()) {
-      if (!blocks.ReadBlock(block)) return false;
-      reader.ResetToBlock(block.bytes.data(), block.size, reader.GetNextLine(), atInputStart);
-      atInputStart = false;
+  void Write(const char* data, std::size_t size) override {
+    if (!file_) {
+      file_.emplace(FileDescriptor::OpenForWriting(path_));
+      sink_ = std::make_unique<FdSink>(file_->Get(), file_->GetName());
     }
-    return true;
-  };
-  if (!readRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
-  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
-  CheckPredictorColumns(header, model, options, input.GetName());
-
-  ScoredOutput out(model, header, input, options);
-  std::map<long, long> statusCounts;
-  long blankLines = 0;
-  if (readRow()) {
-    // The first record alone: the model's one-time setup runs here.
-    ScoreReaderRow(reader, header.size(), out.scorer, out.writer);
-    ParallelScoring parallel(model, header, options, options.threads, input.GetName());
-    parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, out.writer);
-    parallel.AddStatusCounts(statusCounts);
-    blankLines = parallel.GetBlankLines();
+    try {
+      sink_->Write(data, size);
+    } catch (const OutputClosed&) {
+      closed_ = true;
+      throw;
+    }
   }
-  out.Finish(statusCounts, blankLines + reader.GetBlankLines(), summary);
-}
+
+  bool IsClosed() const { return closed_; }
+
+ private:
+  std::string path_;
+  std::optional<FileDescriptor> file_;
+  std::unique_ptr<FdSink> sink_;
+  bool closed_ = false;
+};
 
 }  // namespace
 
-void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
-  model.SetPredictionOnly(options.predictionOnly);
-  if (options.threads <= 1) {
-    ScoreSequentially(model, options, summary);
-  } else {
-    ScoreInParallel(model, options, summary);
+void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ostream& summary) {
+  FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
+  CheckOutputIsNotInput(input, options.outputPath);
+  FdSource source(input.Get(), input.GetName());
+  OutputFile output(options.outputPath);
+  try {
+    WriteSummary(model.ScoreCsv(source, input.GetName(), output, options), summary);
+  } catch (const bnscore::Error& e) {
+    if (output.IsClosed()) throw OutputClosed(e.what());
+    throw;
   }
 }

@@ -1,23 +1,18 @@
 #ifndef BNSCORE_CLI_SCORECOMMAND_H_
 #define BNSCORE_CLI_SCORECOMMAND_H_
 
-#include <cstddef>
 #include <ostream>
-#include <string>
 
+#include "bnscore/bnscore.h"
 #include "engine/ScoreOptions.h"
-#include "host/ScoreModel.h"
 
-// Scores every row of the CSV records with `model` and writes one output
-// row per record, in input order; then writes a one-line summary to
-// `summary`. Throws CliError for file and CSV faults (output rows written
-// before the fault are kept).
-//
-// With one thread the rows are read, scored and written one after the
-// other. With more, the first record is scored alone (the model's one-time
-// setup runs there), and then blocks of about `blockBytes` of input are
-// scored on `threads` worker threads and written in input order; the
-// output is the same.
-void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary);
+// `bnscore score`: scores the CSV records of options.recordsPath with
+// `model` (Model::ScoreCsv) into options.outputPath, then writes a one-line
+// summary to `summary`. The output file is opened only once the input has
+// a header row that passes, and never when it is the input file. Throws
+// CliError for file faults, OutputClosed when the reader of the output went
+// away, and bnscore::Error for CSV faults and refused headers (output rows
+// written before the fault are kept).
+void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ostream& summary);
 
 #endif  // BNSCORE_CLI_SCORECOMMAND_H_

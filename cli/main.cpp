@@ -13,13 +13,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include "engine/CliError.h"
-#include "engine/LoadedModel.h"
+#include "bnscore/bnscore.h"
 #include "cli/ModelSummary.h"
-#include "engine/PluginLibrary.h"
 #include "cli/ScoreCommand.h"
-#include "host/VkException.h"
-#include "host/XmlPlatform.h"
+#include "engine/CliError.h"
+#include "engine/ModelInternals.h"
 
 #ifndef BNSCORE_VERSION
 #define BNSCORE_VERSION "unknown"
@@ -129,18 +127,22 @@ void AddCommonArguments(CLI::App& command, Arguments& args) {
 }
 
 int Run(const CLI::App& score, const CLI::App& check, const Arguments& args) {
-  XmlPlatform xml;  // Xerces stays initialised for the whole run
-  std::string plugin = args.pluginPath.empty() ? PluginLibrary::FindDefault() : args.pluginPath;
-  std::unique_ptr<LoadedModel> loaded = LoadedModel::Load(plugin, args.modelPath);
-  ScoreModel& model = loaded->GetModel();
+  bnscore::LoadOptions options;
+  options.plugin = args.pluginPath;
   if (score.parsed()) {
-    RunScore(model, args.score, std::cerr);
+    options.byName = args.score.byName;
+    options.derivedInRecord = args.score.derivedInRecord;
+    options.predictionOnly = args.score.predictionOnly;
+  }
+  std::unique_ptr<bnscore::Model> model = bnscore::Model::Load(args.modelPath, options);
+  if (score.parsed()) {
+    RunScore(*model, args.score, std::cerr);
   } else if (check.parsed() && args.header) {
-    WriteExpectedHeader(model, args.modelPath, std::cout);
+    WriteExpectedHeader(bnscore::ModelInternals::GetHostModel(*model), args.modelPath, std::cout);
   } else if (check.parsed()) {
-    WriteModelSummary(model, args.modelPath, std::cout);
+    WriteModelSummary(bnscore::ModelInternals::GetHostModel(*model), args.modelPath, std::cout);
   } else {
-    model.Display(std::cout);
+    std::cout << model->Display();
   }
   std::cout.flush();
   if (!std::cout) {
@@ -231,10 +233,12 @@ int main(int argc, char** argv) {
     return Run(*score, *check, args);
   } catch (const OutputClosed&) {
     return 141;  // as a shell reports a process that a closed pipe ended
-  } catch (const VkException& e) {
-    std::cerr << "bnscore: " << args.modelPath << ": error " << e.GetCode() << ": "
-              << e.GetMessage() << '\n';
+  } catch (const bnscore::ModelError& e) {
+    std::cerr << "bnscore: " << args.modelPath << ": " << e.what() << '\n';
     return 2;
+  } catch (const bnscore::Error& e) {
+    std::cerr << "bnscore: " << e.what() << '\n';
+    return 1;
   } catch (const CliError& e) {
     std::cerr << "bnscore: " << e.what() << '\n';
     return 1;

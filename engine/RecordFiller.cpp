@@ -38,31 +38,33 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
                 const NumberCellRules& rules, BaseCaseRecord& record) {
   const int n = record.GetNumFields();
-  const bool matchBeforeParsing = rules.HasNumericMissingValue();
   for (int i = 0; i < n; ++i) {
-    std::string_view cell = cells[static_cast<std::size_t>(i)];
-    if (cell.empty()) {
-      record.ClearValue(i);
-    } else if (numeric[static_cast<std::size_t>(i)] != 0) {
-      double value;
-      if (matchBeforeParsing && rules.IsMissingValue(cell)) {
-        record.ClearValue(i);
-      } else if (ParsePlainDecimal(cell, value)) {
-        record.SetNumber(i, value);  // plain decimals are always finite
-      } else if (rules.IsMissingValue(cell)) {
-        record.ClearValue(i);
-      } else if (!ParseNumber(cell, value)) {
-        record.SetNumber(i, NumericValue::GetSysmisValue());
-      } else if (std::isfinite(value) || rules.AllowsNonfinite()) {
-        record.SetNumber(i, value);
-      } else {
-        throw CellError("column " + record.GetFieldName(i) + ": \"" + std::string(cell) +
-                        "\" is not a finite number (add it to --missing-values, or pass "
-                        "--allow-nonfinite)");
-      }
-    } else {
-      record.SetText(i, cell);
-    }
+    FillField(cells[static_cast<std::size_t>(i)], numeric[static_cast<std::size_t>(i)] != 0, rules,
+              i, record);
+  }
+}
+
+void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
+               BaseCaseRecord& record) {
+  double value;
+  if (cell.empty()) {
+    record.ClearValue(position);
+  } else if (!numeric) {
+    record.SetText(position, cell);
+  } else if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) {
+    record.ClearValue(position);
+  } else if (ParsePlainDecimal(cell, value)) {
+    record.SetNumber(position, value);  // plain decimals are always finite
+  } else if (rules.IsMissingValue(cell)) {
+    record.ClearValue(position);
+  } else if (!ParseNumber(cell, value)) {
+    record.SetNumber(position, NumericValue::GetSysmisValue());
+  } else if (std::isfinite(value) || rules.AllowsNonfinite()) {
+    record.SetNumber(position, value);
+  } else {
+    throw CellError("column " + record.GetFieldName(position) + ": \"" + std::string(cell) +
+                    "\" is not a finite number (add it to --missing-values, or pass "
+                    "--allow-nonfinite)");
   }
 }
 

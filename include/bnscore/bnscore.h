@@ -26,11 +26,14 @@
 #include <utility>
 #include <vector>
 
+// What libbnscore exports; everything else in it is hidden.
+#define BNSCORE_API __attribute__((visibility("default")))
+
 namespace bnscore {
 
 // A fault of the engine: a file that cannot be read, a plug-in that cannot
 // be loaded, a CSV fault. what() says what and where (file, line).
-class Error : public std::runtime_error {
+class BNSCORE_API Error : public std::runtime_error {
  public:
   explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
@@ -38,7 +41,7 @@ class Error : public std::runtime_error {
 // A model document that the host or the plug-in rejected. GetCode() is the
 // host's fault code, GetMessage() its message as the host gave it; what()
 // is "error CODE: MESSAGE".
-class ModelError : public Error {
+class BNSCORE_API ModelError : public Error {
  public:
   ModelError(int code, const std::string& message)
       : Error("error " + std::to_string(code) + ": " + message), code_(code), message_(message) {}
@@ -147,14 +150,14 @@ struct Outputs {
 
 // A byte stream read by ScoreCsv. Read fills up to `size` bytes and returns
 // how many it gave; 0 means the end. It may throw.
-class ByteSource {
+class BNSCORE_API ByteSource {
  public:
   virtual ~ByteSource() = default;
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
 };
 
 // A byte stream written by ScoreCsv. It may throw to stop the run.
-class ByteSink {
+class BNSCORE_API ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Write(const char* data, std::size_t size) = 0;
@@ -163,18 +166,42 @@ class ByteSink {
 struct CsvOptions {
   bool keepInput = false;  // copy the input columns in front of the results
   int threads = 1;         // scoring threads; the output is the same for any
+  // With threads > 1, the input is scored in blocks of about this size.
+  std::size_t blockBytes = std::size_t{1} << 18;
+  // The byte between fields, in the input and the output (not a quote, CR
+  // or LF).
+  char delimiter = ',';
+  // Cells of numeric columns that stand for a missing value, besides the
+  // empty cell (which always does).
+  std::vector<std::string> missingValues = {"NA", "N/A", "NaN", "nan", "null", "NULL"};
+  // Reads "inf", "nan" and the like (when not in missingValues) as numbers;
+  // else such a cell is an Error naming its line and column.
+  bool allowNonfinite = false;
+  // Scores even when the header lacks predictor columns (their records get
+  // kMissingPredictor); else that is an Error naming the missing columns.
+  bool allowMissingColumns = false;
+  // A blank line is an Error naming its line; else it is skipped and
+  // counted in CsvSummary::blankLines.
+  bool rejectBlankLines = false;
+  // Adds a last column `reason`: why a record's status is not kScored
+  // ("income: missing"); empty for scored records.
+  bool reason = false;
 };
 
-// Records scored by ScoreCsv, by status, in increasing status order.
+// Records scored by ScoreCsv, by status, in increasing status order, and
+// the blank lines skipped.
 struct CsvSummary {
   long records = 0;
   std::vector<std::pair<int, long>> statusCounts;
+  long blankLines = 0;
 };
 
 // A classifier read from a PMML document through the model plug-in.
 // Owns the plug-in's objects and releases them in the order their code
 // needs. Immutable once loaded; safe to score from many threads at once.
-class Model {
+struct ModelInternals;
+
+class BNSCORE_API Model {
  public:
   // Reads the model of the PMML file at `path` (Error when the file or the
   // plug-in cannot be opened; ModelError when the document is rejected).
@@ -213,6 +240,7 @@ class Model {
                       const CsvOptions& options = {}) const;
 
  private:
+  friend struct ModelInternals;  // the engine's own front ends
   struct Impl;
   explicit Model(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;

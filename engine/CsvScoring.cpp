@@ -1,0 +1,170 @@
+#include "engine/CsvScoring.h"
+
+#include <map>
+#include <vector>
+
+#include "engine/CliError.h"
+#include "engine/CsvBlockReader.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvWriter.h"
+#include "engine/ParallelScoring.h"
+#include "engine/RecordFiller.h"
+#include "engine/ResultColumns.h"
+#include "engine/RowScorer.h"
+
+namespace {
+
+const char kOutputName[] = "the output";
+
+// "a, b, c", at most `limit` names and then how many more.
+std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size() && i < limit; ++i) {
+    if (i > 0) text += ", ";
+    text += names[i];
+  }
+  if (names.size() > limit) text += ", ... (" + std::to_string(names.size() - limit) + " more)";
+  return text;
+}
+
+// Refuses a header that lacks predictor columns (a misspelt name, another
+// delimiter), unless asked to score anyway: every record would get 90029.
+void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+                           const ScoreOptions& options, const std::string& inputName) {
+  if (options.allowMissingColumns) return;
+  const std::vector<std::string> missing = MissingPredictorColumns(header, model);
+  if (missing.empty()) return;
+  std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +
+                        " (the header has: " + JoinNames(header, 20) + ")";
+  if (header.size() == 1) {
+    for (char other : {',', ';', '\t', '|'}) {
+      if (other != options.delimiter && header[0].find(other) != std::string::npos) {
+        message += "; is the delimiter '" +
+                   std::string(other == '\t' ? "\\t" : std::string(1, other)) +
+                   "'? see --delimiter";
+        break;
+      }
+    }
+  }
+  throw CliError(message);
+}
+
+// The names of the output's header row, the input's first with keepInput;
+// refuses an input column whose name the result columns repeat.
+std::vector<std::string> OutputNames(const std::vector<std::string>& header,
+                                     const ScoreModel& model, const ScoreOptions& options,
+                                     const std::string& inputName) {
+  std::vector<std::string> names = ResultColumns(model, options.predictionOnly).GetNames();
+  if (options.reason) names.push_back("reason");
+  if (!options.keepInput) return names;
+  for (const std::string& column : header) {
+    for (const std::string& name : names) {
+      if (column == name) {
+        throw CliError(inputName + ": --keep-input: the input has a column \"" + column +
+                       "\", which is a result column too; rename it in the input");
+      }
+    }
+  }
+  names.insert(names.begin(), header.begin(), header.end());
+  return names;
+}
+
+// Checks the input's header row, then writes the output's, out at once.
+void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
+                 const ScoreOptions& options, const std::string& inputName, CsvWriter& writer) {
+  CheckPredictorColumns(header, model, options, inputName);
+  for (const std::string& name : OutputNames(header, model, options, inputName)) {
+    writer.WriteField(name);
+  }
+  writer.EndRow();
+  writer.Flush();
+}
+
+void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
+  reader.SetDelimiter(options.delimiter);
+  reader.SetRejectBlankLines(options.rejectBlankLines);
+}
+
+bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines) {
+  bnscore::CsvSummary summary;
+  summary.blankLines = blankLines;
+  for (const auto& [status, count] : statusCounts) {
+    summary.records += count;
+    summary.statusCounts.emplace_back(static_cast<int>(status), count);
+  }
+  return summary;
+}
+
+CliError EmptyInput(const std::string& inputName) {
+  return CliError(inputName + ": no header row: the input is empty");
+}
+
+// One thread: read, score and write each row in turn.
+bnscore::CsvSummary ScoreSequentially(ScoreModel& model, const ScoreOptions& options,
+                                      bnscore::ByteSource& input, const std::string& inputName,
+                                      bnscore::ByteSink& output) {
+  CsvReader reader(input, inputName);
+  SetUpReader(reader, options);
+  if (!reader.ReadRow()) throw EmptyInput(inputName);
+  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
+
+  RowScorer scorer(model, header, options);
+  CsvWriter writer(output, kOutputName);
+  writer.SetDelimiter(options.delimiter);
+  WriteHeader(header, model, options, inputName, writer);
+  while (reader.ReadRow()) ScoreReaderRow(reader, header.size(), scorer, writer);
+  writer.Flush();
+  std::map<long, long> statusCounts;
+  scorer.AddStatusCounts(statusCounts);
+  return Summarise(statusCounts, reader.GetBlankLines());
+}
+
+// Several threads: the header and the first record here, then blocks of
+// rows on the workers.
+bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& options,
+                                    bnscore::ByteSource& input, const std::string& inputName,
+                                    bnscore::ByteSink& output) {
+  CsvBlockReader blocks(input, inputName, options.blockBytes);
+  blocks.SetDelimiter(options.delimiter);
+  CsvBlock block;
+  CsvReader reader(inputName);
+  SetUpReader(reader, options);
+  bool atInputStart = true;
+  // The next row, from the next block when this one has no more.
+  auto readRow = [&]() {
+    while (!reader.ReadRow()) {
+      if (!blocks.ReadBlock(block)) return false;
+      reader.ResetToBlock(block.bytes.data(), block.size, reader.GetNextLine(), atInputStart);
+      atInputStart = false;
+    }
+    return true;
+  };
+  if (!readRow()) throw EmptyInput(inputName);
+  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
+
+  RowScorer scorer(model, header, options);
+  CsvWriter writer(output, kOutputName);
+  writer.SetDelimiter(options.delimiter);
+  WriteHeader(header, model, options, inputName, writer);
+  std::map<long, long> statusCounts;
+  long blankLines = 0;
+  if (readRow()) {
+    ScoreReaderRow(reader, header.size(), scorer, writer);
+    ParallelScoring parallel(model, header, options, options.threads, inputName);
+    parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
+    parallel.AddStatusCounts(statusCounts);
+    blankLines = parallel.GetBlankLines();
+  }
+  writer.Flush();
+  scorer.AddStatusCounts(statusCounts);
+  return Summarise(statusCounts, blankLines + reader.GetBlankLines());
+}
+
+}  // namespace
+
+bnscore::CsvSummary ScoreCsvRecords(ScoreModel& model, const ScoreOptions& options,
+                                    bnscore::ByteSource& input, const std::string& inputName,
+                                    bnscore::ByteSink& output) {
+  if (options.threads <= 1) return ScoreSequentially(model, options, input, inputName, output);
+  return ScoreInParallel(model, options, input, inputName, output);
+}

@@ -1,0 +1,64 @@
+#include "engine/TargetCategories.h"
+
+#include "host/ScoreValueLabel.h"
+
+namespace {
+
+// a == b for the short texts of category labels, without a call to memcmp
+// (which costs more than the comparison itself).
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = a.size(); i-- > 0;) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TargetCategories::TargetCategories(const ScoreModel& model) {
+  const ScoreDictVar* target = model.GetTargetVar();
+  const ScoreValueLabelSet* labels = target != nullptr ? target->GetValueLabelSet() : nullptr;
+  if (labels == nullptr) return;
+  for (const ScoreValueLabel* label : labels->GetLabels()) {
+    const ScoreValue* value = label->GetValue();
+    if (IndexOf(value) >= 0) continue;
+    values_.push_back(value);
+    NumberTextBuffer buffer;
+    labels_.emplace_back(value->GetStringView(buffer));
+    types_.push_back(value->GetType());
+    numbers_.push_back(value->GetType() == ScoreValue::Numeric ? value->GetDouble() : 0.0);
+  }
+}
+
+int TargetCategories::IndexOf(const ScoreValue* value) const {
+  if (value == nullptr) return -1;
+  const ScoreValue::ValueType type = value->GetType();
+  if (type == ScoreValue::String) {
+    NumberTextBuffer buffer;
+    const std::string_view text = value->GetStringView(buffer);
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      if (types_[i] == type && SameText(labels_[i], text)) return static_cast<int>(i);
+    }
+  } else {
+    const double number = value->GetDouble();
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      if (types_[i] == type && numbers_[i] == number) return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+int TargetCategories::FindEntry(
+    std::size_t index, const std::vector<std::pair<const ScoreValue*, double>>& percents) const {
+  const ScoreValue* category = values_[index];
+  // The list is normally in category order and holds the very same values.
+  if (index < percents.size() &&
+      (percents[index].first == category || *percents[index].first == *category)) {
+    return static_cast<int>(index);
+  }
+  for (std::size_t i = 0; i < percents.size(); ++i) {
+    if (*percents[i].first == *category) return static_cast<int>(i);
+  }
+  return -1;
+}
