@@ -1,6 +1,8 @@
 #include "engine/CsvScoring.h"
 
 #include <map>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/CliError.h"
@@ -57,12 +59,11 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& header,
   std::vector<std::string> names = ResultColumns(model, options.predictionOnly).GetNames();
   if (options.reason) names.push_back("reason");
   if (!options.keepInput) return names;
+  const std::unordered_set<std::string_view> resultNames(names.begin(), names.end());
   for (const std::string& column : header) {
-    for (const std::string& name : names) {
-      if (column == name) {
-        throw CliError(inputName + ": --keep-input: the input has a column \"" + column +
-                       "\", which is a result column too; rename it in the input");
-      }
+    if (resultNames.count(column) != 0) {
+      throw CliError(inputName + ": --keep-input: the input has a column \"" + column +
+                     "\", which is a result column too; rename it in the input");
     }
   }
   names.insert(names.begin(), header.begin(), header.end());
