@@ -10,7 +10,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "engine/CsvWriter.h"
-#include "engine/RecordFiller.h"
+#include "engine/FieldLayout.h"
 #include "host/BaseTranslator.h"
 #include "host/PmmlParser.h"
 #include "host/ScoreDictionary.h"
@@ -188,7 +188,7 @@ void WriteNetwork(const std::vector<Arc>& arcs, const std::string& target, std::
 void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
                          std::ostream& out) {
   // The model's predictors, in the order of its mining schema.
-  std::vector<std::string> predictors = PredictorColumns(model);
+  std::vector<std::string> predictors = FieldLayout(model, false).GetPredictorNames();
   const std::vector<std::string> schema = ReadSchemaOrder(modelPath);
   auto position = [&schema](const std::string& name) {
     return std::find(schema.begin(), schema.end(), name) - schema.begin();

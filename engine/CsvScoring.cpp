@@ -10,7 +10,7 @@
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
 #include "engine/ParallelScoring.h"
-#include "engine/RecordFiller.h"
+#include "engine/FieldLayout.h"
 #include "engine/ResultColumns.h"
 #include "engine/RowScorer.h"
 
@@ -34,7 +34,8 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName) {
   if (options.allowMissingColumns) return;
-  const std::vector<std::string> missing = MissingPredictorColumns(header, model);
+  const FieldLayout layout(model, options.derivedInRecord);
+  const std::vector<std::string> missing = layout.GetMissingPredictors(layout.MapColumns(header));
   if (missing.empty()) return;
   std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +
                         " (the header has: " + JoinNames(header, 20) + ")";

@@ -1,7 +1,6 @@
 #include "engine/RecordFiller.h"
 
 #include <cmath>
-#include <memory>
 
 #include "engine/DecimalText.h"
 #include "host/NumberText.h"
@@ -88,27 +87,6 @@ bool NumberCellRules::IsMissingValue(std::string_view cell) const {
     if (cell == missing) return true;
   }
   return false;
-}
-
-std::vector<std::string> PredictorColumns(const ScoreModel& model) {
-  // GetVarsOfRole makes a new dictionary (or none) that the caller owns.
-  std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
-  std::vector<ScoreDictVar*> vars;
-  if (inputs) inputs->GetVariables(vars);
-  std::vector<std::string> names;
-  for (const ScoreDictVar* var : vars) names.push_back(var->GetName());
-  return names;
-}
-
-std::vector<std::string> MissingPredictorColumns(const std::vector<std::string>& header,
-                                                 const ScoreModel& model) {
-  std::vector<std::string> missing;
-  for (const std::string& name : PredictorColumns(model)) {
-    bool found = false;
-    for (const std::string& column : header) found = found || column == name;
-    if (!found) missing.push_back(name);
-  }
-  return missing;
 }
 
 RecordFiller::RecordFiller(const std::vector<std::string>& header, const ScoreModel& model,

@@ -20,7 +20,7 @@ RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
       filler_(layout_.GetNames(), model, options.derivedInRecord, !options.byName,
               NumberCellRules(options.missingValues, options.allowNonfinite)),
       columns_(model, options.predictionOnly) {
-  if (options.reason) reason_ = std::make_unique<StatusReason>(model, header, options);
+  if (options.reason) reason_ = std::make_unique<StatusReason>(model, layout_, columnOf_, options);
 }
 
 RowScorer::~RowScorer() = default;
