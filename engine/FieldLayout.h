@@ -25,6 +25,9 @@
 class FieldLayout {
  public:
   FieldLayout(const ScoreModel& model, bool derivedInRecord);
+  // The name index holds views of the names: no copies.
+  FieldLayout(const FieldLayout&) = delete;
+  FieldLayout& operator=(const FieldLayout&) = delete;
 
   int Size() const { return static_cast<int>(names_.size()); }
   const std::vector<std::string>& GetNames() const { return names_; }

@@ -78,9 +78,11 @@ struct Field {
 
 // What a model reads and what it gives.
 struct Schema {
-  // The fields a record must carry for the model, in schema order: the
-  // predictors' input fields (data fields, or with derivedInRecord the
-  // derived fields themselves), each with the kind of cell it reads.
+  // The fields a record may carry for the model, each with the kind of
+  // cell it reads: every field of the data dictionary but the target (the
+  // predictors, and the inputs from which derived predictors are computed),
+  // then, with derivedInRecord, the derived fields the data dictionary does
+  // not name. Other names are ignored; a field without a cell is missing.
   std::vector<Field> inputs;
   std::string target;
   // The target's categories in output order, as bnscore writes them in the
@@ -196,11 +198,11 @@ struct CsvSummary {
   long blankLines = 0;
 };
 
+struct ModelInternals;
+
 // A classifier read from a PMML document through the model plug-in.
 // Owns the plug-in's objects and releases them in the order their code
 // needs. Immutable once loaded; safe to score from many threads at once.
-struct ModelInternals;
-
 class BNSCORE_API Model {
  public:
   // Reads the model of the PMML file at `path` (Error when the file or the
@@ -219,7 +221,8 @@ class BNSCORE_API Model {
   std::string Display() const;
 
   // Scores one record given as name → cell pairs (fields the model does not
-  // read are ignored; a field it reads that is absent is missing). Writes
+  // read are ignored; a field it reads that is absent is missing; of a name
+  // given twice, the first cell counts). Writes
   // the probabilities, one per category, into `probabilities` when it is
   // not empty (NaN unless status is kScored); it must then hold at least
   // one entry per category.
@@ -227,8 +230,10 @@ class BNSCORE_API Model {
 
   // Scores `rows` records given as columns (each column holds `rows`
   // cells; columns the model does not read are ignored, fields it reads
-  // that have no column are missing) into `outputs`, on `threads` threads.
-  // Throws Error when a column or an output has the wrong length.
+  // that have no column are missing) into `outputs`, on up to `threads`
+  // threads (one per 1,024 rows at most). Throws Error, before scoring,
+  // when a column or an output has the wrong length, a column holds both
+  // numbers and texts (or neither), or two columns name the same field.
   void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
              int threads = 1) const;
 
