@@ -55,9 +55,10 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
   // Fields without a column stay missing.
   slot.ClearAll();
   // Per column, the text view the slot's field holds now (null data: none).
-  // The caller's texts do not change during the call, so a row whose view
-  // is the very same (a column of repeated categories often shares its
-  // texts) leaves the field as it is instead of copying the text again.
+  // Text fields view the caller's texts rather than copy them; those do
+  // not change during the call, so a row whose view is the very same (a
+  // column of repeated categories often shares its texts) leaves the field
+  // as it is.
   std::vector<std::string_view> held(bound_.size());
   const bool probabilities = !outputs_.probabilities.empty();
   for (std::size_t row = begin; row < end; ++row) {
@@ -84,7 +85,7 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
         const std::string_view text = column.texts[row];
         const bool same = text.data() == held[i].data() && text.size() == held[i].size();
         if (same && text.data() != nullptr) continue;
-        slot.SetText(b.position, text);
+        slot.SetTextView(b.position, text);
         held[i] = text;
       }
     }
@@ -95,4 +96,6 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
     outputs_.prediction[row] = outcome.prediction;
     if (!outputs_.confidence.empty()) outputs_.confidence[row] = outcome.confidence;
   }
+  // The record views the caller's texts, which may go once the call returns.
+  slot.ClearAll();
 }

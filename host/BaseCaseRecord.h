@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/ScoreCaseRecord.h"
+#include "host/TextViewValue.h"
 
 // A case record over a fixed list of field names. Each position holds a
 // value or nothing. Value objects are owned by the record and kept when a
@@ -40,6 +41,11 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   void SetNumber(int position, double value);
   // Stores a text at `position`, reusing the StringValue held there.
   void SetText(int position, std::string_view text);
+  // Stores a text at `position` without copying it: the record holds a
+  // TextViewValue viewing `text`. The caller keeps the text alive and
+  // unchanged until the position is set or cleared again (or the record is
+  // destroyed); GetValue hands out the view meanwhile.
+  void SetTextView(int position, std::string_view text);
   // Marks `position` as holding no value.
   void ClearValue(int position);
   void ClearAll();
@@ -47,12 +53,12 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   // What a position holds, as plain data for scorers that know this class
   // and would rather not make virtual calls per value: the value (null when
   // the position holds none), what class the value object is, and for a
-  // number or text set by SetNumber or SetText, the number or a view of
-  // the text. Valid until the position is set or cleared again.
+  // number or text set by SetNumber, SetText or SetTextView, the number or
+  // a view of the text. Valid until the position is set or cleared again.
   enum Kind : char {
     kOther,   // set by SetValue: any class
     kNumber,  // a NumericValue holding `number`
-    kText,    // a StringValue whose text is `text`
+    kText,    // a StringValue or TextViewValue whose text is `text`
   };
   struct Cell {
     const ScoreValue* value = nullptr;
@@ -72,8 +78,12 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   std::vector<std::string> names_;
   std::unordered_map<std::string, int> firstPosition_;
   // The value objects, kept when a position is cleared so that SetNumber
-  // and SetText reuse them (cells_[i].kind tells their class).
+  // and SetText reuse them; heldKinds_[i] tells the class of values_[i]
+  // (kOther also when there is none).
   std::vector<std::unique_ptr<ScoreValue>> values_;
+  std::vector<Kind> heldKinds_;
+  // Per position, the value SetTextView points at (made on first use).
+  std::vector<std::unique_ptr<TextViewValue>> views_;
   std::vector<Cell> cells_;  // cells_[i].value is values_[i] or null
   bool indexed_;
   std::uint64_t layoutId_;
