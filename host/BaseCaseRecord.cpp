@@ -37,16 +37,9 @@ void BaseCaseRecord::SetValue(int position, std::unique_ptr<ScoreValue> value) {
   cell = Cell{values_[position].get(), kOther, 0.0, std::string_view()};
 }
 
-void BaseCaseRecord::SetNumber(int position, double value) {
-  if (position < 0 || position >= GetNumFields()) return;
-  Cell& cell = cells_[position];
-  if (heldKinds_[position] == kNumber) {
-    static_cast<NumericValue*>(values_[position].get())->SetDoubleValue(value);
-  } else {
-    values_[position] = std::make_unique<NumericValue>(value);
-    heldKinds_[position] = kNumber;
-  }
-  cell = Cell{values_[position].get(), kNumber, value, std::string_view()};
+void BaseCaseRecord::MakeNumber(int position) {
+  values_[position] = std::make_unique<NumericValue>(0.0);
+  heldKinds_[position] = kNumber;
 }
 
 void BaseCaseRecord::SetText(int position, std::string_view text) {
@@ -64,12 +57,9 @@ void BaseCaseRecord::SetText(int position, std::string_view text) {
   cell = Cell{string, kText, 0.0, string->GetText()};
 }
 
-void BaseCaseRecord::SetTextView(int position, std::string_view text) {
-  if (position < 0 || position >= GetNumFields()) return;
-  std::unique_ptr<TextViewValue>& view = views_[position];
-  if (!view) view = std::make_unique<TextViewValue>();
-  view->SetView(text);
-  cells_[position] = Cell{view.get(), kText, 0.0, text};
+TextViewValue* BaseCaseRecord::MakeView(int position) {
+  views_[position] = std::make_unique<TextViewValue>();
+  return views_[position].get();
 }
 
 void BaseCaseRecord::ClearValue(int position) {

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/NumericValue.h"
 #include "host/ScoreCaseRecord.h"
 #include "host/TextViewValue.h"
 
@@ -38,14 +39,27 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   // range are ignored.
   void SetValue(int position, std::unique_ptr<ScoreValue> value);
   // Stores a number at `position`, reusing the NumericValue held there.
-  void SetNumber(int position, double value);
+  // (Inline, as SetTextView: record fillers call them once per cell.)
+  void SetNumber(int position, double value) {
+    if (position < 0 || position >= GetNumFields()) return;
+    if (heldKinds_[position] != kNumber) MakeNumber(position);
+    ScoreValue* number = values_[position].get();
+    static_cast<NumericValue*>(number)->SetDoubleValue(value);
+    cells_[position] = Cell{number, kNumber, value, std::string_view()};
+  }
   // Stores a text at `position`, reusing the StringValue held there.
   void SetText(int position, std::string_view text);
   // Stores a text at `position` without copying it: the record holds a
   // TextViewValue viewing `text`. The caller keeps the text alive and
   // unchanged until the position is set or cleared again (or the record is
   // destroyed); GetValue hands out the view meanwhile.
-  void SetTextView(int position, std::string_view text);
+  void SetTextView(int position, std::string_view text) {
+    if (position < 0 || position >= GetNumFields()) return;
+    TextViewValue* view = views_[position].get();
+    if (view == nullptr) view = MakeView(position);
+    view->SetView(text);
+    cells_[position] = Cell{view, kText, 0.0, text};
+  }
   // Marks `position` as holding no value.
   void ClearValue(int position);
   void ClearAll();
@@ -75,6 +89,10 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   int GetIndex(const std::string& name) const override;
 
  private:
+  // Make the value object SetNumber or SetTextView reuses at `position`.
+  void MakeNumber(int position);
+  TextViewValue* MakeView(int position);
+
   std::vector<std::string> names_;
   std::unordered_map<std::string, int> firstPosition_;
   // The value objects, kept when a position is cleared so that SetNumber
