@@ -1,7 +1,5 @@
 #include "host/TextViewValue.h"
 
-#include "host/NumberText.h"
-#include "host/NumericValue.h"
 #include "host/StringValue.h"
 
 TextViewValue::~TextViewValue() = default;
@@ -9,13 +7,7 @@ TextViewValue::~TextViewValue() = default;
 ScoreValue* TextViewValue::Clone() const { return new StringValue(std::string(text_)); }
 
 bool TextViewValue::operator==(const ScoreValue& other) const {
-  if (other.GetType() != String) return false;
-  NumberTextBuffer buffer;
-  return other.GetStringView(buffer) == text_;
+  return StringValue::TextEquals(text_, other);
 }
 
-double TextViewValue::GetDouble() const {
-  double value = NumericValue::GetSysmisValue();
-  ParseNumber(text_, value);
-  return value;
-}
+double TextViewValue::GetDouble() const { return StringValue::TextToDouble(text_); }
