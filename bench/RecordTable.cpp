@@ -35,7 +35,7 @@ void RecordTable::Add(const std::vector<std::string>& cells) {
   std::vector<std::string_view> views(names_.size());
   for (std::size_t i = 0; i < views.size() && i < cells.size(); ++i) views[i] = cells[i];
   auto record = std::make_unique<BaseCaseRecord>(names_, indexed_);
-  FillRecord(views, numeric_, *record);
+  FillRecord(views, numeric_, NumberCellRules({}, true), *record);
   records_.push_back(std::move(record));
 }
 

@@ -18,6 +18,10 @@ void WriteSummary(const bnscore::CsvSummary& counts, std::ostream& out) {
     out << separator << count << " with status " << status;
     separator = ", ";
   }
+  if (counts.blankLines > 0) {
+    out << "; skipped " << counts.blankLines
+        << (counts.blankLines == 1 ? " blank line" : " blank lines");
+  }
   out << '\n';
 }
 
@@ -34,7 +38,9 @@ void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outpu
 }
 
 // The output file, created (or truncated) by the first write: an input
-// without a header row leaves it alone.
+// without a header row, or whose header is refused, leaves it alone.
+// Remembers a write that failed because the reader of a pipe went away,
+// which the library reports as any other failed write.
 class OutputFile : public bnscore::ByteSink {
  public:
   explicit OutputFile(std::string path) : path_(std::move(path)) {}
@@ -44,13 +50,21 @@ class OutputFile : public bnscore::ByteSink {
       file_.emplace(FileDescriptor::OpenForWriting(path_));
       sink_ = std::make_unique<FdSink>(file_->Get(), file_->GetName());
     }
-    sink_->Write(data, size);
+    try {
+      sink_->Write(data, size);
+    } catch (const OutputClosed&) {
+      closed_ = true;
+      throw;
+    }
   }
+
+  bool IsClosed() const { return closed_; }
 
  private:
   std::string path_;
   std::optional<FileDescriptor> file_;
   std::unique_ptr<FdSink> sink_;
+  bool closed_ = false;
 };
 
 }  // namespace
@@ -60,9 +74,10 @@ void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ost
   CheckOutputIsNotInput(input, options.outputPath);
   FdSource source(input.Get(), input.GetName());
   OutputFile output(options.outputPath);
-  bnscore::CsvOptions csv;
-  csv.keepInput = options.keepInput;
-  csv.threads = options.threads;
-  csv.blockBytes = options.blockBytes;
-  WriteSummary(model.ScoreCsv(source, input.GetName(), output, csv), summary);
+  try {
+    WriteSummary(model.ScoreCsv(source, input.GetName(), output, options), summary);
+  } catch (const bnscore::Error& e) {
+    if (output.IsClosed()) throw OutputClosed(e.what());
+    throw;
+  }
 }

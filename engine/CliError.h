@@ -12,4 +12,11 @@ class CliError : public std::runtime_error {
   explicit CliError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A write failed because the reader of the output went away (a closed
+// pipe, EPIPE). Not a fault of the run: front ends end quietly.
+class OutputClosed : public CliError {
+ public:
+  explicit OutputClosed(const std::string& message) : CliError(message) {}
+};
+
 #endif  // BNSCORE_ENGINE_CLIERROR_H_

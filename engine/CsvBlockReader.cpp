@@ -142,7 +142,7 @@ void CsvBlockReader::Step(char c, std::size_t offset) {
   }
   // Outside quotes (text after a closing quote is a fault that the parser
   // reports; it is scanned as unquoted text).
-  if (c == ',') {
+  if (c == delimiter_) {
     state_ = kFieldStart;
   } else if (c == '\n') {
     lastCut_ = offset + 1;

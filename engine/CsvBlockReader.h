@@ -38,6 +38,9 @@ class CsvBlockReader {
   CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize);
   CsvBlockReader(bnscore::ByteSource& source, std::string sourceName, std::size_t blockSize);
 
+  // The byte between fields, as CsvReader::SetDelimiter.
+  void SetDelimiter(char delimiter) { delimiter_ = delimiter; }
+
   // Fills `block` with the next rows; false (and an empty block) at the end
   // of the input.
   bool ReadBlock(CsvBlock& block);
@@ -61,6 +64,7 @@ class CsvBlockReader {
 
   std::unique_ptr<bnscore::ByteSource> ownedSource_;  // for a file descriptor
   bnscore::ByteSource* source_;
+  char delimiter_ = ',';
   std::string sourceName_;
   std::size_t blockSize_;
   std::vector<char> buffer_;

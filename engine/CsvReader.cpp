@@ -21,14 +21,26 @@ CsvReader::CsvReader(bnscore::ByteSource& source, std::string sourceName, std::s
       sourceName_(std::move(sourceName)),
       owned_(new char[std::max<std::size_t>(bufferSize, 4)]),
       buffer_(owned_.get()),
-      capacity_(std::max<std::size_t>(bufferSize, 4)) {}
+      capacity_(std::max<std::size_t>(bufferSize, 4)) {
+  SetDelimiter(',');
+}
 
 CsvReader::CsvReader(std::string sourceName)
     : source_(nullptr),
       sourceName_(std::move(sourceName)),
       buffer_(nullptr),
       capacity_(0),
-      eof_(true) {}
+      eof_(true) {
+  SetDelimiter(',');
+}
+
+void CsvReader::SetDelimiter(char delimiter) {
+  endsField_[static_cast<unsigned char>(delimiter_)] = false;
+  delimiter_ = delimiter;
+  endsField_[static_cast<unsigned char>(delimiter)] = true;
+  endsField_[static_cast<unsigned char>('\n')] = true;
+  endsField_[static_cast<unsigned char>('\r')] = true;
+}
 
 void CsvReader::ResetToBlock(char* data, std::size_t size, long firstLine, bool atInputStart) {
   buffer_ = data;
@@ -98,9 +110,11 @@ CsvReader::Parse CsvReader::ParseRow() {
   // after them needs more input.
   while (p < end && (*p == '\n' || *p == '\r')) {
     if (*p == '\r' && p + 1 == end && !eof_) break;
+    if (rejectBlankLines_) Fail(line_, "blank line (--blank-lines skip skips them)");
     if (*p == '\r' && p + 1 < end && p[1] == '\n') ++p;
     ++p;
     ++line_;
+    ++blankLines_;
   }
   begin_ = static_cast<std::size_t>(p - base);
   if (p == end) return eof_ ? Parse::End : Parse::NeedMore;
@@ -133,17 +147,18 @@ CsvReader::Parse CsvReader::ParseRow() {
       }
       fields_.emplace_back(start, static_cast<std::size_t>(p - 1 - start));
       if (escaped) escaped_.push_back(fields_.size() - 1);
-      if (p < end && *p == ',') {
+      if (p < end && *p == delimiter_) {
         ++p;
         continue;
       }
       if (p < end && *p != '\n' && *p != '\r') Fail(line, "unexpected text after a closing quote");
     } else {
       const char* start = p;
-      while (p < end && *p != ',' && *p != '\n' && *p != '\r') ++p;
+      const bool* const endsField = endsField_;
+      while (p < end && !endsField[static_cast<unsigned char>(*p)]) ++p;
       if (p == end && !eof_) return Parse::NeedMore;
       fields_.emplace_back(start, static_cast<std::size_t>(p - start));
-      if (p < end && *p == ',') {
+      if (p < end && *p == delimiter_) {
         ++p;
         continue;
       }

@@ -28,11 +28,12 @@ class CsvError : public CliError {
 // A streaming reader of RFC 4180 CSV from a byte source (or a file
 // descriptor, read through an FdSource).
 //
-// Fields are separated by commas and rows end at LF, CRLF or a lone CR. A
+// Fields are separated by commas (or another delimiter) and rows end at LF, CRLF or a lone CR. A
 // field that starts with a double quote runs to the matching closing quote
 // and may hold commas, line breaks and doubled quotes (which stand for one
 // quote). A UTF-8 byte-order mark at the very start is skipped, and so are
-// empty lines. The last row needs no line end. A quote inside an unquoted
+// empty lines (counted; or refused, see SetRejectBlankLines). The last row
+// needs no line end. A quote inside an unquoted
 // field is taken literally.
 //
 // The input is read in large blocks into one buffer that grows only when a
@@ -73,6 +74,14 @@ class CsvReader {
   CsvReader(const CsvReader&) = delete;
   CsvReader& operator=(const CsvReader&) = delete;
 
+  // The byte between fields: ',' unless set (not a quote, CR or LF).
+  void SetDelimiter(char delimiter);
+  // When `reject`, an empty line is a CsvError ("blank line") instead of
+  // being skipped.
+  void SetRejectBlankLines(bool reject) { rejectBlankLines_ = reject; }
+  // The empty lines skipped so far, over every block read.
+  long GetBlankLines() const { return blankLines_; }
+
   // Reads the next row; false at the end of the input.
   bool ReadRow();
 
@@ -101,6 +110,12 @@ class CsvReader {
 
   std::unique_ptr<bnscore::ByteSource> ownedSource_;  // for a file descriptor
   bnscore::ByteSource* source_;  // null when reading in-memory blocks
+  char delimiter_ = ',';
+  // Per byte: true for the bytes that end an unquoted field (the delimiter,
+  // CR, LF), so that scanning a field tests each byte once.
+  bool endsField_[256] = {};
+  bool rejectBlankLines_ = false;
+  long blankLines_ = 0;
   std::string sourceName_;
   std::unique_ptr<char[]> owned_;  // the buffer when reading from source_
   char* buffer_;                   // owned_, or the caller's block

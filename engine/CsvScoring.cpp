@@ -1,6 +1,8 @@
 #include "engine/CsvScoring.h"
 
 #include <map>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/CliError.h"
@@ -8,24 +10,86 @@
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
 #include "engine/ParallelScoring.h"
+#include "engine/FieldLayout.h"
+#include "engine/ResultColumns.h"
 #include "engine/RowScorer.h"
 
 namespace {
 
 const char kOutputName[] = "the output";
 
-void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
-                 const ScoreOptions& options, CsvWriter& writer) {
-  if (options.keepInput) {
-    for (const std::string& name : header) writer.WriteField(name);
+// "a, b, c", at most `limit` names and then how many more.
+std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size() && i < limit; ++i) {
+    if (i > 0) text += ", ";
+    text += names[i];
   }
-  ResultColumns(model, options.predictionOnly).WriteHeader(writer);
+  if (names.size() > limit) text += ", ... (" + std::to_string(names.size() - limit) + " more)";
+  return text;
+}
+
+// Refuses a header that lacks predictor columns (a misspelt name, another
+// delimiter), unless asked to score anyway: every record would get 90029.
+void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+                           const ScoreOptions& options, const std::string& inputName) {
+  if (options.allowMissingColumns) return;
+  const FieldLayout layout(model, options.derivedInRecord);
+  const std::vector<std::string> missing = layout.GetMissingPredictors(layout.MapColumns(header));
+  if (missing.empty()) return;
+  std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +
+                        " (the header has: " + JoinNames(header, 20) + ")";
+  if (header.size() == 1) {
+    for (char other : {',', ';', '\t', '|'}) {
+      if (other != options.delimiter && header[0].find(other) != std::string::npos) {
+        message += "; is the delimiter '" +
+                   std::string(other == '\t' ? "\\t" : std::string(1, other)) +
+                   "'? see --delimiter";
+        break;
+      }
+    }
+  }
+  throw CliError(message);
+}
+
+// The names of the output's header row, the input's first with keepInput;
+// refuses an input column whose name the result columns repeat.
+std::vector<std::string> OutputNames(const std::vector<std::string>& header,
+                                     const ScoreModel& model, const ScoreOptions& options,
+                                     const std::string& inputName) {
+  std::vector<std::string> names = ResultColumns(model, options.predictionOnly).GetNames();
+  if (options.reason) names.push_back("reason");
+  if (!options.keepInput) return names;
+  const std::unordered_set<std::string_view> resultNames(names.begin(), names.end());
+  for (const std::string& column : header) {
+    if (resultNames.count(column) != 0) {
+      throw CliError(inputName + ": --keep-input: the input has a column \"" + column +
+                     "\", which is a result column too; rename it in the input");
+    }
+  }
+  names.insert(names.begin(), header.begin(), header.end());
+  return names;
+}
+
+// Checks the input's header row, then writes the output's, out at once.
+void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
+                 const ScoreOptions& options, const std::string& inputName, CsvWriter& writer) {
+  CheckPredictorColumns(header, model, options, inputName);
+  for (const std::string& name : OutputNames(header, model, options, inputName)) {
+    writer.WriteField(name);
+  }
   writer.EndRow();
   writer.Flush();
 }
 
-bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts) {
+void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
+  reader.SetDelimiter(options.delimiter);
+  reader.SetRejectBlankLines(options.rejectBlankLines);
+}
+
+bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines) {
   bnscore::CsvSummary summary;
+  summary.blankLines = blankLines;
   for (const auto& [status, count] : statusCounts) {
     summary.records += count;
     summary.statusCounts.emplace_back(static_cast<int>(status), count);
@@ -42,20 +106,19 @@ bnscore::CsvSummary ScoreSequentially(ScoreModel& model, const ScoreOptions& opt
                                       bnscore::ByteSource& input, const std::string& inputName,
                                       bnscore::ByteSink& output) {
   CsvReader reader(input, inputName);
+  SetUpReader(reader, options);
   if (!reader.ReadRow()) throw EmptyInput(inputName);
   const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
 
   RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
-  WriteHeader(header, model, options, writer);
-  while (reader.ReadRow()) {
-    CheckFieldCount(reader, header.size());
-    scorer.ScoreRow(reader.GetFields(), writer);
-  }
+  writer.SetDelimiter(options.delimiter);
+  WriteHeader(header, model, options, inputName, writer);
+  while (reader.ReadRow()) ScoreReaderRow(reader, header.size(), scorer, writer);
   writer.Flush();
   std::map<long, long> statusCounts;
   scorer.AddStatusCounts(statusCounts);
-  return Summarise(statusCounts);
+  return Summarise(statusCounts, reader.GetBlankLines());
 }
 
 // Several threads: the header and the first record here, then blocks of
@@ -64,8 +127,10 @@ bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& optio
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output) {
   CsvBlockReader blocks(input, inputName, options.blockBytes);
+  blocks.SetDelimiter(options.delimiter);
   CsvBlock block;
   CsvReader reader(inputName);
+  SetUpReader(reader, options);
   bool atInputStart = true;
   // The next row, from the next block when this one has no more.
   auto readRow = [&]() {
@@ -81,18 +146,20 @@ bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& optio
 
   RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
-  WriteHeader(header, model, options, writer);
+  writer.SetDelimiter(options.delimiter);
+  WriteHeader(header, model, options, inputName, writer);
   std::map<long, long> statusCounts;
+  long blankLines = 0;
   if (readRow()) {
-    CheckFieldCount(reader, header.size());
-    scorer.ScoreRow(reader.GetFields(), writer);
+    ScoreReaderRow(reader, header.size(), scorer, writer);
     ParallelScoring parallel(model, header, options, options.threads, inputName);
     parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
     parallel.AddStatusCounts(statusCounts);
+    blankLines = parallel.GetBlankLines();
   }
   writer.Flush();
   scorer.AddStatusCounts(statusCounts);
-  return Summarise(statusCounts);
+  return Summarise(statusCounts, blankLines + reader.GetBlankLines());
 }
 
 }  // namespace

@@ -6,17 +6,6 @@
 
 #include "engine/FdStreams.h"
 
-namespace {
-
-bool NeedsQuotes(std::string_view text) {
-  for (char c : text) {
-    if (c == ',' || c == '"' || c == '\n' || c == '\r') return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 CsvWriter::CsvWriter(int fd, std::string destinationName, std::size_t bufferSize)
     : CsvWriter(std::make_unique<FdSink>(fd, destinationName), destinationName, bufferSize) {}
 
@@ -30,12 +19,16 @@ CsvWriter::CsvWriter(bnscore::ByteSink& sink, std::string destinationName, std::
     : sink_(&sink),
       destinationName_(std::move(destinationName)),
       buffer_(new char[std::max<std::size_t>(bufferSize, 1)]),
-      capacity_(std::max<std::size_t>(bufferSize, 1)) {}
+      capacity_(std::max<std::size_t>(bufferSize, 1)) {
+  SetDelimiter(',');
+}
 
 CsvWriter::CsvWriter(std::size_t initialCapacity)
     : sink_(nullptr),
       buffer_(new char[std::max<std::size_t>(initialCapacity, 1)]),
-      capacity_(std::max<std::size_t>(initialCapacity, 1)) {}
+      capacity_(std::max<std::size_t>(initialCapacity, 1)) {
+  SetDelimiter(',');
+}
 
 CsvWriter::~CsvWriter() {
   try {
@@ -43,6 +36,19 @@ CsvWriter::~CsvWriter() {
   } catch (...) {
     // Reported by Flush, or the run failed already.
   }
+}
+
+void CsvWriter::SetDelimiter(char delimiter) {
+  needsQuotes_[static_cast<unsigned char>(delimiter_)] = false;
+  delimiter_ = delimiter;
+  for (char c : {delimiter, '"', '\n', '\r'}) needsQuotes_[static_cast<unsigned char>(c)] = true;
+}
+
+bool CsvWriter::NeedsQuotes(std::string_view text) const {
+  for (char c : text) {
+    if (needsQuotes_[static_cast<unsigned char>(c)]) return true;
+  }
+  return false;
 }
 
 void CsvWriter::WriteRaw(std::string_view bytes) {
@@ -61,11 +67,12 @@ void CsvWriter::WriteField(std::string_view text) {
   if (text.size() < capacity_ - size_) {
     char* const start = buffer_.get() + size_;
     char* out = start;
-    if (!atRowStart_) *out++ = ',';
+    const bool* const needsQuotes = needsQuotes_;
+    if (!atRowStart_) *out++ = delimiter_;
     std::size_t i = 0;
     for (; i < text.size(); ++i) {
       const char c = text[i];
-      if (c == ',' || c == '"' || c == '\n' || c == '\r') break;
+      if (needsQuotes[static_cast<unsigned char>(c)]) break;
       *out++ = c;
     }
     if (i == text.size()) {
@@ -74,7 +81,7 @@ void CsvWriter::WriteField(std::string_view text) {
       return;
     }
   }
-  if (!atRowStart_) Append(',');
+  if (!atRowStart_) Append(delimiter_);
   atRowStart_ = false;
   if (NeedsQuotes(text)) {
     WriteQuoted(text);
@@ -89,7 +96,7 @@ void CsvWriter::WriteUnquotedField(std::string_view text) {
     return;
   }
   char* out = buffer_.get() + size_;
-  if (!atRowStart_) *out++ = ',';
+  if (!atRowStart_) *out++ = delimiter_;
   if (!text.empty()) std::memcpy(out, text.data(), text.size());
   size_ = static_cast<std::size_t>(out + text.size() - buffer_.get());
   atRowStart_ = false;

@@ -10,14 +10,15 @@
 
 // Writes CSV rows to a byte sink (or a file descriptor, through an FdSink)
 // through one large buffer, or into memory. A field is quoted only when it
-// holds a comma, a double quote, a CR or an LF; quotes inside it are
-// doubled. Rows end with LF. Nothing is allocated per row (in memory, once
-// the buffer has reached its working size).
+// holds the delimiter (a comma unless set), a double quote, a CR or an LF;
+// quotes inside it are doubled. Rows end with LF. Nothing is allocated per
+// row (in memory, once the buffer has reached its working size).
 //
 // The sink (or file descriptor) stays the caller's. Flush lets what the
-// sink throws go through (a failed write: CliError); the destructor writes
-// what is left and ignores failures, so that the rows before a fault
-// elsewhere still reach the output.
+// sink throws go through (a failed write: CliError, OutputClosed when the
+// reader of a pipe went away); the destructor writes what is left and
+// ignores failures, so that the rows before a fault elsewhere still reach
+// the output.
 class CsvWriter {
  public:
   static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
@@ -31,6 +32,9 @@ class CsvWriter {
   explicit CsvWriter(std::size_t initialCapacity);
   ~CsvWriter();
 
+  // The byte between fields: ',' unless set.
+  void SetDelimiter(char delimiter);
+
   // Appends `bytes` as they are: whole rows made by another writer.
   void WriteRaw(std::string_view bytes);
   // What a memory writer holds.
@@ -43,8 +47,8 @@ class CsvWriter {
 
   // Appends one field to the current row.
   void WriteField(std::string_view text);
-  // Appends one field known to need no quotes: it holds no comma, double
-  // quote, CR or LF (a number's text, say).
+  // Appends one field known to need no quotes: it holds no delimiter,
+  // double quote, CR or LF (a number's text, say).
   void WriteUnquotedField(std::string_view text);
   // Ends the current row.
   void EndRow();
@@ -65,8 +69,14 @@ class CsvWriter {
   // Writes the buffer out.
   void Drain();
 
+  bool NeedsQuotes(std::string_view text) const;
+
   std::unique_ptr<bnscore::ByteSink> ownedSink_;  // for a file descriptor
   bnscore::ByteSink* sink_;                        // null for a writer into memory
+  char delimiter_ = ',';
+  // Per byte: true for the bytes that make a field need quotes (the
+  // delimiter, a double quote, CR, LF), so that each byte is tested once.
+  bool needsQuotes_[256] = {};
   std::string destinationName_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;

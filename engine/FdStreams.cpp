@@ -21,7 +21,10 @@ void FdSink::Write(const char* data, std::size_t size) {
     const ssize_t n = ::write(fd_, data + written, size - written);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw CliError("cannot write " + name_ + ": " + std::strerror(errno));
+      const int error = errno;
+      const std::string message = "cannot write " + name_ + ": " + std::strerror(error);
+      if (error == EPIPE) throw OutputClosed(message);
+      throw CliError(message);
     }
     written += static_cast<std::size_t>(n);
   }

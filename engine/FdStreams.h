@@ -19,7 +19,8 @@ class FdSource : public bnscore::ByteSource {
 };
 
 // A ByteSink that writes all its bytes to a file descriptor. The descriptor
-// stays the caller's. A write error throws CliError "cannot write NAME: ...".
+// stays the caller's. A write error throws CliError "cannot write NAME: ...",
+// OutputClosed when the reader of a pipe went away (EPIPE).
 class FdSink : public bnscore::ByteSink {
  public:
   FdSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}

@@ -1,6 +1,7 @@
 #include "engine/FieldLayout.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "engine/RecordFiller.h"
 #include "host/TransformationDictionary.h"
@@ -35,6 +36,27 @@ FieldLayout::FieldLayout(const ScoreModel& model, bool derivedInRecord) {
     byName_.emplace_back(names_[i], static_cast<int>(i));
   }
   std::sort(byName_.begin(), byName_.end());
+  predictor_.assign(names_.size(), 0);
+  // GetVarsOfRole makes a new dictionary (or none) that the caller owns.
+  const std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
+  std::vector<ScoreDictVar*> vars;
+  if (inputs) inputs->GetVariables(vars);
+  for (const ScoreDictVar* var : vars) {
+    const int position = Find(var->GetName());
+    if (position >= 0) predictor_[static_cast<std::size_t>(position)] = 1;
+  }
+}
+
+std::vector<std::string> FieldLayout::GetPredictorNames() const {
+  return GetMissingPredictors(std::vector<int>(names_.size(), -1));
+}
+
+std::vector<std::string> FieldLayout::GetMissingPredictors(const std::vector<int>& columnOf) const {
+  std::vector<std::string> missing;
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    if (predictor_[i] != 0 && columnOf[i] < 0) missing.push_back(names_[i]);
+  }
+  return missing;
 }
 
 int FieldLayout::Find(std::string_view name) const {

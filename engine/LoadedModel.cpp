@@ -1,10 +1,45 @@
 #include "engine/LoadedModel.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "engine/CliError.h"
+
+namespace {
+
+// The whole file; CliError naming it when it cannot be opened or read (a
+// file fault, not a rejected model).
+std::string ReadModelFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw CliError("cannot open " + path + ": " + std::strerror(errno));
+  std::string text;
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n > 0) {
+      text.append(chunk, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int error = errno;
+      ::close(fd);
+      throw CliError("cannot read " + path + ": " + std::strerror(error));
+    }
+  }
+  ::close(fd);
+  return text;
+}
+
+}  // namespace
 
 std::unique_ptr<LoadedModel> LoadedModel::Load(const std::string& pluginPath,
                                                const std::string& modelPath) {
-  return Read(pluginPath, [&] { return PmmlParser::ParseFile(modelPath); }, modelPath);
+  return Read(
+      pluginPath, [&] { return PmmlParser::ParseText(ReadModelFile(modelPath), modelPath); },
+      modelPath);
 }
 
 std::unique_ptr<LoadedModel> LoadedModel::LoadText(const std::string& pluginPath,

@@ -19,9 +19,10 @@
 // An XmlPlatform must live while Load runs.
 class LoadedModel {
  public:
-  // Loads the plug-in (CliError on failure), parses the file and has the
-  // plug-in read the document. A rejected or unreadable model document
-  // propagates the VkException of the host or the plug-in.
+  // Loads the plug-in (CliError on failure), reads and parses the file
+  // (CliError when it cannot be opened or read) and has the plug-in read
+  // the document. A rejected document propagates the VkException of the
+  // host or the plug-in.
   static std::unique_ptr<LoadedModel> Load(const std::string& pluginPath,
                                            const std::string& modelPath);
   // The same from PMML text in memory; `sourceName` names it in messages.

@@ -194,13 +194,7 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
 CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
                            const CsvOptions& options) const {
   impl_->WarmUp();
-  ScoreOptions score;
-  score.byName = impl_->options.byName;
-  score.derivedInRecord = impl_->options.derivedInRecord;
-  score.predictionOnly = impl_->options.predictionOnly;
-  score.keepInput = options.keepInput;
-  score.threads = options.threads;
-  score.blockBytes = options.blockBytes;
+  const ScoreOptions score = MakeScoreOptions(impl_->options, options);
   try {
     return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
   } catch (const CliError& e) {

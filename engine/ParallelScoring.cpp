@@ -8,7 +8,10 @@ class ParallelScoring::Worker {
  public:
   Worker(ScoreModel& model, const std::vector<std::string>& header, const ScoreOptions& options,
          const std::string& sourceName)
-      : scorer(model, header, options), reader(sourceName) {}
+      : scorer(model, header, options), reader(sourceName) {
+    reader.SetDelimiter(options.delimiter);
+    reader.SetRejectBlankLines(options.rejectBlankLines);
+  }
 
   RowScorer scorer;
   CsvReader reader;
@@ -22,7 +25,10 @@ ParallelScoring::ParallelScoring(ScoreModel& model, const std::vector<std::strin
   // are often longer than the input rows); pages never written cost no
   // memory.
   const std::size_t outputCapacity = std::max<std::size_t>(8 * options.blockBytes, 1 << 16);
-  for (int i = 0; i < workers + 1; ++i) jobs_.push_back(std::make_unique<Job>(outputCapacity));
+  for (int i = 0; i < workers + 1; ++i) {
+    jobs_.push_back(std::make_unique<Job>(outputCapacity));
+    jobs_.back()->output.SetDelimiter(options.delimiter);
+  }
   for (int i = 0; i < workers; ++i) {
     workers_.push_back(std::make_unique<Worker>(model, header, options, sourceName_));
   }
@@ -139,13 +145,16 @@ void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   // Lines count from 1 at the block's start: the line where the block
   // starts in the input is known only once the blocks before it are parsed.
   reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
-  while (reader.ReadRow()) {
-    CheckFieldCount(reader, headerFields_);
-    worker.scorer.ScoreRow(reader.GetFields(), job.output);
-  }
+  while (reader.ReadRow()) ScoreReaderRow(reader, headerFields_, worker.scorer, job.output);
   job.lines = reader.GetNextLine() - 1;
 }
 
 void ParallelScoring::AddStatusCounts(std::map<long, long>& counts) const {
   for (const auto& worker : workers_) worker->scorer.AddStatusCounts(counts);
+}
+
+long ParallelScoring::GetBlankLines() const {
+  long lines = 0;
+  for (const auto& worker : workers_) lines += worker->reader.GetBlankLines();
+  return lines;
 }

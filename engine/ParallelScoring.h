@@ -50,6 +50,8 @@ class ParallelScoring {
 
   // Adds the records scored, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;
+  // The blank lines the workers skipped.
+  long GetBlankLines() const;
 
  private:
   // A block on its way: read, scored by a worker, then written.

@@ -1,5 +1,7 @@
 #include "engine/RecordFiller.h"
 
+#include <cmath>
+
 #include "engine/DecimalText.h"
 #include "host/NumberText.h"
 #include "host/NumericValue.h"
@@ -33,28 +35,62 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
 }
 
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
-                BaseCaseRecord& record) {
+                const NumberCellRules& rules, BaseCaseRecord& record) {
   const int n = record.GetNumFields();
   for (int i = 0; i < n; ++i) {
-    FillField(cells[static_cast<std::size_t>(i)], numeric[static_cast<std::size_t>(i)] != 0, i,
-              record);
+    FillField(cells[static_cast<std::size_t>(i)], numeric[static_cast<std::size_t>(i)] != 0, rules,
+              i, record);
   }
 }
 
-void FillField(std::string_view cell, bool numeric, int position, BaseCaseRecord& record) {
+void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
+               BaseCaseRecord& record) {
+  double value;
   if (cell.empty()) {
     record.ClearValue(position);
-  } else if (numeric) {
-    double value;
-    if (!ParsePlainDecimal(cell, value) && !ParseNumber(cell, value)) {
-      value = NumericValue::GetSysmisValue();
-    }
+  } else if (!numeric) {
+    record.SetText(position, cell);
+  } else if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) {
+    record.ClearValue(position);
+  } else if (ParsePlainDecimal(cell, value)) {
+    record.SetNumber(position, value);  // plain decimals are always finite
+  } else if (rules.IsMissingValue(cell)) {
+    record.ClearValue(position);
+  } else if (!ParseNumber(cell, value)) {
+    record.SetNumber(position, NumericValue::GetSysmisValue());
+  } else if (std::isfinite(value) || rules.AllowsNonfinite()) {
     record.SetNumber(position, value);
   } else {
-    record.SetText(position, cell);
+    throw CellError("column " + record.GetFieldName(position) + ": \"" + std::string(cell) +
+                    "\" is not a finite number (add it to --missing-values, or pass "
+                    "--allow-nonfinite)");
   }
+}
+
+NumberCellRules::NumberCellRules(const std::vector<std::string>& missingValues,
+                                 bool allowNonfinite)
+    : missingValues_(missingValues), allowNonfinite_(allowNonfinite) {
+  for (const std::string& missing : missingValues_) {
+    if (missing.empty()) continue;  // the empty cell is missing anyway
+    firstByte_[static_cast<unsigned char>(missing[0])] = true;
+    // Cells that are no plain decimal are matched anyway before they are
+    // parsed further.
+    double number;
+    if (ParsePlainDecimal(missing, number)) numericMissingValue_ = true;
+  }
+}
+
+bool NumberCellRules::IsMissingValue(std::string_view cell) const {
+  if (cell.empty()) return true;
+  if (!firstByte_[static_cast<unsigned char>(cell[0])]) return false;
+  for (const std::string& missing : missingValues_) {
+    if (cell == missing) return true;
+  }
+  return false;
 }
 
 RecordFiller::RecordFiller(const std::vector<std::string>& header, const ScoreModel& model,
-                           bool derivedInRecord, bool indexed)
-    : record_(header, indexed), numeric_(NumericColumns(header, model, derivedInRecord)) {}
+                           bool derivedInRecord, bool indexed, const NumberCellRules& rules)
+    : record_(header, indexed),
+      numeric_(NumericColumns(header, model, derivedInRecord)),
+      rules_(rules) {}

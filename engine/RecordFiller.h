@@ -5,8 +5,40 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/CliError.h"
 #include "host/BaseCaseRecord.h"
 #include "host/ScoreModel.h"
+
+// A cell that cannot become a record value (a number that is not finite
+// where those are refused). The message names the column and the cell; the
+// caller adds the place in the input.
+class CellError : public CliError {
+ public:
+  explicit CellError(const std::string& message) : CliError(message) {}
+};
+
+// How the cells of numeric columns become numbers: the texts that stand for
+// a missing value besides the empty cell, and whether a number that is not
+// finite ("inf", "nan" when not a missing value) is kept or refused.
+// Matching a cell allocates nothing; most cells are rejected by their first
+// byte.
+class NumberCellRules {
+ public:
+  NumberCellRules(const std::vector<std::string>& missingValues, bool allowNonfinite);
+
+  // True when `cell` is empty or one of the missing values.
+  bool IsMissingValue(std::string_view cell) const;
+  // True when some missing value is a plain decimal ("-999"), so cells must
+  // be matched before they are parsed.
+  bool HasNumericMissingValue() const { return numericMissingValue_; }
+  bool AllowsNonfinite() const { return allowNonfinite_; }
+
+ private:
+  std::vector<std::string> missingValues_;
+  bool firstByte_[256] = {};  // the first bytes of the missing values
+  bool numericMissingValue_ = false;
+  bool allowNonfinite_;
+};
 
 // Turns CSV rows into the values of one case record that is reused for
 // every row. The record has one field per CSV column, named by the header.
@@ -14,8 +46,10 @@
 // Whether a column holds numbers is decided once, from the header: a column
 // named after a numeric (value type 0) field of the model's data dictionary
 // (or, when the records carry derived values, of its transformation
-// dictionary) gets numbers; text that is not a number there gives the
-// system-missing value. Every other column gets texts. An empty cell holds
+// dictionary) gets numbers. There an empty cell and a missing value of the
+// rules hold no value, a number that is not finite is refused (CellError)
+// unless the rules allow it, and other text that is not a number gives the
+// system-missing value. Every other column gets texts; an empty cell holds
 // no value. Filling allocates nothing once each field has held a value.
 // The two halves of RecordFiller, for code that fills records of its own
 // (bench's in-memory tables). NumericColumns: per column of `header`, 1
@@ -24,18 +58,23 @@
 std::vector<char> NumericColumns(const std::vector<std::string>& header, const ScoreModel& model,
                                  bool derivedInRecord);
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
-                BaseCaseRecord& record);
+                const NumberCellRules& rules, BaseCaseRecord& record);
 // Sets the field at `position` from one cell as FillRecord does.
-void FillField(std::string_view cell, bool numeric, int position, BaseCaseRecord& record);
+void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
+               BaseCaseRecord& record);
 
 class RecordFiller {
  public:
   // `indexed` is what the record answers to IsIndexed().
   RecordFiller(const std::vector<std::string>& header, const ScoreModel& model,
-               bool derivedInRecord, bool indexed);
+               bool derivedInRecord, bool indexed,
+               const NumberCellRules& rules = NumberCellRules({}, true));
 
   // Sets the record's values from `cells`, which has one cell per column.
-  void Fill(const std::vector<std::string_view>& cells) { FillRecord(cells, numeric_, record_); }
+  // Throws CellError.
+  void Fill(const std::vector<std::string_view>& cells) {
+    FillRecord(cells, numeric_, rules_, record_);
+  }
 
   const BaseCaseRecord& GetRecord() const { return record_; }
   bool IsNumericColumn(std::size_t column) const { return numeric_[column] != 0; }
@@ -43,6 +82,7 @@ class RecordFiller {
  private:
   BaseCaseRecord record_;
   std::vector<char> numeric_;  // per column: 1 when it holds numbers
+  NumberCellRules rules_;
 };
 
 #endif  // BNSCORE_ENGINE_RECORDFILLER_H_

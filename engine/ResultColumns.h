@@ -6,6 +6,7 @@
 
 #include "engine/CsvWriter.h"
 #include "engine/NumberTextCache.h"
+#include "engine/TargetCategories.h"
 #include "host/MCStatus.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreResult.h"
@@ -14,8 +15,8 @@
 // The result columns of the scorer's output and their cells:
 //   status,prediction,confidence,probability(C)...
 // with one probability column per distinct category C of the model's
-// target, in the order of its value labels; only status,prediction when
-// the model gives predictions only.
+// target, in the order of its value labels (TargetCategories); only
+// status,prediction when the model gives predictions only.
 //
 // status is 0 or the status code; prediction is the prediction's text form
 // (empty when there is none); confidence and probabilities are numbers in
@@ -28,6 +29,8 @@ class ResultColumns {
   ResultColumns(const ScoreModel& model, bool predictionOnly);
 
   void WriteHeader(CsvWriter& out) const;
+  // The names WriteHeader writes.
+  std::vector<std::string> GetNames() const;
   // `result` is what GetScore left (null when it gave none).
   void WriteRow(const MCScore::MCStatus& status, const ScoreResult* result, CsvWriter& out);
 
@@ -36,7 +39,7 @@ class ResultColumns {
   const double* FindPercent(std::size_t index, const ScoreClsResult& result) const;
 
   bool predictionOnly_;
-  std::vector<const ScoreValue*> categories_;
+  TargetCategories categories_;
   std::vector<std::string> probabilityHeaders_;
   NumberTextBuffer text_;
   NumberTextCache numbers_;

@@ -17,8 +17,11 @@ RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
       layout_(model, options.derivedInRecord),
       columnOf_(layout_.MapColumns(header)),
       layoutCells_(columnOf_.size()),
-      filler_(layout_.GetNames(), model, options.derivedInRecord, !options.byName),
-      columns_(model, options.predictionOnly) {}
+      filler_(layout_.GetNames(), model, options.derivedInRecord, !options.byName,
+              NumberCellRules(options.missingValues, options.allowNonfinite)),
+      columns_(model, options.predictionOnly) {
+  if (options.reason) reason_ = std::make_unique<StatusReason>(model, layout_, columnOf_, options);
+}
 
 RowScorer::~RowScorer() = default;
 
@@ -38,6 +41,7 @@ void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& 
     for (std::string_view cell : cells) out.WriteField(cell);
   }
   columns_.WriteRow(status, rawResult_, out);
+  if (reason_) out.WriteField(reason_->Explain(status.GetCode(), cells, filler_.GetRecord()));
   out.EndRow();
   Count(status.GetCode());
 }
@@ -61,5 +65,15 @@ void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
     throw CsvError(reader.GetSourceName(), reader.GetLine(),
                    "the row has " + Count(reader.GetNumFields(), "field") +
                        " but the header has " + Count(headerFields, "field"));
+  }
+}
+
+void ScoreReaderRow(const CsvReader& reader, std::size_t headerFields, RowScorer& scorer,
+                    CsvWriter& out) {
+  CheckFieldCount(reader, headerFields);
+  try {
+    scorer.ScoreRow(reader.GetFields(), out);
+  } catch (const CellError& e) {
+    throw CsvError(reader.GetSourceName(), reader.GetLine(), e.what());
   }
 }

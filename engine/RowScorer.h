@@ -14,13 +14,14 @@
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
 #include "engine/ScoreOptions.h"
+#include "engine/StatusReason.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreResult.h"
 
 // What one thread needs to score CSV rows with a model: its own case
 // record, its own result object and its own output formatting. Scores a
-// row and writes its output row (the input cells first with --keep-input),
-// and counts the records by status.
+// row and writes its output row (the input cells first with --keep-input,
+// the reason last with --reason), and counts the records by status.
 //
 // The record has the model's FieldLayout, whatever the CSV columns: each
 // field takes the cell of the first column of its name (none: missing), so
@@ -40,7 +41,7 @@ class RowScorer {
   RowScorer& operator=(const RowScorer&) = delete;
 
   // Scores the record of `cells` (one cell per header field) and writes its
-  // output row to `out`.
+  // output row to `out`. Throws CellError for a cell that gives no value.
   void ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out);
 
   // Adds the number of records scored so far, by status code, to `counts`.
@@ -57,6 +58,7 @@ class RowScorer {
   std::vector<std::string_view> layoutCells_;  // the row's cells in layout order
   RecordFiller filler_;
   ResultColumns columns_;
+  std::unique_ptr<StatusReason> reason_;  // null unless reasons are asked for
   // The result object: made by the first GetScore, handed back to every
   // later one; `result_` owns what `rawResult_` points to.
   ScoreResult* rawResult_ = nullptr;
@@ -68,5 +70,10 @@ class RowScorer {
 // Throws CsvError at the reader's line when its row's field count differs
 // from the header's: "the row has 2 fields but the header has 4 fields".
 void CheckFieldCount(const CsvReader& reader, std::size_t headerFields);
+
+// Scores the reader's current row with `scorer` into `out`, after
+// CheckFieldCount; a CellError becomes a CsvError at the row's line.
+void ScoreReaderRow(const CsvReader& reader, std::size_t headerFields, RowScorer& scorer,
+                    CsvWriter& out);
 
 #endif  // BNSCORE_ENGINE_ROWSCORER_H_

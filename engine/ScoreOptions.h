@@ -1,19 +1,31 @@
 #ifndef BNSCORE_ENGINE_SCOREOPTIONS_H_
 #define BNSCORE_ENGINE_SCOREOPTIONS_H_
 
-#include <cstddef>
 #include <string>
 
-// The options of `bnscore score`.
-struct ScoreOptions {
+#include "bnscore/bnscore.h"
+
+// The options of `bnscore score`: how the model reads its records (the
+// LoadOptions flags), how its CSV is read and written (the public
+// CsvOptions, inherited, so that the two never differ), and the files.
+// MakeScoreOptions builds it from the public options in one place.
+struct ScoreOptions : bnscore::CsvOptions {
   std::string recordsPath = "-";  // "-": standard input
   std::string outputPath;         // "" or "-": standard output
   bool byName = false;            // records without positional access
   bool derivedInRecord = false;   // records carry the derived fields' values
   bool predictionOnly = false;
-  bool keepInput = false;         // copy the input columns to the output
-  int threads = 1;                // scoring threads
-  std::size_t blockBytes = std::size_t{1} << 18;  // input block, with threads > 1
 };
+
+// The options of a Model loaded with `load` scoring CSV with `csv`.
+inline ScoreOptions MakeScoreOptions(const bnscore::LoadOptions& load,
+                                     const bnscore::CsvOptions& csv) {
+  ScoreOptions options;
+  static_cast<bnscore::CsvOptions&>(options) = csv;
+  options.byName = load.byName;
+  options.derivedInRecord = load.derivedInRecord;
+  options.predictionOnly = load.predictionOnly;
+  return options;
+}
 
 #endif  // BNSCORE_ENGINE_SCOREOPTIONS_H_

@@ -20,7 +20,7 @@ void ScoringSlot::SetNumberAsText(int position, double value) {
 }
 
 void ScoringSlot::SetText(int position, std::string_view text) {
-  FillField(text, layout_.IsNumeric(position), position, record_);
+  FillField(text, layout_.IsNumeric(position), rules_, position, record_);
 }
 
 void ScoringSlot::SetCell(int position, const bnscore::Cell& cell) {

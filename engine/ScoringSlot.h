@@ -6,6 +6,7 @@
 
 #include "bnscore/bnscore.h"
 #include "engine/FieldLayout.h"
+#include "engine/RecordFiller.h"
 #include "engine/ResultReader.h"
 #include "engine/TargetCategories.h"
 #include "host/BaseCaseRecord.h"
@@ -45,6 +46,16 @@ class ScoringSlot {
     }
   }
   void SetText(int position, std::string_view text);
+  // SetText without a copy for a text field: the record views `text`, which
+  // must stay valid and unchanged until the field is set or cleared again
+  // (ClearAll clears every field).
+  void SetTextView(int position, std::string_view text) {
+    if (text.empty() || layout_.IsNumeric(position)) {
+      SetText(position, text);
+    } else {
+      record_.SetTextView(position, text);
+    }
+  }
   void Clear(int position) { record_.ClearValue(position); }
   void ClearAll() { record_.ClearAll(); }
 
@@ -63,6 +74,9 @@ class ScoringSlot {
   bool derivedInRecord_;
   bool predictionOnly_;
   BaseCaseRecord record_;
+  // How texts given for numeric fields are read: only the empty text is
+  // missing, and numbers that are not finite are kept.
+  const NumberCellRules rules_{{}, true};
   // The result object: made by the first GetScore, handed back to every
   // later one; `result_` owns what `rawResult_` points to.
   ScoreResult* rawResult_ = nullptr;

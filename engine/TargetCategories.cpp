@@ -1,5 +1,7 @@
 #include "engine/TargetCategories.h"
 
+#include <unordered_set>
+
 #include "host/ScoreValueLabel.h"
 
 namespace {
@@ -20,14 +22,24 @@ TargetCategories::TargetCategories(const ScoreModel& model) {
   const ScoreDictVar* target = model.GetTargetVar();
   const ScoreValueLabelSet* labels = target != nullptr ? target->GetValueLabelSet() : nullptr;
   if (labels == nullptr) return;
+  // The categories seen, by value, so that each label costs one lookup
+  // whatever the number of categories (ScoreValue's ==: texts exactly,
+  // other values by their double, where 0 and -0 are equal and NaN equals
+  // nothing, as in the hash sets).
+  std::unordered_set<std::string> seenTexts;
+  std::unordered_set<double> seenNumbers;
   for (const ScoreValueLabel* label : labels->GetLabels()) {
     const ScoreValue* value = label->GetValue();
-    if (IndexOf(value) >= 0) continue;
-    values_.push_back(value);
     NumberTextBuffer buffer;
-    labels_.emplace_back(value->GetStringView(buffer));
+    const std::string_view text = value->GetStringView(buffer);
+    const bool isText = value->GetType() == ScoreValue::String;
+    const bool isNew = isText ? seenTexts.emplace(text).second
+                              : seenNumbers.insert(value->GetDouble()).second;
+    if (!isNew) continue;
+    values_.push_back(value);
+    labels_.emplace_back(text);
     types_.push_back(value->GetType());
-    numbers_.push_back(value->GetType() == ScoreValue::Numeric ? value->GetDouble() : 0.0);
+    numbers_.push_back(isText ? 0.0 : value->GetDouble());
   }
 }
 

@@ -96,6 +96,10 @@ bool CsvFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
     score.derivedInRecord = derivedInRecord;
     score.predictionOnly = predictionOnly;
     score.keepInput = keepInput;
+    // Random headers seldom name every predictor: score them anyway, and
+    // say why each record was not scored.
+    score.allowMissingColumns = true;
+    score.reason = true;
     return CompareThreads(score, picked);
   }
   try {

@@ -170,12 +170,32 @@ struct CsvOptions {
   int threads = 1;         // scoring threads; the output is the same for any
   // With threads > 1, the input is scored in blocks of about this size.
   std::size_t blockBytes = std::size_t{1} << 18;
+  // The byte between fields, in the input and the output (not a quote, CR
+  // or LF).
+  char delimiter = ',';
+  // Cells of numeric columns that stand for a missing value, besides the
+  // empty cell (which always does).
+  std::vector<std::string> missingValues = {"NA", "N/A", "NaN", "nan", "null", "NULL"};
+  // Reads "inf", "nan" and the like (when not in missingValues) as numbers;
+  // else such a cell is an Error naming its line and column.
+  bool allowNonfinite = false;
+  // Scores even when the header lacks predictor columns (their records get
+  // kMissingPredictor); else that is an Error naming the missing columns.
+  bool allowMissingColumns = false;
+  // A blank line is an Error naming its line; else it is skipped and
+  // counted in CsvSummary::blankLines.
+  bool rejectBlankLines = false;
+  // Adds a last column `reason`: why a record's status is not kScored
+  // ("income: missing"); empty for scored records.
+  bool reason = false;
 };
 
-// Records scored by ScoreCsv, by status, in increasing status order.
+// Records scored by ScoreCsv, by status, in increasing status order, and
+// the blank lines skipped.
 struct CsvSummary {
   long records = 0;
   std::vector<std::pair<int, long>> statusCounts;
+  long blankLines = 0;
 };
 
 struct ModelInternals;

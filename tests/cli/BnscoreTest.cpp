@@ -11,6 +11,12 @@
 //   x = z: every product is 0, status 90021
 //   x = w (unknown), n empty, n = "abc" (system-missing): status 90029
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -150,21 +156,29 @@ TEST(BnscoreTest, CsvAndFileFaultsExitWithOne) {
   EXPECT_EQ(run.err, "bnscore: cannot open " + absent + ": No such file or directory\n");
 }
 
-TEST(BnscoreTest, RejectedModelsExitWithTwo) {
+TEST(BnscoreTest, RejectedModelsExitWithTwoUnreadableOnesWithOne) {
   const std::string loop = kData + "cli_loop.pmml";
   Outcome run = RunBnscore({"score", loop, kCases});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "bnscore: " + loop + ": error 1: Loop is not allowed.\n");
   EXPECT_EQ(run.out, "");
 
-  // The host's parser refuses XML that is not well-formed, and a file that
-  // is not there, with code 9; the message is the host's, on one line.
-  for (const std::string& model : {kData + "cli_not_xml.pmml", kData + "cli_no_such_file.pmml"}) {
-    run = RunBnscore({"check", model});
-    EXPECT_EQ(run.status, 2) << model;
-    EXPECT_TRUE(StartsWith(run.err, "bnscore: " + model + ": error 9: ")) << run.err;
-    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
-  }
+  // The host's parser refuses XML that is not well-formed with code 9; the
+  // message is the host's, on one line.
+  const std::string notXml = kData + "cli_not_xml.pmml";
+  run = RunBnscore({"check", notXml});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(StartsWith(run.err, "bnscore: " + notXml + ": error 9: ")) << run.err;
+  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+
+  // A model file that cannot be read is a file fault, not a rejected model.
+  const std::string absent = kData + "cli_no_such_file.pmml";
+  run = RunBnscore({"score", absent, kCases});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: cannot open " + absent + ": No such file or directory\n");
+  run = RunBnscore({"check", kData});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: cannot read " + kData + ": Is a directory\n");
 }
 
 TEST(BnscoreTest, PluginAndUsage) {
@@ -227,14 +241,17 @@ TEST(BnscoreTest, ThreadsGiveTheSameOutput) {
   const std::string model = TempPath("bnscore_generated.pmml");
   const std::string records = TempPath("bnscore_generated_records.csv");
   WriteGeneratedCase(model, records);
-  Outcome one = RunBnscore({"score", "--threads", "1", "--keep-input", model, records});
+  Outcome one = RunBnscore({"score", "--threads", "1", "--keep-input", "--reason", model, records});
   ASSERT_EQ(one.status, 0) << one.err;
+  // Every record not scored has its reason, derived predictors' too.
+  EXPECT_NE(one.out.find(": missing (derived)\n"), std::string::npos);
+  EXPECT_EQ(one.out.find("a predictor has no usable value"), std::string::npos);
   EXPECT_TRUE(StartsWith(one.err, "bnscore: scored 3000 records: ")) << one.err;
   EXPECT_NE(one.err.find("with status 90029"), std::string::npos) << one.err;
   EXPECT_NE(one.out.find("\"two\nlines, \"\"quoted\"\"\""), std::string::npos);
   for (const std::vector<std::string>& threads : std::vector<std::vector<std::string>>{
            {"--threads", "2"}, {"--threads", "3", "--block-bytes", "50"}}) {
-    std::vector<std::string> args = {"score", "--keep-input", model, records};
+    std::vector<std::string> args = {"score", "--keep-input", "--reason", model, records};
     args.insert(args.end(), threads.begin(), threads.end());
     Outcome many = RunBnscore(args);
     EXPECT_EQ(many.status, 0) << threads[1];
@@ -278,10 +295,32 @@ TEST(BnscoreTest, CheckAndDisplay) {
                          "  x (string, categorical): u, v, z\n"
                          "  n (numeric, continuous)\n"
                          "derived fields (1):\n"
-                         "  n_bin (string, categorical): small, large\n");
+                         "  n_bin (string, categorical): small, large\n"
+                         "arcs (2):\n"
+                         "  t -> x\n"
+                         "  t -> n\n"
+                         "Markov blanket of t (2): x, n\n");
   run = RunBnscore({"display", kModel});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(StartsWith(run.out, "\nBegin Display of BayesNetModel.\n")) << run.out;
+
+  // The example: employment is a parent of both the target and income, so
+  // the blanket holds a child's other parent.
+  run = RunBnscore({"check", BNSCORE_EXAMPLES "/credit_risk.pmml"});
+  EXPECT_NE(run.out.find("arcs (5):\n  employment -> risk\n  employment -> income\n"
+                         "  risk -> income\n  risk -> dependents\n  risk -> age\n"
+                         "Markov blanket of risk (4): employment, income, dependents, age\n"),
+            std::string::npos)
+      << run.out;
+
+  // Each command's help shows its own options only.
+  run = RunBnscore({"check", "--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("--header"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("--threads"), std::string::npos) << run.out;
+  run = RunBnscore({"display", "--help"});
+  EXPECT_EQ(run.out.find("--header"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("probability("), std::string::npos) << run.out;
 }
 
 TEST(BnscoreTest, ScoresTheExample) {
@@ -297,6 +336,194 @@ TEST(BnscoreTest, ScoresTheExample) {
                          "0,low,0.6537890044576523,0.6537890044576523,0.29420505200594355,"
                          "0.052005943536404156\n"))
       << run.out;
+}
+
+// Writes `text` to a new temporary file named after `name`; returns its path.
+std::string WriteTemp(const std::string& name, const std::string& text) {
+  const std::string path = TempPath(name);
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
+  // A misspelt column, and a ';'-separated file read as one column.
+  const std::string misspelt = WriteTemp("bnscore_misspelt.csv", "id,x,N\n1,u,5\n");
+  const std::string semicolons = WriteTemp("bnscore_semicolons.csv", "id;x;n\n1;u;5\n");
+  for (const std::string threads : {"1", "2"}) {
+    Outcome run = RunBnscore({"score", "--threads", threads, kModel, misspelt});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "bnscore: " + misspelt + ": missing columns: n (the header has: id, x, N)\n");
+    EXPECT_EQ(run.out, "");
+  }
+  Outcome run = RunBnscore({"score", kModel, semicolons});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: " + semicolons +
+                         ": missing columns: x, n (the header has: id;x;n); is the delimiter ';'? "
+                         "see --delimiter\n");
+
+  run = RunBnscore({"score", "--allow-missing-columns", kModel, misspelt});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kHeader + kMissing);
+
+  run = RunBnscore({"check", "--header", kModel});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "x,n\n");
+  // In the mining schema's order, not the data dictionary's.
+  run = RunBnscore({"check", "--header", BNSCORE_EXAMPLES "/credit_risk.pmml"});
+  EXPECT_EQ(run.out, "employment,income,dependents,age\n");
+  std::remove(misspelt.c_str());
+  std::remove(semicolons.c_str());
+}
+
+TEST(BnscoreTest, MissingValueTokensAndNonFiniteNumbers) {
+  // n: NA and NaN are missing values; -1 only when listed; inf stops the
+  // run at its line (the rows before it are written) unless allowed, and is
+  // then read as a number (bin "large", as n = 15).
+  const std::string tokens = WriteTemp("bnscore_tokens.csv",
+                                       "x,n\nu,NA\nu,NaN\nu,5\nu,-1\nv,inf\n");
+  for (const std::string threads : {"1", "3"}) {
+    Outcome run = RunBnscore({"score", "--threads", threads, "--block-bytes", "8", kModel, tokens});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "bnscore: " + tokens +
+                           ":6: column n: \"inf\" is not a finite number (add it to "
+                           "--missing-values, or pass --allow-nonfinite)\n");
+    EXPECT_EQ(run.out, kHeader + kMissing + kMissing + kGood + kGood);
+  }
+  Outcome run = RunBnscore({"score", "--allow-nonfinite", kModel, tokens});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kHeader + kMissing + kMissing + kGood + kGood + kBad);
+
+  // A list of its own: NA is then text that is no number (system-missing).
+  run = RunBnscore({"score", "--missing-values", "-1,inf,NaN", kModel, tokens});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kHeader + kMissing + kMissing + kGood + kMissing + kMissing);
+  run = RunBnscore({"score", "--missing-values", "", kModel, tokens});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(StartsWith(run.err, "bnscore: " + tokens + ":3: column n: \"NaN\"")) << run.err;
+  std::remove(tokens.c_str());
+}
+
+TEST(BnscoreTest, ReasonSaysWhyARecordWasNotScored) {
+  Outcome run = RunBnscore({"score", "--reason", kModel, kCases});
+  EXPECT_EQ(run.status, 0);
+  const std::string header = kHeader.substr(0, kHeader.size() - 1) + ",reason\n";
+  const std::string missing = kMissing.substr(0, kMissing.size() - 1);
+  EXPECT_EQ(run.out, header + kGood.substr(0, kGood.size() - 1) + ",\n" +
+                         kBad.substr(0, kBad.size() - 1) + ",\n" +
+                         "90021,,,,,no category has a positive score\n" +
+                         missing + ",\"x: unknown category \"\"w\"\"\"\n" +
+                         missing + ",n: missing\n" +
+                         missing + ",\"n: not a number \"\"abc\"\"\"\n");
+  EXPECT_EQ(run.err, kCasesSummary);
+
+  run = RunBnscore({"score", "--reason", "--prediction-only", "--derived-in-record", kModel,
+                    kData + "cli_derived.csv"});
+  EXPECT_EQ(run.out, "status,prediction,reason\n0,good,\n90029,,\"n_bin: unknown category \"\"huge\"\"\"\n");
+
+  run = RunBnscore({"score", "--reason", "--allow-missing-columns", kModel},
+                   WriteTemp("bnscore_no_n.csv", "x\nu\n"));
+  EXPECT_EQ(run.out, header + "90029,,,,,n: missing (no such column)\n");
+}
+
+TEST(BnscoreTest, OtherDelimitersForInputAndOutput) {
+  for (const std::string option : {"\\t", ";"}) {
+    const std::string c = option == ";" ? ";" : "\t";
+    // The comma-separated output with the other delimiter; the target's
+    // second category keeps its comma (it is quoted for its quotes).
+    auto convert = [&c](std::string row) {
+      for (std::size_t i = row.find(','); i != std::string::npos; i = row.find(',', i + 1)) {
+        if (row.compare(i + 1, 9, " \"\"really") != 0) row.replace(i, 1, c);
+      }
+      return row;
+    };
+    const std::string input = WriteTemp("bnscore_delimited.csv",
+                                        "id" + c + "x" + c + "n" + c + "note\n1" + c + "u" + c +
+                                            "5" + c + "plain\n2" + c + "v" + c + "15" + c +
+                                            "a, b\n4" + c + "w" + c + "5" + c + "\"x;y\"\n");
+    const std::string expected =
+        "id" + c + "x" + c + "n" + c + "note" + c + convert(kHeader) + "1" + c + "u" + c + "5" +
+        c + "plain" + c + convert(kGood) + "2" + c + "v" + c + "15" + c + "a, b" + c +
+        convert(kBad) + "4" + c + "w" + c + "5" + c + (c == ";" ? "\"x;y\"" : "x;y") + c +
+        convert(kMissing);
+    for (const std::string threads : {"1", "2"}) {
+      Outcome run = RunBnscore({"score", "--keep-input", "--delimiter", option, "--threads",
+                                threads, "--block-bytes", "16", kModel, input});
+      EXPECT_EQ(run.status, 0) << run.err;
+      EXPECT_EQ(run.out, expected);
+    }
+    std::remove(input.c_str());
+  }
+  EXPECT_EQ(RunBnscore({"score", "--delimiter", "\"", kModel, kCases}).status, 1);
+}
+
+// Runs bnscore with its standard output a pipe whose reader has already
+// gone; returns its exit status (-1 when a signal ended it) and its
+// standard error.
+std::pair<int, std::string> RunIntoClosedPipe(const std::vector<std::string>& args) {
+  ::setenv("BNSCORE_PLUGIN", BNSCORE_LIB_DIR "/libbayesnet.so", 1);
+  int fds[2];
+  if (::pipe(fds) != 0) return {-2, ""};
+  ::close(fds[0]);
+  const std::string errPath = TempPath("bnscore_pipe.err");
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_adddup2(&files, fds[1], 1);
+  posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string program = BNSCORE_BIN_DIR "/bnscore";
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  // The test runner may ignore SIGPIPE; the child must not inherit that.
+  ::signal(SIGPIPE, SIG_DFL);
+  pid_t pid;
+  int status = -2;
+  if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ) == 0) {
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  }
+  posix_spawn_file_actions_destroy(&files);
+  ::close(fds[1]);
+  std::string err = ReadFile(errPath);
+  std::remove(errPath.c_str());
+  return {status, err};
+}
+
+TEST(BnscoreTest, AClosedOutputPipeEndsTheRunQuietlyWith141) {
+  for (const std::string threads : {"1", "2"}) {
+    auto [status, err] = RunIntoClosedPipe({"score", "--threads", threads, kModel, kCases});
+    EXPECT_EQ(status, 141) << threads;
+    EXPECT_EQ(err, "") << threads;
+  }
+  auto [status, err] = RunIntoClosedPipe({"check", kModel});
+  EXPECT_EQ(status, 141);
+  EXPECT_EQ(err, "");
+}
+
+TEST(BnscoreTest, KeptInputColumnsAndBlankLines) {
+  // An input that already has result columns would give duplicate names.
+  const std::string scored = WriteTemp("bnscore_scored.csv", "x,n,status\nu,5,0\n");
+  Outcome run = RunBnscore({"score", "--keep-input", kModel, scored});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bnscore: " + scored + ": --keep-input: the input has a column \"status\", "
+                     "which is a result column too; rename it in the input\n");
+  EXPECT_EQ(RunBnscore({"score", kModel, scored}).status, 0);  // without --keep-input: fine
+
+  // Blank lines are skipped and counted, or refused.
+  const std::string blanks = WriteTemp("bnscore_blanks.csv", "\nx,n\nu,5\n\r\n\nv,15\n");
+  for (const std::string threads : {"1", "2"}) {
+    run = RunBnscore({"score", "--threads", threads, "--block-bytes", "4", kModel, blanks});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, kHeader + kGood + kBad);
+    EXPECT_EQ(run.err, "bnscore: scored 2 records: 2 with status 0; skipped 3 blank lines\n");
+    run = RunBnscore({"score", "--threads", threads, "--blank-lines", "error", kModel, blanks});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "bnscore: " + blanks + ":1: blank line (--blank-lines skip skips them)\n");
+  }
+  run = RunBnscore({"score", "--blank-lines", "error", kModel, kCases});
+  EXPECT_EQ(run.out, kCasesOutput);
+  std::remove(scored.c_str());
+  std::remove(blanks.c_str());
 }
 
 }  // namespace
