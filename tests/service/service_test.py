@@ -233,7 +233,10 @@ class ServiceTest(unittest.TestCase):
                          'field "age" is given twice')
         self.assertError(s.post(score, data="x", headers={"Content-Type": "text/plain"}), 415,
                          415, "unsupported Content-Type")
-        self.assertError(s.post(score, data="employment,age\nsalaried,3,4\n",
+        self.assertError(s.post(score, data="employment,age\nsalaried,3\n",
+                                headers={"Content-Type": "text/csv"}),
+                         400, 400, "request body: missing columns: dependents, income")
+        self.assertError(s.post(score, data="employment,age,income,dependents\nsalaried,3,4\n",
                                 headers={"Content-Type": "text/csv"}),
                          400, 400, "request body:2:")
         self.assertError(s.post("/models/nope/score", json={}), 404, 404,
@@ -256,8 +259,8 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(s.get("/models/credit").status_code, 200)
 
         lines = s.get("/metrics").text.splitlines()
-        self.assertIn('bnscore_score_errors_total{model="credit"} 11', lines)
-        self.assertIn('bnscore_http_responses_total{code="400"} 11', lines)
+        self.assertIn('bnscore_score_errors_total{model="credit"} 12', lines)
+        self.assertIn('bnscore_http_responses_total{code="400"} 12', lines)
         self.assertIn('bnscore_http_responses_total{code="413"} 1', lines)
         self.assertIn('bnscore_http_responses_total{code="422"} 2', lines)
         self.assertEqual(s.stop()[0], 0)
