@@ -44,8 +44,17 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
   return text;
 }
 
-// Refuses a header that lacks predictor columns (a misspelt name, another
-// delimiter), unless asked to score anyway: every record would get 90029.
+}  // namespace
+
+std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options) {
+  if (!options.columns.empty()) return options.columns;
+  if (!reader.ReadRow()) {
+    throw CliError(reader.GetSourceName() + ": no header row: the input is empty");
+  }
+  return std::vector<std::string>(reader.GetFields().begin(), reader.GetFields().end());
+}
+
+// Every record would get 90029.
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName) {
   if (options.allowMissingColumns) return;
@@ -65,6 +74,8 @@ void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreMo
   }
   throw CliError(message);
 }
+
+namespace {
 
 // The names of the output's header row, the input's first with --keep-input;
 // refuses an input column whose name the result columns repeat.
@@ -116,6 +127,7 @@ struct ScoredOutput {
         output(OpenOutput(input, options)),
         writer(output.Get(), output.GetName()) {
     writer.SetDelimiter(options.delimiter);
+    if (!options.outputHeader) return;
     for (const std::string& name : names) writer.WriteField(name);
     writer.EndRow();
   }
@@ -142,8 +154,7 @@ void ScoreSequentially(ScoreModel& model, const ScoreOptions& options, std::ostr
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
   CsvReader reader(input.Get(), input.GetName());
   SetUpReader(reader, options);
-  if (!reader.ReadRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
-  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
+  const std::vector<std::string> header = ReadHeader(reader, options);
   CheckPredictorColumns(header, model, options, input.GetName());
 
   ScoredOutput out(model, header, input, options);
@@ -171,8 +182,11 @@ void ScoreInParallel(ScoreModel& model, const ScoreOptions& options, std::ostrea
     }
     return true;
   };
-  if (!readRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
-  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
+  std::vector<std::string> header = options.columns;
+  if (header.empty()) {
+    if (!readRow()) throw CliError(input.GetName() + ": no header row: the input is empty");
+    header.assign(reader.GetFields().begin(), reader.GetFields().end());
+  }
   CheckPredictorColumns(header, model, options, input.GetName());
 
   ScoredOutput out(model, header, input, options);

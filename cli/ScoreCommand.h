@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "engine/CsvReader.h"
 
 #include "engine/ScoreOptions.h"
 #include "host/ScoreModel.h"
@@ -19,5 +22,14 @@
 // scored on `threads` worker threads and written in input order; the
 // output is the same.
 void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary);
+
+// The names of the input's columns: options.columns when given, else the
+// reader's first row (CliError when the input is empty).
+std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options);
+
+// Refuses a header that lacks predictor columns (a misspelt name, another
+// delimiter), unless options.allowMissingColumns. Throws CliError.
+void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+                           const ScoreOptions& options, const std::string& inputName);
 
 #endif  // BNSCORE_CLI_SCORECOMMAND_H_

@@ -2,6 +2,7 @@
 // through the model plug-in loaded at run time.
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <csignal>
 #include <exception>
@@ -13,8 +14,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/FileDescriptor.h"
 #include "engine/CliError.h"
+#include "engine/CsvReader.h"
 #include "engine/LoadedModel.h"
+#include "cli/EvaluateCommand.h"
 #include "cli/ModelSummary.h"
 #include "engine/PluginLibrary.h"
 #include "cli/ScoreCommand.h"
@@ -29,6 +33,7 @@ namespace {
 
 const char kFooter[] = R"(Commands:
   bnscore score [OPTIONS] MODEL [RECORDS]   score CSV records
+  bnscore evaluate [OPTIONS] MODEL RECORDS  compare predictions with known labels
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
 'bnscore COMMAND --help' explains each command.
@@ -67,6 +72,22 @@ parallel and written in input order, so the output is the same for every N.
 Exit status: 0 every record was scored; 1 usage, file, plug-in or CSV error
 (the rows before a CSV fault are written); 2 the model was rejected; 141
 the reader of the output went away (e.g. '| head'): the run ends quietly.)";
+
+const char kEvaluateFooter[] = R"(Scores the records as 'bnscore score' does (the same input options) and
+compares each prediction with the record's label, the cell of the --label
+column (default: the column named after the model's target). Reports the
+records by status; accuracy; per target category precision, recall, F1 and
+support; the confusion matrix (rows: actual, columns: predicted, in the
+order of the target's categories); log-loss (probabilities clipped at
+1e-15) and the Brier score (mean over records of the sum over categories of
+(p - y)^2); and for a two-category target the ROC AUC. Only records of
+status 0 whose label is a target category are evaluated; the others are
+counted apart: status not 0, label missing (empty or a --missing-values
+cell), label not a target category. An undefined figure (0/0) is "-" in
+text and null in JSON.
+
+Exit status: 0 the report was written; 1 usage, file, plug-in or CSV error,
+or no label column; 2 the model was rejected.)";
 
 const char kCheckFooter[] = R"(Prints the model's type, target, input fields, derived fields, the arcs
 of its network and the target's Markov blanket (the fields whose tables
@@ -118,8 +139,18 @@ std::string JoinList(const std::vector<std::string>& items) {
 struct Arguments {
   std::string modelPath;
   std::string pluginPath;
-  ScoreOptions score;
+  ScoreOptions score;   // score, and evaluate's input
   bool header = false;  // check --header
+  // evaluate
+  std::string label;
+  std::string format = "text";
+  // Option texts read into `score` after parsing.
+  std::string delimiter = ",";
+  std::string missingValues = JoinList(ScoreOptions().missingValues);
+  std::string blankLines = "skip";
+  bool noHeader = false;
+  std::string columns;     // --columns
+  std::string headerFile;  // --header-file
 };
 
 void AddCommonArguments(CLI::App& command, Arguments& args) {
@@ -128,16 +159,70 @@ void AddCommonArguments(CLI::App& command, Arguments& args) {
       ->type_name("PATH");
 }
 
-int Run(const CLI::App& score, const CLI::App& check, const Arguments& args) {
+// The options of `score` and `evaluate` that say how the records are read.
+void AddInputOptions(CLI::App& command, Arguments& args) {
+  command.add_flag("--derived-in-record", args.score.derivedInRecord,
+                   "The records carry the derived fields' values");
+  command.add_option("--delimiter", args.delimiter,
+                     "Field delimiter of the input and the output: , (default), ; | or \\t")
+      ->type_name("C")
+      ->check(CLI::Validator(
+          [&args](std::string& text) { return ReadDelimiter(text, args.score.delimiter); }, ""));
+  command.add_option("--missing-values", args.missingValues,
+                     "Cells of numeric columns that are missing values, besides the empty cell "
+                     "(default: " + args.missingValues + "; '' for none)")
+      ->type_name("LIST");
+  command.add_flag("--allow-nonfinite", args.score.allowNonfinite,
+                   "Read inf, nan etc. not in --missing-values as numbers instead of stopping");
+  command.add_flag("--allow-missing-columns", args.score.allowMissingColumns,
+                   "Score even when predictor columns are absent (their records get 90029)");
+  command.add_option("--blank-lines", args.blankLines,
+                     "skip (default; counted in the summary) or error")
+      ->type_name("skip|error")
+      ->check(CLI::IsMember({"skip", "error"}));
+  CLI::Option* noHeader = command.add_flag(
+      "--no-header", args.noHeader,
+      "The input has no header row (a streaming partition): name its columns with --columns "
+      "or --header-file");
+  command.add_option("--columns", args.columns, "Names of the input's columns, with --no-header")
+      ->type_name("A,B,...")
+      ->needs(noHeader);
+  command.add_option("--header-file", args.headerFile,
+                     "A file whose first row names the input's columns, with --no-header")
+      ->type_name("FILE")
+      ->needs(noHeader)
+      ->excludes("--columns");
+}
+
+// The columns of headerless input: --columns, or the first row of
+// --header-file (read with the input's delimiter).
+void ResolveColumns(Arguments& args) {
+  if (!args.noHeader) return;
+  if (!args.headerFile.empty()) {
+    FileDescriptor file = FileDescriptor::OpenForReading(args.headerFile);
+    CsvReader reader(file.Get(), file.GetName());
+    reader.SetDelimiter(args.score.delimiter);
+    args.score.columns = ReadHeader(reader, args.score);
+  } else {
+    args.score.columns = SplitList(args.columns);
+  }
+  if (args.score.columns.empty()) {
+    throw CliError("--no-header needs the columns' names: --columns A,B,... or --header-file FILE");
+  }
+}
+
+int Run(const std::string& command, const Arguments& args) {
   XmlPlatform xml;  // Xerces stays initialised for the whole run
   std::string plugin = args.pluginPath.empty() ? PluginLibrary::FindDefault() : args.pluginPath;
   std::unique_ptr<LoadedModel> loaded = LoadedModel::Load(plugin, args.modelPath);
   ScoreModel& model = loaded->GetModel();
-  if (score.parsed()) {
+  if (command == "score") {
     RunScore(model, args.score, std::cerr);
-  } else if (check.parsed() && args.header) {
+  } else if (command == "evaluate") {
+    RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
+  } else if (command == "check" && args.header) {
     WriteExpectedHeader(model, std::cout);
-  } else if (check.parsed()) {
+  } else if (command == "check") {
     WriteModelSummary(model, args.modelPath, std::cout);
   } else {
     model.Display(std::cout);
@@ -168,43 +253,37 @@ int main(int argc, char** argv) {
   score->add_option("RECORDS", args.score.recordsPath, "CSV records (file, or - / absent: stdin)");
   score->add_option("-o,--output", args.score.outputPath, "Write the results to FILE (default: stdout)")
       ->type_name("FILE");
-  // Looks every predictor up by name in every record instead of by its
-  // position: the same results, slower. For testing the model's lookups.
-  score->add_flag("--by-name", args.score.byName)->group("");
-  score->add_flag("--derived-in-record", args.score.derivedInRecord,
-                  "The records carry the derived fields' values");
+  AddInputOptions(*score, args);
   score->add_flag("--prediction-only", args.score.predictionOnly,
                   "Output only status and prediction");
   score->add_flag("--keep-input", args.score.keepInput,
                   "Copy the input columns in front of the result columns");
   score->add_flag("--reason", args.score.reason,
                   "Add a reason column: why a record has a non-zero status");
-  std::string delimiter = ",";
-  score->add_option("--delimiter", delimiter,
-                    "Field delimiter of the input and the output: , (default), ; | or \\t")
-      ->type_name("C")
-      ->check(CLI::Validator(
-          [&args](std::string& text) { return ReadDelimiter(text, args.score.delimiter); }, ""));
-  std::string missingValues = JoinList(args.score.missingValues);
-  score->add_option("--missing-values", missingValues,
-                    "Cells of numeric columns that are missing values, besides the empty cell "
-                    "(default: " + missingValues + "; '' for none)")
-      ->type_name("LIST");
-  score->add_flag("--allow-nonfinite", args.score.allowNonfinite,
-                  "Read inf, nan etc. not in --missing-values as numbers instead of stopping");
-  score->add_flag("--allow-missing-columns", args.score.allowMissingColumns,
-                  "Score even when predictor columns are absent (their records get 90029)");
-  std::string blankLines = "skip";
-  score->add_option("--blank-lines", blankLines,
-                    "skip (default; counted in the summary) or error")
-      ->type_name("skip|error")
-      ->check(CLI::IsMember({"skip", "error"}));
+  score->add_flag("--no-output-header", [&args](std::int64_t) { args.score.outputHeader = false; },
+                  "Write no header row (for streaming: each partition's output is rows only)");
+  // Looks every predictor up by name in every record instead of by its
+  // position: the same results, slower. For testing the model's lookups.
+  score->add_flag("--by-name", args.score.byName)->group("");
   score->add_option("--threads", args.score.threads, "Scoring threads (default: the number of cores)")
       ->type_name("N")
       ->check(CLI::Range(1, 1024));
   // For tests: the size of the input blocks scored in parallel.
   score->add_option("--block-bytes", args.score.blockBytes)->check(CLI::Range(1, 1 << 30))->group("");
   score->footer(kScoreFooter);
+  CLI::App* evaluate = app.add_subcommand(
+      "evaluate", "Score labelled records and compare the predictions with the labels");
+  AddCommonArguments(*evaluate, args);
+  evaluate->add_option("RECORDS", args.score.recordsPath, "Labelled CSV records (file, or -: stdin)")
+      ->required();
+  AddInputOptions(*evaluate, args);
+  evaluate->add_option("--label", args.label,
+                       "The column of the known categories (default: the target's name)")
+      ->type_name("COLUMN");
+  evaluate->add_option("--format", args.format, "The report: text (default) or json")
+      ->type_name("text|json")
+      ->check(CLI::IsMember({"text", "json"}));
+  evaluate->footer(kEvaluateFooter);
   CLI::App* check = app.add_subcommand("check", "Read the model and print a short summary");
   AddCommonArguments(*check, args);
   check->add_flag("--header", args.header,
@@ -224,11 +303,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  args.score.missingValues = SplitList(missingValues);
-  args.score.rejectBlankLines = blankLines == "error";
+  args.score.missingValues = SplitList(args.missingValues);
+  args.score.rejectBlankLines = args.blankLines == "error";
 
   try {
-    return Run(*score, *check, args);
+    ResolveColumns(args);
+    return Run(app.get_subcommands().front()->get_name(), args);
   } catch (const OutputClosed&) {
     return 141;  // as a shell reports a process that a closed pipe ended
   } catch (const VkException& e) {

@@ -17,7 +17,8 @@ ResultColumns::ResultColumns(const ScoreModel& model, bool predictionOnly)
     if (seen) continue;
     categories_.push_back(value);
     NumberTextBuffer buffer;
-    probabilityHeaders_.push_back("probability(" + std::string(value->GetStringView(buffer)) + ")");
+    categoryTexts_.emplace_back(value->GetStringView(buffer));
+    probabilityHeaders_.push_back("probability(" + categoryTexts_.back() + ")");
   }
 }
 
@@ -43,17 +44,20 @@ void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult*
   out.WriteField(prediction != nullptr ? prediction->GetStringView(text_) : std::string_view());
   if (predictionOnly_) return;
 
+  const bool scored = status.GetCode() == 0 && result != nullptr;
+  out.WriteUnquotedField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
+  for (std::size_t i = 0; i < categories_.size(); ++i) {
+    const double* percent = scored ? GetProbability(i, result) : nullptr;
+    out.WriteUnquotedField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
+  }
+}
+
+const double* ResultColumns::GetProbability(std::size_t index, const ScoreResult* result) {
   if (result != lastResult_) {
     lastResult_ = result;
     lastClsResult_ = dynamic_cast<const ScoreClsResult*>(result);
   }
-  const bool scored = status.GetCode() == 0 && result != nullptr;
-  out.WriteUnquotedField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
-  for (std::size_t i = 0; i < categories_.size(); ++i) {
-    const double* percent = scored && lastClsResult_ != nullptr ? FindPercent(i, *lastClsResult_)
-                                                                : nullptr;
-    out.WriteUnquotedField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
-  }
+  return lastClsResult_ != nullptr ? FindPercent(index, *lastClsResult_) : nullptr;
 }
 
 const double* ResultColumns::FindPercent(std::size_t index, const ScoreClsResult& result) const {

@@ -22,7 +22,7 @@ RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
 
 RowScorer::~RowScorer() = default;
 
-void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out) {
+MCScore::MCStatus RowScorer::Score(const std::vector<std::string_view>& cells) {
   filler_.Fill(cells);
   MCScore::MCStatus status = model_.GetScore(&filler_.GetRecord(), rawResult_, derivedInRecord_);
   if (rawResult_ != result_.get()) {
@@ -30,13 +30,18 @@ void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& 
     result_.release();
     result_.reset(rawResult_);
   }
+  Count(status.GetCode());
+  return status;
+}
+
+void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out) {
+  MCScore::MCStatus status = Score(cells);
   if (keepInput_) {
     for (std::string_view cell : cells) out.WriteField(cell);
   }
   columns_.WriteRow(status, rawResult_, out);
   if (reason_) out.WriteField(reason_->Explain(status.GetCode(), cells));
   out.EndRow();
-  Count(status.GetCode());
 }
 
 void RowScorer::Count(long status) {

@@ -39,6 +39,12 @@ class RowScorer {
   // output row to `out`. Throws CellError for a cell that gives no value.
   void ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out);
 
+  // Scores the record of `cells` and counts it, writing nothing; the result
+  // is GetResult's until the next call. Throws CellError.
+  MCScore::MCStatus Score(const std::vector<std::string_view>& cells);
+  // What the last GetScore left (null when it gave none).
+  const ScoreResult* GetResult() const { return rawResult_; }
+
   // Adds the number of records scored so far, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;
 

@@ -26,6 +26,11 @@ struct ScoreOptions {
   bool rejectBlankLines = false;     // a blank line is a CSV fault (else skipped, counted)
 
   bool reason = false;  // add a reason column: why a record has a non-zero status
+
+  // Headerless input (a streaming mapper's partition): when not empty, the
+  // input has no header row and these name its columns.
+  std::vector<std::string> columns;
+  bool outputHeader = true;  // write the output's header row
 };
 
 #endif  // BNSCORE_ENGINE_SCOREOPTIONS_H_
