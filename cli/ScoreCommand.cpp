@@ -10,6 +10,8 @@
 #include "engine/CsvBlockReader.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
+#include "engine/JsonLinesReader.h"
+#include "engine/JsonLinesWriter.h"
 #include "cli/FileDescriptor.h"
 #include "engine/ParallelScoring.h"
 #include "engine/RecordFiller.h"
@@ -127,7 +129,7 @@ struct ScoredOutput {
         output(OpenOutput(input, options)),
         writer(output.Get(), output.GetName()) {
     writer.SetDelimiter(options.delimiter);
-    if (!options.outputHeader) return;
+    if (!options.outputHeader || options.outputFormat == RecordFormat::JsonLines) return;
     for (const std::string& name : names) writer.WriteField(name);
     writer.EndRow();
   }
@@ -203,11 +205,70 @@ void ScoreInParallel(ScoreModel& model, const ScoreOptions& options, std::ostrea
   out.Finish(statusCounts, blankLines + reader.GetBlankLines(), summary);
 }
 
+// One thread, reading or writing JSON Lines: each record is read, scored
+// and written in turn.
+void ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
+  FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
+  std::unique_ptr<CsvReader> csv;
+  std::unique_ptr<JsonLinesReader> json;
+  std::vector<std::string> header;
+  bool firstRecord = false;  // JSON Lines: read with the columns
+  if (options.inputFormat == RecordFormat::JsonLines) {
+    json = std::make_unique<JsonLinesReader>(input.Get(), input.GetName());
+    json->SetRejectBlankLines(options.rejectBlankLines);
+    if (!options.columns.empty()) json->SetColumns(options.columns);
+    firstRecord = json->ReadRow();
+    header = firstRecord || !options.columns.empty() ? json->GetColumns() : PredictorColumns(model);
+    CheckPredictorColumns(header, model, options, input.GetName() + ":" +
+                                                      std::to_string(json->GetLine()));
+  } else {
+    csv = std::make_unique<CsvReader>(input.Get(), input.GetName());
+    SetUpReader(*csv, options);
+    header = ReadHeader(*csv, options);
+    CheckPredictorColumns(header, model, options, input.GetName());
+  }
+
+  ScoredOutput out(model, header, input, options);
+  std::unique_ptr<JsonLinesWriter> jsonOut;
+  if (options.outputFormat == RecordFormat::JsonLines) {
+    jsonOut = std::make_unique<JsonLinesWriter>(model, header, options);
+  }
+  auto score = [&](const std::vector<std::string_view>& cells, const std::vector<char>* numbers,
+                   long line) {
+    try {
+      if (!jsonOut) {
+        out.scorer.ScoreRow(cells, out.writer);
+        return;
+      }
+      const MCScore::MCStatus status = out.scorer.Score(cells);
+      jsonOut->WriteRow(status, out.scorer.GetResult(), cells, numbers,
+                        out.scorer.Explain(status.GetCode(), cells), out.writer);
+    } catch (const CellError& e) {
+      throw CsvError(input.GetName(), line, e.what());
+    }
+  };
+  if (json) {
+    for (bool more = firstRecord; more; more = json->ReadRow()) {
+      score(json->GetFields(), &json->GetNumberCells(), json->GetLine());
+    }
+  } else {
+    while (csv->ReadRow()) {
+      CheckFieldCount(*csv, header.size());
+      score(csv->GetFields(), nullptr, csv->GetLine());
+    }
+  }
+  std::map<long, long> statusCounts;
+  out.Finish(statusCounts, json ? json->GetBlankLines() : csv->GetBlankLines(), summary);
+}
+
 }  // namespace
 
 void RunScore(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
   model.SetPredictionOnly(options.predictionOnly);
-  if (options.threads <= 1) {
+  if (options.inputFormat == RecordFormat::JsonLines ||
+      options.outputFormat == RecordFormat::JsonLines) {
+    ScoreRecordByRecord(model, options, summary);
+  } else if (options.threads <= 1) {
     ScoreSequentially(model, options, summary);
   } else {
     ScoreInParallel(model, options, summary);

@@ -148,6 +148,8 @@ struct Arguments {
   std::string delimiter = ",";
   std::string missingValues = JoinList(ScoreOptions().missingValues);
   std::string blankLines = "skip";
+  std::string inputFormat = "csv";
+  std::string outputFormat = "csv";
   bool noHeader = false;
   std::string columns;     // --columns
   std::string headerFile;  // --header-file
@@ -180,24 +182,33 @@ void AddInputOptions(CLI::App& command, Arguments& args) {
                      "skip (default; counted in the summary) or error")
       ->type_name("skip|error")
       ->check(CLI::IsMember({"skip", "error"}));
-  CLI::Option* noHeader = command.add_flag(
+  command.add_flag(
       "--no-header", args.noHeader,
       "The input has no header row (a streaming partition): name its columns with --columns "
       "or --header-file");
-  command.add_option("--columns", args.columns, "Names of the input's columns, with --no-header")
-      ->type_name("A,B,...")
-      ->needs(noHeader);
+  command.add_option("--columns", args.columns,
+                     "Names of the input's columns: of CSV with --no-header; of JSON Lines "
+                     "instead of the first record's keys")
+      ->type_name("A,B,...");
   command.add_option("--header-file", args.headerFile,
-                     "A file whose first row names the input's columns, with --no-header")
+                     "A file whose first row names the input's columns, as --columns")
       ->type_name("FILE")
-      ->needs(noHeader)
       ->excludes("--columns");
 }
 
 // The columns of headerless input: --columns, or the first row of
 // --header-file (read with the input's delimiter).
 void ResolveColumns(Arguments& args) {
-  if (!args.noHeader) return;
+  const bool named = !args.columns.empty() || !args.headerFile.empty();
+  if (args.score.inputFormat == RecordFormat::JsonLines) {
+    if (args.noHeader) throw CliError("--no-header: JSON Lines input has no header row anyway");
+  } else if (named != args.noHeader) {
+    throw CliError(args.noHeader ? "--no-header needs the columns' names: --columns A,B,... or "
+                                   "--header-file FILE"
+                                 : "--columns and --header-file name the columns of input "
+                                   "without a header row: add --no-header");
+  }
+  if (!named) return;
   if (!args.headerFile.empty()) {
     FileDescriptor file = FileDescriptor::OpenForReading(args.headerFile);
     CsvReader reader(file.Get(), file.GetName());
@@ -205,9 +216,6 @@ void ResolveColumns(Arguments& args) {
     args.score.columns = ReadHeader(reader, args.score);
   } else {
     args.score.columns = SplitList(args.columns);
-  }
-  if (args.score.columns.empty()) {
-    throw CliError("--no-header needs the columns' names: --columns A,B,... or --header-file FILE");
   }
 }
 
@@ -260,6 +268,15 @@ int main(int argc, char** argv) {
                   "Copy the input columns in front of the result columns");
   score->add_flag("--reason", args.score.reason,
                   "Add a reason column: why a record has a non-zero status");
+  score->add_option("--input-format", args.inputFormat,
+                    "csv (default) or jsonl: one JSON object per line, field -> number, string "
+                    "or null")
+      ->type_name("csv|jsonl")
+      ->check(CLI::IsMember({"csv", "jsonl"}));
+  score->add_option("--output-format", args.outputFormat,
+                    "csv (default) or jsonl: one JSON object per record")
+      ->type_name("csv|jsonl")
+      ->check(CLI::IsMember({"csv", "jsonl"}));
   score->add_flag("--no-output-header", [&args](std::int64_t) { args.score.outputHeader = false; },
                   "Write no header row (for streaming: each partition's output is rows only)");
   // Looks every predictor up by name in every record instead of by its
@@ -305,6 +322,8 @@ int main(int argc, char** argv) {
 
   args.score.missingValues = SplitList(args.missingValues);
   args.score.rejectBlankLines = args.blankLines == "error";
+  if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;
+  if (args.outputFormat == "jsonl") args.score.outputFormat = RecordFormat::JsonLines;
 
   try {
     ResolveColumns(args);

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+// The formats of records read and written.
+enum class RecordFormat { Csv, JsonLines };
+
 // The options of `bnscore score`.
 struct ScoreOptions {
   std::string recordsPath = "-";  // "-": standard input
@@ -31,6 +34,9 @@ struct ScoreOptions {
   // input has no header row and these name its columns.
   std::vector<std::string> columns;
   bool outputHeader = true;  // write the output's header row
+
+  RecordFormat inputFormat = RecordFormat::Csv;
+  RecordFormat outputFormat = RecordFormat::Csv;
 };
 
 #endif  // BNSCORE_ENGINE_SCOREOPTIONS_H_
