@@ -6,13 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include <xercesc/dom/DOM.hpp>
-#include <xercesc/util/XMLString.hpp>
-
+#include "cli/NetworkStructure.h"
 #include "engine/CsvWriter.h"
 #include "engine/RecordFiller.h"
-#include "host/BaseTranslator.h"
-#include "host/PmmlParser.h"
 #include "host/ScoreDictionary.h"
 #include "host/ScoreValueLabel.h"
 #include "host/TransformationDictionary.h"
@@ -58,99 +54,11 @@ void WriteVariables(const char* heading, const ScoreDictionary* dictionary, std:
   }
 }
 
-std::string Text(const XMLCh* text) {
-  if (text == nullptr) return {};
-  char* narrow = xercesc::XMLString::transcode(text);
-  std::string copy(narrow);
-  xercesc::XMLString::release(&narrow);
-  return copy;
-}
-
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// The ";"-separated fields of a LinkSource row, "\" escaping the next
-// character, each trimmed.
-std::vector<std::string> SplitRow(const std::string& text) {
-  std::vector<std::string> fields(1);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      fields.back() += text[++i];
-    } else if (text[i] == ';') {
-      fields.emplace_back();
-    } else {
-      fields.back() += text[i];
-    }
-  }
-  for (std::string& field : fields) field = Trim(field);
-  return fields;
-}
-
-using Arc = std::pair<std::string, std::string>;  // parent, child
-
-// The arcs of the first BayesNetModel's LinkSource rows whose flag is
-// "yes", with derived fields named by the data field whose MiningField
-// refers to them.
-std::vector<Arc> ReadArcs(const std::string& modelPath) {
-  DocumentPtr document = PmmlParser::ParseFile(modelPath);
-  xercesc::DOMNodeList* models =
-      BaseTranslator::GetElementsByTagName(document->getDocumentElement(), "BayesNetModel");
-  if (models == nullptr || models->getLength() == 0) return {};
-  const xercesc::DOMNode* model = models->item(0);
-
-  std::map<std::string, std::string> dataField;  // derived field -> data field
-  xercesc::DOMNodeList* refs = BaseTranslator::GetElementsByTagName(model, "DerivedFieldRef");
-  for (XMLSize_t i = 0; refs != nullptr && i < refs->getLength(); ++i) {
-    const auto* ref = static_cast<const xercesc::DOMElement*>(refs->item(i));
-    const xercesc::DOMNode* field = ref->getParentNode() ? ref->getParentNode()->getParentNode()
-                                                         : nullptr;
-    if (field == nullptr || field->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-    dataField[Text(BaseTranslator::GetAttribute(ref, "name"))] =
-        Text(BaseTranslator::GetAttribute(static_cast<const xercesc::DOMElement*>(field), "name"));
-  }
-  auto resolve = [&dataField](const std::string& name) {
-    auto found = dataField.find(name);
-    return found == dataField.end() ? name : found->second;
-  };
-
-  std::vector<Arc> arcs;
-  for (const xercesc::DOMElement* links = BaseTranslator::GetFirstChildElt(model);
-       links != nullptr; links = BaseTranslator::GetNextSiblingElt(links)) {
-    if (!BaseTranslator::IsEqual(links->getTagName(), "LinkSource")) continue;
-    for (const xercesc::DOMElement* row = BaseTranslator::GetFirstChildElt(links); row != nullptr;
-         row = BaseTranslator::GetNextSiblingElt(row)) {
-      if (!BaseTranslator::IsEqual(row->getTagName(), "row")) continue;
-      std::vector<std::string> fields = SplitRow(Text(row->getTextContent()));
-      if (fields.size() < 3 || fields[2] != "yes") continue;
-      Arc arc(resolve(fields[0]), resolve(fields[1]));
-      if (std::find(arcs.begin(), arcs.end(), arc) == arcs.end()) arcs.push_back(arc);
-    }
-  }
-  return arcs;
-}
-
-void AddOnce(std::vector<std::string>& names, const std::string& name) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-}
-
-// The arcs, then the target's Markov blanket: its parents, its children
-// and their other parents, in the order of the arcs.
-void WriteNetwork(const std::vector<Arc>& arcs, const std::string& target, std::ostream& out) {
-  out << "arcs (" << arcs.size() << "):\n";
-  for (const Arc& arc : arcs) out << "  " << arc.first << " -> " << arc.second << '\n';
-  std::vector<std::string> blanket;
-  for (const Arc& arc : arcs) {
-    if (arc.second == target) AddOnce(blanket, arc.first);
-    if (arc.first == target) AddOnce(blanket, arc.second);
-  }
-  for (const Arc& arc : arcs) {
-    const bool childOfTarget =
-        std::find(arcs.begin(), arcs.end(), Arc(target, arc.second)) != arcs.end();
-    if (childOfTarget && arc.first != target) AddOnce(blanket, arc.first);
-  }
+// The arcs, then the target's Markov blanket.
+void WriteNetwork(const NetworkStructure& network, const std::string& target, std::ostream& out) {
+  out << "arcs (" << network.arcs.size() << "):\n";
+  for (const auto& arc : network.arcs) out << "  " << arc.first << " -> " << arc.second << '\n';
+  const std::vector<std::string> blanket = network.MarkovBlanket(target);
   out << "Markov blanket of " << target << " (" << blanket.size() << ")";
   const char* separator = ": ";
   for (const std::string& name : blanket) {
@@ -186,5 +94,5 @@ void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, st
   std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
   WriteVariables("input fields", inputs.get(), out);
   WriteVariables("derived fields", model.GetTransformationDictionary(), out);
-  if (target != nullptr) WriteNetwork(ReadArcs(modelPath), target->GetName(), out);
+  if (target != nullptr) WriteNetwork(NetworkStructure::Read(modelPath), target->GetName(), out);
 }
