@@ -8,6 +8,7 @@
 
 #include "cli/NetworkStructure.h"
 #include "engine/CsvWriter.h"
+#include "engine/JsonText.h"
 #include "engine/RecordFiller.h"
 #include "host/ScoreDictionary.h"
 #include "host/ScoreValueLabel.h"
@@ -54,6 +55,45 @@ void WriteVariables(const char* heading, const ScoreDictionary* dictionary, std:
   }
 }
 
+void AppendNames(const std::vector<std::string>& names, std::string& json) {
+  json += '[';
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) json += ',';
+    AppendJsonString(names[i], json);
+  }
+  json += ']';
+}
+
+void AppendVariable(const ScoreDictVar& var, std::string& json) {
+  json += "{\"name\":";
+  AppendJsonString(var.GetName(), json);
+  json += var.GetValueType() == 0 ? ",\"value_type\":\"numeric\"" : ",\"value_type\":\"string\"";
+  json += ",\"measure\":";
+  AppendJsonString(MeasureName(var.GetMeasure()), json);
+  std::vector<std::string> categories;
+  const ScoreValueLabelSet* labels = var.GetValueLabelSet();
+  if (labels != nullptr) {
+    for (const ScoreValueLabel* label : labels->GetLabels()) {
+      NumberTextBuffer buffer;
+      categories.emplace_back(label->GetValue()->GetStringView(buffer));
+    }
+  }
+  json += ",\"categories\":";
+  AppendNames(categories, json);
+  json += '}';
+}
+
+void AppendVariables(const ScoreDictionary* dictionary, std::string& json) {
+  std::vector<ScoreDictVar*> vars;
+  if (dictionary != nullptr) dictionary->GetVariables(vars);
+  json += '[';
+  for (std::size_t i = 0; i < vars.size(); ++i) {
+    if (i > 0) json += ',';
+    AppendVariable(*vars[i], json);
+  }
+  json += ']';
+}
+
 // The arcs, then the target's Markov blanket.
 void WriteNetwork(const NetworkStructure& network, const std::string& target, std::ostream& out) {
   out << "arcs (" << network.arcs.size() << "):\n";
@@ -95,4 +135,54 @@ void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, st
   WriteVariables("input fields", inputs.get(), out);
   WriteVariables("derived fields", model.GetTransformationDictionary(), out);
   if (target != nullptr) WriteNetwork(NetworkStructure::Read(modelPath), target->GetName(), out);
+}
+
+void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
+                           std::ostream& out) {
+  std::string json = "{\"model\":";
+  AppendJsonString(modelPath, json);
+  json += ",\"type\":";
+  AppendJsonString(model.GetModelType() == ScoreModel::BayesNet ? "Bayesian network" : "other",
+                   json);
+  json += ",\"type_code\":" + std::to_string(model.GetModelType());
+  json += ",\"version\":";
+  const ScoreVersionInfo* version = model.GetVersionInfo();
+  if (version != nullptr) {
+    AppendJsonString(version->GetVersion(), json);
+  } else {
+    json += "null";
+  }
+  json += ",\"target\":";
+  const ScoreDictVar* target = model.GetTargetVar();
+  if (target != nullptr) {
+    AppendVariable(*target, json);
+  } else {
+    json += "null";
+  }
+  std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
+  json += ",\"inputs\":";
+  AppendVariables(inputs.get(), json);
+  json += ",\"derived\":";
+  AppendVariables(model.GetTransformationDictionary(), json);
+  const NetworkStructure network =
+      target != nullptr ? NetworkStructure::Read(modelPath) : NetworkStructure();
+  json += ",\"arcs\":[";
+  for (std::size_t i = 0; i < network.arcs.size(); ++i) {
+    json += i > 0 ? ",[" : "[";
+    AppendJsonString(network.arcs[i].first, json);
+    json += ',';
+    AppendJsonString(network.arcs[i].second, json);
+    json += ']';
+  }
+  json += "],\"markov_blanket\":";
+  AppendNames(target != nullptr ? network.MarkovBlanket(target->GetName())
+                                : std::vector<std::string>(),
+              json);
+  out << json << "}\n";
+}
+
+void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out) {
+  std::string json;
+  AppendNames(PredictorColumns(model), json);
+  out << json << '\n';
 }

@@ -16,4 +16,17 @@ void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, st
 // Writes the CSV header row that records for `model` need: its predictors.
 void WriteExpectedHeader(const ScoreModel& model, std::ostream& out);
 
+// The same as WriteModelSummary, as one JSON object on one line:
+//   {"model":PATH,"type":"Bayesian network","type_code":28,"version":"1.0",
+//    "target":VARIABLE,"inputs":[VARIABLE...],"derived":[VARIABLE...],
+//    "arcs":[[PARENT,CHILD]...],"markov_blanket":[NAME...]}
+// where VARIABLE is {"name":..,"value_type":"numeric"|"string",
+// "measure":..,"categories":[..]}; "version" and "target" are null when
+// the model has none.
+void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
+                           std::ostream& out);
+
+// WriteExpectedHeader's names as a JSON array on one line.
+void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out);
+
 #endif  // BNSCORE_CLI_MODELSUMMARY_H_

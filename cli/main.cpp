@@ -8,6 +8,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "cli/FileDescriptor.h"
 #include "engine/CliError.h"
 #include "engine/CsvReader.h"
+#include "engine/JsonText.h"
 #include "engine/LoadedModel.h"
 #include "cli/EvaluateCommand.h"
 #include "cli/ModelSummary.h"
@@ -36,6 +38,7 @@ const char kFooter[] = R"(Commands:
   bnscore evaluate [OPTIONS] MODEL RECORDS  compare predictions with known labels
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
+('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
 
 Plug-in: --plugin PATH, else $BNSCORE_PLUGIN, else libbayesnet.so beside
@@ -93,11 +96,14 @@ const char kCheckFooter[] = R"(Prints the model's type, target, input fields, de
 of its network and the target's Markov blanket (the fields whose tables
 scoring reads). With --header, prints only the CSV header that records for
 this model need: its predictors, in the order of the data dictionary.
+--format json writes the same as one JSON object (with --header, an array
+of the names).
 
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
 rejected.)";
 
-const char kDisplayFooter[] = R"(Prints the plug-in's own Display text of the model.
+const char kDisplayFooter[] = R"(Prints the plug-in's own Display text of the model; with --format json,
+{"model":MODEL,"display":TEXT}.
 
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
 rejected.)";
@@ -196,6 +202,12 @@ void AddInputOptions(CLI::App& command, Arguments& args) {
       ->excludes("--columns");
 }
 
+void AddFormatOption(CLI::App& command, Arguments& args) {
+  command.add_option("--format", args.format, "text (default) or json: one JSON object")
+      ->type_name("text|json")
+      ->check(CLI::IsMember({"text", "json"}));
+}
+
 // The columns of headerless input: --columns, or the first row of
 // --header-file (read with the input's delimiter).
 void ResolveColumns(Arguments& args) {
@@ -219,7 +231,19 @@ void ResolveColumns(Arguments& args) {
   }
 }
 
+// display --format json: {"model":PATH,"display":TEXT}.
+void WriteDisplayJson(const ScoreModel& model, const std::string& modelPath, std::ostream& out) {
+  std::ostringstream display;
+  model.Display(display);
+  std::string json = "{\"model\":";
+  AppendJsonString(modelPath, json);
+  json += ",\"display\":";
+  AppendJsonString(display.str(), json);
+  out << json << "}\n";
+}
+
 int Run(const std::string& command, const Arguments& args) {
+  const bool json = args.format == "json";
   XmlPlatform xml;  // Xerces stays initialised for the whole run
   std::string plugin = args.pluginPath.empty() ? PluginLibrary::FindDefault() : args.pluginPath;
   std::unique_ptr<LoadedModel> loaded = LoadedModel::Load(plugin, args.modelPath);
@@ -229,9 +253,19 @@ int Run(const std::string& command, const Arguments& args) {
   } else if (command == "evaluate") {
     RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
   } else if (command == "check" && args.header) {
-    WriteExpectedHeader(model, std::cout);
+    if (json) {
+      WriteExpectedHeaderJson(model, std::cout);
+    } else {
+      WriteExpectedHeader(model, std::cout);
+    }
   } else if (command == "check") {
-    WriteModelSummary(model, args.modelPath, std::cout);
+    if (json) {
+      WriteModelSummaryJson(model, args.modelPath, std::cout);
+    } else {
+      WriteModelSummary(model, args.modelPath, std::cout);
+    }
+  } else if (json) {
+    WriteDisplayJson(model, args.modelPath, std::cout);
   } else {
     model.Display(std::cout);
   }
@@ -297,17 +331,17 @@ int main(int argc, char** argv) {
   evaluate->add_option("--label", args.label,
                        "The column of the known categories (default: the target's name)")
       ->type_name("COLUMN");
-  evaluate->add_option("--format", args.format, "The report: text (default) or json")
-      ->type_name("text|json")
-      ->check(CLI::IsMember({"text", "json"}));
+  AddFormatOption(*evaluate, args);
   evaluate->footer(kEvaluateFooter);
   CLI::App* check = app.add_subcommand("check", "Read the model and print a short summary");
   AddCommonArguments(*check, args);
   check->add_flag("--header", args.header,
                   "Print only the CSV header the records need (the predictors)");
+  AddFormatOption(*check, args);
   check->footer(kCheckFooter);
   CLI::App* display = app.add_subcommand("display", "Read the model and print its Display text");
   AddCommonArguments(*display, args);
+  AddFormatOption(*display, args);
   display->footer(kDisplayFooter);
   app.footer(kFooter);
 
