@@ -16,6 +16,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/FileDescriptor.h"
+#include "cli/GraphCommand.h"
 #include "engine/CliError.h"
 #include "engine/CsvReader.h"
 #include "engine/JsonText.h"
@@ -38,6 +39,7 @@ const char kFooter[] = R"(Commands:
   bnscore evaluate [OPTIONS] MODEL RECORDS  compare predictions with known labels
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
+  bnscore graph [--format dot|svg] MODEL    draw the network (Graphviz)
 ('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
 
@@ -101,6 +103,16 @@ of the names).
 
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
 rejected.)";
+
+const char kGraphFooter[] = R"(Writes the model's network as a Graphviz DOT digraph: one node per field,
+labelled with its categories (or, for a binned field, its bins), one edge
+per arc of the document's LinkSource. The target is orange, the other
+fields of its Markov blanket (those whose tables scoring reads) blue.
+--format svg renders it with Graphviz's 'dot' (Debian package graphviz),
+found on PATH.
+
+Exit status: 0 the graph was written; 1 file or plug-in error, or dot
+missing or failing; 2 the model was rejected.)";
 
 const char kDisplayFooter[] = R"(Prints the plug-in's own Display text of the model; with --format json,
 {"model":MODEL,"display":TEXT}.
@@ -264,6 +276,8 @@ int Run(const std::string& command, const Arguments& args) {
     } else {
       WriteModelSummary(model, args.modelPath, std::cout);
     }
+  } else if (command == "graph") {
+    RunGraph(model, GraphOptions{args.modelPath, args.score.outputPath, args.format == "svg"});
   } else if (json) {
     WriteDisplayJson(model, args.modelPath, std::cout);
   } else {
@@ -343,6 +357,14 @@ int main(int argc, char** argv) {
   AddCommonArguments(*display, args);
   AddFormatOption(*display, args);
   display->footer(kDisplayFooter);
+  CLI::App* graph = app.add_subcommand("graph", "Write the network as Graphviz DOT or SVG");
+  AddCommonArguments(*graph, args);
+  graph->add_option("--format", args.format, "dot (default) or svg (runs Graphviz's dot)")
+      ->type_name("dot|svg")
+      ->check(CLI::IsMember({"dot", "svg"}));
+  graph->add_option("-o,--output", args.score.outputPath, "Write to FILE (default: stdout)")
+      ->type_name("FILE");
+  graph->footer(kGraphFooter);
   app.footer(kFooter);
 
   try {
