@@ -8,6 +8,7 @@
 
 #include "cli/ClassificationMetrics.h"
 #include "cli/FileDescriptor.h"
+#include "cli/ProgressMeter.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CliError.h"
 #include "engine/CsvReader.h"
@@ -214,7 +215,10 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
   Tally tally;
   std::vector<double> probabilities(columns.GetNumCategories());
   NumberTextBuffer buffer;
+  ProgressMeter progress(input.Get(), scoreOptions.progress,
+                         scoreOptions.progressIntervalMs);
   while (reader.ReadRow()) {
+    progress.Add(1);
     CheckFieldCount(reader, header.size());
     MCScore::MCStatus status;
     try {
@@ -254,6 +258,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
     metrics.Add(static_cast<std::size_t>(actual), static_cast<std::size_t>(predicted),
                 probabilities);
   }
+  progress.Finish();
   scorer.AddStatusCounts(tally.statuses);
   tally.blankLines = reader.GetBlankLines();
   if (options.json) {

@@ -13,6 +13,7 @@
 #include "engine/JsonLinesReader.h"
 #include "engine/JsonLinesWriter.h"
 #include "cli/FileDescriptor.h"
+#include "cli/ProgressMeter.h"
 #include "engine/ParallelScoring.h"
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
@@ -160,7 +161,12 @@ void ScoreSequentially(ScoreModel& model, const ScoreOptions& options, std::ostr
   CheckPredictorColumns(header, model, options, input.GetName());
 
   ScoredOutput out(model, header, input, options);
-  while (reader.ReadRow()) ScoreReaderRow(reader, header.size(), out.scorer, out.writer);
+  ProgressMeter progress(input.Get(), options.progress, options.progressIntervalMs);
+  while (reader.ReadRow()) {
+    ScoreReaderRow(reader, header.size(), out.scorer, out.writer);
+    progress.Add(1);
+  }
+  progress.Finish();
   std::map<long, long> statusCounts;
   out.Finish(statusCounts, reader.GetBlankLines(), summary);
 }
@@ -192,16 +198,20 @@ void ScoreInParallel(ScoreModel& model, const ScoreOptions& options, std::ostrea
   CheckPredictorColumns(header, model, options, input.GetName());
 
   ScoredOutput out(model, header, input, options);
+  ProgressMeter progress(input.Get(), options.progress, options.progressIntervalMs);
   std::map<long, long> statusCounts;
   long blankLines = 0;
   if (readRow()) {
     // The first record alone: the model's one-time setup runs here.
     ScoreReaderRow(reader, header.size(), out.scorer, out.writer);
+    progress.Add(1);
     ParallelScoring parallel(model, header, options, options.threads, input.GetName());
+    parallel.SetBlockWritten([&progress](long records) { progress.Add(records); });
     parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, out.writer);
     parallel.AddStatusCounts(statusCounts);
     blankLines = parallel.GetBlankLines();
   }
+  progress.Finish();
   out.Finish(statusCounts, blankLines + reader.GetBlankLines(), summary);
 }
 
@@ -233,8 +243,10 @@ void ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& options, std::os
   if (options.outputFormat == RecordFormat::JsonLines) {
     jsonOut = std::make_unique<JsonLinesWriter>(model, header, options);
   }
+  ProgressMeter progress(input.Get(), options.progress, options.progressIntervalMs);
   auto score = [&](const std::vector<std::string_view>& cells, const std::vector<char>* numbers,
                    long line) {
+    progress.Add(1);
     try {
       if (!jsonOut) {
         out.scorer.ScoreRow(cells, out.writer);
@@ -257,6 +269,7 @@ void ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& options, std::os
       score(csv->GetFields(), nullptr, csv->GetLine());
     }
   }
+  progress.Finish();
   std::map<long, long> statusCounts;
   out.Finish(statusCounts, json ? json->GetBlankLines() : csv->GetBlankLines(), summary);
 }

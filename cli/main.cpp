@@ -70,6 +70,17 @@ predictor has no usable value, 90021: no category scored); the numbers are
 empty unless status is 0. --reason says why, e.g.
 'employment: unknown category "retired"'. A summary goes to standard error.
 
+Formats: --input-format jsonl reads one JSON object per line (field ->
+number, string or null; the first record's keys, or --columns, are the
+columns); --output-format jsonl writes one object per record:
+{"status":..,"prediction":..,"confidence":..,"probabilities":{C: p, ...}}.
+Headerless input (a Hadoop-streaming or Spark pipe partition): --no-header
+with --columns A,B,... or --header-file FILE; --no-output-header drops the
+output's header row.
+
+Progress: on a terminal, a progress line on standard error while a file is
+read (not for pipes; --no-progress turns it off).
+
 Threads: --threads N scores on N threads (default: the number of cores).
 The first record is scored alone; then blocks of records are scored in
 parallel and written in input order, so the output is the same for every N.
@@ -200,6 +211,12 @@ void AddInputOptions(CLI::App& command, Arguments& args) {
                      "skip (default; counted in the summary) or error")
       ->type_name("skip|error")
       ->check(CLI::IsMember({"skip", "error"}));
+  command.add_flag("--no-progress", [&args](std::int64_t) { args.score.progress = false; },
+                   "No progress line (shown on a terminal when the input is a file)");
+  // For tests: the progress line's redraw interval.
+  command.add_option("--progress-interval", args.score.progressIntervalMs)
+      ->check(CLI::Range(0, 60000))
+      ->group("");
   command.add_flag(
       "--no-header", args.noHeader,
       "The input has no header row (a streaming partition): name its columns with --columns "

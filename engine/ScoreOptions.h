@@ -35,6 +35,9 @@ struct ScoreOptions {
   std::vector<std::string> columns;
   bool outputHeader = true;  // write the output's header row
 
+  bool progress = true;         // a progress line when stderr is a terminal
+  int progressIntervalMs = 100;  // between its redraws
+
   RecordFormat inputFormat = RecordFormat::Csv;
   RecordFormat outputFormat = RecordFormat::Csv;
 };
