@@ -3,6 +3,7 @@
 //
 //   bngen --shape naive4 -n 1000000 model.pmml records.csv
 //   bngen --string 10 --structure tan --categories 3 model.pmml records.csv
+//   bngen --plan-stress 1000 -n 10 model.pmml records.csv
 
 #include <cstdio>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "bench/GeneratorOptions.h"
 #include "bench/ModelGenerator.h"
 #include "bench/RecordGenerator.h"
+#include "bench/StressModels.h"
 
 namespace {
 
@@ -22,6 +24,36 @@ void ListShapes(std::FILE* out) {
   for (const ShapePreset& preset : ShapePresets()) {
     std::fprintf(out, "%-14s %s\n", preset.name.c_str(), preset.description.c_str());
   }
+}
+
+// Writes a stress model and `count` copies of its record; 0 on success.
+int WriteStress(const StressModel& m, const std::string& modelPath,
+                const std::string& recordsPath, long long count) {
+  std::ofstream model(modelPath, std::ios::binary);
+  model << m.pmml;
+  model.close();
+  if (!model) {
+    std::cerr << "bngen: cannot write " << modelPath << "\n";
+    return 1;
+  }
+  if (recordsPath.empty()) return 0;
+  std::string row;
+  for (std::size_t i = 0; i < m.record.size(); ++i) row += (i > 0 ? "," : "") + m.record[i];
+  std::string header;
+  for (std::size_t i = 0; i < m.fieldNames.size(); ++i) {
+    header += (i > 0 ? "," : "") + m.fieldNames[i];
+  }
+  std::ofstream file;
+  if (recordsPath != "-") file.open(recordsPath, std::ios::binary);
+  std::ostream& records = recordsPath == "-" ? std::cout : file;
+  records << header << "\n";
+  for (long long i = 0; i < count; ++i) records << row << "\n";
+  records.flush();
+  if (!records) {
+    std::cerr << "bngen: cannot write " << recordsPath << "\n";
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -70,6 +102,16 @@ int main(int argc, char** argv) {
   app.add_option("--unknown-values", r.unknownValues, "Fraction of cells with unknown values");
   app.add_flag("--include-target", r.includeTarget, "Add a column with a random target value");
   auto* recordSeed = app.add_option("--record-seed", r.seed, "Seed of the records");
+  int planStress = -1;
+  int manyCategories = -1;
+  app.add_option("--plan-stress", planStress,
+                 "Instead: the model of large dense tables, with this many predictors outside "
+                 "its blanket, and copies of one record")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--many-categories", manyCategories,
+                 "Instead: a target with this many categories and one child, and copies of one "
+                 "record")
+      ->check(CLI::PositiveNumber);
 
   CLI11_PARSE(app, argc, argv);
 
@@ -82,6 +124,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  if (planStress >= 0) return WriteStress(PlanStressModel(planStress), modelPath, recordsPath, count);
+  if (manyCategories > 0) {
+    return WriteStress(ManyCategoriesModel(manyCategories), modelPath, recordsPath, count);
+  }
   // A shape gives the defaults; options given on the command line win.
   if (!shape.empty()) {
     const ShapePreset* preset = FindShapePreset(shape);

@@ -110,9 +110,24 @@ void WriteNetwork(const NetworkStructure& network, const std::string& target, st
 
 }  // namespace
 
-void WriteExpectedHeader(const ScoreModel& model, std::ostream& out) {
+std::vector<std::string> ExpectedColumns(const ScoreModel& model, const std::string& modelPath) {
+  // The model's predictors, in the order of its mining schema.
+  std::vector<std::string> predictors = PredictorColumns(model);
+  const std::vector<std::string> schema = NetworkStructure::Read(modelPath).schemaOrder;
+  auto position = [&schema](const std::string& name) {
+    return std::find(schema.begin(), schema.end(), name) - schema.begin();
+  };
+  std::stable_sort(predictors.begin(), predictors.end(),
+                   [&position](const std::string& a, const std::string& b) {
+                     return position(a) < position(b);
+                   });
+  return predictors;
+}
+
+void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
+                         std::ostream& out) {
   CsvWriter row(256);
-  for (const std::string& name : PredictorColumns(model)) row.WriteField(name);
+  for (const std::string& name : ExpectedColumns(model, modelPath)) row.WriteField(name);
   row.EndRow();
   out << row.GetBuffered();
 }
@@ -181,8 +196,9 @@ void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath
   out << json << "}\n";
 }
 
-void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out) {
+void WriteExpectedHeaderJson(const ScoreModel& model, const std::string& modelPath,
+                             std::ostream& out) {
   std::string json;
-  AppendNames(PredictorColumns(model), json);
+  AppendNames(ExpectedColumns(model, modelPath), json);
   out << json << '\n';
 }

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "host/ScoreModel.h"
 
@@ -13,8 +14,13 @@
 // document (`modelPath`), which the host interfaces do not describe.
 void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, std::ostream& out);
 
-// Writes the CSV header row that records for `model` need: its predictors.
-void WriteExpectedHeader(const ScoreModel& model, std::ostream& out);
+// The columns that records for `model` need: its predictors, in the order
+// of the mining schema of its document (`modelPath`).
+std::vector<std::string> ExpectedColumns(const ScoreModel& model, const std::string& modelPath);
+
+// Writes ExpectedColumns as a CSV header row.
+void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
+                         std::ostream& out);
 
 // The same as WriteModelSummary, as one JSON object on one line:
 //   {"model":PATH,"type":"Bayesian network","type_code":28,"version":"1.0",
@@ -26,7 +32,8 @@ void WriteExpectedHeader(const ScoreModel& model, std::ostream& out);
 void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
                            std::ostream& out);
 
-// WriteExpectedHeader's names as a JSON array on one line.
-void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out);
+// ExpectedColumns as a JSON array on one line.
+void WriteExpectedHeaderJson(const ScoreModel& model, const std::string& modelPath,
+                             std::ostream& out);
 
 #endif  // BNSCORE_CLI_MODELSUMMARY_H_

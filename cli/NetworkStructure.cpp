@@ -53,7 +53,15 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
       BaseTranslator::GetElementsByTagName(document->getDocumentElement(), "BayesNetModel");
   NetworkStructure network;
   if (models == nullptr || models->getLength() == 0) return network;
-  const xercesc::DOMNode* model = models->item(0);
+  const auto* model = static_cast<const xercesc::DOMElement*>(models->item(0));
+
+  const xercesc::DOMElement* schema = BaseTranslator::GetChildByTag(model, "MiningSchema");
+  for (const xercesc::DOMElement* field = BaseTranslator::GetFirstChildElt(schema);
+       field != nullptr; field = BaseTranslator::GetNextSiblingElt(field)) {
+    if (BaseTranslator::IsEqual(field->getTagName(), "MiningField")) {
+      network.schemaOrder.push_back(Text(BaseTranslator::GetAttribute(field, "name")));
+    }
+  }
 
   std::map<std::string, std::string> dataField;  // derived field -> data field
   xercesc::DOMNodeList* refs = BaseTranslator::GetElementsByTagName(model, "DerivedFieldRef");

@@ -106,9 +106,9 @@ Exit status: 0 the report was written; 1 usage, file, plug-in or CSV error,
 or no label column; 2 the model was rejected.)";
 
 const char kCheckFooter[] = R"(Prints the model's type, target, input fields, derived fields, the arcs
-of its network and the target's Markov blanket (the fields whose tables
-scoring reads). With --header, prints only the CSV header that records for
-this model need: its predictors, in the order of the data dictionary.
+of its network and the target's Markov blanket (the fields whose values
+scoring uses). With --header, prints only the CSV header that records for
+this model need: its predictors, in the order of the mining schema.
 --format json writes the same as one JSON object (with --header, an array
 of the names).
 
@@ -283,9 +283,9 @@ int Run(const std::string& command, const Arguments& args) {
     RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
   } else if (command == "check" && args.header) {
     if (json) {
-      WriteExpectedHeaderJson(model, std::cout);
+      WriteExpectedHeaderJson(model, args.modelPath, std::cout);
     } else {
-      WriteExpectedHeader(model, std::cout);
+      WriteExpectedHeader(model, args.modelPath, std::cout);
     }
   } else if (command == "check") {
     if (json) {

@@ -14,10 +14,22 @@ CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)
       sourceName_(std::move(sourceName)),
       owned_(new char[std::max<std::size_t>(bufferSize, 4)]),
       buffer_(owned_.get()),
-      capacity_(std::max<std::size_t>(bufferSize, 4)) {}
+      capacity_(std::max<std::size_t>(bufferSize, 4)) {
+  SetDelimiter(',');
+}
 
 CsvReader::CsvReader(std::string sourceName)
-    : fd_(-1), sourceName_(std::move(sourceName)), buffer_(nullptr), capacity_(0), eof_(true) {}
+    : fd_(-1), sourceName_(std::move(sourceName)), buffer_(nullptr), capacity_(0), eof_(true) {
+  SetDelimiter(',');
+}
+
+void CsvReader::SetDelimiter(char delimiter) {
+  endsField_[static_cast<unsigned char>(delimiter_)] = false;
+  delimiter_ = delimiter;
+  endsField_[static_cast<unsigned char>(delimiter)] = true;
+  endsField_[static_cast<unsigned char>('\n')] = true;
+  endsField_[static_cast<unsigned char>('\r')] = true;
+}
 
 void CsvReader::ResetToBlock(char* data, std::size_t size, long firstLine, bool atInputStart) {
   buffer_ = data;
@@ -137,11 +149,11 @@ CsvReader::Parse CsvReader::ParseRow() {
       if (p < end && *p != '\n' && *p != '\r') Fail(line, "unexpected text after a closing quote");
     } else {
       const char* start = p;
-      const char delimiter = delimiter_;
-      while (p < end && *p != delimiter && *p != '\n' && *p != '\r') ++p;
+      const bool* const endsField = endsField_;
+      while (p < end && !endsField[static_cast<unsigned char>(*p)]) ++p;
       if (p == end && !eof_) return Parse::NeedMore;
       fields_.emplace_back(start, static_cast<std::size_t>(p - start));
-      if (p < end && *p == delimiter) {
+      if (p < end && *p == delimiter_) {
         ++p;
         continue;
       }

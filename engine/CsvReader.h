@@ -70,7 +70,7 @@ class CsvReader {
   CsvReader& operator=(const CsvReader&) = delete;
 
   // The byte between fields: ',' unless set (not a quote, CR or LF).
-  void SetDelimiter(char delimiter) { delimiter_ = delimiter; }
+  void SetDelimiter(char delimiter);
   // When `reject`, an empty line is a CsvError ("blank line") instead of
   // being skipped.
   void SetRejectBlankLines(bool reject) { rejectBlankLines_ = reject; }
@@ -102,6 +102,9 @@ class CsvReader {
 
   int fd_;  // -1 when reading in-memory blocks
   char delimiter_ = ',';
+  // Per byte: true for the bytes that end an unquoted field (the delimiter,
+  // CR, LF), so that scanning a field tests each byte once.
+  bool endsField_[256] = {};
   bool rejectBlankLines_ = false;
   long blankLines_ = 0;
   std::string sourceName_;

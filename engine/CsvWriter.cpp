@@ -13,18 +13,28 @@ CsvWriter::CsvWriter(int fd, std::string destinationName, std::size_t bufferSize
     : fd_(fd),
       destinationName_(std::move(destinationName)),
       buffer_(new char[std::max<std::size_t>(bufferSize, 1)]),
-      capacity_(std::max<std::size_t>(bufferSize, 1)) {}
+      capacity_(std::max<std::size_t>(bufferSize, 1)) {
+  SetDelimiter(',');
+}
 
 CsvWriter::CsvWriter(std::size_t initialCapacity)
     : fd_(-1),
       buffer_(new char[std::max<std::size_t>(initialCapacity, 1)]),
-      capacity_(std::max<std::size_t>(initialCapacity, 1)) {}
+      capacity_(std::max<std::size_t>(initialCapacity, 1)) {
+  SetDelimiter(',');
+}
 
 CsvWriter::~CsvWriter() { Drain(); }
 
+void CsvWriter::SetDelimiter(char delimiter) {
+  needsQuotes_[static_cast<unsigned char>(delimiter_)] = false;
+  delimiter_ = delimiter;
+  for (char c : {delimiter, '"', '\n', '\r'}) needsQuotes_[static_cast<unsigned char>(c)] = true;
+}
+
 bool CsvWriter::NeedsQuotes(std::string_view text) const {
   for (char c : text) {
-    if (c == delimiter_ || c == '"' || c == '\n' || c == '\r') return true;
+    if (needsQuotes_[static_cast<unsigned char>(c)]) return true;
   }
   return false;
 }
@@ -45,12 +55,12 @@ void CsvWriter::WriteField(std::string_view text) {
   if (text.size() < capacity_ - size_) {
     char* const start = buffer_.get() + size_;
     char* out = start;
-    const char delimiter = delimiter_;
-    if (!atRowStart_) *out++ = delimiter;
+    const bool* const needsQuotes = needsQuotes_;
+    if (!atRowStart_) *out++ = delimiter_;
     std::size_t i = 0;
     for (; i < text.size(); ++i) {
       const char c = text[i];
-      if (c == delimiter || c == '"' || c == '\n' || c == '\r') break;
+      if (needsQuotes[static_cast<unsigned char>(c)]) break;
       *out++ = c;
     }
     if (i == text.size()) {

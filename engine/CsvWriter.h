@@ -27,7 +27,7 @@ class CsvWriter {
   ~CsvWriter();
 
   // The byte between fields: ',' unless set.
-  void SetDelimiter(char delimiter) { delimiter_ = delimiter; }
+  void SetDelimiter(char delimiter);
 
   // Appends `bytes` as they are: whole rows made by another writer.
   void WriteRaw(std::string_view bytes);
@@ -66,6 +66,9 @@ class CsvWriter {
 
   int fd_;  // -1 for a writer into memory
   char delimiter_ = ',';
+  // Per byte: true for the bytes that make a field need quotes (the
+  // delimiter, a double quote, CR, LF), so that each byte is tested once.
+  bool needsQuotes_[256] = {};
   std::string destinationName_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;

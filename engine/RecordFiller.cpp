@@ -38,13 +38,14 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
                 const NumberCellRules& rules, BaseCaseRecord& record) {
   const int n = record.GetNumFields();
+  const bool matchBeforeParsing = rules.HasNumericMissingValue();
   for (int i = 0; i < n; ++i) {
     std::string_view cell = cells[static_cast<std::size_t>(i)];
     if (cell.empty()) {
       record.ClearValue(i);
     } else if (numeric[static_cast<std::size_t>(i)] != 0) {
       double value;
-      if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) {
+      if (matchBeforeParsing && rules.IsMissingValue(cell)) {
         record.ClearValue(i);
       } else if (ParsePlainDecimal(cell, value)) {
         record.SetNumber(i, value);  // plain decimals are always finite

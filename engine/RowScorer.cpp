@@ -40,7 +40,7 @@ void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& 
     for (std::string_view cell : cells) out.WriteField(cell);
   }
   columns_.WriteRow(status, rawResult_, out);
-  if (reason_) out.WriteField(reason_->Explain(status.GetCode(), cells));
+  if (reason_) out.WriteField(reason_->Explain(status.GetCode(), cells, filler_.GetRecord()));
   out.EndRow();
 }
 

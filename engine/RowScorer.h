@@ -45,7 +45,7 @@ class RowScorer {
   // Why the record of `cells` got `status` ("" for 0, and when reasons
   // were not asked for); valid until the next call.
   std::string_view Explain(long status, const std::vector<std::string_view>& cells) {
-    return reason_ ? reason_->Explain(status, cells) : std::string_view();
+    return reason_ ? reason_->Explain(status, cells, filler_.GetRecord()) : std::string_view();
   }
   // What the last GetScore left (null when it gave none).
   const ScoreResult* GetResult() const { return rawResult_; }

@@ -31,7 +31,9 @@ bool IsUnknownCategory(const ScoreDictVar& var, const ScoreValue& value) {
 StatusReason::StatusReason(const ScoreModel& model, const std::vector<std::string>& header,
                            const ScoreOptions& options)
     : predictors_(model.GetVarsOfRole(ScoreModel::InputRole)),
-      rules_(options.missingValues, options.allowNonfinite) {
+      rules_(options.missingValues, options.allowNonfinite),
+      data_(model.GetDictionary()),
+      computed_(options.derivedInRecord ? nullptr : model.GetTransformationDictionary()) {
   std::vector<ScoreDictVar*> vars;
   if (predictors_) predictors_->GetVariables(vars);
   for (const ScoreDictVar* var : vars) fields_.push_back({var, FindColumn(header, var->GetName())});
@@ -47,14 +49,15 @@ StatusReason::StatusReason(const ScoreModel& model, const std::vector<std::strin
 
 StatusReason::~StatusReason() = default;
 
-std::string_view StatusReason::Explain(long status,
-                                       const std::vector<std::string_view>& cells) {
+std::string_view StatusReason::Explain(long status, const std::vector<std::string_view>& cells,
+                                       const ScoreCaseRecord& record) {
   if (status == 0) return {};
   if (status == 90021) return "no category has a positive score";
   if (status == 90029) {
     for (const Field& field : fields_) {
       if (FindFault(field, cells)) return text_;
     }
+    if (FindDerivedFault(record)) return text_;
     return "a predictor has no usable value";
   }
   text_ = "status " + std::to_string(status);
@@ -107,6 +110,28 @@ bool StatusReason::FindTextFault(const ScoreDictVar& var, std::string_view cell)
   if (IsUnknownCategory(var, value)) {
     text_ = "unknown category \"" + std::string(cell) + "\"";
     return true;
+  }
+  return false;
+}
+
+bool StatusReason::FindDerivedFault(const ScoreCaseRecord& record) {
+  if (computed_ == nullptr) return false;
+  const ScoreCaseRecord* values = computed_->GetValuesForDeriedVars(&record, data_);
+  if (values == nullptr) return false;
+  std::vector<ScoreDictVar*> vars;
+  computed_->GetVariables(vars);
+  for (const ScoreDictVar* var : vars) {
+    const ScoreValue* value = values->GetValue(var->GetName());
+    if (value == nullptr || var->IsMissingValue(value)) {
+      text_ = var->GetName() + ": missing (derived)";
+      return true;
+    }
+    if (IsUnknownCategory(*var, *value)) {
+      NumberTextBuffer buffer;
+      text_ = var->GetName() + ": unknown category \"" + std::string(value->GetStringView(buffer)) +
+              "\" (derived)";
+      return true;
+    }
   }
   return false;
 }

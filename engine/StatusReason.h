@@ -11,6 +11,7 @@
 #include "host/ScoreDictVar.h"
 #include "host/ScoreDictionary.h"
 #include "host/ScoreModel.h"
+#include "host/TransformationDictionary.h"
 
 // Says why a record got a non-zero status, from what the host interfaces
 // tell of the model: its predictors (GetVarsOfRole) with their categories
@@ -22,7 +23,10 @@
 //   income: missing (no such column)
 //   income: not a number "abc"
 //   employment: unknown category "retired"
-// and for 90021 "no category has a positive score".
+// then, when the records do not carry derived values, the first derived
+// field that the transformation dictionary computes no usable value for
+// ("income_band: missing (derived)"); for 90021 it says "no category has a
+// positive score".
 //
 // Explain is meant to be called only for records whose status is not 0,
 // so that scored records cost nothing; it may allocate. Owns copies of the
@@ -37,9 +41,10 @@ class StatusReason {
   StatusReason(const StatusReason&) = delete;
   StatusReason& operator=(const StatusReason&) = delete;
 
-  // The reason for `status` of the record of `cells` (one per header
-  // column); empty for status 0. Valid until the next call.
-  std::string_view Explain(long status, const std::vector<std::string_view>& cells);
+  // The reason for `status` of `record`, filled from `cells` (one per
+  // header column); empty for status 0. Valid until the next call.
+  std::string_view Explain(long status, const std::vector<std::string_view>& cells,
+                           const ScoreCaseRecord& record);
 
  private:
   struct Field {
@@ -52,10 +57,15 @@ class StatusReason {
   bool FindFault(const Field& field, const std::vector<std::string_view>& cells);
   bool FindNumberFault(const ScoreDictVar& var, std::string_view cell);
   bool FindTextFault(const ScoreDictVar& var, std::string_view cell);
+  // Sets text_ for the first derived field computed from `record` without
+  // a usable value; false when there is none.
+  bool FindDerivedFault(const ScoreCaseRecord& record);
 
   std::unique_ptr<ScoreDictionary> predictors_;
   std::vector<Field> fields_;  // the predictors, then derived fields in the record
   NumberCellRules rules_;
+  const ScoreDictionary* data_;
+  TransformationDictionary* computed_;  // null when the records carry derived values
   std::string text_;
 };
 

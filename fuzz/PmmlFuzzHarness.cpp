@@ -1,5 +1,8 @@
 #include "fuzz/PmmlFuzzHarness.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,7 +13,9 @@
 #include "host/NumberText.h"
 #include "host/PmmlParser.h"
 #include "host/ScoreModel.h"
+#include "host/ScoreResult.h"
 #include "host/ScoreTranslator.h"
+#include "host/ScoreValueLabel.h"
 #include "host/TransformationDictionary.h"
 #include "host/VkException.h"
 #include "plugin/GiveMyTranslator.h"
@@ -56,6 +61,38 @@ void Fill(BaseCaseRecord& record, const std::vector<std::string_view>& cells) {
   }
 }
 
+// A scored row must be whole: one probability per target category, adding
+// up to 1, and the prediction's probability equal to the confidence.
+// Aborts (a finding) otherwise.
+void CheckScoredRow(const ScoreModel& model, const ScoreResult& result) {
+  const auto* cls = dynamic_cast<const ScoreClsResult*>(&result);
+  const ScoreDictVar* target = model.GetTargetVar();
+  const ScoreValueLabelSet* labels = target != nullptr ? target->GetValueLabelSet() : nullptr;
+  const char* fault = nullptr;
+  if (cls == nullptr || labels == nullptr || result.GetPrediction() == nullptr) {
+    fault = "no classification result, target categories or prediction";
+  } else {
+    const auto& percents = cls->GetAllValuePercent();
+    // Rounding: each term is off by an ulp of its size at most.
+    double sum = 0.0;
+    double size = 1.0;
+    for (const auto& entry : percents) {
+      sum += entry.second;
+      size += std::fabs(entry.second);
+    }
+    if (percents.size() != labels->GetLabels().size()) {
+      fault = "not one probability per target category";
+    } else if (!(std::fabs(sum - 1.0) <= 1e-9 * size)) {
+      fault = "the probabilities do not add up to 1";
+    } else if (!(cls->GetPercent(result.GetPrediction()) == result.GetConfidence())) {
+      fault = "the prediction's probability is not the confidence";
+    }
+  }
+  if (fault == nullptr) return;
+  std::fprintf(stderr, "pmml_fuzzer: inconsistent scored row: %s\n", fault);
+  std::abort();
+}
+
 // Scores every line of `records` in the four ways, reusing one result.
 void ScoreRecords(ScoreModel& model, std::string_view records) {
   std::vector<std::string> names;
@@ -69,11 +106,12 @@ void ScoreRecords(ScoreModel& model, std::string_view records) {
   ScoreResult* raw = nullptr;
   std::unique_ptr<ScoreResult> result;
   auto score = [&](const ScoreCaseRecord* record, bool derivedInRecord) {
-    model.GetScore(record, raw, derivedInRecord);
+    const MCScore::MCStatus status = model.GetScore(record, raw, derivedInRecord);
     if (raw != result.get()) {
       result.release();  // the model deleted the old one
       result.reset(raw);
     }
+    if (status.GetCode() == 0 && !model.GetPredictionOnly()) CheckScoredRow(model, *raw);
   };
 
   // A null record first; then the data lines (at least one, empty).

@@ -14,7 +14,9 @@
 // names (then the derived fields' names) in order: a cell that reads as a
 // number is stored as a number, an empty cell as no value, anything else as
 // a text. Every record is scored by position and by name, with and without
-// derivedInRecord, handing the same result object back each time; then the
+// derivedInRecord, handing the same result object back each time, and
+// every row scored with status 0 must be whole (one probability per target
+// category, adding up to 1, the prediction's equal to the confidence); then the
 // model lists its variables by role, is displayed into a discarding stream,
 // and everything is deleted.
 //

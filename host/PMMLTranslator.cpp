@@ -1,6 +1,7 @@
 #include "host/PMMLTranslator.h"
 
 #include <limits>
+#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -46,11 +47,63 @@ std::unique_ptr<ScoreValue> MakeValue(int valueType, const std::string& text) {
   return std::make_unique<StringValue>(text);
 }
 
+std::string LineSuffix(const DOMElement* element) {
+  int line = BaseTranslator::GetLineNumber(element);
+  return line > 0 ? " at line " + std::to_string(line) : std::string();
+}
+
+// The categories of one field seen so far, by value: the field's codes, the
+// target's probabilities and a result's list all need one entry per
+// category, so a value equal to an earlier one (the same text, or for a
+// numeric field the same number) is no new category, and a number equal to
+// nothing (NaN) is none at all.
+class CategorySet {
+ public:
+  // `field`: "DataField 'name'" or "DerivedField 'name'", for messages.
+  explicit CategorySet(std::string field) : field_(std::move(field)) {}
+
+  // Records `value` (read from `text`) as a category and returns null, or
+  // returns the text of the earlier category it equals. Throws
+  // MalformedDictionary for NaN, naming `element`'s line.
+  const std::string* Insert(const ScoreValue& value, const std::string& text,
+                            const DOMElement* element) {
+    if (value.GetType() != ScoreValue::Numeric) {
+      auto [earlier, added] = texts_.insert(text);
+      return added ? nullptr : &*earlier;
+    }
+    const double number = value.GetDouble();
+    if (!(number == number)) {
+      throw VkException(VkException::MalformedDictionary,
+                        field_ + ": the category '" + text + "'" + LineSuffix(element) +
+                            " is not a number.");
+    }
+    auto [earlier, added] = numbers_.emplace(number, text);
+    return added ? nullptr : &earlier->second;
+  }
+
+  // Insert, throwing MalformedDictionary for a category listed before.
+  void Add(const ScoreValue& value, const std::string& text, const DOMElement* element) {
+    const std::string* earlier = Insert(value, text, element);
+    if (earlier == nullptr) return;
+    std::string message = field_ + ": the category '" + text + "'" + LineSuffix(element) +
+                          " is listed twice";
+    if (*earlier != text) message += " (as '" + *earlier + "' before)";
+    throw VkException(VkException::MalformedDictionary, message + ".");
+  }
+
+ private:
+  std::string field_;
+  std::map<double, std::string> numbers_;  // number -> its first text
+  std::set<std::string> texts_;
+};
+
 // Reads the Value children of a DataField or DerivedField into `var`:
 // property absent or "valid" gives a label (text: displayValue, else the
 // value), "missing" a missing value; "invalid" and unknown properties are
-// ignored. Returns the number of labels added.
-int ReadValues(const DOMElement* field, const DeftTranscoder& transcoder, BaseDictVar& var) {
+// ignored. A category listed twice is refused (`categories`, which then
+// holds the categories read). Returns the number of labels added.
+int ReadValues(const DOMElement* field, const DeftTranscoder& transcoder, BaseDictVar& var,
+               CategorySet& categories) {
   int labels = 0;
   for (const DOMElement* child = BaseTranslator::GetFirstChildElt(field); child != nullptr;
        child = BaseTranslator::GetNextSiblingElt(child)) {
@@ -62,7 +115,9 @@ int ReadValues(const DOMElement* field, const DeftTranscoder& transcoder, BaseDi
                               ? transcoder.transcodeTo(
                                     BaseTranslator::GetAttribute(child, "displayValue"))
                               : value;
-      var.AddValueLabel(MakeValue(var.GetValueType(), value), std::move(label));
+      std::unique_ptr<ScoreValue> category = MakeValue(var.GetValueType(), value);
+      categories.Add(*category, value, child);
+      var.AddValueLabel(std::move(category), std::move(label));
       ++labels;
     } else if (BaseTranslator::IsEqual(property, "missing")) {
       var.AddMissingValue(MakeValue(var.GetValueType(), value));
@@ -141,11 +196,6 @@ const DOMElement* TransformationOf(const DOMElement* derivedField) {
   return nullptr;
 }
 
-std::string LineSuffix(const DOMElement* element) {
-  int line = BaseTranslator::GetLineNumber(element);
-  return line > 0 ? " at line " + std::to_string(line) : std::string();
-}
-
 }  // namespace
 
 PMMLTranslator::PMMLTranslator(const std::string& dialect) : dialect_(dialect) {}
@@ -170,7 +220,8 @@ ScoreDictionary* PMMLTranslator::ParseDictionary(const DOMElement* dataDictionar
     }
     int valueType = ValueTypeOf(field);
     auto var = std::make_unique<BaseDictVar>(name, valueType, MeasureOf(field, valueType));
-    ReadValues(field, *transcoder_, *var);
+    CategorySet categories("DataField '" + name + "'");
+    ReadValues(field, *transcoder_, *var, categories);
     dictionary->AddVariable(name, var.release());
   }
   return dictionary.release();
@@ -188,7 +239,8 @@ TransformationDictionary* PMMLTranslator::HandleTransformationDictionary(
     std::string name = transcoder_->transcodeTo(GetAttribute(field, "name"));
     int valueType = ValueTypeOf(field);
     auto var = std::make_unique<BaseDictVar>(name, valueType, MeasureOf(field, valueType));
-    int labels = ReadValues(field, *transcoder_, *var);
+    CategorySet categories("DerivedField '" + name + "'");
+    int labels = ReadValues(field, *transcoder_, *var, categories);
 
     std::unique_ptr<Discretization> discretization;
     const DOMElement* transformation = TransformationOf(field);
@@ -196,10 +248,12 @@ TransformationDictionary* PMMLTranslator::HandleTransformationDictionary(
       discretization = ReadDiscretize(transformation, *transcoder_);
     }
     if (labels == 0 && discretization) {
-      std::set<std::string> seen;
+      // Bins may share a value: each distinct one is a category, once.
       for (const DiscretizeBin& bin : discretization->bins) {
-        if (bin.hasBinValue && seen.insert(bin.binValue).second) {
-          var->AddValueLabel(MakeValue(valueType, bin.binValue), bin.binValue);
+        if (!bin.hasBinValue) continue;
+        std::unique_ptr<ScoreValue> value = MakeValue(valueType, bin.binValue);
+        if (categories.Insert(*value, bin.binValue, field) == nullptr) {
+          var->AddValueLabel(std::move(value), bin.binValue);
         }
       }
     }

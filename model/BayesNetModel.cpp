@@ -151,7 +151,10 @@ std::map<std::string, BayesNetModel::CPTable>& BayesNetModel::GetCPT() {
 std::vector<std::string> BayesNetModel::GetPredictorVarNames() const { return predictorNames_; }
 
 const IVkEncoder* BayesNetModel::FindEncoder(const std::string& name) const {
-  const int i = GetIndex(name);
+  return FindEncoder(name, GetIndex(name));
+}
+
+const IVkEncoder* BayesNetModel::FindEncoder(const std::string& name, int i) const {
   if (i >= 0 && i < static_cast<int>(encoders_.size()) && encoders_[i] != nullptr) {
     return encoders_[i];
   }
@@ -485,8 +488,8 @@ void BayesNetModel::ComputeScoresLiteral(const std::vector<double>& codes, doubl
 
 void BayesNetModel::SetPercents(BayesNetClsResult* result, const double* percents) const {
   // With distinct categories, AddValuePercent of category c on a list that
-  // holds exactly the categories in order updates entry c: the same as
-  // writing entry c directly.
+  // holds exactly the categories in order updates entry c, and on an empty
+  // list appends it: the same as writing (or appending) entry c directly.
   if (plan_->CategoriesDistinct() &&
       result->ReplacePercents(targetCategories_.data(), percents, targetCategories_.size())) {
     return;
@@ -608,8 +611,13 @@ double BayesNetModel::ComputeLocalScore(const std::string& node, const std::vect
 
 double BayesNetModel::FallbackScore(const std::string& node) const {
   if (paramLearnMethod_ != AdjustedBayes) return 0.0;
+  return FallbackScore(node, GetIndex(node));
+}
+
+double BayesNetModel::FallbackScore(const std::string& node, int index) const {
+  if (paramLearnMethod_ != AdjustedBayes) return 0.0;
   int m = 0;
-  if (const IVkEncoder* encoder = FindEncoder(node)) {
+  if (const IVkEncoder* encoder = FindEncoder(node, index)) {
     m = encoder->GetNumCategories();
   } else if (const ScoreDictionary* dictionary = GetDictionary()) {
     if (const ScoreDictVar* var = dictionary->GetVariable(node)) m = var->GetNumCategories();

@@ -118,9 +118,9 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   void DiscardPlan();
   // The unnormalised score of every target category by ComputeLocalScore.
   void ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const;
-  // Sets the percentage of every target category: in place when the list
-  // holds exactly the categories in order and they are distinct, else
-  // through AddValuePercent.
+  // Sets the percentage of every target category: directly when the
+  // categories are distinct and the list is empty or holds exactly them in
+  // order, else through AddValuePercent.
   void SetPercents(BayesNetClsResult* result, const double* percents) const;
   // SetPredictionValue for category `best` (or the empty prediction when
   // best < 0), taking the category's number or text from the plan.
@@ -140,8 +140,12 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   // The probability an unseen parent configuration gets: 0, or under
   // AdjustedBayes one over the node's number of categories.
   double FallbackScore(const std::string& node) const;
-  // GetEncoder without changing anything.
+  // The same, given the node's GetIndex.
+  double FallbackScore(const std::string& node, int index) const;
+  // GetEncoder without changing anything; the second form given the name's
+  // GetIndex.
   const IVkEncoder* FindEncoder(const std::string& name) const;
+  const IVkEncoder* FindEncoder(const std::string& name, int index) const;
   // The value of predictor i in `record`, else in `derived`; null if none.
   const ScoreValue* LocateValue(int i, const ScoreCaseRecord* record,
                                 const ScoreCaseRecord* derived) const;

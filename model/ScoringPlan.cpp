@@ -1,6 +1,7 @@
 #include "model/ScoringPlan.h"
 
 #include <algorithm>
+#include <cmath>
 #include <typeinfo>
 
 #include "encoders/VkBinningEncoder.h"
@@ -15,9 +16,51 @@
 
 namespace {
 
-// Target categories are checked pairwise for the in-place result refill;
-// beyond this many the check is not worth its cost at build time.
-constexpr std::size_t kDistinctCheckLimit = 64;
+// Categories of other classes than the host's own values are checked
+// pairwise for the in-place result refill; beyond this many the check is
+// not worth its cost at build time.
+constexpr std::size_t kPairwiseCheckLimit = 64;
+
+// Whether AddValuePercent of each value in turn, on a list holding the
+// values in order, lands on that value's own entry: every value equals
+// itself and no earlier one (asked as AddValuePercent asks, the listed
+// value with the new one as argument). Sorted, for any number of values,
+// when all are NumericValues and StringValues (equal only to a value of
+// their own class with the same number or text); pairwise otherwise.
+bool Distinct(const std::vector<const ScoreValue*>& values) {
+  std::vector<double> numbers;
+  std::vector<std::string_view> texts;
+  bool ownClasses = true;
+  for (const ScoreValue* value : values) {
+    if (value == nullptr) return false;
+    const std::type_info& type = typeid(*value);
+    if (type == typeid(NumericValue)) {
+      numbers.push_back(static_cast<const NumericValue*>(value)->Number());
+    } else if (type == typeid(StringValue)) {
+      texts.push_back(static_cast<const StringValue*>(value)->GetText());
+    } else {
+      ownClasses = false;
+      break;
+    }
+  }
+  if (ownClasses) {
+    for (double number : numbers) {
+      if (!(number == number)) return false;  // NaN equals nothing, itself included
+    }
+    std::sort(numbers.begin(), numbers.end());
+    std::sort(texts.begin(), texts.end());
+    return std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end() &&
+           std::adjacent_find(texts.begin(), texts.end()) == texts.end();
+  }
+  if (values.size() > kPairwiseCheckLimit) return false;
+  for (std::size_t c = 0; c < values.size(); ++c) {
+    if (!(*values[c] == *values[c])) return false;
+    for (std::size_t j = 0; j < c; ++j) {
+      if (*values[j] == *values[c]) return false;
+    }
+  }
+  return true;
+}
 
 // A value reached through the ScoreCaseRecord interface, as the cell a
 // BaseCaseRecord would hold for it: numbers and texts of the host's own
@@ -43,6 +86,12 @@ BaseCaseRecord::Cell CellOf(const ScoreValue* value) {
 
 ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   const std::size_t n = model.predictorNames_.size();
+  // Every name the factors use is resolved through this index (the first
+  // position of each predictor name, as GetIndex finds it), once per name.
+  predictorIndex_.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    predictorIndex_.emplace(model.predictorNames_[i], static_cast<int>(i));
+  }
   const TransformationDictionary* transformation = model.GetTransformationDictionary();
   predictors_.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -78,19 +127,12 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
 
   const std::vector<const ScoreValue*>& categories = model.targetCategories_;
   const std::size_t k = categories.size();
-  categoriesDistinct_ = k <= kDistinctCheckLimit;
   for (std::size_t c = 0; c < k; ++c) {
     const ScoreValue* value = categories[c];
     categoryNumbers_.push_back(value != nullptr ? value->GetDouble() : 0.0);
     categoryTexts_.push_back(value != nullptr ? value->GetString() : std::string());
-    if (!categoriesDistinct_) continue;
-    // AddValuePercent(value c) lands on entry c of a list holding the
-    // categories in order only if value c equals itself and no earlier one.
-    if (value == nullptr || !(*value == *value)) categoriesDistinct_ = false;
-    for (std::size_t j = 0; j < c && categoriesDistinct_; ++j) {
-      if (*categories[j] == *value) categoriesDistinct_ = false;
-    }
   }
+  categoriesDistinct_ = Distinct(categories);
 
   const std::string targetNode = target != nullptr ? target->GetName() : std::string();
   std::vector<std::string> children;
@@ -100,12 +142,15 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   for (const std::string& child : children) AddFactor(model, child, factorLimit, planBudget);
   for (const Factor& factor : factors_) targetStrides_.push_back(factor.targetStride);
   TabulatePosteriors();
+  predictorIndex_ = {};  // only needed while building
 }
 
 bool ScoringPlan::NormaliseAndPick(double* scores, int numCategories, int& best) {
   double sum = 0.0;
   for (int c = 0; c < numCategories; ++c) sum += scores[c];
-  if (!(sum > 0.0)) return false;
+  // An infinite sum (factors beyond 1 that overflow) would make every
+  // probability 0 or NaN: no score either.
+  if (!(sum > 0.0) || std::isinf(sum)) return false;
   for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
   best = 0;
   for (int c = 1; c < numCategories; ++c) {
@@ -160,9 +205,14 @@ void ScoringPlan::TabulatePosteriors() {
   posteriorBest_ = std::move(best);
 }
 
-int ScoringPlan::Source(const BayesNetModel& model, const std::string& name) const {
+int ScoringPlan::IndexOf(const std::string& name) const {
+  auto found = predictorIndex_.find(name);
+  return found == predictorIndex_.end() ? -1 : found->second;
+}
+
+int ScoringPlan::Source(const std::string& name) const {
   if (targetName_ != nullptr && name == *targetName_) return kTarget;
-  const int i = model.GetIndex(name);
+  const int i = IndexOf(name);
   return i >= 0 && i < NumPredictors() ? i : kNeither;
 }
 
@@ -173,9 +223,9 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   std::vector<int> sources;
   auto parents = model.parentsTable_.find(node);
   if (parents != model.parentsTable_.end()) {
-    for (const std::string& parent : parents->second) sources.push_back(Source(model, parent));
+    for (const std::string& parent : parents->second) sources.push_back(Source(parent));
   }
-  sources.push_back(Source(model, node));
+  sources.push_back(Source(node));
 
   // A source that is neither target nor predictor has one (unused) slot:
   // ComputeLocalScore gives 0.0 for every entry then.
@@ -209,7 +259,7 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
     factor.parents.assign(sources.begin(), sources.end() - 1);
     factor.node = sources.back();
     factor.table = &model.GetCPTable(node);
-    factor.fallback = model.FallbackScore(node);
+    factor.fallback = model.FallbackScore(node, IndexOf(node));
     factors_.push_back(std::move(factor));
     anySparse_ = true;
     return;
@@ -232,27 +282,53 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   }
   factor.numInputs = inputs_.size() - factor.firstInput;
 
-  // Every entry from ComputeLocalScore itself. Where a predictor or the
-  // target fills two dimensions, entries with differing digits are never
-  // read; the ones read get consistent codes.
-  values_.resize(factor.offset + total);
-  std::vector<double> codes(predictors_.size(), 0.0);
-  std::vector<int> config;
-  for (std::size_t e = 0; e < total; ++e) {
-    int c = 0;
-    std::size_t rest = e;
-    for (std::size_t j = dims.size(); j-- > 0;) {
-      const int digit = static_cast<int>(rest % dims[j]);
-      rest /= dims[j];
-      if (sources[j] == kTarget) {
-        c = digit;
-      } else if (sources[j] != kNeither) {
-        codes[sources[j]] = digit;
-      }
-    }
-    values_[factor.offset + e] = model.ComputeLocalScore(node, codes, c, config);
-  }
+  values_.resize(factor.offset + total, 0.0);
+  FillDense(model.GetCPTable(node), model.FallbackScore(node, IndexOf(node)), sources, dims,
+            strides, values_.data() + factor.offset, total);
   factors_.push_back(std::move(factor));
+}
+
+void ScoringPlan::FillDense(const BayesNetModel::CPTable& table, double fallback,
+                            const std::vector<int>& sources, const std::vector<std::size_t>& dims,
+                            const std::vector<std::size_t>& strides, double* values,
+                            std::size_t total) {
+  // What ComputeLocalScore gives for every combination of digits, found
+  // from the table's rows rather than entry by entry. The node is the last
+  // dimension (stride 1). Where a predictor or the target fills two
+  // dimensions, entries with differing digits are never read; the ones read
+  // get what ComputeLocalScore gives for their consistent codes.
+  const std::size_t numParents = sources.size() - 1;
+  const std::size_t nodeCodes = dims.back();
+  // A node or parent that is neither target nor predictor: 0.0 everywhere.
+  for (int source : sources) {
+    if (source == kNeither) return;
+  }
+  auto fillRow = [&](std::size_t base, const std::vector<double>& row) {
+    for (std::size_t x = 0; x < nodeCodes; ++x) values[base + x] = x < row.size() ? row[x] : 0.0;
+  };
+  if (numParents == 0) {
+    // The first row, whatever its configuration; the fallback for none.
+    if (table.empty()) {
+      std::fill(values, values + total, fallback);
+    } else {
+      fillRow(0, table.begin()->second);
+    }
+    return;
+  }
+  // Configurations the table lacks get the fallback; each row the table
+  // has lands on the entries of its configuration, if the codes are in
+  // range (a row out of range is one no record reaches).
+  if (fallback != 0.0) std::fill(values, values + total, fallback);
+  for (const auto& [config, row] : table) {
+    if (config.size() != numParents) continue;
+    std::size_t base = 0;
+    bool inRange = true;
+    for (std::size_t j = 0; j < numParents && inRange; ++j) {
+      inRange = config[j] >= 0 && static_cast<std::size_t>(config[j]) < dims[j];
+      if (inRange) base += static_cast<std::size_t>(config[j]) * strides[j];
+    }
+    if (inRange) fillRow(base, row);
+  }
 }
 
 ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,

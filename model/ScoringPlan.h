@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/BaseCaseRecord.h"
@@ -27,11 +28,13 @@ class VkCatStringEncoder;
 //    the target category being scored, or neither), and the node's value
 //    for every (parent codes, node code), laid out densely in row-major
 //    order (parents in column order, then the node). Every entry is what
-//    BayesNetModel::ComputeLocalScore returns there, computed by calling it,
-//    so all of its corner cases (unseen configurations and the fallback,
-//    codes past the row, a parentless node's first row, nodes that are not
-//    predictors) carry over. A factor too large for a dense table keeps a
-//    sparse path, which looks the row up as ComputeLocalScore does;
+//    BayesNetModel::ComputeLocalScore returns there, with all of its corner
+//    cases (unseen configurations and the fallback, codes past the row, a
+//    parentless node's first row, nodes that are not predictors); the table
+//    is filled from the node's rows, in time proportional to its entries.
+//    A factor too large for a dense table (kFactorLimit), or beyond the
+//    plan's budget (kPlanLimit), keeps a sparse path, which looks the row
+//    up as ComputeLocalScore does;
 //  - the target categories' numbers and texts, and whether they are
 //    pairwise distinct under ScoreValue::operator== (only then may the
 //    result's list be refilled in place);
@@ -108,8 +111,9 @@ class ScoringPlan {
 
   // Divides the scores by their sum (added in category order) and sets
   // `best` to the first category of the highest score. False, leaving the
-  // scores and `best` as they are, when the sum is not positive (or not a
-  // number). Every scoring path normalises through this one function.
+  // scores and `best` as they are, when the sum is not positive, not a
+  // number or infinite. Every scoring path normalises through this one
+  // function.
   static bool NormaliseAndPick(double* scores, int numCategories, int& best);
 
   // The positions, in the transformation dictionary's derived-values
@@ -175,7 +179,10 @@ class ScoringPlan {
     double fallback = 0.0;
   };
 
-  int Source(const BayesNetModel& model, const std::string& name) const;
+  // The first position of `name` in the model's predictor name list, or -1.
+  int IndexOf(const std::string& name) const;
+  // Where the code of the node or parent `name` comes from.
+  int Source(const std::string& name) const;
   // Predictor p's value when the record's own cell holds none (or the
   // record has no cells): in `record`, read through the interface (null
   // when its cells were already looked at; `indexed` is its IsIndexed()),
@@ -198,10 +205,18 @@ class ScoringPlan {
   void TabulatePosteriors();
   // Score when some factor is sparse: factor by factor.
   void ScoreWithSparse(const int* codes, double* scores) const;
+  // Fills the dense table of a factor (`total` entries at `values`, all 0.0
+  // on entry) with what ComputeLocalScore gives for each combination of
+  // digits, in time proportional to the entries plus the table's rows.
+  static void FillDense(const BayesNetModel::CPTable& table, double fallback,
+                        const std::vector<int>& sources, const std::vector<std::size_t>& dims,
+                        const std::vector<std::size_t>& strides, double* values,
+                        std::size_t total);
   // The value ComputeLocalScore gives for a sparse factor.
   static double SparseValue(const Factor& factor, const int* codes, int c,
                             std::vector<int>& config);
 
+  std::unordered_map<std::string, int> predictorIndex_;  // see IndexOf; emptied once built
   std::vector<Predictor> predictors_;
   std::vector<int> derivedFields_;  // see DerivedFields
   bool neverComplete_ = false;  // a predictor without variable or encoder

@@ -64,6 +64,11 @@ double BayesNetClsResult::GetPercent(const ScoreValue* value) const {
 
 bool BayesNetClsResult::ReplacePercents(const ScoreValue* const* values, const double* percents,
                                         std::size_t count) {
+  if (valuePercents_.empty()) {
+    valuePercents_.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) valuePercents_.emplace_back(values[i], percents[i]);
+    return true;
+  }
   if (valuePercents_.size() != count) return false;
   for (std::size_t i = 0; i < count; ++i) {
     if (valuePercents_[i].first != values[i]) return false;

@@ -54,11 +54,12 @@ class BAYESNET_API BayesNetClsResult : public ScoreClsResult {
  private:
   friend class BayesNetModel;  // refills the percentages in place
 
-  // When the list holds exactly `values[0 .. count-1]`, in order (the same
-  // pointers), sets their percentages to `percents` and returns true;
-  // otherwise changes nothing and returns false. For distinct values (each
-  // equal to itself and to no other) this is what AddValuePercent would do
-  // for each in turn.
+  // When the list is empty, lists `values[0 .. count-1]` with `percents`;
+  // when it holds exactly those values, in order (the same pointers), sets
+  // their percentages to `percents`. Returns true in both cases; otherwise
+  // changes nothing and returns false. For distinct values (each equal to
+  // itself and to no other) this is what AddValuePercent would do for each
+  // in turn, in O(count) instead of O(count^2).
   bool ReplacePercents(const ScoreValue* const* values, const double* percents,
                        std::size_t count);
 

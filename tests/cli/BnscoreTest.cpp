@@ -230,14 +230,17 @@ TEST(BnscoreTest, ThreadsGiveTheSameOutput) {
   const std::string model = TempPath("bnscore_generated.pmml");
   const std::string records = TempPath("bnscore_generated_records.csv");
   WriteGeneratedCase(model, records);
-  Outcome one = RunBnscore({"score", "--threads", "1", "--keep-input", model, records});
+  Outcome one = RunBnscore({"score", "--threads", "1", "--keep-input", "--reason", model, records});
   ASSERT_EQ(one.status, 0) << one.err;
+  // Every record not scored has its reason, derived predictors' too.
+  EXPECT_NE(one.out.find(": missing (derived)\n"), std::string::npos);
+  EXPECT_EQ(one.out.find("a predictor has no usable value"), std::string::npos);
   EXPECT_TRUE(StartsWith(one.err, "bnscore: scored 3000 records: ")) << one.err;
   EXPECT_NE(one.err.find("with status 90029"), std::string::npos) << one.err;
   EXPECT_NE(one.out.find("\"two\nlines, \"\"quoted\"\"\""), std::string::npos);
   for (const std::vector<std::string>& threads : std::vector<std::vector<std::string>>{
            {"--threads", "2"}, {"--threads", "3", "--block-bytes", "50"}}) {
-    std::vector<std::string> args = {"score", "--keep-input", model, records};
+    std::vector<std::string> args = {"score", "--keep-input", "--reason", model, records};
     args.insert(args.end(), threads.begin(), threads.end());
     Outcome many = RunBnscore(args);
     EXPECT_EQ(many.status, 0) << threads[1];
@@ -354,6 +357,9 @@ TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
   run = RunBnscore({"check", "--header", kModel});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "x,n\n");
+  // In the mining schema's order, not the data dictionary's.
+  run = RunBnscore({"check", "--header", BNSCORE_EXAMPLES "/credit_risk.pmml"});
+  EXPECT_EQ(run.out, "employment,income,dependents,age\n");
   std::remove(misspelt.c_str());
   std::remove(semicolons.c_str());
 }

@@ -241,6 +241,52 @@ TEST(DictionaryFaults, MissingOrDuplicateNamesRaiseCode7) {
   EXPECT_EQ(DictionaryFault("<DataField name=\"a\"/>\n<DataField name=\"A\"/>\n").first, 0);
 }
 
+// A category listed twice would leave the target's codes, probabilities and
+// result list out of step: refused, by text for strings, by number for
+// numbers. Missing and invalid values may repeat.
+TEST(DictionaryFaults, RepeatedOrNaNCategoriesRaiseCode7) {
+  EXPECT_EQ(DictionaryFault("<DataField name=\"t\" dataType=\"string\">\n<Value value=\"a\"/>\n"
+                            "<Value value=\"b\"/>\n<Value value=\"a\" displayValue=\"A\"/>\n</DataField>\n"),
+            std::make_pair(7, std::string("DataField 't': the category 'a' at line 6 is listed twice.")));
+  EXPECT_EQ(DictionaryFault("<DataField name=\"n\" dataType=\"integer\">\n<Value value=\"1\"/>\n"
+                            "<Value value=\"1.0\" property=\"valid\"/>\n</DataField>\n"),
+            std::make_pair(7, std::string("DataField 'n': the category '1.0' at line 5 is listed "
+                                          "twice (as '1' before).")));
+  EXPECT_EQ(DictionaryFault("<DataField name=\"n\" dataType=\"double\">\n<Value value=\"nan\"/>\n</DataField>\n"),
+            std::make_pair(7, std::string("DataField 'n': the category 'nan' at line 4 is not a number.")));
+  EXPECT_EQ(DictionaryFault("<DataField name=\"s\" dataType=\"string\"><Value value=\"1\"/><Value value=\"1.0\"/>"
+                            "<Value value=\"1\" property=\"missing\"/><Value value=\"?\" property=\"missing\"/>"
+                            "<Value value=\"?\" property=\"missing\"/><Value value=\"x\" property=\"invalid\"/>"
+                            "<Value value=\"x\" property=\"invalid\"/></DataField>\n"),
+            std::make_pair(0, std::string()));
+}
+
+TEST(TransformationDictionaryCategories, BinsShareCategoriesAndValuesMayNotRepeat) {
+  XmlPlatform platform;
+  DictionaryReader reader;
+  DocumentPtr bins = PmmlParser::ParseText(
+      "<TransformationDictionary><DerivedField name=\"d\" dataType=\"double\"><Discretize field=\"x\">"
+      "<DiscretizeBin binValue=\"1\"/><DiscretizeBin binValue=\"2\"/><DiscretizeBin binValue=\"1.0\"/>"
+      "</Discretize></DerivedField></TransformationDictionary>",
+      "t.pmml");
+  std::unique_ptr<TransformationDictionary> derived(
+      reader.HandleTransformationDictionary(bins->getDocumentElement(), nullptr));
+  ASSERT_EQ(derived->GetVariable("d")->GetNumCategories(), 2);
+  EXPECT_EQ(Label(derived->GetVariable("d"), 1), "2");
+
+  DocumentPtr values = PmmlParser::ParseText(
+      "<TransformationDictionary>\n<DerivedField name=\"e\" dataType=\"string\">\n"
+      "<Value value=\"u\"/>\n<Value value=\"u\"/>\n</DerivedField>\n</TransformationDictionary>",
+      "t.pmml");
+  try {
+    delete reader.HandleTransformationDictionary(values->getDocumentElement(), nullptr);
+    ADD_FAILURE() << "a repeated category was accepted";
+  } catch (const VkException& e) {
+    EXPECT_EQ(e.GetCode(), 7);
+    EXPECT_EQ(e.GetMessage(), "DerivedField 'e': the category 'u' at line 4 is listed twice.");
+  }
+}
+
 TEST(TransformationLeniency, DuplicateAndUnnamedDerivedFieldsAreSkipped) {
   XmlPlatform platform;
   DocumentPtr doc = PmmlParser::ParseText(

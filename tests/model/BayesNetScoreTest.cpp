@@ -250,6 +250,13 @@ TEST(BayesNetScoreTest, TiesTablesAbsentAndTargetsWithoutCategories) {
     EXPECT_TRUE(model->GetCPT().empty());
   }
   {
+    // Factors beyond 1 whose sum overflows give no probabilities either.
+    auto model = PriorOnly({"a", "b"}, {1e308, 1e308, 10});
+    ResultSlot slot;
+    EXPECT_EQ(slot.Score(*model, &record), 90021);
+    EXPECT_EQ(slot.Prediction(), "");
+  }
+  {
     // Otherwise nothing scores.
     auto model = PriorOnly({"a", "b"}, {});
     ResultSlot slot;

@@ -1,0 +1,121 @@
+// The stress models of bench/StressModels scored through the loaded
+// plug-in to the numbers their construction gives: models whose first
+// record or every record used to cost far more than their size.
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bench/PluginLoader.h"
+#include "bench/RecordTable.h"
+#include "bench/StressModels.h"
+#include "host/ScoreResult.h"
+#include "host/VkException.h"
+
+namespace {
+
+class StressModelScores : public ::testing::Test {
+ protected:
+  // Reads `m` and fills `table` with its record and then `others`.
+  std::unique_ptr<ScoreModel> Read(const StressModel& m, const std::string& name) {
+    std::unique_ptr<ScoreModel> model = loader_.ReadModelText(m.pmml, name);
+    table_ = std::make_unique<RecordTable>(*model, m.fieldNames, true, false);
+    table_->Add(m.record);
+    return model;
+  }
+
+  // What every scored row must be: one entry per category, probabilities
+  // summing to 1, and the prediction's probability equal to the confidence.
+  static void ExpectConsistentRow(const ScoreResult* result, std::size_t categories) {
+    const auto* cls = static_cast<const ScoreClsResult*>(result);
+    const auto& percents = cls->GetAllValuePercent();
+    ASSERT_EQ(percents.size(), categories);
+    double sum = 0.0;
+    for (const auto& entry : percents) sum += entry.second;
+    EXPECT_NEAR(sum, 1.0, 1e-9);
+    EXPECT_EQ(cls->GetPercent(cls->GetPrediction()), cls->GetConfidence());
+  }
+
+  PluginLoader loader_{BNSCORE_LIB_DIR "/libbayesnet.so"};
+  std::unique_ptr<RecordTable> table_;
+};
+
+// 7.84 million dense entries and a thousand predictors outside the blanket:
+// the plan used to resolve every name of every entry (minutes).
+TEST_F(StressModelScores, PlanOfMillionsOfEntriesScoresItsFirstRecord) {
+  const StressModel m = PlanStressModel(1000);
+  std::unique_ptr<ScoreModel> model = Read(m, "plan-stress.pmml");
+  std::vector<std::string> unseen = m.record;
+  unseen[0] = "p1";  // (a, p1, q0) and (b, p1, q0) are in no table
+  table_->Add(unseen);
+
+  ScoreResult* result = nullptr;
+  ASSERT_EQ(model->GetScore(table_->Get(0), result, false).GetCode(), 0);
+  std::unique_ptr<ScoreResult> owned(result);
+  double a = 0.6, b = 0.4;  // the product in the algorithm's order
+  for (int child = 0; child < 8; ++child) {
+    a = a * 0.7;
+    b = b * 0.2;
+  }
+  const auto& percents = static_cast<ScoreClsResult*>(result)->GetAllValuePercent();
+  ASSERT_EQ(percents.size(), 2u);
+  EXPECT_EQ(percents[0].second, a / (a + b));
+  EXPECT_EQ(percents[1].second, b / (a + b));
+  EXPECT_EQ(result->GetPrediction()->GetString(), "a");
+  ExpectConsistentRow(result, 2);
+
+  EXPECT_EQ(model->GetScore(table_->Get(1), result, false).GetCode(), 90021);
+  EXPECT_EQ(result->GetPrediction()->GetString(), "");
+}
+
+// Beyond 64 categories every record used to search the result's list for
+// each category (quadratic). Around that boundary and far beyond it, the
+// rows keep one entry per category, in order, refilled in place, and hold
+// the posterior prior(i) P(u | ki), normalised.
+TEST_F(StressModelScores, ManyTargetCategoriesGiveWholeRowsRefilledInPlace) {
+  for (int k : {64, 65, 1000, 10000}) {
+    SCOPED_TRACE(k);
+    std::unique_ptr<ScoreModel> model = Read(ManyCategoriesModel(k), "many.pmml");
+    const double n = k * (k + 1.0) / 2.0;
+    std::vector<double> expected(k);
+    double sum = 0.0;
+    for (int i = 0; i < k; ++i) {
+      expected[i] = (i + 1) / n * (1.0 / (i + 2));
+      sum += expected[i];
+    }
+    ScoreResult* result = nullptr;
+    const std::pair<const ScoreValue*, double>* entries = nullptr;
+    for (int record = 0; record < 3; ++record) {
+      ASSERT_EQ(model->GetScore(table_->Get(0), result, false).GetCode(), 0);
+      ExpectConsistentRow(result, static_cast<std::size_t>(k));
+      const auto& percents = static_cast<ScoreClsResult*>(result)->GetAllValuePercent();
+      if (record == 0) entries = percents.data();
+      EXPECT_EQ(percents.data(), entries);  // the same list, refilled
+      for (int i : {0, k / 2, k - 1}) {
+        EXPECT_EQ(percents[i].first->GetString(), "k" + std::to_string(i));
+        EXPECT_EQ(percents[i].second, expected[i] / sum);
+      }
+      EXPECT_EQ(result->GetPrediction()->GetString(), "k" + std::to_string(k - 1));
+    }
+    delete result;
+  }
+}
+
+// The README's minimal model with a target category listed twice used to
+// score a row whose probabilities did not add up; it is refused now.
+TEST_F(StressModelScores, RepeatedTargetCategoryIsRefused) {
+  std::string pmml = ManyCategoriesModel(2).pmml;
+  const std::string second = "<Value value=\"k1\"/>\n";
+  pmml.insert(pmml.find(second) + second.size(), "      <Value value=\"k0\"/>\n");
+  try {
+    loader_.ReadModelText(pmml, "repeated.pmml");
+    ADD_FAILURE() << "the repeated category was accepted";
+  } catch (const VkException& e) {
+    EXPECT_EQ(e.GetCode(), 7);
+    EXPECT_EQ(e.GetMessage(), "DataField 't': the category 'k0' at line 7 is listed twice.");
+  }
+}
+
+}  // namespace
