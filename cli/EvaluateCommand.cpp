@@ -9,6 +9,7 @@
 #include "cli/ClassificationMetrics.h"
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
+#include "cli/RecordSource.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CliError.h"
 #include "engine/CsvReader.h"
@@ -197,11 +198,8 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
   const ScoreOptions& scoreOptions = options.score;
   model.SetPredictionOnly(false);
   FileDescriptor input = FileDescriptor::OpenForReading(scoreOptions.recordsPath);
-  CsvReader reader(input.Get(), input.GetName());
-  reader.SetDelimiter(scoreOptions.delimiter);
-  reader.SetRejectBlankLines(scoreOptions.rejectBlankLines);
-  const std::vector<std::string> header = ReadHeader(reader, scoreOptions);
-  CheckPredictorColumns(header, model, scoreOptions, input.GetName());
+  RecordSource records(input.Get(), input.GetName(), model, scoreOptions);
+  const std::vector<std::string>& header = records.GetColumns();
   const std::string label = LabelColumnName(model, options);
   const int labelColumn = FindColumn(header, label);
   if (labelColumn < 0) {
@@ -217,21 +215,20 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
   NumberTextBuffer buffer;
   ProgressMeter progress(input.Get(), scoreOptions.progress,
                          scoreOptions.progressIntervalMs);
-  while (reader.ReadRow()) {
+  while (records.Next()) {
     progress.Add(1);
-    CheckFieldCount(reader, header.size());
     MCScore::MCStatus status;
     try {
-      status = scorer.Score(reader.GetFields());
+      status = scorer.Score(records.GetFields());
     } catch (const CellError& e) {
-      throw CsvError(reader.GetSourceName(), reader.GetLine(), e.what());
+      throw CsvError(input.GetName(), records.GetLine(), e.what());
     }
     const ScoreResult* result = scorer.GetResult();
     if (status.GetCode() != 0 || result == nullptr) {
       ++tally.notScored;
       continue;
     }
-    const std::string_view labelCell = reader.GetFields()[labelColumn];
+    const std::string_view labelCell = records.GetFields()[labelColumn];
     if (labelRules.IsMissingValue(labelCell)) {
       ++tally.labelMissing;
       continue;
@@ -240,7 +237,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
     if (actual < 0) {
       if (tally.labelUnknown++ == 0) {
         tally.firstUnknownLabel = labelCell;
-        tally.firstUnknownLine = reader.GetLine();
+        tally.firstUnknownLine = records.GetLine();
       }
       continue;
     }
@@ -252,7 +249,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
       probabilities[c] = probability != nullptr ? *probability : 0.0;
     }
     if (predicted < 0) {
-      throw CliError(input.GetName() + ":" + std::to_string(reader.GetLine()) +
+      throw CliError(input.GetName() + ":" + std::to_string(records.GetLine()) +
                      ": the model predicted no category of the target");
     }
     metrics.Add(static_cast<std::size_t>(actual), static_cast<std::size_t>(predicted),
@@ -260,7 +257,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
   }
   progress.Finish();
   scorer.AddStatusCounts(tally.statuses);
-  tally.blankLines = reader.GetBlankLines();
+  tally.blankLines = records.GetBlankLines();
   if (options.json) {
     WriteJson(tally, metrics, columns, label, out);
   } else {

@@ -10,10 +10,10 @@
 #include "engine/CsvBlockReader.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
-#include "engine/JsonLinesReader.h"
 #include "engine/JsonLinesWriter.h"
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
+#include "cli/RecordSource.h"
 #include "engine/ParallelScoring.h"
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
@@ -219,59 +219,31 @@ void ScoreInParallel(ScoreModel& model, const ScoreOptions& options, std::ostrea
 // and written in turn.
 void ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& options, std::ostream& summary) {
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
-  std::unique_ptr<CsvReader> csv;
-  std::unique_ptr<JsonLinesReader> json;
-  std::vector<std::string> header;
-  bool firstRecord = false;  // JSON Lines: read with the columns
-  if (options.inputFormat == RecordFormat::JsonLines) {
-    json = std::make_unique<JsonLinesReader>(input.Get(), input.GetName());
-    json->SetRejectBlankLines(options.rejectBlankLines);
-    if (!options.columns.empty()) json->SetColumns(options.columns);
-    firstRecord = json->ReadRow();
-    header = firstRecord || !options.columns.empty() ? json->GetColumns() : PredictorColumns(model);
-    CheckPredictorColumns(header, model, options, input.GetName() + ":" +
-                                                      std::to_string(json->GetLine()));
-  } else {
-    csv = std::make_unique<CsvReader>(input.Get(), input.GetName());
-    SetUpReader(*csv, options);
-    header = ReadHeader(*csv, options);
-    CheckPredictorColumns(header, model, options, input.GetName());
-  }
-
-  ScoredOutput out(model, header, input, options);
+  RecordSource records(input.Get(), input.GetName(), model, options);
+  ScoredOutput out(model, records.GetColumns(), input, options);
   std::unique_ptr<JsonLinesWriter> jsonOut;
   if (options.outputFormat == RecordFormat::JsonLines) {
-    jsonOut = std::make_unique<JsonLinesWriter>(model, header, options);
+    jsonOut = std::make_unique<JsonLinesWriter>(model, records.GetColumns(), options);
   }
   ProgressMeter progress(input.Get(), options.progress, options.progressIntervalMs);
-  auto score = [&](const std::vector<std::string_view>& cells, const std::vector<char>* numbers,
-                   long line) {
+  while (records.Next()) {
     progress.Add(1);
+    const std::vector<std::string_view>& cells = records.GetFields();
     try {
       if (!jsonOut) {
         out.scorer.ScoreRow(cells, out.writer);
-        return;
+        continue;
       }
       const MCScore::MCStatus status = out.scorer.Score(cells);
-      jsonOut->WriteRow(status, out.scorer.GetResult(), cells, numbers,
+      jsonOut->WriteRow(status, out.scorer.GetResult(), cells, records.GetNumberCells(),
                         out.scorer.Explain(status.GetCode(), cells), out.writer);
     } catch (const CellError& e) {
-      throw CsvError(input.GetName(), line, e.what());
-    }
-  };
-  if (json) {
-    for (bool more = firstRecord; more; more = json->ReadRow()) {
-      score(json->GetFields(), &json->GetNumberCells(), json->GetLine());
-    }
-  } else {
-    while (csv->ReadRow()) {
-      CheckFieldCount(*csv, header.size());
-      score(csv->GetFields(), nullptr, csv->GetLine());
+      throw CsvError(input.GetName(), records.GetLine(), e.what());
     }
   }
   progress.Finish();
   std::map<long, long> statusCounts;
-  out.Finish(statusCounts, json ? json->GetBlankLines() : csv->GetBlankLines(), summary);
+  out.Finish(statusCounts, records.GetBlankLines(), summary);
 }
 
 }  // namespace

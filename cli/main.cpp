@@ -192,6 +192,11 @@ void AddCommonArguments(CLI::App& command, Arguments& args) {
 
 // The options of `score` and `evaluate` that say how the records are read.
 void AddInputOptions(CLI::App& command, Arguments& args) {
+  command.add_option("--input-format", args.inputFormat,
+                     "csv (default) or jsonl: one JSON object per line, field -> number, string "
+                     "or null")
+      ->type_name("csv|jsonl")
+      ->check(CLI::IsMember({"csv", "jsonl"}));
   command.add_flag("--derived-in-record", args.score.derivedInRecord,
                    "The records carry the derived fields' values");
   command.add_option("--delimiter", args.delimiter,
@@ -333,11 +338,6 @@ int main(int argc, char** argv) {
                   "Copy the input columns in front of the result columns");
   score->add_flag("--reason", args.score.reason,
                   "Add a reason column: why a record has a non-zero status");
-  score->add_option("--input-format", args.inputFormat,
-                    "csv (default) or jsonl: one JSON object per line, field -> number, string "
-                    "or null")
-      ->type_name("csv|jsonl")
-      ->check(CLI::IsMember({"csv", "jsonl"}));
   score->add_option("--output-format", args.outputFormat,
                     "csv (default) or jsonl: one JSON object per record")
       ->type_name("csv|jsonl")
@@ -356,7 +356,7 @@ int main(int argc, char** argv) {
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "Score labelled records and compare the predictions with the labels");
   AddCommonArguments(*evaluate, args);
-  evaluate->add_option("RECORDS", args.score.recordsPath, "Labelled CSV records (file, or -: stdin)")
+  evaluate->add_option("RECORDS", args.score.recordsPath, "Labelled records (file, or -: stdin)")
       ->required();
   AddInputOptions(*evaluate, args);
   evaluate->add_option("--label", args.label,

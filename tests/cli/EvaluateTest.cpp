@@ -74,6 +74,12 @@ TEST(EvaluateTest, ReportsEveryFigureOfTheLabelledRecords) {
             "{\"category\":\"bad, \\\"really\\\"\",\"precision\":1,"
             "\"recall\":0.3333333333333333,\"f1\":0.5,\"support\":3}],"
             "\"confusion_matrix\":[[2,0],[2,1]]}\n");
+
+  // The same records as JSON Lines give the same figures.
+  EXPECT_EQ(RunBnscore({"evaluate", "--format", "json", "--input-format", "jsonl", kModel,
+                        kData + "cli_labelled.jsonl"})
+                .out,
+            run.out);
 }
 
 TEST(EvaluateTest, RefusesAnInputWithoutTheLabelColumn) {
