@@ -326,7 +326,8 @@ int main(int argc, char** argv) {
 
   Arguments args;
   args.score.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  CLI::App* score = app.add_subcommand("score", "Score the records (CSV or JSON Lines); write one result each");
+  CLI::App* score =
+      app.add_subcommand("score", "Score the records (CSV or JSON Lines); write one result each");
   AddCommonArguments(*score, args);
   score->add_option("RECORDS", args.score.recordsPath, "CSV records (file, or - / absent: stdin)");
   score->add_option("-o,--output", args.score.outputPath, "Write the results to FILE (default: stdout)")
