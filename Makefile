@@ -1,16 +1,19 @@
 # The newcomer's two commands: `make test` and `make demo`.
 # Others: `make sanitize` (tests under ASan+UBSan), `make bench`, `make clean`,
 # `make fuzz` (the libFuzzer targets, built with clang) and `make fuzz-smoke`
-# (each target for FUZZ_SECONDS from its seeds; fails on any finding).
+# (each target for FUZZ_SECONDS from its seeds; fails on any finding),
+# `make install` (bnscore, the libraries, the public headers and the CMake
+# and pkg-config files under PREFIX).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 75
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 CMAKE_ARGS ?=
 
-.PHONY: all bootstrap build test demo sanitize bench fuzz fuzz-smoke clean
+.PHONY: all bootstrap build test demo install sanitize bench fuzz fuzz-smoke clean
 
 all: build
 
@@ -28,6 +31,9 @@ test: build
 
 demo: build
 	@scripts/demo $(BUILD)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 $(ASAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBNSCORE_SANITIZE=ON $(CMAKE_ARGS)

@@ -8,8 +8,8 @@
 
 #include "cli/NetworkStructure.h"
 #include "engine/CsvWriter.h"
+#include "engine/FieldLayout.h"
 #include "engine/JsonText.h"
-#include "engine/RecordFiller.h"
 #include "host/ScoreDictionary.h"
 #include "host/ScoreValueLabel.h"
 #include "host/TransformationDictionary.h"
@@ -112,7 +112,7 @@ void WriteNetwork(const NetworkStructure& network, const std::string& target, st
 
 std::vector<std::string> ExpectedColumns(const ScoreModel& model, const std::string& modelPath) {
   // The model's predictors, in the order of its mining schema.
-  std::vector<std::string> predictors = PredictorColumns(model);
+  std::vector<std::string> predictors = FieldLayout(model, false).GetPredictorNames();
   const std::vector<std::string> schema = NetworkStructure::Read(modelPath).schemaOrder;
   auto position = [&schema](const std::string& name) {
     return std::find(schema.begin(), schema.end(), name) - schema.begin();

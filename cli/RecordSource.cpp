@@ -1,7 +1,7 @@
 #include "cli/RecordSource.h"
 
-#include "cli/ScoreCommand.h"
-#include "engine/RecordFiller.h"
+#include "engine/CsvScoring.h"
+#include "engine/FieldLayout.h"
 #include "engine/RowScorer.h"
 
 RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
@@ -11,7 +11,8 @@ RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreMod
     json_->SetRejectBlankLines(options.rejectBlankLines);
     if (!options.columns.empty()) json_->SetColumns(options.columns);
     pending_ = json_->ReadRow();
-    columns_ = pending_ || !options.columns.empty() ? json_->GetColumns() : PredictorColumns(model);
+    columns_ = pending_ || !options.columns.empty() ? json_->GetColumns()
+                                                   : FieldLayout(model, false).GetPredictorNames();
     CheckPredictorColumns(columns_, model, options,
                           sourceName + ":" + std::to_string(json_->GetLine()));
   } else {

@@ -15,17 +15,17 @@
 
 #include <CLI/CLI.hpp>
 
+#include "bnscore/bnscore.h"
+#include "cli/EvaluateCommand.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
-#include "engine/CliError.h"
 #include "engine/CsvReader.h"
+#include "engine/CsvScoring.h"
 #include "engine/JsonText.h"
-#include "engine/LoadedModel.h"
-#include "cli/EvaluateCommand.h"
 #include "cli/ModelSummary.h"
-#include "engine/PluginLibrary.h"
 #include "cli/ScoreCommand.h"
-#include "host/VkException.h"
+#include "engine/CliError.h"
+#include "engine/ModelInternals.h"
 #include "host/XmlPlatform.h"
 
 #ifndef BNSCORE_VERSION
@@ -278,12 +278,19 @@ void WriteDisplayJson(const ScoreModel& model, const std::string& modelPath, std
 
 int Run(const std::string& command, const Arguments& args) {
   const bool json = args.format == "json";
-  XmlPlatform xml;  // Xerces stays initialised for the whole run
-  std::string plugin = args.pluginPath.empty() ? PluginLibrary::FindDefault() : args.pluginPath;
-  std::unique_ptr<LoadedModel> loaded = LoadedModel::Load(plugin, args.modelPath);
-  ScoreModel& model = loaded->GetModel();
+  XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
+                    // document again)
+  bnscore::LoadOptions options;
+  options.plugin = args.pluginPath;
+  if (command == "score" || command == "evaluate") {
+    options.byName = args.score.byName;
+    options.derivedInRecord = args.score.derivedInRecord;
+    options.predictionOnly = command == "score" && args.score.predictionOnly;
+  }
+  std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
+  ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
   if (command == "score") {
-    RunScore(model, args.score, std::cerr);
+    RunScore(*loaded, args.score, std::cerr);
   } else if (command == "evaluate") {
     RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
   } else if (command == "check" && args.header) {
@@ -303,7 +310,7 @@ int Run(const std::string& command, const Arguments& args) {
   } else if (json) {
     WriteDisplayJson(model, args.modelPath, std::cout);
   } else {
-    model.Display(std::cout);
+    std::cout << loaded->Display();
   }
   std::cout.flush();
   if (!std::cout) {
@@ -404,10 +411,12 @@ int main(int argc, char** argv) {
     return Run(app.get_subcommands().front()->get_name(), args);
   } catch (const OutputClosed&) {
     return 141;  // as a shell reports a process that a closed pipe ended
-  } catch (const VkException& e) {
-    std::cerr << "bnscore: " << args.modelPath << ": error " << e.GetCode() << ": "
-              << e.GetMessage() << '\n';
+  } catch (const bnscore::ModelError& e) {
+    std::cerr << "bnscore: " << args.modelPath << ": " << e.what() << '\n';
     return 2;
+  } catch (const bnscore::Error& e) {
+    std::cerr << "bnscore: " << e.what() << '\n';
+    return 1;
   } catch (const CliError& e) {
     std::cerr << "bnscore: " << e.what() << '\n';
     return 1;

@@ -1,16 +1,23 @@
 #include "engine/CsvBlockReader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "engine/CliError.h"
+#include "engine/FdStreams.h"
 
 CsvBlockReader::CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize)
-    : fd_(fd),
+    : CsvBlockReader(std::make_unique<FdSource>(fd, sourceName), sourceName, blockSize) {}
+
+CsvBlockReader::CsvBlockReader(std::unique_ptr<bnscore::ByteSource> source,
+                               std::string sourceName, std::size_t blockSize)
+    : CsvBlockReader(*source, std::move(sourceName), blockSize) {
+  ownedSource_ = std::move(source);
+}
+
+CsvBlockReader::CsvBlockReader(bnscore::ByteSource& source, std::string sourceName,
+                               std::size_t blockSize)
+    : source_(&source),
       sourceName_(std::move(sourceName)),
       blockSize_(std::max<std::size_t>(blockSize, 1)),
       buffer_(kReadSize + blockSize_) {}
@@ -64,18 +71,9 @@ void CsvBlockReader::Refill() {
     begin_ = 0;
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  for (;;) {
-    ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
-    if (n > 0) {
-      end_ += static_cast<std::size_t>(n);
-      return;
-    }
-    if (n == 0) {
-      eof_ = true;
-      return;
-    }
-    if (errno != EINTR) throw CliError("cannot read " + sourceName_ + ": " + std::strerror(errno));
-  }
+  const std::size_t n = source_->Read(buffer_.data() + end_, buffer_.size() - end_);
+  end_ += n;
+  eof_ = n == 0;
 }
 
 void CsvBlockReader::Scan(std::size_t to) {

@@ -2,8 +2,11 @@
 #define BNSCORE_ENGINE_CSVBLOCKREADER_H_
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "bnscore/bnscore.h"
 
 // A block of CSV input: bytes[0, size) hold whole rows. The vector only
 // grows, so that a block reused for the next rows allocates nothing.
@@ -12,7 +15,7 @@ struct CsvBlock {
   std::size_t size = 0;
 };
 
-// Cuts CSV input from a file descriptor into blocks of whole rows, to be
+// Cuts CSV input from a byte source (or a file descriptor) into blocks of whole rows, to be
 // parsed elsewhere (by CsvReader::ResetToBlock), possibly out of order.
 //
 // A block ends just after a row's line end: an LF, a CRLF or a lone CR
@@ -23,16 +26,17 @@ struct CsvBlock {
 // stream. The last block holds whatever is left at the end of the input,
 // complete or not, so that faults there are found by the parser.
 //
-// The input is read with read() in chunks of at least kReadSize bytes into
+// The input is read in chunks of at least kReadSize bytes into
 // one buffer, from which blocks of up to `blockSize` bytes are copied; a
 // block is larger only when one row is. The buffer grows only for a row
-// longer than it. The file descriptor stays the caller's; a read error
-// throws CliError.
+// longer than it. The source (or file descriptor) stays the caller's; what
+// it throws (a read error: CliError) goes through.
 class CsvBlockReader {
  public:
   static constexpr std::size_t kReadSize = std::size_t{1} << 20;
 
   CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize);
+  CsvBlockReader(bnscore::ByteSource& source, std::string sourceName, std::size_t blockSize);
 
   // The byte between fields, as CsvReader::SetDelimiter.
   void SetDelimiter(char delimiter) { delimiter_ = delimiter; }
@@ -43,6 +47,9 @@ class CsvBlockReader {
 
  private:
   enum State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted, kAfterCR };
+
+  CsvBlockReader(std::unique_ptr<bnscore::ByteSource> source, std::string sourceName,
+                 std::size_t blockSize);
 
   // Moves the unread bytes to the front of the buffer (growing it when
   // they fill it) and reads once more.
@@ -55,7 +62,8 @@ class CsvBlockReader {
   // Scans one byte at `offset`.
   void Step(char c, std::size_t offset);
 
-  int fd_;
+  std::unique_ptr<bnscore::ByteSource> ownedSource_;  // for a file descriptor
+  bnscore::ByteSource* source_;
   char delimiter_ = ',';
   std::string sourceName_;
   std::size_t blockSize_;

@@ -1,16 +1,23 @@
 #include "engine/CsvReader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "engine/CliError.h"
+#include "engine/FdStreams.h"
 
 CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)
-    : fd_(fd),
+    : CsvReader(std::make_unique<FdSource>(fd, sourceName), sourceName, bufferSize) {}
+
+CsvReader::CsvReader(std::unique_ptr<bnscore::ByteSource> source, std::string sourceName,
+                     std::size_t bufferSize)
+    : CsvReader(*source, std::move(sourceName), bufferSize) {
+  ownedSource_ = std::move(source);
+}
+
+CsvReader::CsvReader(bnscore::ByteSource& source, std::string sourceName, std::size_t bufferSize)
+    : source_(&source),
       sourceName_(std::move(sourceName)),
       owned_(new char[std::max<std::size_t>(bufferSize, 4)]),
       buffer_(owned_.get()),
@@ -19,7 +26,11 @@ CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)
 }
 
 CsvReader::CsvReader(std::string sourceName)
-    : fd_(-1), sourceName_(std::move(sourceName)), buffer_(nullptr), capacity_(0), eof_(true) {
+    : source_(nullptr),
+      sourceName_(std::move(sourceName)),
+      buffer_(nullptr),
+      capacity_(0),
+      eof_(true) {
   SetDelimiter(',');
 }
 
@@ -70,7 +81,7 @@ void CsvReader::SkipByteOrderMark() {
 }
 
 bool CsvReader::Refill() {
-  if (fd_ < 0) return false;
+  if (source_ == nullptr) return false;
   if (begin_ > 0) {
     std::memmove(buffer_, buffer_ + begin_, end_ - begin_);
     end_ -= begin_;
@@ -85,15 +96,9 @@ bool CsvReader::Refill() {
     buffer_ = owned_.get();
     capacity_ = grown;
   }
-  for (;;) {
-    ssize_t n = ::read(fd_, buffer_ + end_, capacity_ - end_);
-    if (n > 0) {
-      end_ += static_cast<std::size_t>(n);
-      return true;
-    }
-    if (n == 0) return false;
-    if (errno != EINTR) throw CliError("cannot read " + sourceName_ + ": " + std::strerror(errno));
-  }
+  const std::size_t n = source_->Read(buffer_ + end_, capacity_ - end_);
+  end_ += n;
+  return n > 0;
 }
 
 CsvReader::Parse CsvReader::ParseRow() {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bnscore/bnscore.h"
 #include "engine/CliError.h"
 
 // A fault in CSV text: the line on which it was found and what is wrong.
@@ -24,7 +25,8 @@ class CsvError : public CliError {
   std::string text_;
 };
 
-// A streaming reader of RFC 4180 CSV from a file descriptor.
+// A streaming reader of RFC 4180 CSV from a byte source (or a file
+// descriptor, read through an FdSource).
 //
 // Fields are separated by commas (or another delimiter) and rows end at LF, CRLF or a lone CR. A
 // field that starts with a double quote runs to the matching closing quote
@@ -43,15 +45,18 @@ class CsvError : public CliError {
 // memory (ResetToBlock); the block stays the caller's, and the reader
 // rewrites the bytes of quoted fields that hold doubled quotes.
 //
-// The file descriptor stays the caller's. Faults (an unterminated quoted
+// The source (or file descriptor) stays the caller's. Faults (an unterminated quoted
 // field, text after a closing quote) throw CsvError with a message that
-// names the source and the line; a read error throws CliError.
+// names the source and the line; what the source throws (a read error:
+// CliError) goes through.
 class CsvReader {
  public:
   static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
   // `sourceName` names the input in messages.
   CsvReader(int fd, std::string sourceName, std::size_t bufferSize = kDefaultBufferSize);
+  CsvReader(bnscore::ByteSource& source, std::string sourceName,
+            std::size_t bufferSize = kDefaultBufferSize);
   // A reader of in-memory blocks only; see ResetToBlock.
   explicit CsvReader(std::string sourceName);
   ~CsvReader();
@@ -89,6 +94,9 @@ class CsvReader {
  private:
   enum class Parse { Row, NeedMore, End };
 
+  CsvReader(std::unique_ptr<bnscore::ByteSource> source, std::string sourceName,
+            std::size_t bufferSize);
+
   // Parses one row from the buffered bytes; NeedMore when they end before
   // the row does and more input may follow.
   Parse ParseRow();
@@ -100,7 +108,8 @@ class CsvReader {
   void Unescape(std::size_t index);
   [[noreturn]] void Fail(long line, const std::string& what) const;
 
-  int fd_;  // -1 when reading in-memory blocks
+  std::unique_ptr<bnscore::ByteSource> ownedSource_;  // for a file descriptor
+  bnscore::ByteSource* source_;  // null when reading in-memory blocks
   char delimiter_ = ',';
   // Per byte: true for the bytes that end an unquoted field (the delimiter,
   // CR, LF), so that scanning a field tests each byte once.
@@ -108,7 +117,7 @@ class CsvReader {
   bool rejectBlankLines_ = false;
   long blankLines_ = 0;
   std::string sourceName_;
-  std::unique_ptr<char[]> owned_;  // the buffer when reading from fd_
+  std::unique_ptr<char[]> owned_;  // the buffer when reading from source_
   char* buffer_;                   // owned_, or the caller's block
   std::size_t capacity_;
   std::size_t begin_ = 0;  // first byte not yet parsed

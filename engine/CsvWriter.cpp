@@ -1,16 +1,22 @@
 #include "engine/CsvWriter.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "engine/CliError.h"
+#include "engine/FdStreams.h"
 
 CsvWriter::CsvWriter(int fd, std::string destinationName, std::size_t bufferSize)
-    : fd_(fd),
+    : CsvWriter(std::make_unique<FdSink>(fd, destinationName), destinationName, bufferSize) {}
+
+CsvWriter::CsvWriter(std::unique_ptr<bnscore::ByteSink> sink, std::string destinationName,
+                     std::size_t bufferSize)
+    : CsvWriter(*sink, std::move(destinationName), bufferSize) {
+  ownedSink_ = std::move(sink);
+}
+
+CsvWriter::CsvWriter(bnscore::ByteSink& sink, std::string destinationName, std::size_t bufferSize)
+    : sink_(&sink),
       destinationName_(std::move(destinationName)),
       buffer_(new char[std::max<std::size_t>(bufferSize, 1)]),
       capacity_(std::max<std::size_t>(bufferSize, 1)) {
@@ -18,13 +24,19 @@ CsvWriter::CsvWriter(int fd, std::string destinationName, std::size_t bufferSize
 }
 
 CsvWriter::CsvWriter(std::size_t initialCapacity)
-    : fd_(-1),
+    : sink_(nullptr),
       buffer_(new char[std::max<std::size_t>(initialCapacity, 1)]),
       capacity_(std::max<std::size_t>(initialCapacity, 1)) {
   SetDelimiter(',');
 }
 
-CsvWriter::~CsvWriter() { Drain(); }
+CsvWriter::~CsvWriter() {
+  try {
+    Drain();
+  } catch (...) {
+    // Reported by Flush, or the run failed already.
+  }
+}
 
 void CsvWriter::SetDelimiter(char delimiter) {
   needsQuotes_[static_cast<unsigned char>(delimiter_)] = false;
@@ -40,10 +52,10 @@ bool CsvWriter::NeedsQuotes(std::string_view text) const {
 }
 
 void CsvWriter::WriteRaw(std::string_view bytes) {
-  if (fd_ >= 0 && bytes.size() >= capacity_ / 2) {
+  if (sink_ != nullptr && bytes.size() >= capacity_ / 2) {
     // Large enough to go out directly, after what is buffered.
     Flush();
-    if (!WriteAll(bytes.data(), bytes.size())) FailWrite();
+    sink_->Write(bytes.data(), bytes.size());
     return;
   }
   Append(bytes);
@@ -95,16 +107,7 @@ void CsvWriter::EndRow() {
   atRowStart_ = true;
 }
 
-void CsvWriter::Flush() {
-  if (!Drain()) FailWrite();
-}
-
-void CsvWriter::FailWrite() const {
-  const int error = errno;
-  const std::string message = "cannot write " + destinationName_ + ": " + std::strerror(error);
-  if (error == EPIPE) throw OutputClosed(message);
-  throw CliError(message);
-}
+void CsvWriter::Flush() { Drain(); }
 
 void CsvWriter::WriteQuoted(std::string_view text) {
   Append('"');
@@ -121,7 +124,7 @@ void CsvWriter::WriteQuoted(std::string_view text) {
 }
 
 void CsvWriter::MakeRoom() {
-  if (fd_ >= 0) {
+  if (sink_ != nullptr) {
     Flush();
     return;
   }
@@ -146,22 +149,11 @@ void CsvWriter::Append(char c) {
   buffer_[size_++] = c;
 }
 
-bool CsvWriter::Drain() {
-  if (fd_ < 0) return true;  // memory: the bytes stay until Clear
-  bool written = WriteAll(buffer_.get(), size_);
+void CsvWriter::Drain() {
+  if (sink_ == nullptr) return;  // memory: the bytes stay until Clear
+  // The buffer counts as written even when the sink fails, so that the
+  // destructor does not write it again.
+  const std::size_t size = size_;
   size_ = 0;
-  return written;
-}
-
-bool CsvWriter::WriteAll(const char* data, std::size_t size) {
-  std::size_t written = 0;
-  while (written < size) {
-    ssize_t n = ::write(fd_, data + written, size - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  return true;
+  sink_->Write(buffer_.get(), size);
 }

@@ -6,21 +6,27 @@
 #include <string>
 #include <string_view>
 
-// Writes CSV rows to a file descriptor through one large buffer, or into
-// memory. A field is quoted only when it holds the delimiter (a comma unless
-// set), a double quote, a CR or an LF; quotes inside it are doubled. Rows end with LF. Nothing is
-// allocated per row (in memory, once the buffer has reached its working
-// size).
+#include "bnscore/bnscore.h"
+
+// Writes CSV rows to a byte sink (or a file descriptor, through an FdSink)
+// through one large buffer, or into memory. A field is quoted only when it
+// holds the delimiter (a comma unless set), a double quote, a CR or an LF;
+// quotes inside it are doubled. Rows end with LF. Nothing is allocated per
+// row (in memory, once the buffer has reached its working size).
 //
-// The file descriptor stays the caller's. Flush reports a failed write as
-// CliError (OutputClosed when the reader of a pipe went away); the destructor writes what is left and ignores failures, so
-// that the rows before a fault elsewhere still reach the output.
+// The sink (or file descriptor) stays the caller's. Flush lets what the
+// sink throws go through (a failed write: CliError, OutputClosed when the
+// reader of a pipe went away); the destructor writes what is left and
+// ignores failures, so that the rows before a fault elsewhere still reach
+// the output.
 class CsvWriter {
  public:
   static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
   // `destinationName` names the output in messages.
   CsvWriter(int fd, std::string destinationName, std::size_t bufferSize = kDefaultBufferSize);
+  CsvWriter(bnscore::ByteSink& sink, std::string destinationName,
+            std::size_t bufferSize = kDefaultBufferSize);
   // A writer into memory: the buffer starts with `initialCapacity` bytes,
   // grows as needed, is read with GetBuffered and emptied with Clear.
   explicit CsvWriter(std::size_t initialCapacity);
@@ -46,25 +52,27 @@ class CsvWriter {
   void WriteUnquotedField(std::string_view text);
   // Ends the current row.
   void EndRow();
-  // Writes out everything buffered. Throws CliError.
+  // Writes out everything buffered; what the sink throws goes through.
   void Flush();
 
+  const std::string& GetDestinationName() const { return destinationName_; }
+
  private:
+  CsvWriter(std::unique_ptr<bnscore::ByteSink> sink, std::string destinationName,
+            std::size_t bufferSize);
+
   void Append(std::string_view text);
   void Append(char c);
   void WriteQuoted(std::string_view text);
   // Makes room for more bytes: writes the buffer out, or grows it in memory.
   void MakeRoom();
-  // Writes the buffer out; false (with errno set) on failure.
-  bool Drain();
-  // Writes `size` bytes at `data` to the file; false (with errno set) on failure.
-  bool WriteAll(const char* data, std::size_t size);
+  // Writes the buffer out.
+  void Drain();
 
   bool NeedsQuotes(std::string_view text) const;
-  // Throws the fault of a write that failed with errno.
-  [[noreturn]] void FailWrite() const;
 
-  int fd_;  // -1 for a writer into memory
+  std::unique_ptr<bnscore::ByteSink> ownedSink_;  // for a file descriptor
+  bnscore::ByteSink* sink_;                        // null for a writer into memory
   char delimiter_ = ',';
   // Per byte: true for the bytes that make a field need quotes (the
   // delimiter, a double quote, CR, LF), so that each byte is tested once.

@@ -1,10 +1,12 @@
 #ifndef BNSCORE_ENGINE_LOADEDMODEL_H_
 #define BNSCORE_ENGINE_LOADEDMODEL_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "engine/PluginLibrary.h"
+#include "host/PmmlParser.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreTranslator.h"
 
@@ -23,6 +25,10 @@ class LoadedModel {
   // host or the plug-in.
   static std::unique_ptr<LoadedModel> Load(const std::string& pluginPath,
                                            const std::string& modelPath);
+  // The same from PMML text in memory; `sourceName` names it in messages.
+  static std::unique_ptr<LoadedModel> LoadText(const std::string& pluginPath,
+                                               const std::string& text,
+                                               const std::string& sourceName);
 
   ~LoadedModel();
   LoadedModel(const LoadedModel&) = delete;
@@ -32,6 +38,10 @@ class LoadedModel {
 
  private:
   LoadedModel() = default;
+  // Loads the plug-in, then has it read the document that `parse` gives.
+  static std::unique_ptr<LoadedModel> Read(const std::string& pluginPath,
+                                           const std::function<DocumentPtr()>& parse,
+                                           const std::string& sourceName);
 
   // Declared in load order; destroyed in the reverse order.
   std::unique_ptr<PluginLibrary> library_;

@@ -1,7 +1,6 @@
 #include "engine/RecordFiller.h"
 
 #include <cmath>
-#include <memory>
 
 #include "engine/DecimalText.h"
 #include "host/NumberText.h"
@@ -38,31 +37,33 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
                 const NumberCellRules& rules, BaseCaseRecord& record) {
   const int n = record.GetNumFields();
-  const bool matchBeforeParsing = rules.HasNumericMissingValue();
   for (int i = 0; i < n; ++i) {
-    std::string_view cell = cells[static_cast<std::size_t>(i)];
-    if (cell.empty()) {
-      record.ClearValue(i);
-    } else if (numeric[static_cast<std::size_t>(i)] != 0) {
-      double value;
-      if (matchBeforeParsing && rules.IsMissingValue(cell)) {
-        record.ClearValue(i);
-      } else if (ParsePlainDecimal(cell, value)) {
-        record.SetNumber(i, value);  // plain decimals are always finite
-      } else if (rules.IsMissingValue(cell)) {
-        record.ClearValue(i);
-      } else if (!ParseNumber(cell, value)) {
-        record.SetNumber(i, NumericValue::GetSysmisValue());
-      } else if (std::isfinite(value) || rules.AllowsNonfinite()) {
-        record.SetNumber(i, value);
-      } else {
-        throw CellError("column " + record.GetFieldName(i) + ": \"" + std::string(cell) +
-                        "\" is not a finite number (add it to --missing-values, or pass "
-                        "--allow-nonfinite)");
-      }
-    } else {
-      record.SetText(i, cell);
-    }
+    FillField(cells[static_cast<std::size_t>(i)], numeric[static_cast<std::size_t>(i)] != 0, rules,
+              i, record);
+  }
+}
+
+void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
+               BaseCaseRecord& record) {
+  double value;
+  if (cell.empty()) {
+    record.ClearValue(position);
+  } else if (!numeric) {
+    record.SetText(position, cell);
+  } else if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) {
+    record.ClearValue(position);
+  } else if (ParsePlainDecimal(cell, value)) {
+    record.SetNumber(position, value);  // plain decimals are always finite
+  } else if (rules.IsMissingValue(cell)) {
+    record.ClearValue(position);
+  } else if (!ParseNumber(cell, value)) {
+    record.SetNumber(position, NumericValue::GetSysmisValue());
+  } else if (std::isfinite(value) || rules.AllowsNonfinite()) {
+    record.SetNumber(position, value);
+  } else {
+    throw CellError("column " + record.GetFieldName(position) + ": \"" + std::string(cell) +
+                    "\" is not a finite number (add it to --missing-values, or pass "
+                    "--allow-nonfinite)");
   }
 }
 
@@ -86,27 +87,6 @@ bool NumberCellRules::IsMissingValue(std::string_view cell) const {
     if (cell == missing) return true;
   }
   return false;
-}
-
-std::vector<std::string> PredictorColumns(const ScoreModel& model) {
-  // GetVarsOfRole makes a new dictionary (or none) that the caller owns.
-  std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
-  std::vector<ScoreDictVar*> vars;
-  if (inputs) inputs->GetVariables(vars);
-  std::vector<std::string> names;
-  for (const ScoreDictVar* var : vars) names.push_back(var->GetName());
-  return names;
-}
-
-std::vector<std::string> MissingPredictorColumns(const std::vector<std::string>& header,
-                                                 const ScoreModel& model) {
-  std::vector<std::string> missing;
-  for (const std::string& name : PredictorColumns(model)) {
-    bool found = false;
-    for (const std::string& column : header) found = found || column == name;
-    if (!found) missing.push_back(name);
-  }
-  return missing;
 }
 
 RecordFiller::RecordFiller(const std::vector<std::string>& header, const ScoreModel& model,

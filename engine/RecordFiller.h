@@ -59,13 +59,9 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
                                  bool derivedInRecord);
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
                 const NumberCellRules& rules, BaseCaseRecord& record);
-
-// The model's predictors (the fields of input role of its data dictionary,
-// in the dictionary's order): the columns the records need.
-std::vector<std::string> PredictorColumns(const ScoreModel& model);
-// The predictor columns that `header` lacks, in the same order.
-std::vector<std::string> MissingPredictorColumns(const std::vector<std::string>& header,
-                                                 const ScoreModel& model);
+// Sets the field at `position` from one cell as FillRecord does.
+void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
+               BaseCaseRecord& record);
 
 class RecordFiller {
  public:

@@ -3,22 +3,11 @@
 #include <charconv>
 
 #include "host/NumberText.h"
-#include "host/ScoreValueLabel.h"
 
 ResultColumns::ResultColumns(const ScoreModel& model, bool predictionOnly)
-    : predictionOnly_(predictionOnly) {
-  const ScoreDictVar* target = model.GetTargetVar();
-  const ScoreValueLabelSet* labels = target != nullptr ? target->GetValueLabelSet() : nullptr;
-  if (labels == nullptr) return;
-  for (const ScoreValueLabel* label : labels->GetLabels()) {
-    const ScoreValue* value = label->GetValue();
-    bool seen = false;
-    for (const ScoreValue* category : categories_) seen = seen || *category == *value;
-    if (seen) continue;
-    categories_.push_back(value);
-    NumberTextBuffer buffer;
-    categoryTexts_.emplace_back(value->GetStringView(buffer));
-    probabilityHeaders_.push_back("probability(" + categoryTexts_.back() + ")");
+    : predictionOnly_(predictionOnly), categories_(model) {
+  for (const std::string& label : categories_.GetLabels()) {
+    probabilityHeaders_.push_back("probability(" + label + ")");
   }
 }
 
@@ -46,7 +35,7 @@ void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult*
 
   const bool scored = status.GetCode() == 0 && result != nullptr;
   out.WriteUnquotedField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
-  for (std::size_t i = 0; i < categories_.size(); ++i) {
+  for (std::size_t i = 0; i < categories_.Size(); ++i) {
     const double* percent = scored ? GetProbability(i, result) : nullptr;
     out.WriteUnquotedField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
   }
@@ -62,14 +51,6 @@ const double* ResultColumns::GetProbability(std::size_t index, const ScoreResult
 
 const double* ResultColumns::FindPercent(std::size_t index, const ScoreClsResult& result) const {
   const auto& percents = result.GetAllValuePercent();
-  const ScoreValue* category = categories_[index];
-  // The list is normally in category order and holds the very same values.
-  if (index < percents.size() &&
-      (percents[index].first == category || *percents[index].first == *category)) {
-    return &percents[index].second;
-  }
-  for (const auto& entry : percents) {
-    if (*entry.first == *category) return &entry.second;
-  }
-  return nullptr;
+  const int entry = categories_.FindEntry(index, percents);
+  return entry >= 0 ? &percents[static_cast<std::size_t>(entry)].second : nullptr;
 }

@@ -6,6 +6,7 @@
 
 #include "engine/CsvWriter.h"
 #include "engine/NumberTextCache.h"
+#include "engine/TargetCategories.h"
 #include "host/MCStatus.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreResult.h"
@@ -14,8 +15,8 @@
 // The result columns of the scorer's output and their cells:
 //   status,prediction,confidence,probability(C)...
 // with one probability column per distinct category C of the model's
-// target, in the order of its value labels; only status,prediction when
-// the model gives predictions only.
+// target, in the order of its value labels (TargetCategories); only
+// status,prediction when the model gives predictions only.
 //
 // status is 0 or the status code; prediction is the prediction's text form
 // (empty when there is none); confidence and probabilities are numbers in
@@ -34,8 +35,10 @@ class ResultColumns {
   void WriteRow(const MCScore::MCStatus& status, const ScoreResult* result, CsvWriter& out);
 
   // The distinct target categories, in column order, and their texts.
-  std::size_t GetNumCategories() const { return categories_.size(); }
-  const std::string& GetCategoryText(std::size_t index) const { return categoryTexts_[index]; }
+  std::size_t GetNumCategories() const { return categories_.Size(); }
+  const std::string& GetCategoryText(std::size_t index) const {
+    return categories_.GetLabels()[index];
+  }
   // The probability of category `index` in `result` (what GetScore gave
   // with status 0), or null when the result lists none.
   const double* GetProbability(std::size_t index, const ScoreResult* result);
@@ -45,8 +48,7 @@ class ResultColumns {
   const double* FindPercent(std::size_t index, const ScoreClsResult& result) const;
 
   bool predictionOnly_;
-  std::vector<const ScoreValue*> categories_;
-  std::vector<std::string> categoryTexts_;
+  TargetCategories categories_;
   std::vector<std::string> probabilityHeaders_;
   NumberTextBuffer text_;
   NumberTextCache numbers_;

@@ -14,16 +14,23 @@ RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
     : model_(model),
       derivedInRecord_(options.derivedInRecord),
       keepInput_(options.keepInput),
-      filler_(header, model, options.derivedInRecord, !options.byName,
+      layout_(model, options.derivedInRecord),
+      columnOf_(layout_.MapColumns(header)),
+      layoutCells_(columnOf_.size()),
+      filler_(layout_.GetNames(), model, options.derivedInRecord, !options.byName,
               NumberCellRules(options.missingValues, options.allowNonfinite)),
       columns_(model, options.predictionOnly) {
-  if (options.reason) reason_ = std::make_unique<StatusReason>(model, header, options);
+  if (options.reason) reason_ = std::make_unique<StatusReason>(model, layout_, columnOf_, options);
 }
 
 RowScorer::~RowScorer() = default;
 
 MCScore::MCStatus RowScorer::Score(const std::vector<std::string_view>& cells) {
-  filler_.Fill(cells);
+  for (std::size_t i = 0; i < columnOf_.size(); ++i) {
+    layoutCells_[i] = columnOf_[i] >= 0 ? cells[static_cast<std::size_t>(columnOf_[i])]
+                                        : std::string_view();
+  }
+  filler_.Fill(layoutCells_);
   MCScore::MCStatus status = model_.GetScore(&filler_.GetRecord(), rawResult_, derivedInRecord_);
   if (rawResult_ != result_.get()) {
     // The model replaced the result object and deleted the old one.

@@ -10,6 +10,7 @@
 
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
+#include "engine/FieldLayout.h"
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
 #include "engine/ScoreOptions.h"
@@ -21,6 +22,10 @@
 // record, its own result object and its own output formatting. Scores a
 // row and writes its output row (the input cells first with --keep-input,
 // the reason last with --reason), and counts the records by status.
+//
+// The record has the model's FieldLayout, whatever the CSV columns: each
+// field takes the cell of the first column of its name (none: missing), so
+// that every record of a model has the layout its positions were set for.
 //
 // The model must outlive this object: the result object, which the model's
 // plug-in made, is deleted by the destructor. Several RowScorers may score
@@ -59,6 +64,9 @@ class RowScorer {
   ScoreModel& model_;
   bool derivedInRecord_;
   bool keepInput_;
+  FieldLayout layout_;
+  std::vector<int> columnOf_;                 // per layout field: its CSV column, or -1
+  std::vector<std::string_view> layoutCells_;  // the row's cells in layout order
   RecordFiller filler_;
   ResultColumns columns_;
   std::unique_ptr<StatusReason> reason_;  // null unless reasons are asked for

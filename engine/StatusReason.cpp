@@ -9,13 +9,6 @@
 
 namespace {
 
-int FindColumn(const std::vector<std::string>& header, const std::string& name) {
-  for (std::size_t i = 0; i < header.size(); ++i) {
-    if (header[i] == name) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 // True when `var` declares categories and `value` is none of them.
 bool IsUnknownCategory(const ScoreDictVar& var, const ScoreValue& value) {
   const ScoreValueLabelSet* labels = var.GetValueLabelSet();
@@ -28,20 +21,24 @@ bool IsUnknownCategory(const ScoreDictVar& var, const ScoreValue& value) {
 
 }  // namespace
 
-StatusReason::StatusReason(const ScoreModel& model, const std::vector<std::string>& header,
-                           const ScoreOptions& options)
-    : predictors_(model.GetVarsOfRole(ScoreModel::InputRole)),
-      rules_(options.missingValues, options.allowNonfinite),
+StatusReason::StatusReason(const ScoreModel& model, const FieldLayout& layout,
+                           const std::vector<int>& columnOf, const ScoreOptions& options)
+    : rules_(options.missingValues, options.allowNonfinite),
       data_(model.GetDictionary()),
       computed_(options.derivedInRecord ? nullptr : model.GetTransformationDictionary()) {
-  std::vector<ScoreDictVar*> vars;
-  if (predictors_) predictors_->GetVariables(vars);
-  for (const ScoreDictVar* var : vars) fields_.push_back({var, FindColumn(header, var->GetName())});
+  for (int position = 0; position < layout.Size(); ++position) {
+    if (!layout.IsPredictor(position) || data_ == nullptr) continue;
+    const std::size_t field = static_cast<std::size_t>(position);
+    const ScoreDictVar* var = data_->GetVariable(layout.GetNames()[field]);
+    if (var != nullptr) fields_.push_back({var, columnOf[field]});
+  }
   const TransformationDictionary* derived = model.GetTransformationDictionary();
   if (options.derivedInRecord && derived != nullptr) {
+    std::vector<ScoreDictVar*> vars;
     derived->GetVariables(vars);
     for (const ScoreDictVar* var : vars) {
-      const int column = FindColumn(header, var->GetName());
+      const int position = layout.Find(var->GetName());
+      const int column = position >= 0 ? columnOf[static_cast<std::size_t>(position)] : -1;
       if (column >= 0) fields_.push_back({var, column});
     }
   }

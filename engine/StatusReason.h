@@ -1,11 +1,11 @@
 #ifndef BNSCORE_ENGINE_STATUSREASON_H_
 #define BNSCORE_ENGINE_STATUSREASON_H_
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/FieldLayout.h"
 #include "engine/RecordFiller.h"
 #include "engine/ScoreOptions.h"
 #include "host/ScoreDictVar.h"
@@ -29,13 +29,15 @@
 // positive score".
 //
 // Explain is meant to be called only for records whose status is not 0,
-// so that scored records cost nothing; it may allocate. Owns copies of the
-// predictor variables; borrows the transformation dictionary's variables,
-// so the model must outlive this object. One object per thread.
+// so that scored records cost nothing; it may allocate. Borrows the
+// variables of the model's dictionaries, so the model must outlive this
+// object. One object per thread.
 class StatusReason {
  public:
-  StatusReason(const ScoreModel& model, const std::vector<std::string>& header,
-               const ScoreOptions& options);
+  // `columnOf` gives each field of `layout` its column in the records (-1:
+  // none), as FieldLayout::MapColumns does.
+  StatusReason(const ScoreModel& model, const FieldLayout& layout,
+               const std::vector<int>& columnOf, const ScoreOptions& options);
   ~StatusReason();
 
   StatusReason(const StatusReason&) = delete;
@@ -61,7 +63,6 @@ class StatusReason {
   // a usable value; false when there is none.
   bool FindDerivedFault(const ScoreCaseRecord& record);
 
-  std::unique_ptr<ScoreDictionary> predictors_;
   std::vector<Field> fields_;  // the predictors, then derived fields in the record
   NumberCellRules rules_;
   const ScoreDictionary* data_;

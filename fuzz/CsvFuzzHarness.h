@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "cli/ScoreCommand.h"
+#include "engine/ScoreOptions.h"
 #include "host/ScoreModel.h"
 #include "host/ScoreTranslator.h"
 
@@ -18,10 +18,11 @@
 // option byte followed by CSV bytes, which it reads from a memory file.
 // The option byte picks --by-name, --derived-in-record, --prediction-only
 // and --keep-input (bits 0 to 3), and one of eight small sizes (bits 5 to
-// 7). When bits 3, 4 and 5 are all set, the bytes go through RunScore twice:
+// 7). When bits 3, 4 and 5 are all set, the bytes go through the engine's
+// CSV scoring (ScoreCsvRecords, what `bnscore score` runs) twice:
 // on one thread, and on two threads with input blocks of the picked size;
 // the two outputs and faults must be the same byte for byte, and Run aborts
-// when they differ. Otherwise they go through the same steps as RunScore's
+// when they differ. Otherwise they go through the same steps as its
 // one thread, with a reader buffer of the picked size, so that rows cross
 // buffer refills; that output goes to /dev/null.
 //
@@ -39,7 +40,7 @@ class CsvFuzzHarness {
   bool Run(const std::uint8_t* data, std::size_t size);
 
  private:
-  // What one run of RunScore wrote, and its fault ("" when none).
+  // What one run of ScoreCsvRecords wrote, and its fault ("" when none).
   struct Outcome {
     std::string output;
     std::string summary;
@@ -47,9 +48,9 @@ class CsvFuzzHarness {
   };
 
   Outcome RunCommand(ScoreOptions options, int outputFd);
-  // Runs RunScore on one thread and on two; aborts when they differ.
+  // Runs ScoreCsvRecords on one thread and on two; aborts when they differ.
   bool CompareThreads(const ScoreOptions& options, std::size_t blockBytes);
-  // Scores the memory file as RunScore does, with a reader buffer of
+  // Scores the memory file as ScoreCsvRecords does, with a reader buffer of
   // `bufferSize` bytes.
   void ScoreSteps(bool byName, bool derivedInRecord, bool predictionOnly, bool keepInput,
                   std::size_t bufferSize);

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <span>
@@ -26,11 +27,14 @@
 #include <utility>
 #include <vector>
 
+// What libbnscore exports; everything else in it is hidden.
+#define BNSCORE_API __attribute__((visibility("default")))
+
 namespace bnscore {
 
 // A fault of the engine: a file that cannot be read, a plug-in that cannot
 // be loaded, a CSV fault. what() says what and where (file, line).
-class Error : public std::runtime_error {
+class BNSCORE_API Error : public std::runtime_error {
  public:
   explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
@@ -38,7 +42,7 @@ class Error : public std::runtime_error {
 // A model document that the host or the plug-in rejected. GetCode() is the
 // host's fault code, GetMessage() its message as the host gave it; what()
 // is "error CODE: MESSAGE".
-class ModelError : public Error {
+class BNSCORE_API ModelError : public Error {
  public:
   ModelError(int code, const std::string& message)
       : Error("error " + std::to_string(code) + ": " + message), code_(code), message_(message) {}
@@ -75,9 +79,11 @@ struct Field {
 
 // What a model reads and what it gives.
 struct Schema {
-  // The fields a record must carry for the model, in schema order: the
-  // predictors' input fields (data fields, or with derivedInRecord the
-  // derived fields themselves), each with the kind of cell it reads.
+  // The fields a record may carry for the model, each with the kind of
+  // cell it reads: every field of the data dictionary but the target (the
+  // predictors, and the inputs from which derived predictors are computed),
+  // then, with derivedInRecord, the derived fields the data dictionary does
+  // not name. Other names are ignored; a field without a cell is missing.
   std::vector<Field> inputs;
   std::string target;
   // The target's categories in output order, as bnscore writes them in the
@@ -147,14 +153,14 @@ struct Outputs {
 
 // A byte stream read by ScoreCsv. Read fills up to `size` bytes and returns
 // how many it gave; 0 means the end. It may throw.
-class ByteSource {
+class BNSCORE_API ByteSource {
  public:
   virtual ~ByteSource() = default;
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
 };
 
 // A byte stream written by ScoreCsv. It may throw to stop the run.
-class ByteSink {
+class BNSCORE_API ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Write(const char* data, std::size_t size) = 0;
@@ -163,18 +169,51 @@ class ByteSink {
 struct CsvOptions {
   bool keepInput = false;  // copy the input columns in front of the results
   int threads = 1;         // scoring threads; the output is the same for any
+  // With threads > 1, the input is scored in blocks of about this size.
+  std::size_t blockBytes = std::size_t{1} << 18;
+  // The byte between fields, in the input and the output (not a quote, CR
+  // or LF).
+  char delimiter = ',';
+  // Cells of numeric columns that stand for a missing value, besides the
+  // empty cell (which always does).
+  std::vector<std::string> missingValues = {"NA", "N/A", "NaN", "nan", "null", "NULL"};
+  // Reads "inf", "nan" and the like (when not in missingValues) as numbers;
+  // else such a cell is an Error naming its line and column.
+  bool allowNonfinite = false;
+  // Scores even when the header lacks predictor columns (their records get
+  // kMissingPredictor); else that is an Error naming the missing columns.
+  bool allowMissingColumns = false;
+  // A blank line is an Error naming its line; else it is skipped and
+  // counted in CsvSummary::blankLines.
+  bool rejectBlankLines = false;
+  // Adds a last column `reason`: why a record's status is not kScored
+  // ("income: missing"); empty for scored records.
+  bool reason = false;
+  // The names of the input's columns when it has no header row (a
+  // streaming partition): then every row is a record. Empty: the first row
+  // is the header.
+  std::vector<std::string> columns;
+  // Writes the output's header row.
+  bool outputHeader = true;
+  // When set, called on the calling thread as records are written, with
+  // how many since the last call (for a progress display).
+  std::function<void(long records)> recordsWritten;
 };
 
-// Records scored by ScoreCsv, by status, in increasing status order.
+// Records scored by ScoreCsv, by status, in increasing status order, and
+// the blank lines skipped.
 struct CsvSummary {
   long records = 0;
   std::vector<std::pair<int, long>> statusCounts;
+  long blankLines = 0;
 };
+
+struct ModelInternals;
 
 // A classifier read from a PMML document through the model plug-in.
 // Owns the plug-in's objects and releases them in the order their code
 // needs. Immutable once loaded; safe to score from many threads at once.
-class Model {
+class BNSCORE_API Model {
  public:
   // Reads the model of the PMML file at `path` (Error when the file or the
   // plug-in cannot be opened; ModelError when the document is rejected).
@@ -192,7 +231,8 @@ class Model {
   std::string Display() const;
 
   // Scores one record given as name → cell pairs (fields the model does not
-  // read are ignored; a field it reads that is absent is missing). Writes
+  // read are ignored; a field it reads that is absent is missing; of a name
+  // given twice, the first cell counts). Writes
   // the probabilities, one per category, into `probabilities` when it is
   // not empty (NaN unless status is kScored); it must then hold at least
   // one entry per category.
@@ -200,8 +240,10 @@ class Model {
 
   // Scores `rows` records given as columns (each column holds `rows`
   // cells; columns the model does not read are ignored, fields it reads
-  // that have no column are missing) into `outputs`, on `threads` threads.
-  // Throws Error when a column or an output has the wrong length.
+  // that have no column are missing) into `outputs`, on up to `threads`
+  // threads (one per 1,024 rows at most). Throws Error, before scoring,
+  // when a column or an output has the wrong length, a column holds both
+  // numbers and texts (or neither), or two columns name the same field.
   void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
              int threads = 1) const;
 
@@ -213,6 +255,7 @@ class Model {
                       const CsvOptions& options = {}) const;
 
  private:
+  friend struct ModelInternals;  // the engine's own front ends
   struct Impl;
   explicit Model(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;

@@ -1,0 +1,31 @@
+# `cmake --install build --prefix P`: bin/bnscore; lib/ with libbnscore,
+# libmodelcore and the plug-in libbayesnet.so side by side (each finds the
+# others through $ORIGIN, and libbnscore and bnscore find the plug-in beside
+# themselves); the public headers in include/bnscore; the CMake package
+# (find_package(bnscore) -> bnscore::bnscore) in lib/cmake/bnscore and the
+# pkg-config file lib/pkgconfig/bnscore.pc.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS bnscore RUNTIME DESTINATION bin)
+install(TARGETS modelcore bayesnet LIBRARY DESTINATION lib)
+install(TARGETS bnscore_shared EXPORT bnscoreTargets
+  LIBRARY DESTINATION lib
+  INCLUDES DESTINATION include)
+install(DIRECTORY include/bnscore DESTINATION include)
+
+install(EXPORT bnscoreTargets NAMESPACE bnscore:: DESTINATION lib/cmake/bnscore)
+configure_package_config_file(cmake/bnscoreConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/bnscoreConfig.cmake
+  INSTALL_DESTINATION lib/cmake/bnscore)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/bnscoreConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/bnscoreConfig.cmake
+              ${PROJECT_BINARY_DIR}/bnscoreConfigVersion.cmake
+  DESTINATION lib/cmake/bnscore)
+
+# The prefix is known only at install time: the file is written then.
+install(CODE "
+  set(CMAKE_INSTALL_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/cmake/bnscore.pc.in\"
+                 \"\${CMAKE_INSTALL_PREFIX}/lib/pkgconfig/bnscore.pc\" @ONLY)")

@@ -1,0 +1,98 @@
+#include "engine/ColumnBatch.h"
+
+#include <limits>
+#include <string>
+
+namespace {
+
+// How many rows ahead the columns' cells are fetched into cache.
+constexpr std::size_t kPrefetchRows = 16;
+
+std::string Quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
+void CheckLength(std::size_t size, std::size_t expected, const std::string& what) {
+  if (size != expected) {
+    throw bnscore::Error(what + " has " + std::to_string(size) + " entries; expected " +
+                         std::to_string(expected));
+  }
+}
+
+}  // namespace
+
+ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
+                         std::span<const bnscore::Column> columns, std::size_t rows,
+                         const bnscore::Outputs& outputs)
+    : rows_(rows), categories_(categories), outputs_(outputs) {
+  std::vector<char> taken(static_cast<std::size_t>(layout.Size()), 0);
+  for (const bnscore::Column& column : columns) {
+    const std::string what = "column " + Quoted(column.name);
+    if (!column.numbers.empty() && !column.texts.empty()) {
+      throw bnscore::Error(what + " holds both numbers and texts");
+    }
+    if (rows > 0 && column.numbers.empty() && column.texts.empty()) {
+      throw bnscore::Error(what + " holds no cells");
+    }
+    CheckLength(column.numbers.empty() ? column.texts.size() : column.numbers.size(), rows, what);
+    if (!column.missing.empty()) CheckLength(column.missing.size(), rows, what + "'s missing mask");
+    const int position = layout.Find(column.name);
+    if (position < 0) continue;
+    if (taken[static_cast<std::size_t>(position)] != 0) {
+      throw bnscore::Error(what + " is given twice");
+    }
+    taken[static_cast<std::size_t>(position)] = 1;
+    bound_.push_back(Bound{position, &column});
+  }
+  CheckLength(outputs.status.size(), rows, "the status output");
+  CheckLength(outputs.prediction.size(), rows, "the prediction output");
+  if (!outputs.confidence.empty())
+    CheckLength(outputs.confidence.size(), rows, "the confidence output");
+  if (!outputs.probabilities.empty()) {
+    CheckLength(outputs.probabilities.size(), rows * categories, "the probabilities output");
+  }
+}
+
+void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t end) const {
+  // Fields without a column stay missing.
+  slot.ClearAll();
+  // Per column, the text view the slot's field holds now (null data: none).
+  // The caller's texts do not change during the call, so a row whose view
+  // is the very same (a column of repeated categories often shares its
+  // texts) leaves the field as it is instead of copying the text again.
+  std::vector<std::string_view> held(bound_.size());
+  const bool probabilities = !outputs_.probabilities.empty();
+  for (std::size_t row = begin; row < end; ++row) {
+    const std::size_t ahead = row + kPrefetchRows;
+    for (std::size_t i = 0; i < bound_.size(); ++i) {
+      const Bound& b = bound_[i];
+      const bnscore::Column& column = *b.column;
+      // Row by row, the columns are as many streams of memory as there are
+      // columns, more than the processor follows by itself: ask for the
+      // cells of a later row now, so that they are in cache by then.
+      if (ahead < end) {
+        if (!column.numbers.empty()) {
+          __builtin_prefetch(&column.numbers[ahead]);
+        } else {
+          __builtin_prefetch(&column.texts[ahead]);
+        }
+      }
+      if (!column.missing.empty() && column.missing[row] != 0) {
+        slot.Clear(b.position);
+        held[i] = std::string_view();
+      } else if (!column.numbers.empty()) {
+        slot.SetNumber(b.position, column.numbers[row]);
+      } else {
+        const std::string_view text = column.texts[row];
+        const bool same = text.data() == held[i].data() && text.size() == held[i].size();
+        if (same && text.data() != nullptr) continue;
+        slot.SetText(b.position, text);
+        held[i] = text;
+      }
+    }
+    const bnscore::Outcome outcome =
+        slot.Score(probabilities ? outputs_.probabilities.subspan(row * categories_, categories_)
+                                 : std::span<double>());
+    outputs_.status[row] = outcome.status;
+    outputs_.prediction[row] = outcome.prediction;
+    if (!outputs_.confidence.empty()) outputs_.confidence[row] = outcome.confidence;
+  }
+}

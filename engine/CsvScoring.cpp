@@ -1,0 +1,189 @@
+#include "engine/CsvScoring.h"
+
+#include <map>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/CliError.h"
+#include "engine/CsvBlockReader.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvWriter.h"
+#include "engine/ParallelScoring.h"
+#include "engine/FieldLayout.h"
+#include "engine/ResultColumns.h"
+#include "engine/RowScorer.h"
+
+namespace {
+
+const char kOutputName[] = "the output";
+
+// "a, b, c", at most `limit` names and then how many more.
+std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size() && i < limit; ++i) {
+    if (i > 0) text += ", ";
+    text += names[i];
+  }
+  if (names.size() > limit) text += ", ... (" + std::to_string(names.size() - limit) + " more)";
+  return text;
+}
+
+}  // namespace
+
+// Every record would get 90029.
+void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+                           const ScoreOptions& options, const std::string& inputName) {
+  if (options.allowMissingColumns) return;
+  const FieldLayout layout(model, options.derivedInRecord);
+  const std::vector<std::string> missing = layout.GetMissingPredictors(layout.MapColumns(header));
+  if (missing.empty()) return;
+  std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +
+                        " (the header has: " + JoinNames(header, 20) + ")";
+  if (header.size() == 1) {
+    for (char other : {',', ';', '\t', '|'}) {
+      if (other != options.delimiter && header[0].find(other) != std::string::npos) {
+        message += "; is the delimiter '" +
+                   std::string(other == '\t' ? "\\t" : std::string(1, other)) +
+                   "'? see --delimiter";
+        break;
+      }
+    }
+  }
+  throw CliError(message);
+}
+
+std::vector<std::string> OutputNames(const std::vector<std::string>& header,
+                                     const ScoreModel& model, const ScoreOptions& options,
+                                     const std::string& inputName) {
+  std::vector<std::string> names = ResultColumns(model, options.predictionOnly).GetNames();
+  if (options.reason) names.push_back("reason");
+  if (!options.keepInput) return names;
+  const std::unordered_set<std::string_view> resultNames(names.begin(), names.end());
+  for (const std::string& column : header) {
+    if (resultNames.count(column) != 0) {
+      throw CliError(inputName + ": --keep-input: the input has a column \"" + column +
+                     "\", which is a result column too; rename it in the input");
+    }
+  }
+  names.insert(names.begin(), header.begin(), header.end());
+  return names;
+}
+
+std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options) {
+  if (!options.columns.empty()) return options.columns;
+  if (!reader.ReadRow()) {
+    throw CliError(reader.GetSourceName() + ": no header row: the input is empty");
+  }
+  return std::vector<std::string>(reader.GetFields().begin(), reader.GetFields().end());
+}
+
+namespace {
+
+// Checks the input's header row, then writes the output's (unless asked
+// not to), out at once.
+void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
+                 const ScoreOptions& options, const std::string& inputName, CsvWriter& writer) {
+  CheckPredictorColumns(header, model, options, inputName);
+  const std::vector<std::string> names = OutputNames(header, model, options, inputName);
+  if (!options.outputHeader) return;
+  for (const std::string& name : names) writer.WriteField(name);
+  writer.EndRow();
+  writer.Flush();
+}
+
+void CountWritten(const ScoreOptions& options, long records) {
+  if (options.recordsWritten) options.recordsWritten(records);
+}
+
+void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
+  reader.SetDelimiter(options.delimiter);
+  reader.SetRejectBlankLines(options.rejectBlankLines);
+}
+
+bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines) {
+  bnscore::CsvSummary summary;
+  summary.blankLines = blankLines;
+  for (const auto& [status, count] : statusCounts) {
+    summary.records += count;
+    summary.statusCounts.emplace_back(static_cast<int>(status), count);
+  }
+  return summary;
+}
+
+// One thread: read, score and write each row in turn.
+bnscore::CsvSummary ScoreSequentially(ScoreModel& model, const ScoreOptions& options,
+                                      bnscore::ByteSource& input, const std::string& inputName,
+                                      bnscore::ByteSink& output) {
+  CsvReader reader(input, inputName);
+  SetUpReader(reader, options);
+  const std::vector<std::string> header = ReadHeader(reader, options);
+
+  RowScorer scorer(model, header, options);
+  CsvWriter writer(output, kOutputName);
+  writer.SetDelimiter(options.delimiter);
+  WriteHeader(header, model, options, inputName, writer);
+  while (reader.ReadRow()) {
+    ScoreReaderRow(reader, header.size(), scorer, writer);
+    CountWritten(options, 1);
+  }
+  writer.Flush();
+  std::map<long, long> statusCounts;
+  scorer.AddStatusCounts(statusCounts);
+  return Summarise(statusCounts, reader.GetBlankLines());
+}
+
+// Several threads: the header and the first record here, then blocks of
+// rows on the workers.
+bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& options,
+                                    bnscore::ByteSource& input, const std::string& inputName,
+                                    bnscore::ByteSink& output) {
+  CsvBlockReader blocks(input, inputName, options.blockBytes);
+  blocks.SetDelimiter(options.delimiter);
+  CsvBlock block;
+  CsvReader reader(inputName);
+  SetUpReader(reader, options);
+  bool atInputStart = true;
+  // The next row, from the next block when this one has no more.
+  auto readRow = [&]() {
+    while (!reader.ReadRow()) {
+      if (!blocks.ReadBlock(block)) return false;
+      reader.ResetToBlock(block.bytes.data(), block.size, reader.GetNextLine(), atInputStart);
+      atInputStart = false;
+    }
+    return true;
+  };
+  std::vector<std::string> header = options.columns;
+  if (header.empty()) {
+    if (!readRow()) throw CliError(inputName + ": no header row: the input is empty");
+    header.assign(reader.GetFields().begin(), reader.GetFields().end());
+  }
+
+  RowScorer scorer(model, header, options);
+  CsvWriter writer(output, kOutputName);
+  writer.SetDelimiter(options.delimiter);
+  WriteHeader(header, model, options, inputName, writer);
+  std::map<long, long> statusCounts;
+  long blankLines = 0;
+  if (readRow()) {
+    ScoreReaderRow(reader, header.size(), scorer, writer);
+    CountWritten(options, 1);
+    ParallelScoring parallel(model, header, options, options.threads, inputName);
+    parallel.SetBlockWritten([&options](long records) { CountWritten(options, records); });
+    parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
+    parallel.AddStatusCounts(statusCounts);
+    blankLines = parallel.GetBlankLines();
+  }
+  writer.Flush();
+  scorer.AddStatusCounts(statusCounts);
+  return Summarise(statusCounts, blankLines + reader.GetBlankLines());
+}
+
+}  // namespace
+
+bnscore::CsvSummary ScoreCsvRecords(ScoreModel& model, const ScoreOptions& options,
+                                    bnscore::ByteSource& input, const std::string& inputName,
+                                    bnscore::ByteSink& output) {
+  if (options.threads <= 1) return ScoreSequentially(model, options, input, inputName, output);
+  return ScoreInParallel(model, options, input, inputName, output);
+}

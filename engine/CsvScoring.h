@@ -1,0 +1,49 @@
+#ifndef BNSCORE_ENGINE_CSVSCORING_H_
+#define BNSCORE_ENGINE_CSVSCORING_H_
+
+#include <string>
+#include <vector>
+
+#include "bnscore/bnscore.h"
+#include "engine/CsvReader.h"
+#include "engine/ScoreOptions.h"
+#include "host/ScoreModel.h"
+
+// The names of the input's columns: options.columns when given (input
+// without a header row), else the reader's first row (CliError when the
+// input is empty).
+std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options);
+
+// Refuses a header that lacks predictor columns (a misspelt name, another
+// delimiter), unless options.allowMissingColumns. Throws CliError naming
+// `inputName`, the columns missing and those the header has.
+void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+                           const ScoreOptions& options, const std::string& inputName);
+
+// The names of the output's header row, the input's first with keepInput.
+// Throws CliError for an input column whose name the result columns repeat.
+std::vector<std::string> OutputNames(const std::vector<std::string>& header,
+                                     const ScoreModel& model, const ScoreOptions& options,
+                                     const std::string& inputName);
+
+// Scores every CSV record of `input` with `model` and writes one output row
+// per record to `output`, in input order, after the header row (unless
+// options.outputHeader is off), which is written out at once, so that the
+// output exists as soon as the input has a header. Calls
+// options.recordsWritten as rows are written. Returns the records counted by status. Throws CliError (a
+// CsvError naming `inputName` and the line) for an empty input and CSV
+// faults, after writing the rows before the fault; what the source or the
+// sink throws goes through.
+//
+// With one thread the rows are read, scored and written one after the
+// other. With more, the first record is scored alone, and then blocks of
+// about options.blockBytes of input are scored on options.threads worker
+// threads and written in input order; the output is the same.
+//
+// The model must have run its one-time set-up (scored a record) and have
+// its prediction-only setting from `options`.
+bnscore::CsvSummary ScoreCsvRecords(ScoreModel& model, const ScoreOptions& options,
+                                    bnscore::ByteSource& input, const std::string& inputName,
+                                    bnscore::ByteSink& output);
+
+#endif  // BNSCORE_ENGINE_CSVSCORING_H_

@@ -1,0 +1,13 @@
+#ifndef BNSCORE_ENGINE_DEFAULTPLUGIN_H_
+#define BNSCORE_ENGINE_DEFAULTPLUGIN_H_
+
+#include <string>
+
+// The plug-in the engine loads when none is named: $BNSCORE_PLUGIN when
+// set, else libbayesnet.so beside the shared library (or executable) that
+// holds the engine's code, else where PluginLibrary::FindDefault looks
+// (beside the running executable, then in its ../lib). Throws CliError when
+// none of these exists.
+std::string DefaultPluginPath();
+
+#endif  // BNSCORE_ENGINE_DEFAULTPLUGIN_H_

@@ -1,0 +1,207 @@
+// bnscore::Model: the public API over the engine's pieces.
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "bnscore/bnscore.h"
+#include "engine/CliError.h"
+#include "engine/ColumnBatch.h"
+#include "engine/CsvScoring.h"
+#include "engine/DefaultPlugin.h"
+#include "engine/FieldLayout.h"
+#include "engine/LoadedModel.h"
+#include "engine/ModelInternals.h"
+#include "engine/ScoringSlotPool.h"
+#include "engine/TargetCategories.h"
+#include "host/VkException.h"
+#include "host/XmlPlatform.h"
+
+namespace bnscore {
+
+namespace {
+
+// Xerces is initialised only while a document is read; XmlPlatform counts
+// its users but is not thread-safe, so loads take turns.
+std::mutex& LoadMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Rows below which a batch is not worth another thread.
+constexpr std::size_t kMinRowsPerThread = 1024;
+
+}  // namespace
+
+// Members are destroyed in reverse order: the slots (which hold the
+// plug-in's result objects) before the model and its plug-in library.
+struct Model::Impl {
+  LoadOptions options;
+  std::unique_ptr<LoadedModel> loaded;
+  std::unique_ptr<FieldLayout> layout;
+  std::unique_ptr<TargetCategories> categories;
+  Schema schema;
+  std::unique_ptr<ScoringSlotPool> pool;
+  std::once_flag warmedUp;
+
+  ScoreModel& GetModel() const { return loaded->GetModel(); }
+
+  // Everything after the plug-in has read the model: the layout, the
+  // schema and the slot pool.
+  void Prepare() {
+    ScoreModel& model = GetModel();
+    model.SetPredictionOnly(options.predictionOnly);
+    layout = std::make_unique<FieldLayout>(model, options.derivedInRecord);
+    categories = std::make_unique<TargetCategories>(model);
+    for (int i = 0; i < layout->Size(); ++i) {
+      schema.inputs.push_back(Field{layout->GetNames()[static_cast<std::size_t>(i)],
+                                    layout->IsNumeric(i) ? FieldKind::kNumber : FieldKind::kText});
+    }
+    const ScoreDictVar* target = model.GetTargetVar();
+    if (target != nullptr) schema.target = target->GetName();
+    schema.categories = categories->GetLabels();
+    pool = std::make_unique<ScoringSlotPool>([this] {
+      return std::make_unique<ScoringSlot>(GetModel(), *layout, *categories, options);
+    });
+  }
+
+  // Before the first scoring call: one record with every field missing,
+  // which runs the model's one-time set-up (record positions, scoring
+  // plan), so that scoring only reads the model from then on. Not at load,
+  // so that Display shows the model as read (as bnscore display does).
+  void WarmUp() {
+    std::call_once(warmedUp, [this] {
+      ScoringSlotPool::Lease slot = pool->Acquire();
+      slot->ClearAll();
+      slot->Score({});
+    });
+  }
+};
+
+namespace {
+
+// Reads a model with `read`, which is given the plug-in path, turning the
+// host's faults into the API's exceptions.
+std::unique_ptr<LoadedModel> ReadModel(
+    const LoadOptions& options,
+    const std::function<std::unique_ptr<LoadedModel>(const std::string&)>& read) {
+  try {
+    const std::string plugin = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
+    std::lock_guard<std::mutex> lock(LoadMutex());
+    XmlPlatform xml;
+    return read(plugin);
+  } catch (const VkException& e) {
+    throw ModelError(e.GetCode(), e.GetMessage());
+  } catch (const CliError& e) {
+    throw Error(e.what());
+  }
+}
+
+}  // namespace
+
+Model::Model(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+Model::~Model() = default;
+
+std::unique_ptr<Model> Model::Load(const std::string& path, const LoadOptions& options) {
+  auto impl = std::make_unique<Impl>();
+  impl->options = options;
+  impl->loaded = ReadModel(
+      options, [&path](const std::string& plugin) { return LoadedModel::Load(plugin, path); });
+  impl->Prepare();
+  return std::unique_ptr<Model>(new Model(std::move(impl)));
+}
+
+std::unique_ptr<Model> Model::LoadText(std::string_view pmml, const LoadOptions& options) {
+  auto impl = std::make_unique<Impl>();
+  impl->options = options;
+  const std::string text(pmml);
+  impl->loaded = ReadModel(options, [&text](const std::string& plugin) {
+    return LoadedModel::LoadText(plugin, text, "PMML text");
+  });
+  impl->Prepare();
+  return std::unique_ptr<Model>(new Model(std::move(impl)));
+}
+
+const Schema& Model::GetSchema() const { return impl_->schema; }
+
+const LoadOptions& Model::GetOptions() const { return impl_->options; }
+
+std::string Model::Display() const {
+  std::ostringstream text;
+  impl_->GetModel().Display(text);
+  return text.str();
+}
+
+Outcome Model::ScoreOne(std::span<const NamedCell> record, std::span<double> probabilities) const {
+  if (!probabilities.empty() && probabilities.size() < impl_->categories->Size()) {
+    throw Error("the probabilities output has " + std::to_string(probabilities.size()) +
+                " entries; expected at least " + std::to_string(impl_->categories->Size()));
+  }
+  impl_->WarmUp();
+  ScoringSlotPool::Lease slot = impl_->pool->Acquire();
+  slot->ClearAll();
+  // Backwards, so that the first cell of a name given twice counts.
+  for (auto cell = record.rbegin(); cell != record.rend(); ++cell) {
+    const int position = impl_->layout->Find(cell->name);
+    if (position >= 0) slot->SetCell(position, cell->cell);
+  }
+  return slot->Score(probabilities);
+}
+
+void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
+                  int threads) const {
+  const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs);
+  impl_->WarmUp();
+  std::size_t parts = threads < 1 ? 1 : static_cast<std::size_t>(threads);
+  parts = std::min(parts, std::max<std::size_t>(1, rows / kMinRowsPerThread));
+  const std::size_t chunk = parts == 0 ? rows : (rows + parts - 1) / parts;
+
+  auto scoreChunk = [this, &batch, chunk, rows](std::size_t part) {
+    const std::size_t begin = std::min(rows, part * chunk);
+    const std::size_t end = std::min(rows, begin + chunk);
+    ScoringSlotPool::Lease slot = impl_->pool->Acquire();
+    batch.ScoreRows(*slot, begin, end);
+  };
+  // Part 0 on this thread, the others on threads of their own; a part
+  // whose thread cannot be started is scored here too.
+  std::vector<std::exception_ptr> faults(parts);
+  auto scorePart = [&scoreChunk, &faults](std::size_t part) {
+    try {
+      scoreChunk(part);
+    } catch (...) {
+      faults[part] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> workers;
+  workers.reserve(parts);
+  for (std::size_t part = 1; part < parts; ++part) {
+    try {
+      workers.emplace_back(scorePart, part);
+    } catch (const std::system_error&) {
+      scorePart(part);
+    }
+  }
+  scorePart(0);
+  for (std::thread& worker : workers) worker.join();
+  for (const std::exception_ptr& fault : faults) {
+    if (fault) std::rethrow_exception(fault);
+  }
+}
+
+CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
+                           const CsvOptions& options) const {
+  impl_->WarmUp();
+  const ScoreOptions score = MakeScoreOptions(impl_->options, options);
+  try {
+    return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
+  } catch (const CliError& e) {
+    throw Error(e.what());
+  }
+}
+
+ScoreModel& ModelInternals::GetHostModel(const Model& model) { return model.impl_->GetModel(); }
+
+}  // namespace bnscore

@@ -1,0 +1,49 @@
+#include "engine/ScoringSlot.h"
+
+#include "engine/RecordFiller.h"
+#include "host/NumberText.h"
+
+ScoringSlot::ScoringSlot(ScoreModel& model, const FieldLayout& layout,
+                         const TargetCategories& categories, const bnscore::LoadOptions& options)
+    : model_(model),
+      layout_(layout),
+      derivedInRecord_(options.derivedInRecord),
+      predictionOnly_(options.predictionOnly),
+      record_(layout.GetNames(), !options.byName),
+      reader_(categories) {}
+
+ScoringSlot::~ScoringSlot() = default;
+
+void ScoringSlot::SetNumberAsText(int position, double value) {
+  NumberTextBuffer buffer;
+  record_.SetText(position, FormatNumberView(value, buffer));
+}
+
+void ScoringSlot::SetText(int position, std::string_view text) {
+  FillField(text, layout_.IsNumeric(position), rules_, position, record_);
+}
+
+void ScoringSlot::SetCell(int position, const bnscore::Cell& cell) {
+  switch (cell.kind) {
+    case bnscore::Cell::Kind::kNumber:
+      SetNumber(position, cell.number);
+      break;
+    case bnscore::Cell::Kind::kText:
+      SetText(position, cell.text);
+      break;
+    case bnscore::Cell::Kind::kMissing:
+      record_.ClearValue(position);
+      break;
+  }
+}
+
+bnscore::Outcome ScoringSlot::Score(std::span<double> probabilities) {
+  const MCScore::MCStatus status = model_.GetScore(&record_, rawResult_, derivedInRecord_);
+  if (rawResult_ != result_.get()) {
+    // The model replaced the result object and deleted the old one.
+    (void)result_.release();
+    result_.reset(rawResult_);
+    clsResult_ = dynamic_cast<const ScoreClsResult*>(rawResult_);
+  }
+  return reader_.Read(status, rawResult_, clsResult_, predictionOnly_, probabilities);
+}

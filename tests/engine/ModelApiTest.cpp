@@ -1,0 +1,390 @@
+// The public API (bnscore::Model) against bnscore itself: every record of
+// the example and test files, given as columns, as numbers where the
+// schema reads numbers and as name -> cell pairs, must get exactly the
+// status, prediction and bits that `bnscore score` writes, for each
+// option; and the API's faults carry the host's codes and messages.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bnscore/bnscore.h"
+#include "engine/CsvReader.h"
+#include "tests/TestProcess.h"
+
+namespace {
+
+const std::string kData = BNSCORE_TEST_DATA "/";
+const std::string kExamples = BNSCORE_EXAMPLES "/";
+const std::string kPlugin = BNSCORE_LIB_DIR "/libbayesnet.so";
+
+using Table = std::vector<std::vector<std::string>>;
+
+Table ReadCsv(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  EXPECT_GE(fd, 0) << path;
+  Table rows;
+  {
+    CsvReader reader(fd, path);
+    while (reader.ReadRow())
+      rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
+  }
+  ::close(fd);
+  return rows;
+}
+
+Table ReadCsvText(const std::string& text) {
+  const std::string path = testprocess::TempPath("api.csv");
+  {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+  }
+  Table rows = ReadCsv(path);
+  std::remove(path.c_str());
+  return rows;
+}
+
+// An empty cell of bnscore's output stands for NaN (or no prediction).
+bool SameNumber(const std::string& cell, double value) {
+  if (cell.empty()) return std::isnan(value);
+  const double expected = std::strtod(cell.c_str(), nullptr);
+  return std::memcmp(&expected, &value, sizeof value) == 0;
+}
+
+struct Case {
+  std::string model;
+  std::string records;
+  bnscore::LoadOptions options;
+  std::vector<std::string> flags;
+};
+
+// Checks one record's outcome against bnscore's output row `expected`.
+void ExpectRow(const bnscore::Model& model, const std::vector<std::string>& expected, int status,
+               int prediction, double confidence, const double* probabilities,
+               const std::string& where) {
+  const auto& categories = model.GetSchema().categories;
+  ASSERT_EQ(std::to_string(status), expected[0]) << where;
+  EXPECT_EQ(prediction < 0 ? "" : categories[static_cast<std::size_t>(prediction)], expected[1])
+      << where;
+  if (model.GetOptions().predictionOnly) {
+    ASSERT_EQ(expected.size(), 2u);
+    EXPECT_TRUE(std::isnan(confidence)) << where;
+    for (std::size_t c = 0; c < categories.size(); ++c) EXPECT_TRUE(std::isnan(probabilities[c]));
+    return;
+  }
+  ASSERT_EQ(expected.size(), 3 + categories.size()) << where;
+  EXPECT_TRUE(SameNumber(expected[2], confidence)) << where << ": " << confidence;
+  for (std::size_t c = 0; c < categories.size(); ++c) {
+    EXPECT_TRUE(SameNumber(expected[3 + c], probabilities[c])) << where << " category " << c;
+  }
+}
+
+void CheckAgainstBnscore(const Case& test) {
+  SCOPED_TRACE(test.model + " " + test.records);
+  std::vector<std::string> args{"score", "--threads", "1", "--plugin", kPlugin};
+  args.insert(args.end(), test.flags.begin(), test.flags.end());
+  args.push_back(test.model);
+  args.push_back(test.records);
+  const testprocess::Outcome run = testprocess::Run(BNSCORE_BIN_DIR "/bnscore", args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Table expected = ReadCsvText(run.out);
+  const Table input = ReadCsv(test.records);
+  const std::size_t rows = input.size() - 1;
+  ASSERT_EQ(expected.size(), input.size());
+
+  bnscore::LoadOptions options = test.options;
+  options.plugin = kPlugin;
+  const auto model = bnscore::Model::Load(test.model, options);
+  const bnscore::Schema& schema = model->GetSchema();
+  const std::size_t numCategories = schema.categories.size();
+  for (std::size_t c = 0; c < numCategories && !options.predictionOnly; ++c) {
+    EXPECT_EQ("probability(" + schema.categories[c] + ")", expected[0][3 + c]);
+  }
+
+  // Columns of texts, as the CSV holds them; and the same with numbers
+  // (NaN for an empty cell) for the fields the schema reads as numbers,
+  // unless a cell is no number.
+  const std::vector<std::string>& header = input[0];
+  std::vector<std::vector<std::string_view>> texts(header.size());
+  std::vector<std::vector<double>> numbers(header.size());
+  std::vector<char> allNumbers(header.size(), 1);
+  for (std::size_t r = 1; r < input.size(); ++r) {
+    for (std::size_t f = 0; f < header.size(); ++f) {
+      const std::string& cell = input[r][f];
+      char* end = nullptr;
+      const double number = cell.empty() ? NAN : std::strtod(cell.c_str(), &end);
+      if (!cell.empty() && *end != '\0') allNumbers[f] = 0;
+      texts[f].push_back(cell);
+      numbers[f].push_back(number);
+    }
+  }
+  for (bool useNumbers : {false, true}) {
+    std::vector<bnscore::Column> columns;
+    for (std::size_t f = 0; f < header.size(); ++f) {
+      bool numeric = false;
+      for (const bnscore::Field& field : schema.inputs) {
+        numeric = numeric || (field.name == header[f] && field.kind == bnscore::FieldKind::kNumber);
+      }
+      numeric = numeric && allNumbers[f] != 0;
+      columns.push_back(useNumbers && numeric ? bnscore::Column::Numbers(header[f], numbers[f])
+                                              : bnscore::Column::Texts(header[f], texts[f]));
+    }
+    std::vector<std::int32_t> status(rows), prediction(rows);
+    std::vector<double> confidence(rows), probabilities(rows * numCategories);
+    model->Score(columns, rows, {status, prediction, confidence, probabilities});
+    for (std::size_t r = 0; r < rows; ++r) {
+      ExpectRow(*model, expected[r + 1], status[r], prediction[r], confidence[r],
+                &probabilities[r * numCategories],
+                "Score row " + std::to_string(r + 1) + (useNumbers ? " (numbers)" : ""));
+    }
+  }
+
+  std::vector<double> probabilities(numCategories);
+  for (std::size_t r = 0; r < rows; ++r) {
+    std::vector<bnscore::NamedCell> record;
+    for (std::size_t f = 0; f < header.size(); ++f) {
+      record.push_back({header[f], input[r + 1][f].empty() ? bnscore::Cell::Missing()
+                                                           : bnscore::Cell::Of(input[r + 1][f])});
+    }
+    const bnscore::Outcome outcome = model->ScoreOne(record, probabilities);
+    ExpectRow(*model, expected[r + 1], outcome.status, outcome.prediction, outcome.confidence,
+              probabilities.data(), "ScoreOne row " + std::to_string(r + 1));
+  }
+}
+
+TEST(ModelApiTest, ScoresBitForBitAsBnscore) {
+  const std::string credit = kExamples + "credit_risk.pmml";
+  const std::string applicants = kExamples + "applicants.csv";
+  const std::string network = kData + "cli_network.pmml";
+  bnscore::LoadOptions byName;
+  byName.byName = true;
+  bnscore::LoadOptions predictionOnly;
+  predictionOnly.predictionOnly = true;
+  bnscore::LoadOptions derived;
+  derived.derivedInRecord = true;
+  const Case cases[] = {
+      {credit, applicants, {}, {}},
+      {credit, applicants, byName, {"--by-name"}},
+      {credit, applicants, predictionOnly, {"--prediction-only"}},
+      {network, kData + "cli_cases.csv", {}, {}},
+      {network, kData + "cli_derived.csv", derived, {"--derived-in-record"}},
+      {network, kData + "cli_derived.csv", {}, {}},
+  };
+  for (const Case& test : cases) CheckAgainstBnscore(test);
+}
+
+TEST(ModelApiTest, ThreadsWriteTheSameBits) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const Table input = ReadCsv(kExamples + "applicants.csv");
+  std::vector<std::vector<std::string_view>> texts(input[0].size());
+  for (int copy = 0; copy < 500; ++copy) {
+    for (std::size_t r = 1; r < input.size(); ++r) {
+      for (std::size_t f = 0; f < texts.size(); ++f) texts[f].push_back(input[r][f]);
+    }
+  }
+  std::vector<bnscore::Column> columns;
+  for (std::size_t f = 0; f < texts.size(); ++f) {
+    columns.push_back(bnscore::Column::Texts(input[0][f], texts[f]));
+  }
+  const std::size_t rows = texts[0].size();
+  const std::size_t values = rows * 3;
+  std::vector<std::int32_t> status1(rows), status3(rows), prediction1(rows), prediction3(rows);
+  std::vector<double> probabilities1(values), probabilities3(values);
+  model->Score(columns, rows, {status1, prediction1, {}, probabilities1}, 1);
+  model->Score(columns, rows, {status3, prediction3, {}, probabilities3}, 3);
+  EXPECT_EQ(status1, status3);
+  EXPECT_EQ(prediction1, prediction3);
+  EXPECT_EQ(std::memcmp(probabilities1.data(), probabilities3.data(), values * sizeof(double)), 0);
+  EXPECT_EQ(status1[5], bnscore::kMissingPredictor);
+  EXPECT_EQ(status1[rows - 1], bnscore::kScored);
+}
+
+// Bytes in memory, read in small pieces so that rows cross reads.
+class StringSource : public bnscore::ByteSource {
+ public:
+  explicit StringSource(std::string text) : text_(std::move(text)) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min({size, text_.size() - offset_, std::size_t{5}});
+    std::memcpy(buffer, text_.data() + offset_, n);
+    offset_ += n;
+    return n;
+  }
+
+ private:
+  std::string text_;
+  std::size_t offset_ = 0;
+};
+
+struct StringSink : bnscore::ByteSink {
+  void Write(const char* data, std::size_t size) override { text.append(data, size); }
+  std::string text;
+};
+
+TEST(ModelApiTest, ScoreCsvWritesWhatBnscoreWrites) {
+  const std::string model = kExamples + "credit_risk.pmml";
+  const std::string records = kExamples + "applicants.csv";
+  const testprocess::Outcome run = testprocess::Run(
+      BNSCORE_BIN_DIR "/bnscore", {"score", "--plugin", kPlugin, "--keep-input", model, records});
+  ASSERT_EQ(run.status, 0) << run.err;
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto loaded = bnscore::Model::Load(model, options);
+  for (int threads : {1, 2}) {
+    StringSource input(testprocess::ReadFile(records));
+    StringSink output;
+    bnscore::CsvOptions csv;
+    csv.keepInput = true;
+    csv.threads = threads;
+    csv.blockBytes = 100;
+    const bnscore::CsvSummary summary = loaded->ScoreCsv(input, "applicants.csv", output, csv);
+    EXPECT_EQ(output.text, run.out);
+    EXPECT_EQ(summary.records, 20);
+    EXPECT_EQ(summary.statusCounts,
+              (std::vector<std::pair<int, long>>{{0, 18}, {bnscore::kMissingPredictor, 2}}));
+
+    // The same rows without the header rows, the columns named instead,
+    // and every record reported written once.
+    const std::string text = testprocess::ReadFile(records);
+    StringSource headerless(text.substr(text.find('\n') + 1));
+    StringSink rows;
+    csv.columns = {"applicant", "age", "income", "employment", "dependents"};
+    csv.outputHeader = false;
+    long written = 0;
+    csv.recordsWritten = [&written](long count) { written += count; };
+    loaded->ScoreCsv(headerless, "part-0", rows, csv);
+    EXPECT_EQ(rows.text, run.out.substr(run.out.find('\n') + 1));
+    EXPECT_EQ(written, 20);
+  }
+  // A header without every predictor is refused before anything is written.
+  StringSource partial("age,income\n30,1000\n40\n");
+  StringSink output;
+  try {
+    loaded->ScoreCsv(partial, "in.csv", output);
+    FAIL() << "a header without predictors was accepted";
+  } catch (const bnscore::Error& e) {
+    EXPECT_STREQ(e.what(),
+                 "in.csv: missing columns: employment, dependents (the header has: age, income)");
+  }
+  EXPECT_EQ(output.text, "");
+  bnscore::CsvOptions anyColumns;
+  anyColumns.allowMissingColumns = true;
+  StringSource ragged("age,income\n30,1000\n40\n");
+  try {
+    loaded->ScoreCsv(ragged, "in.csv", output, anyColumns);
+    FAIL() << "a ragged row was accepted";
+  } catch (const bnscore::Error& e) {
+    EXPECT_STREQ(e.what(), "in.csv:3: the row has 1 field but the header has 2 fields");
+  }
+  EXPECT_EQ(std::count(output.text.begin(), output.text.end(), '\n'), 2) << output.text;
+}
+
+TEST(ModelApiTest, ScoreCsvHonoursTheReadingOptions) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  options.predictionOnly = true;
+  const auto loaded = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  bnscore::CsvOptions csv;
+  csv.delimiter = ';';
+  csv.reason = true;
+  csv.missingValues = {"-"};
+  for (int threads : {1, 2}) {
+    csv.threads = threads;
+    csv.blockBytes = 16;
+    StringSource input(
+        "age;income;employment;dependents\n34;52000;salaried;1\n\n34;-;salaried;1\n"
+        "34;NA;salaried;1\n");
+    StringSink output;
+    const bnscore::CsvSummary summary = loaded->ScoreCsv(input, "in.csv", output, csv);
+    EXPECT_EQ(output.text,
+              "status;prediction;reason\n0;low;\n90029;;income: missing\n"
+              "90029;;\"income: not a number \"\"NA\"\"\"\n");
+    EXPECT_EQ(summary.blankLines, 1);
+    EXPECT_EQ(summary.records, 3);
+  }
+  // Not finite: refused at its line unless allowed.
+  csv.threads = 1;
+  StringSource infinite("age,income,employment,dependents\n34,inf,salaried,1\n");
+  StringSink output;
+  csv.delimiter = ',';
+  try {
+    loaded->ScoreCsv(infinite, "in.csv", output, csv);
+    FAIL() << "inf was accepted";
+  } catch (const bnscore::Error& e) {
+    EXPECT_TRUE(std::string(e.what()).starts_with("in.csv:2: column income: \"inf\"")) << e.what();
+  }
+}
+
+TEST(ModelApiTest, SchemaListsWhatTheModelReads) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const bnscore::Schema& schema = model->GetSchema();
+  EXPECT_EQ(schema.target, "risk");
+  EXPECT_EQ(schema.categories, (std::vector<std::string>{"low", "medium", "high"}));
+  std::vector<std::string> inputs;
+  for (const bnscore::Field& field : schema.inputs) {
+    inputs.push_back(field.name +
+                     (field.kind == bnscore::FieldKind::kNumber ? ":number" : ":text"));
+  }
+  EXPECT_EQ(inputs, (std::vector<std::string>{"employment:text", "dependents:number",
+                                              "income:number", "age:number"}));
+  EXPECT_NE(model->Display().find("BayesNet"), std::string::npos) << model->Display();
+}
+
+TEST(ModelApiTest, FaultsCarryTheirCodesAndPlaces) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  try {
+    bnscore::Model::Load(kData + "plugin_fault_loop.pmml", options);
+    FAIL() << "a loop was accepted";
+  } catch (const bnscore::ModelError& e) {
+    EXPECT_EQ(e.GetCode(), 1);
+    EXPECT_EQ(e.GetMessage(), "Loop is not allowed.");
+    EXPECT_STREQ(e.what(), "error 1: Loop is not allowed.");
+  }
+  try {
+    bnscore::Model::LoadText("<PMML><DataDictionary>", options);
+    FAIL() << "broken XML was accepted";
+  } catch (const bnscore::ModelError& e) {
+    EXPECT_EQ(e.GetCode(), 9);
+  }
+  bnscore::LoadOptions noPlugin;
+  noPlugin.plugin = "/nonexistent/libbayesnet.so";
+  EXPECT_THROW(bnscore::Model::Load(kExamples + "credit_risk.pmml", noPlugin), bnscore::Error);
+
+  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const double ages[] = {30, 40};
+  const std::string_view jobs[] = {"salaried"};
+  std::vector<std::int32_t> status(2), prediction(2);
+  const bnscore::Outputs outputs{status, prediction, {}, {}};
+  const auto scoreWith = [&](std::vector<bnscore::Column> columns) {
+    try {
+      model->Score(columns, 2, outputs);
+      return std::string("accepted");
+    } catch (const bnscore::Error& e) {
+      return std::string(e.what());
+    }
+  };
+  EXPECT_EQ(scoreWith({bnscore::Column::Texts("employment", jobs)}),
+            "column \"employment\" has 1 entries; expected 2");
+  EXPECT_EQ(
+      scoreWith({bnscore::Column::Numbers("age", ages), bnscore::Column::Numbers("age", ages)}),
+      "column \"age\" is given twice");
+  EXPECT_EQ(scoreWith({bnscore::Column::Numbers("age", ages)}), "accepted");
+  EXPECT_EQ(status,
+            (std::vector<std::int32_t>{bnscore::kMissingPredictor, bnscore::kMissingPredictor}));
+  std::vector<double> tooFew(1);
+  EXPECT_THROW(model->ScoreOne({}, tooFew), bnscore::Error);
+}
+
+}  // namespace
