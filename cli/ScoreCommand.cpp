@@ -80,18 +80,6 @@ class OutputFile : public bnscore::ByteSink {
   bool closed_ = false;
 };
 
-bnscore::CsvSummary Summarise(const RowScorer& scorer, long blankLines) {
-  std::map<long, long> statusCounts;
-  scorer.AddStatusCounts(statusCounts);
-  bnscore::CsvSummary summary;
-  summary.blankLines = blankLines;
-  for (const auto& [status, count] : statusCounts) {
-    summary.records += count;
-    summary.statusCounts.emplace_back(static_cast<int>(status), count);
-  }
-  return summary;
-}
-
 // JSON Lines in or out: each record is read, scored and written in turn,
 // on this thread.
 bnscore::CsvSummary ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& options,
@@ -127,7 +115,9 @@ bnscore::CsvSummary ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& o
     }
   }
   writer.Flush();
-  return Summarise(scorer, records.GetBlankLines());
+  std::map<long, long> statusCounts;
+  scorer.AddStatusCounts(statusCounts);
+  return Summarise(statusCounts, records.GetBlankLines());
 }
 
 }  // namespace

@@ -70,6 +70,16 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& header,
   return names;
 }
 
+bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines) {
+  bnscore::CsvSummary summary;
+  summary.blankLines = blankLines;
+  for (const auto& [status, count] : statusCounts) {
+    summary.records += count;
+    summary.statusCounts.emplace_back(static_cast<int>(status), count);
+  }
+  return summary;
+}
+
 std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options) {
   if (!options.columns.empty()) return options.columns;
   if (!reader.ReadRow()) {
@@ -99,16 +109,6 @@ void CountWritten(const ScoreOptions& options, long records) {
 void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
   reader.SetDelimiter(options.delimiter);
   reader.SetRejectBlankLines(options.rejectBlankLines);
-}
-
-bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines) {
-  bnscore::CsvSummary summary;
-  summary.blankLines = blankLines;
-  for (const auto& [status, count] : statusCounts) {
-    summary.records += count;
-    summary.statusCounts.emplace_back(static_cast<int>(status), count);
-  }
-  return summary;
 }
 
 // One thread: read, score and write each row in turn.

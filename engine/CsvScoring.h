@@ -1,6 +1,7 @@
 #ifndef BNSCORE_ENGINE_CSVSCORING_H_
 #define BNSCORE_ENGINE_CSVSCORING_H_
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreMo
 std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const ScoreModel& model, const ScoreOptions& options,
                                      const std::string& inputName);
+
+// The summary of records counted by status (RowScorer::AddStatusCounts)
+// and of `blankLines` skipped.
+bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines);
 
 // Scores every CSV record of `input` with `model` and writes one output row
 // per record to `output`, in input order, after the header row (unless
