@@ -138,6 +138,7 @@ void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ost
     FdSource source(input.Get(), input.GetName());
     try {
       counts = model.ScoreCsv(source, input.GetName(), output, csv);
+      output.Open();  // even when nothing was written (no header row, no records)
     } catch (const bnscore::Error& e) {
       if (output.IsClosed()) throw OutputClosed(e.what());
       throw;
