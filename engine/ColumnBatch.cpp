@@ -40,7 +40,9 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
       throw bnscore::Error(what + " is given twice");
     }
     taken[static_cast<std::size_t>(position)] = 1;
-    bound_.push_back(Bound{position, &column});
+    bound_.push_back(Bound{position, column.numbers.empty() ? nullptr : column.numbers.data(),
+                           column.numbers.empty() ? column.texts.data() : nullptr,
+                           column.missing.empty() ? nullptr : column.missing.data()});
   }
   CheckLength(outputs.status.size(), rows, "the status output");
   CheckLength(outputs.prediction.size(), rows, "the prediction output");
@@ -55,36 +57,36 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
   // Fields without a column stay missing.
   slot.ClearAll();
   // Per column, the text view the slot's field holds now (null data: none).
-  // The caller's texts do not change during the call, so a row whose view
-  // is the very same (a column of repeated categories often shares its
-  // texts) leaves the field as it is instead of copying the text again.
+  // Text fields view the caller's texts rather than copy them; those do
+  // not change during the call, so a row whose view is the very same (a
+  // column of repeated categories often shares its texts) leaves the field
+  // as it is.
   std::vector<std::string_view> held(bound_.size());
   const bool probabilities = !outputs_.probabilities.empty();
   for (std::size_t row = begin; row < end; ++row) {
     const std::size_t ahead = row + kPrefetchRows;
     for (std::size_t i = 0; i < bound_.size(); ++i) {
       const Bound& b = bound_[i];
-      const bnscore::Column& column = *b.column;
       // Row by row, the columns are as many streams of memory as there are
       // columns, more than the processor follows by itself: ask for the
       // cells of a later row now, so that they are in cache by then.
       if (ahead < end) {
-        if (!column.numbers.empty()) {
-          __builtin_prefetch(&column.numbers[ahead]);
+        if (b.numbers != nullptr) {
+          __builtin_prefetch(b.numbers + ahead);
         } else {
-          __builtin_prefetch(&column.texts[ahead]);
+          __builtin_prefetch(b.texts + ahead);
         }
       }
-      if (!column.missing.empty() && column.missing[row] != 0) {
+      if (b.missing != nullptr && b.missing[row] != 0) {
         slot.Clear(b.position);
         held[i] = std::string_view();
-      } else if (!column.numbers.empty()) {
-        slot.SetNumber(b.position, column.numbers[row]);
+      } else if (b.numbers != nullptr) {
+        slot.SetNumber(b.position, b.numbers[row]);
       } else {
-        const std::string_view text = column.texts[row];
+        const std::string_view text = b.texts[row];
         const bool same = text.data() == held[i].data() && text.size() == held[i].size();
         if (same && text.data() != nullptr) continue;
-        slot.SetText(b.position, text);
+        slot.SetTextView(b.position, text);
         held[i] = text;
       }
     }
@@ -95,4 +97,6 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
     outputs_.prediction[row] = outcome.prediction;
     if (!outputs_.confidence.empty()) outputs_.confidence[row] = outcome.confidence;
   }
+  // The record views the caller's texts, which may go once the call returns.
+  slot.ClearAll();
 }

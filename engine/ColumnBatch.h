@@ -2,6 +2,8 @@
 #define BNSCORE_ENGINE_COLUMNBATCH_H_
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 #include <span>
 #include <vector>
 
@@ -30,9 +32,13 @@ class ColumnBatch {
   void ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t end) const;
 
  private:
+  // A column as the row loop reads it: plain pointers to its cells, so that
+  // nothing about the column is looked up again per row.
   struct Bound {
-    int position;  // in the layout
-    const bnscore::Column* column;
+    int position;               // in the layout
+    const double* numbers;      // null for a column of texts
+    const std::string_view* texts;  // null for a column of numbers
+    const std::uint8_t* missing;    // null when the column has no mask
   };
 
   std::vector<Bound> bound_;

@@ -46,6 +46,16 @@ class ScoringSlot {
     }
   }
   void SetText(int position, std::string_view text);
+  // SetText without a copy for a text field: the record views `text`, which
+  // must stay valid and unchanged until the field is set or cleared again
+  // (ClearAll clears every field).
+  void SetTextView(int position, std::string_view text) {
+    if (text.empty() || layout_.IsNumeric(position)) {
+      SetText(position, text);
+    } else {
+      record_.SetTextView(position, text);
+    }
+  }
   void Clear(int position) { record_.ClearValue(position); }
   void ClearAll() { record_.ClearAll(); }
 

@@ -10,6 +10,8 @@
 BaseCaseRecord::BaseCaseRecord(std::vector<std::string> fieldNames, bool indexed)
     : names_(std::move(fieldNames)),
       values_(names_.size()),
+      heldKinds_(names_.size(), kOther),
+      views_(names_.size()),
       cells_(names_.size()),
       indexed_(indexed) {
   static std::mutex layoutsMutex;
@@ -31,38 +33,33 @@ void BaseCaseRecord::SetValue(int position, std::unique_ptr<ScoreValue> value) {
     return;
   }
   values_[position] = std::move(value);
+  heldKinds_[position] = kOther;
   cell = Cell{values_[position].get(), kOther, 0.0, std::string_view()};
 }
 
-void BaseCaseRecord::SetNumber(int position, double value) {
-  if (position < 0 || position >= GetNumFields()) return;
-  Cell& cell = cells_[position];
-  if (cell.kind == kNumber) {
-    static_cast<NumericValue*>(values_[position].get())->SetDoubleValue(value);
-  } else {
-    values_[position] = std::make_unique<NumericValue>(value);
-    cell.kind = kNumber;
-    cell.text = std::string_view();
-  }
-  cell.value = values_[position].get();
-  cell.number = value;
+void BaseCaseRecord::MakeNumber(int position) {
+  values_[position] = std::make_unique<NumericValue>(0.0);
+  heldKinds_[position] = kNumber;
 }
 
 void BaseCaseRecord::SetText(int position, std::string_view text) {
   if (position < 0 || position >= GetNumFields()) return;
   Cell& cell = cells_[position];
   StringValue* string;
-  if (cell.kind == kText) {
+  if (heldKinds_[position] == kText) {
     string = static_cast<StringValue*>(values_[position].get());
     string->SetString(text);
   } else {
     values_[position] = std::make_unique<StringValue>(std::string(text));
     string = static_cast<StringValue*>(values_[position].get());
-    cell.kind = kText;
-    cell.number = 0.0;
+    heldKinds_[position] = kText;
   }
-  cell.value = string;
-  cell.text = string->GetText();
+  cell = Cell{string, kText, 0.0, string->GetText()};
+}
+
+TextViewValue* BaseCaseRecord::MakeView(int position) {
+  views_[position] = std::make_unique<TextViewValue>();
+  return views_[position].get();
 }
 
 void BaseCaseRecord::ClearValue(int position) {

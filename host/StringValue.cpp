@@ -11,14 +11,18 @@ StringValue::~StringValue() = default;
 
 ScoreValue* StringValue::Clone() const { return new StringValue(text_); }
 
-bool StringValue::operator==(const ScoreValue& other) const {
+bool StringValue::operator==(const ScoreValue& other) const { return TextEquals(text_, other); }
+
+double StringValue::GetDouble() const { return TextToDouble(text_); }
+
+bool StringValue::TextEquals(std::string_view text, const ScoreValue& other) {
   if (other.GetType() != String) return false;
   NumberTextBuffer buffer;
-  return other.GetStringView(buffer) == text_;
+  return other.GetStringView(buffer) == text;
 }
 
-double StringValue::GetDouble() const {
+double StringValue::TextToDouble(std::string_view text) {
   double value = NumericValue::GetSysmisValue();
-  ParseNumber(text_, value);
+  ParseNumber(text, value);
   return value;
 }

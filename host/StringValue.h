@@ -28,6 +28,11 @@ class MODELCORE_API StringValue : public ScoreValue {
 
   const std::string& GetText() const { return text_; }
 
+  // What every string value's operator== and GetDouble answer for `text`
+  // (shared with TextViewValue).
+  static bool TextEquals(std::string_view text, const ScoreValue& other);
+  static double TextToDouble(std::string_view text);
+
  private:
   std::string text_;
 };

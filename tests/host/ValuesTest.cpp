@@ -161,6 +161,37 @@ TEST(CaseRecord, PositionsNamesAndReuse) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(record.GetValue(i), nullptr);
 }
 
+TEST(CaseRecord, TextViewsBorrowAndMixWithOwnedValues) {
+  BaseCaseRecord record({"t"}, true);
+  record.SetText(0, "owned");
+  const ScoreValue* owned = record.GetValue(0);
+  std::string borrowed = "red";
+  record.SetTextView(0, borrowed);
+  const ScoreValue* view = record.GetValue(0);
+  ASSERT_NE(view, owned);
+  EXPECT_EQ(record.GetCell(0).kind, BaseCaseRecord::kText);
+  EXPECT_EQ(record.GetCell(0).text.data(), borrowed.data());  // no copy
+  EXPECT_TRUE(*view == StringValue("red"));
+  EXPECT_TRUE(StringValue("red") == *view);
+  EXPECT_FALSE(*view == NumericValue(1.0));
+  std::unique_ptr<ScoreValue> copy(view->Clone());
+  borrowed = "XYZ";  // the view follows its text; the clone owns its own
+  EXPECT_EQ(view->GetString(), "XYZ");
+  EXPECT_EQ(copy->GetString(), "red");
+  EXPECT_EQ(StringValue("12").GetDouble(), (record.SetTextView(0, "12"), view->GetDouble()));
+
+  // Owned values set after a view go back to the objects kept for them.
+  record.SetText(0, "again");
+  EXPECT_EQ(record.GetValue(0), owned);
+  EXPECT_EQ(record.GetCell(0).text, "again");
+  record.SetTextView(0, "v");
+  record.ClearValue(0);
+  record.SetNumber(0, 3);
+  EXPECT_EQ(record.GetValue(0)->GetDouble(), 3);
+  record.SetTextView(0, "w");
+  EXPECT_EQ(record.GetValue(0), view);
+}
+
 // The least model there is: BaseModel's bookkeeping and nothing else.
 class BareModel : public BaseModel {
  public:
