@@ -6,13 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include <xercesc/dom/DOM.hpp>
-#include <xercesc/util/XMLString.hpp>
-
+#include "cli/NetworkStructure.h"
 #include "engine/CsvWriter.h"
 #include "engine/FieldLayout.h"
-#include "host/BaseTranslator.h"
-#include "host/PmmlParser.h"
+#include "engine/JsonText.h"
 #include "host/ScoreDictionary.h"
 #include "host/ScoreValueLabel.h"
 #include "host/TransformationDictionary.h"
@@ -58,122 +55,50 @@ void WriteVariables(const char* heading, const ScoreDictionary* dictionary, std:
   }
 }
 
-std::string Text(const XMLCh* text) {
-  if (text == nullptr) return {};
-  char* narrow = xercesc::XMLString::transcode(text);
-  std::string copy(narrow);
-  xercesc::XMLString::release(&narrow);
-  return copy;
+void AppendNames(const std::vector<std::string>& names, std::string& json) {
+  json += '[';
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) json += ',';
+    AppendJsonString(names[i], json);
+  }
+  json += ']';
 }
 
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// The ";"-separated fields of a LinkSource row, "\" escaping the next
-// character, each trimmed.
-std::vector<std::string> SplitRow(const std::string& text) {
-  std::vector<std::string> fields(1);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      fields.back() += text[++i];
-    } else if (text[i] == ';') {
-      fields.emplace_back();
-    } else {
-      fields.back() += text[i];
+void AppendVariable(const ScoreDictVar& var, std::string& json) {
+  json += "{\"name\":";
+  AppendJsonString(var.GetName(), json);
+  json += var.GetValueType() == 0 ? ",\"value_type\":\"numeric\"" : ",\"value_type\":\"string\"";
+  json += ",\"measure\":";
+  AppendJsonString(MeasureName(var.GetMeasure()), json);
+  std::vector<std::string> categories;
+  const ScoreValueLabelSet* labels = var.GetValueLabelSet();
+  if (labels != nullptr) {
+    for (const ScoreValueLabel* label : labels->GetLabels()) {
+      NumberTextBuffer buffer;
+      categories.emplace_back(label->GetValue()->GetStringView(buffer));
     }
   }
-  for (std::string& field : fields) field = Trim(field);
-  return fields;
+  json += ",\"categories\":";
+  AppendNames(categories, json);
+  json += '}';
 }
 
-using Arc = std::pair<std::string, std::string>;  // parent, child
-
-// The first BayesNetModel element of `document`, or null.
-const xercesc::DOMElement* FindModelElement(const xercesc::DOMDocument& document) {
-  xercesc::DOMNodeList* models =
-      BaseTranslator::GetElementsByTagName(document.getDocumentElement(), "BayesNetModel");
-  if (models == nullptr || models->getLength() == 0) return nullptr;
-  return static_cast<const xercesc::DOMElement*>(models->item(0));
+void AppendVariables(const ScoreDictionary* dictionary, std::string& json) {
+  std::vector<ScoreDictVar*> vars;
+  if (dictionary != nullptr) dictionary->GetVariables(vars);
+  json += '[';
+  for (std::size_t i = 0; i < vars.size(); ++i) {
+    if (i > 0) json += ',';
+    AppendVariable(*vars[i], json);
+  }
+  json += ']';
 }
 
-// The names of the MiningFields of the model's MiningSchema, in document
-// order (those of its extensions left out).
-std::vector<std::string> ReadSchemaOrder(const std::string& modelPath) {
-  DocumentPtr document = PmmlParser::ParseFile(modelPath);
-  const xercesc::DOMElement* model = FindModelElement(*document);
-  const xercesc::DOMElement* schema =
-      model != nullptr ? BaseTranslator::GetChildByTag(model, "MiningSchema") : nullptr;
-  std::vector<std::string> names;
-  for (const xercesc::DOMElement* field = BaseTranslator::GetFirstChildElt(schema);
-       field != nullptr; field = BaseTranslator::GetNextSiblingElt(field)) {
-    if (BaseTranslator::IsEqual(field->getTagName(), "MiningField")) {
-      names.push_back(Text(BaseTranslator::GetAttribute(field, "name")));
-    }
-  }
-  return names;
-}
-
-// The arcs of the first BayesNetModel's LinkSource rows whose flag is
-// "yes", with derived fields named by the data field whose MiningField
-// refers to them.
-std::vector<Arc> ReadArcs(const std::string& modelPath) {
-  DocumentPtr document = PmmlParser::ParseFile(modelPath);
-  const xercesc::DOMElement* model = FindModelElement(*document);
-  if (model == nullptr) return {};
-
-  std::map<std::string, std::string> dataField;  // derived field -> data field
-  xercesc::DOMNodeList* refs = BaseTranslator::GetElementsByTagName(model, "DerivedFieldRef");
-  for (XMLSize_t i = 0; refs != nullptr && i < refs->getLength(); ++i) {
-    const auto* ref = static_cast<const xercesc::DOMElement*>(refs->item(i));
-    const xercesc::DOMNode* field = ref->getParentNode() ? ref->getParentNode()->getParentNode()
-                                                         : nullptr;
-    if (field == nullptr || field->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-    dataField[Text(BaseTranslator::GetAttribute(ref, "name"))] =
-        Text(BaseTranslator::GetAttribute(static_cast<const xercesc::DOMElement*>(field), "name"));
-  }
-  auto resolve = [&dataField](const std::string& name) {
-    auto found = dataField.find(name);
-    return found == dataField.end() ? name : found->second;
-  };
-
-  std::vector<Arc> arcs;
-  for (const xercesc::DOMElement* links = BaseTranslator::GetFirstChildElt(model);
-       links != nullptr; links = BaseTranslator::GetNextSiblingElt(links)) {
-    if (!BaseTranslator::IsEqual(links->getTagName(), "LinkSource")) continue;
-    for (const xercesc::DOMElement* row = BaseTranslator::GetFirstChildElt(links); row != nullptr;
-         row = BaseTranslator::GetNextSiblingElt(row)) {
-      if (!BaseTranslator::IsEqual(row->getTagName(), "row")) continue;
-      std::vector<std::string> fields = SplitRow(Text(row->getTextContent()));
-      if (fields.size() < 3 || fields[2] != "yes") continue;
-      Arc arc(resolve(fields[0]), resolve(fields[1]));
-      if (std::find(arcs.begin(), arcs.end(), arc) == arcs.end()) arcs.push_back(arc);
-    }
-  }
-  return arcs;
-}
-
-void AddOnce(std::vector<std::string>& names, const std::string& name) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-}
-
-// The arcs, then the target's Markov blanket: its parents, its children
-// and their other parents, in the order of the arcs.
-void WriteNetwork(const std::vector<Arc>& arcs, const std::string& target, std::ostream& out) {
-  out << "arcs (" << arcs.size() << "):\n";
-  for (const Arc& arc : arcs) out << "  " << arc.first << " -> " << arc.second << '\n';
-  std::vector<std::string> blanket;
-  for (const Arc& arc : arcs) {
-    if (arc.second == target) AddOnce(blanket, arc.first);
-    if (arc.first == target) AddOnce(blanket, arc.second);
-  }
-  for (const Arc& arc : arcs) {
-    const bool childOfTarget =
-        std::find(arcs.begin(), arcs.end(), Arc(target, arc.second)) != arcs.end();
-    if (childOfTarget && arc.first != target) AddOnce(blanket, arc.first);
-  }
+// The arcs, then the target's Markov blanket.
+void WriteNetwork(const NetworkStructure& network, const std::string& target, std::ostream& out) {
+  out << "arcs (" << network.arcs.size() << "):\n";
+  for (const auto& arc : network.arcs) out << "  " << arc.first << " -> " << arc.second << '\n';
+  const std::vector<std::string> blanket = network.MarkovBlanket(target);
   out << "Markov blanket of " << target << " (" << blanket.size() << ")";
   const char* separator = ": ";
   for (const std::string& name : blanket) {
@@ -185,11 +110,10 @@ void WriteNetwork(const std::vector<Arc>& arcs, const std::string& target, std::
 
 }  // namespace
 
-void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
-                         std::ostream& out) {
+std::vector<std::string> ExpectedColumns(const ScoreModel& model, const std::string& modelPath) {
   // The model's predictors, in the order of its mining schema.
   std::vector<std::string> predictors = FieldLayout(model, false).GetPredictorNames();
-  const std::vector<std::string> schema = ReadSchemaOrder(modelPath);
+  const std::vector<std::string> schema = NetworkStructure::Read(modelPath).schemaOrder;
   auto position = [&schema](const std::string& name) {
     return std::find(schema.begin(), schema.end(), name) - schema.begin();
   };
@@ -197,8 +121,13 @@ void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
                    [&position](const std::string& a, const std::string& b) {
                      return position(a) < position(b);
                    });
+  return predictors;
+}
+
+void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
+                         std::ostream& out) {
   CsvWriter row(256);
-  for (const std::string& name : predictors) row.WriteField(name);
+  for (const std::string& name : ExpectedColumns(model, modelPath)) row.WriteField(name);
   row.EndRow();
   out << row.GetBuffered();
 }
@@ -220,5 +149,56 @@ void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, st
   std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
   WriteVariables("input fields", inputs.get(), out);
   WriteVariables("derived fields", model.GetTransformationDictionary(), out);
-  if (target != nullptr) WriteNetwork(ReadArcs(modelPath), target->GetName(), out);
+  if (target != nullptr) WriteNetwork(NetworkStructure::Read(modelPath), target->GetName(), out);
+}
+
+void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
+                           std::ostream& out) {
+  std::string json = "{\"model\":";
+  AppendJsonString(modelPath, json);
+  json += ",\"type\":";
+  AppendJsonString(model.GetModelType() == ScoreModel::BayesNet ? "Bayesian network" : "other",
+                   json);
+  json += ",\"type_code\":" + std::to_string(model.GetModelType());
+  json += ",\"version\":";
+  const ScoreVersionInfo* version = model.GetVersionInfo();
+  if (version != nullptr) {
+    AppendJsonString(version->GetVersion(), json);
+  } else {
+    json += "null";
+  }
+  json += ",\"target\":";
+  const ScoreDictVar* target = model.GetTargetVar();
+  if (target != nullptr) {
+    AppendVariable(*target, json);
+  } else {
+    json += "null";
+  }
+  std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
+  json += ",\"inputs\":";
+  AppendVariables(inputs.get(), json);
+  json += ",\"derived\":";
+  AppendVariables(model.GetTransformationDictionary(), json);
+  const NetworkStructure network =
+      target != nullptr ? NetworkStructure::Read(modelPath) : NetworkStructure();
+  json += ",\"arcs\":[";
+  for (std::size_t i = 0; i < network.arcs.size(); ++i) {
+    json += i > 0 ? ",[" : "[";
+    AppendJsonString(network.arcs[i].first, json);
+    json += ',';
+    AppendJsonString(network.arcs[i].second, json);
+    json += ']';
+  }
+  json += "],\"markov_blanket\":";
+  AppendNames(target != nullptr ? network.MarkovBlanket(target->GetName())
+                                : std::vector<std::string>(),
+              json);
+  out << json << "}\n";
+}
+
+void WriteExpectedHeaderJson(const ScoreModel& model, const std::string& modelPath,
+                             std::ostream& out) {
+  std::string json;
+  AppendNames(ExpectedColumns(model, modelPath), json);
+  out << json << '\n';
 }

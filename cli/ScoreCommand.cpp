@@ -2,12 +2,22 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "cli/FileDescriptor.h"
+#include "cli/ProgressMeter.h"
+#include "cli/RecordSource.h"
 #include "engine/CliError.h"
+#include "engine/CsvScoring.h"
+#include "engine/CsvWriter.h"
 #include "engine/FdStreams.h"
+#include "engine/JsonLinesWriter.h"
+#include "engine/ModelInternals.h"
+#include "engine/RecordFiller.h"
+#include "engine/RowScorer.h"
 
 namespace {
 
@@ -37,19 +47,22 @@ void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outpu
   }
 }
 
-// The output file, created (or truncated) by the first write: an input
-// without a header row, or whose header is refused, leaves it alone.
+// The output file, created (or truncated) by Open or the first write: an
+// input without a header row, or whose header is refused, leaves it alone.
 // Remembers a write that failed because the reader of a pipe went away,
 // which the library reports as any other failed write.
 class OutputFile : public bnscore::ByteSink {
  public:
   explicit OutputFile(std::string path) : path_(std::move(path)) {}
 
+  void Open() {
+    if (file_) return;
+    file_.emplace(FileDescriptor::OpenForWriting(path_));
+    sink_ = std::make_unique<FdSink>(file_->Get(), file_->GetName());
+  }
+
   void Write(const char* data, std::size_t size) override {
-    if (!file_) {
-      file_.emplace(FileDescriptor::OpenForWriting(path_));
-      sink_ = std::make_unique<FdSink>(file_->Get(), file_->GetName());
-    }
+    Open();
     try {
       sink_->Write(data, size);
     } catch (const OutputClosed&) {
@@ -67,17 +80,70 @@ class OutputFile : public bnscore::ByteSink {
   bool closed_ = false;
 };
 
+// JSON Lines in or out: each record is read, scored and written in turn,
+// on this thread.
+bnscore::CsvSummary ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& options,
+                                        const FileDescriptor& input, OutputFile& output,
+                                        ProgressMeter& progress) {
+  RecordSource records(input.Get(), input.GetName(), model, options);
+  const std::vector<std::string> names =
+      OutputNames(records.GetColumns(), model, options, input.GetName());
+  RowScorer scorer(model, records.GetColumns(), options);
+  output.Open();
+  CsvWriter writer(output, "the output");
+  writer.SetDelimiter(options.delimiter);
+  std::unique_ptr<JsonLinesWriter> jsonOut;
+  if (options.outputFormat == RecordFormat::JsonLines) {
+    jsonOut = std::make_unique<JsonLinesWriter>(model, records.GetColumns(), options);
+  } else if (options.outputHeader) {
+    for (const std::string& name : names) writer.WriteField(name);
+    writer.EndRow();
+  }
+  while (records.Next()) {
+    progress.Add(1);
+    const std::vector<std::string_view>& cells = records.GetFields();
+    try {
+      if (!jsonOut) {
+        scorer.ScoreRow(cells, writer);
+        continue;
+      }
+      const MCScore::MCStatus status = scorer.Score(cells);
+      jsonOut->WriteRow(status, scorer.GetResult(), cells, records.GetNumberCells(),
+                        scorer.Explain(status.GetCode(), cells), writer);
+    } catch (const CellError& e) {
+      throw CsvError(input.GetName(), records.GetLine(), e.what());
+    }
+  }
+  writer.Flush();
+  std::map<long, long> statusCounts;
+  scorer.AddStatusCounts(statusCounts);
+  return Summarise(statusCounts, records.GetBlankLines());
+}
+
 }  // namespace
 
 void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ostream& summary) {
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
   CheckOutputIsNotInput(input, options.outputPath);
-  FdSource source(input.Get(), input.GetName());
   OutputFile output(options.outputPath);
-  try {
-    WriteSummary(model.ScoreCsv(source, input.GetName(), output, options), summary);
-  } catch (const bnscore::Error& e) {
-    if (output.IsClosed()) throw OutputClosed(e.what());
-    throw;
+  ProgressMeter progress(input.Get(), options.progress, options.progressIntervalMs);
+  bnscore::CsvSummary counts;
+  if (options.inputFormat == RecordFormat::JsonLines ||
+      options.outputFormat == RecordFormat::JsonLines) {
+    counts = ScoreRecordByRecord(bnscore::ModelInternals::GetHostModel(model), options, input,
+                                 output, progress);
+  } else {
+    bnscore::CsvOptions csv = options;
+    csv.recordsWritten = [&progress](long records) { progress.Add(records); };
+    FdSource source(input.Get(), input.GetName());
+    try {
+      counts = model.ScoreCsv(source, input.GetName(), output, csv);
+      output.Open();  // even when nothing was written (no header row, no records)
+    } catch (const bnscore::Error& e) {
+      if (output.IsClosed()) throw OutputClosed(e.what());
+      throw;
+    }
   }
+  progress.Finish();
+  WriteSummary(counts, summary);
 }

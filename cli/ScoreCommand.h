@@ -6,13 +6,16 @@
 #include "bnscore/bnscore.h"
 #include "engine/ScoreOptions.h"
 
-// `bnscore score`: scores the CSV records of options.recordsPath with
-// `model` (Model::ScoreCsv) into options.outputPath, then writes a one-line
-// summary to `summary`. The output file is opened only once the input has
-// a header row that passes, and never when it is the input file. Throws
-// CliError for file faults, OutputClosed when the reader of the output went
-// away, and bnscore::Error for CSV faults and refused headers (output rows
-// written before the fault are kept).
+// `bnscore score`: scores the records of options.recordsPath with `model`
+// into options.outputPath, then writes a one-line summary to `summary`.
+// CSV in and out goes through Model::ScoreCsv; JSON Lines in or out is read,
+// scored and written one record at a time here, with the engine's classes.
+// The output file is opened only once the input's columns pass, and never
+// when it is the input file. A progress line is shown on a terminal (see
+// ProgressMeter). Throws CliError for file faults, OutputClosed when the
+// reader of the output went away, and bnscore::Error (CSV) or CsvError
+// (JSON Lines) for faulty records and refused headers (output rows written
+// before the fault are kept).
 void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ostream& summary);
 
 #endif  // BNSCORE_CLI_SCORECOMMAND_H_

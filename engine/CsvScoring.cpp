@@ -29,8 +29,9 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
   return text;
 }
 
-// Refuses a header that lacks predictor columns (a misspelt name, another
-// delimiter), unless asked to score anyway: every record would get 90029.
+}  // namespace
+
+// Every record would get 90029.
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName) {
   if (options.allowMissingColumns) return;
@@ -52,8 +53,6 @@ void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreMo
   throw CliError(message);
 }
 
-// The names of the output's header row, the input's first with keepInput;
-// refuses an input column whose name the result columns repeat.
 std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const ScoreModel& model, const ScoreOptions& options,
                                      const std::string& inputName) {
@@ -71,22 +70,6 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& header,
   return names;
 }
 
-// Checks the input's header row, then writes the output's, out at once.
-void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
-                 const ScoreOptions& options, const std::string& inputName, CsvWriter& writer) {
-  CheckPredictorColumns(header, model, options, inputName);
-  for (const std::string& name : OutputNames(header, model, options, inputName)) {
-    writer.WriteField(name);
-  }
-  writer.EndRow();
-  writer.Flush();
-}
-
-void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
-  reader.SetDelimiter(options.delimiter);
-  reader.SetRejectBlankLines(options.rejectBlankLines);
-}
-
 bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines) {
   bnscore::CsvSummary summary;
   summary.blankLines = blankLines;
@@ -97,8 +80,35 @@ bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long bla
   return summary;
 }
 
-CliError EmptyInput(const std::string& inputName) {
-  return CliError(inputName + ": no header row: the input is empty");
+std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options) {
+  if (!options.columns.empty()) return options.columns;
+  if (!reader.ReadRow()) {
+    throw CliError(reader.GetSourceName() + ": no header row: the input is empty");
+  }
+  return std::vector<std::string>(reader.GetFields().begin(), reader.GetFields().end());
+}
+
+namespace {
+
+// Checks the input's header row, then writes the output's (unless asked
+// not to), out at once.
+void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
+                 const ScoreOptions& options, const std::string& inputName, CsvWriter& writer) {
+  CheckPredictorColumns(header, model, options, inputName);
+  const std::vector<std::string> names = OutputNames(header, model, options, inputName);
+  if (!options.outputHeader) return;
+  for (const std::string& name : names) writer.WriteField(name);
+  writer.EndRow();
+  writer.Flush();
+}
+
+void CountWritten(const ScoreOptions& options, long records) {
+  if (options.recordsWritten) options.recordsWritten(records);
+}
+
+void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
+  reader.SetDelimiter(options.delimiter);
+  reader.SetRejectBlankLines(options.rejectBlankLines);
 }
 
 // One thread: read, score and write each row in turn.
@@ -107,14 +117,16 @@ bnscore::CsvSummary ScoreSequentially(ScoreModel& model, const ScoreOptions& opt
                                       bnscore::ByteSink& output) {
   CsvReader reader(input, inputName);
   SetUpReader(reader, options);
-  if (!reader.ReadRow()) throw EmptyInput(inputName);
-  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
+  const std::vector<std::string> header = ReadHeader(reader, options);
 
   RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);
   WriteHeader(header, model, options, inputName, writer);
-  while (reader.ReadRow()) ScoreReaderRow(reader, header.size(), scorer, writer);
+  while (reader.ReadRow()) {
+    ScoreReaderRow(reader, header.size(), scorer, writer);
+    CountWritten(options, 1);
+  }
   writer.Flush();
   std::map<long, long> statusCounts;
   scorer.AddStatusCounts(statusCounts);
@@ -141,8 +153,11 @@ bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& optio
     }
     return true;
   };
-  if (!readRow()) throw EmptyInput(inputName);
-  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
+  std::vector<std::string> header = options.columns;
+  if (header.empty()) {
+    if (!readRow()) throw CliError(inputName + ": no header row: the input is empty");
+    header.assign(reader.GetFields().begin(), reader.GetFields().end());
+  }
 
   RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
@@ -152,7 +167,9 @@ bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& optio
   long blankLines = 0;
   if (readRow()) {
     ScoreReaderRow(reader, header.size(), scorer, writer);
+    CountWritten(options, 1);
     ParallelScoring parallel(model, header, options, options.threads, inputName);
+    parallel.SetBlockWritten([&options](long records) { CountWritten(options, records); });
     parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
     parallel.AddStatusCounts(statusCounts);
     blankLines = parallel.GetBlankLines();

@@ -1,16 +1,41 @@
 #ifndef BNSCORE_ENGINE_CSVSCORING_H_
 #define BNSCORE_ENGINE_CSVSCORING_H_
 
+#include <map>
 #include <string>
+#include <vector>
 
 #include "bnscore/bnscore.h"
+#include "engine/CsvReader.h"
 #include "engine/ScoreOptions.h"
 #include "host/ScoreModel.h"
 
+// The names of the input's columns: options.columns when given (input
+// without a header row), else the reader's first row (CliError when the
+// input is empty).
+std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options);
+
+// Refuses a header that lacks predictor columns (a misspelt name, another
+// delimiter), unless options.allowMissingColumns. Throws CliError naming
+// `inputName`, the columns missing and those the header has.
+void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+                           const ScoreOptions& options, const std::string& inputName);
+
+// The names of the output's header row, the input's first with keepInput.
+// Throws CliError for an input column whose name the result columns repeat.
+std::vector<std::string> OutputNames(const std::vector<std::string>& header,
+                                     const ScoreModel& model, const ScoreOptions& options,
+                                     const std::string& inputName);
+
+// The summary of records counted by status (RowScorer::AddStatusCounts)
+// and of `blankLines` skipped.
+bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines);
+
 // Scores every CSV record of `input` with `model` and writes one output row
-// per record to `output`, in input order, after the header row (which is
-// written out at once, so that the output exists as soon as the input has
-// a header). Returns the records counted by status. Throws CliError (a
+// per record to `output`, in input order, after the header row (unless
+// options.outputHeader is off), which is written out at once, so that the
+// output exists as soon as the input has a header. Calls
+// options.recordsWritten as rows are written. Returns the records counted by status. Throws CliError (a
 // CsvError naming `inputName` and the line) for an empty input and CSV
 // faults, after writing the rows before the fault; what the source or the
 // sink throws goes through.

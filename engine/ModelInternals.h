@@ -6,9 +6,10 @@
 
 namespace bnscore {
 
-// What the engine's own front ends (bnscore check) reach inside a Model,
-// beyond the public API. Not exported from libbnscore.so: only code linked
-// with the static copy uses it.
+// What the engine's own front ends (bnscore check, graph, evaluate and
+// score's JSON Lines path) reach inside a Model, beyond the public API. Not
+// exported from libbnscore.so: only code linked with the static copy uses
+// it.
 struct ModelInternals {
   // The host model the plug-in read; the Model owns it.
   static ScoreModel& GetHostModel(const Model& model);

@@ -111,6 +111,7 @@ void ParallelScoring::Finish(Job& job, long& nextLine, CsvWriter& out) {
   if (job.error) std::rethrow_exception(job.error);
   if (job.failed) throw CsvError(sourceName_, nextLine + job.faultLine - 1, job.faultText);
   nextLine += job.lines;
+  if (blockWritten_) blockWritten_(job.records);
 }
 
 void ParallelScoring::WorkerLoop(Worker& worker) {
@@ -145,7 +146,11 @@ void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   // Lines count from 1 at the block's start: the line where the block
   // starts in the input is known only once the blocks before it are parsed.
   reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
-  while (reader.ReadRow()) ScoreReaderRow(reader, headerFields_, worker.scorer, job.output);
+  job.records = 0;
+  while (reader.ReadRow()) {
+    ScoreReaderRow(reader, headerFields_, worker.scorer, job.output);
+    ++job.records;
+  }
   job.lines = reader.GetNextLine() - 1;
 }
 

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,12 @@ class ParallelScoring {
   void Run(CsvBlock& first, std::size_t begin, long firstLine, CsvBlockReader& reader,
            CsvWriter& out);
 
+  // Has `callback` called on the calling thread after each block is
+  // written, with the number of records the block held.
+  void SetBlockWritten(std::function<void(long records)> callback) {
+    blockWritten_ = std::move(callback);
+  }
+
   // Adds the records scored, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;
   // The blank lines the workers skipped.
@@ -62,6 +69,7 @@ class ParallelScoring {
     std::size_t begin = 0;     // the rows start here
     CsvWriter output;          // the output rows, in memory
     long lines = 0;            // lines the block spans
+    long records = 0;          // rows scored
     bool done = false;
     bool failed = false;       // a CSV fault after the rows in `output`
     long faultLine = 0;        // counting from 1 at the block's start
@@ -91,6 +99,7 @@ class ParallelScoring {
   std::condition_variable jobDone_;
   std::deque<Job*> queue_;             // guarded by mutex_
   bool stopping_ = false;              // guarded by mutex_
+  std::function<void(long)> blockWritten_;
 };
 
 #endif  // BNSCORE_ENGINE_PARALLELSCORING_H_

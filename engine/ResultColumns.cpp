@@ -33,17 +33,20 @@ void ResultColumns::WriteRow(const MCScore::MCStatus& status, const ScoreResult*
   out.WriteField(prediction != nullptr ? prediction->GetStringView(text_) : std::string_view());
   if (predictionOnly_) return;
 
+  const bool scored = status.GetCode() == 0 && result != nullptr;
+  out.WriteUnquotedField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
+  for (std::size_t i = 0; i < categories_.Size(); ++i) {
+    const double* percent = scored ? GetProbability(i, result) : nullptr;
+    out.WriteUnquotedField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
+  }
+}
+
+const double* ResultColumns::GetProbability(std::size_t index, const ScoreResult* result) {
   if (result != lastResult_) {
     lastResult_ = result;
     lastClsResult_ = dynamic_cast<const ScoreClsResult*>(result);
   }
-  const bool scored = status.GetCode() == 0 && result != nullptr;
-  out.WriteUnquotedField(scored ? numbers_.Format(result->GetConfidence()) : std::string_view());
-  for (std::size_t i = 0; i < categories_.Size(); ++i) {
-    const double* percent = scored && lastClsResult_ != nullptr ? FindPercent(i, *lastClsResult_)
-                                                                : nullptr;
-    out.WriteUnquotedField(percent != nullptr ? numbers_.Format(*percent) : std::string_view());
-  }
+  return lastClsResult_ != nullptr ? FindPercent(index, *lastClsResult_) : nullptr;
 }
 
 const double* ResultColumns::FindPercent(std::size_t index, const ScoreClsResult& result) const {

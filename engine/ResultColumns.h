@@ -34,6 +34,15 @@ class ResultColumns {
   // `result` is what GetScore left (null when it gave none).
   void WriteRow(const MCScore::MCStatus& status, const ScoreResult* result, CsvWriter& out);
 
+  // The distinct target categories, in column order, and their texts.
+  std::size_t GetNumCategories() const { return categories_.Size(); }
+  const std::string& GetCategoryText(std::size_t index) const {
+    return categories_.GetLabels()[index];
+  }
+  // The probability of category `index` in `result` (what GetScore gave
+  // with status 0), or null when the result lists none.
+  const double* GetProbability(std::size_t index, const ScoreResult* result);
+
  private:
   // The probability of category `index`, or null when the result lists none.
   const double* FindPercent(std::size_t index, const ScoreClsResult& result) const;

@@ -25,7 +25,7 @@ RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
 
 RowScorer::~RowScorer() = default;
 
-void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out) {
+MCScore::MCStatus RowScorer::Score(const std::vector<std::string_view>& cells) {
   for (std::size_t i = 0; i < columnOf_.size(); ++i) {
     layoutCells_[i] = columnOf_[i] >= 0 ? cells[static_cast<std::size_t>(columnOf_[i])]
                                         : std::string_view();
@@ -37,13 +37,18 @@ void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& 
     result_.release();
     result_.reset(rawResult_);
   }
+  Count(status.GetCode());
+  return status;
+}
+
+void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out) {
+  MCScore::MCStatus status = Score(cells);
   if (keepInput_) {
     for (std::string_view cell : cells) out.WriteField(cell);
   }
   columns_.WriteRow(status, rawResult_, out);
   if (reason_) out.WriteField(reason_->Explain(status.GetCode(), cells, filler_.GetRecord()));
   out.EndRow();
-  Count(status.GetCode());
 }
 
 void RowScorer::Count(long status) {

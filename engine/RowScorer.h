@@ -44,6 +44,17 @@ class RowScorer {
   // output row to `out`. Throws CellError for a cell that gives no value.
   void ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& out);
 
+  // Scores the record of `cells` and counts it, writing nothing; the result
+  // is GetResult's until the next call. Throws CellError.
+  MCScore::MCStatus Score(const std::vector<std::string_view>& cells);
+  // Why the record of `cells` got `status` ("" for 0, and when reasons
+  // were not asked for); valid until the next call.
+  std::string_view Explain(long status, const std::vector<std::string_view>& cells) {
+    return reason_ ? reason_->Explain(status, cells, filler_.GetRecord()) : std::string_view();
+  }
+  // What the last GetScore left (null when it gave none).
+  const ScoreResult* GetResult() const { return rawResult_; }
+
   // Adds the number of records scored so far, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;
 

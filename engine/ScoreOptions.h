@@ -5,6 +5,9 @@
 
 #include "bnscore/bnscore.h"
 
+// The formats of records read and written.
+enum class RecordFormat { Csv, JsonLines };
+
 // The options of `bnscore score`: how the model reads its records (the
 // LoadOptions flags), how its CSV is read and written (the public
 // CsvOptions, inherited, so that the two never differ), and the files.
@@ -15,6 +18,14 @@ struct ScoreOptions : bnscore::CsvOptions {
   bool byName = false;            // records without positional access
   bool derivedInRecord = false;   // records carry the derived fields' values
   bool predictionOnly = false;
+
+  bool progress = true;          // a progress line when stderr is a terminal
+  int progressIntervalMs = 100;  // between its redraws
+
+  // JSON Lines in or out is scored record by record in bnscore, not by
+  // Model::ScoreCsv.
+  RecordFormat inputFormat = RecordFormat::Csv;
+  RecordFormat outputFormat = RecordFormat::Csv;
 };
 
 // The options of a Model loaded with `load` scoring CSV with `csv`.

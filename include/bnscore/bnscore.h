@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <span>
@@ -188,6 +189,15 @@ struct CsvOptions {
   // Adds a last column `reason`: why a record's status is not kScored
   // ("income: missing"); empty for scored records.
   bool reason = false;
+  // The names of the input's columns when it has no header row (a
+  // streaming partition): then every row is a record. Empty: the first row
+  // is the header.
+  std::vector<std::string> columns;
+  // Writes the output's header row.
+  bool outputHeader = true;
+  // When set, called on the calling thread as records are written, with
+  // how many since the last call (for a progress display).
+  std::function<void(long records)> recordsWritten;
 };
 
 // Records scored by ScoreCsv, by status, in increasing status order, and

@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/TestProcess.h"
+#include "tests/cli/BnscoreProcess.h"
 
 namespace {
 
@@ -48,18 +49,6 @@ const std::string kMissing = "90029,,,,\n";
 const std::string kCasesOutput = kHeader + kGood + kBad + kNoScore + kMissing + kMissing + kMissing;
 const std::string kCasesSummary =
     "bnscore: scored 6 records: 2 with status 0, 1 with status 90021, 3 with status 90029\n";
-
-// Runs bnscore with `args`, standard input from `input`, and the plug-in of
-// the build named by BNSCORE_PLUGIN unless `pluginFromEnvironment` is false.
-Outcome RunBnscore(const std::vector<std::string>& args, const std::string& input = "/dev/null",
-            bool pluginFromEnvironment = true) {
-  if (pluginFromEnvironment) {
-    ::setenv("BNSCORE_PLUGIN", BNSCORE_LIB_DIR "/libbayesnet.so", 1);
-  } else {
-    ::unsetenv("BNSCORE_PLUGIN");
-  }
-  return testprocess::Run(BNSCORE_BIN_DIR "/bnscore", args, input);
-}
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;

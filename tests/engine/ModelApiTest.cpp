@@ -251,6 +251,19 @@ TEST(ModelApiTest, ScoreCsvWritesWhatBnscoreWrites) {
     EXPECT_EQ(summary.records, 20);
     EXPECT_EQ(summary.statusCounts,
               (std::vector<std::pair<int, long>>{{0, 18}, {bnscore::kMissingPredictor, 2}}));
+
+    // The same rows without the header rows, the columns named instead,
+    // and every record reported written once.
+    const std::string text = testprocess::ReadFile(records);
+    StringSource headerless(text.substr(text.find('\n') + 1));
+    StringSink rows;
+    csv.columns = {"applicant", "age", "income", "employment", "dependents"};
+    csv.outputHeader = false;
+    long written = 0;
+    csv.recordsWritten = [&written](long count) { written += count; };
+    loaded->ScoreCsv(headerless, "part-0", rows, csv);
+    EXPECT_EQ(rows.text, run.out.substr(run.out.find('\n') + 1));
+    EXPECT_EQ(written, 20);
   }
   // A header without every predictor is refused before anything is written.
   StringSource partial("age,income\n30,1000\n40\n");

@@ -1,0 +1,32 @@
+#ifndef BNSCORE_CLI_NETWORKSTRUCTURE_H_
+#define BNSCORE_CLI_NETWORKSTRUCTURE_H_
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The structure of a model's network as its document states it, which the
+// host interfaces do not describe: the arcs of the first BayesNetModel's
+// LinkSource (rows whose flag is "yes", each arc once, in document order)
+// and, for each data field binned by a derived field, that derived field;
+// and the order of the fields of its mining schema.
+// Derived fields named in arcs stand for their data field.
+struct NetworkStructure {
+  using Arc = std::pair<std::string, std::string>;  // parent, child
+
+  std::vector<Arc> arcs;
+  std::map<std::string, std::string> bins;  // data field -> its derived field
+  // The names of the MiningFields of the model's MiningSchema, in document
+  // order (those of its extensions left out).
+  std::vector<std::string> schemaOrder;
+
+  // Reads the PMML file `modelPath` (CliError when it cannot be read).
+  static NetworkStructure Read(const std::string& modelPath);
+
+  // The Markov blanket of `node`: its parents, its children and their other
+  // parents, each once, in the order of the arcs.
+  std::vector<std::string> MarkovBlanket(const std::string& node) const;
+};
+
+#endif  // BNSCORE_CLI_NETWORKSTRUCTURE_H_

@@ -1,0 +1,40 @@
+#include "cli/RecordSource.h"
+
+#include "engine/CsvScoring.h"
+#include "engine/FieldLayout.h"
+#include "engine/RowScorer.h"
+
+RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
+                           const ScoreOptions& options) {
+  if (options.inputFormat == RecordFormat::JsonLines) {
+    json_ = std::make_unique<JsonLinesReader>(fd, sourceName);
+    json_->SetRejectBlankLines(options.rejectBlankLines);
+    if (!options.columns.empty()) json_->SetColumns(options.columns);
+    pending_ = json_->ReadRow();
+    columns_ = pending_ || !options.columns.empty() ? json_->GetColumns()
+                                                   : FieldLayout(model, false).GetPredictorNames();
+    CheckPredictorColumns(columns_, model, options,
+                          sourceName + ":" + std::to_string(json_->GetLine()));
+  } else {
+    csv_ = std::make_unique<CsvReader>(fd, sourceName);
+    csv_->SetDelimiter(options.delimiter);
+    csv_->SetRejectBlankLines(options.rejectBlankLines);
+    columns_ = ReadHeader(*csv_, options);
+    CheckPredictorColumns(columns_, model, options, sourceName);
+  }
+}
+
+RecordSource::~RecordSource() = default;
+
+bool RecordSource::Next() {
+  if (json_) {
+    if (pending_) {
+      pending_ = false;
+      return true;
+    }
+    return json_->ReadRow();
+  }
+  if (!csv_->ReadRow()) return false;
+  CheckFieldCount(*csv_, columns_.size());
+  return true;
+}

@@ -1,0 +1,90 @@
+#include "engine/JsonLinesWriter.h"
+
+#include <charconv>
+
+#include "engine/JsonText.h"
+
+namespace {
+
+std::string Key(std::string_view name) {
+  std::string key;
+  AppendJsonString(name, key);
+  return key + ':';
+}
+
+}  // namespace
+
+JsonLinesWriter::JsonLinesWriter(const ScoreModel& model, const std::vector<std::string>& header,
+                                 const ScoreOptions& options)
+    : keepInput_(options.keepInput),
+      predictionOnly_(options.predictionOnly),
+      reason_(options.reason),
+      columns_(model, options.predictionOnly) {
+  for (const std::string& name : header) inputKeys_.push_back(Key(name));
+  for (std::size_t c = 0; c < columns_.GetNumCategories(); ++c) {
+    categoryKeys_.push_back(Key(columns_.GetCategoryText(c)));
+  }
+}
+
+void JsonLinesWriter::WriteRow(const MCScore::MCStatus& status, const ScoreResult* result,
+                               const std::vector<std::string_view>& cells,
+                               const std::vector<char>* numberCells, std::string_view reason,
+                               CsvWriter& out) {
+  line_.clear();
+  line_ += '{';
+  if (keepInput_) {
+    line_ += "\"input\":{";
+    for (std::size_t i = 0; i < cells.size() && i < inputKeys_.size(); ++i) {
+      if (i > 0) line_ += ',';
+      line_ += inputKeys_[i];
+      if (cells[i].empty()) {
+        line_ += "null";
+      } else if (numberCells != nullptr && (*numberCells)[i] != 0) {
+        line_ += cells[i];
+      } else {
+        AppendJsonString(cells[i], line_);
+      }
+    }
+    line_ += "},";
+  }
+  char code[24];
+  const auto converted = std::to_chars(code, code + sizeof code, status.GetCode());
+  line_ += "\"status\":";
+  line_.append(code, converted.ptr);
+  line_ += ",\"prediction\":";
+  const ScoreValue* prediction = result != nullptr ? result->GetPrediction() : nullptr;
+  const std::string_view predicted =
+      prediction != nullptr ? prediction->GetStringView(text_) : std::string_view();
+  if (predicted.empty()) {
+    line_ += "null";
+  } else {
+    AppendJsonString(predicted, line_);
+  }
+  if (!predictionOnly_) {
+    const bool scored = status.GetCode() == 0 && result != nullptr;
+    line_ += ",\"confidence\":";
+    line_ += scored ? numbers_.Format(result->GetConfidence()) : "null";
+    line_ += ",\"probabilities\":";
+    if (scored) {
+      for (std::size_t c = 0; c < categoryKeys_.size(); ++c) {
+        line_ += c == 0 ? '{' : ',';
+        line_ += categoryKeys_[c];
+        const double* probability = columns_.GetProbability(c, result);
+        line_ += probability != nullptr ? numbers_.Format(*probability) : "null";
+      }
+      line_ += categoryKeys_.empty() ? "{}" : "}";
+    } else {
+      line_ += "null";
+    }
+  }
+  if (reason_) {
+    line_ += ",\"reason\":";
+    if (reason.empty()) {
+      line_ += "null";
+    } else {
+      AppendJsonString(reason, line_);
+    }
+  }
+  line_ += "}\n";
+  out.WriteRaw(line_);
+}

@@ -1,0 +1,20 @@
+#ifndef BNSCORE_ENGINE_JSONTEXT_H_
+#define BNSCORE_ENGINE_JSONTEXT_H_
+
+#include <string>
+#include <string_view>
+
+#include "host/ScoreValue.h"
+
+// Appends JSON text to a string that the caller reuses, so that writing
+// allocates nothing once the string has reached its working size.
+//
+// AppendJsonString writes `text` as a JSON string: quotes, backslashes and
+// control characters escaped; other bytes, UTF-8 or not, copied as they are.
+// AppendJsonNumber writes the shortest digits that read back to the same
+// double (the text form of bnscore's CSV cells), and null for a value that
+// is not finite, which JSON cannot hold.
+void AppendJsonString(std::string_view text, std::string& out);
+void AppendJsonNumber(double value, NumberTextBuffer& buffer, std::string& out);
+
+#endif  // BNSCORE_ENGINE_JSONTEXT_H_

@@ -1,0 +1,22 @@
+// libFuzzer target: an option byte and JSON Lines bytes through the JSON
+// Lines path of `bnscore score`, scored against the small network of the CLI
+// tests. See JsonLinesFuzzHarness.h for the input format.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/JsonLinesFuzzHarness.h"
+#include "host/XmlPlatform.h"
+
+#ifndef BNSCORE_FUZZ_MODEL
+#error "BNSCORE_FUZZ_MODEL names the PMML file to score against"
+#endif
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Both live until the process ends.
+  static XmlPlatform* platform = new XmlPlatform;
+  static JsonLinesFuzzHarness* harness = new JsonLinesFuzzHarness(BNSCORE_FUZZ_MODEL);
+  (void)platform;
+  harness->Run(data, size);
+  return 0;
+}
