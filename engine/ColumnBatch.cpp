@@ -21,7 +21,7 @@ void CheckLength(std::size_t size, std::size_t expected, const std::string& what
 
 ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
                          std::span<const bnscore::Column> columns, std::size_t rows,
-                         const bnscore::Outputs& outputs)
+                         const bnscore::Outputs& outputs, const ColumnScoring* scoring)
     : rows_(rows), categories_(categories), outputs_(outputs) {
   std::vector<char> taken(static_cast<std::size_t>(layout.Size()), 0);
   for (const bnscore::Column& column : columns) {
@@ -51,6 +51,25 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
   if (!outputs.probabilities.empty()) {
     CheckLength(outputs.probabilities.size(), rows * categories, "the probabilities output");
   }
+
+  if (scoring == nullptr) return;
+  cells_.resize(static_cast<std::size_t>(layout.Size()));
+  for (const Bound& b : bound_) {
+    // A number for a text field is read as its text, a text for a numeric
+    // field as a CSV cell: only the record path does that.
+    if ((b.numbers != nullptr) != layout.IsNumeric(b.position)) return;
+    ColumnScoring::Column& cell = cells_[static_cast<std::size_t>(b.position)];
+    cell.numbers = b.numbers;
+    cell.texts = b.texts;
+    cell.missing = b.missing;
+  }
+  if (!scoring->AcceptsColumns(cells_.data(), layout.Size())) return;
+  scoring_ = scoring;
+  cellOutputs_.status = outputs.status.data();
+  cellOutputs_.prediction = outputs.prediction.data();
+  cellOutputs_.confidence = outputs.confidence.empty() ? nullptr : outputs.confidence.data();
+  cellOutputs_.probabilities =
+      outputs.probabilities.empty() ? nullptr : outputs.probabilities.data();
 }
 
 void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t end) const {
@@ -62,41 +81,51 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
   // column of repeated categories often shares its texts) leaves the field
   // as it is.
   std::vector<std::string_view> held(bound_.size());
-  const bool probabilities = !outputs_.probabilities.empty();
   for (std::size_t row = begin; row < end; ++row) {
-    const std::size_t ahead = row + kPrefetchRows;
-    for (std::size_t i = 0; i < bound_.size(); ++i) {
-      const Bound& b = bound_[i];
-      // Row by row, the columns are as many streams of memory as there are
-      // columns, more than the processor follows by itself: ask for the
-      // cells of a later row now, so that they are in cache by then.
-      if (ahead < end) {
-        if (b.numbers != nullptr) {
-          __builtin_prefetch(b.numbers + ahead);
-        } else {
-          __builtin_prefetch(b.texts + ahead);
-        }
-      }
-      if (b.missing != nullptr && b.missing[row] != 0) {
-        slot.Clear(b.position);
-        held[i] = std::string_view();
-      } else if (b.numbers != nullptr) {
-        slot.SetNumber(b.position, b.numbers[row]);
-      } else {
-        const std::string_view text = b.texts[row];
-        const bool same = text.data() == held[i].data() && text.size() == held[i].size();
-        if (same && text.data() != nullptr) continue;
-        slot.SetTextView(b.position, text);
-        held[i] = text;
-      }
+    if (scoring_ != nullptr) {
+      row = scoring_->ScoreColumns(cells_.data(), static_cast<int>(cells_.size()), row, end,
+                                   cellOutputs_);
+      if (row == end) break;
     }
-    const bnscore::Outcome outcome =
-        slot.Score(probabilities ? outputs_.probabilities.subspan(row * categories_, categories_)
-                                 : std::span<double>());
-    outputs_.status[row] = outcome.status;
-    outputs_.prediction[row] = outcome.prediction;
-    if (!outputs_.confidence.empty()) outputs_.confidence[row] = outcome.confidence;
+    ScoreRow(slot, row, end, held);
   }
   // The record views the caller's texts, which may go once the call returns.
   slot.ClearAll();
+}
+
+void ColumnBatch::ScoreRow(ScoringSlot& slot, std::size_t row, std::size_t end,
+                           std::vector<std::string_view>& held) const {
+  const std::size_t ahead = row + kPrefetchRows;
+  for (std::size_t i = 0; i < bound_.size(); ++i) {
+    const Bound& b = bound_[i];
+    // Row by row, the columns are as many streams of memory as there are
+    // columns, more than the processor follows by itself: ask for the
+    // cells of a later row now, so that they are in cache by then.
+    if (ahead < end) {
+      if (b.numbers != nullptr) {
+        __builtin_prefetch(b.numbers + ahead);
+      } else {
+        __builtin_prefetch(b.texts + ahead);
+      }
+    }
+    if (b.missing != nullptr && b.missing[row] != 0) {
+      slot.Clear(b.position);
+      held[i] = std::string_view();
+    } else if (b.numbers != nullptr) {
+      slot.SetNumber(b.position, b.numbers[row]);
+    } else {
+      const std::string_view text = b.texts[row];
+      const bool same = text.data() == held[i].data() && text.size() == held[i].size();
+      if (same && text.data() != nullptr) continue;
+      slot.SetTextView(b.position, text);
+      held[i] = text;
+    }
+  }
+  const bool probabilities = !outputs_.probabilities.empty();
+  const bnscore::Outcome outcome =
+      slot.Score(probabilities ? outputs_.probabilities.subspan(row * categories_, categories_)
+                               : std::span<double>());
+  outputs_.status[row] = outcome.status;
+  outputs_.prediction[row] = outcome.prediction;
+  if (!outputs_.confidence.empty()) outputs_.confidence[row] = outcome.confidence;
 }

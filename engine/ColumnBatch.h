@@ -10,6 +10,7 @@
 #include "bnscore/bnscore.h"
 #include "engine/FieldLayout.h"
 #include "engine/ScoringSlot.h"
+#include "host/ColumnScoring.h"
 
 // One call of Model::Score: the caller's columns bound to the model's
 // FieldLayout and its outputs, checked once. ScoreRows scores any range of
@@ -20,11 +21,17 @@
 // other than `rows`, or names a field another column names too; or when an
 // output has the wrong length. Columns the layout has no field for are
 // ignored. Borrows everything; allocates only when constructed.
+//
+// When `scoring` is not null (the model's own column scoring, for records
+// of `layout`, whose categories are the result reader's) and accepts the
+// columns as they are (numbers for numeric fields, texts for the others),
+// rows go through it; the rows it leaves, and every row otherwise, are
+// filled into the slot's record and scored through GetScore.
 class ColumnBatch {
  public:
   ColumnBatch(const FieldLayout& layout, std::size_t categories,
               std::span<const bnscore::Column> columns, std::size_t rows,
-              const bnscore::Outputs& outputs);
+              const bnscore::Outputs& outputs, const ColumnScoring* scoring);
 
   std::size_t Rows() const { return rows_; }
 
@@ -41,7 +48,17 @@ class ColumnBatch {
     const std::uint8_t* missing;    // null when the column has no mask
   };
 
+  // Fills `row` into the slot's record and scores it; held[i] is the text
+  // view bound_[i]'s field holds (null data: none).
+  void ScoreRow(ScoringSlot& slot, std::size_t row, std::size_t end,
+                std::vector<std::string_view>& held) const;
+
   std::vector<Bound> bound_;
+  // The model's column scoring and the columns by layout position, when it
+  // accepted them; null otherwise.
+  const ColumnScoring* scoring_ = nullptr;
+  std::vector<ColumnScoring::Column> cells_;
+  ColumnScoring::Outputs cellOutputs_;
   std::size_t rows_;
   std::size_t categories_;
   bnscore::Outputs outputs_;

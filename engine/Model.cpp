@@ -16,6 +16,7 @@
 #include "engine/ModelInternals.h"
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
+#include "host/ColumnScoring.h"
 #include "host/VkException.h"
 #include "host/XmlPlatform.h"
 
@@ -44,6 +45,10 @@ struct Model::Impl {
   std::unique_ptr<TargetCategories> categories;
   Schema schema;
   std::unique_ptr<ScoringSlotPool> pool;
+  // The model's own scoring of columns, when it has one whose categories
+  // are `categories` in order and records are read by position with no
+  // derived values in them; else null (every row goes through a slot).
+  const ColumnScoring* columnScoring = nullptr;
   std::once_flag warmedUp;
 
   ScoreModel& GetModel() const { return loaded->GetModel(); }
@@ -62,9 +67,25 @@ struct Model::Impl {
     const ScoreDictVar* target = model.GetTargetVar();
     if (target != nullptr) schema.target = target->GetName();
     schema.categories = categories->GetLabels();
+    if (!options.byName && !options.derivedInRecord) {
+      const auto* scoring = dynamic_cast<const ColumnScoring*>(&model);
+      if (scoring != nullptr && SameCategories(scoring->GetColumnCategories())) {
+        columnScoring = scoring;
+      }
+    }
     pool = std::make_unique<ScoringSlotPool>([this] {
       return std::make_unique<ScoringSlot>(GetModel(), *layout, *categories, options);
     });
+  }
+
+  // Whether `values` are the categories, in order (each equal to the
+  // category it stands for, as the result reader compares them).
+  bool SameCategories(const std::vector<const ScoreValue*>& values) const {
+    if (values.size() != categories->Size()) return false;
+    for (std::size_t c = 0; c < values.size(); ++c) {
+      if (values[c] == nullptr || !(categories->GetValue(c) == *values[c])) return false;
+    }
+    return true;
   }
 
   // Before the first scoring call: one record with every field missing,
@@ -153,8 +174,10 @@ Outcome Model::ScoreOne(std::span<const NamedCell> record, std::span<double> pro
 
 void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
                   int threads) const {
-  const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs);
+  // Warmed up first: the model's column scoring needs its plan.
   impl_->WarmUp();
+  const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs,
+                          impl_->columnScoring);
   std::size_t parts = threads < 1 ? 1 : static_cast<std::size_t>(threads);
   parts = std::min(parts, std::max<std::size_t>(1, rows / kMinRowsPerThread));
   const std::size_t chunk = parts == 0 ? rows : (rows + parts - 1) / parts;

@@ -2,6 +2,7 @@
 // virtual tables and type information live in libmodelcore.so alone and a
 // plug-in shares them with the host.
 
+#include "host/ColumnScoring.h"
 #include "host/ScoreCaseRecord.h"
 #include "host/ScoreDictVar.h"
 #include "host/ScoreDictionary.h"
@@ -19,6 +20,7 @@ ScoreModel::~ScoreModel() = default;
 ScoreResult::~ScoreResult() = default;
 ScoreClsResult::~ScoreClsResult() = default;
 ScoreVersionInfo::~ScoreVersionInfo() = default;
+ColumnScoring::~ColumnScoring() = default;
 ScoreTranslator::~ScoreTranslator() = default;
 
 ResultAdvice::~ResultAdvice() = default;

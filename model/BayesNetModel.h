@@ -11,6 +11,7 @@
 #include "encoders/BayesNetExport.h"
 #include "encoders/IVkEncoder.h"
 #include "host/BaseModel.h"
+#include "host/ColumnScoring.h"
 
 class BayesNetClsResult;
 class ScoringPlan;
@@ -43,7 +44,7 @@ class ScoringPlan;
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
 // the dictionaries; the model only points at them.
-class BAYESNET_API BayesNetModel : public BaseModel {
+class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
  public:
   enum ArcOrient { ArcOut = 0, ArcIn = 1 };
   enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
@@ -95,6 +96,15 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   // replacing one discards it.
   void SetScoreDictionary(ScoreDictionary* dictionary) override;
   void SetTransformationScoreDictionary(TransformationDictionary* dictionary) override;
+
+  // ColumnScoring: the plan applied to columns of cells. Accepts nothing
+  // until GetScore has built the plan, nor when derived values must be
+  // computed, nor when a predictor's cells need value objects to be coded
+  // (see ScoringPlan::BindColumns).
+  std::vector<const ScoreValue*> GetColumnCategories() const override;
+  bool AcceptsColumns(const Column* columns, int numColumns) const override;
+  std::size_t ScoreColumns(const Column* columns, int numColumns, std::size_t begin,
+                           std::size_t end, const Outputs& outputs) const override;
 
  private:
   friend class BayesNetModelPeer;  // tests reach the private helpers through it

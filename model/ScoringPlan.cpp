@@ -359,6 +359,57 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
   return outside ? Encoding::OutsidePlan : Encoding::Complete;
 }
 
+bool ScoringPlan::BindColumns(const ColumnScoring::Column* columns, int numColumns,
+                              std::vector<const ColumnScoring::Column*>& bound) const {
+  if (neverComplete_) return false;
+  bound.assign(predictors_.size(), nullptr);
+  for (std::size_t i = 0; i < predictors_.size(); ++i) {
+    const Predictor& p = predictors_[i];
+    if (p.position < 0 || p.position >= numColumns) continue;
+    const ColumnScoring::Column& column = columns[p.position];
+    // A missing-value test beyond the system-missing value asks the value.
+    const bool plainMissing =
+        !p.checkMissing || (p.dictVar != nullptr && !p.dictVar->HasMissingValues());
+    if (column.numbers != nullptr) {
+      if (!plainMissing || (p.binning == nullptr && p.numbers == nullptr)) return false;
+    } else if (column.texts != nullptr) {
+      if (!plainMissing || p.strings == nullptr) return false;
+    } else {
+      continue;  // missing in every row
+    }
+    bound[i] = &column;
+  }
+  return true;
+}
+
+ScoringPlan::Encoding ScoringPlan::EncodeRow(const ColumnScoring::Column* const* bound,
+                                             std::size_t row, int* codes) const {
+  bool outside = false;
+  for (std::size_t i = 0; i < predictors_.size(); ++i) {
+    const ColumnScoring::Column* column = bound[i];
+    if (column == nullptr || (column->missing != nullptr && column->missing[row] != 0)) {
+      return Encoding::Missing;
+    }
+    const Predictor& p = predictors_[i];
+    int code;
+    if (column->numbers != nullptr) {
+      const double number = column->numbers[row];
+      if (number != number) return Encoding::Missing;  // NaN: no value
+      if (p.checkMissing && number == NumericValue::kSystemMissing) return Encoding::Missing;
+      code = p.binning != nullptr ? p.binning->CodeOfNumber(number)
+                                  : p.numbers->CodeOfNumber(number);
+    } else {
+      const std::string_view text = column->texts[row];
+      if (text.empty()) return Encoding::Missing;  // the empty text: no value
+      code = p.strings->CodeOfText(text);
+    }
+    if (code < 0) return Encoding::Missing;
+    if (code >= p.numCodes) outside = true;
+    codes[i] = code;
+  }
+  return outside ? Encoding::OutsidePlan : Encoding::Complete;
+}
+
 const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreCaseRecord* record,
                                                 bool indexed, const ScoreCaseRecord* derived,
                                                 BaseCaseRecord::Cell& own) {

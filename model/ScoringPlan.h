@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/BaseCaseRecord.h"
+#include "host/ColumnScoring.h"
 #include "model/BayesNetModel.h"
 
 class BaseDictVar;
@@ -82,6 +83,18 @@ class ScoringPlan {
   // code (nothing else depends on the rest).
   Encoding Encode(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                   int* codes) const;
+
+  // Per predictor, its column among `columns` (at its record position;
+  // null when it has none), into `bound` (NumPredictors() entries), or
+  // false when some predictor's cells could not be coded without value
+  // objects: a number or text its encoder reads only through the
+  // interfaces, or a missing-value test that needs the value.
+  bool BindColumns(const ColumnScoring::Column* columns, int numColumns,
+                   std::vector<const ColumnScoring::Column*>& bound) const;
+  // Encode for row `row` of the columns BindColumns bound, where each
+  // cell stands for the numeric or string value a record would hold.
+  Encoding EncodeRow(const ColumnScoring::Column* const* bound, std::size_t row,
+                     int* codes) const;
 
   int NumFactors() const { return static_cast<int>(factors_.size()); }
 

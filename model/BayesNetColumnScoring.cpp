@@ -1,0 +1,96 @@
+// BayesNetModel's ColumnScoring: records taken from columns of cells and
+// scored by the plan, with GetScore's statuses and numbers.
+#include <algorithm>
+#include <limits>
+
+#include "host/NumericValue.h"
+#include "model/BayesNetModel.h"
+#include "model/ScoringPlan.h"
+
+namespace {
+
+// GetScore's status codes.
+constexpr int kScored = 0;
+constexpr int kMissingPredictor = 90029;
+constexpr int kNoPositiveScore = 90021;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+}  // namespace
+
+std::vector<const ScoreValue*> BayesNetModel::GetColumnCategories() const {
+  return targetCategories_;
+}
+
+bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const {
+  if (plan_ == nullptr) return false;
+  // Derived values come from the transformation dictionary, record by record.
+  if (needDerivedPredictor_ && GetTransformationDictionary() != nullptr) return false;
+  // A record without a score predicts the system-missing number or the
+  // empty text; the reader of a result finds that among the categories
+  // when one of them is such a value, which ScoreColumns does not mimic.
+  const ScoringPlan& plan = *plan_;
+  for (int c = 0; c < plan.NumCategories(); ++c) {
+    if (plan.NumericTarget() ? plan.CategoryNumber(c) == NumericValue::GetSysmisValue()
+                             : plan.CategoryText(c).empty()) {
+      return false;
+    }
+  }
+  std::vector<const Column*> bound;
+  return plan.BindColumns(columns, numColumns, bound);
+}
+
+std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
+                                        std::size_t begin, std::size_t end,
+                                        const Outputs& outputs) const {
+  if (plan_ == nullptr) return begin;
+  const ScoringPlan& plan = *plan_;
+  std::vector<const Column*> bound;
+  if (!plan.BindColumns(columns, numColumns, bound)) return begin;
+
+  const int numCategories = plan.NumCategories();
+  const std::size_t k = static_cast<std::size_t>(numCategories);
+  std::vector<int> codes(static_cast<std::size_t>(std::max(1, plan.NumPredictors())));
+  std::vector<double> scores(std::max<std::size_t>(1, k));
+  std::vector<std::size_t> offsets(static_cast<std::size_t>(std::max(1, plan.NumFactors())));
+  const bool tabulated = plan.HasPosteriors();
+
+  for (std::size_t row = begin; row < end; ++row) {
+    const ScoringPlan::Encoding encoding = plan.EncodeRow(bound.data(), row, codes.data());
+    // A code past the dense tables: GetScore scores such a record literally.
+    if (encoding == ScoringPlan::Encoding::OutsidePlan) return row;
+    int status = kMissingPredictor;
+    int best = -1;
+    const double* posteriors = scores.data();
+    if (encoding == ScoringPlan::Encoding::Complete) {
+      bool scored = false;
+      if (numCategories > 0) {
+        if (tabulated) {
+          posteriors = plan.Posteriors(codes.data(), best);
+          scored = best >= 0;
+        } else {
+          plan.Score(codes.data(), scores.data(), offsets.data());
+          scored = ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best);
+        }
+      }
+      status = scored ? kScored : kNoPositiveScore;
+      if (!scored) best = -1;
+    }
+
+    outputs.status[row] = status;
+    outputs.prediction[row] = best;
+    // Confidence and probabilities as a result gives them: only for a
+    // scored record of a model that is not limited to its prediction.
+    const bool give = status == kScored && !predictionOnly_;
+    if (outputs.confidence != nullptr) outputs.confidence[row] = give ? posteriors[best] : kNaN;
+    if (outputs.probabilities != nullptr) {
+      double* probabilities = outputs.probabilities + row * k;
+      if (give) {
+        std::copy(posteriors, posteriors + k, probabilities);
+      } else {
+        std::fill(probabilities, probabilities + k, kNaN);
+      }
+    }
+  }
+  return end;
+}
