@@ -54,6 +54,7 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
 
   if (scoring == nullptr) return;
   cells_.resize(static_cast<std::size_t>(layout.Size()));
+  for (std::size_t i = 0; i < cells_.size(); ++i) cells_[i].name = layout.GetNames()[i];
   for (const Bound& b : bound_) {
     // A number for a text field is read as its text, a text for a numeric
     // field as a CSV cell: only the record path does that.

@@ -26,10 +26,12 @@
 // of threads at once; it allocates only a few working arrays per call.
 class MODELCORE_API ColumnScoring {
  public:
-  // The cells of one record position: numbers (NaN: missing) or texts (the
-  // empty text: missing), or neither (missing in every row); a non-zero
-  // byte in the optional mask makes a row's cell missing. Not owned.
+  // The cells of one record position: its field's name, numbers (NaN:
+  // missing) or texts (the empty text: missing), or neither (missing in
+  // every row); a non-zero byte in the optional mask makes a row's cell
+  // missing. Not owned.
   struct Column {
+    std::string_view name;
     const double* numbers = nullptr;
     const std::string_view* texts = nullptr;
     const unsigned char* missing = nullptr;

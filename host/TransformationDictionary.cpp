@@ -190,34 +190,59 @@ void TransformationDictionary::Evaluate(std::size_t i, const ScoreCaseRecord* re
     missing = missing || (inputVar != nullptr && inputVar->IsMissingValue(input));
   }
 
+  int choice = kMissingChoice;
+  if (!missing) {
+    std::size_t bin = 0;
+    while (bin < d->bins.size() && !d->bins[bin].Contains(x)) ++bin;
+    choice = bin < d->bins.size() ? static_cast<int>(bin) : kDefaultChoice;
+  }
+  SetOutcome(derived, choice, derivedRecord, position);
+}
+
+void TransformationDictionary::SetOutcome(const Derived& derived, int choice,
+                                          BaseCaseRecord& record, int field) {
+  const Discretization* d = derived.discretization.get();
   const std::string* text = nullptr;
   double number = 0.0;
-  if (missing) {
+  if (d == nullptr) {
+    // No Discretize: no value.
+  } else if (choice == kMissingChoice) {
     if (d->hasMapMissingTo) {
       text = &d->mapMissingTo;
       number = derived.missingNumber;
     }
-  } else {
-    std::size_t bin = 0;
-    while (bin < d->bins.size() && !d->bins[bin].Contains(x)) ++bin;
-    if (bin < d->bins.size()) {
-      if (d->bins[bin].hasBinValue) {
-        text = &d->bins[bin].binValue;
-        number = derived.binNumbers[bin];
-      }
-    } else if (d->hasDefaultValue) {
+  } else if (choice == kDefaultChoice) {
+    if (d->hasDefaultValue) {
       text = &d->defaultValue;
       number = derived.defaultNumber;
     }
+  } else if (choice >= 0 && static_cast<std::size_t>(choice) < d->bins.size() &&
+             d->bins[static_cast<std::size_t>(choice)].hasBinValue) {
+    text = &d->bins[static_cast<std::size_t>(choice)].binValue;
+    number = derived.binNumbers[static_cast<std::size_t>(choice)];
   }
 
   if (text == nullptr) {
-    derivedRecord.ClearValue(position);
+    record.ClearValue(field);
   } else if (derived.numeric) {
-    derivedRecord.SetNumber(position, number);
+    record.SetNumber(field, number);
   } else {
-    derivedRecord.SetText(position, *text);
+    record.SetText(field, *text);
   }
+}
+
+const Discretization* TransformationDictionary::GetDiscretization(int position) const {
+  if (position < 0 || static_cast<std::size_t>(position) >= derived_.size()) return nullptr;
+  return derived_[static_cast<std::size_t>(position)].discretization.get();
+}
+
+void TransformationDictionary::SetOutcomeValue(int position, int choice, BaseCaseRecord& record,
+                                               int field) const {
+  if (position < 0 || static_cast<std::size_t>(position) >= derived_.size()) {
+    record.ClearValue(field);
+    return;
+  }
+  SetOutcome(derived_[static_cast<std::size_t>(position)], choice, record, field);
 }
 
 const ScoreCaseRecord* TransformationDictionary::GetValuesForDeriedVars(

@@ -107,6 +107,20 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
   // GetValuesForDeriedVars returns, -1 when there is no such field.
   int GetDerivedPosition(const std::string& name) const;
 
+  // For callers that compile a derived field's evaluation into their own
+  // code. The Discretize behind the field at `position` (null when it has
+  // none or there is no such field); the input gives a choice: the index of
+  // the first bin that contains it, kDefaultChoice when none does, and
+  // kMissingChoice when it is missing (see GetValuesForDeriedVars). The
+  // input's variable is the data dictionary's of the Discretize's field.
+  static constexpr int kDefaultChoice = -1;
+  static constexpr int kMissingChoice = -2;
+  const Discretization* GetDiscretization(int position) const;
+  // Sets field `field` of `record` to the value the field at `position`
+  // takes for `choice`, exactly as the derived-values records hold it
+  // (cleared when it takes none).
+  void SetOutcomeValue(int position, int choice, BaseCaseRecord& record, int field) const;
+
   // As GetValuesForDeriedVars, but computes only the fields at `positions`
   // (positions in that record; out-of-range ones are ignored). Every other
   // field of the returned record holds no value. The record is the one
@@ -132,6 +146,9 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
   const BaseCaseRecord* PrepareInputs(const ScoreCaseRecord* record,
                                       const ScoreDictionary* dictionary,
                                       ThreadState& state) const;
+  // Sets `field` of `record` to what `derived` gives for `choice`: the
+  // last step of Evaluate, shared with SetOutcomeValue.
+  static void SetOutcome(const Derived& derived, int choice, BaseCaseRecord& record, int field);
   // Computes derived field `i` into the state's record; the one evaluation
   // both calls share.
   void Evaluate(std::size_t i, const ScoreCaseRecord* record, const BaseCaseRecord* base,

@@ -18,14 +18,17 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 }  // namespace
 
+bool BayesNetModel::DerivesValues() const {
+  // As DerivedValues decides for a record without derived values in it.
+  return needDerivedPredictor_ && GetTransformationDictionary() != nullptr;
+}
+
 std::vector<const ScoreValue*> BayesNetModel::GetColumnCategories() const {
   return targetCategories_;
 }
 
 bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const {
   if (plan_ == nullptr) return false;
-  // Derived values come from the transformation dictionary, record by record.
-  if (needDerivedPredictor_ && GetTransformationDictionary() != nullptr) return false;
   // A record without a score predicts the system-missing number or the
   // empty text; the reader of a result finds that among the categories
   // when one of them is such a value, which ScoreColumns does not mimic.
@@ -36,8 +39,8 @@ bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const 
       return false;
     }
   }
-  std::vector<const Column*> bound;
-  return plan.BindColumns(columns, numColumns, bound);
+  std::vector<ScoringPlan::ColumnSource> bound;
+  return plan.BindColumns(columns, numColumns, DerivesValues(), bound);
 }
 
 std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
@@ -45,8 +48,8 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
                                         const Outputs& outputs) const {
   if (plan_ == nullptr) return begin;
   const ScoringPlan& plan = *plan_;
-  std::vector<const Column*> bound;
-  if (!plan.BindColumns(columns, numColumns, bound)) return begin;
+  std::vector<ScoringPlan::ColumnSource> bound;
+  if (!plan.BindColumns(columns, numColumns, DerivesValues(), bound)) return begin;
 
   const int numCategories = plan.NumCategories();
   const std::size_t k = static_cast<std::size_t>(numCategories);

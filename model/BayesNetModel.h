@@ -98,15 +98,19 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   void SetTransformationScoreDictionary(TransformationDictionary* dictionary) override;
 
   // ColumnScoring: the plan applied to columns of cells. Accepts nothing
-  // until GetScore has built the plan, nor when derived values must be
-  // computed, nor when a predictor's cells need value objects to be coded
-  // (see ScoringPlan::BindColumns).
+  // until GetScore has built the plan, nor when a predictor's cells need
+  // value objects to be coded (see ScoringPlan::BindColumns). The columns
+  // stand for records without derived values in them.
   std::vector<const ScoreValue*> GetColumnCategories() const override;
   bool AcceptsColumns(const Column* columns, int numColumns) const override;
   std::size_t ScoreColumns(const Column* columns, int numColumns, std::size_t begin,
                            std::size_t end, const Outputs& outputs) const override;
 
  private:
+  // Whether GetScore computes derived values for a record that does not
+  // carry them.
+  bool DerivesValues() const;
+
   friend class BayesNetModelPeer;  // tests reach the private helpers through it
   friend class ScoringPlan;        // compiled from the model's state
 

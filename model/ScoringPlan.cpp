@@ -119,6 +119,9 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
       }
     }
     predictors_.push_back(p);
+    derivedInputs_.push_back(p.derivedPosition >= 0
+                                 ? CompileDerived(p, *transformation, model.GetDictionary())
+                                 : DerivedInput());
   }
 
   const ScoreDictVar* target = model.targetVar_;
@@ -359,40 +362,94 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
   return outside ? Encoding::OutsidePlan : Encoding::Complete;
 }
 
+ScoringPlan::DerivedInput ScoringPlan::CompileDerived(
+    const Predictor& p, const TransformationDictionary& transformation,
+    const ScoreDictionary* dataDictionary) const {
+  DerivedInput derived;
+  const Discretization* d = transformation.GetDiscretization(p.derivedPosition);
+  if (d == nullptr) return derived;
+  // The input is missing when it has no value or holds the system-missing
+  // value; a variable that declares missing values of its own asks the
+  // value itself, which only GetScore has.
+  const ScoreDictVar* inputVar =
+      dataDictionary != nullptr ? dataDictionary->GetVariable(d->field) : nullptr;
+  if (inputVar != nullptr && (typeid(*inputVar) != typeid(BaseDictVar) ||
+                              static_cast<const BaseDictVar*>(inputVar)->HasMissingValues())) {
+    return derived;
+  }
+  derived.field = d->field;
+  derived.bins = d->bins;
+  // Each choice's value, made as the derived-values record holds it, and
+  // coded as Encode codes a derived cell.
+  BaseCaseRecord value(std::vector<std::string>{*p.name}, true);
+  auto codeOf = [&](int choice) {
+    transformation.SetOutcomeValue(p.derivedPosition, choice, value, 0);
+    const BaseCaseRecord::Cell& cell = value.GetCell(0);
+    return cell.value != nullptr ? CodeOf(p, cell) : -1;
+  };
+  for (std::size_t bin = 0; bin < d->bins.size(); ++bin) {
+    derived.binCodes.push_back(codeOf(static_cast<int>(bin)));
+  }
+  derived.defaultCode = codeOf(TransformationDictionary::kDefaultChoice);
+  derived.missingCode = codeOf(TransformationDictionary::kMissingChoice);
+  derived.compiled = true;
+  return derived;
+}
+
 bool ScoringPlan::BindColumns(const ColumnScoring::Column* columns, int numColumns,
-                              std::vector<const ColumnScoring::Column*>& bound) const {
+                              bool derivedValues, std::vector<ColumnSource>& bound) const {
   if (neverComplete_) return false;
-  bound.assign(predictors_.size(), nullptr);
+  bound.assign(predictors_.size(), ColumnSource());
   for (std::size_t i = 0; i < predictors_.size(); ++i) {
     const Predictor& p = predictors_[i];
-    if (p.position < 0 || p.position >= numColumns) continue;
-    const ColumnScoring::Column& column = columns[p.position];
-    // A missing-value test beyond the system-missing value asks the value.
-    const bool plainMissing =
-        !p.checkMissing || (p.dictVar != nullptr && !p.dictVar->HasMissingValues());
-    if (column.numbers != nullptr) {
-      if (!plainMissing || (p.binning == nullptr && p.numbers == nullptr)) return false;
-    } else if (column.texts != nullptr) {
-      if (!plainMissing || p.strings == nullptr) return false;
-    } else {
-      continue;  // missing in every row
+    const bool derived = derivedValues && p.derivedPosition >= 0;
+    const ColumnScoring::Column* column =
+        p.position >= 0 && p.position < numColumns ? &columns[p.position] : nullptr;
+    if (column != nullptr && column->numbers == nullptr && column->texts == nullptr) {
+      column = nullptr;  // missing in every row
     }
-    bound[i] = &column;
+    if (column != nullptr) {
+      // A derived value would stand in for the record's missing cells.
+      if (derived) return false;
+      // A missing-value test beyond the system-missing value asks the value.
+      const bool plainMissing =
+          !p.checkMissing || (p.dictVar != nullptr && !p.dictVar->HasMissingValues());
+      if (column->numbers != nullptr) {
+        if (!plainMissing || (p.binning == nullptr && p.numbers == nullptr)) return false;
+      } else if (!plainMissing || p.strings == nullptr) {
+        return false;
+      }
+      bound[i].column = column;
+    } else if (derived) {
+      const DerivedInput& input = derivedInputs_[i];
+      if (!input.compiled) return false;
+      bound[i].derived = &input;
+      // The input is found by name, the first field of that name.
+      for (int c = 0; c < numColumns; ++c) {
+        if (columns[c].name != input.field) continue;
+        if (columns[c].texts != nullptr) return false;
+        if (columns[c].numbers != nullptr) bound[i].input = &columns[c];
+        break;
+      }
+    }
   }
   return true;
 }
 
-ScoringPlan::Encoding ScoringPlan::EncodeRow(const ColumnScoring::Column* const* bound,
-                                             std::size_t row, int* codes) const {
+ScoringPlan::Encoding ScoringPlan::EncodeRow(const ColumnSource* bound, std::size_t row,
+                                             int* codes) const {
   bool outside = false;
   for (std::size_t i = 0; i < predictors_.size(); ++i) {
-    const ColumnScoring::Column* column = bound[i];
-    if (column == nullptr || (column->missing != nullptr && column->missing[row] != 0)) {
-      return Encoding::Missing;
-    }
-    const Predictor& p = predictors_[i];
+    const ColumnSource& source = bound[i];
+    const ColumnScoring::Column* column = source.column;
     int code;
-    if (column->numbers != nullptr) {
+    if (column == nullptr) {
+      if (source.derived == nullptr) return Encoding::Missing;
+      code = DerivedCode(*source.derived, source.input, row);
+    } else if (column->missing != nullptr && column->missing[row] != 0) {
+      return Encoding::Missing;
+    } else if (column->numbers != nullptr) {
+      const Predictor& p = predictors_[i];
       const double number = column->numbers[row];
       if (number != number) return Encoding::Missing;  // NaN: no value
       if (p.checkMissing && number == NumericValue::kSystemMissing) return Encoding::Missing;
@@ -401,13 +458,29 @@ ScoringPlan::Encoding ScoringPlan::EncodeRow(const ColumnScoring::Column* const*
     } else {
       const std::string_view text = column->texts[row];
       if (text.empty()) return Encoding::Missing;  // the empty text: no value
-      code = p.strings->CodeOfText(text);
+      code = predictors_[i].strings->CodeOfText(text);
     }
     if (code < 0) return Encoding::Missing;
-    if (code >= p.numCodes) outside = true;
+    if (code >= predictors_[i].numCodes) outside = true;
     codes[i] = code;
   }
   return outside ? Encoding::OutsidePlan : Encoding::Complete;
+}
+
+int ScoringPlan::DerivedCode(const DerivedInput& derived, const ColumnScoring::Column* input,
+                             std::size_t row) {
+  // As the transformation dictionary chooses: a missing input (no value,
+  // the system-missing value) takes mapMissingTo, else the first bin that
+  // contains it, else the default value.
+  if (input == nullptr || (input->missing != nullptr && input->missing[row] != 0)) {
+    return derived.missingCode;
+  }
+  const double x = input->numbers[row];
+  if (x != x || x == NumericValue::kSystemMissing) return derived.missingCode;
+  for (std::size_t bin = 0; bin < derived.bins.size(); ++bin) {
+    if (derived.bins[bin].Contains(x)) return derived.binCodes[bin];
+  }
+  return derived.defaultCode;
 }
 
 const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreCaseRecord* record,

@@ -9,6 +9,7 @@
 
 #include "host/BaseCaseRecord.h"
 #include "host/ColumnScoring.h"
+#include "host/TransformationDictionary.h"
 #include "model/BayesNetModel.h"
 
 class BaseDictVar;
@@ -84,17 +85,38 @@ class ScoringPlan {
   Encoding Encode(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                   int* codes) const;
 
-  // Per predictor, its column among `columns` (at its record position;
-  // null when it has none), into `bound` (NumPredictors() entries), or
-  // false when some predictor's cells could not be coded without value
-  // objects: a number or text its encoder reads only through the
-  // interfaces, or a missing-value test that needs the value.
-  bool BindColumns(const ColumnScoring::Column* columns, int numColumns,
-                   std::vector<const ColumnScoring::Column*>& bound) const;
+  // A derived predictor computed by a Discretize of one number, compiled:
+  // its bins, and the predictor's code for each choice the transformation
+  // dictionary makes (-1: no value, or no code).
+  struct DerivedInput {
+    bool compiled = false;  // false: only GetScore computes it
+    std::string field;      // the input field
+    std::vector<DiscretizeBin> bins;
+    std::vector<int> binCodes;
+    int defaultCode = -1;
+    int missingCode = -1;
+  };
+  // Where EncodeRow finds a predictor's value: its own column, or the
+  // column of the number its derived value is computed from, or nowhere
+  // (all null: missing).
+  struct ColumnSource {
+    const ColumnScoring::Column* column = nullptr;
+    const DerivedInput* derived = nullptr;
+    const ColumnScoring::Column* input = nullptr;  // null: the input is missing
+  };
+  // Per predictor, where its value comes from among `columns` (by record
+  // position, and by name for a derived predictor's input when
+  // `derivedValues`, that is when GetScore would compute derived values),
+  // into `bound` (NumPredictors() entries); false when some predictor's
+  // cells could not be coded without value objects: a number or text its
+  // encoder reads only through the interfaces, a missing-value test that
+  // needs the value, a derived value with an input of texts, or a record
+  // cell that a derived value stands in for when it is missing.
+  bool BindColumns(const ColumnScoring::Column* columns, int numColumns, bool derivedValues,
+                   std::vector<ColumnSource>& bound) const;
   // Encode for row `row` of the columns BindColumns bound, where each
   // cell stands for the numeric or string value a record would hold.
-  Encoding EncodeRow(const ColumnScoring::Column* const* bound, std::size_t row,
-                     int* codes) const;
+  Encoding EncodeRow(const ColumnSource* bound, std::size_t row, int* codes) const;
 
   int NumFactors() const { return static_cast<int>(factors_.size()); }
 
@@ -170,6 +192,14 @@ class ScoringPlan {
     const VkCatStringEncoder* strings;
   };
 
+  // A derived predictor's code for row `row` of its input column.
+  static int DerivedCode(const DerivedInput& derived, const ColumnScoring::Column* input,
+                         std::size_t row);
+  // Compiles predictor p's derived value, when its input's missing values
+  // are only the system-missing value.
+  DerivedInput CompileDerived(const Predictor& p, const TransformationDictionary& transformation,
+                              const ScoreDictionary* dataDictionary) const;
+
   // A predictor code's place in a dense table.
   struct Input {
     int predictor;
@@ -231,6 +261,7 @@ class ScoringPlan {
 
   std::unordered_map<std::string, int> predictorIndex_;  // see IndexOf; emptied once built
   std::vector<Predictor> predictors_;
+  std::vector<DerivedInput> derivedInputs_;  // per predictor
   std::vector<int> derivedFields_;  // see DerivedFields
   bool neverComplete_ = false;  // a predictor without variable or encoder
   const std::string* targetName_ = nullptr;
