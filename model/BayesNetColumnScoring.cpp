@@ -16,6 +16,10 @@ constexpr int kNoPositiveScore = 90021;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// Rows encoded at a time, column by column: few enough that their codes
+// stay in cache, enough that each column is read as a stream.
+constexpr std::size_t kBlockRows = 32;
+
 }  // namespace
 
 bool BayesNetModel::DerivesValues() const {
@@ -53,45 +57,54 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
 
   const int numCategories = plan.NumCategories();
   const std::size_t k = static_cast<std::size_t>(numCategories);
-  std::vector<int> codes(static_cast<std::size_t>(std::max(1, plan.NumPredictors())));
+  const std::size_t n = static_cast<std::size_t>(std::max(1, plan.NumPredictors()));
+  std::vector<int> codes(kBlockRows * n);
+  std::vector<ScoringPlan::Encoding> encodings(kBlockRows);
   std::vector<double> scores(std::max<std::size_t>(1, k));
   std::vector<std::size_t> offsets(static_cast<std::size_t>(std::max(1, plan.NumFactors())));
   const bool tabulated = plan.HasPosteriors();
 
-  for (std::size_t row = begin; row < end; ++row) {
-    const ScoringPlan::Encoding encoding = plan.EncodeRow(bound.data(), row, codes.data());
-    // A code past the dense tables: GetScore scores such a record literally.
-    if (encoding == ScoringPlan::Encoding::OutsidePlan) return row;
-    int status = kMissingPredictor;
-    int best = -1;
-    const double* posteriors = scores.data();
-    if (encoding == ScoringPlan::Encoding::Complete) {
-      bool scored = false;
-      if (numCategories > 0) {
-        if (tabulated) {
-          posteriors = plan.Posteriors(codes.data(), best);
-          scored = best >= 0;
-        } else {
-          plan.Score(codes.data(), scores.data(), offsets.data());
-          scored = ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best);
+  for (std::size_t first = begin; first < end; first += kBlockRows) {
+    const std::size_t count = std::min(kBlockRows, end - first);
+    plan.EncodeRows(bound.data(), first, count, codes.data(), encodings.data());
+    for (std::size_t r = 0; r < count; ++r) {
+      const std::size_t row = first + r;
+      const int* rowCodes = codes.data() + r * n;
+      // A code past the dense tables: GetScore scores such a record literally.
+      if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
+      int status = kMissingPredictor;
+      int best = -1;
+      const double* posteriors = scores.data();
+      if (encodings[r] == ScoringPlan::Encoding::Complete) {
+        bool scored = false;
+        if (numCategories > 0) {
+          if (tabulated) {
+            posteriors = plan.Posteriors(rowCodes, best);
+            scored = best >= 0;
+          } else {
+            plan.Score(rowCodes, scores.data(), offsets.data());
+            scored = ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best);
+          }
         }
+        status = scored ? kScored : kNoPositiveScore;
+        if (!scored) best = -1;
       }
-      status = scored ? kScored : kNoPositiveScore;
-      if (!scored) best = -1;
-    }
 
-    outputs.status[row] = status;
-    outputs.prediction[row] = best;
-    // Confidence and probabilities as a result gives them: only for a
-    // scored record of a model that is not limited to its prediction.
-    const bool give = status == kScored && !predictionOnly_;
-    if (outputs.confidence != nullptr) outputs.confidence[row] = give ? posteriors[best] : kNaN;
-    if (outputs.probabilities != nullptr) {
-      double* probabilities = outputs.probabilities + row * k;
-      if (give) {
-        std::copy(posteriors, posteriors + k, probabilities);
-      } else {
-        std::fill(probabilities, probabilities + k, kNaN);
+      outputs.status[row] = status;
+      outputs.prediction[row] = best;
+      // Confidence and probabilities as a result gives them: only for a
+      // scored record of a model that is not limited to its prediction.
+      const bool give = status == kScored && !predictionOnly_;
+      if (outputs.confidence != nullptr) {
+        outputs.confidence[row] = give ? posteriors[best] : kNaN;
+      }
+      if (outputs.probabilities != nullptr) {
+        double* probabilities = outputs.probabilities + row * k;
+        if (give) {
+          std::copy(posteriors, posteriors + k, probabilities);
+        } else {
+          std::fill(probabilities, probabilities + k, kNaN);
+        }
       }
     }
   }

@@ -436,35 +436,47 @@ bool ScoringPlan::BindColumns(const ColumnScoring::Column* columns, int numColum
   return true;
 }
 
-ScoringPlan::Encoding ScoringPlan::EncodeRow(const ColumnSource* bound, std::size_t row,
-                                             int* codes) const {
-  bool outside = false;
-  for (std::size_t i = 0; i < predictors_.size(); ++i) {
+void ScoringPlan::EncodeRows(const ColumnSource* bound, std::size_t first, std::size_t count,
+                             int* codes, Encoding* encodings) const {
+  const std::size_t n = predictors_.size();
+  std::fill(encodings, encodings + count, Encoding::Complete);
+  // Column by column, so that each column is read in order: a row's codes
+  // do not depend on each other, and a row with one missing code is
+  // Missing whichever predictor has it.
+  auto put = [&](std::size_t r, std::size_t i, int code) {
+    if (code < 0) {
+      encodings[r] = Encoding::Missing;
+    } else {
+      codes[r * n + i] = code;
+      if (code >= predictors_[i].numCodes) encodings[r] = Encoding::OutsidePlan;
+    }
+  };
+  for (std::size_t i = 0; i < n; ++i) {
     const ColumnSource& source = bound[i];
     const ColumnScoring::Column* column = source.column;
-    int code;
-    if (column == nullptr) {
-      if (source.derived == nullptr) return Encoding::Missing;
-      code = DerivedCode(*source.derived, source.input, row);
-    } else if (column->missing != nullptr && column->missing[row] != 0) {
-      return Encoding::Missing;
-    } else if (column->numbers != nullptr) {
-      const Predictor& p = predictors_[i];
-      const double number = column->numbers[row];
-      if (number != number) return Encoding::Missing;  // NaN: no value
-      if (p.checkMissing && number == NumericValue::kSystemMissing) return Encoding::Missing;
-      code = p.binning != nullptr ? p.binning->CodeOfNumber(number)
-                                  : p.numbers->CodeOfNumber(number);
-    } else {
-      const std::string_view text = column->texts[row];
-      if (text.empty()) return Encoding::Missing;  // the empty text: no value
-      code = predictors_[i].strings->CodeOfText(text);
+    const Predictor& p = predictors_[i];
+    for (std::size_t r = 0; r < count; ++r) {
+      if (encodings[r] == Encoding::Missing) continue;
+      const std::size_t row = first + r;
+      if (column == nullptr) {
+        put(r, i, source.derived != nullptr ? DerivedCode(*source.derived, source.input, row) : -1);
+      } else if (column->missing != nullptr && column->missing[row] != 0) {
+        put(r, i, -1);
+      } else if (column->numbers != nullptr) {
+        const double number = column->numbers[row];
+        // NaN is no value; the system-missing value is missing when checked.
+        if (number != number || (p.checkMissing && number == NumericValue::kSystemMissing)) {
+          put(r, i, -1);
+        } else {
+          put(r, i, p.binning != nullptr ? p.binning->CodeOfNumber(number)
+                                         : p.numbers->CodeOfNumber(number));
+        }
+      } else {
+        const std::string_view text = column->texts[row];
+        put(r, i, text.empty() ? -1 : p.strings->CodeOfText(text));  // the empty text: no value
+      }
     }
-    if (code < 0) return Encoding::Missing;
-    if (code >= predictors_[i].numCodes) outside = true;
-    codes[i] = code;
   }
-  return outside ? Encoding::OutsidePlan : Encoding::Complete;
 }
 
 int ScoringPlan::DerivedCode(const DerivedInput& derived, const ColumnScoring::Column* input,

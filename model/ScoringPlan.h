@@ -96,7 +96,7 @@ class ScoringPlan {
     int defaultCode = -1;
     int missingCode = -1;
   };
-  // Where EncodeRow finds a predictor's value: its own column, or the
+  // Where EncodeRows finds a predictor's value: its own column, or the
   // column of the number its derived value is computed from, or nowhere
   // (all null: missing).
   struct ColumnSource {
@@ -114,9 +114,12 @@ class ScoringPlan {
   // cell that a derived value stands in for when it is missing.
   bool BindColumns(const ColumnScoring::Column* columns, int numColumns, bool derivedValues,
                    std::vector<ColumnSource>& bound) const;
-  // Encode for row `row` of the columns BindColumns bound, where each
-  // cell stands for the numeric or string value a record would hold.
-  Encoding EncodeRow(const ColumnSource* bound, std::size_t row, int* codes) const;
+  // Encode for rows first .. first+count-1 of the columns BindColumns
+  // bound, where each cell stands for the numeric or string value a record
+  // would hold: row r's encoding in encodings[r], and when it is not
+  // Missing its codes in codes[r * NumPredictors() ..].
+  void EncodeRows(const ColumnSource* bound, std::size_t first, std::size_t count, int* codes,
+                  Encoding* encodings) const;
 
   int NumFactors() const { return static_cast<int>(factors_.size()); }
 
