@@ -442,38 +442,52 @@ void ScoringPlan::EncodeRows(const ColumnSource* bound, std::size_t first, std::
   std::fill(encodings, encodings + count, Encoding::Complete);
   // Column by column, so that each column is read in order: a row's codes
   // do not depend on each other, and a row with one missing code is
-  // Missing whichever predictor has it.
-  auto put = [&](std::size_t r, std::size_t i, int code) {
-    if (code < 0) {
-      encodings[r] = Encoding::Missing;
-    } else {
-      codes[r * n + i] = code;
-      if (code >= predictors_[i].numCodes) encodings[r] = Encoding::OutsidePlan;
-    }
-  };
+  // Missing whichever predictor has it. Each kind of column has a loop of
+  // its own.
   for (std::size_t i = 0; i < n; ++i) {
     const ColumnSource& source = bound[i];
     const ColumnScoring::Column* column = source.column;
     const Predictor& p = predictors_[i];
-    for (std::size_t r = 0; r < count; ++r) {
-      if (encodings[r] == Encoding::Missing) continue;
-      const std::size_t row = first + r;
-      if (column == nullptr) {
-        put(r, i, source.derived != nullptr ? DerivedCode(*source.derived, source.input, row) : -1);
-      } else if (column->missing != nullptr && column->missing[row] != 0) {
-        put(r, i, -1);
-      } else if (column->numbers != nullptr) {
-        const double number = column->numbers[row];
-        // NaN is no value; the system-missing value is missing when checked.
-        if (number != number || (p.checkMissing && number == NumericValue::kSystemMissing)) {
-          put(r, i, -1);
-        } else {
-          put(r, i, p.binning != nullptr ? p.binning->CodeOfNumber(number)
-                                         : p.numbers->CodeOfNumber(number));
-        }
+    const int numCodes = p.numCodes;
+    auto put = [&](std::size_t r, int code) {
+      if (code < 0) {
+        encodings[r] = Encoding::Missing;
       } else {
-        const std::string_view text = column->texts[row];
-        put(r, i, text.empty() ? -1 : p.strings->CodeOfText(text));  // the empty text: no value
+        codes[r * n + i] = code;
+        if (code >= numCodes) encodings[r] = Encoding::OutsidePlan;
+      }
+    };
+    const unsigned char* missing =
+        column != nullptr && column->missing != nullptr ? column->missing + first : nullptr;
+    if (column == nullptr) {
+      for (std::size_t r = 0; r < count; ++r) {
+        if (encodings[r] == Encoding::Missing) continue;
+        put(r, source.derived != nullptr ? DerivedCode(*source.derived, source.input, first + r)
+                                         : -1);
+      }
+    } else if (column->numbers != nullptr) {
+      const double* numbers = column->numbers + first;
+      for (std::size_t r = 0; r < count; ++r) {
+        if (encodings[r] == Encoding::Missing) continue;
+        const double number = numbers[r];
+        // NaN is no value; the system-missing value is missing when checked.
+        if ((missing != nullptr && missing[r] != 0) || number != number ||
+            (p.checkMissing && number == NumericValue::kSystemMissing)) {
+          put(r, -1);
+        } else {
+          put(r, p.binning != nullptr ? p.binning->CodeOfNumber(number)
+                                      : p.numbers->CodeOfNumber(number));
+        }
+      }
+    } else {
+      const std::string_view* texts = column->texts + first;
+      for (std::size_t r = 0; r < count; ++r) {
+        if (encodings[r] == Encoding::Missing) continue;
+        const std::string_view text = texts[r];
+        // The empty text is no value.
+        put(r, (missing != nullptr && missing[r] != 0) || text.empty()
+                   ? -1
+                   : p.strings->CodeOfText(text));
       }
     }
   }
