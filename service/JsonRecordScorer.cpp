@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "service/DeployedModel.h"
 #include "service/JsonErrorText.h"
@@ -66,17 +67,15 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
       (*object.begin()).value.get_array().get(records) == simdjson::SUCCESS) {
     out.append("{\"results\":[");
     std::uint64_t count = 0;
-    for (simdjson::dom::element element : records) {
-      simdjson::dom::object record;
-      if (element.get_object().get(record)) {
-        throw RequestError(400, Where(static_cast<long>(count)) +
-                                    "a record must be a JSON object, not " +
-                                    TypeName(element.type()));
+    if (ReadColumns(model, records)) {
+      count = ScoreColumns(model, out);
+    } else {
+      for (simdjson::dom::element element : records) {
+        ReadRecord(model, element.get_object().value_unsafe(), static_cast<long>(count));
+        if (count > 0) out.push_back(',');
+        ScoreRecord(model, out);
+        ++count;
       }
-      ReadRecord(model, record, static_cast<long>(count));
-      if (count > 0) out.push_back(',');
-      ScoreRecord(model, out);
-      ++count;
     }
     out.append("]}\n");
     return count;
@@ -131,10 +130,104 @@ void JsonRecordScorer::ReadRecord(const DeployedModel& model, simdjson::dom::obj
   for (std::size_t i = 0; i < inputs.size(); ++i) cells_[i].name = inputs[i].name;
 }
 
+bool JsonRecordScorer::ReadColumns(const DeployedModel& model, simdjson::dom::array records) {
+  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
+  const std::size_t rows = records.size();
+  numbers_.resize(inputs.size());
+  texts_.resize(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    // Every cell missing until the record gives it.
+    if (inputs[i].kind == bnscore::FieldKind::kNumber) {
+      numbers_[i].assign(rows, std::numeric_limits<double>::quiet_NaN());
+    } else {
+      texts_[i].assign(rows, std::string_view());
+    }
+  }
+  givenIn_.assign(inputs.size(), 0);
+  rows_ = 0;
+  bool columnar = true;
+  for (simdjson::dom::element element : records) {
+    const long index = static_cast<long>(rows_);
+    simdjson::dom::object record;
+    if (element.get_object().get(record)) {
+      throw RequestError(400, Where(index) + "a record must be a JSON object, not " +
+                                  TypeName(element.type()));
+    }
+    for (simdjson::dom::key_value_pair member : record) {
+      const int input = model.FindInput(member.key);
+      if (input < 0) continue;
+      const std::size_t i = static_cast<std::size_t>(input);
+      const bnscore::Field& field = inputs[i];
+      if (givenIn_[i] == rows_ + 1) {
+        std::string message = Where(index);
+        message.append("field ");
+        AppendJsonString(message, field.name);
+        throw RequestError(400, message + " is given twice");
+      }
+      givenIn_[i] = rows_ + 1;
+      const element_type type = member.value.type();
+      switch (type) {
+        case element_type::INT64:
+        case element_type::UINT64:
+        case element_type::DOUBLE:
+          if (field.kind == bnscore::FieldKind::kNumber) {
+            numbers_[i][rows_] = double(member.value.get_double());
+          } else {
+            columnar = false;  // a number for a text field is read as its text, record by record
+          }
+          break;
+        case element_type::STRING:
+          if (field.kind == bnscore::FieldKind::kNumber) {
+            ThrowWrongType(index, field.name, field.kind, type);
+          }
+          texts_[i][rows_] = std::string_view(member.value.get_string());
+          break;
+        case element_type::NULL_VALUE:
+          break;
+        default:
+          ThrowWrongType(index, field.name, field.kind, type);
+      }
+    }
+    ++rows_;
+  }
+  return columnar;
+}
+
+std::uint64_t JsonRecordScorer::ScoreColumns(const DeployedModel& model, std::string& out) {
+  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
+  const std::size_t categories = model.GetSchema().categories.size();
+  columns_.resize(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    columns_[i] = inputs[i].kind == bnscore::FieldKind::kNumber
+                      ? bnscore::Column::Numbers(inputs[i].name, numbers_[i])
+                      : bnscore::Column::Texts(inputs[i].name, texts_[i]);
+  }
+  status_.resize(rows_);
+  prediction_.resize(rows_);
+  confidence_.resize(rows_);
+  probabilities_.resize(rows_ * categories);
+  model.GetModel().Score(columns_, rows_, {status_, prediction_, confidence_, probabilities_});
+  for (std::size_t r = 0; r < rows_; ++r) {
+    if (r > 0) out.push_back(',');
+    bnscore::Outcome outcome;
+    outcome.status = status_[r];
+    outcome.prediction = prediction_[r];
+    outcome.confidence = confidence_[r];
+    WriteResult(model, outcome, probabilities_.data() + r * categories, out);
+  }
+  return rows_;
+}
+
 void JsonRecordScorer::ScoreRecord(const DeployedModel& model, std::string& out) {
   const std::size_t categories = model.GetSchema().categories.size();
   probabilities_.resize(categories);
   const bnscore::Outcome outcome = model.GetModel().ScoreOne(cells_, probabilities_);
+  WriteResult(model, outcome, probabilities_.data(), out);
+}
+
+void JsonRecordScorer::WriteResult(const DeployedModel& model, const bnscore::Outcome& outcome,
+                                   const double* probabilities, std::string& out) {
+  const std::size_t categories = model.GetSchema().categories.size();
   out.append("{\"status\":");
   AppendJsonInteger(out, outcome.status);
   out.append(",\"prediction\":");
@@ -161,10 +254,10 @@ void JsonRecordScorer::ScoreRecord(const DeployedModel& model, std::string& out)
     if (i > 0) out.push_back(',');
     out.append(model.CategoryKey(i));
     if (static_cast<int>(i) == outcome.prediction &&
-        std::memcmp(&probabilities_[i], &outcome.confidence, sizeof(double)) == 0) {
+        std::memcmp(&probabilities[i], &outcome.confidence, sizeof(double)) == 0) {
       out.append(confidence, confidenceLength);
     } else {
-      AppendJsonNumber(out, probabilities_[i]);
+      AppendJsonNumber(out, probabilities[i]);
     }
   }
   out.append("}}");
