@@ -43,6 +43,9 @@ class VkCatStringEncoder;
 //  - per predictor, its position among the transformation dictionary's
 //    derived fields, so that only the derived fields that are predictors
 //    are computed, and read by position;
+//  - per derived predictor computed by a Discretize of one number, its
+//    code for each bin, the default and the missing input, so that columns
+//    of cells are coded without any record (BindColumns, EncodeRows);
 //  - for a small all-dense plan, the normalised posteriors of every
 //    combination of the codes the factors read, computed once by Score and
 //    NormaliseAndPick themselves (see HasPosteriors).
