@@ -1,6 +1,7 @@
 #include "service/JsonRecordScorer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -95,8 +96,9 @@ void JsonRecordScorer::ReadRecord(const DeployedModel& model, simdjson::dom::obj
     cells_[i].name = {};  // marks a field not given yet
     cells_[i].cell = bnscore::Cell::Missing();
   }
+  std::size_t place = 0;
   for (simdjson::dom::key_value_pair member : record) {
-    const int input = model.FindInput(member.key);
+    const int input = InputOf(model, member.key, place++);
     if (input < 0) continue;
     const bnscore::Field& field = inputs[static_cast<std::size_t>(input)];
     bnscore::NamedCell& cell = cells_[static_cast<std::size_t>(input)];
@@ -153,8 +155,9 @@ bool JsonRecordScorer::ReadColumns(const DeployedModel& model, simdjson::dom::ar
       throw RequestError(400, Where(index) + "a record must be a JSON object, not " +
                                   TypeName(element.type()));
     }
+    std::size_t place = 0;
     for (simdjson::dom::key_value_pair member : record) {
-      const int input = model.FindInput(member.key);
+      const int input = InputOf(model, member.key, place++);
       if (input < 0) continue;
       const std::size_t i = static_cast<std::size_t>(input);
       const bnscore::Field& field = inputs[i];
@@ -237,13 +240,7 @@ void JsonRecordScorer::WriteResult(const DeployedModel& model, const bnscore::Ou
     out.append("null");
   }
   out.append(",\"confidence\":");
-  const std::size_t confidenceAt = out.size();
-  AppendJsonNumber(out, outcome.confidence);
-  // The prediction's probability is the confidence: its text is copied, not
-  // made again.
-  char confidence[32];
-  const std::size_t confidenceLength = std::min(out.size() - confidenceAt, sizeof confidence);
-  std::memcpy(confidence, out.data() + confidenceAt, confidenceLength);
+  AppendNumber(out, outcome.confidence);
   out.append(",\"probabilities\":");
   if (outcome.status != bnscore::kScored || model.GetModel().GetOptions().predictionOnly) {
     out.append("null}");
@@ -253,12 +250,34 @@ void JsonRecordScorer::WriteResult(const DeployedModel& model, const bnscore::Ou
   for (std::size_t i = 0; i < categories; ++i) {
     if (i > 0) out.push_back(',');
     out.append(model.CategoryKey(i));
-    if (static_cast<int>(i) == outcome.prediction &&
-        std::memcmp(&probabilities[i], &outcome.confidence, sizeof(double)) == 0) {
-      out.append(confidence, confidenceLength);
-    } else {
-      AppendJsonNumber(out, probabilities[i]);
-    }
+    AppendNumber(out, probabilities[i]);
   }
   out.append("}}");
+}
+
+void JsonRecordScorer::AppendNumber(std::string& out, double value) {
+  if (std::isfinite(value)) {
+    out.append(numberTexts_.Format(value));
+  } else {
+    out.append("null");
+  }
+}
+
+int JsonRecordScorer::InputOf(const DeployedModel& model, std::string_view key,
+                              std::size_t place) {
+  // Records of one client list their fields in one order: the field at
+  // the same place in the last record is tried first.
+  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
+  if (place < lastInputAt_.size()) {
+    const int guess = lastInputAt_[place];
+    if (guess >= 0 && static_cast<std::size_t>(guess) < inputs.size() &&
+        inputs[static_cast<std::size_t>(guess)].name == key) {
+      return guess;
+    }
+  } else if (place < kPlacesRemembered) {
+    lastInputAt_.resize(place + 1, -1);
+  }
+  const int input = model.FindInput(key);
+  if (place < lastInputAt_.size()) lastInputAt_[place] = input;
+  return input;
 }

@@ -9,6 +9,7 @@
 #include <simdjson.h>
 
 #include "bnscore/bnscore.h"
+#include "engine/NumberTextCache.h"
 
 class DeployedModel;
 
@@ -37,6 +38,7 @@ class JsonRecordScorer {
 
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
+  static constexpr std::size_t kPlacesRemembered = 1024;  // see InputOf
 
   // Reads `record` into cells_; `index` is its place in a batch, -1 for a
   // lone record (messages name the place).
@@ -51,8 +53,13 @@ class JsonRecordScorer {
   // Scores the columns ReadColumns read, with one Score call, and writes
   // their replies; returns the number of records.
   std::uint64_t ScoreColumns(const DeployedModel& model, std::string& out);
-  static void WriteResult(const DeployedModel& model, const bnscore::Outcome& outcome,
-                          const double* probabilities, std::string& out);
+  void WriteResult(const DeployedModel& model, const bnscore::Outcome& outcome,
+                   const double* probabilities, std::string& out);
+  // The input named `key`, the member at `place` of its record (-1: the
+  // model reads no such field).
+  int InputOf(const DeployedModel& model, std::string_view key, std::size_t place);
+  // A number as JSON: its shortest round-trip text, null when not finite.
+  void AppendNumber(std::string& out, double value);
 
   simdjson::dom::parser parser_;
   std::vector<char> padded_;  // the body followed by the parser's padding
@@ -69,6 +76,10 @@ class JsonRecordScorer {
   std::vector<std::int32_t> status_;
   std::vector<std::int32_t> prediction_;
   std::vector<double> confidence_;
+  // Scored records repeat the same probabilities: their texts are kept.
+  NumberTextCache numberTexts_;
+  // The input found at each place of the last record (-1: none).
+  std::vector<int> lastInputAt_;
 };
 
 #endif  // BNSCORE_SERVICE_JSONRECORDSCORER_H_
