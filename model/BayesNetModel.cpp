@@ -1,6 +1,7 @@
 #include "model/BayesNetModel.h"
 
 #include <memory>
+#include <utility>
 #include <typeinfo>
 
 #include "host/BaseDictionary.h"
@@ -56,7 +57,7 @@ BayesNetModel::BayesNetModel()
 }
 
 BayesNetModel::~BayesNetModel() {
-  plan_.reset();  // points at the encoders and tables
+  plan_.reset();  // points at the encoders
   predictorNames_.clear();
   predictorVars_.clear();
   targetCategories_.clear();
@@ -72,76 +73,92 @@ BayesNetModel::~BayesNetModel() {
 // ---------------------------------------------------------------------------
 // Structure.
 
-void BayesNetModel::DiscardPlan() { plan_.reset(); }
+void BayesNetModel::Prepare() { plan_ = std::make_unique<ScoringPlan>(*this, denseFactorLimit_); }
+
+void BayesNetModel::Prepare(std::size_t denseFactorLimit) {
+  denseFactorLimit_ = denseFactorLimit;
+  Prepare();
+}
+
+void BayesNetModel::Changed() {
+  if (plan_ != nullptr) Prepare();
+}
 
 void BayesNetModel::SetScoreDictionary(ScoreDictionary* dictionary) {
-  DiscardPlan();
+  // The plan points at the variables of the dictionary replaced.
+  const bool prepared = plan_ != nullptr;
+  plan_.reset();
   BaseModel::SetScoreDictionary(dictionary);
+  if (prepared) Prepare();
 }
 
 void BayesNetModel::SetTransformationScoreDictionary(TransformationDictionary* dictionary) {
-  DiscardPlan();
+  const bool prepared = plan_ != nullptr;
+  plan_.reset();
   BaseModel::SetTransformationScoreDictionary(dictionary);
+  if (prepared) Prepare();
 }
 
 void BayesNetModel::AddPredictorVar(const std::string& name, const ScoreDictVar* var) {
-  DiscardPlan();
   predictorNames_.push_back(name);
   predictorVars_.push_back(var);
+  Changed();
 }
 
 void BayesNetModel::SetPredictorVarNames(const std::vector<std::string>& names) {
-  DiscardPlan();
   predictorNames_ = names;
+  Changed();
 }
 
 void BayesNetModel::AddEncoder(IVkEncoder* encoder) {
-  DiscardPlan();
   encoders_.push_back(encoder);
+  Changed();
 }
 
 void BayesNetModel::SetTargetVar(const ScoreDictVar* var) {
-  DiscardPlan();
   targetVar_ = var;
-  if (var == nullptr) return;
-  const ScoreValueLabelSet* labelSet = var->GetValueLabelSet();
-  if (labelSet == nullptr) return;  // the categories stay as they were
-  const std::vector<ScoreValueLabel*>& labels = labelSet->GetLabels();
-  targetCategories_.resize(labels.size());
-  for (std::size_t c = 0; c < labels.size(); ++c) targetCategories_[c] = labels[c]->GetValue();
+  if (var != nullptr) {
+    // Without value labels the categories stay as they were.
+    if (const ScoreValueLabelSet* labelSet = var->GetValueLabelSet()) {
+      const std::vector<ScoreValueLabel*>& labels = labelSet->GetLabels();
+      targetCategories_.resize(labels.size());
+      for (std::size_t c = 0; c < labels.size(); ++c) targetCategories_[c] = labels[c]->GetValue();
+    }
+  }
+  Changed();
 }
 
 void BayesNetModel::SetDerivedToDataField(const std::string& derived, const std::string& data) {
-  DiscardPlan();
   derivedToData_[derived] = data;
   dataToDerived_[data] = derived;
+  Changed();
 }
 
 void BayesNetModel::SetNeedDerivedPredictor(bool need) {
-  DiscardPlan();
   needDerivedPredictor_ = need;
+  Changed();
 }
 
 void BayesNetModel::SetParamLearnMethod(ParamLearnMethod method) {
-  DiscardPlan();
   paramLearnMethod_ = method;
+  Changed();
 }
 
 // The modifiable references discard the plan: the caller may change what
-// it was compiled from.
+// it was compiled from. The next GetScore compiles it again.
 std::map<std::string, std::map<std::string, BayesNetModel::ArcOrient>>&
 BayesNetModel::GetLinkSource() {
-  DiscardPlan();
+  plan_.reset();
   return linkSource_;
 }
 
 std::map<std::string, std::vector<std::string>>& BayesNetModel::GetParentsTable() {
-  DiscardPlan();
+  plan_.reset();
   return parentsTable_;
 }
 
 std::map<std::string, BayesNetModel::CPTable>& BayesNetModel::GetCPT() {
-  DiscardPlan();
+  plan_.reset();
   return cpt_;
 }
 
@@ -150,7 +167,11 @@ std::map<std::string, BayesNetModel::CPTable>& BayesNetModel::GetCPT() {
 
 std::vector<std::string> BayesNetModel::GetPredictorVarNames() const { return predictorNames_; }
 
-const IVkEncoder* BayesNetModel::FindEncoder(const std::string& name) const {
+const IVkEncoder* BayesNetModel::GetEncoderAt(std::size_t i) const {
+  return i < encoders_.size() ? encoders_[i] : nullptr;
+}
+
+const IVkEncoder* BayesNetModel::GetEncoder(const std::string& name) const {
   return FindEncoder(name, GetIndex(name));
 }
 
@@ -164,10 +185,10 @@ const IVkEncoder* BayesNetModel::FindEncoder(const std::string& name, int i) con
 
 IVkEncoder* BayesNetModel::GetEncoder(const std::string& name) {
   // The caller may change the encoder it gets, so the plan goes. The
-  // encoders are the model's own; FindEncoder only avoids a second copy of
-  // the lookup.
-  DiscardPlan();
-  return const_cast<IVkEncoder*>(FindEncoder(name));
+  // encoders are the model's own; the const lookup only avoids a second
+  // copy of it.
+  plan_.reset();
+  return const_cast<IVkEncoder*>(std::as_const(*this).GetEncoder(name));
 }
 
 std::string BayesNetModel::GetDataField(const std::string& derived) const {
@@ -259,7 +280,14 @@ void BayesNetModel::SetUpDictVarIndex(const ScoreCaseRecord* record, bool derive
     transformation->GetVariables(derived);
     for (ScoreDictVar* var : derived) var->SetIndex(record->GetIndex(var->GetName()));
   }
-  indexReady_ = true;
+}
+
+void BayesNetModel::SetUpIndexOnce(const ScoreCaseRecord* record, bool derivedInRecord) {
+  std::lock_guard<std::mutex> lock(indexMutex_);
+  if (indexReady_.load(std::memory_order_relaxed)) return;
+  SetUpDictVarIndex(record, derivedInRecord);
+  if (plan_ != nullptr) plan_->UsePositions();
+  indexReady_.store(true, std::memory_order_release);
 }
 
 const ScoreValue* BayesNetModel::LocateValue(int i, const ScoreCaseRecord* record,
@@ -279,9 +307,8 @@ const ScoreValue* BayesNetModel::LocateValue(int i, const ScoreCaseRecord* recor
 BayesNetClsResult* BayesNetModel::BeginScoring(const ScoreCaseRecord* record,
                                                ScoreResult*& result, bool derivedInRecord,
                                                bool& created) {
-  if (!indexReady_ && record->IsIndexed()) {
-    SetUpDictVarIndex(record, derivedInRecord);
-    DiscardPlan();  // it holds the record positions
+  if (!indexReady_.load(std::memory_order_acquire) && record->IsIndexed()) {
+    SetUpIndexOnce(record, derivedInRecord);
   }
 
   created = false;
@@ -389,7 +416,7 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
 
   bool created = false;
   BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created);
-  if (plan_ == nullptr) plan_ = std::make_unique<ScoringPlan>(*this, denseFactorLimit_);
+  if (plan_ == nullptr) Prepare();  // after a modifiable reference
   const ScoringPlan& plan = *plan_;
   // Only the derived fields that are predictors.
   const ScoreCaseRecord* derived = DerivedValues(record, derivedInRecord, &plan.DerivedFields());

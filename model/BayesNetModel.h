@@ -1,9 +1,11 @@
 #ifndef BAYESNET_BAYESNETMODEL_H_
 #define BAYESNET_BAYESNETMODEL_H_
 
+#include <atomic>
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,24 +23,22 @@ class ScoringPlan;
 // from the target's Markov blanket: the target's own factor times those of
 // its children.
 //
-// The reader fills the model once; afterwards it is read-only, except for
-// two one-time steps inside GetScore: the first scored record that offers
-// positional access stores the predictors' record positions in the
-// dictionary variables, and the first GetScore compiles a ScoringPlan (the
-// network resolved into dense factor tables) that every later record uses.
-// That first GetScore call (and the first with an indexed record, if an
-// earlier one was not indexed) must therefore not race with any other;
-// after it, GetScore may run concurrently, except where derived values are
-// computed by the transformation dictionary, whose thread safety is the
-// host's to give (the model itself asks nothing more of it).
+// The reader fills the model and calls Prepare last, which compiles the
+// scoring plan; from then on the model is read-only and GetScore may run on
+// any number of threads at once. The one step left to the first scoring
+// call is the host's record indexing: the first record that offers
+// positional access stores the predictors' positions in the dictionary
+// variables; it runs once, under a lock, and other calls wait for it.
+// Derived values are computed by the transformation dictionary, whose
+// thread safety is the host's to give.
 //
-// Every mutator, and every operation that hands out something modifiable
-// (GetCPT, GetParentsTable, GetLinkSource, GetEncoder), discards the plan;
-// the next GetScore builds a new one. A modifiable reference must not be
-// kept and written through after a later GetScore: fetch it again. What
-// the plan reads from BaseModel (the roles and the data dictionary, for the
-// AdjustedBayes fallback) is taken as it stands when the plan is built; the
-// reader sets those before any scoring.
+// REQUIRES: no GetScore runs while the model is changed. A setter called
+// after Prepare compiles the plan again at once. The modifiable references
+// (GetCPT, GetParentsTable, GetLinkSource, GetEncoder on a non-const model)
+// discard the plan, and the next GetScore compiles it again; a modifiable
+// reference must not be kept and written through after a later GetScore.
+// The const getters keep the plan. The roles and the dictionaries the plan
+// resolves are taken as they stand when it is compiled.
 //
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
@@ -73,11 +73,37 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   std::map<std::string, std::vector<std::string>>& GetParentsTable();
   std::map<std::string, CPTable>& GetCPT();
 
-  // Queries.
+  // Compiles the scoring plan from the model as it stands; factors of more
+  // than `denseFactorLimit` table entries are looked up row by row (the
+  // default suits; tests lower it). The reader calls it last.
+  void Prepare();
+  void Prepare(std::size_t denseFactorLimit);
+  // The compiled plan; null before Prepare and after a modifiable
+  // reference was handed out, until the next GetScore.
+  const ScoringPlan* GetScoringPlan() const { return plan_.get(); }
+
+  // Queries; none of them discards the plan.
   std::vector<std::string> GetPredictorVarNames() const;
-  // The encoder of a predictor, or the last encoder for the target; null
-  // for any other name.
+  // The variables of AddPredictorVar, in order.
+  const std::vector<const ScoreDictVar*>& GetPredictorVars() const { return predictorVars_; }
+  // The variable of SetTargetVar, or null; and the categories scored, its
+  // value labels' values when it was set (pointers into its labels).
+  const ScoreDictVar* ScoredTarget() const { return targetVar_; }
+  const std::vector<const ScoreValue*>& GetTargetCategories() const { return targetCategories_; }
+  // The i-th encoder added (predictors' in order, then the target's), or
+  // null past the end.
+  const IVkEncoder* GetEncoderAt(std::size_t i) const;
+  // The encoder of a predictor (its first entry), or the last encoder for
+  // the target; null for any other name.
+  const IVkEncoder* GetEncoder(const std::string& name) const;
   IVkEncoder* GetEncoder(const std::string& name);
+  const std::map<std::string, std::map<std::string, ArcOrient>>& GetLinkSource() const {
+    return linkSource_;
+  }
+  const std::map<std::string, std::vector<std::string>>& GetParentsTable() const {
+    return parentsTable_;
+  }
+  const std::map<std::string, CPTable>& GetCPT() const { return cpt_; }
   std::string GetDataField(const std::string& derived) const;
   std::string GetDerivedField(const std::string& data) const;
   bool NeedDerivedPredictor() const;
@@ -98,7 +124,6 @@ class BAYESNET_API BayesNetModel : public BaseModel {
 
  private:
   friend class BayesNetModelPeer;  // tests reach the private helpers through it
-  friend class ScoringPlan;        // compiled from the model's state
 
   // What every scoring call does first: the one-time index set-up and the
   // result object (`result` reused, or replaced by a new one, `created`).
@@ -114,8 +139,12 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   // the plan is tested against.
   MCScore::MCStatus GetScoreLiteral(const ScoreCaseRecord* record, ScoreResult*& result,
                                     bool derivedInRecord);
-  // Forgets the compiled plan; the next GetScore builds a new one.
-  void DiscardPlan();
+  // After a setter: compiles the plan again when there is one.
+  void Changed();
+  // Stores the record positions of the predictors (and, with
+  // `derivedInRecord`, of the derived fields) from an indexed record, once:
+  // the first caller does it under indexMutex_, the others wait.
+  void SetUpIndexOnce(const ScoreCaseRecord* record, bool derivedInRecord);
   // The unnormalised score of every target category by ComputeLocalScore.
   void ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const;
   // Sets the percentage of every target category: directly when the
@@ -142,9 +171,7 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   double FallbackScore(const std::string& node) const;
   // The same, given the node's GetIndex.
   double FallbackScore(const std::string& node, int index) const;
-  // GetEncoder without changing anything; the second form given the name's
-  // GetIndex.
-  const IVkEncoder* FindEncoder(const std::string& name) const;
+  // GetEncoder given the name's GetIndex.
   const IVkEncoder* FindEncoder(const std::string& name, int index) const;
   // The value of predictor i in `record`, else in `derived`; null if none.
   const ScoreValue* LocateValue(int i, const ScoreCaseRecord* record,
@@ -162,7 +189,8 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   std::vector<const ScoreValue*> targetCategories_;
   std::vector<int> targetCategoryCounts_;
   std::vector<double> targetProbabilities_;
-  bool indexReady_;
+  std::atomic<bool> indexReady_;  // set once, by SetUpIndexOnce
+  std::mutex indexMutex_;
   std::vector<const ScoreDictVar*> predictorVars_;
   bool needDerivedPredictor_;
   std::map<std::string, std::string> derivedToData_;
@@ -171,8 +199,8 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   std::map<std::string, std::vector<std::string>> parentsTable_;
   std::map<std::string, CPTable> cpt_;
   ParamLearnMethod paramLearnMethod_;
-  std::unique_ptr<ScoringPlan> plan_;  // null until the first GetScore after a change
-  std::size_t denseFactorLimit_;       // ScoringPlan::kFactorLimit; tests lower it
+  std::unique_ptr<ScoringPlan> plan_;  // see GetScoringPlan
+  std::size_t denseFactorLimit_;       // of the last Prepare
 };
 
 #endif  // BAYESNET_BAYESNETMODEL_H_

@@ -85,19 +85,20 @@ BaseCaseRecord::Cell CellOf(const ScoreValue* value) {
 }  // namespace
 
 ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
-  const std::size_t n = model.predictorNames_.size();
+  const std::vector<std::string> names = model.GetPredictorVarNames();
+  const std::vector<const ScoreDictVar*>& vars = model.GetPredictorVars();
+  const std::size_t n = names.size();
   // Every name the factors use is resolved through this index (the first
-  // position of each predictor name, as GetIndex finds it), once per name.
+  // position of each predictor name, as the model's lookups find it), once
+  // per name.
   predictorIndex_.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    predictorIndex_.emplace(model.predictorNames_[i], static_cast<int>(i));
-  }
+  for (std::size_t i = 0; i < n; ++i) predictorIndex_.emplace(names[i], static_cast<int>(i));
   const TransformationDictionary* transformation = model.GetTransformationDictionary();
   predictors_.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     Predictor p{nullptr, nullptr, 0, false, nullptr, -1, nullptr, 0, nullptr, nullptr, nullptr};
-    if (i < model.predictorVars_.size()) p.var = model.predictorVars_[i];
-    if (i < model.encoders_.size()) p.encoder = model.encoders_[i];
+    if (i < vars.size()) p.var = vars[i];
+    p.encoder = model.GetEncoderAt(i);
     if (p.var == nullptr || p.encoder == nullptr) {
       neverComplete_ = true;  // this predictor never gets a code
     } else {
@@ -121,11 +122,12 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
     predictors_.push_back(p);
   }
 
-  const ScoreDictVar* target = model.targetVar_;
-  targetName_ = target != nullptr ? &target->GetName() : nullptr;
+  const ScoreDictVar* target = model.ScoredTarget();
+  hasTarget_ = target != nullptr;
+  if (hasTarget_) targetName_ = target->GetName();
   numericTarget_ = target == nullptr || target->GetValueType() == ScoreValue::Numeric;
 
-  const std::vector<const ScoreValue*>& categories = model.targetCategories_;
+  const std::vector<const ScoreValue*>& categories = model.GetTargetCategories();
   const std::size_t k = categories.size();
   for (std::size_t c = 0; c < k; ++c) {
     const ScoreValue* value = categories[c];
@@ -134,15 +136,24 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   }
   categoriesDistinct_ = Distinct(categories);
 
-  const std::string targetNode = target != nullptr ? target->GetName() : std::string();
-  std::vector<std::string> children;
-  model.GetChildren(targetNode, children);
+  // The target's factor, then each child's, in name order.
   std::size_t planBudget = kPlanLimit;
-  AddFactor(model, targetNode, factorLimit, planBudget);
-  for (const std::string& child : children) AddFactor(model, child, factorLimit, planBudget);
+  AddFactor(model, targetName_, factorLimit, planBudget);
+  const auto& links = model.GetLinkSource();
+  if (auto arcs = links.find(targetName_); arcs != links.end()) {
+    for (const auto& [child, orient] : arcs->second) {
+      if (orient == BayesNetModel::ArcOut) AddFactor(model, child, factorLimit, planBudget);
+    }
+  }
   for (const Factor& factor : factors_) targetStrides_.push_back(factor.targetStride);
   TabulatePosteriors();
   predictorIndex_ = {};  // only needed while building
+}
+
+void ScoringPlan::UsePositions() {
+  for (Predictor& p : predictors_) {
+    if (p.var != nullptr) p.position = p.var->GetIndex();
+  }
 }
 
 bool ScoringPlan::NormaliseAndPick(double* scores, int numCategories, int& best) {
@@ -211,7 +222,7 @@ int ScoringPlan::IndexOf(const std::string& name) const {
 }
 
 int ScoringPlan::Source(const std::string& name) const {
-  if (targetName_ != nullptr && name == *targetName_) return kTarget;
+  if (hasTarget_ && name == targetName_) return kTarget;
   const int i = IndexOf(name);
   return i >= 0 && i < NumPredictors() ? i : kNeither;
 }
@@ -221,8 +232,9 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   // The sources of the table's dimensions: the parents in column order,
   // then the node itself.
   std::vector<int> sources;
-  auto parents = model.parentsTable_.find(node);
-  if (parents != model.parentsTable_.end()) {
+  const auto& parentsTable = model.GetParentsTable();
+  auto parents = parentsTable.find(node);
+  if (parents != parentsTable.end()) {
     for (const std::string& parent : parents->second) sources.push_back(Source(parent));
   }
   sources.push_back(Source(node));
@@ -253,13 +265,16 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
     }
   }
 
+  const auto& tables = model.GetCPT();
+  const auto table = tables.find(node);
+  const double fallback = FallbackScore(model, node);
   Factor factor;
   if (tooLarge || total > limit) {
     factor.sparse = true;
     factor.parents.assign(sources.begin(), sources.end() - 1);
     factor.node = sources.back();
-    factor.table = &model.GetCPTable(node);
-    factor.fallback = model.FallbackScore(node, IndexOf(node));
+    if (table != tables.end()) factor.table = table->second;
+    factor.fallback = fallback;
     factors_.push_back(std::move(factor));
     anySparse_ = true;
     return;
@@ -283,9 +298,20 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   factor.numInputs = inputs_.size() - factor.firstInput;
 
   values_.resize(factor.offset + total, 0.0);
-  FillDense(model.GetCPTable(node), model.FallbackScore(node, IndexOf(node)), sources, dims,
-            strides, values_.data() + factor.offset, total);
+  FillDense(table != tables.end() ? table->second : BayesNetModel::CPTable(), fallback, sources,
+            dims, strides, values_.data() + factor.offset, total);
   factors_.push_back(std::move(factor));
+}
+
+double ScoringPlan::FallbackScore(const BayesNetModel& model, const std::string& node) {
+  if (model.GetParamLearnMethod() != BayesNetModel::AdjustedBayes) return 0.0;
+  int m = 0;
+  if (const IVkEncoder* encoder = model.GetEncoder(node)) {
+    m = encoder->GetNumCategories();
+  } else if (const ScoreDictionary* dictionary = model.GetDictionary()) {
+    if (const ScoreDictVar* var = dictionary->GetVariable(node)) m = var->GetNumCategories();
+  }
+  return m > 0 ? 1.0 / m : 1.0;
 }
 
 void ScoringPlan::FillDense(const BayesNetModel::CPTable& table, double fallback,
@@ -346,7 +372,9 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
     const Predictor& p = predictors_[i];
     // The common case inline: a value in the record's cells.
     const BaseCaseRecord::Cell* cell = nullptr;
-    if (p.position >= 0 && p.position < numCells) cell = &cells->GetCell(p.position);
+    if (cells != nullptr && p.position >= 0 && p.position < numCells) {
+      cell = &cells->GetCell(p.position);
+    }
     if (cell == nullptr || cell->value == nullptr) {
       cell = Locate(p, cells != nullptr ? nullptr : record, indexed, derived, own);
     }
@@ -489,8 +517,8 @@ double ScoringPlan::SparseValue(const Factor& factor, const int* codes, int c,
   auto code = [&](int source) { return source == kTarget ? c : codes[source]; };
   if (factor.parents.empty()) {
     if (factor.node == kNeither) return 0.0;
-    if (factor.table->empty()) return factor.fallback;
-    const std::vector<double>& row = factor.table->begin()->second;
+    if (factor.table.empty()) return factor.fallback;
+    const std::vector<double>& row = factor.table.begin()->second;
     const int x = code(factor.node);
     return x >= 0 && x < static_cast<int>(row.size()) ? row[x] : 0.0;
   }
@@ -500,8 +528,8 @@ double ScoringPlan::SparseValue(const Factor& factor, const int* codes, int c,
     config[j] = code(factor.parents[j]);
   }
   if (factor.node == kNeither) return 0.0;
-  auto row = factor.table->find(config);
-  if (row == factor.table->end()) return factor.fallback;
+  auto row = factor.table.find(config);
+  if (row == factor.table.end()) return factor.fallback;
   const int x = code(factor.node);
   return x >= 0 && x < static_cast<int>(row->second.size()) ? row->second[x] : 0.0;
 }

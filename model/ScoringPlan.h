@@ -74,6 +74,11 @@ class ScoringPlan {
   ScoringPlan(const ScoringPlan&) = delete;
   ScoringPlan& operator=(const ScoringPlan&) = delete;
 
+  // Reads the predictors' record positions (ScoreDictVar::GetIndex) again.
+  // REQUIRES: no Encode of an indexed record runs; the model calls it once,
+  // when the first indexed record fixes the positions.
+  void UsePositions();
+
   int NumPredictors() const { return static_cast<int>(predictors_.size()); }
   int NumCategories() const { return static_cast<int>(categoryNumbers_.size()); }
 
@@ -175,10 +180,13 @@ class ScoringPlan {
     // the node's, the node's table and its fallback score.
     std::vector<int> parents;
     int node = kNeither;
-    const BayesNetModel::CPTable* table = nullptr;
+    BayesNetModel::CPTable table;
     double fallback = 0.0;
   };
 
+  // The probability an unseen parent configuration of `node` gets: 0, or
+  // under AdjustedBayes one over the node's number of categories.
+  static double FallbackScore(const BayesNetModel& model, const std::string& node);
   // The first position of `name` in the model's predictor name list, or -1.
   int IndexOf(const std::string& name) const;
   // Where the code of the node or parent `name` comes from.
@@ -220,7 +228,8 @@ class ScoringPlan {
   std::vector<Predictor> predictors_;
   std::vector<int> derivedFields_;  // see DerivedFields
   bool neverComplete_ = false;  // a predictor without variable or encoder
-  const std::string* targetName_ = nullptr;
+  bool hasTarget_ = false;
+  std::string targetName_;  // empty without a target
   std::vector<Factor> factors_;  // the target's, then its children's
   std::vector<Input> inputs_;    // the dense factors' inputs, factor by factor
   std::vector<double> values_;   // the dense factors' tables, one after another

@@ -182,9 +182,10 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     const ModelGenerator generator(RandomOptions(random));
     std::unique_ptr<BayesNetModel> model = Read(generator);
     ASSERT_NE(model, nullptr);
+    ASSERT_NE(model->GetScoringPlan(), nullptr);  // compiled by the reader
     // Every third plan entirely sparse, every third a mix.
-    if (round % 3 == 1) BayesNetModelPeer::SetDenseFactorLimit(*model, 0);
-    if (round % 3 == 2) BayesNetModelPeer::SetDenseFactorLimit(*model, 12);
+    if (round % 3 == 1) model->Prepare(0);
+    if (round % 3 == 2) model->Prepare(12);
     model->SetPredictionOnly(round % 11 == 10);
 
     RecordOptions options;
@@ -195,13 +196,12 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     const std::string label = "round " + std::to_string(round);
     scored += CompareOnRecords(*model, records, label, round % 4 == 3,
                                &generator.GetOptions().method);
-    ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model)) << label;
     if (round % 3 == 1) {
-      EXPECT_EQ(BayesNetModelPeer::DenseFactors(*model), 0) << label;
-      EXPECT_FALSE(BayesNetModelPeer::HasPosteriors(*model)) << label;
+      EXPECT_EQ(model->GetScoringPlan()->NumDenseFactors(), 0) << label;
+      EXPECT_FALSE(model->GetScoringPlan()->HasPosteriors()) << label;
       ++sparsePlans;
-    } else if (BayesNetModelPeer::SparseFactors(*model) == 0) {
-      ++(BayesNetModelPeer::HasPosteriors(*model) ? tabulated : untabulated);
+    } else if (model->GetScoringPlan()->NumSparseFactors() == 0) {
+      ++(model->GetScoringPlan()->HasPosteriors() ? tabulated : untabulated);
     }
   }
   // The comparison covered real scores, not only missing records.
@@ -222,7 +222,7 @@ TEST(ScoringPlanDifferential, BenchmarkShapesScoreAsTheLiteralPath) {
     options.unknownValues = 0.002;
     const Records records = MakeRecords(generator, *model, options, true, 40);
     EXPECT_GT(CompareOnRecords(*model, records, preset.name), 0) << preset.name;
-    EXPECT_EQ(BayesNetModelPeer::SparseFactors(*model), 0) << preset.name;
+    EXPECT_EQ(model->GetScoringPlan()->NumSparseFactors(), 0) << preset.name;
   }
 }
 
@@ -360,7 +360,9 @@ void AddUnknownCategories(BayesNetModel& m, const ModelGenerator& g) {
   }
 }
 
-TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceDiscardsThePlan) {
+// A setter compiles the plan again, a modifiable reference discards it: either
+// way the next record is scored from the changed model.
+TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceReachesTheScores) {
   RecordOptions options;
   options.missingCells = 0.01;
   options.unknownValues = 0.08;
@@ -372,15 +374,12 @@ TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceDiscardsThePlan)
       const std::string label = mutation.name + std::string(", seed ") + std::to_string(seed);
       std::unique_ptr<BayesNetModel> model = Read(generator);
       ASSERT_NE(model, nullptr);
-      if (sparse) BayesNetModelPeer::SetDenseFactorLimit(*model, 0);
+      if (sparse) model->Prepare(0);
       const Records records = MakeRecords(generator, *model, options, true, 80);
       ScoreResult* result = nullptr;
       model->GetScore(records.table.Get(0), result, false);
       delete result;
-      ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model)) << label;
-
       mutation.apply(*model, generator);
-      EXPECT_FALSE(BayesNetModelPeer::HasPlan(*model)) << label;
       CompareOnRecords(*model, records, label);
     }
   }
@@ -401,7 +400,7 @@ TEST(ScoringPlanDifferential, CodesBeyondThePlansTablesAreScoredLiterally) {
   ScoreResult* result = nullptr;
   model->GetScore(records.table.Get(0), result, false);
   delete result;
-  ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model));
+  ASSERT_NE(model->GetScoringPlan(), nullptr);
   encoder->AddCategory("unknown");
   EXPECT_GT(CompareOnRecords(*model, records, "kept encoder"), 0);
 }

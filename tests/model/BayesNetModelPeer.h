@@ -29,7 +29,7 @@ class BayesNetModelPeer {
                                   const std::vector<double>& codes, int c) {
     return m.ComputeLocalScore(node, codes, c);
   }
-  static bool IndexReady(const BayesNetModel& m) { return m.indexReady_; }
+  static bool IndexReady(const BayesNetModel& m) { return m.indexReady_.load(); }
   static const std::vector<const ScoreValue*>& TargetCategories(const BayesNetModel& m) {
     return m.targetCategories_;
   }
@@ -39,17 +39,6 @@ class BayesNetModelPeer {
                                            ScoreResult*& result, bool derivedInRecord) {
     return m.GetScoreLiteral(record, result, derivedInRecord);
   }
-  static bool HasPlan(const BayesNetModel& m) { return m.plan_ != nullptr; }
-  // Factors larger than `entries` take the sparse path from the next plan.
-  static void SetDenseFactorLimit(BayesNetModel& m, std::size_t entries) {
-    m.denseFactorLimit_ = entries;
-    m.DiscardPlan();
-  }
-  // The current plan's dense and sparse factor counts; the model must hold
-  // a plan.
-  static int DenseFactors(const BayesNetModel& m) { return m.plan_->NumDenseFactors(); }
-  static int SparseFactors(const BayesNetModel& m) { return m.plan_->NumSparseFactors(); }
-  static bool HasPosteriors(const BayesNetModel& m) { return m.plan_->HasPosteriors(); }
 };
 
 #endif  // TESTS_MODEL_BAYESNETMODELPEER_H_
