@@ -13,35 +13,18 @@
 
 namespace {
 
-// Working vectors of one GetScore call. They live per thread and keep
-// their capacity, so scoring allocates nothing once they have grown, and
-// calls on different threads never share them.
+// Working arrays of a GetScore call on a plan too large for the stack. They
+// live per thread and keep their capacity, so scoring allocates nothing once
+// they have grown, and calls on different threads never share them.
 struct ScoreScratch {
-  std::vector<double> codes;                 // predictor i -> its code
-  std::vector<int> planCodes;                // the same, for the plan
-  std::vector<std::size_t> offsets;          // per factor of the plan
-  std::vector<double> scores;                // target category -> score
-  std::vector<const std::string*> children;  // the target's children
-  std::vector<int> config;                   // a parent configuration
+  std::vector<int> codes;             // predictor i -> its code
+  std::vector<std::size_t> offsets;   // per factor of the plan
+  std::vector<double> scores;         // target category -> score
 };
 
 ScoreScratch& Scratch() {
   thread_local ScoreScratch scratch;
   return scratch;
-}
-
-// A code stored as a double back to an int (rounded half up; the codes that
-// occur are whole and non-negative).
-int ToCode(double x) { return static_cast<int>(x + 0.5); }
-
-const std::vector<std::string>& EmptyNames() {
-  static const std::vector<std::string> empty;
-  return empty;
-}
-
-const std::string& EmptyName() {
-  static const std::string empty;
-  return empty;
 }
 
 }  // namespace
@@ -234,30 +217,6 @@ ScoreDictionary* BayesNetModel::GetVarsOfRole(VarRole role) const {
 // ---------------------------------------------------------------------------
 // Network lookups.
 
-bool BayesNetModel::GetParents(const std::string& node, std::vector<std::string>& parents) const {
-  parents.clear();
-  auto found = parentsTable_.find(node);
-  if (found == parentsTable_.end()) return false;
-  parents = found->second;
-  return true;
-}
-
-void BayesNetModel::GetChildren(const std::string& node,
-                                std::vector<std::string>& children) const {
-  children.clear();
-  auto found = linkSource_.find(node);
-  if (found == linkSource_.end()) return;
-  for (const auto& arc : found->second) {
-    if (arc.second == ArcOut) children.push_back(arc.first);
-  }
-}
-
-const BayesNetModel::CPTable& BayesNetModel::GetCPTable(const std::string& node) const {
-  static const CPTable empty;
-  auto found = cpt_.find(node);
-  return found == cpt_.end() ? empty : found->second;
-}
-
 int BayesNetModel::GetIndex(const std::string& name) const {
   for (std::size_t i = 0; i < predictorNames_.size(); ++i) {
     if (predictorNames_[i] == name) return static_cast<int>(i);
@@ -288,17 +247,6 @@ void BayesNetModel::SetUpIndexOnce(const ScoreCaseRecord* record, bool derivedIn
   SetUpDictVarIndex(record, derivedInRecord);
   if (plan_ != nullptr) plan_->UsePositions();
   indexReady_.store(true, std::memory_order_release);
-}
-
-const ScoreValue* BayesNetModel::LocateValue(int i, const ScoreCaseRecord* record,
-                                             const ScoreCaseRecord* derived) const {
-  if (i >= static_cast<int>(predictorVars_.size())) return nullptr;
-  const ScoreDictVar* var = predictorVars_[i];
-  if (var == nullptr) return nullptr;
-  const ScoreValue* value = record->IsIndexed() ? record->GetValue(var->GetIndex())
-                                                : record->GetValue(var->GetName());
-  if (value == nullptr && derived != nullptr) value = derived->GetValue(var->GetName());
-  return value;
 }
 
 // ---------------------------------------------------------------------------
@@ -334,80 +282,9 @@ const ScoreCaseRecord* BayesNetModel::DerivedValues(const ScoreCaseRecord* recor
   return transformation->GetValuesForDerivedFields(record, GetDictionary(), *fields);
 }
 
-MCScore::MCStatus BayesNetModel::GetScoreLiteral(const ScoreCaseRecord* record,
-                                                 ScoreResult*& result, bool derivedInRecord) {
-  static const MCScore::MCStatus kMissing(90029, false);
-  static const MCScore::MCStatus kNoScore(90021, false);
-  if (record == nullptr) return kMissing;
-
-  bool created = false;
-  BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created);
-  const ScoreCaseRecord* derived = DerivedValues(record, derivedInRecord, nullptr);
-
-  const double sysmis = NumericValue::GetSysmisValue();
-  ScoreScratch& scratch = Scratch();
-
-  // Encode every predictor; one without a code makes the record missing.
-  const int n = static_cast<int>(predictorNames_.size());
-  std::vector<double>& codes = scratch.codes;
-  codes.assign(n, sysmis);
-  int valid = 0;
-  for (int i = 0; i < n; ++i) {
-    const ScoreValue* value = LocateValue(i, record, derived);
-    if (value == nullptr) continue;
-    const ScoreDictVar* var = predictorVars_[i];
-    if (var->GetMeasure() == ScoreDictVar::Continuous && var->IsMissingValue(value)) continue;
-    if (i >= static_cast<int>(encoders_.size()) || encoders_[i] == nullptr) continue;
-    const int k = encoders_[i]->GetCode(value);
-    if (k < 0) continue;
-    codes[i] = k;
-    ++valid;
-  }
-
-  const int numCategories = static_cast<int>(targetCategories_.size());
-  bool scored = false;
-  MCScore::MCStatus status = kMissing;
-  std::vector<double>& scores = scratch.scores;
-  int best = 0;
-  if (valid == n) {
-    if (numCategories < 1) {
-      status = kNoScore;
-    } else {
-      scores.assign(numCategories, 0.0);
-      ComputeScoresLiteral(codes, scores.data());
-      if (ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best)) {
-        scored = true;
-      } else {
-        status = kNoScore;
-      }
-    }
-  }
-
-  if (scored) {
-    if (!predictionOnly_) {
-      clsResult->SetConfidence(scores[best]);
-      for (int c = 0; c < numCategories; ++c) {
-        clsResult->AddValuePercent(targetCategories_[c], scores[c]);
-      }
-    }
-    SetPredictionValue(clsResult, created, targetCategories_[best]);
-    return MCScore::MCStatus();
-  }
-
-  // Missing or no score: every category gets the system-missing value and
-  // the prediction is empty; the confidence stays as it was.
-  if (!predictionOnly_) {
-    for (int c = 0; c < numCategories; ++c) {
-      clsResult->AddValuePercent(targetCategories_[c], sysmis);
-    }
-  }
-  SetPredictionValue(clsResult, created, nullptr);
-  return status;
-}
-
-// The same algorithm as GetScoreLiteral, through the compiled plan: the
-// names are resolved and the factors tabulated once, the products are
-// formed in the same order, and the result is filled with the same values.
+// The names are resolved and the factors tabulated once, in the plan; a
+// record is encoded, its factors multiplied (or its posteriors looked up),
+// and the result filled.
 MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreResult*& result,
                                           bool derivedInRecord) {
   static const MCScore::MCStatus kMissing(90029, false);
@@ -435,10 +312,10 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
   if (plan.NumPredictors() > kStackLimit || numCategories > kStackLimit ||
       plan.NumFactors() > kStackLimit) {
     ScoreScratch& scratch = Scratch();
-    scratch.planCodes.resize(plan.NumPredictors());
+    scratch.codes.resize(plan.NumPredictors());
     scratch.scores.resize(numCategories);
     scratch.offsets.resize(plan.NumFactors());
-    codes = scratch.planCodes.data();
+    codes = scratch.codes.data();
     scores = scratch.scores.data();
     offsets = scratch.offsets.data();
   }
@@ -459,10 +336,7 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
         if (encoding == ScoringPlan::Encoding::Complete) {
           plan.Score(codes, scores, offsets);
         } else {
-          // A code the tables do not cover: score this record literally.
-          std::vector<double>& literalCodes = Scratch().codes;
-          literalCodes.assign(codes, codes + plan.NumPredictors());
-          ComputeScoresLiteral(literalCodes, scores);
+          plan.ScoreOutsidePlan(codes, scores);  // a code the tables do not cover
         }
         scored = ScoringPlan::NormaliseAndPick(scores, numCategories, best);
       }
@@ -475,7 +349,7 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
       clsResult->SetConfidence(posteriors[best]);
       SetPercents(clsResult, posteriors);
     }
-    SetPredictionFromPlan(clsResult, created, best);
+    SetPrediction(clsResult, created, best);
     return MCScore::MCStatus();
   }
 
@@ -485,32 +359,8 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
     for (int c = 0; c < numCategories; ++c) scores[c] = NumericValue::GetSysmisValue();
     SetPercents(clsResult, scores);
   }
-  SetPredictionFromPlan(clsResult, created, -1);
+  SetPrediction(clsResult, created, -1);
   return status;
-}
-
-void BayesNetModel::ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const {
-  ScoreScratch& scratch = Scratch();
-  // The target's children, in name order, as pointers into the arcs.
-  std::vector<const std::string*>& children = scratch.children;
-  children.clear();
-  const std::string& targetName = targetVar_ != nullptr ? targetVar_->GetName() : EmptyName();
-  auto arcs = linkSource_.find(targetName);
-  if (arcs != linkSource_.end()) {
-    for (const auto& arc : arcs->second) {
-      if (arc.second == ArcOut) children.push_back(&arc.first);
-    }
-  }
-  // Each category's product: the target's factor, then each child's in
-  // order, multiplied as plain probabilities.
-  for (std::size_t c = 0; c < targetCategories_.size(); ++c) {
-    const int category = static_cast<int>(c);
-    double s = ComputeLocalScore(targetName, codes, category, scratch.config);
-    for (const std::string* child : children) {
-      s = s * ComputeLocalScore(*child, codes, category, scratch.config);
-    }
-    scores[c] = s;
-  }
 }
 
 void BayesNetModel::SetPercents(BayesNetClsResult* result, const double* percents) const {
@@ -526,130 +376,36 @@ void BayesNetModel::SetPercents(BayesNetClsResult* result, const double* percent
   }
 }
 
-void BayesNetModel::SetPredictionFromPlan(BayesNetClsResult* result, bool created,
-                                          int best) const {
+void BayesNetModel::SetPrediction(BayesNetClsResult* result, bool created, int best) const {
+  const ScoringPlan& plan = *plan_;
   ScoreValue* held = result->GetMutablePrediction();
   if (created || held == nullptr) {
-    SetPredictionValue(result, created, best >= 0 ? targetCategories_[best] : nullptr);
+    ScoreValue* value;
+    if (plan.NumericTarget()) {
+      value = new NumericValue(best >= 0 ? plan.CategoryNumber(best)
+                                         : NumericValue::GetSysmisValue());
+    } else {
+      value = new StringValue(best >= 0 ? std::string(plan.CategoryText(best)) : std::string());
+    }
+    result->SetPrediction(value);  // the result owns it from here
     return;
   }
-  // In place, as SetPredictionValue does; the exact-type test spares the
-  // dynamic_cast for the values this model creates, and gives the same
-  // pointer.
-  if (plan_->NumericTarget()) {
+  // In place. A prediction of a foreign class (put there by someone else)
+  // is left as it is. The exact-type test spares the dynamic_cast for the
+  // values this model creates, and gives the same pointer.
+  if (plan.NumericTarget()) {
     NumericValue* number = typeid(*held) == typeid(NumericValue)
                                ? static_cast<NumericValue*>(held)
                                : dynamic_cast<NumericValue*>(held);
     if (number != nullptr) {
-      number->SetDoubleValue(best >= 0 ? plan_->CategoryNumber(best)
+      number->SetDoubleValue(best >= 0 ? plan.CategoryNumber(best)
                                        : NumericValue::GetSysmisValue());
     }
   } else {
     StringValue* text = typeid(*held) == typeid(StringValue) ? static_cast<StringValue*>(held)
                                                              : dynamic_cast<StringValue*>(held);
-    if (text != nullptr) {
-      text->SetString(best >= 0 ? plan_->CategoryText(best) : std::string_view());
-    }
+    if (text != nullptr) text->SetString(best >= 0 ? plan.CategoryText(best) : std::string_view());
   }
-}
-
-void BayesNetModel::SetPredictionValue(BayesNetClsResult* result, bool created,
-                                       const ScoreValue* category) const {
-  const bool numeric = targetVar_ == nullptr || targetVar_->GetValueType() == ScoreValue::Numeric;
-  ScoreValue* held = result->GetMutablePrediction();
-  if (!created && held != nullptr) {
-    // Update the existing prediction object in place. A prediction of a
-    // foreign class (put there by someone else) is left as it is.
-    if (numeric) {
-      if (auto* number = dynamic_cast<NumericValue*>(held)) {
-        number->SetDoubleValue(category != nullptr ? category->GetDouble()
-                                                   : NumericValue::GetSysmisValue());
-      }
-    } else if (auto* text = dynamic_cast<StringValue*>(held)) {
-      if (category != nullptr) {
-        NumberTextBuffer buffer;
-        text->SetString(category->GetStringView(buffer));
-      } else {
-        text->SetString(std::string_view());
-      }
-    }
-    return;
-  }
-  ScoreValue* value;
-  if (numeric) {
-    value = new NumericValue(category != nullptr ? category->GetDouble()
-                                                 : NumericValue::GetSysmisValue());
-  } else {
-    value = new StringValue(category != nullptr ? category->GetString() : std::string());
-  }
-  result->SetPrediction(value);  // the result owns it from here
-}
-
-double BayesNetModel::ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
-                                        int targetCategory) const {
-  std::vector<int> config;
-  return ComputeLocalScore(node, codes, targetCategory, config);
-}
-
-double BayesNetModel::ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
-                                        int targetCategory, std::vector<int>& config) const {
-  const double sysmis = NumericValue::GetSysmisValue();
-  const CPTable& table = GetCPTable(node);
-  auto parentsEntry = parentsTable_.find(node);
-  const std::vector<std::string>& parents =
-      parentsEntry != parentsTable_.end() ? parentsEntry->second : EmptyNames();
-  config.assign(parents.size(), 0);
-
-  // The node's own value: the category being scored for the target, the
-  // predictor's code otherwise.
-  const std::string* targetName = targetVar_ != nullptr ? &targetVar_->GetName() : nullptr;
-  double x = sysmis;
-  if (targetName != nullptr && node == *targetName) {
-    x = targetCategory;
-  } else {
-    const int i = GetIndex(node);
-    if (i >= 0 && i < static_cast<int>(codes.size())) x = codes[i];
-  }
-
-  if (parents.empty()) {
-    if (x == sysmis) return 0.0;
-    if (table.empty()) return FallbackScore(node);
-    const std::vector<double>& row = table.begin()->second;
-    const int code = ToCode(x);
-    return code >= 0 && code < static_cast<int>(row.size()) ? row[code] : 0.0;
-  }
-
-  for (std::size_t j = 0; j < parents.size(); ++j) {
-    if (targetName != nullptr && parents[j] == *targetName) {
-      config[j] = targetCategory;
-      continue;
-    }
-    const int k = GetIndex(parents[j]);
-    if (k < 0 || k >= static_cast<int>(codes.size()) || codes[k] == sysmis) return 0.0;
-    config[j] = ToCode(codes[k]);
-  }
-
-  if (x == sysmis) return 0.0;
-  auto row = table.find(config);
-  if (row == table.end()) return FallbackScore(node);
-  const int code = ToCode(x);
-  return code >= 0 && code < static_cast<int>(row->second.size()) ? row->second[code] : 0.0;
-}
-
-double BayesNetModel::FallbackScore(const std::string& node) const {
-  if (paramLearnMethod_ != AdjustedBayes) return 0.0;
-  return FallbackScore(node, GetIndex(node));
-}
-
-double BayesNetModel::FallbackScore(const std::string& node, int index) const {
-  if (paramLearnMethod_ != AdjustedBayes) return 0.0;
-  int m = 0;
-  if (const IVkEncoder* encoder = FindEncoder(node, index)) {
-    m = encoder->GetNumCategories();
-  } else if (const ScoreDictionary* dictionary = GetDictionary()) {
-    if (const ScoreDictVar* var = dictionary->GetVariable(node)) m = var->GetNumCategories();
-  }
-  return m > 0 ? 1.0 / m : 1.0;
 }
 
 // ---------------------------------------------------------------------------

@@ -118,7 +118,7 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   ModelType GetModelType() const override;
   void Display(std::ostream& os) const override;
   // The plan resolves variables and derived fields in these dictionaries:
-  // replacing one discards it.
+  // replacing one compiles it again.
   void SetScoreDictionary(ScoreDictionary* dictionary) override;
   void SetTransformationScoreDictionary(TransformationDictionary* dictionary) override;
 
@@ -135,52 +135,25 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   // positions listed (the others hold no value).
   const ScoreCaseRecord* DerivedValues(const ScoreCaseRecord* record, bool derivedInRecord,
                                        const std::vector<int>* fields);
-  // The literal algorithm, record by record, without a plan: the reference
-  // the plan is tested against.
-  MCScore::MCStatus GetScoreLiteral(const ScoreCaseRecord* record, ScoreResult*& result,
-                                    bool derivedInRecord);
   // After a setter: compiles the plan again when there is one.
   void Changed();
   // Stores the record positions of the predictors (and, with
   // `derivedInRecord`, of the derived fields) from an indexed record, once:
   // the first caller does it under indexMutex_, the others wait.
   void SetUpIndexOnce(const ScoreCaseRecord* record, bool derivedInRecord);
-  // The unnormalised score of every target category by ComputeLocalScore.
-  void ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const;
   // Sets the percentage of every target category: directly when the
   // categories are distinct and the list is empty or holds exactly them in
   // order, else through AddValuePercent.
   void SetPercents(BayesNetClsResult* result, const double* percents) const;
-  // SetPredictionValue for category `best` (or the empty prediction when
-  // best < 0), taking the category's number or text from the plan.
-  void SetPredictionFromPlan(BayesNetClsResult* result, bool created, int best) const;
-
-  bool GetParents(const std::string& node, std::vector<std::string>& parents) const;
-  void GetChildren(const std::string& node, std::vector<std::string>& children) const;
-  const CPTable& GetCPTable(const std::string& node) const;
+  // Sets the prediction of `result` to category `best`, or to the empty
+  // prediction when best < 0: in place when the result already holds one
+  // and was not created by this call, otherwise as a new value.
+  void SetPrediction(BayesNetClsResult* result, bool created, int best) const;
+  // The first position of `name` among the predictor names, or -1.
   int GetIndex(const std::string& name) const;
   void SetUpDictVarIndex(const ScoreCaseRecord* record, bool derivedInRecord);
-  double ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
-                           int targetCategory) const;
-  // The same, with the parent configuration built in `config`, a scratch
-  // vector the caller reuses from call to call.
-  double ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
-                           int targetCategory, std::vector<int>& config) const;
-  // The probability an unseen parent configuration gets: 0, or under
-  // AdjustedBayes one over the node's number of categories.
-  double FallbackScore(const std::string& node) const;
-  // The same, given the node's GetIndex.
-  double FallbackScore(const std::string& node, int index) const;
   // GetEncoder given the name's GetIndex.
   const IVkEncoder* FindEncoder(const std::string& name, int index) const;
-  // The value of predictor i in `record`, else in `derived`; null if none.
-  const ScoreValue* LocateValue(int i, const ScoreCaseRecord* record,
-                                const ScoreCaseRecord* derived) const;
-  // Sets the prediction of `result` to `category`, or to the empty
-  // prediction when `category` is null: in place when the result already
-  // holds one and was not created by this call, otherwise as a new value.
-  void SetPredictionValue(BayesNetClsResult* result, bool created,
-                          const ScoreValue* category) const;
 
   std::vector<std::string> predictorNames_;
   bool predictionOnly_;

@@ -265,16 +265,15 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
     }
   }
 
-  const auto& tables = model.GetCPT();
-  const auto table = tables.find(node);
-  const double fallback = FallbackScore(model, node);
   Factor factor;
+  factor.parents.assign(sources.begin(), sources.end() - 1);
+  factor.node = sources.back();
+  factor.zero = std::find(sources.begin(), sources.end(), kNeither) != sources.end();
+  const auto& tables = model.GetCPT();
+  if (const auto table = tables.find(node); table != tables.end()) factor.table = table->second;
+  factor.fallback = FallbackScore(model, node);
   if (tooLarge || total > limit) {
     factor.sparse = true;
-    factor.parents.assign(sources.begin(), sources.end() - 1);
-    factor.node = sources.back();
-    if (table != tables.end()) factor.table = table->second;
-    factor.fallback = fallback;
     factors_.push_back(std::move(factor));
     anySparse_ = true;
     return;
@@ -298,8 +297,7 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   factor.numInputs = inputs_.size() - factor.firstInput;
 
   values_.resize(factor.offset + total, 0.0);
-  FillDense(table != tables.end() ? table->second : BayesNetModel::CPTable(), fallback, sources,
-            dims, strides, values_.data() + factor.offset, total);
+  factor.FillDense(dims, strides, values_.data() + factor.offset, total);
   factors_.push_back(std::move(factor));
 }
 
@@ -314,46 +312,50 @@ double ScoringPlan::FallbackScore(const BayesNetModel& model, const std::string&
   return m > 0 ? 1.0 / m : 1.0;
 }
 
-void ScoringPlan::FillDense(const BayesNetModel::CPTable& table, double fallback,
-                            const std::vector<int>& sources, const std::vector<std::size_t>& dims,
-                            const std::vector<std::size_t>& strides, double* values,
-                            std::size_t total) {
-  // What ComputeLocalScore gives for every combination of digits, found
-  // from the table's rows rather than entry by entry. The node is the last
-  // dimension (stride 1). Where a predictor or the target fills two
-  // dimensions, entries with differing digits are never read; the ones read
-  // get what ComputeLocalScore gives for their consistent codes.
-  const std::size_t numParents = sources.size() - 1;
+const std::vector<double>* ScoringPlan::Factor::Row(const std::vector<int>& config) const {
+  if (parents.empty()) return table.empty() ? nullptr : &table.begin()->second;
+  const auto row = table.find(config);
+  return row == table.end() ? nullptr : &row->second;
+}
+
+double ScoringPlan::Factor::Value(const int* codes, int c, std::vector<int>& config) const {
+  if (zero) return 0.0;
+  auto code = [&](int source) { return source == kTarget ? c : codes[source]; };
+  config.resize(parents.size());
+  for (std::size_t j = 0; j < parents.size(); ++j) config[j] = code(parents[j]);
+  return Entry(Row(config), code(node));
+}
+
+void ScoringPlan::Factor::FillDense(const std::vector<std::size_t>& dims,
+                                    const std::vector<std::size_t>& strides, double* values,
+                                    std::size_t total) const {
+  // Entry(Row(configuration), x) for every configuration of the parents'
+  // digits and every digit x of the node (the last dimension, stride 1),
+  // found from the table's rows rather than configuration by configuration:
+  // a configuration the table lacks gets Entry(null, x), each row the table
+  // has lands on the entries of its configuration if its codes are in range
+  // (a row out of range is one no record reaches). Where a predictor or the
+  // target fills two dimensions, entries with differing digits are never
+  // read.
+  if (zero) return;  // the entries are 0.0 on entry
   const std::size_t nodeCodes = dims.back();
-  // A node or parent that is neither target nor predictor: 0.0 everywhere.
-  for (int source : sources) {
-    if (source == kNeither) return;
-  }
-  auto fillRow = [&](std::size_t base, const std::vector<double>& row) {
-    for (std::size_t x = 0; x < nodeCodes; ++x) values[base + x] = x < row.size() ? row[x] : 0.0;
+  auto fillRow = [&](std::size_t base, const std::vector<double>* row) {
+    for (std::size_t x = 0; x < nodeCodes; ++x) values[base + x] = Entry(row, static_cast<int>(x));
   };
-  if (numParents == 0) {
-    // The first row, whatever its configuration; the fallback for none.
-    if (table.empty()) {
-      std::fill(values, values + total, fallback);
-    } else {
-      fillRow(0, table.begin()->second);
-    }
+  if (parents.empty()) {
+    fillRow(0, Row({}));
     return;
   }
-  // Configurations the table lacks get the fallback; each row the table
-  // has lands on the entries of its configuration, if the codes are in
-  // range (a row out of range is one no record reaches).
-  if (fallback != 0.0) std::fill(values, values + total, fallback);
+  if (fallback != 0.0) std::fill(values, values + total, fallback);  // Entry(null, x)
   for (const auto& [config, row] : table) {
-    if (config.size() != numParents) continue;
+    if (config.size() != parents.size()) continue;
     std::size_t base = 0;
     bool inRange = true;
-    for (std::size_t j = 0; j < numParents && inRange; ++j) {
+    for (std::size_t j = 0; j < parents.size() && inRange; ++j) {
       inRange = config[j] >= 0 && static_cast<std::size_t>(config[j]) < dims[j];
       if (inRange) base += static_cast<std::size_t>(config[j]) * strides[j];
     }
-    if (inRange) fillRow(base, row);
+    if (inRange) fillRow(base, &row);
   }
 }
 
@@ -458,7 +460,7 @@ void ScoringPlan::MultiplyBlock(int first, const std::size_t* offsets, double* s
 
 void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets) const {
   if (anySparse_) {
-    ScoreWithSparse(codes, scores);
+    ScoreByFactor(codes, scores, false);
     return;
   }
   // Each factor's row for this record, then each category's product in
@@ -486,14 +488,19 @@ void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets) 
   }
 }
 
-void ScoringPlan::ScoreWithSparse(const int* codes, double* scores) const {
+void ScoringPlan::ScoreOutsidePlan(const int* codes, double* scores) const {
+  ScoreByFactor(codes, scores, true);
+}
+
+void ScoringPlan::ScoreByFactor(const int* codes, double* scores, bool lookUpAll) const {
   thread_local std::vector<int> config;  // a parent configuration; keeps its capacity
   const int k = NumCategories();
   for (std::size_t f = 0; f < factors_.size(); ++f) {
     const Factor& factor = factors_[f];
+    const bool lookUp = lookUpAll || factor.sparse;
     const double* values = nullptr;
     std::size_t step = 0;
-    if (!factor.sparse) {
+    if (!lookUp) {
       std::size_t offset = factor.offset;
       const Input* input = inputs_.data() + factor.firstInput;
       for (std::size_t i = 0; i < factor.numInputs; ++i) {
@@ -503,35 +510,11 @@ void ScoringPlan::ScoreWithSparse(const int* codes, double* scores) const {
       step = factor.targetStride;
     }
     for (int c = 0; c < k; ++c) {
-      const double value = factor.sparse ? SparseValue(factor, codes, c, config)
-                                         : values[static_cast<std::size_t>(c) * step];
+      const double value = lookUp ? factor.Value(codes, c, config)
+                                  : values[static_cast<std::size_t>(c) * step];
       scores[c] = f == 0 ? value : scores[c] * value;
     }
   }
-}
-
-double ScoringPlan::SparseValue(const Factor& factor, const int* codes, int c,
-                                std::vector<int>& config) {
-  // ComputeLocalScore with the names already resolved; every predictor has
-  // a code here, so only "neither" stands for the system-missing value.
-  auto code = [&](int source) { return source == kTarget ? c : codes[source]; };
-  if (factor.parents.empty()) {
-    if (factor.node == kNeither) return 0.0;
-    if (factor.table.empty()) return factor.fallback;
-    const std::vector<double>& row = factor.table.begin()->second;
-    const int x = code(factor.node);
-    return x >= 0 && x < static_cast<int>(row.size()) ? row[x] : 0.0;
-  }
-  config.resize(factor.parents.size());
-  for (std::size_t j = 0; j < factor.parents.size(); ++j) {
-    if (factor.parents[j] == kNeither) return 0.0;
-    config[j] = code(factor.parents[j]);
-  }
-  if (factor.node == kNeither) return 0.0;
-  auto row = factor.table.find(config);
-  if (row == factor.table.end()) return factor.fallback;
-  const int x = code(factor.node);
-  return x >= 0 && x < static_cast<int>(row->second.size()) ? row->second[x] : 0.0;
 }
 
 int ScoringPlan::NumDenseFactors() const {

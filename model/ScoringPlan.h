@@ -96,6 +96,11 @@ class ScoringPlan {
   // the plan's sparse factors (if any) before.
   void Score(const int* codes, double* scores, std::size_t* offsets) const;
 
+  // Score for codes that may lie past the dense tables (OutsidePlan): every
+  // factor looked up in its rows. Allocates nothing once a thread has
+  // looked up factors of this size before.
+  void ScoreOutsidePlan(const int* codes, double* scores) const;
+
   // Whether the posteriors of every combination of the codes the factors
   // read are tabulated (only for all-dense plans whose combinations times
   // categories fit kPosteriorLimit).
@@ -168,20 +173,44 @@ class ScoringPlan {
     std::size_t stride;
   };
 
+  // One factor of the product: the node's probability given its parents,
+  // with every name resolved. Value is the one rule for its value; the
+  // dense table, where there is one, holds Value for every combination of
+  // codes in range.
   struct Factor {
-    bool sparse = false;
+    std::vector<int> parents;  // the parents' sources, in column order
+    int node = kNeither;       // the node's source
+    // A source is neither target nor predictor: the value is 0.0.
+    bool zero = false;
+    BayesNetModel::CPTable table;  // the node's rows
+    double fallback = 0.0;         // the value for a configuration not in the table
+
+    // The row `config` (the parents' codes) selects: for a node without
+    // parents the table's first row, whatever its configuration; null when
+    // there is none.
+    const std::vector<double>* Row(const std::vector<int>& config) const;
+    // The value given the row selected and the node's code x: the row's
+    // entry x (0.0 past the row), or the fallback without a row.
+    double Entry(const std::vector<double>* row, int x) const {
+      if (row == nullptr) return fallback;
+      return x >= 0 && x < static_cast<int>(row->size()) ? (*row)[x] : 0.0;
+    }
+    // The value for the predictors' `codes` and target category c; `config`
+    // is scratch.
+    double Value(const int* codes, int c, std::vector<int>& config) const;
+    // Writes the dense table (`total` entries at `values`, all 0.0 on
+    // entry, laid out by `dims` and `strides`, the node last), in time
+    // proportional to the entries plus the table's rows.
+    void FillDense(const std::vector<std::size_t>& dims, const std::vector<std::size_t>& strides,
+                   double* values, std::size_t total) const;
+
+    bool sparse = false;  // no dense table: Value for every record
     // Dense: the value is values_[offset + sum of codes[predictor] * stride
     // over inputs_[firstInput ..] + c * targetStride].
     std::size_t offset = 0;
     std::size_t firstInput = 0;
     std::size_t numInputs = 0;
     std::size_t targetStride = 0;
-    // Sparse: the sources of the parents' codes (in column order) and of
-    // the node's, the node's table and its fallback score.
-    std::vector<int> parents;
-    int node = kNeither;
-    BayesNetModel::CPTable table;
-    double fallback = 0.0;
   };
 
   // The probability an unseen parent configuration of `node` gets: 0, or
@@ -211,18 +240,9 @@ class ScoringPlan {
   void MultiplyBlock(int first, const std::size_t* offsets, double* scores) const;
   // Fills posteriors_ when the plan qualifies (see HasPosteriors).
   void TabulatePosteriors();
-  // Score when some factor is sparse: factor by factor.
-  void ScoreWithSparse(const int* codes, double* scores) const;
-  // Fills the dense table of a factor (`total` entries at `values`, all 0.0
-  // on entry) with what ComputeLocalScore gives for each combination of
-  // digits, in time proportional to the entries plus the table's rows.
-  static void FillDense(const BayesNetModel::CPTable& table, double fallback,
-                        const std::vector<int>& sources, const std::vector<std::size_t>& dims,
-                        const std::vector<std::size_t>& strides, double* values,
-                        std::size_t total);
-  // The value ComputeLocalScore gives for a sparse factor.
-  static double SparseValue(const Factor& factor, const int* codes, int c,
-                            std::vector<int>& config);
+  // Score factor by factor: through Value for the sparse factors, or for
+  // all with `lookUpAll`, through the dense tables for the others.
+  void ScoreByFactor(const int* codes, double* scores, bool lookUpAll) const;
 
   std::unordered_map<std::string, int> predictorIndex_;  // see IndexOf; emptied once built
   std::vector<Predictor> predictors_;

@@ -1,4 +1,4 @@
-// The compiled scoring plan against the literal algorithm: random generated
+// The compiled scoring plan against the literal algorithm (LiteralScorer): random generated
 // networks and records, read through the real reader, scored both ways,
 // must give bit-identical statuses, probabilities, predictions and
 // confidences; so must every model changed through a mutator or a
@@ -25,8 +25,9 @@
 #include "host/ScoreDictionary.h"
 #include "host/ScoreResult.h"
 #include "host/XmlPlatform.h"
+#include "model/ScoringPlan.h"
 #include "plugin/BayesNetTranslator.h"
-#include "tests/model/BayesNetModelPeer.h"
+#include "tests/differential/LiteralScorer.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ int CompareOnRecords(BayesNetModel& model, const Records& given, const std::stri
     const ScoreCaseRecord* record = objects ? copy.get() : records.Get(i);
     const MCScore::MCStatus viaPlan = model.GetScore(record, planResult, false);
     const MCScore::MCStatus literal =
-        BayesNetModelPeer::GetScoreLiteral(model, records.Get(i), literalResult, false);
+        ScoreLiterally(model, records.Get(i), literalResult, false);
     EXPECT_EQ(Outcome(viaPlan, planResult), Outcome(literal, literalResult))
         << label << ", record " << i;
     if (method != nullptr && !given.complete[i]) {
