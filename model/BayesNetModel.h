@@ -48,6 +48,11 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   enum ArcOrient { ArcOut = 0, ArcIn = 1 };
   enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
 
+  // GetScore's status codes besides success (0). Fixed by the host
+  // interface; do not change.
+  static constexpr long kMissingPredictor = 90029;  // a predictor has no usable code
+  static constexpr long kNoPositiveScore = 90021;   // no positive, finite sum of scores
+
   // A parent configuration: one category code per parent, in parent order.
   using ParentConfig = std::vector<int>;
   // A conditional probability table: per configuration, the probability of
@@ -63,7 +68,7 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   // Structure, filled by the reader.
   void AddPredictorVar(const std::string& name, const ScoreDictVar* var);
   void SetPredictorVarNames(const std::vector<std::string>& names);
-  // Takes ownership of `encoder` (which may be null).
+  // Takes ownership of `encoder` (which may be null); the model deletes it.
   void AddEncoder(IVkEncoder* encoder);
   void SetTargetVar(const ScoreDictVar* var);
   void SetDerivedToDataField(const std::string& derived, const std::string& data);
@@ -157,7 +162,7 @@ class BAYESNET_API BayesNetModel : public BaseModel {
 
   std::vector<std::string> predictorNames_;
   bool predictionOnly_;
-  std::vector<IVkEncoder*> encoders_;  // owned; raw because AddEncoder transfers raw pointers
+  std::vector<std::unique_ptr<IVkEncoder>> encoders_;
   const ScoreDictVar* targetVar_;
   std::vector<const ScoreValue*> targetCategories_;
   std::vector<int> targetCategoryCounts_;
