@@ -367,18 +367,24 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
   const BaseCaseRecord* cells = indexed && typeid(*record) == typeid(BaseCaseRecord)
                                     ? static_cast<const BaseCaseRecord*>(record)
                                     : nullptr;
-  const int numCells = cells != nullptr ? cells->GetNumFields() : 0;
+  return cells != nullptr ? EncodeFrom<true>(record, cells, indexed, derived, codes)
+                          : EncodeFrom<false>(record, nullptr, indexed, derived, codes);
+}
+
+template <bool kCells>
+ScoringPlan::Encoding ScoringPlan::EncodeFrom(const ScoreCaseRecord* record,
+                                              const BaseCaseRecord* cells, bool indexed,
+                                              const ScoreCaseRecord* derived, int* codes) const {
+  const int numCells = kCells ? cells->GetNumFields() : 0;
   bool outside = false;
   BaseCaseRecord::Cell own;  // a value not in a cell, described
   for (std::size_t i = 0; i < predictors_.size(); ++i) {
     const Predictor& p = predictors_[i];
     // The common case inline: a value in the record's cells.
     const BaseCaseRecord::Cell* cell = nullptr;
-    if (cells != nullptr && p.position >= 0 && p.position < numCells) {
-      cell = &cells->GetCell(p.position);
-    }
+    if (kCells && p.position >= 0 && p.position < numCells) cell = &cells->GetCell(p.position);
     if (cell == nullptr || cell->value == nullptr) {
-      cell = Locate(p, cells != nullptr ? nullptr : record, indexed, derived, own);
+      cell = Locate(p, kCells ? nullptr : record, indexed, derived, own);
     }
     if (cell == nullptr) return Encoding::Missing;
     const int code = CodeOf(p, *cell);

@@ -220,6 +220,11 @@ class ScoringPlan {
   int IndexOf(const std::string& name) const;
   // Where the code of the node or parent `name` comes from.
   int Source(const std::string& name) const;
+  // Encode, given the record as the host's own record with cells (kCells)
+  // or not (then the predictors' positions are not read unless `indexed`).
+  template <bool kCells>
+  Encoding EncodeFrom(const ScoreCaseRecord* record, const BaseCaseRecord* cells, bool indexed,
+                      const ScoreCaseRecord* derived, int* codes) const;
   // Predictor p's value when the record's own cell holds none (or the
   // record has no cells): in `record`, read through the interface (null
   // when its cells were already looked at; `indexed` is its IsIndexed()),
