@@ -1,5 +1,4 @@
-#include <typeinfo>
-
+#include "host/ExactClass.h"
 #include "host/NumericValue.h"
 #include "host/StringValue.h"
 #include "host/TransformationDictionary.h"
@@ -195,19 +194,14 @@ void BayesNetModel::SetPrediction(BayesNetClsResult* result, bool created, int b
     return;
   }
   // In place. A prediction of a foreign class (put there by someone else)
-  // is left as it is. The exact-type test spares the dynamic_cast for the
-  // values this model creates, and gives the same pointer.
+  // is left as it is.
   if (plan.NumericTarget()) {
-    NumericValue* number = typeid(*held) == typeid(NumericValue)
-                               ? static_cast<NumericValue*>(held)
-                               : dynamic_cast<NumericValue*>(held);
-    if (number != nullptr) {
+    if (NumericValue* number = exact_class::Cast<NumericValue>(held)) {
       number->SetDoubleValue(best >= 0 ? plan.CategoryNumber(best)
                                        : NumericValue::GetSysmisValue());
     }
   } else {
-    StringValue* text = typeid(*held) == typeid(StringValue) ? static_cast<StringValue*>(held)
-                                                             : dynamic_cast<StringValue*>(held);
+    StringValue* text = exact_class::Cast<StringValue>(held);
     if (text != nullptr) text->SetString(best >= 0 ? plan.CategoryText(best) : std::string_view());
   }
 }

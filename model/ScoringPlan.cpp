@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <typeinfo>
 
 #include "encoders/VkBinningEncoder.h"
 #include "encoders/VkCatNumericEncoder.h"
 #include "encoders/VkCatStringEncoder.h"
 #include "host/BaseDictVar.h"
+#include "host/ExactClass.h"
 #include "host/NumericValue.h"
 #include "host/ScoreCaseRecord.h"
 #include "host/ScoreDictVar.h"
@@ -33,11 +33,11 @@ bool Distinct(const std::vector<const ScoreValue*>& values) {
   bool ownClasses = true;
   for (const ScoreValue* value : values) {
     if (value == nullptr) return false;
-    const std::type_info& type = typeid(*value);
-    if (type == typeid(NumericValue)) {
-      numbers.push_back(static_cast<const NumericValue*>(value)->Number());
-    } else if (type == typeid(StringValue)) {
-      texts.push_back(static_cast<const StringValue*>(value)->GetText());
+    const BaseCaseRecord::Cell cell = exact_class::CellOf(value);
+    if (cell.kind == BaseCaseRecord::kNumber) {
+      numbers.push_back(cell.number);
+    } else if (cell.kind == BaseCaseRecord::kText) {
+      texts.push_back(cell.text);
     } else {
       ownClasses = false;
       break;
@@ -60,26 +60,6 @@ bool Distinct(const std::vector<const ScoreValue*>& values) {
     }
   }
   return true;
-}
-
-// A value reached through the ScoreCaseRecord interface, as the cell a
-// BaseCaseRecord would hold for it: numbers and texts of the host's own
-// value classes are read out, any other class stays kOther. The classes
-// are told by the address of their type_info (type_info's operator== may
-// compare names); were a class to have two, kOther answers the same.
-BaseCaseRecord::Cell CellOf(const ScoreValue* value) {
-  BaseCaseRecord::Cell cell;
-  cell.value = value;
-  if (value == nullptr) return cell;
-  const std::type_info* type = &typeid(*value);
-  if (type == &typeid(NumericValue)) {
-    cell.kind = BaseCaseRecord::kNumber;
-    cell.number = static_cast<const NumericValue*>(value)->Number();
-  } else if (type == &typeid(StringValue)) {
-    cell.kind = BaseCaseRecord::kText;
-    cell.text = static_cast<const StringValue*>(value)->GetText();
-  }
-  return cell;
 }
 
 }  // namespace
@@ -105,19 +85,15 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
       p.name = &p.var->GetName();
       p.position = p.var->GetIndex();
       p.checkMissing = p.var->GetMeasure() == ScoreDictVar::Continuous;
-      if (typeid(*p.var) == typeid(BaseDictVar)) p.dictVar = static_cast<const BaseDictVar*>(p.var);
+      p.dictVar = exact_class::As<const BaseDictVar>(p.var);
       if (transformation != nullptr) {
         p.derivedPosition = transformation->GetDerivedPosition(*p.name);
         if (p.derivedPosition >= 0) derivedFields_.push_back(p.derivedPosition);
       }
       p.numCodes = p.encoder->GetNumCategories();
-      if (typeid(*p.encoder) == typeid(VkBinningEncoder)) {
-        p.binning = static_cast<const VkBinningEncoder*>(p.encoder);
-      } else if (typeid(*p.encoder) == typeid(VkCatNumericEncoder)) {
-        p.numbers = static_cast<const VkCatNumericEncoder*>(p.encoder);
-      } else if (typeid(*p.encoder) == typeid(VkCatStringEncoder)) {
-        p.strings = static_cast<const VkCatStringEncoder*>(p.encoder);
-      }
+      p.binning = exact_class::As<const VkBinningEncoder>(p.encoder);
+      p.numbers = exact_class::As<const VkCatNumericEncoder>(p.encoder);
+      p.strings = exact_class::As<const VkCatStringEncoder>(p.encoder);
     }
     predictors_.push_back(p);
   }
@@ -364,9 +340,7 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
   if (neverComplete_) return Encoding::Missing;
   // The host's own records, read by position, are read cell by cell.
   const bool indexed = record->IsIndexed();
-  const BaseCaseRecord* cells = indexed && typeid(*record) == typeid(BaseCaseRecord)
-                                    ? static_cast<const BaseCaseRecord*>(record)
-                                    : nullptr;
+  const BaseCaseRecord* cells = indexed ? exact_class::As<const BaseCaseRecord>(record) : nullptr;
   return cells != nullptr ? EncodeFrom<true>(record, cells, indexed, derived, codes)
                           : EncodeFrom<false>(record, nullptr, indexed, derived, codes);
 }
@@ -401,15 +375,16 @@ const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreC
   if (record != nullptr) {
     const ScoreValue* value = indexed ? record->GetValue(p.position) : record->GetValue(*p.name);
     if (value != nullptr) {
-      own = CellOf(value);
+      own = exact_class::CellOf(value);
       return &own;
     }
   }
   if (derived == nullptr) return nullptr;
   // The model's derived values come in the host's own records, whose
   // fields are the transformation dictionary's, in order.
-  if (p.derivedPosition >= 0 && typeid(*derived) == typeid(BaseCaseRecord)) {
-    const auto* derivedCells = static_cast<const BaseCaseRecord*>(derived);
+  const BaseCaseRecord* derivedCells =
+      p.derivedPosition >= 0 ? exact_class::As<const BaseCaseRecord>(derived) : nullptr;
+  if (derivedCells != nullptr) {
     if (p.derivedPosition < derivedCells->GetNumFields()) {
       const BaseCaseRecord::Cell& cell = derivedCells->GetCell(p.derivedPosition);
       return cell.value != nullptr ? &cell : nullptr;
@@ -417,7 +392,7 @@ const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreC
   }
   const ScoreValue* value = derived->GetValue(*p.name);
   if (value == nullptr) return nullptr;
-  own = CellOf(value);
+  own = exact_class::CellOf(value);
   return &own;
 }
 
