@@ -216,7 +216,7 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   sources.push_back(Source(node));
 
   // A source that is neither target nor predictor has one (unused) slot:
-  // ComputeLocalScore gives 0.0 for every entry then.
+  // the factor is 0.0 everywhere then.
   std::vector<std::size_t> dims;
   for (int source : sources) {
     if (source == kTarget) {

@@ -15,44 +15,18 @@ class VkBinningEncoder;
 class VkCatNumericEncoder;
 class VkCatStringEncoder;
 
-// A BayesNetModel's scoring compiled once, so that a record costs one
-// encoder lookup per predictor and one array read per factor and target
-// category, with results bit-identical to the literal algorithm.
+// A BayesNetModel's scoring compiled once (docs/scoring-plan.md): names
+// resolved, factors tabulated, results bit-identical to the algorithm
+// written out literally.
 //
-// Resolved when the plan is built:
-//  - per predictor: its dictionary variable, record position and name,
-//    whether its missing values are checked (measure 0), its encoder and
-//    the number of codes that encoder gives;
-//  - per factor (the target's, then each child's in GetChildren order):
-//    where the node's code and each parent's code come from (a predictor,
-//    the target category being scored, or neither), and the node's value
-//    for every (parent codes, node code), laid out densely in row-major
-//    order (parents in column order, then the node). Every entry is what
-//    BayesNetModel::ComputeLocalScore returns there, with all of its corner
-//    cases (unseen configurations and the fallback, codes past the row, a
-//    parentless node's first row, nodes that are not predictors); the table
-//    is filled from the node's rows, in time proportional to its entries.
-//    A factor too large for a dense table (kFactorLimit), or beyond the
-//    plan's budget (kPlanLimit), keeps a sparse path, which looks the row
-//    up as ComputeLocalScore does;
-//  - the target categories' numbers and texts, and whether they are
-//    pairwise distinct under ScoreValue::operator== (only then may the
-//    result's list be refilled in place);
-//  - per predictor, its position among the transformation dictionary's
-//    derived fields, so that only the derived fields that are predictors
-//    are computed, and read by position;
-//  - for a small all-dense plan, the normalised posteriors of every
-//    combination of the codes the factors read, computed once by Score and
-//    NormaliseAndPick themselves (see HasPosteriors).
-//
-// Score multiplies as the algorithm does: for each category c, the target's
-// factor, then each child's in order.
-//
-// The plan points into the model (variables, encoders, tables); it is valid
-// until the model changes, which is why BayesNetModel discards it in every
-// mutator and wherever it hands out a modifiable reference, and builds a
-// new one on the next GetScore. Read-only after construction: any number of
-// threads may use one plan at once. Owned by the model.
+// A caller may rely on: Encode, then Score (or Posteriors, when
+// HasPosteriors) and NormaliseAndPick give GetScore's values; Score
+// multiplies as the algorithm does, for each category c the target's factor
+// then each child's in name order. The plan copies the tables it reads and
+// points at the model's variables and encoders. REQUIRES: the model outlives
+// the plan and does not change while it is used (the model compiles a new
+// plan when it does). Immutable after construction, except UsePositions:
+// any number of threads may use one plan at once. Owned by the model.
 class ScoringPlan {
  public:
   // Largest dense table of one factor, and of all factors together, in
@@ -66,7 +40,7 @@ class ScoringPlan {
     Complete,     // every predictor has a code the dense tables cover
     Missing,      // some predictor has no usable code
     OutsidePlan,  // every predictor has a code, but one lies past its
-                  // encoder's GetNumCategories(): score literally
+                  // encoder's GetNumCategories(): ScoreOutsidePlan
   };
 
   ScoringPlan(const BayesNetModel& model, std::size_t factorLimit);
