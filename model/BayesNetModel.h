@@ -128,8 +128,6 @@ class BAYESNET_API BayesNetModel : public BaseModel {
   void SetTransformationScoreDictionary(TransformationDictionary* dictionary) override;
 
  private:
-  friend class BayesNetModelPeer;  // tests reach the private helpers through it
-
   // What every scoring call does first: the one-time index set-up and the
   // result object (`result` reused, or replaced by a new one, `created`).
   // Returns `result` as this model's result class.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -237,6 +238,34 @@ TEST(ScoringPlanDifferential, WidePlansScoreAsTheLiteralPath) {
   ASSERT_NE(model, nullptr);
   const Records records = MakeRecords(generator, *model, RecordOptions(), true, 20);
   EXPECT_EQ(CompareOnRecords(*model, records, "300 predictors"), 20);
+}
+
+// A model as read is scored by several threads at once from its first
+// record on, the record positions fixed by whichever indexed record comes
+// first: every thread gets what one thread alone gets.
+TEST(ScoringPlanDifferential, AReadModelScoresOnManyThreadsFromTheFirstRecord) {
+  const ModelGenerator generator(FindShapePreset("mixed20")->options);
+  std::unique_ptr<BayesNetModel> model = Read(generator);
+  ASSERT_NE(model, nullptr);
+  RecordOptions options;
+  options.missingCells = 0.01;
+  const Records records = MakeRecords(generator, *model, options, true, 200);
+  auto outcomes = [&records](BayesNetModel& model) {
+    std::vector<std::string> texts;
+    ScoreResult* result = nullptr;
+    for (std::size_t i = 0; i < records.table.Size(); ++i) {
+      const MCScore::MCStatus status = model.GetScore(records.table.Get(i), result, false);
+      texts.push_back(Outcome(status, result));
+    }
+    delete result;
+    return texts;
+  };
+  std::vector<std::vector<std::string>> got(4);
+  std::vector<std::thread> threads;
+  for (auto& texts : got) threads.emplace_back([&] { texts = outcomes(*model); });
+  for (std::thread& thread : threads) thread.join();
+  const std::vector<std::string> alone = outcomes(*model);
+  for (const auto& texts : got) EXPECT_EQ(texts, alone);
 }
 
 // A network with every kind of predictor, parents up to 2, the target among

@@ -23,7 +23,7 @@ TEST(BayesNetModelTest, FreshModel) {
   EXPECT_TRUE(model.GetPredictorVarNames().empty());
   EXPECT_EQ(model.GetEncoder("T"), nullptr);
   EXPECT_EQ(model.GetVarsOfRole(ScoreModel::TargetRole), nullptr);
-  EXPECT_FALSE(BayesNetModelPeer::IndexReady(model));
+  EXPECT_EQ(model.GetScoringPlan(), nullptr);
 }
 
 TEST(BayesNetModelTest, EncodersAreFoundByPredictorOrTarget) {
@@ -58,9 +58,11 @@ TEST(BayesNetModelTest, NamesAndMaps) {
   EXPECT_EQ(model.GetPredictorVarNames(), (std::vector<std::string>{"X"}));
   model.AddPredictorVar("Y", net.x);
   model.AddPredictorVar("X", net.x);
-  EXPECT_EQ(BayesNetModelPeer::GetIndex(model, "Y"), 1);
-  EXPECT_EQ(BayesNetModelPeer::GetIndex(model, "X"), 0);  // the first match
-  EXPECT_EQ(BayesNetModelPeer::GetIndex(model, "T"), -1);
+  EXPECT_EQ(model.GetPredictorVarNames(), (std::vector<std::string>{"X", "Y", "X"}));
+  const BayesNetModel& view = model;
+  EXPECT_EQ(view.GetEncoder("X"), view.GetEncoderAt(0));  // the first entry of the name
+  EXPECT_EQ(view.GetEncoder("Y"), view.GetEncoderAt(1));
+  EXPECT_EQ(view.GetEncoderAt(2), nullptr);
 
   EXPECT_EQ(model.GetDataField("d"), "");
   EXPECT_EQ(model.GetDerivedField("x"), "");
@@ -106,7 +108,7 @@ TEST(BayesNetModelTest, ConstGettersKeepThePlanModifiableOnesDiscardIt) {
 TEST(BayesNetModelTest, TargetCategories) {
   WorkedNet net = MakeWorkedNet();
   BayesNetModel& model = *net.model;
-  const auto& categories = BayesNetModelPeer::TargetCategories(model);
+  const auto& categories = model.GetTargetCategories();
   ASSERT_EQ(categories.size(), 2u);
   EXPECT_EQ(categories[0], CategoryValue(net.target, 0));
   EXPECT_EQ(categories[1], CategoryValue(net.target, 1));
@@ -114,7 +116,7 @@ TEST(BayesNetModelTest, TargetCategories) {
   // A variable without categories leaves the list as it was.
   BaseDictVar bare("U", 1, 1);
   model.SetTargetVar(&bare);
-  EXPECT_EQ(BayesNetModelPeer::TargetCategories(model).size(), 2u);
+  EXPECT_EQ(model.GetTargetCategories().size(), 2u);
   model.SetTargetVar(net.x);
   ASSERT_EQ(categories.size(), 2u);
   EXPECT_EQ(categories[1]->GetString(), "x1");

@@ -421,13 +421,11 @@ TEST(BayesNetScoreTest, IndexedRecordsKeepTheFirstLayout) {
   byName.SetText(1, "x1");
   ResultSlot slot;
   EXPECT_EQ(slot.Score(*net.model, &byName), 0);
-  EXPECT_FALSE(BayesNetModelPeer::IndexReady(*net.model));
   EXPECT_EQ(net.x->GetIndex(), -1);
 
   BaseCaseRecord first({"Y", "X"}, true);
   first.SetText(1, "x1");
   EXPECT_EQ(slot.Score(*net.model, &first), 0);
-  EXPECT_TRUE(BayesNetModelPeer::IndexReady(*net.model));
   EXPECT_EQ(net.x->GetIndex(), 1);
   EXPECT_EQ(net.target->GetIndex(), -1);  // the target gets no position
   EXPECT_EQ(slot.Prediction(), "b");
