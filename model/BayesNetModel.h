@@ -19,26 +19,20 @@ class ScoringPlan;
 
 // A Bayesian-network classifier: predictors with their encoders, a target,
 // the network's arcs, each node's parents and conditional probability
-// tables (CPTs). GetScore computes the posterior of every target category
-// from the target's Markov blanket: the target's own factor times those of
-// its children.
+// tables (CPTs). GetScore gives the posterior of every target category from
+// the target's Markov blanket, through a compiled plan (docs/scoring-plan.md).
 //
-// The reader fills the model and calls Prepare last, which compiles the
-// scoring plan; from then on the model is read-only and GetScore may run on
-// any number of threads at once. The one step left to the first scoring
-// call is the host's record indexing: the first record that offers
-// positional access stores the predictors' positions in the dictionary
-// variables; it runs once, under a lock, and other calls wait for it.
-// Derived values are computed by the transformation dictionary, whose
-// thread safety is the host's to give.
+// After Prepare (the reader calls it last) the model is read-only: GetScore
+// may run on any number of threads at once. The first record with
+// positional access fixes the record positions, once, under a lock. Derived
+// values are computed by the transformation dictionary, whose thread safety
+// is the host's to give.
 //
-// REQUIRES: no GetScore runs while the model is changed. A setter called
-// after Prepare compiles the plan again at once. The modifiable references
-// (GetCPT, GetParentsTable, GetLinkSource, GetEncoder on a non-const model)
-// discard the plan, and the next GetScore compiles it again; a modifiable
-// reference must not be kept and written through after a later GetScore.
-// The const getters keep the plan. The roles and the dictionaries the plan
-// resolves are taken as they stand when it is compiled.
+// REQUIRES: no GetScore runs while the model changes. A setter after
+// Prepare compiles the plan again; the modifiable references (GetCPT,
+// GetParentsTable, GetLinkSource, GetEncoder on a non-const model) discard
+// it until the next GetScore, after which they must not be written through.
+// Roles and dictionaries are read when the plan is compiled.
 //
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
