@@ -152,12 +152,20 @@ class ScoringPlan {
   // dense table, where there is one, holds Value for every combination of
   // codes in range.
   struct Factor {
-    std::vector<int> parents;  // the parents' sources, in column order
-    int node = kNeither;       // the node's source
+    // Dense (read for every record, hence first): the value is
+    // values_[offset + sum of codes[predictor] * stride over
+    // inputs_[firstInput ..] + c * targetStride].
+    std::size_t offset = 0;
+    std::size_t firstInput = 0;
+    std::size_t numInputs = 0;
+    std::size_t targetStride = 0;
+    bool sparse = false;  // no dense table: Value for every record
     // A source is neither target nor predictor: the value is 0.0.
     bool zero = false;
+    int node = kNeither;       // the node's source
+    std::vector<int> parents;  // the parents' sources, in column order
+    double fallback = 0.0;     // the value for a configuration not in the table
     BayesNetModel::CPTable table;  // the node's rows
-    double fallback = 0.0;         // the value for a configuration not in the table
 
     // The row `config` (the parents' codes) selects: for a node without
     // parents the table's first row, whatever its configuration; null when
@@ -177,14 +185,6 @@ class ScoringPlan {
     // proportional to the entries plus the table's rows.
     void FillDense(const std::vector<std::size_t>& dims, const std::vector<std::size_t>& strides,
                    double* values, std::size_t total) const;
-
-    bool sparse = false;  // no dense table: Value for every record
-    // Dense: the value is values_[offset + sum of codes[predictor] * stride
-    // over inputs_[firstInput ..] + c * targetStride].
-    std::size_t offset = 0;
-    std::size_t firstInput = 0;
-    std::size_t numInputs = 0;
-    std::size_t targetStride = 0;
   };
 
   // The probability an unseen parent configuration of `node` gets: 0, or
