@@ -1,8 +1,8 @@
-// The compiled scoring plan against the literal algorithm (LiteralScorer): random generated
-// networks and records, read through the real reader, scored both ways,
-// must give bit-identical statuses, probabilities, predictions and
-// confidences; so must every model changed through a mutator or a
-// modifiable reference between two GetScore calls.
+// The compiled scoring plan against the literal algorithm (LiteralScorer):
+// random generated networks and records, read through the real reader and
+// scored both ways, must give bit-identical statuses, probabilities,
+// predictions and confidences; so must every model changed through a
+// mutator or a modifiable reference between two GetScore calls.
 
 #include <algorithm>
 #include <cstdint>
@@ -94,7 +94,7 @@ struct Records {
   std::vector<bool> complete;
 };
 
-// Scores every record through the plan and through the literal path, each
+// Scores every record through the plan and through ScoreLiterally, each
 // with its own result object (reused, but renewed now and then), and
 // requires the same outcomes; with `objects`, the plan scores the records
 // through ThroughObjects. Given the model's learning method, a record with
