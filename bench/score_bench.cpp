@@ -8,9 +8,9 @@
 //   score_bench --shape wide216 --runs 5
 //   score_bench --first-score model.pmml records.csv
 //
-// --first-score times instead how long a model takes to read and to score
-// its first record (the call that compiles the model's scoring plan), each
-// run with a freshly read model.
+// --first-score times instead how long a model takes to read (which
+// compiles its scoring plan) and to score its first record, each run with a
+// freshly read model.
 
 #include <algorithm>
 #include <chrono>

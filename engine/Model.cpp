@@ -89,9 +89,9 @@ struct Model::Impl {
   }
 
   // Before the first scoring call: one record with every field missing,
-  // which runs the model's one-time set-up (record positions, scoring
-  // plan), so that scoring only reads the model from then on. Not at load,
-  // so that Display shows the model as read (as bnscore display does).
+  // which fixes the record positions of the layout in the model's
+  // variables (the host takes them from the first indexed record), so that
+  // the model's column scoring finds its columns by position.
   void WarmUp() {
     std::call_once(warmedUp, [this] {
       ScoringSlotPool::Lease slot = pool->Acquire();
@@ -174,7 +174,7 @@ Outcome Model::ScoreOne(std::span<const NamedCell> record, std::span<double> pro
 
 void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
                   int threads) const {
-  // Warmed up first: the model's column scoring needs its plan.
+  // Warmed up first: the model's column scoring needs the record positions.
   impl_->WarmUp();
   const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs,
                           impl_->columnScoring);

@@ -1,8 +1,8 @@
 #include "host/TransformationDictionary.h"
 
-#include <typeinfo>
 #include <utility>
 
+#include "host/ExactClass.h"
 #include "host/NumericValue.h"
 
 namespace {
@@ -138,10 +138,7 @@ const BaseCaseRecord* TransformationDictionary::PrepareInputs(const ScoreCaseRec
   }
 
   if (record == nullptr) return nullptr;
-  // The exact test is a pointer comparison; subclasses take the slow cast.
-  const BaseCaseRecord* base = typeid(*record) == typeid(BaseCaseRecord)
-                                   ? static_cast<const BaseCaseRecord*>(record)
-                                   : dynamic_cast<const BaseCaseRecord*>(record);
+  const BaseCaseRecord* base = exact_class::Cast<const BaseCaseRecord>(record);
   if (base != nullptr && base->GetLayoutId() != state.inputLayout) {
     state.inputPositions.assign(derived_.size(), -1);
     for (std::size_t i = 0; i < derived_.size(); ++i) {
@@ -180,8 +177,8 @@ void TransformationDictionary::Evaluate(std::size_t i, const ScoreCaseRecord* re
   bool missing = input == nullptr;
   double x = 0.0;
   if (!missing) {
-    if (typeid(*input) == typeid(NumericValue)) {
-      x = static_cast<const NumericValue*>(input)->Number();
+    if (const NumericValue* number = exact_class::As<const NumericValue>(input)) {
+      x = number->Number();
       missing = x == NumericValue::kSystemMissing;
     } else {
       x = input->GetDouble();

@@ -1,9 +1,11 @@
 #ifndef BAYESNET_BAYESNETMODEL_H_
 #define BAYESNET_BAYESNETMODEL_H_
 
+#include <atomic>
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,28 +20,20 @@ class ScoringPlan;
 
 // A Bayesian-network classifier: predictors with their encoders, a target,
 // the network's arcs, each node's parents and conditional probability
-// tables (CPTs). GetScore computes the posterior of every target category
-// from the target's Markov blanket: the target's own factor times those of
-// its children.
+// tables (CPTs). GetScore gives the posterior of every target category from
+// the target's Markov blanket, through a compiled plan (docs/scoring-plan.md).
 //
-// The reader fills the model once; afterwards it is read-only, except for
-// two one-time steps inside GetScore: the first scored record that offers
-// positional access stores the predictors' record positions in the
-// dictionary variables, and the first GetScore compiles a ScoringPlan (the
-// network resolved into dense factor tables) that every later record uses.
-// That first GetScore call (and the first with an indexed record, if an
-// earlier one was not indexed) must therefore not race with any other;
-// after it, GetScore may run concurrently, except where derived values are
-// computed by the transformation dictionary, whose thread safety is the
-// host's to give (the model itself asks nothing more of it).
+// After Prepare (the reader calls it last) the model is read-only: GetScore
+// may run on any number of threads at once. The first record with
+// positional access fixes the record positions, once, under a lock. Derived
+// values are computed by the transformation dictionary, whose thread safety
+// is the host's to give.
 //
-// Every mutator, and every operation that hands out something modifiable
-// (GetCPT, GetParentsTable, GetLinkSource, GetEncoder), discards the plan;
-// the next GetScore builds a new one. A modifiable reference must not be
-// kept and written through after a later GetScore: fetch it again. What
-// the plan reads from BaseModel (the roles and the data dictionary, for the
-// AdjustedBayes fallback) is taken as it stands when the plan is built; the
-// reader sets those before any scoring.
+// REQUIRES: no GetScore runs while the model changes. A setter after
+// Prepare compiles the plan again; the modifiable references (GetCPT,
+// GetParentsTable, GetLinkSource, GetEncoder on a non-const model) discard
+// it until the next GetScore, after which they must not be written through.
+// Roles and dictionaries are read when the plan is compiled.
 //
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
@@ -48,6 +42,11 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
  public:
   enum ArcOrient { ArcOut = 0, ArcIn = 1 };
   enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
+
+  // GetScore's status codes besides success (0). Fixed by the host
+  // interface; do not change.
+  static constexpr long kMissingPredictor = 90029;  // a predictor has no usable code
+  static constexpr long kNoPositiveScore = 90021;   // no positive, finite sum of scores
 
   // A parent configuration: one category code per parent, in parent order.
   using ParentConfig = std::vector<int>;
@@ -64,7 +63,7 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   // Structure, filled by the reader.
   void AddPredictorVar(const std::string& name, const ScoreDictVar* var);
   void SetPredictorVarNames(const std::vector<std::string>& names);
-  // Takes ownership of `encoder` (which may be null).
+  // Takes ownership of `encoder` (which may be null); the model deletes it.
   void AddEncoder(IVkEncoder* encoder);
   void SetTargetVar(const ScoreDictVar* var);
   void SetDerivedToDataField(const std::string& derived, const std::string& data);
@@ -74,11 +73,37 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   std::map<std::string, std::vector<std::string>>& GetParentsTable();
   std::map<std::string, CPTable>& GetCPT();
 
-  // Queries.
+  // Compiles the scoring plan from the model as it stands; factors of more
+  // than `denseFactorLimit` table entries are looked up row by row (the
+  // default suits; tests lower it). The reader calls it last.
+  void Prepare();
+  void Prepare(std::size_t denseFactorLimit);
+  // The compiled plan; null before Prepare and after a modifiable
+  // reference was handed out, until the next GetScore.
+  const ScoringPlan* GetScoringPlan() const { return plan_.get(); }
+
+  // Queries; none of them discards the plan.
   std::vector<std::string> GetPredictorVarNames() const;
-  // The encoder of a predictor, or the last encoder for the target; null
-  // for any other name.
+  // The variables of AddPredictorVar, in order.
+  const std::vector<const ScoreDictVar*>& GetPredictorVars() const { return predictorVars_; }
+  // The variable of SetTargetVar, or null; and the categories scored, its
+  // value labels' values when it was set (pointers into its labels).
+  const ScoreDictVar* ScoredTarget() const { return targetVar_; }
+  const std::vector<const ScoreValue*>& GetTargetCategories() const { return targetCategories_; }
+  // The i-th encoder added (predictors' in order, then the target's), or
+  // null past the end.
+  const IVkEncoder* GetEncoderAt(std::size_t i) const;
+  // The encoder of a predictor (its first entry), or the last encoder for
+  // the target; null for any other name.
+  const IVkEncoder* GetEncoder(const std::string& name) const;
   IVkEncoder* GetEncoder(const std::string& name);
+  const std::map<std::string, std::map<std::string, ArcOrient>>& GetLinkSource() const {
+    return linkSource_;
+  }
+  const std::map<std::string, std::vector<std::string>>& GetParentsTable() const {
+    return parentsTable_;
+  }
+  const std::map<std::string, CPTable>& GetCPT() const { return cpt_; }
   std::string GetDataField(const std::string& derived) const;
   std::string GetDerivedField(const std::string& data) const;
   bool NeedDerivedPredictor() const;
@@ -93,7 +118,7 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   ModelType GetModelType() const override;
   void Display(std::ostream& os) const override;
   // The plan resolves variables and derived fields in these dictionaries:
-  // replacing one discards it.
+  // replacing one compiles it again.
   void SetScoreDictionary(ScoreDictionary* dictionary) override;
   void SetTransformationScoreDictionary(TransformationDictionary* dictionary) override;
 
@@ -111,9 +136,6 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   // carry them.
   bool DerivesValues() const;
 
-  friend class BayesNetModelPeer;  // tests reach the private helpers through it
-  friend class ScoringPlan;        // compiled from the model's state
-
   // What every scoring call does first: the one-time index set-up and the
   // result object (`result` reused, or replaced by a new one, `created`).
   // Returns `result` as this model's result class.
@@ -124,59 +146,35 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   // positions listed (the others hold no value).
   const ScoreCaseRecord* DerivedValues(const ScoreCaseRecord* record, bool derivedInRecord,
                                        const std::vector<int>* fields);
-  // The literal algorithm, record by record, without a plan: the reference
-  // the plan is tested against.
-  MCScore::MCStatus GetScoreLiteral(const ScoreCaseRecord* record, ScoreResult*& result,
-                                    bool derivedInRecord);
-  // Forgets the compiled plan; the next GetScore builds a new one.
-  void DiscardPlan();
-  // The unnormalised score of every target category by ComputeLocalScore.
-  void ComputeScoresLiteral(const std::vector<double>& codes, double* scores) const;
+  // After a setter: compiles the plan again when there is one.
+  void Changed();
+  // Stores the record positions of the predictors (and, with
+  // `derivedInRecord`, of the derived fields) from an indexed record, once:
+  // the first caller does it under indexMutex_, the others wait.
+  void SetUpIndexOnce(const ScoreCaseRecord* record, bool derivedInRecord);
   // Sets the percentage of every target category: directly when the
   // categories are distinct and the list is empty or holds exactly them in
   // order, else through AddValuePercent.
   void SetPercents(BayesNetClsResult* result, const double* percents) const;
-  // SetPredictionValue for category `best` (or the empty prediction when
-  // best < 0), taking the category's number or text from the plan.
-  void SetPredictionFromPlan(BayesNetClsResult* result, bool created, int best) const;
-
-  bool GetParents(const std::string& node, std::vector<std::string>& parents) const;
-  void GetChildren(const std::string& node, std::vector<std::string>& children) const;
-  const CPTable& GetCPTable(const std::string& node) const;
+  // Sets the prediction of `result` to category `best`, or to the empty
+  // prediction when best < 0: in place when the result already holds one
+  // and was not created by this call, otherwise as a new value.
+  void SetPrediction(BayesNetClsResult* result, bool created, int best) const;
+  // The first position of `name` among the predictor names, or -1.
   int GetIndex(const std::string& name) const;
   void SetUpDictVarIndex(const ScoreCaseRecord* record, bool derivedInRecord);
-  double ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
-                           int targetCategory) const;
-  // The same, with the parent configuration built in `config`, a scratch
-  // vector the caller reuses from call to call.
-  double ComputeLocalScore(const std::string& node, const std::vector<double>& codes,
-                           int targetCategory, std::vector<int>& config) const;
-  // The probability an unseen parent configuration gets: 0, or under
-  // AdjustedBayes one over the node's number of categories.
-  double FallbackScore(const std::string& node) const;
-  // The same, given the node's GetIndex.
-  double FallbackScore(const std::string& node, int index) const;
-  // GetEncoder without changing anything; the second form given the name's
-  // GetIndex.
-  const IVkEncoder* FindEncoder(const std::string& name) const;
+  // GetEncoder given the name's GetIndex.
   const IVkEncoder* FindEncoder(const std::string& name, int index) const;
-  // The value of predictor i in `record`, else in `derived`; null if none.
-  const ScoreValue* LocateValue(int i, const ScoreCaseRecord* record,
-                                const ScoreCaseRecord* derived) const;
-  // Sets the prediction of `result` to `category`, or to the empty
-  // prediction when `category` is null: in place when the result already
-  // holds one and was not created by this call, otherwise as a new value.
-  void SetPredictionValue(BayesNetClsResult* result, bool created,
-                          const ScoreValue* category) const;
 
   std::vector<std::string> predictorNames_;
   bool predictionOnly_;
-  std::vector<IVkEncoder*> encoders_;  // owned; raw because AddEncoder transfers raw pointers
+  std::vector<std::unique_ptr<IVkEncoder>> encoders_;
   const ScoreDictVar* targetVar_;
   std::vector<const ScoreValue*> targetCategories_;
   std::vector<int> targetCategoryCounts_;
   std::vector<double> targetProbabilities_;
-  bool indexReady_;
+  std::atomic<bool> indexReady_;  // set once, by SetUpIndexOnce
+  std::mutex indexMutex_;
   std::vector<const ScoreDictVar*> predictorVars_;
   bool needDerivedPredictor_;
   std::map<std::string, std::string> derivedToData_;
@@ -185,8 +183,8 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   std::map<std::string, std::vector<std::string>> parentsTable_;
   std::map<std::string, CPTable> cpt_;
   ParamLearnMethod paramLearnMethod_;
-  std::unique_ptr<ScoringPlan> plan_;  // null until the first GetScore after a change
-  std::size_t denseFactorLimit_;       // ScoringPlan::kFactorLimit; tests lower it
+  std::unique_ptr<ScoringPlan> plan_;  // see GetScoringPlan
+  std::size_t denseFactorLimit_;       // of the last Prepare
 };
 
 #endif  // BAYESNET_BAYESNETMODEL_H_

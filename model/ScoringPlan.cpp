@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <typeinfo>
 
 #include "encoders/VkBinningEncoder.h"
 #include "encoders/VkCatNumericEncoder.h"
 #include "encoders/VkCatStringEncoder.h"
 #include "host/BaseDictVar.h"
+#include "host/ExactClass.h"
 #include "host/NumericValue.h"
 #include "host/ScoreCaseRecord.h"
 #include "host/ScoreDictVar.h"
@@ -33,11 +33,11 @@ bool Distinct(const std::vector<const ScoreValue*>& values) {
   bool ownClasses = true;
   for (const ScoreValue* value : values) {
     if (value == nullptr) return false;
-    const std::type_info& type = typeid(*value);
-    if (type == typeid(NumericValue)) {
-      numbers.push_back(static_cast<const NumericValue*>(value)->Number());
-    } else if (type == typeid(StringValue)) {
-      texts.push_back(static_cast<const StringValue*>(value)->GetText());
+    const BaseCaseRecord::Cell cell = exact_class::CellOf(value);
+    if (cell.kind == BaseCaseRecord::kNumber) {
+      numbers.push_back(cell.number);
+    } else if (cell.kind == BaseCaseRecord::kText) {
+      texts.push_back(cell.text);
     } else {
       ownClasses = false;
       break;
@@ -62,61 +62,38 @@ bool Distinct(const std::vector<const ScoreValue*>& values) {
   return true;
 }
 
-// A value reached through the ScoreCaseRecord interface, as the cell a
-// BaseCaseRecord would hold for it: numbers and texts of the host's own
-// value classes are read out, any other class stays kOther. The classes
-// are told by the address of their type_info (type_info's operator== may
-// compare names); were a class to have two, kOther answers the same.
-BaseCaseRecord::Cell CellOf(const ScoreValue* value) {
-  BaseCaseRecord::Cell cell;
-  cell.value = value;
-  if (value == nullptr) return cell;
-  const std::type_info* type = &typeid(*value);
-  if (type == &typeid(NumericValue)) {
-    cell.kind = BaseCaseRecord::kNumber;
-    cell.number = static_cast<const NumericValue*>(value)->Number();
-  } else if (type == &typeid(StringValue)) {
-    cell.kind = BaseCaseRecord::kText;
-    cell.text = static_cast<const StringValue*>(value)->GetText();
-  }
-  return cell;
-}
-
 }  // namespace
 
 ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
-  const std::size_t n = model.predictorNames_.size();
+  const std::vector<std::string> names = model.GetPredictorVarNames();
+  const std::vector<const ScoreDictVar*>& vars = model.GetPredictorVars();
+  const std::size_t n = names.size();
   // Every name the factors use is resolved through this index (the first
-  // position of each predictor name, as GetIndex finds it), once per name.
+  // position of each predictor name, as the model's lookups find it), once
+  // per name.
   predictorIndex_.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    predictorIndex_.emplace(model.predictorNames_[i], static_cast<int>(i));
-  }
+  for (std::size_t i = 0; i < n; ++i) predictorIndex_.emplace(names[i], static_cast<int>(i));
   const TransformationDictionary* transformation = model.GetTransformationDictionary();
   predictors_.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     Predictor p{nullptr, nullptr, 0, false, nullptr, -1, nullptr, 0, nullptr, nullptr, nullptr};
-    if (i < model.predictorVars_.size()) p.var = model.predictorVars_[i];
-    if (i < model.encoders_.size()) p.encoder = model.encoders_[i];
+    if (i < vars.size()) p.var = vars[i];
+    p.encoder = model.GetEncoderAt(i);
     if (p.var == nullptr || p.encoder == nullptr) {
       neverComplete_ = true;  // this predictor never gets a code
     } else {
       p.name = &p.var->GetName();
       p.position = p.var->GetIndex();
       p.checkMissing = p.var->GetMeasure() == ScoreDictVar::Continuous;
-      if (typeid(*p.var) == typeid(BaseDictVar)) p.dictVar = static_cast<const BaseDictVar*>(p.var);
+      p.dictVar = exact_class::As<const BaseDictVar>(p.var);
       if (transformation != nullptr) {
         p.derivedPosition = transformation->GetDerivedPosition(*p.name);
         if (p.derivedPosition >= 0) derivedFields_.push_back(p.derivedPosition);
       }
       p.numCodes = p.encoder->GetNumCategories();
-      if (typeid(*p.encoder) == typeid(VkBinningEncoder)) {
-        p.binning = static_cast<const VkBinningEncoder*>(p.encoder);
-      } else if (typeid(*p.encoder) == typeid(VkCatNumericEncoder)) {
-        p.numbers = static_cast<const VkCatNumericEncoder*>(p.encoder);
-      } else if (typeid(*p.encoder) == typeid(VkCatStringEncoder)) {
-        p.strings = static_cast<const VkCatStringEncoder*>(p.encoder);
-      }
+      p.binning = exact_class::As<const VkBinningEncoder>(p.encoder);
+      p.numbers = exact_class::As<const VkCatNumericEncoder>(p.encoder);
+      p.strings = exact_class::As<const VkCatStringEncoder>(p.encoder);
     }
     predictors_.push_back(p);
     derivedInputs_.push_back(p.derivedPosition >= 0
@@ -124,11 +101,12 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
                                  : DerivedInput());
   }
 
-  const ScoreDictVar* target = model.targetVar_;
-  targetName_ = target != nullptr ? &target->GetName() : nullptr;
+  const ScoreDictVar* target = model.ScoredTarget();
+  hasTarget_ = target != nullptr;
+  if (hasTarget_) targetName_ = target->GetName();
   numericTarget_ = target == nullptr || target->GetValueType() == ScoreValue::Numeric;
 
-  const std::vector<const ScoreValue*>& categories = model.targetCategories_;
+  const std::vector<const ScoreValue*>& categories = model.GetTargetCategories();
   const std::size_t k = categories.size();
   for (std::size_t c = 0; c < k; ++c) {
     const ScoreValue* value = categories[c];
@@ -137,15 +115,24 @@ ScoringPlan::ScoringPlan(const BayesNetModel& model, std::size_t factorLimit) {
   }
   categoriesDistinct_ = Distinct(categories);
 
-  const std::string targetNode = target != nullptr ? target->GetName() : std::string();
-  std::vector<std::string> children;
-  model.GetChildren(targetNode, children);
+  // The target's factor, then each child's, in name order.
   std::size_t planBudget = kPlanLimit;
-  AddFactor(model, targetNode, factorLimit, planBudget);
-  for (const std::string& child : children) AddFactor(model, child, factorLimit, planBudget);
+  AddFactor(model, targetName_, factorLimit, planBudget);
+  const auto& links = model.GetLinkSource();
+  if (auto arcs = links.find(targetName_); arcs != links.end()) {
+    for (const auto& [child, orient] : arcs->second) {
+      if (orient == BayesNetModel::ArcOut) AddFactor(model, child, factorLimit, planBudget);
+    }
+  }
   for (const Factor& factor : factors_) targetStrides_.push_back(factor.targetStride);
   TabulatePosteriors();
   predictorIndex_ = {};  // only needed while building
+}
+
+void ScoringPlan::UsePositions() {
+  for (Predictor& p : predictors_) {
+    if (p.var != nullptr) p.position = p.var->GetIndex();
+  }
 }
 
 bool ScoringPlan::NormaliseAndPick(double* scores, int numCategories, int& best) {
@@ -214,7 +201,7 @@ int ScoringPlan::IndexOf(const std::string& name) const {
 }
 
 int ScoringPlan::Source(const std::string& name) const {
-  if (targetName_ != nullptr && name == *targetName_) return kTarget;
+  if (hasTarget_ && name == targetName_) return kTarget;
   const int i = IndexOf(name);
   return i >= 0 && i < NumPredictors() ? i : kNeither;
 }
@@ -224,14 +211,15 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   // The sources of the table's dimensions: the parents in column order,
   // then the node itself.
   std::vector<int> sources;
-  auto parents = model.parentsTable_.find(node);
-  if (parents != model.parentsTable_.end()) {
+  const auto& parentsTable = model.GetParentsTable();
+  auto parents = parentsTable.find(node);
+  if (parents != parentsTable.end()) {
     for (const std::string& parent : parents->second) sources.push_back(Source(parent));
   }
   sources.push_back(Source(node));
 
   // A source that is neither target nor predictor has one (unused) slot:
-  // ComputeLocalScore gives 0.0 for every entry then.
+  // the factor is 0.0 everywhere then.
   std::vector<std::size_t> dims;
   for (int source : sources) {
     if (source == kTarget) {
@@ -257,12 +245,14 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   }
 
   Factor factor;
+  factor.parents.assign(sources.begin(), sources.end() - 1);
+  factor.node = sources.back();
+  factor.zero = std::find(sources.begin(), sources.end(), kNeither) != sources.end();
+  const auto& tables = model.GetCPT();
+  if (const auto table = tables.find(node); table != tables.end()) factor.table = table->second;
+  factor.fallback = FallbackScore(model, node);
   if (tooLarge || total > limit) {
     factor.sparse = true;
-    factor.parents.assign(sources.begin(), sources.end() - 1);
-    factor.node = sources.back();
-    factor.table = &model.GetCPTable(node);
-    factor.fallback = model.FallbackScore(node, IndexOf(node));
     factors_.push_back(std::move(factor));
     anySparse_ = true;
     return;
@@ -286,51 +276,65 @@ void ScoringPlan::AddFactor(const BayesNetModel& model, const std::string& node,
   factor.numInputs = inputs_.size() - factor.firstInput;
 
   values_.resize(factor.offset + total, 0.0);
-  FillDense(model.GetCPTable(node), model.FallbackScore(node, IndexOf(node)), sources, dims,
-            strides, values_.data() + factor.offset, total);
+  factor.FillDense(dims, strides, values_.data() + factor.offset, total);
   factors_.push_back(std::move(factor));
 }
 
-void ScoringPlan::FillDense(const BayesNetModel::CPTable& table, double fallback,
-                            const std::vector<int>& sources, const std::vector<std::size_t>& dims,
-                            const std::vector<std::size_t>& strides, double* values,
-                            std::size_t total) {
-  // What ComputeLocalScore gives for every combination of digits, found
-  // from the table's rows rather than entry by entry. The node is the last
-  // dimension (stride 1). Where a predictor or the target fills two
-  // dimensions, entries with differing digits are never read; the ones read
-  // get what ComputeLocalScore gives for their consistent codes.
-  const std::size_t numParents = sources.size() - 1;
-  const std::size_t nodeCodes = dims.back();
-  // A node or parent that is neither target nor predictor: 0.0 everywhere.
-  for (int source : sources) {
-    if (source == kNeither) return;
+double ScoringPlan::FallbackScore(const BayesNetModel& model, const std::string& node) {
+  if (model.GetParamLearnMethod() != BayesNetModel::AdjustedBayes) return 0.0;
+  int m = 0;
+  if (const IVkEncoder* encoder = model.GetEncoder(node)) {
+    m = encoder->GetNumCategories();
+  } else if (const ScoreDictionary* dictionary = model.GetDictionary()) {
+    if (const ScoreDictVar* var = dictionary->GetVariable(node)) m = var->GetNumCategories();
   }
-  auto fillRow = [&](std::size_t base, const std::vector<double>& row) {
-    for (std::size_t x = 0; x < nodeCodes; ++x) values[base + x] = x < row.size() ? row[x] : 0.0;
+  return m > 0 ? 1.0 / m : 1.0;
+}
+
+const std::vector<double>* ScoringPlan::Factor::Row(const std::vector<int>& config) const {
+  if (parents.empty()) return table.empty() ? nullptr : &table.begin()->second;
+  const auto row = table.find(config);
+  return row == table.end() ? nullptr : &row->second;
+}
+
+double ScoringPlan::Factor::Value(const int* codes, int c, std::vector<int>& config) const {
+  if (zero) return 0.0;
+  auto code = [&](int source) { return source == kTarget ? c : codes[source]; };
+  config.resize(parents.size());
+  for (std::size_t j = 0; j < parents.size(); ++j) config[j] = code(parents[j]);
+  return Entry(Row(config), code(node));
+}
+
+void ScoringPlan::Factor::FillDense(const std::vector<std::size_t>& dims,
+                                    const std::vector<std::size_t>& strides, double* values,
+                                    std::size_t total) const {
+  // Entry(Row(configuration), x) for every configuration of the parents'
+  // digits and every digit x of the node (the last dimension, stride 1),
+  // found from the table's rows rather than configuration by configuration:
+  // a configuration the table lacks gets Entry(null, x), each row the table
+  // has lands on the entries of its configuration if its codes are in range
+  // (a row out of range is one no record reaches). Where a predictor or the
+  // target fills two dimensions, entries with differing digits are never
+  // read.
+  if (zero) return;  // the entries are 0.0 on entry
+  const std::size_t nodeCodes = dims.back();
+  auto fillRow = [&](std::size_t base, const std::vector<double>* row) {
+    for (std::size_t x = 0; x < nodeCodes; ++x) values[base + x] = Entry(row, static_cast<int>(x));
   };
-  if (numParents == 0) {
-    // The first row, whatever its configuration; the fallback for none.
-    if (table.empty()) {
-      std::fill(values, values + total, fallback);
-    } else {
-      fillRow(0, table.begin()->second);
-    }
+  if (parents.empty()) {
+    fillRow(0, Row({}));
     return;
   }
-  // Configurations the table lacks get the fallback; each row the table
-  // has lands on the entries of its configuration, if the codes are in
-  // range (a row out of range is one no record reaches).
-  if (fallback != 0.0) std::fill(values, values + total, fallback);
+  if (fallback != 0.0) std::fill(values, values + total, fallback);  // Entry(null, x)
   for (const auto& [config, row] : table) {
-    if (config.size() != numParents) continue;
+    if (config.size() != parents.size()) continue;
     std::size_t base = 0;
     bool inRange = true;
-    for (std::size_t j = 0; j < numParents && inRange; ++j) {
+    for (std::size_t j = 0; j < parents.size() && inRange; ++j) {
       inRange = config[j] >= 0 && static_cast<std::size_t>(config[j]) < dims[j];
       if (inRange) base += static_cast<std::size_t>(config[j]) * strides[j];
     }
-    if (inRange) fillRow(base, row);
+    if (inRange) fillRow(base, &row);
   }
 }
 
@@ -339,19 +343,25 @@ ScoringPlan::Encoding ScoringPlan::Encode(const ScoreCaseRecord* record,
   if (neverComplete_) return Encoding::Missing;
   // The host's own records, read by position, are read cell by cell.
   const bool indexed = record->IsIndexed();
-  const BaseCaseRecord* cells = indexed && typeid(*record) == typeid(BaseCaseRecord)
-                                    ? static_cast<const BaseCaseRecord*>(record)
-                                    : nullptr;
-  const int numCells = cells != nullptr ? cells->GetNumFields() : 0;
+  const BaseCaseRecord* cells = indexed ? exact_class::As<const BaseCaseRecord>(record) : nullptr;
+  return cells != nullptr ? EncodeFrom<true>(record, cells, indexed, derived, codes)
+                          : EncodeFrom<false>(record, nullptr, indexed, derived, codes);
+}
+
+template <bool kCells>
+ScoringPlan::Encoding ScoringPlan::EncodeFrom(const ScoreCaseRecord* record,
+                                              const BaseCaseRecord* cells, bool indexed,
+                                              const ScoreCaseRecord* derived, int* codes) const {
+  const int numCells = kCells ? cells->GetNumFields() : 0;
   bool outside = false;
   BaseCaseRecord::Cell own;  // a value not in a cell, described
   for (std::size_t i = 0; i < predictors_.size(); ++i) {
     const Predictor& p = predictors_[i];
     // The common case inline: a value in the record's cells.
     const BaseCaseRecord::Cell* cell = nullptr;
-    if (p.position >= 0 && p.position < numCells) cell = &cells->GetCell(p.position);
+    if (kCells && p.position >= 0 && p.position < numCells) cell = &cells->GetCell(p.position);
     if (cell == nullptr || cell->value == nullptr) {
-      cell = Locate(p, cells != nullptr ? nullptr : record, indexed, derived, own);
+      cell = Locate(p, kCells ? nullptr : record, indexed, derived, own);
     }
     if (cell == nullptr) return Encoding::Missing;
     const int code = CodeOf(p, *cell);
@@ -373,9 +383,9 @@ ScoringPlan::DerivedInput ScoringPlan::CompileDerived(
   // value itself, which only GetScore has.
   const ScoreDictVar* inputVar =
       dataDictionary != nullptr ? dataDictionary->GetVariable(d->field) : nullptr;
-  if (inputVar != nullptr && (typeid(*inputVar) != typeid(BaseDictVar) ||
-                              static_cast<const BaseDictVar*>(inputVar)->HasMissingValues())) {
-    return derived;
+  if (inputVar != nullptr) {
+    const BaseDictVar* plain = exact_class::As<const BaseDictVar>(inputVar);
+    if (plain == nullptr || plain->HasMissingValues()) return derived;
   }
   derived.field = d->field;
   derived.bins = d->bins;
@@ -515,15 +525,16 @@ const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreC
   if (record != nullptr) {
     const ScoreValue* value = indexed ? record->GetValue(p.position) : record->GetValue(*p.name);
     if (value != nullptr) {
-      own = CellOf(value);
+      own = exact_class::CellOf(value);
       return &own;
     }
   }
   if (derived == nullptr) return nullptr;
   // The model's derived values come in the host's own records, whose
   // fields are the transformation dictionary's, in order.
-  if (p.derivedPosition >= 0 && typeid(*derived) == typeid(BaseCaseRecord)) {
-    const auto* derivedCells = static_cast<const BaseCaseRecord*>(derived);
+  const BaseCaseRecord* derivedCells =
+      p.derivedPosition >= 0 ? exact_class::As<const BaseCaseRecord>(derived) : nullptr;
+  if (derivedCells != nullptr) {
     if (p.derivedPosition < derivedCells->GetNumFields()) {
       const BaseCaseRecord::Cell& cell = derivedCells->GetCell(p.derivedPosition);
       return cell.value != nullptr ? &cell : nullptr;
@@ -531,7 +542,7 @@ const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreC
   }
   const ScoreValue* value = derived->GetValue(*p.name);
   if (value == nullptr) return nullptr;
-  own = CellOf(value);
+  own = exact_class::CellOf(value);
   return &own;
 }
 
@@ -580,7 +591,7 @@ void ScoringPlan::MultiplyBlock(int first, const std::size_t* offsets, double* s
 
 void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets) const {
   if (anySparse_) {
-    ScoreWithSparse(codes, scores);
+    ScoreByFactor(codes, scores, false);
     return;
   }
   // Each factor's row for this record, then each category's product in
@@ -608,14 +619,19 @@ void ScoringPlan::Score(const int* codes, double* scores, std::size_t* offsets) 
   }
 }
 
-void ScoringPlan::ScoreWithSparse(const int* codes, double* scores) const {
+void ScoringPlan::ScoreOutsidePlan(const int* codes, double* scores) const {
+  ScoreByFactor(codes, scores, true);
+}
+
+void ScoringPlan::ScoreByFactor(const int* codes, double* scores, bool lookUpAll) const {
   thread_local std::vector<int> config;  // a parent configuration; keeps its capacity
   const int k = NumCategories();
   for (std::size_t f = 0; f < factors_.size(); ++f) {
     const Factor& factor = factors_[f];
+    const bool lookUp = lookUpAll || factor.sparse;
     const double* values = nullptr;
     std::size_t step = 0;
-    if (!factor.sparse) {
+    if (!lookUp) {
       std::size_t offset = factor.offset;
       const Input* input = inputs_.data() + factor.firstInput;
       for (std::size_t i = 0; i < factor.numInputs; ++i) {
@@ -625,35 +641,11 @@ void ScoringPlan::ScoreWithSparse(const int* codes, double* scores) const {
       step = factor.targetStride;
     }
     for (int c = 0; c < k; ++c) {
-      const double value = factor.sparse ? SparseValue(factor, codes, c, config)
-                                         : values[static_cast<std::size_t>(c) * step];
+      const double value = lookUp ? factor.Value(codes, c, config)
+                                  : values[static_cast<std::size_t>(c) * step];
       scores[c] = f == 0 ? value : scores[c] * value;
     }
   }
-}
-
-double ScoringPlan::SparseValue(const Factor& factor, const int* codes, int c,
-                                std::vector<int>& config) {
-  // ComputeLocalScore with the names already resolved; every predictor has
-  // a code here, so only "neither" stands for the system-missing value.
-  auto code = [&](int source) { return source == kTarget ? c : codes[source]; };
-  if (factor.parents.empty()) {
-    if (factor.node == kNeither) return 0.0;
-    if (factor.table->empty()) return factor.fallback;
-    const std::vector<double>& row = factor.table->begin()->second;
-    const int x = code(factor.node);
-    return x >= 0 && x < static_cast<int>(row.size()) ? row[x] : 0.0;
-  }
-  config.resize(factor.parents.size());
-  for (std::size_t j = 0; j < factor.parents.size(); ++j) {
-    if (factor.parents[j] == kNeither) return 0.0;
-    config[j] = code(factor.parents[j]);
-  }
-  if (factor.node == kNeither) return 0.0;
-  auto row = factor.table->find(config);
-  if (row == factor.table->end()) return factor.fallback;
-  const int x = code(factor.node);
-  return x >= 0 && x < static_cast<int>(row->second.size()) ? row->second[x] : 0.0;
 }
 
 int ScoringPlan::NumDenseFactors() const {

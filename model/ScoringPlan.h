@@ -17,47 +17,22 @@ class VkBinningEncoder;
 class VkCatNumericEncoder;
 class VkCatStringEncoder;
 
-// A BayesNetModel's scoring compiled once, so that a record costs one
-// encoder lookup per predictor and one array read per factor and target
-// category, with results bit-identical to the literal algorithm.
+// A BayesNetModel's scoring compiled once (docs/scoring-plan.md): names
+// resolved, factors tabulated, results bit-identical to the algorithm
+// written out literally.
 //
-// Resolved when the plan is built:
-//  - per predictor: its dictionary variable, record position and name,
-//    whether its missing values are checked (measure 0), its encoder and
-//    the number of codes that encoder gives;
-//  - per factor (the target's, then each child's in GetChildren order):
-//    where the node's code and each parent's code come from (a predictor,
-//    the target category being scored, or neither), and the node's value
-//    for every (parent codes, node code), laid out densely in row-major
-//    order (parents in column order, then the node). Every entry is what
-//    BayesNetModel::ComputeLocalScore returns there, with all of its corner
-//    cases (unseen configurations and the fallback, codes past the row, a
-//    parentless node's first row, nodes that are not predictors); the table
-//    is filled from the node's rows, in time proportional to its entries.
-//    A factor too large for a dense table (kFactorLimit), or beyond the
-//    plan's budget (kPlanLimit), keeps a sparse path, which looks the row
-//    up as ComputeLocalScore does;
-//  - the target categories' numbers and texts, and whether they are
-//    pairwise distinct under ScoreValue::operator== (only then may the
-//    result's list be refilled in place);
-//  - per predictor, its position among the transformation dictionary's
-//    derived fields, so that only the derived fields that are predictors
-//    are computed, and read by position;
-//  - per derived predictor computed by a Discretize of one number, its
-//    code for each bin, the default and the missing input, so that columns
-//    of cells are coded without any record (BindColumns, EncodeRows);
-//  - for a small all-dense plan, the normalised posteriors of every
-//    combination of the codes the factors read, computed once by Score and
-//    NormaliseAndPick themselves (see HasPosteriors).
+// A caller may rely on: Encode, then Score (or Posteriors, when
+// HasPosteriors) and NormaliseAndPick give GetScore's values; Score
+// multiplies as the algorithm does, for each category c the target's factor
+// then each child's in name order. The plan copies the tables it reads and
+// points at the model's variables and encoders. REQUIRES: the model outlives
+// the plan and does not change while it is used (the model compiles a new
+// plan when it does). Immutable after construction, except UsePositions:
+// any number of threads may use one plan at once. Owned by the model.
 //
-// Score multiplies as the algorithm does: for each category c, the target's
-// factor, then each child's in order.
-//
-// The plan points into the model (variables, encoders, tables); it is valid
-// until the model changes, which is why BayesNetModel discards it in every
-// mutator and wherever it hands out a modifiable reference, and builds a
-// new one on the next GetScore. Read-only after construction: any number of
-// threads may use one plan at once. Owned by the model.
+// Columns of cells are coded as Encode codes records by BindColumns, then
+// EncodeRows; a derived predictor defined by a Discretize of one number is
+// compiled into its code for each bin, the default and the missing input.
 class ScoringPlan {
  public:
   // Largest dense table of one factor, and of all factors together, in
@@ -71,13 +46,18 @@ class ScoringPlan {
     Complete,     // every predictor has a code the dense tables cover
     Missing,      // some predictor has no usable code
     OutsidePlan,  // every predictor has a code, but one lies past its
-                  // encoder's GetNumCategories(): score literally
+                  // encoder's GetNumCategories(): ScoreOutsidePlan
   };
 
   ScoringPlan(const BayesNetModel& model, std::size_t factorLimit);
 
   ScoringPlan(const ScoringPlan&) = delete;
   ScoringPlan& operator=(const ScoringPlan&) = delete;
+
+  // Reads the predictors' record positions (ScoreDictVar::GetIndex) again.
+  // REQUIRES: no Encode of an indexed record runs; the model calls it once,
+  // when the first indexed record fixes the positions.
+  void UsePositions();
 
   int NumPredictors() const { return static_cast<int>(predictors_.size()); }
   int NumCategories() const { return static_cast<int>(categoryNumbers_.size()); }
@@ -131,6 +111,11 @@ class ScoringPlan {
   // the caller's scratch. Allocates nothing once a thread has scored with
   // the plan's sparse factors (if any) before.
   void Score(const int* codes, double* scores, std::size_t* offsets) const;
+
+  // Score for codes that may lie past the dense tables (OutsidePlan): every
+  // factor looked up in its rows. Allocates nothing once a thread has
+  // looked up factors of this size before.
+  void ScoreOutsidePlan(const int* codes, double* scores) const;
 
   // Whether the posteriors of every combination of the codes the factors
   // read are tabulated (only for all-dense plans whose combinations times
@@ -212,26 +197,58 @@ class ScoringPlan {
     std::size_t stride;
   };
 
+  // One factor of the product: the node's probability given its parents,
+  // with every name resolved. Value is the one rule for its value; the
+  // dense table, where there is one, holds Value for every combination of
+  // codes in range.
   struct Factor {
-    bool sparse = false;
-    // Dense: the value is values_[offset + sum of codes[predictor] * stride
-    // over inputs_[firstInput ..] + c * targetStride].
+    // Dense (read for every record, hence first): the value is
+    // values_[offset + sum of codes[predictor] * stride over
+    // inputs_[firstInput ..] + c * targetStride].
     std::size_t offset = 0;
     std::size_t firstInput = 0;
     std::size_t numInputs = 0;
     std::size_t targetStride = 0;
-    // Sparse: the sources of the parents' codes (in column order) and of
-    // the node's, the node's table and its fallback score.
-    std::vector<int> parents;
-    int node = kNeither;
-    const BayesNetModel::CPTable* table = nullptr;
-    double fallback = 0.0;
+    bool sparse = false;  // no dense table: Value for every record
+    // A source is neither target nor predictor: the value is 0.0.
+    bool zero = false;
+    int node = kNeither;       // the node's source
+    std::vector<int> parents;  // the parents' sources, in column order
+    double fallback = 0.0;     // the value for a configuration not in the table
+    BayesNetModel::CPTable table;  // the node's rows
+
+    // The row `config` (the parents' codes) selects: for a node without
+    // parents the table's first row, whatever its configuration; null when
+    // there is none.
+    const std::vector<double>* Row(const std::vector<int>& config) const;
+    // The value given the row selected and the node's code x: the row's
+    // entry x (0.0 past the row), or the fallback without a row.
+    double Entry(const std::vector<double>* row, int x) const {
+      if (row == nullptr) return fallback;
+      return x >= 0 && x < static_cast<int>(row->size()) ? (*row)[x] : 0.0;
+    }
+    // The value for the predictors' `codes` and target category c; `config`
+    // is scratch.
+    double Value(const int* codes, int c, std::vector<int>& config) const;
+    // Writes the dense table (`total` entries at `values`, all 0.0 on
+    // entry, laid out by `dims` and `strides`, the node last), in time
+    // proportional to the entries plus the table's rows.
+    void FillDense(const std::vector<std::size_t>& dims, const std::vector<std::size_t>& strides,
+                   double* values, std::size_t total) const;
   };
 
+  // The probability an unseen parent configuration of `node` gets: 0, or
+  // under AdjustedBayes one over the node's number of categories.
+  static double FallbackScore(const BayesNetModel& model, const std::string& node);
   // The first position of `name` in the model's predictor name list, or -1.
   int IndexOf(const std::string& name) const;
   // Where the code of the node or parent `name` comes from.
   int Source(const std::string& name) const;
+  // Encode, given the record as the host's own record with cells (kCells)
+  // or not (then the predictors' positions are not read unless `indexed`).
+  template <bool kCells>
+  Encoding EncodeFrom(const ScoreCaseRecord* record, const BaseCaseRecord* cells, bool indexed,
+                      const ScoreCaseRecord* derived, int* codes) const;
   // Predictor p's value when the record's own cell holds none (or the
   // record has no cells): in `record`, read through the interface (null
   // when its cells were already looked at; `indexed` is its IsIndexed()),
@@ -252,25 +269,17 @@ class ScoringPlan {
   void MultiplyBlock(int first, const std::size_t* offsets, double* scores) const;
   // Fills posteriors_ when the plan qualifies (see HasPosteriors).
   void TabulatePosteriors();
-  // Score when some factor is sparse: factor by factor.
-  void ScoreWithSparse(const int* codes, double* scores) const;
-  // Fills the dense table of a factor (`total` entries at `values`, all 0.0
-  // on entry) with what ComputeLocalScore gives for each combination of
-  // digits, in time proportional to the entries plus the table's rows.
-  static void FillDense(const BayesNetModel::CPTable& table, double fallback,
-                        const std::vector<int>& sources, const std::vector<std::size_t>& dims,
-                        const std::vector<std::size_t>& strides, double* values,
-                        std::size_t total);
-  // The value ComputeLocalScore gives for a sparse factor.
-  static double SparseValue(const Factor& factor, const int* codes, int c,
-                            std::vector<int>& config);
+  // Score factor by factor: through Value for the sparse factors, or for
+  // all with `lookUpAll`, through the dense tables for the others.
+  void ScoreByFactor(const int* codes, double* scores, bool lookUpAll) const;
 
   std::unordered_map<std::string, int> predictorIndex_;  // see IndexOf; emptied once built
   std::vector<Predictor> predictors_;
   std::vector<DerivedInput> derivedInputs_;  // per predictor
   std::vector<int> derivedFields_;  // see DerivedFields
   bool neverComplete_ = false;  // a predictor without variable or encoder
-  const std::string* targetName_ = nullptr;
+  bool hasTarget_ = false;
+  std::string targetName_;  // empty without a target
   std::vector<Factor> factors_;  // the target's, then its children's
   std::vector<Input> inputs_;    // the dense factors' inputs, factor by factor
   std::vector<double> values_;   // the dense factors' tables, one after another

@@ -121,6 +121,7 @@ ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
                       "At least one <MiningSchema>, one <LinkSource>, one <ConditionalTables> "
                       "element is required.");
   }
+  model_->Prepare();  // from here on the model is read-only
   return building.Release();
 }
 

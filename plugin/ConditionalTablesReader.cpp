@@ -74,7 +74,7 @@ class ParentValueIndex {
 // The index of each parent of one table, made at its first use.
 class ParentValueIndexes {
  public:
-  ParentValueIndexes(BayesNetModel& model, const ScoreDictionary* dictionary)
+  ParentValueIndexes(const BayesNetModel& model, const ScoreDictionary* dictionary)
       : model_(model), dictionary_(dictionary) {}
 
   int Code(const std::string& parent, const std::string& value) {
@@ -98,7 +98,7 @@ class ParentValueIndexes {
   }
 
  private:
-  BayesNetModel& model_;
+  const BayesNetModel& model_;
   const ScoreDictionary* dictionary_;
   std::unordered_map<std::string, ParentValueIndex> indexes_;
 };

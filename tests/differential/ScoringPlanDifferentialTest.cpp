@@ -1,8 +1,8 @@
-// The compiled scoring plan against the literal algorithm: random generated
-// networks and records, read through the real reader, scored both ways,
-// must give bit-identical statuses, probabilities, predictions and
-// confidences; so must every model changed through a mutator or a
-// modifiable reference between two GetScore calls.
+// The compiled scoring plan against the literal algorithm (LiteralScorer):
+// random generated networks and records, read through the real reader and
+// scored both ways, must give bit-identical statuses, probabilities,
+// predictions and confidences; so must every model changed through a
+// mutator or a modifiable reference between two GetScore calls.
 
 #include <algorithm>
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -25,8 +26,9 @@
 #include "host/ScoreDictionary.h"
 #include "host/ScoreResult.h"
 #include "host/XmlPlatform.h"
+#include "model/ScoringPlan.h"
 #include "plugin/BayesNetTranslator.h"
-#include "tests/model/BayesNetModelPeer.h"
+#include "tests/differential/LiteralScorer.h"
 
 namespace {
 
@@ -92,7 +94,7 @@ struct Records {
   std::vector<bool> complete;
 };
 
-// Scores every record through the plan and through the literal path, each
+// Scores every record through the plan and through ScoreLiterally, each
 // with its own result object (reused, but renewed now and then), and
 // requires the same outcomes; with `objects`, the plan scores the records
 // through ThroughObjects. Given the model's learning method, a record with
@@ -114,7 +116,7 @@ int CompareOnRecords(BayesNetModel& model, const Records& given, const std::stri
     const ScoreCaseRecord* record = objects ? copy.get() : records.Get(i);
     const MCScore::MCStatus viaPlan = model.GetScore(record, planResult, false);
     const MCScore::MCStatus literal =
-        BayesNetModelPeer::GetScoreLiteral(model, records.Get(i), literalResult, false);
+        ScoreLiterally(model, records.Get(i), literalResult, false);
     EXPECT_EQ(Outcome(viaPlan, planResult), Outcome(literal, literalResult))
         << label << ", record " << i;
     if (method != nullptr && !given.complete[i]) {
@@ -182,9 +184,10 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     const ModelGenerator generator(RandomOptions(random));
     std::unique_ptr<BayesNetModel> model = Read(generator);
     ASSERT_NE(model, nullptr);
+    ASSERT_NE(model->GetScoringPlan(), nullptr);  // compiled by the reader
     // Every third plan entirely sparse, every third a mix.
-    if (round % 3 == 1) BayesNetModelPeer::SetDenseFactorLimit(*model, 0);
-    if (round % 3 == 2) BayesNetModelPeer::SetDenseFactorLimit(*model, 12);
+    if (round % 3 == 1) model->Prepare(0);
+    if (round % 3 == 2) model->Prepare(12);
     model->SetPredictionOnly(round % 11 == 10);
 
     RecordOptions options;
@@ -195,13 +198,12 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     const std::string label = "round " + std::to_string(round);
     scored += CompareOnRecords(*model, records, label, round % 4 == 3,
                                &generator.GetOptions().method);
-    ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model)) << label;
     if (round % 3 == 1) {
-      EXPECT_EQ(BayesNetModelPeer::DenseFactors(*model), 0) << label;
-      EXPECT_FALSE(BayesNetModelPeer::HasPosteriors(*model)) << label;
+      EXPECT_EQ(model->GetScoringPlan()->NumDenseFactors(), 0) << label;
+      EXPECT_FALSE(model->GetScoringPlan()->HasPosteriors()) << label;
       ++sparsePlans;
-    } else if (BayesNetModelPeer::SparseFactors(*model) == 0) {
-      ++(BayesNetModelPeer::HasPosteriors(*model) ? tabulated : untabulated);
+    } else if (model->GetScoringPlan()->NumSparseFactors() == 0) {
+      ++(model->GetScoringPlan()->HasPosteriors() ? tabulated : untabulated);
     }
   }
   // The comparison covered real scores, not only missing records.
@@ -222,7 +224,7 @@ TEST(ScoringPlanDifferential, BenchmarkShapesScoreAsTheLiteralPath) {
     options.unknownValues = 0.002;
     const Records records = MakeRecords(generator, *model, options, true, 40);
     EXPECT_GT(CompareOnRecords(*model, records, preset.name), 0) << preset.name;
-    EXPECT_EQ(BayesNetModelPeer::SparseFactors(*model), 0) << preset.name;
+    EXPECT_EQ(model->GetScoringPlan()->NumSparseFactors(), 0) << preset.name;
   }
 }
 
@@ -236,6 +238,34 @@ TEST(ScoringPlanDifferential, WidePlansScoreAsTheLiteralPath) {
   ASSERT_NE(model, nullptr);
   const Records records = MakeRecords(generator, *model, RecordOptions(), true, 20);
   EXPECT_EQ(CompareOnRecords(*model, records, "300 predictors"), 20);
+}
+
+// A model as read is scored by several threads at once from its first
+// record on, the record positions fixed by whichever indexed record comes
+// first: every thread gets what one thread alone gets.
+TEST(ScoringPlanDifferential, AReadModelScoresOnManyThreadsFromTheFirstRecord) {
+  const ModelGenerator generator(FindShapePreset("mixed20")->options);
+  std::unique_ptr<BayesNetModel> model = Read(generator);
+  ASSERT_NE(model, nullptr);
+  RecordOptions options;
+  options.missingCells = 0.01;
+  const Records records = MakeRecords(generator, *model, options, true, 200);
+  auto outcomes = [&records](BayesNetModel& model) {
+    std::vector<std::string> texts;
+    ScoreResult* result = nullptr;
+    for (std::size_t i = 0; i < records.table.Size(); ++i) {
+      const MCScore::MCStatus status = model.GetScore(records.table.Get(i), result, false);
+      texts.push_back(Outcome(status, result));
+    }
+    delete result;
+    return texts;
+  };
+  std::vector<std::vector<std::string>> got(4);
+  std::vector<std::thread> threads;
+  for (auto& texts : got) threads.emplace_back([&] { texts = outcomes(*model); });
+  for (std::thread& thread : threads) thread.join();
+  const std::vector<std::string> alone = outcomes(*model);
+  for (const auto& texts : got) EXPECT_EQ(texts, alone);
 }
 
 // A network with every kind of predictor, parents up to 2, the target among
@@ -360,7 +390,9 @@ void AddUnknownCategories(BayesNetModel& m, const ModelGenerator& g) {
   }
 }
 
-TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceDiscardsThePlan) {
+// A setter compiles the plan again, a modifiable reference discards it: either
+// way the next record is scored from the changed model.
+TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceReachesTheScores) {
   RecordOptions options;
   options.missingCells = 0.01;
   options.unknownValues = 0.08;
@@ -372,15 +404,12 @@ TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceDiscardsThePlan)
       const std::string label = mutation.name + std::string(", seed ") + std::to_string(seed);
       std::unique_ptr<BayesNetModel> model = Read(generator);
       ASSERT_NE(model, nullptr);
-      if (sparse) BayesNetModelPeer::SetDenseFactorLimit(*model, 0);
+      if (sparse) model->Prepare(0);
       const Records records = MakeRecords(generator, *model, options, true, 80);
       ScoreResult* result = nullptr;
       model->GetScore(records.table.Get(0), result, false);
       delete result;
-      ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model)) << label;
-
       mutation.apply(*model, generator);
-      EXPECT_FALSE(BayesNetModelPeer::HasPlan(*model)) << label;
       CompareOnRecords(*model, records, label);
     }
   }
@@ -401,7 +430,7 @@ TEST(ScoringPlanDifferential, CodesBeyondThePlansTablesAreScoredLiterally) {
   ScoreResult* result = nullptr;
   model->GetScore(records.table.Get(0), result, false);
   delete result;
-  ASSERT_TRUE(BayesNetModelPeer::HasPlan(*model));
+  ASSERT_NE(model->GetScoringPlan(), nullptr);
   encoder->AddCategory("unknown");
   EXPECT_GT(CompareOnRecords(*model, records, "kept encoder"), 0);
 }

@@ -23,7 +23,7 @@ TEST(BayesNetModelTest, FreshModel) {
   EXPECT_TRUE(model.GetPredictorVarNames().empty());
   EXPECT_EQ(model.GetEncoder("T"), nullptr);
   EXPECT_EQ(model.GetVarsOfRole(ScoreModel::TargetRole), nullptr);
-  EXPECT_FALSE(BayesNetModelPeer::IndexReady(model));
+  EXPECT_EQ(model.GetScoringPlan(), nullptr);
 }
 
 TEST(BayesNetModelTest, EncodersAreFoundByPredictorOrTarget) {
@@ -58,9 +58,11 @@ TEST(BayesNetModelTest, NamesAndMaps) {
   EXPECT_EQ(model.GetPredictorVarNames(), (std::vector<std::string>{"X"}));
   model.AddPredictorVar("Y", net.x);
   model.AddPredictorVar("X", net.x);
-  EXPECT_EQ(BayesNetModelPeer::GetIndex(model, "Y"), 1);
-  EXPECT_EQ(BayesNetModelPeer::GetIndex(model, "X"), 0);  // the first match
-  EXPECT_EQ(BayesNetModelPeer::GetIndex(model, "T"), -1);
+  EXPECT_EQ(model.GetPredictorVarNames(), (std::vector<std::string>{"X", "Y", "X"}));
+  const BayesNetModel& view = model;
+  EXPECT_EQ(view.GetEncoder("X"), view.GetEncoderAt(0));  // the first entry of the name
+  EXPECT_EQ(view.GetEncoder("Y"), view.GetEncoderAt(1));
+  EXPECT_EQ(view.GetEncoderAt(2), nullptr);
 
   EXPECT_EQ(model.GetDataField("d"), "");
   EXPECT_EQ(model.GetDerivedField("x"), "");
@@ -72,46 +74,41 @@ TEST(BayesNetModelTest, NamesAndMaps) {
   EXPECT_EQ(model.GetDerivedField("d"), "");
 }
 
-TEST(BayesNetModelTest, ParentsChildrenAndTables) {
-  BayesNetModel model;
-  model.GetLinkSource()["N"]["b"] = BayesNetModel::ArcOut;
-  model.GetLinkSource()["N"]["a"] = BayesNetModel::ArcIn;
-  model.GetLinkSource()["N"]["c"] = BayesNetModel::ArcOut;
-  EXPECT_EQ(BayesNetModelPeer::GetChildren(model, "N"), (std::vector<std::string>{"b", "c"}));
-  EXPECT_TRUE(BayesNetModelPeer::GetChildren(model, "b").empty());
-
-  model.GetParentsTable()["N"] = {"q", "p"};
-  std::vector<std::string> parents{"stale"};
-  EXPECT_TRUE(BayesNetModelPeer::GetParents(model, "N", parents));
-  EXPECT_EQ(parents, (std::vector<std::string>{"q", "p"}));
-  EXPECT_FALSE(BayesNetModelPeer::GetParents(model, "M", parents));
-  EXPECT_TRUE(parents.empty());
-
-  model.GetCPT()["N"][{1, 0}] = {0.5, 0.5, 2};
-  EXPECT_EQ(BayesNetModelPeer::GetCPTable(model, "N").size(), 1u);
-  EXPECT_TRUE(BayesNetModelPeer::GetCPTable(model, "M").empty());
-  EXPECT_EQ(model.GetCPT().size(), 1u);
-}
-
-TEST(BayesNetModelTest, LocalScores) {
+TEST(BayesNetModelTest, ConstGettersKeepThePlanModifiableOnesDiscardIt) {
   WorkedNet net = MakeWorkedNet();
-  const BayesNetModel& model = *net.model;
-  const double sysmis = NumericValue::GetSysmisValue();
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "T", {1}, 0), 0.6);
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "X", {1}, 0), 0.3);
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "X", {0}, 1), 0.2);
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "X", {sysmis}, 1), 0.0);
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "X", {}, 1), 0.0);
-  // Code 2 is the row's case count, code 3 lies past the row.
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "X", {2}, 1), 20.0);
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "X", {3}, 1), 0.0);
-  EXPECT_EQ(BayesNetModelPeer::ComputeLocalScore(model, "T", {0}, 5), 0.0);
+  net.model->Prepare();
+  const BayesNetModel& view = *net.model;
+  const ScoringPlan* plan = view.GetScoringPlan();
+  ASSERT_NE(plan, nullptr);
+  EXPECT_EQ(view.GetCPT().at("X").size(), 2u);
+  EXPECT_EQ(view.GetParentsTable().at("X"), (std::vector<std::string>{"T"}));
+  EXPECT_EQ(view.GetLinkSource().at("T").at("X"), BayesNetModel::ArcOut);
+  EXPECT_EQ(view.GetEncoder("X"), view.GetEncoderAt(0));
+  EXPECT_EQ(view.GetScoringPlan(), plan);
+
+  // A setter compiles a new plan at once; a modifiable reference leaves
+  // it to the next GetScore.
+  net.model->SetParamLearnMethod(BayesNetModel::AdjustedBayes);
+  EXPECT_NE(view.GetScoringPlan(), nullptr);
+  for (auto discard : {+[](BayesNetModel& m) { m.GetCPT(); },
+                       +[](BayesNetModel& m) { m.GetParentsTable(); },
+                       +[](BayesNetModel& m) { m.GetLinkSource(); },
+                       +[](BayesNetModel& m) { m.GetEncoder("X"); }}) {
+    discard(*net.model);
+    EXPECT_EQ(view.GetScoringPlan(), nullptr);
+    BaseCaseRecord record({"X"}, false);
+    record.SetText(0, "x0");
+    ScoreResult* result = nullptr;
+    EXPECT_EQ(Code(net.model->GetScore(&record, result, false)), 0);
+    delete result;
+    EXPECT_NE(view.GetScoringPlan(), nullptr);
+  }
 }
 
 TEST(BayesNetModelTest, TargetCategories) {
   WorkedNet net = MakeWorkedNet();
   BayesNetModel& model = *net.model;
-  const auto& categories = BayesNetModelPeer::TargetCategories(model);
+  const auto& categories = model.GetTargetCategories();
   ASSERT_EQ(categories.size(), 2u);
   EXPECT_EQ(categories[0], CategoryValue(net.target, 0));
   EXPECT_EQ(categories[1], CategoryValue(net.target, 1));
@@ -119,7 +116,7 @@ TEST(BayesNetModelTest, TargetCategories) {
   // A variable without categories leaves the list as it was.
   BaseDictVar bare("U", 1, 1);
   model.SetTargetVar(&bare);
-  EXPECT_EQ(BayesNetModelPeer::TargetCategories(model).size(), 2u);
+  EXPECT_EQ(model.GetTargetCategories().size(), 2u);
   model.SetTargetVar(net.x);
   ASSERT_EQ(categories.size(), 2u);
   EXPECT_EQ(categories[1]->GetString(), "x1");

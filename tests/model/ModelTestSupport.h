@@ -11,7 +11,6 @@
 #include "host/MCStatus.h"
 #include "host/StringValue.h"
 #include "model/BayesNetModel.h"
-#include "tests/model/BayesNetModelPeer.h"
 
 namespace model_test {
 
