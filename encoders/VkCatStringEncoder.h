@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "encoders/IVkEncoder.h"
+#include "encoders/CategoricalEncoder.h"
 
 // Encodes a categorical field whose categories are texts. Each distinct
 // text gets the next code, 0, 1, 2, ... in the order it is first added.
@@ -25,7 +25,7 @@
 // category's, without branching on the outcome; more categories go through
 // a hash table over views of the map's keys (both measured faster than the
 // ordered map at those sizes).
-class VkCatStringEncoder : public IVkEncoder {
+class VkCatStringEncoder : public CategoricalEncoder {
  public:
   VkCatStringEncoder();
   ~VkCatStringEncoder() override;
@@ -48,11 +48,6 @@ class VkCatStringEncoder : public IVkEncoder {
   // Copies the categories (pointing into the copy's own map), not the
   // labels.
   IVkEncoder* Clone() const override;
-  void SetLabels(const std::vector<std::string>& labels) override;
-  // Lengthens the labels to the number of categories, then sets the label
-  // of a code in range.
-  void SetLabel(int code, const std::string& label) override;
-  const std::vector<std::string>* GetLabels() const override { return &labels_; }
 
   // What GetCode gives for a value whose text is `text`, without the
   // virtual calls (for scoring plans that know the value's class).
@@ -120,7 +115,6 @@ class VkCatStringEncoder : public IVkEncoder {
   std::vector<const std::string*> texts_;  // code -> key in codes_
   std::unordered_map<std::string_view, int> index_;  // views of codes_' keys -> code
   std::vector<Key> keys_;  // code -> its text's Key
-  std::vector<std::string> labels_;        // code -> label; may be shorter
   int lastCode_;                           // -1 while empty
 };
 

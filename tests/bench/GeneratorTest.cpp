@@ -14,10 +14,11 @@
 
 #include "bench/GeneratorOptions.h"
 #include "bench/ModelGenerator.h"
-#include "bench/PluginLoader.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
+#include "engine/LoadedModel.h"
 #include "host/ScoreResult.h"
+#include "host/XmlPlatform.h"
 
 namespace {
 
@@ -210,23 +211,24 @@ std::vector<double> ExpectedPosterior(const ModelGenerator& model,
 
 class GeneratedModelScores : public ::testing::Test {
  protected:
-  PluginLoader loader_{BNSCORE_LIB_DIR "/libbayesnet.so"};
+  XmlPlatform platform_;
 };
 
 TEST_F(GeneratedModelScores, EveryShapeReadsAndScoresAsTheGeneratorMeansIt) {
   for (const ShapePreset& preset : ShapePresets()) {
     SCOPED_TRACE(preset.name);
     const ModelGenerator generated(preset.options);
-    std::unique_ptr<ScoreModel> model = loader_.ReadModelText(generated.Pmml(), preset.name);
-    ASSERT_NE(model, nullptr);
+    const std::unique_ptr<LoadedModel> loaded =
+        LoadedModel::LoadText(BNSCORE_LIB_DIR "/libbayesnet.so", generated.Pmml(), preset.name);
+    ScoreModel& model = loaded->GetModel();
     RecordGenerator records(generated, RecordOptions());
-    RecordTable table(*model, records.GetFieldNames(), true, false);
+    RecordTable table(model, records.GetFieldNames(), true, false);
     std::vector<std::string> cells;
     ScoreResult* result = nullptr;
     for (int i = 0; i < 50; ++i) {
       records.NextRecord(cells);
       table.Add(cells);
-      ASSERT_EQ(model->GetScore(table.Get(i), result, false).GetCode(), 0);
+      ASSERT_EQ(model.GetScore(table.Get(i), result, false).GetCode(), 0);
       if (preset.options.structure == NetworkStructure::General) continue;
       ASSERT_EQ(result->GetScoreResultType(), ScoreResult::BayesNetClassification);
       const auto& percents = static_cast<ScoreClsResult*>(result)->GetAllValuePercent();
