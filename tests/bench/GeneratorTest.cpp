@@ -121,31 +121,6 @@ TEST(ModelGenerator, MissingConfigurationsLeaveOutRowsOfNodesWithParents) {
   EXPECT_EQ(ModelGenerator(o).GetTableRowCount(), 1);  // the parentless target's row
 }
 
-TEST(ModelGenerator, ShapesHaveTheirSizes) {
-  struct Expected {
-    const char* name;
-    int predictors, targetCategories, minRows, maxRows;
-    std::size_t maxParents;
-  };
-  const Expected expected[] = {{"naive4", 4, 3, 13, 13, 1},
-                               {"mixed20", 20, 2, 20, 200, 2},
-                               {"string16tan", 16, 2, 2 + 15 * 8 + 1, 2 + 15 * 8 + 1, 2},
-                               {"binned18tan7", 18, 7, 3300, 3500, 2},
-                               {"wide216", 216, 2, 433, 433, 1}};
-  for (const Expected& e : expected) {
-    SCOPED_TRACE(e.name);
-    const ShapePreset* preset = FindShapePreset(e.name);
-    ASSERT_NE(preset, nullptr);
-    const ModelGenerator model(preset->options);
-    EXPECT_EQ(preset->options.PredictorCount(), e.predictors);
-    EXPECT_EQ(model.GetNodes().back().categories, e.targetCategories);
-    EXPECT_GE(model.GetTableRowCount(), e.minRows);
-    EXPECT_LE(model.GetTableRowCount(), e.maxRows);
-    for (const GeneratedNode& node : model.GetNodes()) EXPECT_LE(node.parents.size(), e.maxParents);
-  }
-  EXPECT_EQ(ModelGenerator(FindShapePreset("binned18tan7")->options).GetTableRowCount(), 3340);
-}
-
 TEST(RecordGenerator, MissingAndUnknownCellsComeAtTheirRates) {
   const ModelGenerator model(Mixed(1));
   RecordOptions r;
