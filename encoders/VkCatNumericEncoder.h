@@ -13,10 +13,9 @@
 // number gets the next code, 0, 1, 2, ... in the order it is first added;
 // numbers match exactly (no tolerance; 0.0 and -0.0 are one category).
 // Values are read with GetDouble() whatever their type. The categories
-// have no text; labels are kept per code. Lookups give the ordered map's
-// answer from a sorted copy of its keys without branching on comparisons
-// (the map's branches mispredict on random values); once a NaN is a key the
-// map's order is undefined and lookups go to the map itself.
+// have no text; labels are kept per code. Lookups give exactly what
+// std::map<double, int>::find gives (a NaN key included) and allocate
+// nothing.
 class VkCatNumericEncoder : public CategoricalEncoder {
  public:
   VkCatNumericEncoder();

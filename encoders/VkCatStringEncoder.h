@@ -15,16 +15,11 @@
 // Encodes a categorical field whose categories are texts. Each distinct
 // text gets the next code, 0, 1, 2, ... in the order it is first added.
 // Texts match exactly, byte for byte (no case folding, no trimming); a
-// numeric value is matched through its text form. Each text is stored once,
-// as a key of the category map; the code-to-text list points at those
-// keys, so the encoder is not copyable (use Clone). Labels are kept per
-// code.
-//
-// Lookups give exactly the map's answer, faster: with a few categories a
-// short text (8 bytes at most) is compared as one packed word against each
-// category's, without branching on the outcome; more categories go through
-// a hash table over views of the map's keys (both measured faster than the
-// ordered map at those sizes).
+// numeric value is matched through its text form. Not copyable (the
+// code-to-text list points into the category map): use Clone. Labels are
+// kept per code. Lookups give exactly what std::map<std::string,
+// int>::find gives and allocate nothing (a few categories: packed words
+// compared without branches; more: a hash table).
 class VkCatStringEncoder : public CategoricalEncoder {
  public:
   VkCatStringEncoder();

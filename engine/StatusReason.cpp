@@ -1,5 +1,7 @@
 #include "engine/StatusReason.h"
 
+#include "bnscore/bnscore.h"
+
 #include "engine/DecimalText.h"
 #include "host/NumberText.h"
 #include "host/NumericValue.h"
@@ -48,9 +50,9 @@ StatusReason::~StatusReason() = default;
 
 std::string_view StatusReason::Explain(long status, const std::vector<std::string_view>& cells,
                                        const ScoreCaseRecord& record) {
-  if (status == 0) return {};
-  if (status == 90021) return "no category has a positive score";
-  if (status == 90029) {
+  if (status == bnscore::kScored) return {};
+  if (status == bnscore::kNoPositiveScore) return "no category has a positive score";
+  if (status == bnscore::kMissingPredictor) {
     for (const Field& field : fields_) {
       if (FindFault(field, cells)) return text_;
     }
