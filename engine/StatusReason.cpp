@@ -27,7 +27,7 @@ StatusReason::StatusReason(const ScoreModel& model, const FieldLayout& layout,
                            const std::vector<int>& columnOf, const ScoreOptions& options)
     : rules_(options.missingValues, options.allowNonfinite),
       data_(model.GetDictionary()),
-      computed_(options.derivedInRecord ? nullptr : model.GetTransformationDictionary()) {
+      computed_(options.load.derivedInRecord ? nullptr : model.GetTransformationDictionary()) {
   for (int position = 0; position < layout.Size(); ++position) {
     if (!layout.IsPredictor(position) || data_ == nullptr) continue;
     const std::size_t field = static_cast<std::size_t>(position);
@@ -35,7 +35,7 @@ StatusReason::StatusReason(const ScoreModel& model, const FieldLayout& layout,
     if (var != nullptr) fields_.push_back({var, columnOf[field]});
   }
   const TransformationDictionary* derived = model.GetTransformationDictionary();
-  if (options.derivedInRecord && derived != nullptr) {
+  if (options.load.derivedInRecord && derived != nullptr) {
     std::vector<ScoreDictVar*> vars;
     derived->GetVariables(vars);
     for (const ScoreDictVar* var : vars) {
