@@ -26,10 +26,12 @@
 
 #include "bench/GeneratorOptions.h"
 #include "bench/ModelGenerator.h"
-#include "bench/PluginLoader.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
+#include "engine/PluginLibrary.h"
+#include "host/PmmlParser.h"
 #include "host/VkException.h"
+#include "host/XmlPlatform.h"
 
 namespace {
 
@@ -68,16 +70,21 @@ double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// Has the plug-in's translator read a parsed document, as a host does.
+std::unique_ptr<ScoreModel> ReadModel(ScoreTranslator& translator, const DocumentPtr& document) {
+  return std::unique_ptr<ScoreModel>(translator.ParseFromTree(document.get(), "UTF-8"));
+}
+
 // The --first-score measurement: the model read and its first GetScore (on
 // the first record of the file), in milliseconds, medians of the runs.
-int FirstScore(const Settings& s, PluginLoader& loader) {
+int FirstScore(const Settings& s, ScoreTranslator& translator) {
   const std::vector<std::string> fieldNames = RecordTable::ReadCsvHeader(s.recordsPath);
   std::vector<double> reads;
   std::vector<double> firsts;
   long status = 0;
   for (int run = 0; run < s.runs; ++run) {
     Clock::time_point start = Clock::now();
-    std::unique_ptr<ScoreModel> model = loader.ReadModelFile(s.modelPath);
+    std::unique_ptr<ScoreModel> model = ReadModel(translator, PmmlParser::ParseFile(s.modelPath));
     reads.push_back(MillisecondsSince(start));
     model->SetPredictionOnly(s.predictionOnly);
     RecordTable table(*model, fieldNames, !s.byName, s.derivedInRecord);
@@ -125,8 +132,13 @@ double TimedRun(ScoreModel& model, const RecordTable& table, ScoreResult*& resul
 }
 
 int Run(const Settings& s) {
-  PluginLoader loader(s.plugin.empty() ? PluginLoader::DefaultPath() : s.plugin);
-  if (s.firstScore) return FirstScore(s, loader);
+  // Every model and result below runs the plug-in's code: they go before
+  // the translator, and the translator before the library.
+  XmlPlatform platform;
+  const std::unique_ptr<PluginLibrary> library =
+      PluginLibrary::Open(s.plugin.empty() ? PluginLibrary::FindDefault() : s.plugin);
+  const std::unique_ptr<ScoreTranslator> translator = library->GiveTranslator();
+  if (s.firstScore) return FirstScore(s, *translator);
 
   std::unique_ptr<ModelGenerator> generated;
   std::unique_ptr<ScoreModel> model;
@@ -135,10 +147,10 @@ int Run(const Settings& s) {
     const ShapePreset* preset = FindShapePreset(s.shape);
     if (preset == nullptr) throw std::runtime_error("unknown shape " + s.shape);
     generated = std::make_unique<ModelGenerator>(preset->options);
-    model = loader.ReadModelText(generated->Pmml(), s.shape + ".pmml");
+    model = ReadModel(*translator, PmmlParser::ParseText(generated->Pmml(), s.shape + ".pmml"));
     fieldNames = RecordGenerator(*generated, RecordOptions()).GetFieldNames();
   } else {
-    model = loader.ReadModelFile(s.modelPath);
+    model = ReadModel(*translator, PmmlParser::ParseFile(s.modelPath));
     fieldNames = RecordTable::ReadCsvHeader(s.recordsPath);
   }
   model->SetPredictionOnly(s.predictionOnly);
@@ -157,7 +169,7 @@ int Run(const Settings& s) {
   }
   if (table.Size() == 0) throw std::runtime_error("no records to score");
 
-  // The results belong to the model's code: deleted before the loader.
+  // The results belong to the model's code: deleted before the library.
   ScoreResult* result = nullptr;
   struct ResultGuard {
     ScoreResult*& result;

@@ -11,8 +11,8 @@
 #include "cli/ProgressMeter.h"
 #include "cli/RecordSource.h"
 #include "cli/ScoreCommand.h"
-#include "engine/CliError.h"
 #include "engine/CsvReader.h"
+#include "engine/EngineError.h"
 #include "engine/JsonText.h"
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
@@ -49,7 +49,7 @@ int FindColumn(const std::vector<std::string>& header, const std::string& name) 
 std::string LabelColumnName(const ScoreModel& model, const EvaluateOptions& options) {
   if (!options.label.empty()) return options.label;
   const ScoreDictVar* target = model.GetTargetVar();
-  if (target == nullptr) throw CliError("the model has no target field: give --label");
+  if (target == nullptr) throw EngineError("the model has no target field: give --label");
   return target->GetName();
 }
 
@@ -203,7 +203,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
   const std::string label = LabelColumnName(model, options);
   const int labelColumn = FindColumn(header, label);
   if (labelColumn < 0) {
-    throw CliError(input.GetName() + ": no label column \"" + label + "\" (see --label)");
+    throw EngineError(input.GetName() + ": no label column \"" + label + "\" (see --label)");
   }
 
   RowScorer scorer(model, header, scoreOptions);
@@ -249,7 +249,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
       probabilities[c] = probability != nullptr ? *probability : 0.0;
     }
     if (predicted < 0) {
-      throw CliError(input.GetName() + ":" + std::to_string(records.GetLine()) +
+      throw EngineError(input.GetName() + ":" + std::to_string(records.GetLine()) +
                      ": the model predicted no category of the target");
     }
     metrics.Add(static_cast<std::size_t>(actual), static_cast<std::size_t>(predicted),

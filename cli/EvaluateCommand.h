@@ -20,7 +20,7 @@ struct EvaluateOptions {
 // predictions with the labels of the label column; writes the report to
 // `out`. Records whose status is not 0, whose label is missing or whose
 // label is no category of the target are counted apart and not evaluated.
-// Throws CliError for file and CSV faults and for a label column that the
+// Throws EngineError for file and CSV faults and for a label column that the
 // input lacks.
 void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream& out);
 

@@ -7,10 +7,10 @@
 // one of the standard streams, which stay open.
 class FileDescriptor {
  public:
-  // Opens `path` for reading; "-" is standard input. Throws CliError.
+  // Opens `path` for reading; "-" is standard input. Throws EngineError.
   static FileDescriptor OpenForReading(const std::string& path);
   // Creates or truncates `path` for writing; "" or "-" is standard output.
-  // Throws CliError.
+  // Throws EngineError.
   static FileDescriptor OpenForWriting(const std::string& path);
 
   FileDescriptor(FileDescriptor&& other) noexcept;

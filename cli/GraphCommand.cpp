@@ -12,7 +12,7 @@
 
 #include "cli/FileDescriptor.h"
 #include "cli/NetworkStructure.h"
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 #include "host/ScoreDictionary.h"
 #include "host/ScoreValueLabel.h"
 #include "host/TransformationDictionary.h"
@@ -81,7 +81,7 @@ void WriteAll(int fd, const std::string& text, const std::string& name) {
     const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EPIPE) throw OutputClosed("cannot write " + name);
-    if (n <= 0) throw CliError("cannot write " + name + ": " + std::strerror(errno));
+    if (n <= 0) throw EngineError("cannot write " + name + ": " + std::strerror(errno));
     written += static_cast<std::size_t>(n);
   }
 }
@@ -90,7 +90,7 @@ void WriteAll(int fd, const std::string& text, const std::string& name) {
 // its standard output.
 void RenderSvg(const std::string& dotText, int outputFd) {
   int pipeFds[2];
-  if (::pipe(pipeFds) != 0) throw CliError(std::string("cannot make a pipe: ") + std::strerror(errno));
+  if (::pipe(pipeFds) != 0) throw EngineError(std::string("cannot make a pipe: ") + std::strerror(errno));
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[0], STDIN_FILENO);
@@ -106,16 +106,16 @@ void RenderSvg(const std::string& dotText, int outputFd) {
   if (spawned != 0) {
     ::close(pipeFds[1]);
     if (spawned == ENOENT) {
-      throw CliError(
+      throw EngineError(
           "--format svg needs Graphviz's dot, which is not installed (on Debian: apt-get install "
           "graphviz); --format dot writes the graph for any other renderer");
     }
-    throw CliError(std::string("cannot run dot: ") + std::strerror(spawned));
+    throw EngineError(std::string("cannot run dot: ") + std::strerror(spawned));
   }
   std::string writeFault;
   try {
     WriteAll(pipeFds[1], dotText, "to dot");
-  } catch (const CliError& e) {
+  } catch (const EngineError& e) {
     writeFault = e.what();  // dot ended early; its status says why
   }
   ::close(pipeFds[1]);
@@ -123,12 +123,12 @@ void RenderSvg(const std::string& dotText, int outputFd) {
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw CliError("dot failed (" +
+    throw EngineError("dot failed (" +
                    (WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
                                       : "signal " + std::to_string(WTERMSIG(status))) +
                    ")");
   }
-  if (!writeFault.empty()) throw CliError(writeFault);
+  if (!writeFault.empty()) throw EngineError(writeFault);
 }
 
 }  // namespace

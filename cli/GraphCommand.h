@@ -21,7 +21,7 @@ struct GraphOptions {
 std::string MakeDot(const ScoreModel& model, const std::string& modelPath);
 
 // Writes MakeDot's text to the output, or with `svg` pipes it through
-// `dot -Tsvg`, found on PATH. Throws CliError when the output cannot be
+// `dot -Tsvg`, found on PATH. Throws EngineError when the output cannot be
 // written, when dot is not installed (the message says how to install it)
 // or when it fails.
 void RunGraph(const ScoreModel& model, const GraphOptions& options);

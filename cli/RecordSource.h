@@ -16,7 +16,7 @@
 // for CSV the header row or options.columns; for JSON Lines options.columns
 // or the keys of the first record (read at construction), or the model's
 // predictors when the input holds no record. The columns must name every
-// predictor unless options.allowMissingColumns (CliError otherwise).
+// predictor unless options.allowMissingColumns (EngineError otherwise).
 //
 // Next throws CsvError for a faulty record (a CSV row whose field count is
 // not the header's included), naming the line. The file descriptor stays

@@ -10,9 +10,9 @@
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
 #include "cli/RecordSource.h"
-#include "engine/CliError.h"
 #include "engine/CsvScoring.h"
 #include "engine/CsvWriter.h"
+#include "engine/EngineError.h"
 #include "engine/FdStreams.h"
 #include "engine/JsonLinesWriter.h"
 #include "engine/ModelInternals.h"
@@ -43,7 +43,7 @@ void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outpu
   if (outputPath.empty() || outputPath == "-") return;
   if (::fstat(input.Get(), &in) != 0 || ::stat(outputPath.c_str(), &out) != 0) return;
   if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-    throw CliError("the output " + outputPath + " is the input " + input.GetName());
+    throw EngineError("the output " + outputPath + " is the input " + input.GetName());
   }
 }
 

@@ -12,7 +12,7 @@
 // scored and written one record at a time here, with the engine's classes.
 // The output file is opened only once the input's columns pass, and never
 // when it is the input file. A progress line is shown on a terminal (see
-// ProgressMeter). Throws CliError for file faults, OutputClosed when the
+// ProgressMeter). Throws EngineError for file faults, OutputClosed when the
 // reader of the output went away, and bnscore::Error (CSV) or CsvError
 // (JSON Lines) for faulty records and refused headers (output rows written
 // before the fault are kept).

@@ -19,12 +19,12 @@
 #include "cli/EvaluateCommand.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
-#include "engine/CsvReader.h"
-#include "engine/CsvScoring.h"
-#include "engine/JsonText.h"
 #include "cli/ModelSummary.h"
 #include "cli/ScoreCommand.h"
-#include "engine/CliError.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvScoring.h"
+#include "engine/EngineError.h"
+#include "engine/JsonText.h"
 #include "engine/ModelInternals.h"
 #include "host/XmlPlatform.h"
 #include "service/ServeCommandLine.h"
@@ -199,7 +199,7 @@ void AddInputOptions(CLI::App& command, Arguments& args) {
                      "or null")
       ->type_name("csv|jsonl")
       ->check(CLI::IsMember({"csv", "jsonl"}));
-  command.add_flag("--derived-in-record", args.score.derivedInRecord,
+  command.add_flag("--derived-in-record", args.score.load.derivedInRecord,
                    "The records carry the derived fields' values");
   command.add_option("--delimiter", args.delimiter,
                      "Field delimiter of the input and the output: , (default), ; | or \\t")
@@ -249,9 +249,9 @@ void AddFormatOption(CLI::App& command, Arguments& args) {
 void ResolveColumns(Arguments& args) {
   const bool named = !args.columns.empty() || !args.headerFile.empty();
   if (args.score.inputFormat == RecordFormat::JsonLines) {
-    if (args.noHeader) throw CliError("--no-header: JSON Lines input has no header row anyway");
+    if (args.noHeader) throw EngineError("--no-header: JSON Lines input has no header row anyway");
   } else if (named != args.noHeader) {
-    throw CliError(args.noHeader ? "--no-header needs the columns' names: --columns A,B,... or "
+    throw EngineError(args.noHeader ? "--no-header needs the columns' names: --columns A,B,... or "
                                    "--header-file FILE"
                                  : "--columns and --header-file name the columns of input "
                                    "without a header row: add --no-header");
@@ -283,12 +283,8 @@ int Run(const std::string& command, const Arguments& args) {
   XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
                     // document again)
   bnscore::LoadOptions options;
+  if (command == "score" || command == "evaluate") options = args.score.load;
   options.plugin = args.pluginPath;
-  if (command == "score" || command == "evaluate") {
-    options.byName = args.score.byName;
-    options.derivedInRecord = args.score.derivedInRecord;
-    options.predictionOnly = command == "score" && args.score.predictionOnly;
-  }
   std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
   if (command == "score") {
@@ -317,7 +313,7 @@ int Run(const std::string& command, const Arguments& args) {
   std::cout.flush();
   if (!std::cout) {
     if (errno == EPIPE) throw OutputClosed("cannot write stdout");
-    throw CliError("cannot write stdout");
+    throw EngineError("cannot write stdout");
   }
   return 0;
 }
@@ -342,7 +338,7 @@ int main(int argc, char** argv) {
   score->add_option("-o,--output", args.score.outputPath, "Write the results to FILE (default: stdout)")
       ->type_name("FILE");
   AddInputOptions(*score, args);
-  score->add_flag("--prediction-only", args.score.predictionOnly,
+  score->add_flag("--prediction-only", args.score.load.predictionOnly,
                   "Output only status and prediction");
   score->add_flag("--keep-input", args.score.keepInput,
                   "Copy the input columns in front of the result columns");
@@ -356,7 +352,7 @@ int main(int argc, char** argv) {
                   "Write no header row (for streaming: each partition's output is rows only)");
   // Looks every predictor up by name in every record instead of by its
   // position: the same results, slower. For testing the model's lookups.
-  score->add_flag("--by-name", args.score.byName)->group("");
+  score->add_flag("--by-name", args.score.load.byName)->group("");
   score->add_option("--threads", args.score.threads, "Scoring threads (default: the number of cores)")
       ->type_name("N")
       ->check(CLI::Range(1, 1024));
@@ -422,7 +418,7 @@ int main(int argc, char** argv) {
   } catch (const bnscore::Error& e) {
     std::cerr << "bnscore: " << e.what() << '\n';
     return 1;
-  } catch (const CliError& e) {
+  } catch (const EngineError& e) {
     std::cerr << "bnscore: " << e.what() << '\n';
     return 1;
   } catch (const std::exception& e) {

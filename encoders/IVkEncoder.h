@@ -14,6 +14,7 @@
 // and SetLabel are used while the model is built.
 class IVkEncoder {
  public:
+  // Fixed by the host interface; do not change.
   enum EncoderType { Binning = 1, CategoricalNumeric = 2, CategoricalString = 3 };
 
   virtual ~IVkEncoder() = default;

@@ -8,7 +8,8 @@
 // host's system-missing value (NumericValue::GetSysmisValue()).
 class BAYESNET_API MCMV {
  public:
-  static const double gMissingValue;  // -1.7976931348623157e308
+  // -1.7976931348623157e308. Fixed by the encoder interface; do not change.
+  static const double gMissingValue;
 
   static bool IsMissing(double value);
   static double Missing();

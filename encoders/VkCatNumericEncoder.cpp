@@ -67,14 +67,6 @@ IVkEncoder* VkCatNumericEncoder::Clone() const {
   return copy;
 }
 
-void VkCatNumericEncoder::SetLabels(const std::vector<std::string>& labels) { labels_ = labels; }
-
-void VkCatNumericEncoder::SetLabel(int code, const std::string& label) {
-  const int n = static_cast<int>(codes_.size());
-  if (static_cast<int>(labels_.size()) < n) labels_.resize(n);
-  if (code >= 0 && code < n) labels_[code] = label;
-}
-
 void VkCatNumericEncoder::Display(std::ostream& os) const {
   os << "\tVkCatNumericEncoder: " << "Last code = " << lastCode_ << std::endl;
   os << "\t\tNumeric values of categories: ";

@@ -7,17 +7,16 @@
 #include <vector>
 
 #include "encoders/CountBelow.h"
-#include "encoders/IVkEncoder.h"
+#include "encoders/CategoricalEncoder.h"
 
 // Encodes a categorical field whose categories are numbers. Each distinct
 // number gets the next code, 0, 1, 2, ... in the order it is first added;
 // numbers match exactly (no tolerance; 0.0 and -0.0 are one category).
 // Values are read with GetDouble() whatever their type. The categories
-// have no text; labels are kept per code. Lookups give the ordered map's
-// answer from a sorted copy of its keys without branching on comparisons
-// (the map's branches mispredict on random values); once a NaN is a key the
-// map's order is undefined and lookups go to the map itself.
-class VkCatNumericEncoder : public IVkEncoder {
+// have no text; labels are kept per code. Lookups give exactly what
+// std::map<double, int>::find gives (a NaN key included) and allocate
+// nothing.
+class VkCatNumericEncoder : public CategoricalEncoder {
  public:
   VkCatNumericEncoder();
   ~VkCatNumericEncoder() override;
@@ -37,11 +36,6 @@ class VkCatNumericEncoder : public IVkEncoder {
   double GetCategoryValue(int code) const override;
   // Copies the categories but not the labels.
   IVkEncoder* Clone() const override;
-  void SetLabels(const std::vector<std::string>& labels) override;
-  // Lengthens the labels to the number of categories, then sets the label
-  // of a code in range.
-  void SetLabel(int code, const std::string& label) override;
-  const std::vector<std::string>* GetLabels() const override { return &labels_; }
 
   // What GetCode gives for a value whose GetDouble() is x, without the
   // virtual calls (for scoring plans that know the value's class).
@@ -72,7 +66,6 @@ class VkCatNumericEncoder : public IVkEncoder {
   std::vector<int> keyCodes_;       // their codes
   bool nanKey_;                     // a NaN is among the keys
   std::vector<double> values_;      // code -> number
-  std::vector<std::string> labels_;  // code -> label; may be shorter
   int lastCode_;                    // -1 while empty
 };
 

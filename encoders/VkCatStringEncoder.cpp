@@ -75,14 +75,6 @@ IVkEncoder* VkCatStringEncoder::Clone() const {
   return copy;
 }
 
-void VkCatStringEncoder::SetLabels(const std::vector<std::string>& labels) { labels_ = labels; }
-
-void VkCatStringEncoder::SetLabel(int code, const std::string& label) {
-  const int n = static_cast<int>(codes_.size());
-  if (static_cast<int>(labels_.size()) < n) labels_.resize(n);
-  if (code >= 0 && code < n) labels_[code] = label;
-}
-
 void VkCatStringEncoder::Display(std::ostream& os) const {
   os << "\tVkCatStringEncoder object:  " << "Last code = " << lastCode_ << std::endl;
   for (std::size_t i = 0; i < texts_.size(); ++i) {

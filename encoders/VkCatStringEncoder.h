@@ -10,22 +10,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "encoders/IVkEncoder.h"
+#include "encoders/CategoricalEncoder.h"
 
 // Encodes a categorical field whose categories are texts. Each distinct
 // text gets the next code, 0, 1, 2, ... in the order it is first added.
 // Texts match exactly, byte for byte (no case folding, no trimming); a
-// numeric value is matched through its text form. Each text is stored once,
-// as a key of the category map; the code-to-text list points at those
-// keys, so the encoder is not copyable (use Clone). Labels are kept per
-// code.
-//
-// Lookups give exactly the map's answer, faster: with a few categories a
-// short text (8 bytes at most) is compared as one packed word against each
-// category's, without branching on the outcome; more categories go through
-// a hash table over views of the map's keys (both measured faster than the
-// ordered map at those sizes).
-class VkCatStringEncoder : public IVkEncoder {
+// numeric value is matched through its text form. Not copyable (the
+// code-to-text list points into the category map): use Clone. Labels are
+// kept per code. Lookups give exactly what std::map<std::string,
+// int>::find gives and allocate nothing (a few categories: packed words
+// compared without branches; more: a hash table).
+class VkCatStringEncoder : public CategoricalEncoder {
  public:
   VkCatStringEncoder();
   ~VkCatStringEncoder() override;
@@ -48,11 +43,6 @@ class VkCatStringEncoder : public IVkEncoder {
   // Copies the categories (pointing into the copy's own map), not the
   // labels.
   IVkEncoder* Clone() const override;
-  void SetLabels(const std::vector<std::string>& labels) override;
-  // Lengthens the labels to the number of categories, then sets the label
-  // of a code in range.
-  void SetLabel(int code, const std::string& label) override;
-  const std::vector<std::string>* GetLabels() const override { return &labels_; }
 
   // What GetCode gives for a value whose text is `text`, without the
   // virtual calls (for scoring plans that know the value's class).
@@ -120,7 +110,6 @@ class VkCatStringEncoder : public IVkEncoder {
   std::vector<const std::string*> texts_;  // code -> key in codes_
   std::unordered_map<std::string_view, int> index_;  // views of codes_' keys -> code
   std::vector<Key> keys_;  // code -> its text's Key
-  std::vector<std::string> labels_;        // code -> label; may be shorter
   int lastCode_;                           // -1 while empty
 };
 

@@ -30,7 +30,7 @@ struct CsvBlock {
 // one buffer, from which blocks of up to `blockSize` bytes are copied; a
 // block is larger only when one row is. The buffer grows only for a row
 // longer than it. The source (or file descriptor) stays the caller's; what
-// it throws (a read error: CliError) goes through.
+// it throws (a read error: EngineError) goes through.
 class CsvBlockReader {
  public:
   static constexpr std::size_t kReadSize = std::size_t{1} << 20;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 #include "engine/FdStreams.h"
 
 CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)

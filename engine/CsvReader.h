@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "bnscore/bnscore.h"
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 
 // A fault in CSV text: the line on which it was found and what is wrong.
 // what() is "SOURCE:LINE: TEXT".
-class CsvError : public CliError {
+class CsvError : public EngineError {
  public:
   CsvError(const std::string& sourceName, long line, const std::string& text)
-      : CliError(sourceName + ":" + std::to_string(line) + ": " + text), line_(line), text_(text) {}
+      : EngineError(sourceName + ":" + std::to_string(line) + ": " + text), line_(line), text_(text) {}
 
   long GetLine() const { return line_; }
   const std::string& GetText() const { return text_; }
@@ -48,7 +48,7 @@ class CsvError : public CliError {
 // The source (or file descriptor) stays the caller's. Faults (an unterminated quoted
 // field, text after a closing quote) throw CsvError with a message that
 // names the source and the line; what the source throws (a read error:
-// CliError) goes through.
+// EngineError) goes through.
 class CsvReader {
  public:
   static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;

@@ -5,12 +5,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/CliError.h"
 #include "engine/CsvBlockReader.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
-#include "engine/ParallelScoring.h"
+#include "engine/EngineError.h"
 #include "engine/FieldLayout.h"
+#include "engine/ParallelScoring.h"
 #include "engine/ResultColumns.h"
 #include "engine/RowScorer.h"
 
@@ -35,7 +35,7 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName) {
   if (options.allowMissingColumns) return;
-  const FieldLayout layout(model, options.derivedInRecord);
+  const FieldLayout layout(model, options.load.derivedInRecord);
   const std::vector<std::string> missing = layout.GetMissingPredictors(layout.MapColumns(header));
   if (missing.empty()) return;
   std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +
@@ -50,19 +50,19 @@ void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreMo
       }
     }
   }
-  throw CliError(message);
+  throw EngineError(message);
 }
 
 std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const ScoreModel& model, const ScoreOptions& options,
                                      const std::string& inputName) {
-  std::vector<std::string> names = ResultColumns(model, options.predictionOnly).GetNames();
+  std::vector<std::string> names = ResultColumns(model, options.load.predictionOnly).GetNames();
   if (options.reason) names.push_back("reason");
   if (!options.keepInput) return names;
   const std::unordered_set<std::string_view> resultNames(names.begin(), names.end());
   for (const std::string& column : header) {
     if (resultNames.count(column) != 0) {
-      throw CliError(inputName + ": --keep-input: the input has a column \"" + column +
+      throw EngineError(inputName + ": --keep-input: the input has a column \"" + column +
                      "\", which is a result column too; rename it in the input");
     }
   }
@@ -83,7 +83,7 @@ bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long bla
 std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options) {
   if (!options.columns.empty()) return options.columns;
   if (!reader.ReadRow()) {
-    throw CliError(reader.GetSourceName() + ": no header row: the input is empty");
+    throw EngineError(reader.GetSourceName() + ": no header row: the input is empty");
   }
   return std::vector<std::string>(reader.GetFields().begin(), reader.GetFields().end());
 }
@@ -155,7 +155,7 @@ bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& optio
   };
   std::vector<std::string> header = options.columns;
   if (header.empty()) {
-    if (!readRow()) throw CliError(inputName + ": no header row: the input is empty");
+    if (!readRow()) throw EngineError(inputName + ": no header row: the input is empty");
     header.assign(reader.GetFields().begin(), reader.GetFields().end());
   }
 

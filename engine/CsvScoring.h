@@ -11,18 +11,18 @@
 #include "host/ScoreModel.h"
 
 // The names of the input's columns: options.columns when given (input
-// without a header row), else the reader's first row (CliError when the
+// without a header row), else the reader's first row (EngineError when the
 // input is empty).
 std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options);
 
 // Refuses a header that lacks predictor columns (a misspelt name, another
-// delimiter), unless options.allowMissingColumns. Throws CliError naming
+// delimiter), unless options.allowMissingColumns. Throws EngineError naming
 // `inputName`, the columns missing and those the header has.
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName);
 
 // The names of the output's header row, the input's first with keepInput.
-// Throws CliError for an input column whose name the result columns repeat.
+// Throws EngineError for an input column whose name the result columns repeat.
 std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const ScoreModel& model, const ScoreOptions& options,
                                      const std::string& inputName);
@@ -35,7 +35,7 @@ bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long bla
 // per record to `output`, in input order, after the header row (unless
 // options.outputHeader is off), which is written out at once, so that the
 // output exists as soon as the input has a header. Calls
-// options.recordsWritten as rows are written. Returns the records counted by status. Throws CliError (a
+// options.recordsWritten as rows are written. Returns the records counted by status. Throws EngineError (a
 // CsvError naming `inputName` and the line) for an empty input and CSV
 // faults, after writing the rows before the fault; what the source or the
 // sink throws goes through.

@@ -15,7 +15,7 @@
 // row (in memory, once the buffer has reached its working size).
 //
 // The sink (or file descriptor) stays the caller's. Flush lets what the
-// sink throws go through (a failed write: CliError, OutputClosed when the
+// sink throws go through (a failed write: EngineError, OutputClosed when the
 // reader of a pipe went away); the destructor writes what is left and
 // ignores failures, so that the rows before a fault elsewhere still reach
 // the output.

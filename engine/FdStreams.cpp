@@ -5,13 +5,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) throw CliError("cannot read " + name_ + ": " + std::strerror(errno));
+    if (errno != EINTR) throw EngineError("cannot read " + name_ + ": " + std::strerror(errno));
   }
 }
 
@@ -24,7 +24,7 @@ void FdSink::Write(const char* data, std::size_t size) {
       const int error = errno;
       const std::string message = "cannot write " + name_ + ": " + std::strerror(error);
       if (error == EPIPE) throw OutputClosed(message);
-      throw CliError(message);
+      throw EngineError(message);
     }
     written += static_cast<std::size_t>(n);
   }

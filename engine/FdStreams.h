@@ -7,7 +7,7 @@
 #include "bnscore/bnscore.h"
 
 // A ByteSource that reads a file descriptor with read(). The descriptor
-// stays the caller's. A read error throws CliError "cannot read NAME: ...".
+// stays the caller's. A read error throws EngineError "cannot read NAME: ...".
 class FdSource : public bnscore::ByteSource {
  public:
   FdSource(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
@@ -19,7 +19,7 @@ class FdSource : public bnscore::ByteSource {
 };
 
 // A ByteSink that writes all its bytes to a file descriptor. The descriptor
-// stays the caller's. A write error throws CliError "cannot write NAME: ...",
+// stays the caller's. A write error throws EngineError "cannot write NAME: ...",
 // OutputClosed when the reader of a pipe went away (EPIPE).
 class FdSink : public bnscore::ByteSink {
  public:

@@ -7,8 +7,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "engine/CliError.h"
 #include "engine/CsvReader.h"
+#include "engine/EngineError.h"
 #include "host/NumberText.h"
 
 namespace {
@@ -106,7 +106,7 @@ bool JsonLinesReader::Refill() {
       return true;
     }
     if (n == 0) return false;
-    if (errno != EINTR) throw CliError("cannot read " + sourceName_ + ": " + std::strerror(errno));
+    if (errno != EINTR) throw EngineError("cannot read " + sourceName_ + ": " + std::strerror(errno));
   }
 }
 

@@ -47,7 +47,7 @@ class JsonLinesReader {
   void SetRejectBlankLines(bool reject) { rejectBlankLines_ = reject; }
 
   // Reads the next record; false at the end of the input. Throws CsvError
-  // for a faulty line and CliError for a read error.
+  // for a faulty line and EngineError for a read error.
   bool ReadRow();
 
   const std::vector<std::string>& GetColumns() const { return columns_; }

@@ -17,9 +17,9 @@ std::string Key(std::string_view name) {
 JsonLinesWriter::JsonLinesWriter(const ScoreModel& model, const std::vector<std::string>& header,
                                  const ScoreOptions& options)
     : keepInput_(options.keepInput),
-      predictionOnly_(options.predictionOnly),
+      predictionOnly_(options.load.predictionOnly),
       reason_(options.reason),
-      columns_(model, options.predictionOnly) {
+      columns_(model, options.load.predictionOnly) {
   for (const std::string& name : header) inputKeys_.push_back(Key(name));
   for (std::size_t c = 0; c < columns_.GetNumCategories(); ++c) {
     categoryKeys_.push_back(Key(columns_.GetCategoryText(c)));

@@ -6,15 +6,15 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 
 namespace {
 
-// The whole file; CliError naming it when it cannot be opened or read (a
+// The whole file; EngineError naming it when it cannot be opened or read (a
 // file fault, not a rejected model).
 std::string ReadModelFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw CliError("cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) throw EngineError("cannot open " + path + ": " + std::strerror(errno));
   std::string text;
   char chunk[1 << 16];
   for (;;) {
@@ -26,7 +26,7 @@ std::string ReadModelFile(const std::string& path) {
     } else if (errno != EINTR) {
       const int error = errno;
       ::close(fd);
-      throw CliError("cannot read " + path + ": " + std::strerror(error));
+      throw EngineError("cannot read " + path + ": " + std::strerror(error));
     }
   }
   ::close(fd);
@@ -58,7 +58,7 @@ std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath,
   DocumentPtr document = parse();
   loaded->model_.reset(loaded->translator_->ParseFromTree(document.get(), "UTF-8"));
   if (!loaded->model_) {
-    throw CliError("plug-in " + pluginPath + " read no model from " + sourceName);
+    throw EngineError("plug-in " + pluginPath + " read no model from " + sourceName);
   }
   return loaded;
 }

@@ -19,8 +19,8 @@
 // An XmlPlatform must live while Load runs.
 class LoadedModel {
  public:
-  // Loads the plug-in (CliError on failure), reads and parses the file
-  // (CliError when it cannot be opened or read) and has the plug-in read
+  // Loads the plug-in (EngineError on failure), reads and parses the file
+  // (EngineError when it cannot be opened or read) and has the plug-in read
   // the document. A rejected document propagates the VkException of the
   // host or the plug-in.
   static std::unique_ptr<LoadedModel> Load(const std::string& pluginPath,

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "bnscore/bnscore.h"
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 #include "engine/ColumnBatch.h"
 #include "engine/CsvScoring.h"
 #include "engine/DefaultPlugin.h"
@@ -115,7 +115,7 @@ std::unique_ptr<LoadedModel> ReadModel(
     return read(plugin);
   } catch (const VkException& e) {
     throw ModelError(e.GetCode(), e.GetMessage());
-  } catch (const CliError& e) {
+  } catch (const EngineError& e) {
     throw Error(e.what());
   }
 }
@@ -220,7 +220,7 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
   const ScoreOptions score = MakeScoreOptions(impl_->options, options);
   try {
     return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
-  } catch (const CliError& e) {
+  } catch (const EngineError& e) {
     throw Error(e.what());
   }
 }

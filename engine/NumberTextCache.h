@@ -7,16 +7,10 @@
 
 #include "host/ScoreValue.h"
 
-// The text form of numbers (FormatNumberView) with the texts of recently
-// written numbers kept for reuse: scored records often repeat the same
-// probabilities, and formatting a double costs far more than finding its
-// text again. A number is found by its exact bits, so the text is always
-// what FormatNumberView gives for it (0.0 and -0.0 are told apart).
-//
-// Direct-mapped: each number has one slot, which the last number formatted
-// there holds; a slot is 32 bytes, so texts longer than kMaxCachedLength
-// (rare) are formatted each time. Not for concurrent use; allocates only
-// when constructed.
+// The text form of numbers (FormatNumberView), with the texts of recently
+// written numbers kept for reuse. The text is always exactly what
+// FormatNumberView gives (numbers are matched by their bits, so 0.0 and
+// -0.0 differ). Not for concurrent use; allocates only when constructed.
 class NumberTextCache {
  public:
   static constexpr std::size_t kMaxCachedLength = 23;
@@ -29,6 +23,9 @@ class NumberTextCache {
  private:
   static constexpr int kSlotBits = 12;
 
+  // Direct-mapped: a number's bits pick its slot, which holds the last
+  // number formatted there (texts longer than kMaxCachedLength are not
+  // kept).
   struct Slot {
     std::uint64_t bits = 0;
     char text[kMaxCachedLength];

@@ -45,7 +45,7 @@ class ParallelScoring {
 
   // Scores the rows of `first` from byte `begin` on, whose first byte is on
   // line `firstLine`, and then every block of `reader`; writes the output
-  // rows to `out`. Throws CsvError, CliError.
+  // rows to `out`. Throws CsvError, EngineError.
   void Run(CsvBlock& first, std::size_t begin, long firstLine, CsvBlockReader& reader,
            CsvWriter& out);
 

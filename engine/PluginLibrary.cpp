@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 
 namespace {
 
@@ -35,11 +35,11 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path) {
   // is taken as a file, which is what a user who names a file expects.
   std::string file = path.find('/') == std::string::npos ? "./" + path : path;
   void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) throw CliError(std::string("cannot load plug-in: ") + ::dlerror());
+  if (handle == nullptr) throw EngineError(std::string("cannot load plug-in: ") + ::dlerror());
   void* symbol = ::dlsym(handle, kFactorySymbol);
   if (symbol == nullptr) {
     ::dlclose(handle);
-    throw CliError("plug-in " + path + " has no " + kFactorySymbol);
+    throw EngineError("plug-in " + path + " has no " + kFactorySymbol);
   }
   return std::unique_ptr<PluginLibrary>(
       new PluginLibrary(handle, reinterpret_cast<Factory>(symbol), path));
@@ -53,12 +53,12 @@ std::string PluginLibrary::FindDefault() {
   std::string installed = dir + "/../lib/" + kPluginFile;
   if (::access(beside.c_str(), F_OK) == 0) return beside;
   if (::access(installed.c_str(), F_OK) == 0) return installed;
-  throw CliError(std::string("cannot find the plug-in ") + kPluginFile + " (looked in " + dir +
+  throw EngineError(std::string("cannot find the plug-in ") + kPluginFile + " (looked in " + dir +
                  " and " + dir + "/../lib); name it with --plugin or BNSCORE_PLUGIN");
 }
 
 std::unique_ptr<ScoreTranslator> PluginLibrary::GiveTranslator() const {
   std::unique_ptr<ScoreTranslator> translator(factory_());
-  if (!translator) throw CliError("plug-in " + path_ + " gave no translator");
+  if (!translator) throw EngineError("plug-in " + path_ + " gave no translator");
   return translator;
 }

@@ -13,12 +13,12 @@
 class PluginLibrary {
  public:
   // Loads the library at `path` and finds its GiveMyTranslator. Throws
-  // CliError when either fails.
+  // EngineError when either fails.
   static std::unique_ptr<PluginLibrary> Open(const std::string& path);
 
   // The plug-in to load when none is named: $BNSCORE_PLUGIN when set, else
   // libbayesnet.so beside the running executable, else in ../lib from it.
-  // Throws CliError when none of these exists.
+  // Throws EngineError when none of these exists.
   static std::string FindDefault();
 
   ~PluginLibrary();

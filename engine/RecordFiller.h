@@ -5,16 +5,16 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 #include "host/BaseCaseRecord.h"
 #include "host/ScoreModel.h"
 
 // A cell that cannot become a record value (a number that is not finite
 // where those are refused). The message names the column and the cell; the
 // caller adds the place in the input.
-class CellError : public CliError {
+class CellError : public EngineError {
  public:
-  explicit CellError(const std::string& message) : CliError(message) {}
+  explicit CellError(const std::string& message) : EngineError(message) {}
 };
 
 // How the cells of numeric columns become numbers: the texts that stand for

@@ -12,13 +12,8 @@
 // Reads what GetScore left into a bnscore::Outcome and the probabilities in
 // category order: the same values bnscore writes (a prediction equal to no
 // category gives -1, a category the result lists no probability for NaN).
-//
-// A model lists the probabilities under the same category objects record
-// after record, so the reader learns which category each entry of the list
-// stands for once and then compares pointers only. (The prediction object,
-// which a result may rewrite in place, is compared by value each time.)
-// One reader per thread; borrows the categories, which must outlive it.
-// Allocates only when the list changes.
+// REQUIRES: the categories outlive the reader; one reader per thread.
+// Allocates only when the result's list of categories changes.
 class ResultReader {
  public:
   explicit ResultReader(const TargetCategories& categories) : categories_(categories) {}

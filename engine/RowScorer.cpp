@@ -12,14 +12,14 @@ std::string Count(std::size_t n, const char* noun) {
 RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
                      const ScoreOptions& options)
     : model_(model),
-      derivedInRecord_(options.derivedInRecord),
+      derivedInRecord_(options.load.derivedInRecord),
       keepInput_(options.keepInput),
-      layout_(model, options.derivedInRecord),
+      layout_(model, options.load.derivedInRecord),
       columnOf_(layout_.MapColumns(header)),
       layoutCells_(columnOf_.size()),
-      filler_(layout_.GetNames(), model, options.derivedInRecord, !options.byName,
+      filler_(layout_.GetNames(), model, options.load.derivedInRecord, !options.load.byName,
               NumberCellRules(options.missingValues, options.allowNonfinite)),
-      columns_(model, options.predictionOnly) {
+      columns_(model, options.load.predictionOnly) {
   if (options.reason) reason_ = std::make_unique<StatusReason>(model, layout_, columnOf_, options);
 }
 

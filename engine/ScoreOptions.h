@@ -9,15 +9,13 @@
 enum class RecordFormat { Csv, JsonLines };
 
 // The options of `bnscore score`: how the model reads its records (the
-// LoadOptions flags), how its CSV is read and written (the public
-// CsvOptions, inherited, so that the two never differ), and the files.
-// MakeScoreOptions builds it from the public options in one place.
+// public LoadOptions, held whole), how its CSV is read and written (the
+// public CsvOptions, inherited, so that the two never differ), and the
+// files. MakeScoreOptions builds it from the public options in one place.
 struct ScoreOptions : bnscore::CsvOptions {
+  bnscore::LoadOptions load;      // its plugin is not read here
   std::string recordsPath = "-";  // "-": standard input
   std::string outputPath;         // "" or "-": standard output
-  bool byName = false;            // records without positional access
-  bool derivedInRecord = false;   // records carry the derived fields' values
-  bool predictionOnly = false;
 
   bool progress = true;          // a progress line when stderr is a terminal
   int progressIntervalMs = 100;  // between its redraws
@@ -33,9 +31,7 @@ inline ScoreOptions MakeScoreOptions(const bnscore::LoadOptions& load,
                                      const bnscore::CsvOptions& csv) {
   ScoreOptions options;
   static_cast<bnscore::CsvOptions&>(options) = csv;
-  options.byName = load.byName;
-  options.derivedInRecord = load.derivedInRecord;
-  options.predictionOnly = load.predictionOnly;
+  options.load = load;
   return options;
 }
 

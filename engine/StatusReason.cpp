@@ -1,5 +1,7 @@
 #include "engine/StatusReason.h"
 
+#include "bnscore/bnscore.h"
+
 #include "engine/DecimalText.h"
 #include "host/NumberText.h"
 #include "host/NumericValue.h"
@@ -25,7 +27,7 @@ StatusReason::StatusReason(const ScoreModel& model, const FieldLayout& layout,
                            const std::vector<int>& columnOf, const ScoreOptions& options)
     : rules_(options.missingValues, options.allowNonfinite),
       data_(model.GetDictionary()),
-      computed_(options.derivedInRecord ? nullptr : model.GetTransformationDictionary()) {
+      computed_(options.load.derivedInRecord ? nullptr : model.GetTransformationDictionary()) {
   for (int position = 0; position < layout.Size(); ++position) {
     if (!layout.IsPredictor(position) || data_ == nullptr) continue;
     const std::size_t field = static_cast<std::size_t>(position);
@@ -33,7 +35,7 @@ StatusReason::StatusReason(const ScoreModel& model, const FieldLayout& layout,
     if (var != nullptr) fields_.push_back({var, columnOf[field]});
   }
   const TransformationDictionary* derived = model.GetTransformationDictionary();
-  if (options.derivedInRecord && derived != nullptr) {
+  if (options.load.derivedInRecord && derived != nullptr) {
     std::vector<ScoreDictVar*> vars;
     derived->GetVariables(vars);
     for (const ScoreDictVar* var : vars) {
@@ -48,9 +50,9 @@ StatusReason::~StatusReason() = default;
 
 std::string_view StatusReason::Explain(long status, const std::vector<std::string_view>& cells,
                                        const ScoreCaseRecord& record) {
-  if (status == 0) return {};
-  if (status == 90021) return "no category has a positive score";
-  if (status == 90029) {
+  if (status == bnscore::kScored) return {};
+  if (status == bnscore::kNoPositiveScore) return "no category has a positive score";
+  if (status == bnscore::kMissingPredictor) {
     for (const Field& field : fields_) {
       if (FindFault(field, cells)) return text_;
     }

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/CliError.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
 #include "engine/CsvWriter.h"
+#include "engine/EngineError.h"
 #include "engine/FdStreams.h"
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
@@ -92,9 +92,9 @@ bool CsvFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
   const std::size_t picked = kSizes[(options >> 5) & 7u];
   if (wholeCommand) {
     ScoreOptions score;
-    score.byName = byName;
-    score.derivedInRecord = derivedInRecord;
-    score.predictionOnly = predictionOnly;
+    score.load.byName = byName;
+    score.load.derivedInRecord = derivedInRecord;
+    score.load.predictionOnly = predictionOnly;
     score.keepInput = keepInput;
     // Random headers seldom name every predictor: score them anyway, and
     // say why each record was not scored.
@@ -104,7 +104,7 @@ bool CsvFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
   }
   try {
     ScoreSteps(byName, derivedInRecord, predictionOnly, keepInput, picked);
-  } catch (const CliError&) {
+  } catch (const EngineError&) {
     return false;
   }
   return true;
@@ -115,7 +115,7 @@ CsvFuzzHarness::Outcome CsvFuzzHarness::RunCommand(ScoreOptions options, int out
       ::lseek(outputFd, 0, SEEK_SET) != 0) {
     throw std::runtime_error("cannot reset the memory files");
   }
-  model_->SetPredictionOnly(options.predictionOnly);
+  model_->SetPredictionOnly(options.load.predictionOnly);
   FdSource source(input_, "fuzz.csv");
   FdSink sink(outputFd, "fuzz output");
   Outcome outcome;
@@ -124,7 +124,7 @@ CsvFuzzHarness::Outcome CsvFuzzHarness::RunCommand(ScoreOptions options, int out
     const bnscore::CsvSummary counts = ScoreCsvRecords(*model_, options, source, "fuzz.csv", sink);
     summary << counts.records;
     for (const auto& [status, count] : counts.statusCounts) summary << ' ' << status << ':' << count;
-  } catch (const CliError& e) {
+  } catch (const EngineError& e) {
     outcome.fault = e.what();
   }
   outcome.output = ReadAll(outputFd);
@@ -153,7 +153,7 @@ bool CsvFuzzHarness::CompareThreads(const ScoreOptions& options, std::size_t blo
 void CsvFuzzHarness::ScoreSteps(bool byName, bool derivedInRecord, bool predictionOnly,
                                 bool keepInput, std::size_t bufferSize) {
   CsvReader reader(input_, "fuzz.csv", bufferSize);
-  if (!reader.ReadRow()) throw CliError("fuzz.csv: no header row");
+  if (!reader.ReadRow()) throw EngineError("fuzz.csv: no header row");
   const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
   model_->SetPredictionOnly(predictionOnly);
   RecordFiller filler(header, *model_, derivedInRecord, !byName);
@@ -169,7 +169,7 @@ void CsvFuzzHarness::ScoreSteps(bool byName, bool derivedInRecord, bool predicti
   std::unique_ptr<ScoreResult> result;
   while (reader.ReadRow()) {
     const std::vector<std::string_view>& cells = reader.GetFields();
-    if (cells.size() != header.size()) throw CliError("fuzz.csv: ragged row");
+    if (cells.size() != header.size()) throw EngineError("fuzz.csv: ragged row");
     filler.Fill(cells);
     MCScore::MCStatus status = model_->GetScore(&filler.GetRecord(), raw, derivedInRecord);
     if (raw != result.get()) {

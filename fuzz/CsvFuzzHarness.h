@@ -27,7 +27,7 @@
 // buffer refills; that output goes to /dev/null.
 //
 // Run returns true when every record was scored, false when the input was
-// refused with a CliError (an expected outcome). Anything else is a fault.
+// refused with a EngineError (an expected outcome). Anything else is a fault.
 // An XmlPlatform must live while the constructor runs.
 class CsvFuzzHarness {
  public:

@@ -10,9 +10,9 @@
 
 #include <simdjson.h>
 
-#include "engine/CliError.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
+#include "engine/EngineError.h"
 #include "engine/JsonLinesReader.h"
 #include "engine/JsonLinesWriter.h"
 #include "engine/RecordFiller.h"
@@ -79,8 +79,8 @@ JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options,
   ScoreOptions score;
   score.keepInput = (options & 8u) != 0;
   score.reason = (options & 16u) != 0;
-  score.predictionOnly = (options & 32u) != 0;
-  model_->SetPredictionOnly(score.predictionOnly);
+  score.load.predictionOnly = (options & 32u) != 0;
+  model_->SetPredictionOnly(score.load.predictionOnly);
   if (::lseek(input_, 0, SEEK_SET) != 0) throw std::runtime_error("cannot rewind the memory file");
   JsonLinesReader reader(input_, "fuzz.jsonl", bufferSize);
   if ((options & 64u) != 0) reader.SetColumns({"id", "x", "n"});
@@ -96,7 +96,7 @@ JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options,
                       scorer.Explain(status.GetCode(), reader.GetFields()), writer);
       } while (reader.ReadRow());
     }
-  } catch (const CliError& e) {
+  } catch (const EngineError& e) {
     outcome.fault = e.what();
   }
   outcome.output = writer.GetBuffered();

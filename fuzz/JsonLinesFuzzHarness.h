@@ -23,7 +23,7 @@
 // must be one JSON object; Run aborts otherwise.
 //
 // Run returns true when every record was scored, false when the input was
-// refused with a CliError (an expected outcome). Anything else is a fault.
+// refused with a EngineError (an expected outcome). Anything else is a fault.
 // An XmlPlatform must live while the constructor runs.
 class JsonLinesFuzzHarness {
  public:

@@ -9,13 +9,10 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-// The line of each element of one parsed document. PmmlParser fills it
-// and attaches it to the document as the document's only user data, so
-// that an element costs 16 bytes here and nothing for Xerces to visit when
-// the document is released (user data on every element nearly doubled the
-// CPU time of a parse and its release). DocumentReleaser detaches and
-// deletes it.
-// Internal to modelcore.
+// The line of each element of one parsed document, attached to the
+// document as its only user data (16 bytes an element, nothing for Xerces
+// to visit on release). PmmlParser fills and attaches it;
+// DocumentReleaser detaches and deletes it. Internal to modelcore.
 class ElementLines {
  public:
   // Elements may come in any order; Attach sorts them.

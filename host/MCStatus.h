@@ -5,7 +5,8 @@ namespace MCScore {
 
 // The outcome of one scoring call: success (code 0) or a status code such
 // as 90029 (a predictor without a usable value) or 90021 (no category got a
-// positive score), with a flag that the code's raiser chooses.
+// positive score), with a flag that the code's raiser chooses. The codes
+// are fixed by the host interface; do not change them.
 class MCStatus {
  public:
   MCStatus() : code_(0), flag_(true) {}

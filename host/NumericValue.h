@@ -21,7 +21,8 @@ class MODELCORE_API NumericValue : public ScoreValue {
   ~NumericValue() override;
 
   // The system-missing value, as a constant for code that inlines the
-  // test; GetSysmisValue() gives the same number.
+  // test; GetSysmisValue() gives the same number. Fixed by the host
+  // interface; do not change.
   static constexpr double kSystemMissing = -1.7976931348623155e308;
   static double GetSysmisValue();
 

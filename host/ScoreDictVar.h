@@ -13,7 +13,7 @@ class ScoreValueLabelSet;
 // implements it.
 class MODELCORE_API ScoreDictVar {
  public:
-  // Measures: 0 continuous, 1 categorical, 2 ordinal.
+  // Fixed by the host interface; do not change.
   enum Measure { Continuous = 0, Categorical = 1, Ordinal = 2 };
 
   virtual ~ScoreDictVar();

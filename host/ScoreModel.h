@@ -18,6 +18,7 @@ class TransformationDictionary;
 // Abstract; BaseModel implements the bookkeeping and plug-ins the rest.
 class MODELCORE_API ScoreModel {
  public:
+  // Fixed by the host interface; do not change.
   enum VarRole { NoRole = 0, TargetRole = 1, InputRole = 2 };
   enum MVPolicy { MissingAsIs = 0 };
   enum ModelType { UnknownModel = 0, BayesNet = 28 };

@@ -31,6 +31,7 @@ class MODELCORE_API ResultAdvice {
 // result and deletes it through the virtual destructor.
 class MODELCORE_API ScoreResult {
  public:
+  // Fixed by the host interface; do not change.
   enum ResultType { UnknownResult = 0, BayesNetClassification = 20 };
 
   virtual ~ScoreResult();

@@ -17,6 +17,7 @@ struct NumberTextBuffer {
 // Values of different types are never equal.
 class MODELCORE_API ScoreValue {
  public:
+  // Fixed by the host interface; do not change.
   enum ValueType { Numeric = 0, String = 1 };
 
   virtual ~ScoreValue();

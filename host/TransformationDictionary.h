@@ -56,18 +56,14 @@ struct Discretization {
 // Discretize, the means to compute their values for a case record. Owns
 // its variables, their discretizations and the derived-values records.
 //
-// GetValuesForDeriedVars and GetValuesForDerivedFields may be called from
-// several threads at once: each calling thread gets its own derived-values
-// record (the same for both calls), made on its first call and kept (and
-// reused) until the dictionary goes or SetUpDerivedCaseRecord discards it.
-// A lock is held only to find the calling thread's record, and only when
-// the thread's last call went to another dictionary or came before the
-// last SetUpDerivedCaseRecord or AddDerivedField; otherwise a per-thread
-// cache finds it without one. Everything else (adding fields,
-// SetUpDerivedCaseRecord) must not run concurrently with any other call.
-// Once warmed up (each field computed has held a value of its type, the
-// input layout and data dictionary seen before), these calls allocate
-// nothing.
+// Thread-safe: GetValuesForDeriedVars and GetValuesForDerivedFields, from
+// any number of threads. Each calling thread gets its own derived-values
+// record (the same for both calls), kept until the dictionary goes or
+// SetUpDerivedCaseRecord discards it.
+// REQUIRES: AddDerivedField and SetUpDerivedCaseRecord run alone, with no
+// other call at the same time.
+// Once each computed field has held a value of its type and the input
+// layout and data dictionary have been seen, these calls allocate nothing.
 class MODELCORE_API TransformationDictionary : public BaseDictionary {
  public:
   TransformationDictionary();

@@ -11,6 +11,7 @@
 // the others belong to the model readers of plug-ins.
 class MODELCORE_API VkException : public std::exception {
  public:
+  // Fixed by the host interface; do not change.
   enum ExceptionCode {
     StructureError = 1,       // plug-in: an element is missing or misplaced
     MissingChildElement = 2,  // host: a required child element is missing

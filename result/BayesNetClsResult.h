@@ -24,8 +24,9 @@ class BAYESNET_API BayesNetClsResult : public ScoreClsResult {
   BayesNetClsResult& operator=(const BayesNetClsResult& other);
   ~BayesNetClsResult() override;
 
-  // Takes ownership of `value`. A prediction already held is not released:
-  // set one only while none is held (GetScore updates it in place).
+  // Takes ownership of `value`.
+  // REQUIRES: no prediction is held (one held is not released; GetScore
+  // updates it in place).
   void SetPrediction(ScoreValue* value) override;
   const ScoreValue* GetPrediction() const override { return prediction_; }
   void AddAdvice(ResultAdvice advice) override;

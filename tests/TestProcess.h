@@ -5,6 +5,7 @@
 // exit status, its output and its peak memory.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,22 +48,29 @@ struct Outcome {
 
 // Runs `program` with `args`, standard input from the file `input`, in the
 // current environment; waits for it and collects what it wrote. With a
-// nonzero `addressSpaceBytes` the child runs under that RLIMIT_AS.
+// nonzero `addressSpaceBytes` the child runs under that RLIMIT_AS. With
+// `closedOutput` its standard output is a pipe whose reader has already
+// gone (and SIGPIPE has its default action, whatever the test runner's).
 inline Outcome Run(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& input = "/dev/null", rlim_t addressSpaceBytes = 0) {
+                   const std::string& input = "/dev/null", rlim_t addressSpaceBytes = 0,
+                   bool closedOutput = false) {
   const std::string outPath = TempPath("process.out");
   const std::string errPath = TempPath("process.err");
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  int pipeFds[2] = {-1, -1};
+  if (closedOutput && ::pipe(pipeFds) == 0) ::close(pipeFds[0]);
   Outcome outcome;
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = ::fork();
   if (pid == 0) {
     // The child: only async-signal-safe calls until exec.
     const int in = ::open(input.c_str(), O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = closedOutput ? pipeFds[1]
+                                 : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (closedOutput) ::signal(SIGPIPE, SIG_DFL);
     if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
         ::dup2(err, 2) < 0) {
       ::_exit(126);
@@ -72,6 +80,7 @@ inline Outcome Run(const std::string& program, const std::vector<std::string>& a
     ::execve(program.c_str(), argv.data(), environ);
     ::_exit(127);
   }
+  if (closedOutput) ::close(pipeFds[1]);
   if (pid > 0) {
     int wstatus = 0;
     struct rusage usage = {};

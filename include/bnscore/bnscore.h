@@ -54,7 +54,8 @@ class BNSCORE_API ModelError : public Error {
   std::string message_;
 };
 
-// Record statuses (as in bnscore's `status` column).
+// Record statuses (as in bnscore's `status` column). Fixed by the host
+// interface; do not change.
 inline constexpr int kScored = 0;
 inline constexpr int kMissingPredictor = 90029;  // a predictor has no usable value
 inline constexpr int kNoPositiveScore = 90021;   // no category got a positive score

@@ -14,10 +14,11 @@
 
 #include "bench/GeneratorOptions.h"
 #include "bench/ModelGenerator.h"
-#include "bench/PluginLoader.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
+#include "engine/LoadedModel.h"
 #include "host/ScoreResult.h"
+#include "host/XmlPlatform.h"
 
 namespace {
 
@@ -120,31 +121,6 @@ TEST(ModelGenerator, MissingConfigurationsLeaveOutRowsOfNodesWithParents) {
   EXPECT_EQ(ModelGenerator(o).GetTableRowCount(), 1);  // the parentless target's row
 }
 
-TEST(ModelGenerator, ShapesHaveTheirSizes) {
-  struct Expected {
-    const char* name;
-    int predictors, targetCategories, minRows, maxRows;
-    std::size_t maxParents;
-  };
-  const Expected expected[] = {{"naive4", 4, 3, 13, 13, 1},
-                               {"mixed20", 20, 2, 20, 200, 2},
-                               {"string16tan", 16, 2, 2 + 15 * 8 + 1, 2 + 15 * 8 + 1, 2},
-                               {"binned18tan7", 18, 7, 3300, 3500, 2},
-                               {"wide216", 216, 2, 433, 433, 1}};
-  for (const Expected& e : expected) {
-    SCOPED_TRACE(e.name);
-    const ShapePreset* preset = FindShapePreset(e.name);
-    ASSERT_NE(preset, nullptr);
-    const ModelGenerator model(preset->options);
-    EXPECT_EQ(preset->options.PredictorCount(), e.predictors);
-    EXPECT_EQ(model.GetNodes().back().categories, e.targetCategories);
-    EXPECT_GE(model.GetTableRowCount(), e.minRows);
-    EXPECT_LE(model.GetTableRowCount(), e.maxRows);
-    for (const GeneratedNode& node : model.GetNodes()) EXPECT_LE(node.parents.size(), e.maxParents);
-  }
-  EXPECT_EQ(ModelGenerator(FindShapePreset("binned18tan7")->options).GetTableRowCount(), 3340);
-}
-
 TEST(RecordGenerator, MissingAndUnknownCellsComeAtTheirRates) {
   const ModelGenerator model(Mixed(1));
   RecordOptions r;
@@ -210,23 +186,24 @@ std::vector<double> ExpectedPosterior(const ModelGenerator& model,
 
 class GeneratedModelScores : public ::testing::Test {
  protected:
-  PluginLoader loader_{BNSCORE_LIB_DIR "/libbayesnet.so"};
+  XmlPlatform platform_;
 };
 
 TEST_F(GeneratedModelScores, EveryShapeReadsAndScoresAsTheGeneratorMeansIt) {
   for (const ShapePreset& preset : ShapePresets()) {
     SCOPED_TRACE(preset.name);
     const ModelGenerator generated(preset.options);
-    std::unique_ptr<ScoreModel> model = loader_.ReadModelText(generated.Pmml(), preset.name);
-    ASSERT_NE(model, nullptr);
+    const std::unique_ptr<LoadedModel> loaded =
+        LoadedModel::LoadText(BNSCORE_LIB_DIR "/libbayesnet.so", generated.Pmml(), preset.name);
+    ScoreModel& model = loaded->GetModel();
     RecordGenerator records(generated, RecordOptions());
-    RecordTable table(*model, records.GetFieldNames(), true, false);
+    RecordTable table(model, records.GetFieldNames(), true, false);
     std::vector<std::string> cells;
     ScoreResult* result = nullptr;
     for (int i = 0; i < 50; ++i) {
       records.NextRecord(cells);
       table.Add(cells);
-      ASSERT_EQ(model->GetScore(table.Get(i), result, false).GetCode(), 0);
+      ASSERT_EQ(model.GetScore(table.Get(i), result, false).GetCode(), 0);
       if (preset.options.structure == NetworkStructure::General) continue;
       ASSERT_EQ(result->GetScoreResultType(), ScoreResult::BayesNetClassification);
       const auto& percents = static_cast<ScoreClsResult*>(result)->GetAllValuePercent();

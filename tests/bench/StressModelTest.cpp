@@ -8,20 +8,21 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/PluginLoader.h"
 #include "bench/RecordTable.h"
 #include "bench/StressModels.h"
+#include "engine/LoadedModel.h"
 #include "host/ScoreResult.h"
-#include "host/VkException.h"
+#include "host/XmlPlatform.h"
 
 namespace {
 
 class StressModelScores : public ::testing::Test {
  protected:
-  // Reads `m` and fills `table` with its record and then `others`.
-  std::unique_ptr<ScoreModel> Read(const StressModel& m, const std::string& name) {
-    std::unique_ptr<ScoreModel> model = loader_.ReadModelText(m.pmml, name);
-    table_ = std::make_unique<RecordTable>(*model, m.fieldNames, true, false);
+  // Reads `m` through the engine's loader and fills `table_` with its
+  // record.
+  std::unique_ptr<LoadedModel> Read(const StressModel& m, const std::string& name) {
+    std::unique_ptr<LoadedModel> model = LoadedModel::LoadText(kPlugin, m.pmml, name);
+    table_ = std::make_unique<RecordTable>(model->GetModel(), m.fieldNames, true, false);
     table_->Add(m.record);
     return model;
   }
@@ -38,7 +39,8 @@ class StressModelScores : public ::testing::Test {
     EXPECT_EQ(cls->GetPercent(cls->GetPrediction()), cls->GetConfidence());
   }
 
-  PluginLoader loader_{BNSCORE_LIB_DIR "/libbayesnet.so"};
+  static constexpr const char* kPlugin = BNSCORE_LIB_DIR "/libbayesnet.so";
+  XmlPlatform platform_;
   std::unique_ptr<RecordTable> table_;
 };
 
@@ -46,13 +48,13 @@ class StressModelScores : public ::testing::Test {
 // the plan used to resolve every name of every entry (minutes).
 TEST_F(StressModelScores, PlanOfMillionsOfEntriesScoresItsFirstRecord) {
   const StressModel m = PlanStressModel(1000);
-  std::unique_ptr<ScoreModel> model = Read(m, "plan-stress.pmml");
+  std::unique_ptr<LoadedModel> model = Read(m, "plan-stress.pmml");
   std::vector<std::string> unseen = m.record;
   unseen[0] = "p1";  // (a, p1, q0) and (b, p1, q0) are in no table
   table_->Add(unseen);
 
   ScoreResult* result = nullptr;
-  ASSERT_EQ(model->GetScore(table_->Get(0), result, false).GetCode(), 0);
+  ASSERT_EQ(model->GetModel().GetScore(table_->Get(0), result, false).GetCode(), 0);
   std::unique_ptr<ScoreResult> owned(result);
   double a = 0.6, b = 0.4;  // the product in the algorithm's order
   for (int child = 0; child < 8; ++child) {
@@ -66,7 +68,7 @@ TEST_F(StressModelScores, PlanOfMillionsOfEntriesScoresItsFirstRecord) {
   EXPECT_EQ(result->GetPrediction()->GetString(), "a");
   ExpectConsistentRow(result, 2);
 
-  EXPECT_EQ(model->GetScore(table_->Get(1), result, false).GetCode(), 90021);
+  EXPECT_EQ(model->GetModel().GetScore(table_->Get(1), result, false).GetCode(), 90021);
   EXPECT_EQ(result->GetPrediction()->GetString(), "");
 }
 
@@ -77,7 +79,7 @@ TEST_F(StressModelScores, PlanOfMillionsOfEntriesScoresItsFirstRecord) {
 TEST_F(StressModelScores, ManyTargetCategoriesGiveWholeRowsRefilledInPlace) {
   for (int k : {64, 65, 1000, 10000}) {
     SCOPED_TRACE(k);
-    std::unique_ptr<ScoreModel> model = Read(ManyCategoriesModel(k), "many.pmml");
+    std::unique_ptr<LoadedModel> model = Read(ManyCategoriesModel(k), "many.pmml");
     const double n = k * (k + 1.0) / 2.0;
     std::vector<double> expected(k);
     double sum = 0.0;
@@ -88,7 +90,7 @@ TEST_F(StressModelScores, ManyTargetCategoriesGiveWholeRowsRefilledInPlace) {
     ScoreResult* result = nullptr;
     const std::pair<const ScoreValue*, double>* entries = nullptr;
     for (int record = 0; record < 3; ++record) {
-      ASSERT_EQ(model->GetScore(table_->Get(0), result, false).GetCode(), 0);
+      ASSERT_EQ(model->GetModel().GetScore(table_->Get(0), result, false).GetCode(), 0);
       ExpectConsistentRow(result, static_cast<std::size_t>(k));
       const auto& percents = static_cast<ScoreClsResult*>(result)->GetAllValuePercent();
       if (record == 0) entries = percents.data();
@@ -100,21 +102,6 @@ TEST_F(StressModelScores, ManyTargetCategoriesGiveWholeRowsRefilledInPlace) {
       EXPECT_EQ(result->GetPrediction()->GetString(), "k" + std::to_string(k - 1));
     }
     delete result;
-  }
-}
-
-// The README's minimal model with a target category listed twice used to
-// score a row whose probabilities did not add up; it is refused now.
-TEST_F(StressModelScores, RepeatedTargetCategoryIsRefused) {
-  std::string pmml = ManyCategoriesModel(2).pmml;
-  const std::string second = "<Value value=\"k1\"/>\n";
-  pmml.insert(pmml.find(second) + second.size(), "      <Value value=\"k0\"/>\n");
-  try {
-    loader_.ReadModelText(pmml, "repeated.pmml");
-    ADD_FAILURE() << "the repeated category was accepted";
-  } catch (const VkException& e) {
-    EXPECT_EQ(e.GetCode(), 7);
-    EXPECT_EQ(e.GetMessage(), "DataField 't': the category 'k0' at line 7 is listed twice.");
   }
 }
 

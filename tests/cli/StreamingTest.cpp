@@ -54,7 +54,7 @@ TEST(StreamingTest, JsonLinesInAndOut) {
 
   // JSON Lines in, CSV out; a fault names its line.
   run = RunBnscore({"score", "--input-format", "jsonl", kModel, "-"}, kJsonCases);
-  const std::string firstRow = "0,good,0.9130434782608696,0.9130434782608696,0.08695652173913046\n";
+  const std::string& firstRow = cli_network::kGood;
   EXPECT_EQ(run.out.substr(run.out.find('\n') + 1, firstRow.size()), firstRow);
   const std::string bad = testprocess::TempPath("streaming_bad.jsonl");
   { std::ofstream(bad) << "{\"x\":\"u\",\"n\":5}\n{\"x\":\"u\",\"m\":5}\n"; }

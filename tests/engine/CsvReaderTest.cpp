@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/CliError.h"
+#include "engine/EngineError.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ Rows ReadAll(const std::string& text, std::size_t bufferSize = CsvReader::kDefau
 std::string ErrorOf(const std::string& text) {
   try {
     ReadAll(text);
-  } catch (const CliError& e) {
+  } catch (const EngineError& e) {
     return e.what();
   }
   return "no error";

@@ -276,52 +276,6 @@ TEST(ModelApiTest, ScoreCsvWritesWhatBnscoreWrites) {
                  "in.csv: missing columns: employment, dependents (the header has: age, income)");
   }
   EXPECT_EQ(output.text, "");
-  bnscore::CsvOptions anyColumns;
-  anyColumns.allowMissingColumns = true;
-  StringSource ragged("age,income\n30,1000\n40\n");
-  try {
-    loaded->ScoreCsv(ragged, "in.csv", output, anyColumns);
-    FAIL() << "a ragged row was accepted";
-  } catch (const bnscore::Error& e) {
-    EXPECT_STREQ(e.what(), "in.csv:3: the row has 1 field but the header has 2 fields");
-  }
-  EXPECT_EQ(std::count(output.text.begin(), output.text.end(), '\n'), 2) << output.text;
-}
-
-TEST(ModelApiTest, ScoreCsvHonoursTheReadingOptions) {
-  bnscore::LoadOptions options;
-  options.plugin = kPlugin;
-  options.predictionOnly = true;
-  const auto loaded = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
-  bnscore::CsvOptions csv;
-  csv.delimiter = ';';
-  csv.reason = true;
-  csv.missingValues = {"-"};
-  for (int threads : {1, 2}) {
-    csv.threads = threads;
-    csv.blockBytes = 16;
-    StringSource input(
-        "age;income;employment;dependents\n34;52000;salaried;1\n\n34;-;salaried;1\n"
-        "34;NA;salaried;1\n");
-    StringSink output;
-    const bnscore::CsvSummary summary = loaded->ScoreCsv(input, "in.csv", output, csv);
-    EXPECT_EQ(output.text,
-              "status;prediction;reason\n0;low;\n90029;;income: missing\n"
-              "90029;;\"income: not a number \"\"NA\"\"\"\n");
-    EXPECT_EQ(summary.blankLines, 1);
-    EXPECT_EQ(summary.records, 3);
-  }
-  // Not finite: refused at its line unless allowed.
-  csv.threads = 1;
-  StringSource infinite("age,income,employment,dependents\n34,inf,salaried,1\n");
-  StringSink output;
-  csv.delimiter = ',';
-  try {
-    loaded->ScoreCsv(infinite, "in.csv", output, csv);
-    FAIL() << "inf was accepted";
-  } catch (const bnscore::Error& e) {
-    EXPECT_TRUE(std::string(e.what()).starts_with("in.csv:2: column income: \"inf\"")) << e.what();
-  }
 }
 
 TEST(ModelApiTest, SchemaListsWhatTheModelReads) {

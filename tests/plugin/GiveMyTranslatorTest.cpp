@@ -1,12 +1,12 @@
-// The plug-in as the host sees it: loaded with dlopen, its factory found by
-// its plain name, and everything else reached through the host interfaces.
-#include <dlfcn.h>
-
+// The plug-in as the host sees it: loaded by the engine's PluginLibrary
+// (dlopen, the factory found by its plain name), and everything else
+// reached through the host interfaces.
 #include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "engine/PluginLibrary.h"
 #include "host/BaseCaseRecord.h"
 #include "host/ScoreResult.h"
 #include "host/ScoreTranslator.h"
@@ -14,17 +14,10 @@
 
 namespace {
 
-using Factory = ScoreTranslator* (*)();
-
 TEST(GiveMyTranslatorTest, FoundByPlainNameAndModelOutlivesTranslator) {
   XmlPlatform platform;
-  void* library = dlopen(BNSCORE_LIB_DIR "/libbayesnet.so", RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(library, nullptr) << dlerror();
-  auto factory = reinterpret_cast<Factory>(dlsym(library, "GiveMyTranslator"));
-  ASSERT_NE(factory, nullptr) << dlerror();
-
-  std::unique_ptr<ScoreTranslator> translator(factory());
-  ASSERT_NE(translator, nullptr);
+  std::unique_ptr<PluginLibrary> library = PluginLibrary::Open(BNSCORE_LIB_DIR "/libbayesnet.so");
+  std::unique_ptr<ScoreTranslator> translator = library->GiveTranslator();
   std::unique_ptr<ScoreModel> model(
       translator->ParseFromTree(std::string(BNSCORE_TEST_DATA) + "/plugin_network.pmml", ""));
   ASSERT_NE(model, nullptr);
@@ -47,7 +40,7 @@ TEST(GiveMyTranslatorTest, FoundByPlainNameAndModelOutlivesTranslator) {
 
   result.reset();
   model.reset();
-  dlclose(library);
+  library.reset();
 }
 
 }  // namespace

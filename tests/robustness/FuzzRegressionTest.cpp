@@ -3,7 +3,7 @@
 //   pmml/*.model    a model is read (and its records scored)
 //   pmml/*.refused  the document is refused with a VkException
 //   csv/*.scored    every record is scored
-//   csv/*.refused   the input is refused with a CliError
+//   csv/*.refused   the input is refused with a EngineError
 // Anything else escaping, or a crash, fails; the sanitizer build checks
 // memory and undefined behaviour on the same inputs.
 

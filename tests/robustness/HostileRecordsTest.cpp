@@ -14,19 +14,17 @@
 #include <gtest/gtest.h>
 
 #include "tests/TestProcess.h"
+#include "tests/cli/BnscoreProcess.h"
 
 namespace {
 
+using cli_network::kBad;
+using cli_network::kGood;
+using cli_network::kHeader;
+using cli_network::kMissing;
+using cli_network::kModel;
 using testprocess::Outcome;
 using testprocess::TempPath;
-
-const std::string kModel = BNSCORE_TEST_DATA "/cli_network.pmml";
-const std::string kHeader =
-    "status,prediction,confidence,probability(good),\"probability(bad, \"\"really\"\")\"\n";
-const std::string kGood = "0,good,0.9130434782608696,0.9130434782608696,0.08695652173913046\n";
-const std::string kBad =
-    "0,\"bad, \"\"really\"\"\",0.7272727272727273,0.27272727272727265,0.7272727272727273\n";
-const std::string kMissing = "90029,,,,\n";
 
 // Generous: bnscore reads a row into one buffer; a few copies of a 5 MB
 // row, the program and the sanitizers' overhead stay far below it.
@@ -46,12 +44,11 @@ class CsvFile {
 };
 
 Outcome Score(const CsvFile& records, std::vector<std::string> options = {}) {
-  ::setenv("BNSCORE_PLUGIN", BNSCORE_LIB_DIR "/libbayesnet.so", 1);
   std::vector<std::string> args{"score"};
   args.insert(args.end(), options.begin(), options.end());
   args.push_back(kModel);
   args.push_back(records.Path());
-  return testprocess::Run(BNSCORE_BIN_DIR "/bnscore", args);
+  return RunBnscore(args);
 }
 
 TEST(HostileRecords, CellOfMegabytes) {
