@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "host/PmmlParser.h"
+#include "host/xml/PmmlParser.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "host/ScoreModel.h"
-#include "host/ScoreTranslator.h"
-#include "host/XmlPlatform.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreTranslator.h"
+#include "host/xml/XmlPlatform.h"
 
 // Loads the Bayesian-network plug-in with dlopen and reads models through
 // the translator its GiveMyTranslator hands out, as any host does: the

@@ -29,7 +29,7 @@
 #include "bench/PluginLoader.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
-#include "host/VkException.h"
+#include "host/interfaces/VkException.h"
 
 namespace {
 

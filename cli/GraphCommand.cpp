@@ -13,9 +13,9 @@
 #include "cli/FileDescriptor.h"
 #include "cli/NetworkStructure.h"
 #include "engine/CliError.h"
-#include "host/ScoreDictionary.h"
-#include "host/ScoreValueLabel.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/TransformationDictionary.h"
+#include "host/interfaces/ScoreDictionary.h"
+#include "host/interfaces/ScoreValueLabel.h"
 
 extern char** environ;
 

@@ -9,7 +9,7 @@
 
 #include "engine/CliError.h"
 #include "engine/CsvReader.h"
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "bench/PluginLoader.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
-#include "host/ScoreResult.h"
+#include "host/interfaces/ScoreResult.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "bench/PluginLoader.h"
 #include "bench/RecordTable.h"
 #include "bench/StressModels.h"
-#include "host/ScoreResult.h"
-#include "host/VkException.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/interfaces/VkException.h"
 
 namespace {
 

@@ -16,17 +16,17 @@
 
 #include <gtest/gtest.h>
 
+#include "bayesnet/reader/BayesNetTranslator.h"
 #include "bench/GeneratorOptions.h"
 #include "bench/ModelGenerator.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
-#include "host/BaseCaseRecord.h"
-#include "host/PmmlParser.h"
-#include "host/ScoreDictionary.h"
-#include "host/ScoreResult.h"
-#include "host/XmlPlatform.h"
-#include "plugin/BayesNetTranslator.h"
-#include "tests/model/BayesNetModelPeer.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/interfaces/ScoreDictionary.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/xml/PmmlParser.h"
+#include "host/xml/XmlPlatform.h"
+#include "tests/bayesnet/model/BayesNetModelPeer.h"
 
 namespace {
 

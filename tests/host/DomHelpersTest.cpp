@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "host/BaseTranslator.h"
-#include "host/DeftTranscoder.h"
-#include "host/PmmlParser.h"
-#include "host/VkException.h"
-#include "host/XmlPlatform.h"
+#include "host/interfaces/VkException.h"
+#include "host/xml/BaseTranslator.h"
+#include "host/xml/DeftTranscoder.h"
+#include "host/xml/PmmlParser.h"
+#include "host/xml/XmlPlatform.h"
 
 namespace {
 

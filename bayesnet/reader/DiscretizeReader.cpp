@@ -1,0 +1,87 @@
+// The discretization reader: the cut points of every DerivedField's
+// Discretize, taken from the left margins of its bins after the first.
+#include <iostream>
+#include <limits>
+
+#include <xercesc/dom/DOMNodeList.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "bayesnet/reader/BayesNetTranslator.h"
+#include "bayesnet/reader/PmmlVocabulary.h"
+#include "host/interfaces/VkException.h"
+
+using xercesc::DOMElement;
+using xercesc::DOMNodeList;
+using xercesc::XMLString;
+
+namespace {
+
+// The value both margins start from: the lowest finite double.
+constexpr double kLowestMargin = std::numeric_limits<double>::lowest();
+
+// The two diagnostic lines written before an element of the wrong kind is
+// rejected.
+void ReportUnexpectedElement(const DOMElement* element) {
+  char* tag = XMLString::transcode(element->getTagName());
+  std::cerr << "Element DerivedField not found in ParseDiscretize" << std::endl;
+  std::cerr << "The element is " << (tag != nullptr ? tag : "") << std::endl;
+  XMLString::release(&tag);
+}
+
+}  // namespace
+
+int BayesNetTranslator::ParseDiscretize(const DOMElement* transformation,
+                                        CutPointMap& cutPoints) {
+  DOMNodeList* derivedFields = GetElementsByTagName(transformation, pmml::kDerivedField);
+  const XMLSize_t count = derivedFields == nullptr ? 0 : derivedFields->getLength();
+  if (count == 0) {
+    throw VkException(VkException::StructureError, "<DerivedField> is required!!");
+  }
+
+  for (XMLSize_t i = 0; i < count; ++i) {
+    const auto* derived = static_cast<const DOMElement*>(derivedFields->item(i));
+    if (!IsEqual(derived->getTagName(), pmml::kDerivedField)) {
+      ReportUnexpectedElement(derived);
+      throw VkException(VkException::UnexpectedElement, "Element DerivedField was expected here.");
+    }
+    const std::string name = Transcode(GetAttributeForced(derived, pmml::kName));
+
+    const DOMElement* discretize = GetFirstChildElt(derived);
+    if (discretize == nullptr || !IsEqual(discretize->getTagName(), pmml::kDiscretize)) {
+      throw VkException(VkException::StructureError, "Element Discretize was expected here.");
+    }
+
+    std::vector<double> cuts;
+    int bins = 0;
+    double left = kLowestMargin;
+    double right = kLowestMargin;
+    for (const DOMElement* bin = GetFirstChildElt(discretize); bin != nullptr;
+         bin = GetNextSiblingElt(bin)) {
+      if (!IsEqual(bin->getTagName(), pmml::kDiscretizeBin)) {
+        throw VkException(VkException::StructureError, "Element DiscretizeBin was expected here.");
+      }
+      const DOMElement* interval = GetFirstChildElt(bin);
+      if (interval == nullptr || !IsEqual(interval->getTagName(), pmml::kInterval)) {
+        throw VkException(VkException::StructureError, "Element Interval was expected here.");
+      }
+      if (bins > 0) {
+        // The host reads an absent leftMargin as "", which VerifyDouble rejects.
+        left = VerifyDouble(interval, pmml::kLeftMargin);
+        if (left != right) {
+          throw VkException(VkException::InvalidStructure, "Error in Interval margins.");
+        }
+        cuts.push_back(left);
+      }
+      if (!IsEqual(GetAttribute(interval, pmml::kRightMargin), "")) {
+        right = VerifyDouble(interval, pmml::kRightMargin);
+      }
+      ++bins;
+    }
+    if (cuts.empty()) {
+      throw VkException(VkException::InvalidContent,
+                        "BayesNetTranslator::ParseDiscretize: cutpoints found");
+    }
+    cutPoints[name] = std::move(cuts);
+  }
+  return static_cast<int>(count);
+}
