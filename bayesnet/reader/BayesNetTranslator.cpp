@@ -4,6 +4,11 @@
 
 #include <xercesc/dom/DOMNodeList.hpp>
 
+#include "bayesnet/reader/ConditionalTablesReader.h"
+#include "bayesnet/reader/DiscretizeReader.h"
+#include "bayesnet/reader/FieldResolver.h"
+#include "bayesnet/reader/LinkSourceReader.h"
+#include "bayesnet/reader/MiningSchemaReader.h"
 #include "bayesnet/reader/PmmlVocabulary.h"
 #include "host/interfaces/VkException.h"
 
@@ -57,7 +62,6 @@ std::string BayesNetTranslator::Transcode(const XMLCh* text) const {
 ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
                                               const std::string& encoding) {
   CreateTranscoder(encoding);
-  parentValuesRead_ = 0;
   const DOMElement* root = document->getDocumentElement();
 
   std::string version = kDefaultVersion;
@@ -84,7 +88,7 @@ ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
     derived->SetUpDerivedCaseRecord();
     transformation = derived.get();
     model_->SetTransformationScoreDictionary(derived.release());
-    ParseDiscretize(element, cutPoints);
+    cutPoints = DiscretizeReader(*transcoder_).Read(element);
   }
 
   const DOMElement* modelElement = FirstElement(GetElementsByTagName(document, pmml::kBayesNetModel));
@@ -94,8 +98,8 @@ ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
 
   std::vector<std::string> predictorNames;
   const std::string target =
-      ParseMiningSchema(GetChildByTagForced(modelElement, pmml::kMiningSchema), transformation,
-                        dictionary, predictorNames);
+      MiningSchemaReader(*model_, *transcoder_, dictionary, transformation)
+          .Read(GetChildByTagForced(modelElement, pmml::kMiningSchema), predictorNames);
   // Without a predicted field there is no target variable to ask.
   bool targetHasCategories = false;
   if (!target.empty()) {
@@ -103,16 +107,20 @@ ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
     targetHasCategories = targetVar != nullptr && targetVar->GetNumCategories() > 0;
   }
 
+  const FieldResolver fields(*model_, dictionary, transformation);
+  LinkSourceReader linkSource(*model_, *transcoder_, fields);
+  ConditionalTablesReader tables(*model_, *transcoder_, fields, dictionary, transformation,
+                                 cutPoints, predictorNames);
   bool sawLinkSource = false;
   bool sawConditionalTables = false;
   for (const DOMElement* child = GetFirstChildElt(modelElement); child != nullptr;
        child = GetNextSiblingElt(child)) {
     if (IsEqual(child->getTagName(), pmml::kLinkSource)) {
       sawLinkSource = true;
-      ParseLinkSource(child, transformation, dictionary);
+      linkSource.Read(child);
     } else if (IsEqual(child->getTagName(), pmml::kConditionalTables)) {
       sawConditionalTables = true;
-      ParseConditionalTables(child, dictionary, transformation, cutPoints, predictorNames);
+      tables.Read(child);
     }
   }
 

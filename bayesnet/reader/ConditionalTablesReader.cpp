@@ -1,12 +1,12 @@
-// The ConditionalTables reader: registers the predictors with their
-// encoders, then reads each ConditionalTable into the parents table and the
-// conditional probability tables.
+#include "bayesnet/reader/ConditionalTablesReader.h"
+
 #include <cstdlib>
 #include <sstream>
 #include <unordered_map>
 #include <utility>
 
-#include "bayesnet/reader/BayesNetTranslator.h"
+#include "bayesnet/reader/EncoderFactory.h"
+#include "bayesnet/reader/FieldText.h"
 #include "bayesnet/reader/PmmlVocabulary.h"
 #include "host/interfaces/VkException.h"
 
@@ -109,65 +109,58 @@ std::string CountOfParents(std::size_t count) {
 
 }  // namespace
 
-void BayesNetTranslator::ParseConditionalTables(const DOMElement* tables,
-                                                const ScoreDictionary* dictionary,
-                                                const TransformationDictionary* transformation,
-                                                const CutPointMap& cutPoints,
-                                                const std::vector<std::string>& predictorNames) {
-  RegisterPredictors(dictionary, transformation, cutPoints, predictorNames);
+void ConditionalTablesReader::Read(const DOMElement* tables) {
+  RegisterPredictors();
 
-  for (const DOMElement* child = GetFirstChildElt(tables); child != nullptr;
-       child = GetNextSiblingElt(child)) {
-    if (IsEqual(child->getTagName(), pmml::kExtension)) continue;
-    if (!IsEqual(child->getTagName(), pmml::kConditionalTable)) {
+  for (const DOMElement* child = Dom::GetFirstChildElt(tables); child != nullptr;
+       child = Dom::GetNextSiblingElt(child)) {
+    if (Dom::IsEqual(child->getTagName(), pmml::kExtension)) continue;
+    if (!Dom::IsEqual(child->getTagName(), pmml::kConditionalTable)) {
       throw VkException(VkException::InvalidStructure,
                         "Only ConditionalTable elements are allowed here.");
     }
-    ParseConditionalTable(child, dictionary, transformation);
+    ReadTable(child);
   }
 }
 
-void BayesNetTranslator::RegisterPredictors(const ScoreDictionary* dictionary,
-                                            const TransformationDictionary* transformation,
-                                            const CutPointMap& cutPoints,
-                                            const std::vector<std::string>& predictorNames) {
-  for (const std::string& name : predictorNames) {
-    const ScoreDictVar* variable = dictionary->GetVariable(name);
-    if (variable == nullptr && transformation != nullptr) {
-      model_->SetNeedDerivedPredictor(true);
-      variable = transformation->GetVariable(name);
+void ConditionalTablesReader::RegisterPredictors() {
+  for (const std::string& name : predictorNames_) {
+    const ScoreDictVar* variable = dictionary_->GetVariable(name);
+    if (variable == nullptr && transformation_ != nullptr) {
+      model_.SetNeedDerivedPredictor(true);
+      variable = transformation_->GetVariable(name);
     }
     if (variable == nullptr) {
       throw VkException(VkException::NameNotFound,
                         name + "Variable name not found in data dictionary.");
     }
-    model_->AddPredictorVar(name, variable);
+    model_.AddPredictorVar(name, variable);
 
     const int measure = variable->GetMeasure();
     const bool categorical =
         measure == ScoreDictVar::Categorical || measure == ScoreDictVar::Ordinal;
-    IVkEncoder* encoder = categorical ? CreateCategoricalEncoder(variable)
-                                      : CreateBinningEncoder(name, cutPoints);
+    IVkEncoder* encoder =
+        categorical ? EncoderFactory::CreateCategoricalEncoder(variable)
+                    : EncoderFactory::CreateBinningEncoder(name, model_.GetDerivedField(name),
+                                                           cutPoints_);
     if (encoder == nullptr) {
       throw VkException(VkException::NameNotFound,
                         name + " encoder info not found in dictionary.");
     }
-    model_->AddEncoder(encoder);
+    model_.AddEncoder(encoder);
   }
 
   // The target's encoder closes the list. A schema without a predicted field
   // has no target, and the document is rejected once the body is read.
-  if (const ScoreDictVar* target = model_->GetTargetVar()) {
-    model_->AddEncoder(CreateCategoricalEncoder(target));
+  if (const ScoreDictVar* target = model_.GetTargetVar()) {
+    model_.AddEncoder(EncoderFactory::CreateCategoricalEncoder(target));
   }
 }
 
-void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
-                                               const ScoreDictionary* dictionary,
-                                               const TransformationDictionary* transformation) {
-  const std::string fieldName = Transcode(GetAttributeForced(table, pmml::kFieldName));
-  const std::string node = ResolveFieldName(fieldName, transformation, dictionary);
-  const int parentsNumber = VerifyInt(table, pmml::kParentsNumber);
+void ConditionalTablesReader::ReadTable(const DOMElement* table) {
+  const std::string fieldName = Transcode(Dom::GetAttributeForced(table, pmml::kFieldName));
+  const std::string node = fields_.Resolve(fieldName);
+  const int parentsNumber = Dom::VerifyInt(table, pmml::kParentsNumber);
   if (parentsNumber < 0) {
     throw VkException(VkException::InvalidStructure,
                       "ConditionalTable for " + fieldName + ": parentsNumber " +
@@ -175,8 +168,8 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
   }
   const auto parentCount = static_cast<std::size_t>(parentsNumber);
 
-  const DOMElement* names = GetFirstChildElt(table);
-  if (names == nullptr || !IsEqual(names->getTagName(), pmml::kNames)) {
+  const DOMElement* names = Dom::GetFirstChildElt(table);
+  if (names == nullptr || !Dom::IsEqual(names->getTagName(), pmml::kNames)) {
     throw VkException(VkException::InvalidStructure,
                       "<names must be the first element within ConditionalTable.");
   }
@@ -184,18 +177,18 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
 
   // Every row is collected before any is interpreted.
   std::vector<std::pair<std::string, int>> rows;  // text, totalN
-  for (const DOMElement* row = GetNextSiblingElt(names); row != nullptr;
-       row = GetNextSiblingElt(row)) {
-    if (!IsEqual(row->getTagName(), pmml::kRow)) {
+  for (const DOMElement* row = Dom::GetNextSiblingElt(names); row != nullptr;
+       row = Dom::GetNextSiblingElt(row)) {
+    if (!Dom::IsEqual(row->getTagName(), pmml::kRow)) {
       throw VkException(VkException::StructureError, "Only row elements are allowed here.");
     }
     std::string text = Transcode(row->getTextContent());
-    rows.emplace_back(std::move(text), VerifyInt(row, pmml::kTotalN));
+    rows.emplace_back(std::move(text), Dom::VerifyInt(row, pmml::kTotalN));
   }
 
   parentValuesRead_ += rows.size() * parentCount;
   if (parentValuesRead_ > kMaxParentValues) {
-    const int line = GetLineNumber(table);
+    const int line = Dom::GetLineNumber(table);
     throw VkException(VkException::InvalidStructure,
                       "ConditionalTable for " + fieldName +
                           (line > 0 ? " at line " + std::to_string(line) : std::string()) + ": " +
@@ -207,7 +200,7 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
   // Well-formedness of names and rows is not consulted: the fields are used
   // as they come.
   std::vector<std::string> fields;
-  SplitEscaped(fields, namesText);
+  fieldtext::SplitEscaped(fields, namesText);
   if (fields.size() < parentCount) {
     throw VkException(VkException::InvalidStructure,
                       "ConditionalTable for " + fieldName + ": parentsNumber is " +
@@ -217,20 +210,20 @@ void BayesNetTranslator::ParseConditionalTable(const DOMElement* table,
   std::vector<std::string> parents;
   parents.reserve(parentCount);
   for (std::size_t j = 0; j < parentCount; ++j) {
-    parents.push_back(ResolveFieldName(TrimBlanks(fields[j]), transformation, dictionary));
+    parents.push_back(fields_.Resolve(fieldtext::TrimBlanks(fields[j])));
   }
-  model_->GetParentsTable()[node] = parents;
+  model_.GetParentsTable()[node] = parents;
 
   // A later table for the same node replaces the earlier one.
-  BayesNetModel::CPTable& cpt = model_->GetCPT()[node];
+  BayesNetModel::CPTable& cpt = model_.GetCPT()[node];
   cpt.clear();
-  ParentValueIndexes codes(*model_, dictionary);
+  ParentValueIndexes codes(model_, dictionary_);
   for (const auto& [text, totalN] : rows) {
-    SplitEscaped(fields, text);
+    fieldtext::SplitEscaped(fields, text);
     BayesNetModel::ParentConfig config(parentCount, 0);
     std::vector<double> numbers;
     for (std::size_t k = 0; k < fields.size(); ++k) {
-      const std::string field = TrimBlanks(fields[k]);
+      const std::string field = fieldtext::TrimBlanks(fields[k]);
       if (k < parentCount) {
         config[k] = codes.Code(parents[k], field);
       } else {

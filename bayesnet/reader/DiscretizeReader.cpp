@@ -1,12 +1,11 @@
-// The discretization reader: the cut points of every DerivedField's
-// Discretize, taken from the left margins of its bins after the first.
+#include "bayesnet/reader/DiscretizeReader.h"
+
 #include <iostream>
 #include <limits>
 
 #include <xercesc/dom/DOMNodeList.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "bayesnet/reader/BayesNetTranslator.h"
 #include "bayesnet/reader/PmmlVocabulary.h"
 #include "host/interfaces/VkException.h"
 
@@ -30,58 +29,61 @@ void ReportUnexpectedElement(const DOMElement* element) {
 
 }  // namespace
 
-int BayesNetTranslator::ParseDiscretize(const DOMElement* transformation,
-                                        CutPointMap& cutPoints) {
-  DOMNodeList* derivedFields = GetElementsByTagName(transformation, pmml::kDerivedField);
+CutPointMap DiscretizeReader::Read(const DOMElement* transformation) const {
+  DOMNodeList* derivedFields = Dom::GetElementsByTagName(transformation, pmml::kDerivedField);
   const XMLSize_t count = derivedFields == nullptr ? 0 : derivedFields->getLength();
   if (count == 0) {
     throw VkException(VkException::StructureError, "<DerivedField> is required!!");
   }
 
+  CutPointMap cutPoints;
   for (XMLSize_t i = 0; i < count; ++i) {
     const auto* derived = static_cast<const DOMElement*>(derivedFields->item(i));
-    if (!IsEqual(derived->getTagName(), pmml::kDerivedField)) {
+    if (!Dom::IsEqual(derived->getTagName(), pmml::kDerivedField)) {
       ReportUnexpectedElement(derived);
       throw VkException(VkException::UnexpectedElement, "Element DerivedField was expected here.");
     }
-    const std::string name = Transcode(GetAttributeForced(derived, pmml::kName));
+    const std::string name = Transcode(Dom::GetAttributeForced(derived, pmml::kName));
 
-    const DOMElement* discretize = GetFirstChildElt(derived);
-    if (discretize == nullptr || !IsEqual(discretize->getTagName(), pmml::kDiscretize)) {
+    const DOMElement* discretize = Dom::GetFirstChildElt(derived);
+    if (discretize == nullptr || !Dom::IsEqual(discretize->getTagName(), pmml::kDiscretize)) {
       throw VkException(VkException::StructureError, "Element Discretize was expected here.");
     }
-
-    std::vector<double> cuts;
-    int bins = 0;
-    double left = kLowestMargin;
-    double right = kLowestMargin;
-    for (const DOMElement* bin = GetFirstChildElt(discretize); bin != nullptr;
-         bin = GetNextSiblingElt(bin)) {
-      if (!IsEqual(bin->getTagName(), pmml::kDiscretizeBin)) {
-        throw VkException(VkException::StructureError, "Element DiscretizeBin was expected here.");
-      }
-      const DOMElement* interval = GetFirstChildElt(bin);
-      if (interval == nullptr || !IsEqual(interval->getTagName(), pmml::kInterval)) {
-        throw VkException(VkException::StructureError, "Element Interval was expected here.");
-      }
-      if (bins > 0) {
-        // The host reads an absent leftMargin as "", which VerifyDouble rejects.
-        left = VerifyDouble(interval, pmml::kLeftMargin);
-        if (left != right) {
-          throw VkException(VkException::InvalidStructure, "Error in Interval margins.");
-        }
-        cuts.push_back(left);
-      }
-      if (!IsEqual(GetAttribute(interval, pmml::kRightMargin), "")) {
-        right = VerifyDouble(interval, pmml::kRightMargin);
-      }
-      ++bins;
-    }
-    if (cuts.empty()) {
-      throw VkException(VkException::InvalidContent,
-                        "BayesNetTranslator::ParseDiscretize: cutpoints found");
-    }
-    cutPoints[name] = std::move(cuts);
+    cutPoints[name] = ReadCuts(discretize);
   }
-  return static_cast<int>(count);
+  return cutPoints;
+}
+
+std::vector<double> DiscretizeReader::ReadCuts(const DOMElement* discretize) const {
+  std::vector<double> cuts;
+  int bins = 0;
+  double left = kLowestMargin;
+  double right = kLowestMargin;
+  for (const DOMElement* bin = Dom::GetFirstChildElt(discretize); bin != nullptr;
+       bin = Dom::GetNextSiblingElt(bin)) {
+    if (!Dom::IsEqual(bin->getTagName(), pmml::kDiscretizeBin)) {
+      throw VkException(VkException::StructureError, "Element DiscretizeBin was expected here.");
+    }
+    const DOMElement* interval = Dom::GetFirstChildElt(bin);
+    if (interval == nullptr || !Dom::IsEqual(interval->getTagName(), pmml::kInterval)) {
+      throw VkException(VkException::StructureError, "Element Interval was expected here.");
+    }
+    if (bins > 0) {
+      // The host reads an absent leftMargin as "", which VerifyDouble rejects.
+      left = Dom::VerifyDouble(interval, pmml::kLeftMargin);
+      if (left != right) {
+        throw VkException(VkException::InvalidStructure, "Error in Interval margins.");
+      }
+      cuts.push_back(left);
+    }
+    if (!Dom::IsEqual(Dom::GetAttribute(interval, pmml::kRightMargin), "")) {
+      right = Dom::VerifyDouble(interval, pmml::kRightMargin);
+    }
+    ++bins;
+  }
+  if (cuts.empty()) {
+    throw VkException(VkException::InvalidContent,
+                      "BayesNetTranslator::ParseDiscretize: cutpoints found");
+  }
+  return cuts;
 }

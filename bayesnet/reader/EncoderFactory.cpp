@@ -1,16 +1,15 @@
-// Encoders for the network's variables: categorical ones from a dictionary
-// variable's value labels, binning ones from a discretization's cut points.
+#include "bayesnet/reader/EncoderFactory.h"
+
 #include <memory>
 #include <new>
 
 #include "bayesnet/encoders/VkBinningEncoder.h"
 #include "bayesnet/encoders/VkCatNumericEncoder.h"
 #include "bayesnet/encoders/VkCatStringEncoder.h"
-#include "bayesnet/reader/BayesNetTranslator.h"
 #include "host/interfaces/ScoreValueLabel.h"
 #include "host/interfaces/VkException.h"
 
-IVkEncoder* BayesNetTranslator::CreateCategoricalEncoder(const ScoreDictVar* variable) {
+IVkEncoder* EncoderFactory::CreateCategoricalEncoder(const ScoreDictVar* variable) {
   const ScoreValueLabelSet* labelSet = variable->GetValueLabelSet();
   if (labelSet != nullptr) labelSet->Prepare();
 
@@ -32,9 +31,10 @@ IVkEncoder* BayesNetTranslator::CreateCategoricalEncoder(const ScoreDictVar* var
   return encoder.release();
 }
 
-IVkEncoder* BayesNetTranslator::CreateBinningEncoder(const std::string& predictor,
-                                                     const CutPointMap& cutPoints) {
-  const auto found = cutPoints.find(model_->GetDerivedField(predictor));
+IVkEncoder* EncoderFactory::CreateBinningEncoder(const std::string& predictor,
+                                                 const std::string& derivedField,
+                                                 const CutPointMap& cutPoints) {
+  const auto found = cutPoints.find(derivedField);
   if (found == cutPoints.end()) {
     throw VkException(VkException::NameNotFound,
                       predictor + "Variable binning info not found in transformation dictionary.");

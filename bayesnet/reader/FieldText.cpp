@@ -1,7 +1,6 @@
-// The field splitter and blank trimmer shared by the LinkSource and
-// ConditionalTable readers.
-#include "bayesnet/reader/BayesNetTranslator.h"
+#include "bayesnet/reader/FieldText.h"
 
+namespace fieldtext {
 namespace {
 
 constexpr char kSeparator = ';';
@@ -10,7 +9,7 @@ constexpr char kBlank = ' ';
 
 }  // namespace
 
-bool BayesNetTranslator::SplitEscaped(std::vector<std::string>& fields, const std::string& text) {
+bool SplitEscaped(std::vector<std::string>& fields, const std::string& text) {
   fields.clear();
   std::string s = text;  // escapes are removed in place
   bool ok = true;
@@ -36,9 +35,11 @@ bool BayesNetTranslator::SplitEscaped(std::vector<std::string>& fields, const st
   return ok;
 }
 
-std::string BayesNetTranslator::TrimBlanks(const std::string& text) {
+std::string TrimBlanks(const std::string& text) {
   const std::size_t first = text.find_first_not_of(kBlank);
   if (first == std::string::npos) return text;
   const std::size_t last = text.find_last_not_of(kBlank);
   return text.substr(first, last - first + 1);
 }
+
+}  // namespace fieldtext

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bayesnet/reader/BayesNetTranslator.h"
+#include "bayesnet/reader/FieldText.h"
 
 namespace {
 
@@ -37,20 +37,20 @@ TEST(SplitEscapedTest, FieldsAndEscapes) {
   for (const SplitCase& c : cases) {
     SCOPED_TRACE("text: " + c.text);
     Fields fields = {"stale"};
-    EXPECT_EQ(BayesNetTranslator::SplitEscaped(fields, c.text), c.ok);
+    EXPECT_EQ(fieldtext::SplitEscaped(fields, c.text), c.ok);
     EXPECT_EQ(fields, c.fields);
   }
 }
 
 TEST(TrimBlanksTest, OnlySpacesAtBothEnds) {
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks("  a  "), "a");
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks(" a b "), "a b");
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks("a"), "a");
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks(""), "");
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks("   "), "   ");  // all blanks: unchanged
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks("\tyes\n"), "\tyes\n");
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks(" yes\n "), "yes\n");
-  EXPECT_EQ(BayesNetTranslator::TrimBlanks(" \nrisk"), "\nrisk");
+  EXPECT_EQ(fieldtext::TrimBlanks("  a  "), "a");
+  EXPECT_EQ(fieldtext::TrimBlanks(" a b "), "a b");
+  EXPECT_EQ(fieldtext::TrimBlanks("a"), "a");
+  EXPECT_EQ(fieldtext::TrimBlanks(""), "");
+  EXPECT_EQ(fieldtext::TrimBlanks("   "), "   ");  // all blanks: unchanged
+  EXPECT_EQ(fieldtext::TrimBlanks("\tyes\n"), "\tyes\n");
+  EXPECT_EQ(fieldtext::TrimBlanks(" yes\n "), "yes\n");
+  EXPECT_EQ(fieldtext::TrimBlanks(" \nrisk"), "\nrisk");
 }
 
 }  // namespace
