@@ -76,9 +76,7 @@ std::vector<double> DiscretizeReader::ReadCuts(const DOMElement* discretize) con
       }
       cuts.push_back(left);
     }
-    if (!Dom::IsEqual(Dom::GetAttribute(interval, pmml::kRightMargin), "")) {
-      right = Dom::VerifyDouble(interval, pmml::kRightMargin);
-    }
+    right = Dom::VerifyDouble(interval, pmml::kRightMargin, right);
     ++bins;
   }
   if (cuts.empty()) {

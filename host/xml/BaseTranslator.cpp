@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 #include "host/interfaces/VkException.h"
 #include "host/text/NumberText.h"
@@ -56,6 +57,27 @@ bool ParseInt(std::string_view text, int& value) {
   if (signedValue < INT32_MIN || signedValue > INT32_MAX) return false;
   value = static_cast<int>(signedValue);
   return true;
+}
+
+// ParseNumber and ParseInt under one name, for CheckNumber.
+bool ReadNumber(std::string_view text, double& value) { return ParseNumber(text, value); }
+bool ReadNumber(std::string_view text, int& value) { return ParseInt(text, value); }
+
+// The one number check of the translator base: `text` read as a double
+// (ParseNumber's syntax) or as a whole decimal int, else code 4. The
+// message names the attribute and its element when `attribute` is given.
+template <typename Number>
+Number CheckNumber(const XMLCh* text, const DOMElement* element, const char* attribute) {
+  const std::string narrow = xmltext::ToUtf8(text);
+  Number value{};
+  if (ReadNumber(narrow, value)) return value;
+  const std::string kind = std::is_same_v<Number, int> ? "an integer" : "a number";
+  if (attribute == nullptr) {
+    throw VkException(VkException::MalformedNumber, "'" + narrow + "' is not " + kind + ".");
+  }
+  throw VkException(VkException::MalformedNumber,
+                    "Attribute " + std::string(attribute) + " of " + Describe(element) +
+                        AtLine(element) + " is not " + kind + ": '" + narrow + "'.");
 }
 
 }  // namespace
@@ -153,43 +175,24 @@ bool BaseTranslator::IsEqual(const XMLCh* text, const char* str) {
 }
 
 double BaseTranslator::VerifyDouble(const XMLCh* text) {
-  std::string narrow = xmltext::ToUtf8(text);
-  double value = 0.0;
-  if (!ParseNumber(narrow, value)) {
-    throw VkException(VkException::MalformedNumber, "'" + narrow + "' is not a number.");
-  }
-  return value;
+  return CheckNumber<double>(text, nullptr, nullptr);
 }
 
-int BaseTranslator::VerifyInt(const XMLCh* text) {
-  std::string narrow = xmltext::ToUtf8(text);
-  int value = 0;
-  if (!ParseInt(narrow, value)) {
-    throw VkException(VkException::MalformedNumber, "'" + narrow + "' is not an integer.");
-  }
-  return value;
-}
+int BaseTranslator::VerifyInt(const XMLCh* text) { return CheckNumber<int>(text, nullptr, nullptr); }
 
 double BaseTranslator::VerifyDouble(const DOMElement* element, const char* attribute) {
-  std::string narrow = xmltext::ToUtf8(GetAttribute(element, attribute));
-  double value = 0.0;
-  if (!ParseNumber(narrow, value)) {
-    throw VkException(VkException::MalformedNumber,
-                      "Attribute " + std::string(attribute) + " of " + Describe(element) +
-                          AtLine(element) + " is not a number: '" + narrow + "'.");
-  }
-  return value;
+  return CheckNumber<double>(GetAttribute(element, attribute), element, attribute);
+}
+
+double BaseTranslator::VerifyDouble(const DOMElement* element, const char* attribute,
+                                    double fallback) {
+  const XMLCh* text = GetAttribute(element, attribute);
+  if (IsEqual(text, "")) return fallback;
+  return CheckNumber<double>(text, element, attribute);
 }
 
 int BaseTranslator::VerifyInt(const DOMElement* element, const char* attribute) {
-  std::string narrow = xmltext::ToUtf8(GetAttribute(element, attribute));
-  int value = 0;
-  if (!ParseInt(narrow, value)) {
-    throw VkException(VkException::MalformedNumber,
-                      "Attribute " + std::string(attribute) + " of " + Describe(element) +
-                          AtLine(element) + " is not an integer: '" + narrow + "'.");
-  }
-  return value;
+  return CheckNumber<int>(GetAttribute(element, attribute), element, attribute);
 }
 
 int BaseTranslator::GetLineNumber(const DOMNode* node) {

@@ -60,6 +60,10 @@ class MODELCORE_API BaseTranslator : public ScoreTranslator {
   // The same for an attribute of an element; the message names both.
   static double VerifyDouble(const xercesc::DOMElement* element, const char* attribute);
   static int VerifyInt(const xercesc::DOMElement* element, const char* attribute);
+  // An attribute that may be left out: `fallback` when it is absent or
+  // empty, else as VerifyDouble.
+  static double VerifyDouble(const xercesc::DOMElement* element, const char* attribute,
+                             double fallback);
   // The line on which the element starts, or 0 when it is not known.
   static int GetLineNumber(const xercesc::DOMNode* node);
   // New version information; the caller owns it.
