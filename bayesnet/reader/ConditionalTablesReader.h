@@ -38,10 +38,15 @@ class ConditionalTablesReader : private ElementReader {
         cutPoints_(cutPoints),
         predictorNames_(predictorNames) {}
 
+  // Reads one ConditionalTables element; Extension children are skipped.
   void Read(const xercesc::DOMElement* tables);
 
  private:
+  // Adds every predictor with its encoder to the model, then the target's
+  // encoder.
   void RegisterPredictors();
+  // One table: its node's parents and its rows; a later table for the same
+  // node replaces the earlier one.
   void ReadTable(const xercesc::DOMElement* table);
 
   // At most this many parent codes (rows times parents, over every table)
