@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/BaseCaseRecord.h"
-#include "host/ScoreModel.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/interfaces/ScoreModel.h"
 
 // Case records built once and kept in memory, so that a benchmark can time
 // GetScore alone. Cells are typed and read by bnscore's own code

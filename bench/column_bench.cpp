@@ -25,7 +25,7 @@
 #include "bnscore/bnscore.h"
 #include "engine/CsvReader.h"
 #include "engine/DecimalText.h"
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

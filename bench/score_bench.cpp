@@ -29,9 +29,9 @@
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
 #include "engine/PluginLibrary.h"
-#include "host/PmmlParser.h"
-#include "host/VkException.h"
-#include "host/XmlPlatform.h"
+#include "host/xml/PmmlParser.h"
+#include "host/interfaces/VkException.h"
+#include "host/xml/XmlPlatform.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
 #include "engine/RowScorer.h"
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/ScoreOptions.h"
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 // The options of `bnscore evaluate`: how to read the records (those of
 // `score` that concern input), the column of the known labels, and the

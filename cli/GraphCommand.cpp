@@ -13,9 +13,10 @@
 #include "cli/FileDescriptor.h"
 #include "cli/NetworkStructure.h"
 #include "engine/EngineError.h"
-#include "host/ScoreDictionary.h"
-#include "host/ScoreValueLabel.h"
-#include "host/TransformationDictionary.h"
+#include "host/interfaces/ScoreDictionary.h"
+#include "host/interfaces/ScoreValueLabel.h"
+#include "host/data/TransformationDictionary.h"
+
 
 extern char** environ;
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 // The options of `bnscore graph`.
 struct GraphOptions {

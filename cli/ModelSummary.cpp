@@ -10,9 +10,9 @@
 #include "engine/CsvWriter.h"
 #include "engine/FieldLayout.h"
 #include "engine/JsonText.h"
-#include "host/ScoreDictionary.h"
-#include "host/ScoreValueLabel.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/TransformationDictionary.h"
+#include "host/interfaces/ScoreDictionary.h"
+#include "host/interfaces/ScoreValueLabel.h"
 
 namespace {
 

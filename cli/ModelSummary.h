@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 // Writes what `bnscore check` prints about a model that was read: its type
 // and version, the target with its categories, the input fields and the

@@ -5,8 +5,8 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "host/BaseTranslator.h"
-#include "host/PmmlParser.h"
+#include "host/xml/BaseTranslator.h"
+#include "host/xml/PmmlParser.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "engine/CsvReader.h"
 #include "engine/JsonLinesReader.h"
 #include "engine/ScoreOptions.h"
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 // The records of one input, read one at a time, as CSV or as JSON Lines
 // (options.inputFormat), with their columns known before the first one:

@@ -26,7 +26,7 @@
 #include "engine/EngineError.h"
 #include "engine/JsonText.h"
 #include "engine/ModelInternals.h"
-#include "host/XmlPlatform.h"
+#include "host/xml/XmlPlatform.h"
 #include "service/ServeCommandLine.h"
 
 #ifndef BNSCORE_VERSION

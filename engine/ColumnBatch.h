@@ -10,7 +10,7 @@
 #include "bnscore/bnscore.h"
 #include "engine/FieldLayout.h"
 #include "engine/ScoringSlot.h"
-#include "host/ColumnScoring.h"
+#include "host/interfaces/ColumnScoring.h"
 
 // One call of Model::Score: the caller's columns bound to the model's
 // FieldLayout and its outputs, checked once. ScoreRows scores any range of

@@ -8,7 +8,7 @@
 #include "bnscore/bnscore.h"
 #include "engine/CsvReader.h"
 #include "engine/ScoreOptions.h"
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 // The names of the input's columns: options.columns when given (input
 // without a header row), else the reader's first row (EngineError when the

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "engine/RecordFiller.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/TransformationDictionary.h"
 
 namespace {
 

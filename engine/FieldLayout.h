@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 // The one record layout a loaded model is scored with: every field the
 // model may read, in a fixed order, each with the kind of cell it takes.

@@ -9,7 +9,7 @@
 
 #include "engine/CsvReader.h"
 #include "engine/EngineError.h"
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "engine/NumberTextCache.h"
 #include "engine/ResultColumns.h"
 #include "engine/ScoreOptions.h"
-#include "host/MCStatus.h"
-#include "host/ScoreModel.h"
-#include "host/ScoreResult.h"
+#include "host/interfaces/MCStatus.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreResult.h"
 
 // Writes scored records as JSON Lines, one object per record:
 //   {"status":0,"prediction":"low","confidence":0.65,

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 void AppendJsonString(std::string_view text, std::string& out) {
   static const char kHex[] = "0123456789abcdef";

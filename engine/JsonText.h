@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/ScoreValue.h"
+#include "host/interfaces/ScoreValue.h"
 
 // Appends JSON text to a string that the caller reuses, so that writing
 // allocates nothing once the string has reached its working size.

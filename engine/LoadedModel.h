@@ -6,9 +6,9 @@
 #include <string>
 
 #include "engine/PluginLibrary.h"
-#include "host/PmmlParser.h"
-#include "host/ScoreModel.h"
-#include "host/ScoreTranslator.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreTranslator.h"
+#include "host/xml/PmmlParser.h"
 
 // A model read from a PMML file through a plug-in. Owns the plug-in
 // library, its translator and the model, and releases them in the order

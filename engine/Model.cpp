@@ -16,9 +16,9 @@
 #include "engine/ModelInternals.h"
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
-#include "host/ColumnScoring.h"
-#include "host/VkException.h"
-#include "host/XmlPlatform.h"
+#include "host/interfaces/ColumnScoring.h"
+#include "host/interfaces/VkException.h"
+#include "host/xml/XmlPlatform.h"
 
 namespace bnscore {
 

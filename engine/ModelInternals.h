@@ -2,7 +2,7 @@
 #define BNSCORE_ENGINE_MODELINTERNALS_H_
 
 #include "bnscore/bnscore.h"
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 namespace bnscore {
 

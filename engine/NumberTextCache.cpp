@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 NumberTextCache::NumberTextCache() : slots_(std::size_t{1} << kSlotBits) {}
 

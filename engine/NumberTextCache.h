@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/ScoreValue.h"
+#include "host/interfaces/ScoreValue.h"
 
 // The text form of numbers (FormatNumberView), with the texts of recently
 // written numbers kept for reuse. The text is always exactly what

@@ -17,7 +17,7 @@
 #include "engine/CsvWriter.h"
 #include "engine/RowScorer.h"
 #include "engine/ScoreOptions.h"
-#include "host/ScoreModel.h"
+#include "host/interfaces/ScoreModel.h"
 
 // Scores blocks of CSV rows on worker threads and writes their output rows
 // in input order.

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "host/ScoreTranslator.h"
+#include "host/interfaces/ScoreTranslator.h"
 
 // A model plug-in loaded with dlopen. Owns the library handle and closes it
 // on destruction. The code of every object the plug-in makes (translators,

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "engine/DecimalText.h"
-#include "host/NumberText.h"
-#include "host/NumericValue.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/NumericValue.h"
+#include "host/data/TransformationDictionary.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "engine/EngineError.h"
-#include "host/BaseCaseRecord.h"
-#include "host/ScoreModel.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/interfaces/ScoreModel.h"
+
 
 // A cell that cannot become a record value (a number that is not finite
 // where those are refused). The message names the column and the cell; the

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 ResultColumns::ResultColumns(const ScoreModel& model, bool predictionOnly)
     : predictionOnly_(predictionOnly), categories_(model) {

@@ -7,10 +7,10 @@
 #include "engine/CsvWriter.h"
 #include "engine/NumberTextCache.h"
 #include "engine/TargetCategories.h"
-#include "host/MCStatus.h"
-#include "host/ScoreModel.h"
-#include "host/ScoreResult.h"
-#include "host/ScoreValue.h"
+#include "host/interfaces/MCStatus.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/interfaces/ScoreValue.h"
 
 // The result columns of the scorer's output and their cells:
 //   status,prediction,confidence,probability(C)...

@@ -6,8 +6,8 @@
 
 #include "bnscore/bnscore.h"
 #include "engine/TargetCategories.h"
-#include "host/MCStatus.h"
-#include "host/ScoreResult.h"
+#include "host/interfaces/MCStatus.h"
+#include "host/interfaces/ScoreResult.h"
 
 // Reads what GetScore left into a bnscore::Outcome and the probabilities in
 // category order: the same values bnscore writes (a prediction equal to no

@@ -15,8 +15,8 @@
 #include "engine/ResultColumns.h"
 #include "engine/ScoreOptions.h"
 #include "engine/StatusReason.h"
-#include "host/ScoreModel.h"
-#include "host/ScoreResult.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreResult.h"
 
 // What one thread needs to score CSV rows with a model: its own case
 // record, its own result object and its own output formatting. Scores a

@@ -1,7 +1,7 @@
 #include "engine/ScoringSlot.h"
 
 #include "engine/RecordFiller.h"
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 ScoringSlot::ScoringSlot(ScoreModel& model, const FieldLayout& layout,
                          const TargetCategories& categories, const bnscore::LoadOptions& options)

@@ -9,9 +9,9 @@
 #include "engine/RecordFiller.h"
 #include "engine/ResultReader.h"
 #include "engine/TargetCategories.h"
-#include "host/BaseCaseRecord.h"
-#include "host/ScoreModel.h"
-#include "host/ScoreResult.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreResult.h"
 
 // What one thread needs to score records with a loaded model: a case record
 // of the model's FieldLayout and the result object the model fills. Cells

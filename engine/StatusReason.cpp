@@ -3,11 +3,11 @@
 #include "bnscore/bnscore.h"
 
 #include "engine/DecimalText.h"
-#include "host/NumberText.h"
-#include "host/NumericValue.h"
-#include "host/ScoreValueLabel.h"
-#include "host/StringValue.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/NumericValue.h"
+#include "host/data/StringValue.h"
+#include "host/data/TransformationDictionary.h"
+#include "host/interfaces/ScoreValueLabel.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

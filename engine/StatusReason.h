@@ -8,10 +8,10 @@
 #include "engine/FieldLayout.h"
 #include "engine/RecordFiller.h"
 #include "engine/ScoreOptions.h"
-#include "host/ScoreDictVar.h"
-#include "host/ScoreDictionary.h"
-#include "host/ScoreModel.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/TransformationDictionary.h"
+#include "host/interfaces/ScoreDictVar.h"
+#include "host/interfaces/ScoreDictionary.h"
+#include "host/interfaces/ScoreModel.h"
 
 // Says why a record got a non-zero status, from what the host interfaces
 // tell of the model: its predictors (GetVarsOfRole) with their categories

@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "host/ScoreValueLabel.h"
+#include "host/interfaces/ScoreValueLabel.h"
 
 namespace {
 

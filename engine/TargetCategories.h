@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "host/ScoreModel.h"
-#include "host/ScoreValue.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreValue.h"
 
 // The categories of a model's target in output order: the values of its
 // value labels, each distinct value once, in label order. This is the order

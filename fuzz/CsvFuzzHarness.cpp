@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bayesnet/GiveMyTranslator.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
 #include "engine/CsvWriter.h"
@@ -19,8 +20,7 @@
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
 #include "fuzz/DiscardStream.h"
-#include "host/PmmlParser.h"
-#include "plugin/GiveMyTranslator.h"
+#include "host/xml/PmmlParser.h"
 
 namespace {
 

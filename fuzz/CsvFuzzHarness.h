@@ -7,8 +7,8 @@
 #include <string>
 
 #include "engine/ScoreOptions.h"
-#include "host/ScoreModel.h"
-#include "host/ScoreTranslator.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreTranslator.h"
 
 // The record path of `bnscore score` that csv_fuzzer drives, shared with the
 // regression test that replays the inputs it once found failing.

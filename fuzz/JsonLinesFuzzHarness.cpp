@@ -10,6 +10,7 @@
 
 #include <simdjson.h>
 
+#include "bayesnet/GiveMyTranslator.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
 #include "engine/EngineError.h"
@@ -17,8 +18,7 @@
 #include "engine/JsonLinesWriter.h"
 #include "engine/RecordFiller.h"
 #include "engine/RowScorer.h"
-#include "host/PmmlParser.h"
-#include "plugin/GiveMyTranslator.h"
+#include "host/xml/PmmlParser.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "host/ScoreModel.h"
-#include "host/ScoreTranslator.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreTranslator.h"
 
 // The JSON Lines path of `bnscore score --input-format jsonl --output-format
 // jsonl` that jsonl_fuzzer drives: JsonLinesReader, RowScorer and

@@ -8,17 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "bayesnet/GiveMyTranslator.h"
 #include "fuzz/DiscardStream.h"
-#include "host/BaseCaseRecord.h"
-#include "host/NumberText.h"
-#include "host/PmmlParser.h"
-#include "host/ScoreModel.h"
-#include "host/ScoreResult.h"
-#include "host/ScoreTranslator.h"
-#include "host/ScoreValueLabel.h"
-#include "host/TransformationDictionary.h"
-#include "host/VkException.h"
-#include "plugin/GiveMyTranslator.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/data/TransformationDictionary.h"
+#include "host/interfaces/ScoreModel.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/interfaces/ScoreTranslator.h"
+#include "host/interfaces/ScoreValueLabel.h"
+#include "host/interfaces/VkException.h"
+#include "host/text/NumberText.h"
+#include "host/xml/PmmlParser.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "fuzz/CsvFuzzHarness.h"
-#include "host/XmlPlatform.h"
+#include "host/xml/XmlPlatform.h"
 
 #ifndef BNSCORE_FUZZ_MODEL
 #error "BNSCORE_FUZZ_MODEL names the PMML file to score against"

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "fuzz/PmmlFuzzHarness.h"
-#include "host/XmlPlatform.h"
+#include "host/xml/XmlPlatform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Lives until the process ends, like the host's own platform.

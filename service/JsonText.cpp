@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "host/NumberText.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

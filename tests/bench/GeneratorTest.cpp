@@ -17,8 +17,8 @@
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
 #include "engine/LoadedModel.h"
-#include "host/ScoreResult.h"
-#include "host/XmlPlatform.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/xml/XmlPlatform.h"
 
 namespace {
 

@@ -11,8 +11,10 @@
 #include "bench/RecordTable.h"
 #include "bench/StressModels.h"
 #include "engine/LoadedModel.h"
-#include "host/ScoreResult.h"
-#include "host/XmlPlatform.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/xml/XmlPlatform.h"
+
+#include "host/interfaces/VkException.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "host/NumericValue.h"
-#include "host/StringValue.h"
-#include "host/TransformationDictionary.h"
-#include "result/BayesNetClsResult.h"
+#include "host/data/NumericValue.h"
+#include "host/data/StringValue.h"
+#include "host/data/TransformationDictionary.h"
+#include "bayesnet/result/BayesNetClsResult.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #ifndef TESTS_DIFFERENTIAL_LITERALSCORER_H_
 #define TESTS_DIFFERENTIAL_LITERALSCORER_H_
 
-#include "host/MCStatus.h"
-#include "host/ScoreCaseRecord.h"
-#include "host/ScoreResult.h"
-#include "model/BayesNetModel.h"
+#include "host/interfaces/MCStatus.h"
+#include "host/interfaces/ScoreCaseRecord.h"
+#include "host/interfaces/ScoreResult.h"
+#include "bayesnet/model/BayesNetModel.h"
 
 // The scoring algorithm written out literally, record by record and name by
 // name, from the model's public state: the oracle the compiled plan is

@@ -10,14 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include "bayesnet/reader/BayesNetTranslator.h"
 #include "bench/GeneratorOptions.h"
 #include "bench/ModelGenerator.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
-#include "host/PmmlParser.h"
-#include "host/ScoreResult.h"
-#include "host/XmlPlatform.h"
-#include "plugin/BayesNetTranslator.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/xml/PmmlParser.h"
+#include "host/xml/XmlPlatform.h"
 
 // The sanitizers bring their own allocator; counting is left to the plain
 // build there.

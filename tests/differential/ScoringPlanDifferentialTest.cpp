@@ -17,18 +17,19 @@
 
 #include <gtest/gtest.h>
 
+#include "bayesnet/reader/BayesNetTranslator.h"
 #include "bench/GeneratorOptions.h"
 #include "bench/ModelGenerator.h"
 #include "bench/RecordGenerator.h"
 #include "bench/RecordTable.h"
-#include "host/BaseCaseRecord.h"
-#include "host/PmmlParser.h"
-#include "host/ScoreDictionary.h"
-#include "host/ScoreResult.h"
-#include "host/XmlPlatform.h"
-#include "model/ScoringPlan.h"
-#include "plugin/BayesNetTranslator.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/xml/PmmlParser.h"
+#include "host/interfaces/ScoreDictionary.h"
+#include "host/interfaces/ScoreResult.h"
+#include "host/xml/XmlPlatform.h"
+#include "bayesnet/model/ScoringPlan.h"
 #include "tests/differential/LiteralScorer.h"
+
 
 namespace {
 

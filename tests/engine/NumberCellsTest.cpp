@@ -12,8 +12,8 @@
 
 #include "engine/DecimalText.h"
 #include "engine/NumberTextCache.h"
-#include "host/NumberText.h"
-#include "host/NumericValue.h"
+#include "host/data/NumericValue.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "host/BaseCaseRecord.h"
-#include "host/NumericValue.h"
-#include "host/PMMLTranslator.h"
-#include "host/PmmlParser.h"
-#include "host/StringValue.h"
-#include "host/VkException.h"
-#include "host/XmlPlatform.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/data/NumericValue.h"
+#include "host/data/StringValue.h"
+#include "host/interfaces/VkException.h"
+#include "host/xml/PMMLTranslator.h"
+#include "host/xml/PmmlParser.h"
+#include "host/xml/XmlPlatform.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "host/BaseTranslator.h"
-#include "host/DeftTranscoder.h"
-#include "host/PmmlParser.h"
-#include "host/VkException.h"
-#include "host/XmlPlatform.h"
+#include "host/interfaces/VkException.h"
+#include "host/xml/BaseTranslator.h"
+#include "host/xml/DeftTranscoder.h"
+#include "host/xml/PmmlParser.h"
+#include "host/xml/XmlPlatform.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ const char kDoc[] =
     "    <ConditionalTable fieldName=\"x\" parentsNumber=\" -12 \">\n"  // line 6
     "      <row totalN=\"abc\">1;2</row>\n"                   // line 7
     "      <row totalN=\"2147483648\"/>\n"                    // line 8
-    "      <row totalN=\"-2147483648\" p=\"+0.5\"/>\n"        // line 9
+    "      <row totalN=\"-2147483648\" p=\"+0.5\" q=\"\"/>\n"  // line 9
     "    </ConditionalTable>\n"
     "  </BayesNetModel>\n"
     "</PMML>\n";
@@ -113,6 +113,13 @@ TEST_F(DomHelpers, VerifyNumbersRaiseCode4) {
             "Attribute totalN of <row> at line 8 is not an integer: '2147483648'.");
   EXPECT_EQ(Fault([&] { BaseTranslator::VerifyDouble(row(1), "missing"); }),
             std::make_pair(4, std::string("Attribute missing of <row> at line 8 is not a number: ''.")));
+  // An attribute that may be left out: absent or empty gives the fallback,
+  // anything else is checked as above.
+  EXPECT_EQ(BaseTranslator::VerifyDouble(row(2), "p", 7.0), 0.5);
+  EXPECT_EQ(BaseTranslator::VerifyDouble(row(2), "q", 7.0), 7.0);
+  EXPECT_EQ(BaseTranslator::VerifyDouble(row(1), "missing", 7.0), 7.0);
+  EXPECT_EQ(Fault([&] { BaseTranslator::VerifyDouble(row(0), "totalN", 7.0); }),
+            std::make_pair(4, std::string("Attribute totalN of <row> at line 7 is not a number: 'abc'.")));
 
   EXPECT_EQ(BaseTranslator::VerifyInt(u"+7"), 7);
   EXPECT_EQ(BaseTranslator::VerifyInt(u"\t 2147483647 "), 2147483647);

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/NumberText.h"
-#include "host/NumericValue.h"
+#include "host/data/NumericValue.h"
+#include "host/text/NumberText.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "host/BaseCaseRecord.h"
-#include "host/BaseDictVar.h"
-#include "host/BaseDictionary.h"
-#include "host/NumericValue.h"
-#include "host/StringValue.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/data/BaseDictVar.h"
+#include "host/data/BaseDictionary.h"
+#include "host/data/NumericValue.h"
+#include "host/data/StringValue.h"
+#include "host/data/TransformationDictionary.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "host/BaseCaseRecord.h"
-#include "host/BaseDictVar.h"
-#include "host/BaseDictionary.h"
-#include "host/BaseModel.h"
-#include "host/NumericValue.h"
-#include "host/StringValue.h"
-#include "host/TransformationDictionary.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/data/BaseDictVar.h"
+#include "host/data/BaseDictionary.h"
+#include "host/data/BaseModel.h"
+#include "host/data/NumericValue.h"
+#include "host/data/StringValue.h"
+#include "host/data/TransformationDictionary.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "fuzz/CsvFuzzHarness.h"
 #include "fuzz/PmmlFuzzHarness.h"
-#include "host/XmlPlatform.h"
+#include "host/xml/XmlPlatform.h"
 #include "tests/TestProcess.h"
 
 namespace {

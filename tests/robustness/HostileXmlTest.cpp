@@ -29,9 +29,9 @@
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "host/PmmlParser.h"
-#include "host/VkException.h"
-#include "host/XmlPlatform.h"
+#include "host/interfaces/VkException.h"
+#include "host/xml/PmmlParser.h"
+#include "host/xml/XmlPlatform.h"
 #include "tests/TestProcess.h"
 
 namespace {

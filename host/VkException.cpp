@@ -1,8 +1,0 @@
-#include "host/VkException.h"
-
-#include <utility>
-
-VkException::VkException(int code, std::string message)
-    : code_(code), message_(std::move(message)) {}
-
-VkException::~VkException() = default;

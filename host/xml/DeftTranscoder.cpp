@@ -1,0 +1,32 @@
+#include "host/xml/DeftTranscoder.h"
+
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/TransService.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+#include "host/interfaces/VkException.h"
+#include "host/xml/XmlText.h"
+
+DeftTranscoder::DeftTranscoder(const std::string& encoding)
+    : encoding_(encoding.empty() ? "UTF-8" : encoding) {
+  xercesc::XMLTransService::Codes code = xercesc::XMLTransService::Ok;
+  std::basic_string<XMLCh> name = xmltext::FromAscii(encoding_.c_str());
+  std::unique_ptr<xercesc::XMLTranscoder> probe(
+      xercesc::XMLPlatformUtils::fgTransService->makeNewTranscoderFor(name.c_str(), code, 1024));
+  if (!probe || code != xercesc::XMLTransService::Ok) {
+    throw VkException(VkException::MalformedXml, "Unknown character encoding '" + encoding_ + "'.");
+  }
+}
+
+DeftTranscoder::~DeftTranscoder() = default;
+
+std::string DeftTranscoder::transcodeTo(const XMLCh* text) const {
+  if (text == nullptr || *text == 0) return std::string();
+  try {
+    xercesc::TranscodeToStr out(text, encoding_.c_str());
+    return std::string(reinterpret_cast<const char*>(out.str()), out.length());
+  } catch (const xercesc::XMLException&) {
+    throw VkException(VkException::MalformedXml, "The text '" + xmltext::ToUtf8(text) +
+                                                     "' cannot be written in " + encoding_ + ".");
+  }
+}

@@ -1,0 +1,54 @@
+#include "host/xml/DocumentBudget.h"
+
+#include <string_view>
+
+#include "host/xml/PmmlParser.h"
+#include "host/xml/XmlText.h"
+
+namespace {
+
+// A name for a message: at most about 64 bytes of it.
+std::string Shortened(const XMLCh* name) {
+  std::string text = xmltext::ToUtf8(name);
+  if (text.size() <= 64) return text;
+  std::size_t end = 64;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "...";
+}
+
+std::string TooManyNodes() {
+  return "more than " + std::to_string(PmmlParser::kMaxNodes) +
+         " nodes (elements, attributes, text, CDATA sections, processing instructions): "
+         "larger documents are not read";
+}
+
+}  // namespace
+
+std::string DocumentBudget::StartElement(const XMLCh* name, std::size_t attributes) {
+  if (++depth_ > PmmlParser::kMaxDepth) {
+    return "element <" + Shortened(name) + "> is nested more than " +
+           std::to_string(PmmlParser::kMaxDepth) + " levels deep: deeper documents are not read";
+  }
+  nodes_ += 1 + attributes;
+  if (nodes_ > PmmlParser::kMaxNodes) return TooManyNodes();
+  return AddName(name);
+}
+
+std::string DocumentBudget::AddAttributeName(const XMLCh* name) { return AddName(name); }
+
+void DocumentBudget::EndElement() { --depth_; }
+
+std::string DocumentBudget::AddNode() {
+  return ++nodes_ > PmmlParser::kMaxNodes ? TooManyNodes() : std::string();
+}
+
+std::string DocumentBudget::AddName(const XMLCh* name) {
+  std::basic_string_view<XMLCh> view(name);
+  if (names_.find(view) != names_.end()) return std::string();
+  if (names_.size() == PmmlParser::kMaxNames) {
+    return "more than " + std::to_string(PmmlParser::kMaxNames) +
+           " distinct element and attribute names: such documents are not read";
+  }
+  names_.emplace(view);
+  return std::string();
+}

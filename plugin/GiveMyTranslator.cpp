@@ -1,9 +1,0 @@
-#include "plugin/GiveMyTranslator.h"
-
-#include <new>
-
-#include "plugin/BayesNetTranslator.h"
-
-ScoreTranslator* GiveMyTranslator() {
-  return new (std::nothrow) BayesNetTranslator();
-}
