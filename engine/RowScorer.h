@@ -29,8 +29,7 @@
 //
 // The model must outlive this object: the result object, which the model's
 // plug-in made, is deleted by the destructor. Several RowScorers may score
-// with one model at once, once the model has scored a first record (its
-// one-time setup must not race). Scoring a row allocates nothing once the
+// with one model at once. Scoring a row allocates nothing once the
 // record and the output have reached their working size.
 class RowScorer {
  public:
