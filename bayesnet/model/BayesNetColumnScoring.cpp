@@ -9,10 +9,8 @@
 
 namespace {
 
-// GetScore's status codes.
+// The status of a scored record (the model's other codes are its own).
 constexpr int kScored = 0;
-constexpr int kMissingPredictor = 90029;
-constexpr int kNoPositiveScore = 90021;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -72,7 +70,7 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
       const int* rowCodes = codes.data() + r * n;
       // A code past the dense tables: GetScore scores such a record literally.
       if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
-      int status = kMissingPredictor;
+      int status = static_cast<int>(kMissingPredictor);
       int best = -1;
       const double* posteriors = scores.data();
       if (encodings[r] == ScoringPlan::Encoding::Complete) {
@@ -86,7 +84,7 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
             scored = ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best);
           }
         }
-        status = scored ? kScored : kNoPositiveScore;
+        status = scored ? kScored : static_cast<int>(kNoPositiveScore);
         if (!scored) best = -1;
       }
 
