@@ -288,8 +288,17 @@ TEST(ModelApiTest, FaultsCarryTheirCodesAndPlaces) {
   EXPECT_EQ(scoreWith({bnscore::Column::Numbers("age", ages)}), "accepted");
   EXPECT_EQ(status,
             (std::vector<std::int32_t>{bnscore::kMissingPredictor, bnscore::kMissingPredictor}));
-  std::vector<double> tooFew(1);
+  std::vector<double> tooFew(1), probabilities(3);
   EXPECT_THROW(model->ScoreOne({}, tooFew), bnscore::Error);
+  // A record without a predictor after one with all of them: no cell of
+  // the first is left over.
+  const std::vector<bnscore::NamedCell> full = {{"employment", bnscore::Cell::Of("salaried")},
+                                                {"income", bnscore::Cell::Of(52000.0)},
+                                                {"age", bnscore::Cell::Of(34.0)},
+                                                {"dependents", bnscore::Cell::Of(1.0)}};
+  EXPECT_EQ(model->ScoreOne(full, probabilities).status, bnscore::kScored);
+  EXPECT_EQ(model->ScoreOne({full.data() + 1, 3}, probabilities).status,
+            bnscore::kMissingPredictor);
 }
 
 }  // namespace
