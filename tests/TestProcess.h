@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +35,22 @@ inline std::string ReadFile(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Writes `text` to TempPath(name) and returns that path.
+inline std::string WriteTempFile(const std::string& name, const std::string& text) {
+  const std::string path = TempPath(name);
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+// A memory file holding `text`, open for reading from its start; the
+// caller closes it.
+inline int MemoryFile(const std::string& text) {
+  const int fd = ::memfd_create("test_input", 0);
+  EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::lseek(fd, 0, SEEK_SET);
+  return fd;
 }
 
 struct Outcome {

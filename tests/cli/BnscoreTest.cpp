@@ -28,6 +28,7 @@ namespace {
 using testprocess::Outcome;
 using testprocess::ReadFile;
 using testprocess::TempPath;
+using testprocess::WriteTempFile;
 
 using cli_network::kBad;
 using cli_network::kGood;
@@ -104,46 +105,47 @@ TEST(BnscoreTest, HeaderOnlyInputScoresNothing) {
   EXPECT_EQ(run.err, "bnscore: scored 0 records\n");
 }
 
-TEST(BnscoreTest, CsvAndFileFaultsExitWithOne) {
+// Faults of the records' file exit with 1, of the model with 2 (rejected)
+// or 1 (unreadable); the rows before a record fault are written.
+TEST(BnscoreTest, FaultsExitWithTheirStatusAndOneLine) {
   const std::string ragged = kData + "cli_ragged.csv";
-  Outcome run = RunBnscore({"score", kModel, ragged});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "bnscore: " + ragged + ":3: the row has 2 fields but the header has 4 fields\n");
-  EXPECT_EQ(run.out, kHeader + kGood);  // the rows before the fault
-
   const std::string unterminated = kData + "cli_unterminated.csv";
-  run = RunBnscore({"score", kModel, unterminated});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err,
-            "bnscore: " + unterminated + ":3: quoted field is not closed before the end of the input\n");
-
   const std::string empty = kData + "cli_empty.csv";
-  run = RunBnscore({"score", kModel, empty});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "bnscore: " + empty + ": no header row: the input is empty\n");
-  EXPECT_EQ(run.out, "");
+  const std::string absent = kData + "cli_no_such_file.csv";
+  const std::string loop = kData + "cli_loop.pmml";
+  const std::string absentModel = kData + "cli_no_such_file.pmml";
+  struct Fault {
+    std::vector<std::string> args;
+    int status;
+    std::string err, out;
+  };
+  const Fault faults[] = {
+      {{"score", kModel, ragged}, 1,
+       ragged + ":3: the row has 2 fields but the header has 4 fields", kHeader + kGood},
+      {{"score", kModel, unterminated}, 1,
+       unterminated + ":3: quoted field is not closed before the end of the input",
+       kHeader + kGood},
+      {{"score", kModel, empty}, 1, empty + ": no header row: the input is empty", ""},
+      {{"score", kModel, absent}, 1, "cannot open " + absent + ": No such file or directory", ""},
+      {{"score", loop, kCases}, 2, loop + ": error 1: Loop is not allowed.", ""},
+      {{"score", absentModel, kCases}, 1,
+       "cannot open " + absentModel + ": No such file or directory", ""},
+      {{"check", kData}, 1, "cannot read " + kData + ": Is a directory", ""},
+  };
+  for (const Fault& fault : faults) {
+    const Outcome run = RunBnscore(fault.args);
+    EXPECT_EQ(run.status, fault.status) << fault.err;
+    EXPECT_EQ(run.err, "bnscore: " + fault.err + "\n");
+    EXPECT_EQ(run.out, fault.out) << fault.err;
+  }
 
   // Writing over the input would empty it before it is read.
-  const std::string copy = TempPath("bnscore_test_same.csv");
-  { std::ofstream(copy, std::ios::binary) << ReadFile(kCases); }
-  run = RunBnscore({"score", "-o", copy, kModel, copy});
+  const std::string copy = WriteTempFile("bnscore_test_same.csv", ReadFile(kCases));
+  Outcome run = RunBnscore({"score", "-o", copy, kModel, copy});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "bnscore: the output " + copy + " is the input " + copy + "\n");
   EXPECT_EQ(ReadFile(copy), ReadFile(kCases));
   std::remove(copy.c_str());
-
-  const std::string absent = kData + "cli_no_such_file.csv";
-  run = RunBnscore({"score", kModel, absent});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "bnscore: cannot open " + absent + ": No such file or directory\n");
-}
-
-TEST(BnscoreTest, RejectedModelsExitWithTwoUnreadableOnesWithOne) {
-  const std::string loop = kData + "cli_loop.pmml";
-  Outcome run = RunBnscore({"score", loop, kCases});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "bnscore: " + loop + ": error 1: Loop is not allowed.\n");
-  EXPECT_EQ(run.out, "");
 
   // The host's parser refuses XML that is not well-formed with code 9; the
   // message is the host's, on one line.
@@ -152,15 +154,6 @@ TEST(BnscoreTest, RejectedModelsExitWithTwoUnreadableOnesWithOne) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(StartsWith(run.err, "bnscore: " + notXml + ": error 9: ")) << run.err;
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
-
-  // A model file that cannot be read is a file fault, not a rejected model.
-  const std::string absent = kData + "cli_no_such_file.pmml";
-  run = RunBnscore({"score", absent, kCases});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "bnscore: cannot open " + absent + ": No such file or directory\n");
-  run = RunBnscore({"check", kData});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "bnscore: cannot read " + kData + ": Is a directory\n");
 }
 
 TEST(BnscoreTest, PluginAndUsage) {
@@ -320,17 +313,11 @@ TEST(BnscoreTest, ScoresTheExample) {
       << run.out;
 }
 
-// Writes `text` to a new temporary file named after `name`; returns its path.
-std::string WriteTemp(const std::string& name, const std::string& text) {
-  const std::string path = TempPath(name);
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
 
 TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
   // A misspelt column, and a ';'-separated file read as one column.
-  const std::string misspelt = WriteTemp("bnscore_misspelt.csv", "id,x,N\n1,u,5\n");
-  const std::string semicolons = WriteTemp("bnscore_semicolons.csv", "id;x;n\n1;u;5\n");
+  const std::string misspelt = WriteTempFile("bnscore_misspelt.csv", "id,x,N\n1,u,5\n");
+  const std::string semicolons = WriteTempFile("bnscore_semicolons.csv", "id;x;n\n1;u;5\n");
   for (const std::string threads : {"1", "2"}) {
     Outcome run = RunBnscore({"score", "--threads", threads, kModel, misspelt});
     EXPECT_EQ(run.status, 1);
@@ -361,7 +348,7 @@ TEST(BnscoreTest, MissingValueTokensAndNonFiniteNumbers) {
   // n: NA and NaN are missing values; -1 only when listed; inf stops the
   // run at its line (the rows before it are written) unless allowed, and is
   // then read as a number (bin "large", as n = 15).
-  const std::string tokens = WriteTemp("bnscore_tokens.csv",
+  const std::string tokens = WriteTempFile("bnscore_tokens.csv",
                                        "x,n\nu,NA\nu,NaN\nu,5\nu,-1\nv,inf\n");
   for (const std::string threads : {"1", "3"}) {
     Outcome run = RunBnscore({"score", "--threads", threads, "--block-bytes", "8", kModel, tokens});
@@ -403,7 +390,7 @@ TEST(BnscoreTest, ReasonSaysWhyARecordWasNotScored) {
   EXPECT_EQ(run.out, "status,prediction,reason\n0,good,\n90029,,\"n_bin: unknown category \"\"huge\"\"\"\n");
 
   run = RunBnscore({"score", "--reason", "--allow-missing-columns", kModel},
-                   WriteTemp("bnscore_no_n.csv", "x\nu\n"));
+                   WriteTempFile("bnscore_no_n.csv", "x\nu\n"));
   EXPECT_EQ(run.out, header + "90029,,,,,n: missing (no such column)\n");
 }
 
@@ -418,7 +405,7 @@ TEST(BnscoreTest, OtherDelimitersForInputAndOutput) {
       }
       return row;
     };
-    const std::string input = WriteTemp("bnscore_delimited.csv",
+    const std::string input = WriteTempFile("bnscore_delimited.csv",
                                         "id" + c + "x" + c + "n" + c + "note\n1" + c + "u" + c +
                                             "5" + c + "plain\n2" + c + "v" + c + "15" + c +
                                             "a, b\n4" + c + "w" + c + "5" + c + "\"x;y\"\n");
@@ -451,7 +438,7 @@ TEST(BnscoreTest, AClosedOutputPipeEndsTheRunQuietlyWith141) {
 
 TEST(BnscoreTest, KeptInputColumnsAndBlankLines) {
   // An input that already has result columns would give duplicate names.
-  const std::string scored = WriteTemp("bnscore_scored.csv", "x,n,status\nu,5,0\n");
+  const std::string scored = WriteTempFile("bnscore_scored.csv", "x,n,status\nu,5,0\n");
   Outcome run = RunBnscore({"score", "--keep-input", kModel, scored});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "bnscore: " + scored + ": --keep-input: the input has a column \"status\", "
@@ -459,7 +446,7 @@ TEST(BnscoreTest, KeptInputColumnsAndBlankLines) {
   EXPECT_EQ(RunBnscore({"score", kModel, scored}).status, 0);  // without --keep-input: fine
 
   // Blank lines are skipped and counted, or refused.
-  const std::string blanks = WriteTemp("bnscore_blanks.csv", "\nx,n\nu,5\n\r\n\nv,15\n");
+  const std::string blanks = WriteTempFile("bnscore_blanks.csv", "\nx,n\nu,5\n\r\n\nv,15\n");
   for (const std::string threads : {"1", "2"}) {
     run = RunBnscore({"score", "--threads", threads, "--block-bytes", "4", kModel, blanks});
     EXPECT_EQ(run.status, 0);

@@ -5,7 +5,6 @@
 // value of the default --missing-values).
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -56,8 +55,8 @@ TEST(StreamingTest, JsonLinesInAndOut) {
   run = RunBnscore({"score", "--input-format", "jsonl", kModel, "-"}, kJsonCases);
   const std::string& firstRow = cli_network::kGood;
   EXPECT_EQ(run.out.substr(run.out.find('\n') + 1, firstRow.size()), firstRow);
-  const std::string bad = testprocess::TempPath("streaming_bad.jsonl");
-  { std::ofstream(bad) << "{\"x\":\"u\",\"n\":5}\n{\"x\":\"u\",\"m\":5}\n"; }
+  const std::string bad = testprocess::WriteTempFile(
+      "streaming_bad.jsonl", "{\"x\":\"u\",\"n\":5}\n{\"x\":\"u\",\"m\":5}\n");
   run = RunBnscore({"score", "--input-format", "jsonl", kModel, bad});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "bnscore: " + bad +
@@ -69,13 +68,10 @@ TEST(StreamingTest, JsonLinesInAndOut) {
 TEST(StreamingTest, HeaderlessPartitionsScoreAsWithTheirHeader) {
   const std::string withHeader = RunBnscore({"score", "--keep-input", kModel, kCases}).out;
   const std::string rows = withHeader.substr(withHeader.find('\n') + 1);
-  const std::string headerless = testprocess::TempPath("streaming_rows.csv");
-  const std::string headerFile = testprocess::TempPath("streaming_header.csv");
-  {
-    const std::string cases = testprocess::ReadFile(kCases);
-    std::ofstream(headerless) << cases.substr(cases.find('\n') + 1);
-    std::ofstream(headerFile) << "id,x,n,note\n";
-  }
+  const std::string cases = testprocess::ReadFile(kCases);
+  const std::string headerless =
+      testprocess::WriteTempFile("streaming_rows.csv", cases.substr(cases.find('\n') + 1));
+  const std::string headerFile = testprocess::WriteTempFile("streaming_header.csv", "id,x,n,note\n");
   for (const char* threads : {"1", "2"}) {
     Outcome run = RunBnscore({"score", "--keep-input", "--no-header", "--columns", "id,x,n,note",
                               "--no-output-header", "--threads", threads, "--block-bytes", "8",

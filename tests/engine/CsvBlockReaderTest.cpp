@@ -2,13 +2,13 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/CsvReader.h"
+#include "tests/TestProcess.h"
 
 namespace {
 
@@ -20,18 +20,8 @@ struct Parsed {
   std::string fault;
 };
 
-int OpenText(const std::string& text, std::string& path) {
-  char name[] = "/tmp/cli_blocks_XXXXXX";
-  int fd = ::mkstemp(name);
-  path = name;
-  EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  ::lseek(fd, 0, SEEK_SET);
-  return fd;
-}
-
 Parsed Stream(const std::string& text) {
-  std::string path;
-  int fd = OpenText(text, path);
+  const int fd = testprocess::MemoryFile(text);
   Parsed parsed;
   try {
     CsvReader reader(fd, "in.csv");
@@ -43,15 +33,13 @@ Parsed Stream(const std::string& text) {
     parsed.fault = e.what();
   }
   ::close(fd);
-  std::remove(path.c_str());
   return parsed;
 }
 
 // Cut into blocks, each parsed on its own with lines counted from 1, as
 // the scorer's workers do, and the lines made absolute afterwards.
 Parsed InBlocks(const std::string& text, std::size_t blockSize) {
-  std::string path;
-  int fd = OpenText(text, path);
+  const int fd = testprocess::MemoryFile(text);
   Parsed parsed;
   CsvBlockReader blocks(fd, "in.csv", blockSize);
   CsvReader reader("in.csv");
@@ -72,7 +60,6 @@ Parsed InBlocks(const std::string& text, std::size_t blockSize) {
     }
   }
   ::close(fd);
-  std::remove(path.c_str());
   return parsed;
 }
 
@@ -99,15 +86,13 @@ TEST(CsvBlockReaderTest, BlocksOfEverySizeParseLikeOneStream) {
 }
 
 TEST(CsvBlockReaderTest, BlocksEndAfterWholeRows) {
-  std::string path;
-  int fd = OpenText("ab,\"c\nd\"\r\nef\n", path);
+  const int fd = testprocess::MemoryFile("ab,\"c\nd\"\r\nef\n");
   CsvBlockReader blocks(fd, "in.csv", 4);
   CsvBlock block;
   std::vector<std::string> cut;
   while (blocks.ReadBlock(block)) cut.emplace_back(block.bytes.data(), block.size);
   EXPECT_EQ(cut, (std::vector<std::string>{"ab,\"c\nd\"\r\n", "ef\n"}));
   ::close(fd);
-  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -1,52 +1,36 @@
 #include "engine/CsvReader.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/EngineError.h"
+#include "tests/TestProcess.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// The text in a temporary file, open for reading; removed when done.
-class TempInput {
- public:
-  explicit TempInput(const std::string& text) {
-    char path[] = "/tmp/cli_csv_XXXXXX";
-    fd_ = ::mkstemp(path);
-    path_ = path;
-    EXPECT_EQ(::write(fd_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    ::lseek(fd_, 0, SEEK_SET);
-  }
-  ~TempInput() {
-    ::close(fd_);
-    std::remove(path_.c_str());
-  }
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-  std::string path_;
-};
-
 // Every row of `text`, read with a buffer of `bufferSize` bytes; the start
 // line of each row goes to `lines` when given.
 Rows ReadAll(const std::string& text, std::size_t bufferSize = CsvReader::kDefaultBufferSize,
              std::vector<long>* lines = nullptr) {
-  TempInput input(text);
-  CsvReader reader(input.fd(), "in.csv", bufferSize);
+  const int fd = testprocess::MemoryFile(text);
   Rows rows;
-  while (reader.ReadRow()) {
-    rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
-    if (lines != nullptr) lines->push_back(reader.GetLine());
+  try {
+    CsvReader reader(fd, "in.csv", bufferSize);
+    while (reader.ReadRow()) {
+      rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
+      if (lines != nullptr) lines->push_back(reader.GetLine());
+    }
+  } catch (...) {
+    ::close(fd);
+    throw;
   }
+  ::close(fd);
   return rows;
 }
 

@@ -1,22 +1,21 @@
 #include "engine/CsvWriter.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "tests/TestProcess.h"
 
 namespace {
 
 // What a writer with a buffer of `bufferSize` bytes puts in a file for
 // rows of fields that need quoting and fields that do not.
 std::string WriteSample(std::size_t bufferSize) {
-  char path[] = "/tmp/cli_csv_out_XXXXXX";
-  int fd = ::mkstemp(path);
+  const int fd = testprocess::MemoryFile("");
   {
-    CsvWriter writer(fd, path, bufferSize);
+    CsvWriter writer(fd, "out.csv", bufferSize);
     writer.WriteField("plain");
     writer.WriteField("a,b");
     writer.WriteField("say \"hi\"");
@@ -31,7 +30,6 @@ std::string WriteSample(std::size_t bufferSize) {
   std::string out(4096, '\0');
   ssize_t n = ::pread(fd, out.data(), out.size(), 0);
   ::close(fd);
-  std::remove(path);
   out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
   return out;
 }

@@ -1,6 +1,5 @@
 #include "engine/JsonLinesReader.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <string>
@@ -9,16 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/CsvReader.h"
+#include "tests/TestProcess.h"
 
 namespace {
 
-// A memory file holding `text`, open for reading from its start.
-int MemoryFile(const std::string& text) {
-  const int fd = ::memfd_create("jsonl_test", 0);
-  EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  ::lseek(fd, 0, SEEK_SET);
-  return fd;
-}
+using testprocess::MemoryFile;
 
 // Each record as "line:cell|cell|..." with a '#' after number cells.
 std::vector<std::string> ReadAll(const std::string& text, std::size_t bufferSize,

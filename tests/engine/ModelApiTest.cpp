@@ -1,8 +1,9 @@
 // The public API (bnscore::Model) against bnscore itself: every record of
-// the example and test files, given as columns, as numbers where the
-// schema reads numbers and as name -> cell pairs, must get exactly the
-// status, prediction and bits that `bnscore score` writes, for each
-// option; and the API's faults carry the host's codes and messages.
+// the example and test files, given as columns (as numbers where the
+// schema reads numbers), must get exactly the status, prediction and bits
+// that `bnscore score` writes, for each option; and the API's faults carry
+// the host's codes and messages. Score against ScoreOne and threads:
+// ColumnScoringTest.cpp.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -27,8 +28,9 @@ const std::string kPlugin = BNSCORE_LIB_DIR "/libbayesnet.so";
 
 using Table = std::vector<std::vector<std::string>>;
 
-Table ReadCsv(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY);
+// The rows of the CSV file `path`, or of the text `text` when given.
+Table ReadCsv(const std::string& path, const std::string* text = nullptr) {
+  const int fd = text != nullptr ? testprocess::MemoryFile(*text) : ::open(path.c_str(), O_RDONLY);
   EXPECT_GE(fd, 0) << path;
   Table rows;
   {
@@ -37,18 +39,6 @@ Table ReadCsv(const std::string& path) {
       rows.emplace_back(reader.GetFields().begin(), reader.GetFields().end());
   }
   ::close(fd);
-  return rows;
-}
-
-Table ReadCsvText(const std::string& text) {
-  const std::string path = testprocess::TempPath("api.csv");
-  {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-  }
-  Table rows = ReadCsv(path);
-  std::remove(path.c_str());
   return rows;
 }
 
@@ -95,7 +85,7 @@ void CheckAgainstBnscore(const Case& test) {
   args.push_back(test.records);
   const testprocess::Outcome run = testprocess::Run(BNSCORE_BIN_DIR "/bnscore", args);
   ASSERT_EQ(run.status, 0) << run.err;
-  const Table expected = ReadCsvText(run.out);
+  const Table expected = ReadCsv("bnscore output", &run.out);
   const Table input = ReadCsv(test.records);
   const std::size_t rows = input.size() - 1;
   ASSERT_EQ(expected.size(), input.size());
@@ -147,17 +137,6 @@ void CheckAgainstBnscore(const Case& test) {
     }
   }
 
-  std::vector<double> probabilities(numCategories);
-  for (std::size_t r = 0; r < rows; ++r) {
-    std::vector<bnscore::NamedCell> record;
-    for (std::size_t f = 0; f < header.size(); ++f) {
-      record.push_back({header[f], input[r + 1][f].empty() ? bnscore::Cell::Missing()
-                                                           : bnscore::Cell::Of(input[r + 1][f])});
-    }
-    const bnscore::Outcome outcome = model->ScoreOne(record, probabilities);
-    ExpectRow(*model, expected[r + 1], outcome.status, outcome.prediction, outcome.confidence,
-              probabilities.data(), "ScoreOne row " + std::to_string(r + 1));
-  }
 }
 
 TEST(ModelApiTest, ScoresBitForBitAsBnscore) {
@@ -179,34 +158,6 @@ TEST(ModelApiTest, ScoresBitForBitAsBnscore) {
       {network, kData + "cli_derived.csv", {}, {}},
   };
   for (const Case& test : cases) CheckAgainstBnscore(test);
-}
-
-TEST(ModelApiTest, ThreadsWriteTheSameBits) {
-  bnscore::LoadOptions options;
-  options.plugin = kPlugin;
-  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
-  const Table input = ReadCsv(kExamples + "applicants.csv");
-  std::vector<std::vector<std::string_view>> texts(input[0].size());
-  for (int copy = 0; copy < 500; ++copy) {
-    for (std::size_t r = 1; r < input.size(); ++r) {
-      for (std::size_t f = 0; f < texts.size(); ++f) texts[f].push_back(input[r][f]);
-    }
-  }
-  std::vector<bnscore::Column> columns;
-  for (std::size_t f = 0; f < texts.size(); ++f) {
-    columns.push_back(bnscore::Column::Texts(input[0][f], texts[f]));
-  }
-  const std::size_t rows = texts[0].size();
-  const std::size_t values = rows * 3;
-  std::vector<std::int32_t> status1(rows), status3(rows), prediction1(rows), prediction3(rows);
-  std::vector<double> probabilities1(values), probabilities3(values);
-  model->Score(columns, rows, {status1, prediction1, {}, probabilities1}, 1);
-  model->Score(columns, rows, {status3, prediction3, {}, probabilities3}, 3);
-  EXPECT_EQ(status1, status3);
-  EXPECT_EQ(prediction1, prediction3);
-  EXPECT_EQ(std::memcmp(probabilities1.data(), probabilities3.data(), values * sizeof(double)), 0);
-  EXPECT_EQ(status1[5], bnscore::kMissingPredictor);
-  EXPECT_EQ(status1[rows - 1], bnscore::kScored);
 }
 
 // Bytes in memory, read in small pieces so that rows cross reads.
@@ -337,8 +288,17 @@ TEST(ModelApiTest, FaultsCarryTheirCodesAndPlaces) {
   EXPECT_EQ(scoreWith({bnscore::Column::Numbers("age", ages)}), "accepted");
   EXPECT_EQ(status,
             (std::vector<std::int32_t>{bnscore::kMissingPredictor, bnscore::kMissingPredictor}));
-  std::vector<double> tooFew(1);
+  std::vector<double> tooFew(1), probabilities(3);
   EXPECT_THROW(model->ScoreOne({}, tooFew), bnscore::Error);
+  // A record without a predictor after one with all of them: no cell of
+  // the first is left over.
+  const std::vector<bnscore::NamedCell> full = {{"employment", bnscore::Cell::Of("salaried")},
+                                                {"income", bnscore::Cell::Of(52000.0)},
+                                                {"age", bnscore::Cell::Of(34.0)},
+                                                {"dependents", bnscore::Cell::Of(1.0)}};
+  EXPECT_EQ(model->ScoreOne(full, probabilities).status, bnscore::kScored);
+  EXPECT_EQ(model->ScoreOne({full.data() + 1, 3}, probabilities).status,
+            bnscore::kMissingPredictor);
 }
 
 }  // namespace

@@ -231,34 +231,34 @@ std::pair<int, std::string> DictionaryFault(const std::string& fields) {
   return {0, ""};
 }
 
-TEST(DictionaryFaults, MissingOrDuplicateNamesRaiseCode7) {
-  EXPECT_EQ(DictionaryFault("<DataField name=\"a\" dataType=\"double\"/>\n<DataField dataType=\"string\"/>\n"),
-            std::make_pair(7, std::string("Attribute name is required in <DataField> at line 4.")));
-  EXPECT_EQ(DictionaryFault("<DataField name=\"\"/>\n"),
-            std::make_pair(7, std::string("Attribute name is required in <DataField> at line 3.")));
-  EXPECT_EQ(DictionaryFault("<DataField name=\"a\"/>\n<DataField name=\"b\"/>\n<DataField name=\"a\"/>\n"),
-            std::make_pair(7, std::string("DataField name 'a' at line 5 is already defined.")));
-  EXPECT_EQ(DictionaryFault("<DataField name=\"a\"/>\n<DataField name=\"A\"/>\n").first, 0);
-}
-
 // A category listed twice would leave the target's codes, probabilities and
 // result list out of step: refused, by text for strings, by number for
-// numbers. Missing and invalid values may repeat.
-TEST(DictionaryFaults, RepeatedOrNaNCategoriesRaiseCode7) {
-  EXPECT_EQ(DictionaryFault("<DataField name=\"t\" dataType=\"string\">\n<Value value=\"a\"/>\n"
-                            "<Value value=\"b\"/>\n<Value value=\"a\" displayValue=\"A\"/>\n</DataField>\n"),
-            std::make_pair(7, std::string("DataField 't': the category 'a' at line 6 is listed twice.")));
-  EXPECT_EQ(DictionaryFault("<DataField name=\"n\" dataType=\"integer\">\n<Value value=\"1\"/>\n"
-                            "<Value value=\"1.0\" property=\"valid\"/>\n</DataField>\n"),
-            std::make_pair(7, std::string("DataField 'n': the category '1.0' at line 5 is listed "
-                                          "twice (as '1' before).")));
-  EXPECT_EQ(DictionaryFault("<DataField name=\"n\" dataType=\"double\">\n<Value value=\"nan\"/>\n</DataField>\n"),
-            std::make_pair(7, std::string("DataField 'n': the category 'nan' at line 4 is not a number.")));
-  EXPECT_EQ(DictionaryFault("<DataField name=\"s\" dataType=\"string\"><Value value=\"1\"/><Value value=\"1.0\"/>"
-                            "<Value value=\"1\" property=\"missing\"/><Value value=\"?\" property=\"missing\"/>"
-                            "<Value value=\"?\" property=\"missing\"/><Value value=\"x\" property=\"invalid\"/>"
-                            "<Value value=\"x\" property=\"invalid\"/></DataField>\n"),
-            std::make_pair(0, std::string()));
+// numbers. Missing and invalid values may repeat; names differ by case.
+TEST(DictionaryFaults, MissingOrDuplicateNamesAndCategoriesRaiseCode7) {
+  const std::pair<std::string, std::string> faults[] = {
+      {"<DataField name=\"a\" dataType=\"double\"/>\n<DataField dataType=\"string\"/>\n",
+       "Attribute name is required in <DataField> at line 4."},
+      {"<DataField name=\"\"/>\n", "Attribute name is required in <DataField> at line 3."},
+      {"<DataField name=\"a\"/>\n<DataField name=\"b\"/>\n<DataField name=\"a\"/>\n",
+       "DataField name 'a' at line 5 is already defined."},
+      {"<DataField name=\"t\" dataType=\"string\">\n<Value value=\"a\"/>\n"
+       "<Value value=\"b\"/>\n<Value value=\"a\" displayValue=\"A\"/>\n</DataField>\n",
+       "DataField 't': the category 'a' at line 6 is listed twice."},
+      {"<DataField name=\"n\" dataType=\"integer\">\n<Value value=\"1\"/>\n"
+       "<Value value=\"1.0\" property=\"valid\"/>\n</DataField>\n",
+       "DataField 'n': the category '1.0' at line 5 is listed twice (as '1' before)."},
+      {"<DataField name=\"n\" dataType=\"double\">\n<Value value=\"nan\"/>\n</DataField>\n",
+       "DataField 'n': the category 'nan' at line 4 is not a number."},
+      {"<DataField name=\"a\"/>\n<DataField name=\"A\"/>\n", ""},
+      {"<DataField name=\"s\" dataType=\"string\"><Value value=\"1\"/><Value value=\"1.0\"/>"
+       "<Value value=\"1\" property=\"missing\"/><Value value=\"?\" property=\"missing\"/>"
+       "<Value value=\"?\" property=\"missing\"/><Value value=\"x\" property=\"invalid\"/>"
+       "<Value value=\"x\" property=\"invalid\"/></DataField>\n",
+       ""},
+  };
+  for (const auto& [fields, message] : faults) {
+    EXPECT_EQ(DictionaryFault(fields), std::make_pair(message.empty() ? 0 : 7, message)) << fields;
+  }
 }
 
 TEST(TransformationDictionaryCategories, BinsShareCategoriesAndValuesMayNotRepeat) {

@@ -25,47 +25,38 @@ namespace fs = std::filesystem;
 
 const std::string kRegressions = BNSCORE_TEST_DATA "/fuzz-regressions/";
 
-// The files of `folder`, sorted, so that failures read the same each run.
-std::vector<fs::path> Inputs(const std::string& folder) {
-  std::vector<fs::path> paths;
+// Runs `run` on every file of `folder`, sorted so that failures read the
+// same each run: it must give true for files ending in `accepted`, false
+// for those ending in ".refused", and throw nothing.
+template <typename Run>
+void Replay(const std::string& folder, const std::string& accepted, Run run) {
+  std::vector<fs::path> inputs;
   for (const fs::directory_entry& entry : fs::directory_iterator(kRegressions + folder)) {
-    if (entry.is_regular_file()) paths.push_back(entry.path());
+    if (entry.is_regular_file()) inputs.push_back(entry.path());
   }
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-const std::uint8_t* Bytes(const std::string& text) {
-  return reinterpret_cast<const std::uint8_t*>(text.data());
+  std::sort(inputs.begin(), inputs.end());
+  ASSERT_FALSE(inputs.empty());
+  for (const fs::path& path : inputs) {
+    const std::string ext = path.extension().string();
+    ASSERT_TRUE(ext == accepted || ext == ".refused") << path;
+    const std::string input = testprocess::ReadFile(path.string());
+    bool outcome = false;
+    EXPECT_NO_THROW(outcome = run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()))
+        << path;
+    EXPECT_EQ(outcome, ext == accepted) << path;
+  }
 }
 
 TEST(FuzzRegressions, PmmlInputsGiveAModelOrARefusal) {
   XmlPlatform platform;
-  const std::vector<fs::path> inputs = Inputs("pmml");
-  ASSERT_FALSE(inputs.empty());
-  for (const fs::path& path : inputs) {
-    const std::string ext = path.extension().string();
-    ASSERT_TRUE(ext == ".model" || ext == ".refused") << path;
-    const std::string input = testprocess::ReadFile(path.string());
-    bool model = false;
-    EXPECT_NO_THROW(model = RunPmmlInput(Bytes(input), input.size())) << path;
-    EXPECT_EQ(model, ext == ".model") << path;
-  }
+  Replay("pmml", ".model", RunPmmlInput);
 }
 
 TEST(FuzzRegressions, CsvInputsAreScoredOrRefused) {
   XmlPlatform platform;
   CsvFuzzHarness harness(BNSCORE_TEST_DATA "/cli_network.pmml");
-  const std::vector<fs::path> inputs = Inputs("csv");
-  ASSERT_FALSE(inputs.empty());
-  for (const fs::path& path : inputs) {
-    const std::string ext = path.extension().string();
-    ASSERT_TRUE(ext == ".scored" || ext == ".refused") << path;
-    const std::string input = testprocess::ReadFile(path.string());
-    bool scored = false;
-    EXPECT_NO_THROW(scored = harness.Run(Bytes(input), input.size())) << path;
-    EXPECT_EQ(scored, ext == ".scored") << path;
-  }
+  Replay("csv", ".scored",
+         [&harness](const std::uint8_t* data, std::size_t size) { return harness.Run(data, size); });
 }
 
 }  // namespace

@@ -10,19 +10,12 @@ namespace {
 
 using model_test::CountingString;
 
-TEST(BayesNetClsResultTest, StartsEmpty) {
-  BayesNetClsResult result(nullptr);
-  EXPECT_EQ(result.GetConfidence(), -1.0);
-  EXPECT_EQ(result.GetPrediction(), nullptr);
-  EXPECT_TRUE(result.GetAllValuePercent().empty());
-  EXPECT_TRUE(result.GetAdvice().empty());
-  EXPECT_EQ(result.GetScoreResultType(), 20);
-}
-
 TEST(BayesNetClsResultTest, ValuePercentsReplaceEqualValues) {
   NumericValue a(1), b(1), c(2);
   StringValue text("1");  // another type: never equal to a number
   BayesNetClsResult result(nullptr);
+  EXPECT_EQ(result.GetConfidence(), -1.0);
+  EXPECT_EQ(result.GetPrediction(), nullptr);
   EXPECT_TRUE(result.AddValuePercent(&a, 0.3));
   EXPECT_TRUE(result.AddValuePercent(&b, 0.6));
   ASSERT_EQ(result.GetAllValuePercent().size(), 1u);

@@ -13,19 +13,6 @@ namespace {
 
 using namespace model_test;
 
-TEST(BayesNetModelTest, FreshModel) {
-  BayesNetModel model;
-  EXPECT_EQ(model.GetModelType(), 28);
-  EXPECT_FALSE(model.GetPredictionOnly());
-  EXPECT_FALSE(model.NeedDerivedPredictor());
-  EXPECT_EQ(model.GetParamLearnMethod(), BayesNetModel::MaxLikelihood);
-  EXPECT_EQ(model.GetMissingValuePolicy(), 0);
-  EXPECT_TRUE(model.GetPredictorVarNames().empty());
-  EXPECT_EQ(model.GetEncoder("T"), nullptr);
-  EXPECT_EQ(model.GetVarsOfRole(ScoreModel::TargetRole), nullptr);
-  EXPECT_EQ(model.GetScoringPlan(), nullptr);
-}
-
 TEST(BayesNetModelTest, EncodersAreFoundByPredictorOrTarget) {
   WorkedNet net = MakeWorkedNet();
   BayesNetModel& model = *net.model;

@@ -93,21 +93,6 @@ TEST(ScoringTest, NetworkPosteriors) {
   }
 }
 
-TEST(ScoringTest, UnknownOrAbsentValuesGiveNoPrediction) {
-  std::unique_ptr<BayesNetModel> model = ReadModel("plugin_network.pmml");
-  ASSERT_NE(model, nullptr);
-  // rooms 4 is no category of rooms.
-  Scored unknown = Score(*model, *Record(false, "north", 4, 40, 50000));
-  EXPECT_EQ(unknown.status, MCScore::MCStatus(90029, false));
-  EXPECT_EQ(unknown.prediction, "");
-  // Without income neither income nor the derived incomeBand has a value.
-  BaseCaseRecord partial({"region", "rooms", "age"}, false);
-  partial.SetText(0, "north");
-  partial.SetNumber(1, 2);
-  partial.SetNumber(2, 40);
-  EXPECT_EQ(Score(*model, partial).status, MCScore::MCStatus(90029, false));
-}
-
 TEST(TranslatorTest, LifecycleAndOwnership) {
   XmlPlatform platform;
   std::unique_ptr<ScoreTranslator> first(GiveMyTranslator());
