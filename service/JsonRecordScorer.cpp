@@ -9,6 +9,7 @@
 #include "service/JsonErrorText.h"
 #include "service/JsonText.h"
 #include "service/RequestError.h"
+#include "host/text/NumberText.h"
 
 namespace {
 
@@ -66,79 +67,35 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
   simdjson::dom::array records;
   if (object.size() == 1 && (*object.begin()).key == "records" &&
       (*object.begin()).value.get_array().get(records) == simdjson::SUCCESS) {
-    out.append("{\"results\":[");
-    std::uint64_t count = 0;
-    if (ReadColumns(model, records)) {
-      count = ScoreColumns(model, out);
-    } else {
-      for (simdjson::dom::element element : records) {
-        ReadRecord(model, element.get_object().value_unsafe(), static_cast<long>(count));
-        if (count > 0) out.push_back(',');
-        ScoreRecord(model, out);
-        ++count;
+    StartColumns(model, records.size());
+    for (simdjson::dom::element element : records) {
+      const long index = static_cast<long>(rows_);
+      simdjson::dom::object record;
+      if (element.get_object().get(record)) {
+        throw RequestError(400, Where(index) + "a record must be a JSON object, not " +
+                                    TypeName(element.type()));
       }
+      ReadRow(model, record, index);
     }
+    out.append("{\"results\":[");
+    const std::uint64_t count = ScoreColumns(model, out);
     out.append("]}\n");
     return count;
   }
 
-  ReadRecord(model, object, -1);
-  ScoreRecord(model, out);
+  StartColumns(model, 1);
+  ReadRow(model, object, -1);
+  ScoreColumns(model, out);
   out.push_back('\n');
   return 1;
 }
 
-void JsonRecordScorer::ReadRecord(const DeployedModel& model, simdjson::dom::object record,
-                                  long index) {
+void JsonRecordScorer::StartColumns(const DeployedModel& model, std::size_t rows) {
   const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
-  cells_.resize(inputs.size());
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    cells_[i].name = {};  // marks a field not given yet
-    cells_[i].cell = bnscore::Cell::Missing();
-  }
-  std::size_t place = 0;
-  for (simdjson::dom::key_value_pair member : record) {
-    const int input = InputOf(model, member.key, place++);
-    if (input < 0) continue;
-    const bnscore::Field& field = inputs[static_cast<std::size_t>(input)];
-    bnscore::NamedCell& cell = cells_[static_cast<std::size_t>(input)];
-    if (cell.name.data() != nullptr) {
-      std::string message = Where(index);
-      message.append("field ");
-      AppendJsonString(message, field.name);
-      throw RequestError(400, message + " is given twice");
-    }
-    cell.name = field.name;
-    const element_type type = member.value.type();
-    switch (type) {
-      case element_type::INT64:
-      case element_type::UINT64:
-      case element_type::DOUBLE:
-        cell.cell = bnscore::Cell::Of(double(member.value.get_double()));
-        break;
-      case element_type::STRING:
-        if (field.kind == bnscore::FieldKind::kNumber) {
-          ThrowWrongType(index, field.name, field.kind, type);
-        }
-        cell.cell = bnscore::Cell::Of(std::string_view(member.value.get_string()));
-        break;
-      case element_type::NULL_VALUE:
-        break;
-      default:
-        ThrowWrongType(index, field.name, field.kind, type);
-    }
-  }
-  // Fields the record leaves out are missing; ScoreOne wants their names.
-  for (std::size_t i = 0; i < inputs.size(); ++i) cells_[i].name = inputs[i].name;
-}
-
-bool JsonRecordScorer::ReadColumns(const DeployedModel& model, simdjson::dom::array records) {
-  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
-  const std::size_t rows = records.size();
   numbers_.resize(inputs.size());
   texts_.resize(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    // Every cell missing until the record gives it.
+    // Every cell missing until its record gives it.
     if (inputs[i].kind == bnscore::FieldKind::kNumber) {
       numbers_[i].assign(rows, std::numeric_limits<double>::quiet_NaN());
     } else {
@@ -146,59 +103,67 @@ bool JsonRecordScorer::ReadColumns(const DeployedModel& model, simdjson::dom::ar
     }
   }
   givenIn_.assign(inputs.size(), 0);
+  numberTextChars_.clear();
+  numberTextCells_.clear();
   rows_ = 0;
-  bool columnar = true;
-  for (simdjson::dom::element element : records) {
-    const long index = static_cast<long>(rows_);
-    simdjson::dom::object record;
-    if (element.get_object().get(record)) {
-      throw RequestError(400, Where(index) + "a record must be a JSON object, not " +
-                                  TypeName(element.type()));
+}
+
+void JsonRecordScorer::ReadRow(const DeployedModel& model, simdjson::dom::object record,
+                               long index) {
+  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
+  std::size_t place = 0;
+  for (simdjson::dom::key_value_pair member : record) {
+    const int input = InputOf(model, member.key, place++);
+    if (input < 0) continue;
+    const std::size_t i = static_cast<std::size_t>(input);
+    const bnscore::Field& field = inputs[i];
+    if (givenIn_[i] == rows_ + 1) {
+      std::string message = Where(index);
+      message.append("field ");
+      AppendJsonString(message, field.name);
+      throw RequestError(400, message + " is given twice");
     }
-    std::size_t place = 0;
-    for (simdjson::dom::key_value_pair member : record) {
-      const int input = InputOf(model, member.key, place++);
-      if (input < 0) continue;
-      const std::size_t i = static_cast<std::size_t>(input);
-      const bnscore::Field& field = inputs[i];
-      if (givenIn_[i] == rows_ + 1) {
-        std::string message = Where(index);
-        message.append("field ");
-        AppendJsonString(message, field.name);
-        throw RequestError(400, message + " is given twice");
+    givenIn_[i] = rows_ + 1;
+    const element_type type = member.value.type();
+    switch (type) {
+      case element_type::INT64:
+      case element_type::UINT64:
+      case element_type::DOUBLE: {
+        const double number = member.value.get_double();
+        if (field.kind == bnscore::FieldKind::kNumber) {
+          numbers_[i][rows_] = number;
+        } else {
+          // A number for a text field is its shortest round-trip text, as
+          // the engine reads one; viewed once every record is read.
+          NumberTextBuffer buffer;
+          const std::string_view text = FormatNumberView(number, buffer);
+          numberTextCells_.push_back({i, rows_, numberTextChars_.size(), text.size()});
+          numberTextChars_.append(text);
+        }
+        break;
       }
-      givenIn_[i] = rows_ + 1;
-      const element_type type = member.value.type();
-      switch (type) {
-        case element_type::INT64:
-        case element_type::UINT64:
-        case element_type::DOUBLE:
-          if (field.kind == bnscore::FieldKind::kNumber) {
-            numbers_[i][rows_] = double(member.value.get_double());
-          } else {
-            columnar = false;  // a number for a text field is read as its text, record by record
-          }
-          break;
-        case element_type::STRING:
-          if (field.kind == bnscore::FieldKind::kNumber) {
-            ThrowWrongType(index, field.name, field.kind, type);
-          }
-          texts_[i][rows_] = std::string_view(member.value.get_string());
-          break;
-        case element_type::NULL_VALUE:
-          break;
-        default:
+      case element_type::STRING:
+        if (field.kind == bnscore::FieldKind::kNumber) {
           ThrowWrongType(index, field.name, field.kind, type);
-      }
+        }
+        texts_[i][rows_] = std::string_view(member.value.get_string());
+        break;
+      case element_type::NULL_VALUE:
+        break;
+      default:
+        ThrowWrongType(index, field.name, field.kind, type);
     }
-    ++rows_;
   }
-  return columnar;
+  ++rows_;
 }
 
 std::uint64_t JsonRecordScorer::ScoreColumns(const DeployedModel& model, std::string& out) {
   const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
   const std::size_t categories = model.GetSchema().categories.size();
+  for (const NumberTextCell& cell : numberTextCells_) {
+    texts_[cell.input][cell.row] =
+        std::string_view(numberTextChars_).substr(cell.offset, cell.length);
+  }
   columns_.resize(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     columns_[i] = inputs[i].kind == bnscore::FieldKind::kNumber
@@ -219,13 +184,6 @@ std::uint64_t JsonRecordScorer::ScoreColumns(const DeployedModel& model, std::st
     WriteResult(model, outcome, probabilities_.data() + r * categories, out);
   }
   return rows_;
-}
-
-void JsonRecordScorer::ScoreRecord(const DeployedModel& model, std::string& out) {
-  const std::size_t categories = model.GetSchema().categories.size();
-  probabilities_.resize(categories);
-  const bnscore::Outcome outcome = model.GetModel().ScoreOne(cells_, probabilities_);
-  WriteResult(model, outcome, probabilities_.data(), out);
 }
 
 void JsonRecordScorer::WriteResult(const DeployedModel& model, const bnscore::Outcome& outcome,

@@ -40,18 +40,13 @@ class JsonRecordScorer {
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
   static constexpr std::size_t kPlacesRemembered = 1024;  // see InputOf
 
-  // Reads `record` into cells_; `index` is its place in a batch, -1 for a
-  // lone record (messages name the place).
-  void ReadRecord(const DeployedModel& model, simdjson::dom::object record, long index);
-  // Scores cells_ and writes its reply.
-  void ScoreRecord(const DeployedModel& model, std::string& out);
-  // Reads a batch into columns (one per input, in schema order), checking
-  // every record as ReadRecord does. False when a record gives a number for
-  // a text field: only ScoreOne reads that, so the batch is then scored
-  // record by record.
-  bool ReadColumns(const DeployedModel& model, simdjson::dom::array records);
-  // Scores the columns ReadColumns read, with one Score call, and writes
-  // their replies; returns the number of records.
+  // Makes the columns of `rows` records, every cell missing.
+  void StartColumns(const DeployedModel& model, std::size_t rows);
+  // Reads `record` into the next row of the columns; `index` is its place
+  // in a batch, -1 for a lone record (messages name the place).
+  void ReadRow(const DeployedModel& model, simdjson::dom::object record, long index);
+  // Scores the rows read, with one Score call, and writes their replies,
+  // separated by commas; returns the number of records.
   std::uint64_t ScoreColumns(const DeployedModel& model, std::string& out);
   void WriteResult(const DeployedModel& model, const bnscore::Outcome& outcome,
                    const double* probabilities, std::string& out);
@@ -63,19 +58,28 @@ class JsonRecordScorer {
 
   simdjson::dom::parser parser_;
   std::vector<char> padded_;  // the body followed by the parser's padding
-  std::vector<bnscore::NamedCell> cells_;
-  std::vector<double> probabilities_;
-  // A batch as columns: numbers (NaN: missing) for number fields, views of
-  // the parsed strings (empty: missing) for text fields; givenIn_[i] is 1 +
-  // the last record that gave field i; the outputs of the Score call.
+  // The records as columns: numbers (NaN: missing) for number fields,
+  // views of the parsed strings (empty: missing) for text fields; givenIn_[i]
+  // is 1 + the last record that gave field i; the outputs of the Score call.
   std::vector<std::vector<double>> numbers_;
   std::vector<std::vector<std::string_view>> texts_;
   std::vector<std::size_t> givenIn_;
+  // The texts of numbers given for text fields, one after another, and the
+  // cells they go to (viewed only once all are written).
+  struct NumberTextCell {
+    std::size_t input;
+    std::size_t row;
+    std::size_t offset;
+    std::size_t length;
+  };
+  std::string numberTextChars_;
+  std::vector<NumberTextCell> numberTextCells_;
   std::size_t rows_ = 0;
   std::vector<bnscore::Column> columns_;
   std::vector<std::int32_t> status_;
   std::vector<std::int32_t> prediction_;
   std::vector<double> confidence_;
+  std::vector<double> probabilities_;
   // Scored records repeat the same probabilities: their texts are kept.
   NumberTextCache numberTexts_;
   // The input found at each place of the last record (-1: none).

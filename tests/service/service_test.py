@@ -174,12 +174,13 @@ class ServiceTest(unittest.TestCase):
         reply = s.post("/models/credit/score",
                        data='{"employment":"salaried","income":52000,"age":34,"dependents":1}')
         self.assertEqual(normalise(parse_keeping_numbers(reply.text)), expected[0])
-        # A batch giving a text field a number answers as its records alone do.
-        mixed = [records[0], {"employment": 7, "income": 52000, "age": 34, "dependents": 1}]
+        # A number for a text field is read as its text, in a batch as alone.
+        mixed = [records[0], {"employment": 7.5, "income": 52000, "age": 34, "dependents": 1}]
+        as_text = [records[0], dict(mixed[1], employment="7.5")]
         batch = s.post("/models/credit/score", json={"records": mixed})
         self.assertEqual([normalise(r) for r in parse_keeping_numbers(batch.text)["results"]],
                          [normalise(parse_keeping_numbers(
-                             s.post("/models/credit/score", json=r).text)) for r in mixed])
+                             s.post("/models/credit/score", json=r).text)) for r in as_text])
         self.assertEqual(s.post("/models/credit/score", json={"age": 30}).json(),
                          {"status": 90029, "prediction": None, "confidence": None,
                           "probabilities": None})
