@@ -22,6 +22,10 @@ namespace {
 
 constexpr char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
 constexpr std::size_t kHeaderLimit = 16 * 1024;
+// Each read of the connection asks for the free room of its buffer (at
+// least 512 bytes, at most 64 KB): a large body gets room for full reads,
+// and the buffer shrinks back once the connection waits for a request.
+constexpr std::size_t kBodyReadRoom = 64 * 1024;
 constexpr std::chrono::seconds kLingerTime{2};
 
 }  // namespace
@@ -54,6 +58,7 @@ void HttpSession::ReadHeader() {
     Close();
     return;
   }
+  if (buffer_.size() == 0 && buffer_.capacity() > kHeaderLimit) buffer_.shrink_to_fit();
   parser_.emplace();
   parser_->header_limit(kHeaderLimit);
   parser_->body_limit(shared_.options.maxBody);
@@ -117,6 +122,10 @@ void HttpSession::OnHeader(beast::error_code ec) {
 }
 
 void HttpSession::ReadBody() {
+  const auto length = parser_->content_length_remaining();
+  const std::size_t room = length ? static_cast<std::size_t>(std::min<std::uint64_t>(*length, kBodyReadRoom))
+                                  : kBodyReadRoom;
+  if (buffer_.capacity() - buffer_.size() < room) buffer_.reserve(buffer_.size() + room);
   stream_.expires_after(shared_.options.readTimeout);
   http::async_read(stream_, buffer_, *parser_,
                    [self = shared_from_this()](beast::error_code ec, std::size_t) {
