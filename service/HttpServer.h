@@ -9,12 +9,20 @@
 class ServiceMetrics;
 class ServiceRouter;
 
-// The HTTP server: listens on one address, spreads the connections over
-// `threads` workers (each runs its own event loop; a connection stays on
-// one) and answers their requests with the router. SIGTERM and SIGINT
-// drain it: it stops accepting, closes idle connections, lets the requests
-// in flight finish (for at most the drain timeout) and then Run returns.
-// The router and the metrics must outlive the server.
+// The HTTP server: listens on one address and answers requests with the
+// router on `threads` threads.
+//
+// All threads wait on one event set (epoll) that holds every connection,
+// each armed one-shot, and take a few ready connections at a time. A
+// connection is not tied to a thread: when the kernel deschedules one
+// server thread, the others go on serving every client, so no request
+// waits for a thread that is not running.
+//
+// SIGTERM and SIGINT drain the server: it stops accepting, closes idle
+// connections, lets the requests in flight finish (for at most the drain
+// timeout) and then Run returns. One server may run in a process at a
+// time (the signals are caught for it). The router and the metrics must
+// outlive the server.
 class HttpServer {
  public:
   HttpServer(const ServiceRouter& router, ServiceMetrics& metrics, const ServerOptions& options);
@@ -30,9 +38,10 @@ class HttpServer {
   bool IsLoopback() const;
 
   // Serves until drained. Returns true when every request in flight
-  // finished, false when the drain timeout cut some off.
+  // finished, false when the drain timeout cut some off. Throws
+  // std::runtime_error when the event set cannot be made.
   bool Run();
-  // Starts the drain; may be called from any thread (and signals do).
+  // Starts the drain; may be called from any thread.
   void Drain();
 
  private:

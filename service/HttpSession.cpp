@@ -2,15 +2,18 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <stdexcept>
 
-#include <boost/asio/write.hpp>
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http/error.hpp>
-#include <boost/beast/http/read.hpp>
-#include <boost/beast/http/write.hpp>
+#include <boost/beast/http/status.hpp>
 
 #include "service/JsonText.h"
 #include "service/ServiceMetrics.h"
@@ -20,129 +23,149 @@ namespace http = boost::beast::http;
 
 namespace {
 
-constexpr char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 constexpr std::size_t kHeaderLimit = 16 * 1024;
-// Each read of the connection asks for the free room of its buffer (at
-// least 512 bytes, at most 64 KB): a large body gets room for full reads,
-// and the buffer shrinks back once the connection waits for a request.
+constexpr std::size_t kHeaderReadRoom = 4096;
+// A large body is read up to 64 KB at a time; the buffer shrinks back once
+// the connection waits for its next request.
 constexpr std::size_t kBodyReadRoom = 64 * 1024;
-constexpr std::chrono::seconds kLingerTime{2};
+constexpr std::chrono::milliseconds kLingerTime{2000};
+
+std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void AppendNumber(std::string& out, std::size_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
 
 }  // namespace
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket socket, ServerWorker& worker,
-                         ServerShared& shared)
-    : stream_(std::move(socket)), worker_(worker), shared_(shared) {
-  shared_.liveSessions.fetch_add(1);
-  worker_.sessions.insert(this);
+HttpSession::HttpSession(int socket, ServerShared& shared) : socket_(socket), shared_(shared) {
+  StartRequest();
+  idle_.store(true, std::memory_order_relaxed);
+  deadline_.store(After(shared_.options.idleTimeout), std::memory_order_relaxed);
 }
 
-HttpSession::~HttpSession() {
-  worker_.sessions.erase(this);
-  shared_.liveSessions.fetch_sub(1);
-}
+HttpSession::~HttpSession() { ::close(socket_); }
 
-void HttpSession::Start() {
-  boost::system::error_code ignored;
-  stream_.socket().set_option(boost::asio::ip::tcp::no_delay(true), ignored);
-  ReadHeader();
-}
-
-void HttpSession::Drain() {
-  if (waitingForRequest_ && buffer_.size() == 0) Close();
-  // Otherwise the reply goes out with "Connection: close" (see WriteReply).
-}
-
-void HttpSession::ReadHeader() {
-  if (shared_.draining.load()) {
-    Close();
-    return;
+HttpSession::Next HttpSession::Serve(RequestScratch& scratch) {
+  deadline_.store(kNoDeadline, std::memory_order_relaxed);
+  idle_.store(false, std::memory_order_relaxed);
+  switch (phase_) {
+    case Phase::kRequest:
+      return ReadRequest(scratch);
+    case Phase::kReply:
+      return SendReply(scratch);
+    case Phase::kLinger:
+      return Linger();
   }
+  return Next::kClose;
+}
+
+HttpSession::Next HttpSession::Park(Next next, std::int64_t deadline) {
+  deadline_.store(deadline, std::memory_order_relaxed);
+  return next;
+}
+
+std::int64_t HttpSession::After(std::chrono::milliseconds timeout) {
+  return Now() + std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+}
+
+void HttpSession::StartRequest() {
   if (buffer_.size() == 0 && buffer_.capacity() > kHeaderLimit) buffer_.shrink_to_fit();
   parser_.emplace();
   parser_->header_limit(kHeaderLimit);
   parser_->body_limit(shared_.options.maxBody);
-  waitingForRequest_ = true;
-  stream_.expires_after(buffer_.size() == 0 ? shared_.options.idleTimeout
-                                            : shared_.options.readTimeout);
-  http::async_read_header(stream_, buffer_, *parser_,
-                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                            self->OnHeader(ec);
-                          });
+  parser_->eager(true);
+  requestStarted_ = false;
+  continueSent_ = false;
+  phase_ = Phase::kRequest;
 }
 
-void HttpSession::OnHeader(beast::error_code ec) {
-  waitingForRequest_ = false;
-  // A deadline that passes closes the socket (tcp_stream does): a client
-  // too slow to send its request loses the connection without a reply.
-  if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
-      ec == boost::asio::error::operation_aborted || ec == boost::asio::error::connection_reset) {
-    Close();
-    return;
+bool HttpSession::Parse(beast::error_code& ec) {
+  while (buffer_.size() > 0 && !parser_->is_done()) {
+    buffer_.consume(parser_->put(buffer_.data(), ec));
+    if (ec == http::error::need_more) {
+      ec = {};
+      break;
+    }
+    if (ec) return false;
   }
-  if (ec == http::error::body_limit) {
-    Refuse(413, "the request body is larger than the limit of " +
-                    std::to_string(shared_.options.maxBody) + " bytes (--max-body)");
-    return;
+  if (parser_->is_header_done() && !parser_->is_done() && !continueSent_ &&
+      beast::iequals(parser_->get()[http::field::expect], "100-continue")) {
+    continueSent_ = true;
+    SendNow(kContinue);
   }
-  if (ec == http::error::header_limit) {
-    Refuse(431, "the request header is larger than " + std::to_string(kHeaderLimit) + " bytes");
-    return;
-  }
-  if (ec) {
-    Refuse(400, "malformed HTTP request: " + ec.message());
-    return;
-  }
-  if (beast::iequals(parser_->get()[http::field::expect], "100-continue") && !parser_->is_done()) {
-    stream_.expires_after(shared_.options.writeTimeout);
-    boost::asio::async_write(stream_, boost::asio::buffer(kContinue, sizeof kContinue - 1),
-                             [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                               if (ec) {
-                                 self->Close();
-                               } else {
-                                 self->ReadBody();
-                               }
-                             });
-    return;
-  }
-  // A small request's body has mostly arrived with its header: parse what
-  // is here, and go to the network only for the rest.
-  beast::error_code parsed;
-  if (!parser_->is_done() && buffer_.size() > 0) {  // a parser that is done takes no more
-    parser_->eager(true);
-    buffer_.consume(parser_->put(buffer_.data(), parsed));
-  }
-  if (parsed && parsed != http::error::need_more) {
-    OnBody(parsed);
-  } else if (parser_->is_done()) {
-    OnBody({});
-  } else {
-    ReadBody();
+  return parser_->is_done();
+}
+
+HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
+  for (;;) {
+    if (buffer_.size() > 0) {
+      // The request's deadline runs from its first byte; before that the
+      // connection may stay idle for longer.
+      if (!requestStarted_) {
+        requestStarted_ = true;
+        phaseDeadline_ = After(shared_.options.readTimeout);
+      }
+      beast::error_code ec;
+      bool complete = false;
+      try {
+        complete = Parse(ec);
+      } catch (const std::exception&) {
+        return Next::kClose;  // the "100 Continue" could not be sent
+      }
+      if (complete) return Answer(scratch);
+      if (ec == http::error::body_limit) {
+        return Refuse(413,
+                      "the request body is larger than the limit of " +
+                          std::to_string(shared_.options.maxBody) + " bytes (--max-body)",
+                      scratch);
+      }
+      if (ec == http::error::header_limit) {
+        return Refuse(
+            431, "the request header is larger than " + std::to_string(kHeaderLimit) + " bytes",
+            scratch);
+      }
+      if (ec) return Refuse(400, "malformed HTTP request: " + ec.message(), scratch);
+    }
+    std::size_t room = kHeaderReadRoom;
+    if (parser_->is_header_done()) {
+      const auto left = parser_->content_length_remaining();
+      room = left ? static_cast<std::size_t>(std::min<std::uint64_t>(*left, kBodyReadRoom))
+                  : kBodyReadRoom;
+    }
+    const auto space = buffer_.prepare(std::max<std::size_t>(room, 512));
+    const ssize_t got = ::recv(socket_, space.data(), space.size(), 0);
+    if (got > 0) {
+      buffer_.commit(static_cast<std::size_t>(got));
+      continue;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (requestStarted_) return Park(Next::kRead, phaseDeadline_);
+      idle_.store(true, std::memory_order_relaxed);
+      return Park(Next::kRead, After(shared_.options.idleTimeout));
+    }
+    // The client closed its side, the connection broke, or the server shut
+    // it down at the deadline. A header cut short by the client is
+    // answered (it may still read); anything else ends the connection.
+    if (got == 0 && requestStarted_ && !parser_->is_header_done() && Now() < phaseDeadline_) {
+      beast::error_code ec;
+      parser_->put_eof(ec);
+      return Refuse(400, "malformed HTTP request: " + (ec ? ec.message() : "partial message"),
+                    scratch);
+    }
+    return Next::kClose;
   }
 }
 
-void HttpSession::ReadBody() {
-  const auto length = parser_->content_length_remaining();
-  const std::size_t room = length ? static_cast<std::size_t>(std::min<std::uint64_t>(*length, kBodyReadRoom))
-                                  : kBodyReadRoom;
-  if (buffer_.capacity() - buffer_.size() < room) buffer_.reserve(buffer_.size() + room);
-  stream_.expires_after(shared_.options.readTimeout);
-  http::async_read(stream_, buffer_, *parser_,
-                   [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                     self->OnBody(ec);
-                   });
-}
-
-void HttpSession::OnBody(beast::error_code ec) {
-  if (ec == http::error::body_limit) {
-    Refuse(413, "the request body is larger than the limit of " +
-                    std::to_string(shared_.options.maxBody) + " bytes (--max-body)");
-    return;
-  }
-  if (ec) {
-    Close();
-    return;
-  }
+HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
   const http::request<http::string_body>& request = parser_->get();
   HttpRequest routed;
   routed.method = std::string_view(request.method_string().data(), request.method_string().size());
@@ -154,26 +177,114 @@ void HttpSession::OnBody(beast::error_code ec) {
   routed.body = request.body();
   routed.stream = this;
   keepAlive_ = request.keep_alive() && !shared_.draining.load();
-  shared_.router.Handle(routed, worker_.scratch, reply_);
-  if (reply_.broken) {
-    Close();
-    return;
-  }
+  shared_.router.Handle(routed, scratch, reply_);
+  if (reply_.broken) return Next::kClose;
   if (reply_.streamed) {
     try {
       FinishStream();
     } catch (const std::exception&) {
-      Close();
-      return;
+      return Next::kClose;
     }
-    if (keepAlive_) {
-      ReadHeader();
-    } else {
-      Close();
-    }
-    return;
+    return AfterReply(scratch);
   }
-  WriteReply(keepAlive_);
+  keepAlive_ = keepAlive_ && !shared_.draining.load();
+  return StartReply(scratch);
+}
+
+HttpSession::Next HttpSession::StartReply(RequestScratch& scratch) {
+  head_.assign("HTTP/1.1 ");
+  AppendNumber(head_, static_cast<std::size_t>(reply_.status));
+  head_ += ' ';
+  const auto reason = http::obsolete_reason(static_cast<http::status>(reply_.status));
+  head_.append(reason.data(), reason.size());
+  head_ += "\r\nContent-Type: ";
+  head_ += reply_.contentType;
+  if (reply_.allow != nullptr) {
+    head_ += "\r\nAllow: ";
+    head_ += reply_.allow;
+  }
+  if (reply_.status == 401) head_ += "\r\nWWW-Authenticate: Bearer";
+  if (!keepAlive_) head_ += "\r\nConnection: close";
+  head_ += "\r\nContent-Length: ";
+  AppendNumber(head_, reply_.body.size());
+  head_ += "\r\n\r\n";
+  sent_ = 0;
+  phase_ = Phase::kReply;
+  phaseDeadline_ = After(shared_.options.writeTimeout);
+  return SendReply(scratch);
+}
+
+HttpSession::Next HttpSession::Refuse(int status, const std::string& message,
+                                      RequestScratch& scratch) {
+  reply_.status = status;
+  reply_.contentType = "application/json";
+  reply_.allow = nullptr;
+  reply_.streamed = false;
+  reply_.body.clear();
+  WriteJsonError(reply_.body, status, message);
+  shared_.metrics.CountResponse(status);
+  refused_ = true;
+  keepAlive_ = false;
+  return StartReply(scratch);
+}
+
+HttpSession::Next HttpSession::SendReply(RequestScratch& scratch) {
+  const std::size_t total = head_.size() + reply_.body.size();
+  while (sent_ < total) {
+    iovec parts[2];
+    int count = 0;
+    if (sent_ < head_.size()) {
+      parts[count++] = {head_.data() + sent_, head_.size() - sent_};
+      parts[count++] = {reply_.body.data(), reply_.body.size()};
+    } else {
+      const std::size_t from = sent_ - head_.size();
+      parts[count++] = {reply_.body.data() + from, reply_.body.size() - from};
+    }
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = static_cast<std::size_t>(count);
+    const ssize_t put = ::sendmsg(socket_, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (put > 0) {
+      sent_ += static_cast<std::size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return Park(Next::kWrite, phaseDeadline_);
+    }
+    return Next::kClose;
+  }
+  return AfterReply(scratch);
+}
+
+HttpSession::Next HttpSession::AfterReply(RequestScratch& scratch) {
+  reply_.body.clear();  // keeps its capacity for the next reply
+  if (refused_) {
+    ::shutdown(socket_, SHUT_WR);
+    phase_ = Phase::kLinger;
+    phaseDeadline_ = After(kLingerTime);  // one deadline for all the reads
+    return Linger();
+  }
+  if (!keepAlive_ || shared_.draining.load()) return Next::kClose;
+  StartRequest();
+  if (buffer_.size() > 0) return ReadRequest(scratch);  // a pipelined request
+  // The usual case: the next request has not come yet. Waiting for it
+  // costs less than asking the socket now.
+  idle_.store(true, std::memory_order_relaxed);
+  return Park(Next::kRead, After(shared_.options.idleTimeout));
+}
+
+HttpSession::Next HttpSession::Linger() {
+  char discard[4096];
+  for (;;) {
+    const ssize_t got = ::recv(socket_, discard, sizeof discard, 0);
+    if (got > 0) continue;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return Park(Next::kRead, phaseDeadline_);
+    }
+    return Next::kClose;
+  }
 }
 
 void HttpSession::Begin(int status, const char* contentType) {
@@ -183,7 +294,7 @@ void HttpSession::Begin(int status, const char* contentType) {
                        "\r\nTransfer-Encoding: chunked\r\n";
   if (!keepAlive_) header += "Connection: close\r\n";
   header += "\r\n";
-  SendNow(header, std::chrono::steady_clock::now() + shared_.options.writeTimeout);
+  SendNow(header);
 }
 
 void HttpSession::Chunk(std::string_view data) {
@@ -193,19 +304,19 @@ void HttpSession::Chunk(std::string_view data) {
   chunk_.assign(size, static_cast<std::size_t>(length));
   chunk_.append(data);
   chunk_.append("\r\n");
-  SendNow(chunk_, std::chrono::steady_clock::now() + shared_.options.writeTimeout);
+  SendNow(chunk_);
 }
 
 void HttpSession::FinishStream() {
   Chunk(reply_.body);
   reply_.body.clear();
-  SendNow("0\r\n\r\n", std::chrono::steady_clock::now() + shared_.options.writeTimeout);
+  SendNow("0\r\n\r\n");
 }
 
-void HttpSession::SendNow(std::string_view data, std::chrono::steady_clock::time_point deadline) {
-  const int fd = stream_.socket().native_handle();
+void HttpSession::SendNow(std::string_view data) {
+  const auto deadline = std::chrono::steady_clock::now() + shared_.options.writeTimeout;
   while (!data.empty()) {
-    const ssize_t sent = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t sent = ::send(socket_, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent > 0) {
       data.remove_prefix(static_cast<std::size_t>(sent));
       continue;
@@ -215,78 +326,10 @@ void HttpSession::SendNow(std::string_view data, std::chrono::steady_clock::time
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) throw std::runtime_error("the client did not take the reply in time");
-      pollfd ready{fd, POLLOUT, 0};
+      pollfd ready{socket_, POLLOUT, 0};
       ::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1000)));
       continue;
     }
     throw std::runtime_error("the connection closed while the reply was being sent");
   }
-}
-
-void HttpSession::Refuse(int status, const std::string& message) {
-  reply_.status = status;
-  reply_.contentType = "application/json";
-  reply_.allow = nullptr;
-  WriteJsonError(reply_.body, status, message);
-  shared_.metrics.CountResponse(status);
-  refused_ = true;
-  WriteReply(false);
-}
-
-void HttpSession::WriteReply(bool keepAlive) {
-  keepAlive = keepAlive && !shared_.draining.load();
-  response_.clear();
-  response_.version(11);
-  response_.result(static_cast<unsigned>(reply_.status));
-  response_.set(http::field::content_type, reply_.contentType);
-  if (reply_.allow != nullptr) response_.set(http::field::allow, reply_.allow);
-  if (reply_.status == 401) response_.set(http::field::www_authenticate, "Bearer");
-  response_.body() = std::move(reply_.body);
-  response_.keep_alive(keepAlive);
-  response_.prepare_payload();
-  stream_.expires_after(shared_.options.writeTimeout);
-  http::async_write(stream_, response_,
-                    [self = shared_from_this(), keepAlive](beast::error_code ec, std::size_t) {
-                      self->OnWrite(ec, keepAlive);
-                    });
-}
-
-void HttpSession::OnWrite(beast::error_code ec, bool keepAlive) {
-  reply_.body = std::move(response_.body());  // keeps its capacity for the next reply
-  reply_.body.clear();
-  if (!ec && refused_) {
-    Linger();
-    return;
-  }
-  if (ec || !keepAlive) {
-    Close();
-    return;
-  }
-  ReadHeader();
-}
-
-void HttpSession::Linger() {
-  // Closing a socket with unread bytes resets the connection, and the
-  // client might lose the reply: read what it still sends, for a while.
-  boost::system::error_code ignored;
-  stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
-  stream_.expires_after(kLingerTime);  // one deadline for all the reads below
-  DiscardInput();
-}
-
-void HttpSession::DiscardInput() {
-  stream_.async_read_some(boost::asio::buffer(discard_),
-                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                            if (ec) {
-                              self->Close();
-                            } else {
-                              self->DiscardInput();
-                            }
-                          });
-}
-
-void HttpSession::Close() {
-  boost::system::error_code ignored;
-  stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
-  stream_.socket().close(ignored);
 }

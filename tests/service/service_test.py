@@ -387,6 +387,43 @@ class ServiceTest(unittest.TestCase):
         self.assertTrue(bad.recv(4096).startswith(b"HTTP/1.1 400"))
         self.assertEqual(s.stop()[0], 0)
 
+    def test_pipelined_continued_and_cut_requests(self):
+        s = self.start("--model", "m=" + MODEL)
+
+        def read_all(conn):
+            reply = b""
+            while chunk := conn.recv(65536):
+                reply += chunk
+            return reply
+
+        # Requests sent back to back are answered in order, on one connection.
+        conn = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        body = b'{"employment": "salaried", "income": 52000, "age": 34, "dependents": 1}'
+        conn.sendall(b"GET /health HTTP/1.1\r\nHost: x\r\n\r\n"
+                     b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nContent-Length: %d\r\n\r\n%s"
+                     b"GET /nowhere HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n" % (len(body), body))
+        replies = read_all(conn).split(b"HTTP/1.1 ")[1:]
+        self.assertEqual([r[:3] for r in replies], [b"200", b"200", b"404"], replies)
+        self.assertIn(b'"status":0', replies[1])
+
+        # "Expect: 100-continue" gets its interim reply before the body is sent.
+        conn = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        conn.sendall(b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\n"
+                     b"Connection: close\r\nContent-Length: %d\r\n\r\n" % len(body))
+        self.assertEqual(conn.recv(4096), b"HTTP/1.1 100 Continue\r\n\r\n")
+        conn.sendall(body)
+        self.assertIn(b'"status":0', read_all(conn))
+
+        # A header cut short by the client, and one past the size limit.
+        conn = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        conn.sendall(b"GET /health HTTP/1.1\r\nHo")
+        conn.shutdown(socket.SHUT_WR)
+        self.assertIn(b"malformed HTTP request", read_all(conn))
+        conn = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        conn.sendall(b"GET /health HTTP/1.1\r\nX: " + b"y" * 20000 + b"\r\n\r\n")
+        self.assertTrue(read_all(conn).startswith(b"HTTP/1.1 431"))
+        self.assertEqual(s.stop()[0], 0)
+
     def test_startup_faults(self):
         def run(*args):
             listen = [] if "--listen" in args else ["--listen", "127.0.0.1:0"]
