@@ -300,17 +300,6 @@ unsigned short HttpServer::GetPort() const {
   return ntohs(reinterpret_cast<const sockaddr_in*>(&storage)->sin_port);
 }
 
-bool HttpServer::IsLoopback() const {
-  sockaddr_storage storage{};
-  socklen_t length = sizeof storage;
-  ::getsockname(impl_->listener, reinterpret_cast<sockaddr*>(&storage), &length);
-  if (storage.ss_family == AF_INET6) {
-    const in6_addr& address = reinterpret_cast<const sockaddr_in6*>(&storage)->sin6_addr;
-    return IN6_IS_ADDR_LOOPBACK(&address);
-  }
-  return (ntohl(reinterpret_cast<const sockaddr_in*>(&storage)->sin_addr.s_addr) >> 24) == 127;
-}
-
 bool HttpServer::Run() {
   Impl& impl = *impl_;
   impl.events = ::epoll_create1(EPOLL_CLOEXEC);
@@ -331,7 +320,6 @@ bool HttpServer::Run() {
       !impl.Arm(impl.listener, &impl.listener, EPOLLIN, EPOLL_CTL_ADD)) {
     throw SystemError("cannot start the server");
   }
-  if (impl.stopped.load()) impl.Stop(impl.drainedInTime);  // drained before it ran
 
   gSignalEvent.store(impl.signalEvent);
   struct sigaction onSignal{};
@@ -357,5 +345,3 @@ bool HttpServer::Run() {
   std::lock_guard<std::mutex> lock(impl.mutex);
   return impl.drainedInTime;
 }
-
-void HttpServer::Drain() { impl_->StartDrain(); }

@@ -35,14 +35,11 @@ class HttpServer {
   void Listen(const std::string& address, unsigned short port);
   // The port listened on (useful after port 0).
   unsigned short GetPort() const;
-  bool IsLoopback() const;
 
   // Serves until drained. Returns true when every request in flight
   // finished, false when the drain timeout cut some off. Throws
   // std::runtime_error when the event set cannot be made.
   bool Run();
-  // Starts the drain; may be called from any thread.
-  void Drain();
 
  private:
   struct Impl;
