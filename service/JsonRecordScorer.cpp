@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 
 #include "service/DeployedModel.h"
 #include "service/JsonErrorText.h"
@@ -23,6 +24,15 @@ const char* TypeName(element_type type) {
     case element_type::BOOL: return "true or false";
     default: return "a number";
   }
+}
+
+// Field names are short: comparing them in line beats calling memcmp.
+inline bool SameText(std::string_view a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
 // "records[3]: " for a record of a batch, "" for a lone record.
@@ -67,31 +77,44 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
   simdjson::dom::array records;
   if (object.size() == 1 && (*object.begin()).key == "records" &&
       (*object.begin()).value.get_array().get(records) == simdjson::SUCCESS) {
-    StartColumns(model, records.size());
+    // Scored a block at a time, while the block's columns are in cache.
+    const std::size_t count = records.size();
+    const std::size_t block = std::min(count, kBlockRows);
+    out.append("{\"results\":[");
+    StartColumns(model, block);
+    long index = 0;
     for (simdjson::dom::element element : records) {
-      const long index = static_cast<long>(rows_);
       simdjson::dom::object record;
       if (element.get_object().get(record)) {
         throw RequestError(400, Where(index) + "a record must be a JSON object, not " +
                                     TypeName(element.type()));
       }
-      ReadRow(model, record, index);
+      ReadRow(record, index++);
+      if (rows_ == block) {
+        if (index > static_cast<long>(block)) out.push_back(',');
+        ScoreColumns(model, out);
+        StartColumns(model, block);
+      }
     }
-    out.append("{\"results\":[");
-    const std::uint64_t count = ScoreColumns(model, out);
+    if (rows_ > 0) {
+      if (index > static_cast<long>(rows_)) out.push_back(',');
+      ScoreColumns(model, out);
+    }
     out.append("]}\n");
     return count;
   }
 
   StartColumns(model, 1);
-  ReadRow(model, object, -1);
+  ReadRow(object, -1);
   ScoreColumns(model, out);
   out.push_back('\n');
   return 1;
 }
 
 void JsonRecordScorer::StartColumns(const DeployedModel& model, std::size_t rows) {
+  model_ = &model;
   const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
+  inputs_ = &inputs;
   numbers_.resize(inputs.size());
   texts_.resize(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -108,12 +131,11 @@ void JsonRecordScorer::StartColumns(const DeployedModel& model, std::size_t rows
   rows_ = 0;
 }
 
-void JsonRecordScorer::ReadRow(const DeployedModel& model, simdjson::dom::object record,
-                               long index) {
-  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
+void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
   std::size_t place = 0;
   for (simdjson::dom::key_value_pair member : record) {
-    const int input = InputOf(model, member.key, place++);
+    const int input = InputOf(member.key, place++);
     if (input < 0) continue;
     const std::size_t i = static_cast<std::size_t>(input);
     const bnscore::Field& field = inputs[i];
@@ -167,8 +189,10 @@ std::uint64_t JsonRecordScorer::ScoreColumns(const DeployedModel& model, std::st
   columns_.resize(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     columns_[i] = inputs[i].kind == bnscore::FieldKind::kNumber
-                      ? bnscore::Column::Numbers(inputs[i].name, numbers_[i])
-                      : bnscore::Column::Texts(inputs[i].name, texts_[i]);
+                      ? bnscore::Column::Numbers(inputs[i].name,
+                                                 std::span<const double>(numbers_[i]).first(rows_))
+                      : bnscore::Column::Texts(
+                            inputs[i].name, std::span<const std::string_view>(texts_[i]).first(rows_));
   }
   status_.resize(rows_);
   prediction_.resize(rows_);
@@ -221,21 +245,19 @@ void JsonRecordScorer::AppendNumber(std::string& out, double value) {
   }
 }
 
-int JsonRecordScorer::InputOf(const DeployedModel& model, std::string_view key,
-                              std::size_t place) {
+int JsonRecordScorer::InputOf(std::string_view key, std::size_t place) {
   // Records of one client list their fields in one order: the field at
   // the same place in the last record is tried first.
-  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
   if (place < lastInputAt_.size()) {
     const int guess = lastInputAt_[place];
-    if (guess >= 0 && static_cast<std::size_t>(guess) < inputs.size() &&
-        inputs[static_cast<std::size_t>(guess)].name == key) {
+    if (guess >= 0 && static_cast<std::size_t>(guess) < inputs_->size() &&
+        SameText(key, (*inputs_)[static_cast<std::size_t>(guess)].name)) {
       return guess;
     }
   } else if (place < kPlacesRemembered) {
     lastInputAt_.resize(place + 1, -1);
   }
-  const int input = model.FindInput(key);
+  const int input = model_->FindInput(key);
   if (place < lastInputAt_.size()) lastInputAt_[place] = input;
   return input;
 }

@@ -39,12 +39,13 @@ class JsonRecordScorer {
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
   static constexpr std::size_t kPlacesRemembered = 1024;  // see InputOf
+  static constexpr std::size_t kBlockRows = 64;          // records of a batch scored at once
 
-  // Makes the columns of `rows` records, every cell missing.
+  // Makes the columns of `rows` records of `model`, every cell missing.
   void StartColumns(const DeployedModel& model, std::size_t rows);
   // Reads `record` into the next row of the columns; `index` is its place
   // in a batch, -1 for a lone record (messages name the place).
-  void ReadRow(const DeployedModel& model, simdjson::dom::object record, long index);
+  void ReadRow(simdjson::dom::object record, long index);
   // Scores the rows read, with one Score call, and writes their replies,
   // separated by commas; returns the number of records.
   std::uint64_t ScoreColumns(const DeployedModel& model, std::string& out);
@@ -52,10 +53,13 @@ class JsonRecordScorer {
                    const double* probabilities, std::string& out);
   // The input named `key`, the member at `place` of its record (-1: the
   // model reads no such field).
-  int InputOf(const DeployedModel& model, std::string_view key, std::size_t place);
+  int InputOf(std::string_view key, std::size_t place);
   // A number as JSON: its shortest round-trip text, null when not finite.
   void AppendNumber(std::string& out, double value);
 
+  // The model and its inputs of the request being read.
+  const DeployedModel* model_ = nullptr;
+  const std::vector<bnscore::Field>* inputs_ = nullptr;
   simdjson::dom::parser parser_;
   std::vector<char> padded_;  // the body followed by the parser's padding
   // The records as columns: numbers (NaN: missing) for number fields,

@@ -162,10 +162,11 @@ class ServiceTest(unittest.TestCase):
             reply = s.post("/models/credit/score", json=record)
             self.assertEqual(reply.status_code, 200, reply.text)
             self.assertEqual(normalise(parse_keeping_numbers(reply.text)), want, record)
-        batch = s.post("/models/credit/score", json={"records": records})
+        # A batch is read and scored in blocks: 140 records cross two edges.
+        batch = s.post("/models/credit/score", json={"records": records * 7})
         self.assertEqual(batch.status_code, 200, batch.text)
         self.assertEqual([normalise(r) for r in parse_keeping_numbers(batch.text)["results"]],
-                         expected)
+                         expected * 7)
         self.assertEqual(s.post("/models/credit/score", json={"records": []}).json(),
                          {"results": []})
 
@@ -214,7 +215,7 @@ class ServiceTest(unittest.TestCase):
         self.assertTrue(metrics.headers["Content-Type"].startswith("text/plain"))
         lines = metrics.text.splitlines()
         self.assertIn('bnscore_score_requests_total{model="credit"} 30', lines)
-        self.assertIn('bnscore_records_scored_total{model="credit"} 4066', lines)
+        self.assertIn('bnscore_records_scored_total{model="credit"} 4186', lines)
         self.assertIn('bnscore_score_latency_seconds_count{model="credit"} 30', lines)
         self.assertIn('bnscore_score_latency_seconds_bucket{model="credit",le="+Inf"} 30', lines)
         self.assertIn('bnscore_score_errors_total{model="credit"} 1', lines)
@@ -232,8 +233,9 @@ class ServiceTest(unittest.TestCase):
                          'field "age" must be a number or null, not a string')
         self.assertError(s.post(score, json={"employment": [1]}), 400, 400,
                          'field "employment" must be a string, a number or null, not an array')
-        self.assertError(s.post(score, json={"records": [{"age": 3}, {"age": True}]}), 400, 400,
-                         'records[1]: field "age" must be a number or null, not true or false')
+        self.assertError(s.post(score, json={"records": [{"age": 3}] * 100 + [{"age": True}]}),
+                         400, 400,
+                         'records[100]: field "age" must be a number or null, not true or false')
         self.assertError(s.post(score, json={"records": [{}, 7]}), 400, 400,
                          "records[1]: a record must be a JSON object, not a number")
         self.assertError(s.post(score, data='{"age": 3, "age": 4}'), 400, 400,
