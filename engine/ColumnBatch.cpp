@@ -24,20 +24,31 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
                          const bnscore::Outputs& outputs, const ColumnScoring* scoring)
     : rows_(rows), categories_(categories), outputs_(outputs) {
   std::vector<char> taken(static_cast<std::size_t>(layout.Size()), 0);
+  const std::vector<std::string>& names = layout.GetNames();
+  int previous = -1;
   for (const bnscore::Column& column : columns) {
-    const std::string what = "column " + Quoted(column.name);
+    auto what = [&column] { return "column " + Quoted(column.name); };
     if (!column.numbers.empty() && !column.texts.empty()) {
-      throw bnscore::Error(what + " holds both numbers and texts");
+      throw bnscore::Error(what() + " holds both numbers and texts");
     }
     if (rows > 0 && column.numbers.empty() && column.texts.empty()) {
-      throw bnscore::Error(what + " holds no cells");
+      throw bnscore::Error(what() + " holds no cells");
     }
-    CheckLength(column.numbers.empty() ? column.texts.size() : column.numbers.size(), rows, what);
-    if (!column.missing.empty()) CheckLength(column.missing.size(), rows, what + "'s missing mask");
-    const int position = layout.Find(column.name);
+    const std::size_t length = column.numbers.empty() ? column.texts.size() : column.numbers.size();
+    if (length != rows) CheckLength(length, rows, what());
+    if (!column.missing.empty() && column.missing.size() != rows) {
+      CheckLength(column.missing.size(), rows, what() + "'s missing mask");
+    }
+    // Columns usually come in the layout's order: the field after the
+    // last one found is tried before the search.
+    const std::size_t next = static_cast<std::size_t>(previous + 1);
+    const int position = next < names.size() && names[next] == column.name
+                             ? static_cast<int>(next)
+                             : layout.Find(column.name);
     if (position < 0) continue;
+    previous = position;
     if (taken[static_cast<std::size_t>(position)] != 0) {
-      throw bnscore::Error(what + " is given twice");
+      throw bnscore::Error(what() + " is given twice");
     }
     taken[static_cast<std::size_t>(position)] = 1;
     bound_.push_back(Bound{position, column.numbers.empty() ? nullptr : column.numbers.data(),
@@ -74,24 +85,28 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
 }
 
 void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t end) const {
-  // Fields without a column stay missing.
-  slot.ClearAll();
   // Per column, the text view the slot's field holds now (null data: none).
   // Text fields view the caller's texts rather than copy them; those do
   // not change during the call, so a row whose view is the very same (a
   // column of repeated categories often shares its texts) leaves the field
   // as it is.
-  std::vector<std::string_view> held(bound_.size());
+  std::vector<std::string_view> held;
+  bool recordUsed = false;
   for (std::size_t row = begin; row < end; ++row) {
     if (scoring_ != nullptr) {
       row = scoring_->ScoreColumns(cells_.data(), static_cast<int>(cells_.size()), row, end,
                                    cellOutputs_);
       if (row == end) break;
     }
+    if (!recordUsed) {  // the first row for the record path
+      recordUsed = true;
+      held.resize(bound_.size());
+      slot.ClearAll();  // fields without a column stay missing
+    }
     ScoreRow(slot, row, end, held);
   }
   // The record views the caller's texts, which may go once the call returns.
-  slot.ClearAll();
+  if (recordUsed) slot.ClearAll();
 }
 
 void ColumnBatch::ScoreRow(ScoringSlot& slot, std::size_t row, std::size_t end,
