@@ -21,9 +21,8 @@ class MODELCORE_API NumericValue : public ScoreValue {
   ~NumericValue() override;
 
   // The system-missing value, as a constant for code that inlines the
-  // test; GetSysmisValue() gives the same number. Fixed by the host
-  // interface; do not change.
-  static constexpr double kSystemMissing = -1.7976931348623155e308;
+  // test; GetSysmisValue() gives the same number.
+  static constexpr double kSystemMissing = kSystemMissingNumber;
   static double GetSysmisValue();
 
   void SetDoubleValue(double value) { value_ = value; }

@@ -12,6 +12,11 @@ struct NumberTextBuffer {
   char data[32];
 };
 
+// The number that stands for a missing numeric value (the system-missing
+// value); NumericValue::GetSysmisValue() gives it. Fixed by the host
+// interface; do not change.
+inline constexpr double kSystemMissingNumber = -1.7976931348623155e308;
+
 // A field value of a case record, a category value of a dictionary variable
 // or a prediction. Abstract; NumericValue and StringValue implement it.
 // Values of different types are never equal.

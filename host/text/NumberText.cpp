@@ -5,7 +5,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "host/data/NumericValue.h"
 
 namespace {
 
@@ -25,7 +24,7 @@ char* AppendZeros(char* out, int count) {
 std::size_t FormatNumber(double value, NumberTextBuffer& buffer) {
   char* const begin = buffer.data;
   char* out = begin;
-  if (value == NumericValue::GetSysmisValue()) return 0;
+  if (value == kSystemMissingNumber) return 0;
   if (std::isnan(value)) return static_cast<std::size_t>(Append(out, "nan", 3) - begin);
   if (std::isinf(value)) {
     return value < 0 ? static_cast<std::size_t>(Append(out, "-inf", 4) - begin)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks that includes follow the layout's one-way dependencies: host/
-# knows nothing of the plug-in or the front ends, and its interfaces
-# nothing of its implementation; inside bayesnet/, encoders/ comes first,
+# knows nothing of the plug-in or the front ends, its interfaces nothing
+# of its implementation, and its number texts nothing of its values; inside bayesnet/, encoders/ comes first,
 # result/ and model/ next, reader/ last; the front ends and the benchmarks
 # reach the plug-in only through the host interfaces (dlopen).
 set -euo pipefail
@@ -21,6 +21,7 @@ forbid() {
 
 forbid host bayesnet/ engine/ cli/ service/ python/ bench/
 forbid host/interfaces host/xml/ host/data/ host/text/
+forbid host/text host/data/ host/xml/
 forbid bayesnet/encoders bayesnet/result/ bayesnet/model/ bayesnet/reader/
 forbid bayesnet/result bayesnet/model/ bayesnet/reader/
 forbid bayesnet/model bayesnet/reader/
