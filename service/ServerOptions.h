@@ -6,7 +6,7 @@
 
 // How the HTTP server runs.
 struct ServerOptions {
-  int threads = 2;                                // server threads, each with its own connections
+  int threads = 2;                                // server threads, all serving every connection
   std::size_t maxBody = 64u << 20;                // larger request bodies get 413
   std::chrono::milliseconds readTimeout{30000};   // for a request's header, then for its body
   std::chrono::milliseconds idleTimeout{60000};   // a keep-alive connection without a request
