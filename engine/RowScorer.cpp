@@ -31,12 +31,7 @@ MCScore::MCStatus RowScorer::Score(const std::vector<std::string_view>& cells) {
                                         : std::string_view();
   }
   filler_.Fill(layoutCells_);
-  MCScore::MCStatus status = model_.GetScore(&filler_.GetRecord(), rawResult_, derivedInRecord_);
-  if (rawResult_ != result_.get()) {
-    // The model replaced the result object and deleted the old one.
-    result_.release();
-    result_.reset(rawResult_);
-  }
+  const MCScore::MCStatus status = result_.Score(model_, &filler_.GetRecord(), derivedInRecord_);
   Count(status.GetCode());
   return status;
 }
@@ -46,7 +41,7 @@ void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& 
   if (keepInput_) {
     for (std::string_view cell : cells) out.WriteField(cell);
   }
-  columns_.WriteRow(status, rawResult_, out);
+  columns_.WriteRow(status, result_.Get(), out);
   if (reason_) out.WriteField(reason_->Explain(status.GetCode(), cells, filler_.GetRecord()));
   out.EndRow();
 }

@@ -11,6 +11,7 @@
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
 #include "engine/FieldLayout.h"
+#include "engine/OwnedResult.h"
 #include "engine/RecordFiller.h"
 #include "engine/ResultColumns.h"
 #include "engine/ScoreOptions.h"
@@ -52,7 +53,7 @@ class RowScorer {
     return reason_ ? reason_->Explain(status, cells, filler_.GetRecord()) : std::string_view();
   }
   // What the last GetScore left (null when it gave none).
-  const ScoreResult* GetResult() const { return rawResult_; }
+  const ScoreResult* GetResult() const { return result_.Get(); }
 
   // Adds the number of records scored so far, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;
@@ -69,10 +70,7 @@ class RowScorer {
   RecordFiller filler_;
   ResultColumns columns_;
   std::unique_ptr<StatusReason> reason_;  // null unless reasons are asked for
-  // The result object: made by the first GetScore, handed back to every
-  // later one; `result_` owns what `rawResult_` points to.
-  ScoreResult* rawResult_ = nullptr;
-  std::unique_ptr<ScoreResult> result_;
+  OwnedResult result_;
   // (status code, records); few distinct codes, so searched in order.
   std::vector<std::pair<long, long>> counts_;
 };

@@ -38,12 +38,10 @@ void ScoringSlot::SetCell(int position, const bnscore::Cell& cell) {
 }
 
 bnscore::Outcome ScoringSlot::Score(std::span<double> probabilities) {
-  const MCScore::MCStatus status = model_.GetScore(&record_, rawResult_, derivedInRecord_);
-  if (rawResult_ != result_.get()) {
-    // The model replaced the result object and deleted the old one.
-    (void)result_.release();
-    result_.reset(rawResult_);
-    clsResult_ = dynamic_cast<const ScoreClsResult*>(rawResult_);
+  const MCScore::MCStatus status = result_.Score(model_, &record_, derivedInRecord_);
+  if (result_.Get() != seen_) {  // a new result object
+    seen_ = result_.Get();
+    clsResult_ = dynamic_cast<const ScoreClsResult*>(seen_);
   }
-  return reader_.Read(status, rawResult_, clsResult_, predictionOnly_, probabilities);
+  return reader_.Read(status, seen_, clsResult_, predictionOnly_, probabilities);
 }

@@ -6,6 +6,7 @@
 
 #include "bnscore/bnscore.h"
 #include "engine/FieldLayout.h"
+#include "engine/OwnedResult.h"
 #include "engine/RecordFiller.h"
 #include "engine/ResultReader.h"
 #include "engine/TargetCategories.h"
@@ -77,11 +78,10 @@ class ScoringSlot {
   // How texts given for numeric fields are read: only the empty text is
   // missing, and numbers that are not finite are kept.
   const NumberCellRules rules_{{}, true};
-  // The result object: made by the first GetScore, handed back to every
-  // later one; `result_` owns what `rawResult_` points to.
-  ScoreResult* rawResult_ = nullptr;
-  std::unique_ptr<ScoreResult> result_;
-  const ScoreClsResult* clsResult_ = nullptr;  // result_ as a classification result
+  OwnedResult result_;
+  // The last result object seen, and it as a classification result.
+  const ScoreResult* seen_ = nullptr;
+  const ScoreClsResult* clsResult_ = nullptr;
   ResultReader reader_;
 };
 
