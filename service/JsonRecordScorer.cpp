@@ -56,6 +56,9 @@ std::string Where(long index) {
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
                                       std::string& out) {
   out.clear();
+  model_ = &model;
+  inputs_ = &model.GetSchema().inputs;
+  resultsWritten_ = 0;
   // The parser keeps buffers several times the size of the largest body it
   // read; after a large one, a small body starts afresh.
   if (parser_.capacity() > kKeptCapacity && body.size() <= kKeptCapacity) {
@@ -81,7 +84,7 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
     const std::size_t count = records.size();
     const std::size_t block = std::min(count, kBlockRows);
     out.append("{\"results\":[");
-    StartColumns(model, block);
+    StartColumns(block);
     long index = 0;
     for (simdjson::dom::element element : records) {
       simdjson::dom::object record;
@@ -91,30 +94,24 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
       }
       ReadRow(record, index++);
       if (rows_ == block) {
-        if (index > static_cast<long>(block)) out.push_back(',');
-        ScoreColumns(model, out);
-        StartColumns(model, block);
+        ScoreColumns(out);
+        StartColumns(block);
       }
     }
-    if (rows_ > 0) {
-      if (index > static_cast<long>(rows_)) out.push_back(',');
-      ScoreColumns(model, out);
-    }
+    if (rows_ > 0) ScoreColumns(out);
     out.append("]}\n");
     return count;
   }
 
-  StartColumns(model, 1);
+  StartColumns(1);
   ReadRow(object, -1);
-  ScoreColumns(model, out);
+  ScoreColumns(out);
   out.push_back('\n');
   return 1;
 }
 
-void JsonRecordScorer::StartColumns(const DeployedModel& model, std::size_t rows) {
-  model_ = &model;
-  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
-  inputs_ = &inputs;
+void JsonRecordScorer::StartColumns(std::size_t rows) {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
   numbers_.resize(inputs.size());
   texts_.resize(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -179,9 +176,9 @@ void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
   ++rows_;
 }
 
-std::uint64_t JsonRecordScorer::ScoreColumns(const DeployedModel& model, std::string& out) {
-  const std::vector<bnscore::Field>& inputs = model.GetSchema().inputs;
-  const std::size_t categories = model.GetSchema().categories.size();
+void JsonRecordScorer::ScoreColumns(std::string& out) {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
+  const std::size_t categories = model_->GetSchema().categories.size();
   for (const NumberTextCell& cell : numberTextCells_) {
     texts_[cell.input][cell.row] =
         std::string_view(numberTextChars_).substr(cell.offset, cell.length);
@@ -198,40 +195,39 @@ std::uint64_t JsonRecordScorer::ScoreColumns(const DeployedModel& model, std::st
   prediction_.resize(rows_);
   confidence_.resize(rows_);
   probabilities_.resize(rows_ * categories);
-  model.GetModel().Score(columns_, rows_, {status_, prediction_, confidence_, probabilities_});
+  model_->GetModel().Score(columns_, rows_, {status_, prediction_, confidence_, probabilities_});
   for (std::size_t r = 0; r < rows_; ++r) {
-    if (r > 0) out.push_back(',');
+    if (resultsWritten_++ > 0) out.push_back(',');
     bnscore::Outcome outcome;
     outcome.status = status_[r];
     outcome.prediction = prediction_[r];
     outcome.confidence = confidence_[r];
-    WriteResult(model, outcome, probabilities_.data() + r * categories, out);
+    WriteResult(outcome, probabilities_.data() + r * categories, out);
   }
-  return rows_;
 }
 
-void JsonRecordScorer::WriteResult(const DeployedModel& model, const bnscore::Outcome& outcome,
+void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome,
                                    const double* probabilities, std::string& out) {
-  const std::size_t categories = model.GetSchema().categories.size();
+  const std::size_t categories = model_->GetSchema().categories.size();
   out.append("{\"status\":");
   AppendJsonInteger(out, outcome.status);
   out.append(",\"prediction\":");
   if (outcome.prediction >= 0 && static_cast<std::size_t>(outcome.prediction) < categories) {
-    out.append(model.CategoryLiteral(static_cast<std::size_t>(outcome.prediction)));
+    out.append(model_->CategoryLiteral(static_cast<std::size_t>(outcome.prediction)));
   } else {
     out.append("null");
   }
   out.append(",\"confidence\":");
   AppendNumber(out, outcome.confidence);
   out.append(",\"probabilities\":");
-  if (outcome.status != bnscore::kScored || model.GetModel().GetOptions().predictionOnly) {
+  if (outcome.status != bnscore::kScored || model_->GetModel().GetOptions().predictionOnly) {
     out.append("null}");
     return;
   }
   out.push_back('{');
   for (std::size_t i = 0; i < categories; ++i) {
     if (i > 0) out.push_back(',');
-    out.append(model.CategoryKey(i));
+    out.append(model_->CategoryKey(i));
     AppendNumber(out, probabilities[i]);
   }
   out.append("}}");

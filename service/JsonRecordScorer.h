@@ -41,15 +41,15 @@ class JsonRecordScorer {
   static constexpr std::size_t kPlacesRemembered = 1024;  // see InputOf
   static constexpr std::size_t kBlockRows = 64;          // records of a batch scored at once
 
-  // Makes the columns of `rows` records of `model`, every cell missing.
-  void StartColumns(const DeployedModel& model, std::size_t rows);
+  // Makes the columns of `rows` records, every cell missing.
+  void StartColumns(std::size_t rows);
   // Reads `record` into the next row of the columns; `index` is its place
   // in a batch, -1 for a lone record (messages name the place).
   void ReadRow(simdjson::dom::object record, long index);
   // Scores the rows read, with one Score call, and writes their replies,
-  // separated by commas; returns the number of records.
-  std::uint64_t ScoreColumns(const DeployedModel& model, std::string& out);
-  void WriteResult(const DeployedModel& model, const bnscore::Outcome& outcome,
+  // each after a comma but the request's first.
+  void ScoreColumns(std::string& out);
+  void WriteResult(const bnscore::Outcome& outcome,
                    const double* probabilities, std::string& out);
   // The input named `key`, the member at `place` of its record (-1: the
   // model reads no such field).
@@ -57,9 +57,11 @@ class JsonRecordScorer {
   // A number as JSON: its shortest round-trip text, null when not finite.
   void AppendNumber(std::string& out, double value);
 
-  // The model and its inputs of the request being read.
+  // The model of the request being scored, its inputs, and the replies
+  // written so far.
   const DeployedModel* model_ = nullptr;
   const std::vector<bnscore::Field>* inputs_ = nullptr;
+  std::size_t resultsWritten_ = 0;
   simdjson::dom::parser parser_;
   std::vector<char> padded_;  // the body followed by the parser's padding
   // The records as columns: numbers (NaN: missing) for number fields,
