@@ -45,12 +45,6 @@ void OnSignal(int) {
   }
 }
 
-std::int64_t NowNanoseconds() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 std::runtime_error SystemError(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
 }
@@ -197,7 +191,7 @@ void HttpServer::Impl::Tick() {
   std::uint64_t expirations;
   const ssize_t ignored = ::read(ticker, &expirations, sizeof expirations);
   (void)ignored;
-  const std::int64_t now = NowNanoseconds();
+  const std::int64_t now = SteadyNow();
   bool stop = false;
   bool inTime = true;
   {
@@ -228,8 +222,7 @@ void HttpServer::Impl::StartDrain() {
   bool empty;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    drainDeadline = NowNanoseconds() +
-                    std::chrono::duration_cast<std::chrono::nanoseconds>(options.drainTimeout).count();
+    drainDeadline = DeadlineAfter(options.drainTimeout);
     // A connection waiting for a request closes now; one that is reading
     // or answering closes after its reply.
     for (const auto& entry : sessions) {

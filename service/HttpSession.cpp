@@ -31,12 +31,6 @@ constexpr std::size_t kHeaderReadRoom = 4096;
 constexpr std::size_t kBodyReadRoom = 64 * 1024;
 constexpr std::chrono::milliseconds kLingerTime{2000};
 
-std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 void AppendNumber(std::string& out, std::size_t value) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
@@ -47,8 +41,7 @@ void AppendNumber(std::string& out, std::size_t value) {
 
 HttpSession::HttpSession(int socket, ServerShared& shared) : socket_(socket), shared_(shared) {
   StartRequest();
-  idle_.store(true, std::memory_order_relaxed);
-  deadline_.store(After(shared_.options.idleTimeout), std::memory_order_relaxed);
+  ParkIdle();
 }
 
 HttpSession::~HttpSession() { ::close(socket_); }
@@ -72,8 +65,9 @@ HttpSession::Next HttpSession::Park(Next next, std::int64_t deadline) {
   return next;
 }
 
-std::int64_t HttpSession::After(std::chrono::milliseconds timeout) {
-  return Now() + std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+HttpSession::Next HttpSession::ParkIdle() {
+  idle_.store(true, std::memory_order_relaxed);
+  return Park(Next::kRead, DeadlineAfter(shared_.options.idleTimeout));
 }
 
 void HttpSession::StartRequest() {
@@ -111,7 +105,7 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
       // connection may stay idle for longer.
       if (!requestStarted_) {
         requestStarted_ = true;
-        phaseDeadline_ = After(shared_.options.readTimeout);
+        phaseDeadline_ = DeadlineAfter(shared_.options.readTimeout);
       }
       beast::error_code ec;
       bool complete = false;
@@ -148,14 +142,12 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
     }
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (requestStarted_) return Park(Next::kRead, phaseDeadline_);
-      idle_.store(true, std::memory_order_relaxed);
-      return Park(Next::kRead, After(shared_.options.idleTimeout));
+      return requestStarted_ ? Park(Next::kRead, phaseDeadline_) : ParkIdle();
     }
     // The client closed its side, the connection broke, or the server shut
     // it down at the deadline. A header cut short by the client is
     // answered (it may still read); anything else ends the connection.
-    if (got == 0 && requestStarted_ && !parser_->is_header_done() && Now() < phaseDeadline_) {
+    if (got == 0 && requestStarted_ && !parser_->is_header_done() && SteadyNow() < phaseDeadline_) {
       beast::error_code ec;
       parser_->put_eof(ec);
       return Refuse(400, "malformed HTTP request: " + (ec ? ec.message() : "partial message"),
@@ -192,25 +184,18 @@ HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
 }
 
 HttpSession::Next HttpSession::StartReply(RequestScratch& scratch) {
-  head_.assign("HTTP/1.1 ");
-  AppendNumber(head_, static_cast<std::size_t>(reply_.status));
-  head_ += ' ';
-  const auto reason = http::obsolete_reason(static_cast<http::status>(reply_.status));
-  head_.append(reason.data(), reason.size());
-  head_ += "\r\nContent-Type: ";
-  head_ += reply_.contentType;
+  StartHead(reply_.status, reply_.contentType);
   if (reply_.allow != nullptr) {
     head_ += "\r\nAllow: ";
     head_ += reply_.allow;
   }
   if (reply_.status == 401) head_ += "\r\nWWW-Authenticate: Bearer";
-  if (!keepAlive_) head_ += "\r\nConnection: close";
   head_ += "\r\nContent-Length: ";
   AppendNumber(head_, reply_.body.size());
   head_ += "\r\n\r\n";
   sent_ = 0;
   phase_ = Phase::kReply;
-  phaseDeadline_ = After(shared_.options.writeTimeout);
+  phaseDeadline_ = DeadlineAfter(shared_.options.writeTimeout);
   return SendReply(scratch);
 }
 
@@ -262,7 +247,7 @@ HttpSession::Next HttpSession::AfterReply(RequestScratch& scratch) {
   if (refused_) {
     ::shutdown(socket_, SHUT_WR);
     phase_ = Phase::kLinger;
-    phaseDeadline_ = After(kLingerTime);  // one deadline for all the reads
+    phaseDeadline_ = DeadlineAfter(kLingerTime);  // one deadline for all the reads
     return Linger();
   }
   if (!keepAlive_ || shared_.draining.load()) return Next::kClose;
@@ -270,8 +255,7 @@ HttpSession::Next HttpSession::AfterReply(RequestScratch& scratch) {
   if (buffer_.size() > 0) return ReadRequest(scratch);  // a pipelined request
   // The usual case: the next request has not come yet. Waiting for it
   // costs less than asking the socket now.
-  idle_.store(true, std::memory_order_relaxed);
-  return Park(Next::kRead, After(shared_.options.idleTimeout));
+  return ParkIdle();
 }
 
 HttpSession::Next HttpSession::Linger() {
@@ -287,14 +271,21 @@ HttpSession::Next HttpSession::Linger() {
   }
 }
 
+void HttpSession::StartHead(int status, const char* contentType) {
+  head_.assign("HTTP/1.1 ");
+  AppendNumber(head_, static_cast<std::size_t>(status));
+  head_ += ' ';
+  const auto reason = http::obsolete_reason(static_cast<http::status>(status));
+  head_.append(reason.data(), reason.size());
+  head_ += "\r\nContent-Type: ";
+  head_ += contentType;
+  if (!keepAlive_) head_ += "\r\nConnection: close";
+}
+
 void HttpSession::Begin(int status, const char* contentType) {
-  std::string header = "HTTP/1.1 " + std::to_string(status) + " " +
-                       std::string(http::obsolete_reason(static_cast<http::status>(status))) +
-                       "\r\nContent-Type: " + contentType +
-                       "\r\nTransfer-Encoding: chunked\r\n";
-  if (!keepAlive_) header += "Connection: close\r\n";
-  header += "\r\n";
-  SendNow(header);
+  StartHead(status, contentType);
+  head_ += "\r\nTransfer-Encoding: chunked\r\n\r\n";
+  SendNow(head_);
 }
 
 void HttpSession::Chunk(std::string_view data) {

@@ -62,6 +62,9 @@ class HttpSession : private ReplyStream {
   Next Answer(RequestScratch& scratch);
   // Answers a request that could not be read; the connection then closes.
   Next Refuse(int status, const std::string& message, RequestScratch& scratch);
+  // Begins head_ with the status line, the content type and, when the
+  // connection closes after the reply, "Connection: close" (no line end).
+  void StartHead(int status, const char* contentType);
   // Writes the reply's status line and header, then sends it all.
   Next StartReply(RequestScratch& scratch);
   Next SendReply(RequestScratch& scratch);
@@ -70,9 +73,10 @@ class HttpSession : private ReplyStream {
   // closes (closing with unread bytes would reset the connection, and the
   // client might lose the reply).
   Next Linger();
-  // Parks the session until `deadline` (steady_clock nanoseconds).
+  // Parks the session until `deadline` (see SteadyNow).
   Next Park(Next next, std::int64_t deadline);
-  static std::int64_t After(std::chrono::milliseconds timeout);
+  // Parks it waiting for a request, none of which has come.
+  Next ParkIdle();
   // ReplyStream:
   void Begin(int status, const char* contentType) override;
   void Chunk(std::string_view data) override;

@@ -2,6 +2,8 @@
 #define BNSCORE_SERVICE_SERVERSHARED_H_
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 
 #include "service/ServerOptions.h"
 
@@ -16,5 +18,17 @@ struct ServerShared {
   const ServerOptions& options;
   std::atomic<bool> draining{false};
 };
+
+// Connection deadlines are steady_clock nanoseconds: one atomic integer
+// holds one.
+inline std::int64_t SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+inline std::int64_t DeadlineAfter(std::chrono::milliseconds timeout) {
+  return SteadyNow() + std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+}
 
 #endif  // BNSCORE_SERVICE_SERVERSHARED_H_
