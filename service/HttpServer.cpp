@@ -234,11 +234,13 @@ void HttpServer::Impl::StartDrain() {
 }
 
 void HttpServer::Impl::Stop(bool inTime) {
+  // The first word stands: a drain cut off by its deadline stays so, even
+  // when the last connection closes a moment later.
+  if (stopped.exchange(true)) return;
   {
     std::lock_guard<std::mutex> lock(mutex);
     drainedInTime = inTime;
   }
-  stopped.store(true);
   if (stopEvent >= 0) {
     const std::uint64_t one = 1;
     const ssize_t ignored = ::write(stopEvent, &one, sizeof one);
