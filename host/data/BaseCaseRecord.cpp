@@ -7,23 +7,59 @@
 #include "host/data/NumericValue.h"
 #include "host/data/StringValue.h"
 
+namespace {
+
+// The field-name lists of the records alive, each with its layout number and
+// how many records have it. A list is dropped with its last record, so that
+// a long-running process that reads model after model keeps only the lists
+// in use; numbers come from a counter and are never given out again, so a
+// number cached for a list that is gone never matches a later record.
+class LayoutRegistry {
+ public:
+  static LayoutRegistry& Get() {
+    static LayoutRegistry* registry = new LayoutRegistry;  // lives as long as the process
+    return *registry;
+  }
+
+  std::uint64_t Acquire(const std::vector<std::string>& names) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Entry& entry = layouts_[names];
+    if (entry.records++ == 0) entry.id = ++lastId_;
+    return entry.id;
+  }
+
+  void Release(const std::vector<std::string>& names) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = layouts_.find(names);
+    if (found != layouts_.end() && --found->second.records == 0) layouts_.erase(found);
+  }
+
+ private:
+  struct Entry {
+    std::uint64_t id = 0;
+    std::size_t records = 0;
+  };
+  std::mutex mutex_;
+  std::map<std::vector<std::string>, Entry> layouts_;
+  std::uint64_t lastId_ = 0;
+};
+
+}  // namespace
+
 BaseCaseRecord::BaseCaseRecord(std::vector<std::string> fieldNames, bool indexed)
     : names_(std::move(fieldNames)),
       values_(names_.size()),
       heldKinds_(names_.size(), kOther),
       views_(names_.size()),
       cells_(names_.size()),
-      indexed_(indexed) {
-  static std::mutex layoutsMutex;
-  static std::map<std::vector<std::string>, std::uint64_t> layouts;
-  std::lock_guard<std::mutex> lock(layoutsMutex);
-  layoutId_ = layouts.emplace(names_, layouts.size() + 1).first->second;
+      indexed_(indexed),
+      layoutId_(LayoutRegistry::Get().Acquire(names_)) {
   for (std::size_t i = 0; i < names_.size(); ++i) {
     firstPosition_.emplace(names_[i], static_cast<int>(i));  // keeps the first
   }
 }
 
-BaseCaseRecord::~BaseCaseRecord() = default;
+BaseCaseRecord::~BaseCaseRecord() { LayoutRegistry::Get().Release(names_); }
 
 void BaseCaseRecord::SetValue(int position, std::unique_ptr<ScoreValue> value) {
   if (position < 0 || position >= GetNumFields()) return;

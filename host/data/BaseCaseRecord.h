@@ -29,9 +29,11 @@ class MODELCORE_API BaseCaseRecord : public ScoreCaseRecord {
   BaseCaseRecord& operator=(const BaseCaseRecord&) = delete;
 
   int GetNumFields() const { return static_cast<int>(names_.size()); }
-  // A number for the record's field names, in order: records of this
-  // process have the same number exactly when they have the same names. (The
-  // names never change; every distinct list is kept for the process's life.)
+  // A number for the record's field names, in order: records alive at the
+  // same time have the same number exactly when they have the same names,
+  // and a number is never given to another list, also after its records
+  // are gone (a list with no record left gets a new number when it comes
+  // back). The names never change.
   std::uint64_t GetLayoutId() const { return layoutId_; }
   const std::string& GetFieldName(int position) const { return names_[position]; }
 

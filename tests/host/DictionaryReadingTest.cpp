@@ -214,6 +214,20 @@ TEST_F(DictionaryReading, InputsAreFoundInRecordsOfEveryLayoutIntoOneReusedRecor
   EXPECT_EQ(ageBin(*again)->GetString(), "A");
   EXPECT_EQ(derived_->GetValuesForDeriedVars(again.get(), data_.get()), out);
   EXPECT_EQ(out->GetValue("grade_bin"), nullptr);
+
+  // A list is kept only while a record has it: one that comes back after
+  // its last record gets a new number, and the derived values follow it.
+  std::uint64_t gone;
+  {
+    BaseCaseRecord lone({"age", "grade"}, true);
+    lone.SetNumber(0, 45);
+    EXPECT_EQ(ageBin(lone)->GetString(), "C");
+    gone = lone.GetLayoutId();
+  }
+  BaseCaseRecord back({"age", "grade"}, true);
+  back.SetNumber(0, 10);
+  EXPECT_NE(back.GetLayoutId(), gone);
+  EXPECT_EQ(ageBin(back)->GetString(), "A");
 }
 
 // The code-7 faults and the duplicate-name rule, read from small texts.
