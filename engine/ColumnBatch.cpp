@@ -10,11 +10,12 @@ constexpr std::size_t kPrefetchRows = 16;
 
 std::string Quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
 
-void CheckLength(std::size_t size, std::size_t expected, const std::string& what) {
-  if (size != expected) {
-    throw bnscore::Error(what + " has " + std::to_string(size) + " entries; expected " +
-                         std::to_string(expected));
-  }
+// The fault of an array whose length is not the one expected. Callers
+// compare the lengths first: the message is made only on a fault, since a
+// lone record is scored with one call.
+bnscore::Error LengthError(std::size_t size, std::size_t expected, const std::string& what) {
+  return bnscore::Error(what + " has " + std::to_string(size) + " entries; expected " +
+                        std::to_string(expected));
 }
 
 }  // namespace
@@ -35,9 +36,9 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
       throw bnscore::Error(what() + " holds no cells");
     }
     const std::size_t length = column.numbers.empty() ? column.texts.size() : column.numbers.size();
-    if (length != rows) CheckLength(length, rows, what());
+    if (length != rows) throw LengthError(length, rows, what());
     if (!column.missing.empty() && column.missing.size() != rows) {
-      CheckLength(column.missing.size(), rows, what() + "'s missing mask");
+      throw LengthError(column.missing.size(), rows, what() + "'s missing mask");
     }
     // Columns usually come in the layout's order: the field after the
     // last one found is tried before the search.
@@ -55,12 +56,17 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
                            column.numbers.empty() ? column.texts.data() : nullptr,
                            column.missing.empty() ? nullptr : column.missing.data()});
   }
-  CheckLength(outputs.status.size(), rows, "the status output");
-  CheckLength(outputs.prediction.size(), rows, "the prediction output");
-  if (!outputs.confidence.empty())
-    CheckLength(outputs.confidence.size(), rows, "the confidence output");
-  if (!outputs.probabilities.empty()) {
-    CheckLength(outputs.probabilities.size(), rows * categories, "the probabilities output");
+  if (outputs.status.size() != rows) {
+    throw LengthError(outputs.status.size(), rows, "the status output");
+  }
+  if (outputs.prediction.size() != rows) {
+    throw LengthError(outputs.prediction.size(), rows, "the prediction output");
+  }
+  if (!outputs.confidence.empty() && outputs.confidence.size() != rows) {
+    throw LengthError(outputs.confidence.size(), rows, "the confidence output");
+  }
+  if (!outputs.probabilities.empty() && outputs.probabilities.size() != rows * categories) {
+    throw LengthError(outputs.probabilities.size(), rows * categories, "the probabilities output");
   }
 
   if (scoring == nullptr) return;
