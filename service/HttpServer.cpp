@@ -33,16 +33,27 @@ namespace {
 // holds, the less waits when the kernel deschedules it.
 constexpr int kEventsPerWait = 4;
 
+// Makes the eventfd `fd` readable (safe in a signal handler).
+void Notify(int fd) {
+  const std::uint64_t one = 1;
+  const ssize_t ignored = ::write(fd, &one, sizeof one);
+  (void)ignored;
+}
+
+// Reads the count an eventfd or timerfd holds, so that it is not readable
+// again until notified or expired again.
+void Consume(int fd) {
+  std::uint64_t count;
+  const ssize_t ignored = ::read(fd, &count, sizeof count);
+  (void)ignored;
+}
+
 // The eventfd that SIGTERM and SIGINT write to while a server runs.
 std::atomic<int> gSignalEvent{-1};
 
 void OnSignal(int) {
   const int fd = gSignalEvent.load();
-  if (fd >= 0) {
-    const std::uint64_t one = 1;
-    const ssize_t ignored = ::write(fd, &one, sizeof one);
-    (void)ignored;
-  }
+  if (fd >= 0) Notify(fd);
 }
 
 std::runtime_error SystemError(const std::string& what) {
@@ -118,9 +129,7 @@ void HttpServer::Impl::WorkerLoop(RequestScratch& scratch) {
       } else if (tag == &listener) {
         Accept();
       } else if (tag == &signalEvent) {
-        std::uint64_t signals;
-        const ssize_t ignored = ::read(signalEvent, &signals, sizeof signals);
-        (void)ignored;
+        Consume(signalEvent);
         StartDrain();  // a second signal is not rearmed: the drain runs its course
       } else if (tag == &ticker) {
         Tick();
@@ -188,9 +197,7 @@ void HttpServer::Impl::Close(HttpSession* session) {
 }
 
 void HttpServer::Impl::Tick() {
-  std::uint64_t expirations;
-  const ssize_t ignored = ::read(ticker, &expirations, sizeof expirations);
-  (void)ignored;
+  Consume(ticker);
   const std::int64_t now = SteadyNow();
   bool stop = false;
   bool inTime = true;
@@ -241,11 +248,7 @@ void HttpServer::Impl::Stop(bool inTime) {
     std::lock_guard<std::mutex> lock(mutex);
     drainedInTime = inTime;
   }
-  if (stopEvent >= 0) {
-    const std::uint64_t one = 1;
-    const ssize_t ignored = ::write(stopEvent, &one, sizeof one);
-    (void)ignored;
-  }
+  if (stopEvent >= 0) Notify(stopEvent);
 }
 
 HttpServer::HttpServer(const ServiceRouter& router, ServiceMetrics& metrics,

@@ -305,7 +305,7 @@ void HttpSession::FinishStream() {
 }
 
 void HttpSession::SendNow(std::string_view data) {
-  const auto deadline = std::chrono::steady_clock::now() + shared_.options.writeTimeout;
+  const std::int64_t deadline = DeadlineAfter(shared_.options.writeTimeout);
   while (!data.empty()) {
     const ssize_t sent = ::send(socket_, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent > 0) {
@@ -314,11 +314,10 @@ void HttpSession::SendNow(std::string_view data) {
     }
     if (sent < 0 && errno == EINTR) continue;
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) throw std::runtime_error("the client did not take the reply in time");
+      const std::int64_t leftMs = (deadline - SteadyNow()) / 1000000;
+      if (leftMs <= 0) throw std::runtime_error("the client did not take the reply in time");
       pollfd ready{socket_, POLLOUT, 0};
-      ::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1000)));
+      ::poll(&ready, 1, static_cast<int>(std::min<std::int64_t>(leftMs + 1, 1000)));
       continue;
     }
     throw std::runtime_error("the connection closed while the reply was being sent");
