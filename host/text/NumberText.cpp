@@ -5,7 +5,6 @@
 #include <cstring>
 #include <system_error>
 
-
 namespace {
 
 // Appends `text` at `out` and returns the position after it.

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks that includes follow the layout's one-way dependencies: host/
 # knows nothing of the plug-in or the front ends, its interfaces nothing
-# of its implementation, and its number texts nothing of its values; inside bayesnet/, encoders/ comes first,
-# result/ and model/ next, reader/ last; the front ends and the benchmarks
-# reach the plug-in only through the host interfaces (dlopen).
+# of its implementation, and its number texts nothing of its values;
+# inside bayesnet/, encoders/ comes first, result/ and model/ next,
+# reader/ last; the front ends and the benchmarks reach the plug-in only
+# through the host interfaces (dlopen).
 set -euo pipefail
 root="${1:?usage: check_layout.sh SOURCE_DIR}"
 cd "$root"
