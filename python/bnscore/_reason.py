@@ -26,14 +26,13 @@ def reasons(model, fields, rows, allow_nonfinite):
     ints) of `fields` ({field: values} as Model.score read them)."""
     if len(rows) == 0:
         return []
-    kinds = model.schema.predictors
     header = list(fields) + [ROW_COLUMN]
-    columns = [(_cells(values, rows), kinds[name] == "number") for name, values in fields.items()]
+    columns = [_cells(values, rows) for values in fields.values()]
     text = io.StringIO()
     writer = csv.writer(text, lineterminator="\r\n")
     writer.writerow(header)
     for r in range(len(rows)):
-        writer.writerow([_cell_text(cells[r], number) for cells, number in columns] + [r])
+        writer.writerow([_cell_text(cells[r]) for cells in columns] + [r])
     output = model._native.score_csv(text.getvalue().encode("utf-8", "surrogateescape"), reason=True,
                                      allow_missing_columns=True, allow_nonfinite=allow_nonfinite,
                                      output_header=False)
@@ -49,8 +48,9 @@ def _cells(values, rows):
     return np.asarray(values, dtype=object)[np.asarray(rows)]
 
 
-def _cell_text(cell, number_field):
-    """The CSV cell bnscore reads as the value the engine was given."""
+def _cell_text(cell):
+    """The CSV cell bnscore reads as the value the engine was given (a
+    number as the engine writes it, which reads back to the same number)."""
     if cell is None or cell is pd.NA or cell is pd.NaT:
         return ""
     if isinstance(cell, str):
@@ -62,9 +62,7 @@ def _cell_text(cell, number_field):
     if isinstance(cell, (int, np.integer)):
         return str(int(cell))
     value = float(cell)
-    if math.isnan(value):
-        return ""
-    return repr(value) if number_field else number_text(value)
+    return "" if math.isnan(value) else number_text(value)
 
 
 def number_text(value):
