@@ -70,7 +70,7 @@ class Model:
         if not options.prediction_only:
             self._columns += ["confidence"] + [f"probability({c})" for c in categories]
         self._prediction_dtype = pd.CategoricalDtype(categories)
-        self._cache = {}  # what is worked out once per model (see _categories)
+        self._cache = {}  # what the package works out once per model (_columns)
 
     # The estimator idioms: predict(df), predict_proba(df), classes_,
     # feature_names_in_.
@@ -78,16 +78,6 @@ class Model:
     predict_proba = _estimator.predict_proba
     classes_ = _estimator.classes_
     feature_names_in_ = _estimator.feature_names_in_
-
-    def _categories(self):
-        """{text field: its categories} (read from the document once)."""
-        found = self._cache.get("categories")
-        if found is None:
-            found = _columns.text_categories(self._pmml)
-            found = {name: found[name] for name, kind in self._schema.predictors.items()
-                     if kind == "text" and name in found}
-            self._cache["categories"] = found
-        return found
 
     @property
     def schema(self):
@@ -158,8 +148,8 @@ class Model:
         return frame
 
     def score_one(self, record, *, allow_nonfinite=False):
-        """Scores one record given as a mapping of field name to value (its
-        cells read as ``score`` reads them; an absent field is missing).
+        """Scores one record given as a mapping of field name to value (number
+        fields read as ``score`` reads them; an absent field is missing).
         Returns a dict with the keys of ``columns``: the prediction is None
         when there is none, the numbers NaN unless the status is 0."""
         if not isinstance(record, dict):

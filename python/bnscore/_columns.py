@@ -58,7 +58,7 @@ def fields_of(model, table, allow_missing_columns):
             positions[name] = position
     if not allow_missing_columns:
         _check_missing(model, names, positions)
-    texts = model._categories()
+    texts = _text_fields(model)
     fields = {}
     for name in predictors:
         if name in positions:
@@ -110,10 +110,24 @@ def _missing_predictors(model, header, present):
     return []
 
 
+def _text_fields(model):
+    """{text field: its categories} of `model`, read from its document once."""
+    found = model._cache.get("categories")
+    if found is None:
+        every = text_categories(model.pmml)
+        found = {name: every[name] for name, kind in model.schema.predictors.items()
+                 if kind == "text" and name in every}
+        model._cache["categories"] = found
+    return found
+
+
 def text_categories(pmml):
     """{field: set of category texts} of the data dictionary's fields with
     categories: the values of their Value elements that are valid."""
-    root = ElementTree.fromstring(pmml)
+    try:
+        root = ElementTree.fromstring(pmml)
+    except ElementTree.ParseError:
+        return {}  # read by the engine's parser only: its texts are taken as given
     categories = {}
     for element in root.iter():
         if _local(element.tag) != "DataField":
