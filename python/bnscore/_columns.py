@@ -76,7 +76,7 @@ def _some(names, limit=20):
 def _check_missing(model, names, present):
     """Refuses, as bnscore score refuses a CSV, a header without a
     predictor's column."""
-    key = tuple(n for n in names if isinstance(n, str))
+    key = tuple(dict.fromkeys(n for n in names if isinstance(n, str)))  # each name once
     checked = model._cache.setdefault("headers", {})
     if key not in checked:
         missing = _missing_predictors(model, key, present)
@@ -143,7 +143,7 @@ def _local(tag):
     return tag.rsplit("}", 1)[-1] if isinstance(tag, str) else ""
 
 
-def _text_of(name, value, categories):
+def text_of(name, value, categories):
     """The category text of a bool or an int given for a text field; None
     when it is none of them."""
     if isinstance(value, (bool, np.bool_)):
@@ -200,7 +200,7 @@ def _as_texts(name, values, categories):
 def _texts_of(name, values, categories):
     """The category texts of `values` (bools and ints); refuses those that
     are none."""
-    texts = [_text_of(name, value, categories) for value in values]
+    texts = [text_of(name, value, categories) for value in values]
     wrong = [value for value, text in zip(values, texts) if text is None]
     if wrong:
         _refuse(name, wrong, categories)

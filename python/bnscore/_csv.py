@@ -9,7 +9,7 @@ import pandas as pd
 from . import _native
 from ._errors import InputError
 
-_MISSING, _NUMBER, _NOT_FINITE = 0, 1, 2
+_NOT_FINITE = 2  # a kind of read_number_cells
 
 
 def read_csv(path, model, *, delimiter=",", allow_nonfinite=False):
@@ -31,43 +31,59 @@ def read_csv(path, model, *, delimiter=",", allow_nonfinite=False):
     number ("inf") in a number field unless ``allow_nonfinite``, and for
     malformed quoting.
     """
-    with open(path, newline="", encoding="utf-8-sig") as f:
-        reader = csv.reader(f, delimiter=delimiter, strict=True)
-        header = None
-        rows = []
-        lines = []
-        last_line = 0
-        try:
-            for row in reader:
-                first_line, last_line = last_line + 1, reader.line_num
-                if not row:
-                    continue  # a blank line
-                if header is None:
-                    header = row
-                    continue
-                if len(row) != len(header):
-                    raise InputError(f"{path}:{first_line}: the row has {_count(len(row), 'field')} "
-                                     f"but the header has {_count(len(header), 'field')}")
-                rows.append(row)
-                lines.append(first_line)
-        except csv.Error as e:
-            raise InputError(f"{path}:{reader.line_num}: {e}") from None
-    if header is None:
+    rows = _rows(path, delimiter)
+    if not rows:
         raise InputError(f"{path}: no header row: the input is empty")
+    header, body = rows[0], rows[1:]
+    if set(map(len, body)) - {len(header)}:
+        record = next(i for i, row in enumerate(body, start=1) if len(row) != len(header))
+        raise InputError(f"{path}:{_line_of(path, delimiter, record)}: the row has "
+                         f"{_count(len(rows[record]), 'field')} but the header has "
+                         f"{_count(len(header), 'field')}")
     _check_header(path, header, model)
     kinds = model.schema.predictors
+    cells_by_column = list(zip(*body)) if body else [()] * len(header)
     columns = {}
     for position, name in enumerate(header):
-        cells = [row[position] for row in rows]
+        cells = list(cells_by_column[position])
         if kinds.get(name) == "number":
-            columns[position] = _numbers(path, name, cells, lines, allow_nonfinite)
+            columns[position] = _numbers(path, delimiter, name, cells, allow_nonfinite)
         else:
             texts = np.array(cells, dtype=object)
             texts[texts == ""] = None
             columns[position] = texts
-    frame = pd.DataFrame(columns, index=pd.RangeIndex(len(rows)))
+    frame = pd.DataFrame(columns, index=pd.RangeIndex(len(body)))
     frame.columns = pd.Index(header, dtype=object)
     return frame
+
+
+def _reader(f, delimiter):
+    return csv.reader(f, delimiter=delimiter, strict=True)
+
+
+def _rows(path, delimiter):
+    """The rows of the file, blank lines left out."""
+    with open(path, newline="", encoding="utf-8-sig") as f:
+        reader = _reader(f, delimiter)
+        try:
+            return [row for row in reader if row]
+        except csv.Error as e:
+            raise InputError(f"{path}:{reader.line_num}: {e}") from None
+
+
+def _line_of(path, delimiter, record):
+    """The line on which row `record` (the header: 0) starts; read again
+    only for a message."""
+    with open(path, newline="", encoding="utf-8-sig") as f:
+        reader = _reader(f, delimiter)
+        last_line = 0
+        found = -1
+        for row in reader:
+            first_line, last_line = last_line + 1, reader.line_num
+            found += 1 if row else 0
+            if row and found == record:
+                return first_line
+    return last_line
 
 
 def _count(n, word):
@@ -84,14 +100,14 @@ def _check_header(path, header, model):
             seen[name] = position
 
 
-def _numbers(path, name, cells, lines, allow_nonfinite):
+def _numbers(path, delimiter, name, cells, allow_nonfinite):
     values, kinds = _native.read_number_cells(cells)
     if not allow_nonfinite:
         refused = np.flatnonzero(kinds == _NOT_FINITE)
         if len(refused):
             row = refused[0]
-            raise InputError(f"{path}:{lines[row]}: column {name}: \"{cells[row]}\" is not a finite "
-                             "number (pass allow_nonfinite=True)")
+            raise InputError(f"{path}:{_line_of(path, delimiter, row + 1)}: column {name}: "
+                             f"\"{cells[row]}\" is not a finite number (pass allow_nonfinite=True)")
     texts = np.flatnonzero(kinds > _NOT_FINITE)
     if len(texts) == 0:
         return values

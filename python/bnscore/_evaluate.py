@@ -82,31 +82,33 @@ def _label_texts(values, categories):
     if hasattr(values, "array"):
         values = values.array
     cells = np.asarray(values, dtype=object)
-    texts = []
-    for cell in cells:
-        if cell is None or cell is pd.NA or cell is pd.NaT:
-            text = None
-        elif isinstance(cell, str):
-            text = cell
-        elif isinstance(cell, bytes):
-            text = cell.decode("utf-8", "surrogateescape")
-        elif isinstance(cell, (bool, np.bool_)):
-            text = _columns._text_of("label", cell, categories) or str(bool(cell))
-        elif isinstance(cell, (int, np.integer)):
-            text = str(int(cell))
-        else:
-            number = float(cell)
-            text = None if math.isnan(number) else (
-                str(int(number)) if number.is_integer() and abs(number) < 2**53 else number_text(number))
-        texts.append(text)
+    if pd.api.types.infer_dtype(cells, skipna=True) in ("mixed", "mixed-integer", "boolean"):
+        # Kept apart cell by cell: True == 1 for factorize.
+        return [_label_text(cell, categories) for cell in cells]
+    codes, distinct = pd.factorize(cells)  # missing cells: -1
+    texts = [_label_text(value, categories) for value in distinct] + [None]
+    return [texts[code] for code in codes]
+
+
+def _label_text(cell, categories):
+    if cell is None or cell is pd.NA or cell is pd.NaT:
+        return None
+    if isinstance(cell, str):
+        text = cell
+    elif isinstance(cell, bytes):
+        text = cell.decode("utf-8", "surrogateescape")
+    elif isinstance(cell, (bool, np.bool_)):
+        return _columns.text_of("label", cell, categories) or str(bool(cell))
+    elif isinstance(cell, (int, np.integer)):
+        return str(int(cell))
+    else:
+        number = float(cell)
+        if math.isnan(number):
+            return None
+        return str(int(number)) if number.is_integer() and abs(number) < 2**53 else number_text(number)
     # Empty texts and the missing values of number cells are missing labels.
-    present = [i for i, t in enumerate(texts) if t is not None]
-    if present:
-        _, kinds = _native.read_number_cells([texts[i] for i in present])
-        for i, kind in zip(present, kinds):
-            if kind == 0:
-                texts[i] = None
-    return texts
+    _, kinds = _native.read_number_cells([text])
+    return None if kinds[0] == 0 else text
 
 
 class _Figures:
@@ -118,22 +120,23 @@ class _Figures:
         self.confusion = np.zeros((categories, categories), dtype=np.int64)
         self.log_loss_sum = 0.0
         self.brier_sum = 0.0
-        self.ranked = []  # two categories: (probability of the second, actual is the second)
+        self.ranked = ()  # two categories: (probability of the second, actual is the second)
 
     def add(self, actual, predicted, probabilities):
+        # Sums run record by record from 0.0 (np.add.accumulate), as the
+        # command line adds them, so that they round the same way.
         self.records += len(actual)
         np.add.at(self.confusion, (actual, predicted), 1)
-        chosen = probabilities[np.arange(len(actual)), actual]
-        for p in chosen.tolist():
-            self.log_loss_sum -= math.log(min(max(p, _SMALLEST_PROBABILITY), 1.0))
+        chosen = np.clip(probabilities[np.arange(len(actual)), actual], _SMALLEST_PROBABILITY, 1.0)
+        terms = np.array([0.0] + [-math.log(p) for p in chosen.tolist()])  # libm's log
+        self.log_loss_sum = float(np.add.accumulate(terms)[-1])
         squares = np.zeros(len(actual))
         for c in range(self.categories):
             error = probabilities[:, c] - (actual == c).astype(np.float64)
             squares = squares + error * error
-        for s in squares.tolist():
-            self.brier_sum += s
+        self.brier_sum = float(np.add.accumulate(np.concatenate(([0.0], squares)))[-1])
         if self.categories == 2:
-            self.ranked = list(zip(probabilities[:, 1].tolist(), (actual == 1).tolist()))
+            self.ranked = (probabilities[:, 1], actual == 1)
 
     def count(self, a, p):
         return int(self.confusion[a, p])
@@ -167,23 +170,21 @@ class _Figures:
         return math.nan if self.records == 0 else self.brier_sum / self.records
 
     def roc_auc(self):
-        if self.categories != 2:
+        """Mann-Whitney: the sum of the positives' ranks, tied values
+        sharing the mean of their ranks (1-based)."""
+        if self.categories != 2 or not len(self.ranked):
             return math.nan
-        ranked = sorted(self.ranked, key=lambda entry: entry[0])
-        rank_sum = 0.0
-        positives = 0
-        i = 0
-        while i < len(ranked):
-            end = i
-            tied = 0
-            while end < len(ranked) and ranked[end][0] == ranked[i][0]:
-                tied += 1 if ranked[end][1] else 0
-                end += 1
-            rank_sum += (float(i + 1) + float(end)) / 2 * float(tied)
-            positives += tied
-            i = end
-        negatives = len(ranked) - positives
+        scores, positive = self.ranked
+        order = np.argsort(scores, kind="stable")
+        scores, positive = scores[order], positive[order]
+        starts = np.flatnonzero(np.concatenate(([True], scores[1:] != scores[:-1])))
+        ends = np.append(starts[1:], len(scores))
+        tied = np.add.reduceat(positive.astype(np.int64), starts).astype(np.float64)
+        mean_ranks = ((starts + 1).astype(np.float64) + ends.astype(np.float64)) / 2
+        rank_sum = float(np.add.accumulate(np.concatenate(([0.0], mean_ranks * tied)))[-1])
+        positives = int(positive.sum())
+        negatives = len(scores) - positives
         if positives == 0 or negatives == 0:
             return math.nan
-        positive = float(positives)
-        return (rank_sum - positive * (positive + 1) / 2) / (positive * float(negatives))
+        count = float(positives)
+        return (rank_sum - count * (count + 1) / 2) / (count * float(negatives))
