@@ -148,12 +148,13 @@ class Model:
         return frame
 
     def score_one(self, record, *, allow_nonfinite=False):
-        """Scores one record given as a mapping of field name to value (number
-        fields read as ``score`` reads them; an absent field is missing).
+        """Scores one record given as a mapping of field name to value (read
+        as ``score`` reads a row; an absent field is missing).
         Returns a dict with the keys of ``columns``: the prediction is None
         when there is none, the numbers NaN unless the status is 0."""
         if not isinstance(record, dict):
             record = dict(record)
+        record = _columns.record_texts(self, record)
         status, prediction, confidence, probabilities = self._native.score_one(
             record, bool(allow_nonfinite))
         result = {"status": status,

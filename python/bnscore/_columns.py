@@ -110,6 +110,18 @@ def _missing_predictors(model, header, present):
     return []
 
 
+def record_texts(model, record):
+    """`record` (a dict) with the bools and ints of its text fields made
+    the category texts they stand for, as fields_of does for columns."""
+    texts = _text_fields(model)
+    changed = None
+    for name, value in record.items():
+        if name in texts and isinstance(value, (bool, int, np.bool_, np.integer)):
+            changed = changed or dict(record)
+            changed[name] = _texts_of(name, [value], texts[name])[0]
+    return changed or record
+
+
 def _text_fields(model):
     """{text field: its categories} of `model`, read from its document once."""
     found = model._cache.get("categories")

@@ -130,6 +130,8 @@ def test_read_csv_reads_as_the_command_line(tmp_path):
     assert naive["employment"].isna().sum() == 2
     bools = pd.DataFrame(dict(RECORDS, employment=[True, True]))
     assert model.score(bools).equals(model.score(dict(RECORDS, employment=["TRUE", "TRUE"])))
+    assert model.score_one({"age": 34, "income": 1.0, "dependents": 1, "employment": True}) == \
+        model.score_one({"age": 34, "income": 1.0, "dependents": 1, "employment": "TRUE"})
     with pytest.raises(bnscore.InputError, match=r"^column 'employment' holds False, which the text field does "
                                                  r"not have as categories \(it has '01', 'NA', 'TRUE'\)"):
         model.score(dict(RECORDS, employment=[True, False]))
