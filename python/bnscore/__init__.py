@@ -14,12 +14,16 @@ import os
 import threading
 import typing
 
+import numpy as np
 import pandas as pd
 
-from . import _inputs, _native
-from ._errors import Error, ModelError
+from . import _columns, _estimator, _inputs, _native, _reason
+from ._csv import read_csv
+from ._evaluate import evaluate
+from ._errors import Error, InputError, ModelError, UnscorableWarning
 
-__all__ = ["load", "load_cached", "loads_in_process", "Model", "Schema", "Error", "ModelError"]
+__all__ = ["load", "load_cached", "loads_in_process", "Model", "Schema", "Error", "ModelError",
+           "InputError", "UnscorableWarning", "read_csv", "evaluate"]
 
 _native.register_errors(Error, ModelError)
 _native.register_missing_markers(pd.NA, pd.NaT)
@@ -53,7 +57,7 @@ class Model:
     process (see ``load_cached``).
     """
 
-    __slots__ = ("_native", "_pmml", "_options", "_schema", "_columns", "_prediction_dtype")
+    __slots__ = ("_native", "_pmml", "_options", "_schema", "_columns", "_prediction_dtype", "_cache")
 
     def __init__(self, pmml, options):
         self._pmml = pmml
@@ -66,6 +70,14 @@ class Model:
         if not options.prediction_only:
             self._columns += ["confidence"] + [f"probability({c})" for c in categories]
         self._prediction_dtype = pd.CategoricalDtype(categories)
+        self._cache = {}  # what the package works out once per model (_columns)
+
+    # The estimator idioms: predict(df), predict_proba(df), classes_,
+    # feature_names_in_.
+    predict = _estimator.predict
+    predict_proba = _estimator.predict_proba
+    classes_ = _estimator.classes_
+    feature_names_in_ = _estimator.feature_names_in_
 
     @property
     def schema(self):
@@ -91,33 +103,60 @@ class Model:
         """The model plug-in's description of the model (``bnscore display``)."""
         return self._native.display()
 
-    def score(self, data, *, threads=1):
+    def score(self, data, *, threads=1, allow_missing_columns=False, allow_nonfinite=False,
+              reason=False):
         """Scores every row of ``data``: a pandas DataFrame, a dict of columns
         or a list of dicts (one per record).
 
         Columns are matched to the model's fields by name; other columns are
-        ignored, and a field without a column is missing in every row. NaN,
-        None, pd.NA and NaT are missing values. Returns a DataFrame with the
-        index of ``data`` (a RangeIndex for a dict or a list) and the columns
-        of ``bnscore score``: ``status`` (int32), ``prediction`` (categorical
-        over the target's categories, NaN when there is none), then unless
-        prediction_only ``confidence`` and one ``probability(C)`` per
-        category (float64, NaN unless the status is 0). ``threads``: the
-        number of threads the engine scores on.
+        ignored. As ``bnscore score`` refuses such a CSV, a predictor without
+        a column is an ``InputError`` ("missing columns", naming near misses
+        such as " age" or "Age"), unless ``allow_missing_columns``: then it
+        is missing in every row. A field with two columns is an
+        ``InputError``. NaN, None, pd.NA and NaT are missing values.
+
+        Number fields read numbers, and texts as ``bnscore score`` reads a
+        CSV cell ("NA", "null" and the like are missing); a number that is
+        not finite (inf, "inf") is a ValueError naming the column and the
+        row unless ``allow_nonfinite``. Text fields read texts; booleans and
+        integers there stand for the category with their text (True for
+        "TRUE", "True" or "true", whichever the field has), and one that is
+        no category is an ``InputError``.
+
+        Returns a DataFrame with the index of ``data`` (a RangeIndex for a
+        dict or a list) and the columns of ``bnscore score``: ``status``
+        (int32), ``prediction`` (categorical over the target's categories,
+        NaN when there is none), then unless prediction_only ``confidence``
+        and one ``probability(C)`` per category (float64, NaN unless the
+        status is 0), then with ``reason`` a column ``reason``: the text of
+        ``bnscore score --reason`` ("" for scored rows). ``threads``: the
+        number of threads the engine scores on. When one field leaves more
+        than half the rows unscored, an ``UnscorableWarning`` names it.
         """
         table, rows, index = _inputs.table_of(data)
-        columns = [_inputs.engine_column(name, table[name])
-                   for name in self._schema.predictors if name in table]
-        status, prediction, confidence, probabilities = self._native.score(columns, rows, threads)
-        return self._frame(status, prediction, confidence, probabilities, index)
+        fields = _columns.fields_of(self, table, allow_missing_columns)
+        columns = [_inputs.engine_column(name, values) for name, values in fields.items()]
+        status, prediction, confidence, probabilities = self._native.score(
+            columns, rows, threads, bool(allow_nonfinite))
+        frame = self._frame(status, prediction, confidence, probabilities, index)
+        if reason:
+            texts = np.full(rows, "", dtype=object)
+            failed = np.flatnonzero(status != 0)
+            texts[failed] = _reason.reasons(self, fields, failed, allow_nonfinite)
+            frame["reason"] = texts
+        _reason.warn_if_mostly_unscored(self, fields, status, allow_nonfinite, stacklevel=2)
+        return frame
 
-    def score_one(self, record):
-        """Scores one record given as a mapping of field name to value.
+    def score_one(self, record, *, allow_nonfinite=False):
+        """Scores one record given as a mapping of field name to value (read
+        as ``score`` reads a row; an absent field is missing).
         Returns a dict with the keys of ``columns``: the prediction is None
         when there is none, the numbers NaN unless the status is 0."""
         if not isinstance(record, dict):
             record = dict(record)
-        status, prediction, confidence, probabilities = self._native.score_one(record)
+        record = _columns.record_texts(self, record)
+        status, prediction, confidence, probabilities = self._native.score_one(
+            record, bool(allow_nonfinite))
         result = {"status": status,
                   "prediction": self._schema.categories[prediction] if prediction >= 0 else None}
         if not self._options.prediction_only:

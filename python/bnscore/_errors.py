@@ -25,3 +25,12 @@ class ModelError(Error):
     def __reduce__(self):
         # Exceptions travel between processes (Dask workers) by pickling.
         return (type(self), (self.code, self.message, self.path))
+
+
+class InputError(Error, ValueError):
+    """Input that does not fit the model: missing or repeated columns,
+    values of a field that cannot stand for its categories."""
+
+
+class UnscorableWarning(UserWarning):
+    """Most rows of a scoring call got no prediction because of one field."""

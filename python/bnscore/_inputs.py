@@ -24,9 +24,6 @@ def table_of(data):
     Series or a numpy array, the number of rows and the index of the
     output."""
     if isinstance(data, pd.DataFrame):
-        if not data.columns.is_unique:
-            duplicated = sorted({str(c) for c in data.columns[data.columns.duplicated()]})
-            raise ValueError("the DataFrame has more than one column named " + ", ".join(duplicated))
         return data, len(data), data.index
     if isinstance(data, dict):
         columns = {}
@@ -35,7 +32,10 @@ def table_of(data):
             if isinstance(values, (str, bytes)) or not hasattr(values, "__len__"):
                 raise TypeError(f"column {name!r} is a {type(values).__name__}, not a sequence of values")
             if not isinstance(values, (np.ndarray, pd.Series, pd.api.extensions.ExtensionArray)):
-                values = pd.Series(list(values), dtype=None if len(values) else object)
+                try:
+                    values = pd.Series(list(values), dtype=None if len(values) else object)
+                except OverflowError:  # an int beyond float: the cells say which
+                    values = pd.Series(list(values), dtype=object)
             if rows is None:
                 rows = len(values)
             elif len(values) != rows:
@@ -47,7 +47,12 @@ def table_of(data):
         for position, record in enumerate(data):
             if not isinstance(record, dict):
                 raise TypeError(f"record {position} is a {type(record).__name__}, not a dict")
-        frame = pd.DataFrame.from_records(list(data)) if data else pd.DataFrame()
+        try:
+            frame = pd.DataFrame.from_records(list(data)) if data else pd.DataFrame()
+        except OverflowError:  # an int beyond float: the cells say which
+            names = dict.fromkeys(name for record in data for name in record)
+            frame = pd.DataFrame({name: pd.Series([record.get(name) for record in data], dtype=object)
+                                  for name in names})
         return frame, len(data), pd.RangeIndex(len(data))
     raise TypeError("score() takes a pandas DataFrame, a dict of columns or a list of dicts, "
                     f"not a {type(data).__name__}")

@@ -49,10 +49,21 @@ std::int64_t CodeAt(const char* base, py::ssize_t stride, std::size_t row) {
 
 std::string DtypeText(const py::array& array) { return py::str(array.dtype()).cast<std::string>(); }
 
+// An int's digits for a message: all of a short one, else the first and
+// the count.
+std::string IntDigits(PyObject* cell) {
+  std::string digits = py::str(cell).cast<std::string>();
+  if (digits.size() <= 24) return digits;
+  return digits.substr(0, 12) + "... (" + std::to_string(digits.size()) + " digits)";
+}
+
 }  // namespace
 
-InputColumn::InputColumn(std::string name, py::array values, py::object mask, py::object categories)
+InputColumn::InputColumn(std::string name, py::array values, py::object mask, py::object categories,
+                         const bnscore::NumberCellReader* numbers, bool allowNonfinite)
     : name_(std::move(name)),
+      numberReader_(numbers),
+      allowNonfinite_(numbers == nullptr || allowNonfinite),
       source_(Source::kNumbers),
       values_(std::move(values)),
       rows_(0),
@@ -67,7 +78,8 @@ InputColumn::InputColumn(std::string name, py::array values, py::object mask, py
       throw py::type_error("column '" + name_ + "': categorical codes must be integers");
     }
     source_ = Source::kCategorical;
-    categories_ = std::make_unique<InputColumn>(name_, py::array::ensure(categories), py::none(), py::none());
+    categories_ = std::make_unique<InputColumn>(name_, py::array::ensure(categories), py::none(), py::none(),
+                                                numbers, true);
     categoryCells_ = categories_->Slice(0, categories_->GetRows());
   } else if (kind == 'O') {
     source_ = Source::kObjects;
@@ -134,6 +146,7 @@ bnscore::Column InputColumn::SliceNumbers(std::size_t begin, std::size_t count) 
     WidenNumbers(values_, base, count, numbers_.data());
     numbers = std::span<const double>(numbers_.data(), count);
   }
+  const bool mayHoldInfinity = values_.dtype().kind() == 'f';
   std::span<const std::uint8_t> missing;
   if (hasMask_) {
     const py::ssize_t stride = mask_.strides(0);
@@ -146,6 +159,11 @@ bnscore::Column InputColumn::SliceNumbers(std::size_t begin, std::size_t count) 
       missing = std::span<const std::uint8_t>(missing_.data(), count);
     }
   }
+  if (!allowNonfinite_ && mayHoldInfinity) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (missing.empty() || missing[i] == 0) CheckFinite(numbers[i], begin + i);
+    }
+  }
   return bnscore::Column::Numbers(name_, numbers, missing);
 }
 
@@ -154,7 +172,8 @@ bnscore::Column InputColumn::SliceObjects(std::size_t begin, std::size_t count) 
   const py::ssize_t stride = values_.strides(0);
   const char* base = static_cast<const char*>(values_.data()) + static_cast<py::ssize_t>(begin) * stride;
   // Each cell sets the entry the column will be read from: its text when
-  // the slice holds any text, else its number (NaN when missing).
+  // the slice holds any text, else its number (NaN when missing). A number
+  // field's texts that read as numbers or as missing count as numbers.
   bool anyNumber = false;
   bool anyText = false;
   for (std::size_t i = 0; i < count; ++i) {
@@ -163,24 +182,63 @@ bnscore::Column InputColumn::SliceObjects(std::size_t begin, std::size_t count) 
       // Text columns hold ASCII str objects almost always: read in place.
       texts_[i] = std::string_view(static_cast<const char*>(PyUnicode_DATA(cell)),
                                    static_cast<std::size_t>(PyUnicode_GET_LENGTH(cell)));
-      anyText = true;
+      anyText |= numberReader_ == nullptr || ReadNumberText(texts_[i], i, begin + i);
       continue;
     }
     double number = std::numeric_limits<double>::quiet_NaN();
     std::string_view text;
-    const pycell::Kind kind = pycell::Read(cell, number, text);
+    pycell::Kind kind;
+    try {
+      kind = pycell::Read(cell, number, text);
+    } catch (py::error_already_set& e) {
+      if (!e.matches(PyExc_OverflowError)) throw;
+      throw py::value_error("column '" + name_ + "', row " + std::to_string(begin + i) + ": the int " +
+                            IntDigits(cell) + " is too large for a number (a float)");
+    }
     if (kind == pycell::Kind::kUnsupported) {
       throw py::type_error("column '" + name_ + "', row " + std::to_string(begin + i) + ": a " +
                            pycell::TypeName(cell) + " is neither text nor a number");
     }
     numbers_[i] = kind == pycell::Kind::kNumber ? number : std::numeric_limits<double>::quiet_NaN();
     texts_[i] = text;  // empty unless kText
-    anyNumber |= kind == pycell::Kind::kNumber;
-    anyText |= kind == pycell::Kind::kText;
+    if (kind == pycell::Kind::kNumber) {
+      CheckFinite(number, begin + i);
+      anyNumber = true;
+    } else if (kind == pycell::Kind::kText) {
+      anyText |= numberReader_ == nullptr || ReadNumberText(text, i, begin + i);
+    }
   }
   if (!anyText) return bnscore::Column::Numbers(name_, std::span<const double>(numbers_.data(), count));
   if (anyNumber) FormatNumbersAsText(base, stride, count);
   return bnscore::Column::Texts(name_, std::span<const std::string_view>(texts_.data(), count));
+}
+
+bool InputColumn::ReadNumberText(std::string_view text, std::size_t i, std::size_t row) {
+  double number = std::numeric_limits<double>::quiet_NaN();
+  switch (numberReader_->Read(text, number)) {
+    case bnscore::NumberCellKind::kMissing:
+      numbers_[i] = std::numeric_limits<double>::quiet_NaN();
+      texts_[i] = std::string_view();  // an empty text is missing too
+      return false;
+    case bnscore::NumberCellKind::kNotFinite:
+      if (!allowNonfinite_) RefuseNotFinite(text, row);
+      [[fallthrough]];
+    case bnscore::NumberCellKind::kNumber:
+      numbers_[i] = number;  // the text, when kept, reads as the same number
+      return false;
+    case bnscore::NumberCellKind::kNotANumber:
+      break;
+  }
+  return true;
+}
+
+void InputColumn::RefuseNotFinite(double value, std::size_t row) const {
+  RefuseNotFinite(value < 0 ? "-inf" : "inf", row);
+}
+
+void InputColumn::RefuseNotFinite(std::string_view text, std::size_t row) const {
+  throw py::value_error("column '" + name_ + "', row " + std::to_string(row) + ": \"" + std::string(text) +
+                        "\" is not a finite number (pass allow_nonfinite=True)");
 }
 
 bnscore::Column InputColumn::SliceFixedBytes(std::size_t begin, std::size_t count) {
@@ -232,6 +290,7 @@ bnscore::Column InputColumn::SliceCategorical(std::size_t begin, std::size_t cou
     if (numbers) {
       numbers_[i] = absent ? std::numeric_limits<double>::quiet_NaN()
                            : categoryCells_.numbers[static_cast<std::size_t>(code)];
+      CheckFinite(numbers_[i], begin + i);
     } else {
       texts_[i] = absent ? std::string_view() : categoryCells_.texts[static_cast<std::size_t>(code)];
     }

@@ -1,6 +1,7 @@
 #include "python/src/NativeModel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,11 @@ constexpr std::size_t kParallelBufferBudget = std::size_t{8} << 20;
 constexpr std::size_t kMinSliceRows = 64;
 constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
 
+[[noreturn]] void RefuseNotFinite(std::string_view field, std::string_view text) {
+  throw py::value_error("field '" + std::string(field) + "': \"" + std::string(text) +
+                        "\" is not a finite number (pass allow_nonfinite=True)");
+}
+
 }  // namespace
 
 NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly) {
@@ -31,8 +37,13 @@ NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecor
   options.derivedInRecord = derivedInRecord;
   options.predictionOnly = predictionOnly;
   const std::string_view text(PyBytes_AS_STRING(pmml.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(pmml.ptr())));
-  py::gil_scoped_release release;  // `pmml` is kept alive by the caller
-  model_ = bnscore::Model::LoadText(text, options);
+  {
+    py::gil_scoped_release release;  // `pmml` is kept alive by the caller
+    model_ = bnscore::Model::LoadText(text, options);
+  }
+  for (const bnscore::Field& field : model_->GetSchema().inputs) {
+    if (field.kind == bnscore::FieldKind::kNumber) numberFields_.insert(field.name);
+  }
 }
 
 py::tuple NativeModel::GetSchema() const {
@@ -48,7 +59,7 @@ py::tuple NativeModel::GetSchema() const {
 
 std::string NativeModel::Display() const { return model_->Display(); }
 
-py::tuple NativeModel::ScoreOne(const py::dict& record) const {
+py::tuple NativeModel::ScoreOne(const py::dict& record, bool allowNonfinite) const {
   std::vector<bnscore::NamedCell> cells;
   cells.reserve(record.size());
   for (const auto& item : record) {
@@ -59,11 +70,21 @@ py::tuple NativeModel::ScoreOne(const py::dict& record) const {
     bnscore::NamedCell cell{std::string_view(name, static_cast<std::size_t>(size)), {}};
     double number = 0.0;
     std::string_view text;
+    const bool numberField = numberFields_.count(std::string(cell.name)) != 0;
     switch (pycell::Read(item.second.ptr(), number, text)) {
       case pycell::Kind::kNumber:
+        if (numberField && !allowNonfinite && std::isinf(number)) {
+          RefuseNotFinite(cell.name, number < 0 ? "-inf" : "inf");
+        }
         cell.cell = bnscore::Cell::Of(number);
         break;
       case pycell::Kind::kText:
+        if (numberField) {
+          // As bnscore reads a CSV cell: missing values, and no infinity.
+          const bnscore::NumberCellKind kind = numberCells_.Read(text, number);
+          if (kind == bnscore::NumberCellKind::kMissing) break;
+          if (kind == bnscore::NumberCellKind::kNotFinite && !allowNonfinite) RefuseNotFinite(cell.name, text);
+        }
         cell.cell = bnscore::Cell::Of(text);
         break;
       case pycell::Kind::kMissing:
@@ -85,15 +106,19 @@ py::tuple NativeModel::ScoreOne(const py::dict& record) const {
   return py::make_tuple(outcome.status, outcome.prediction, outcome.confidence, probabilityList);
 }
 
-py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int threads) const {
+py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int threads,
+                             bool allowNonfinite) const {
   if (threads < 1) throw py::value_error("threads must be at least 1, not " + std::to_string(threads));
   std::vector<std::unique_ptr<InputColumn>> inputs;
   std::size_t bufferBytesPerRow = 0;
   for (const py::handle& item : columns) {
     const py::tuple spec = py::reinterpret_borrow<py::tuple>(item);
-    auto column = std::make_unique<InputColumn>(spec[0].cast<std::string>(), py::array::ensure(spec[1]),
+    std::string name = spec[0].cast<std::string>();
+    const bool numberField = numberFields_.count(name) != 0;
+    auto column = std::make_unique<InputColumn>(std::move(name), py::array::ensure(spec[1]),
                                                 py::reinterpret_borrow<py::object>(spec[2]),
-                                                py::reinterpret_borrow<py::object>(spec[3]));
+                                                py::reinterpret_borrow<py::object>(spec[3]),
+                                                numberField ? &numberCells_ : nullptr, allowNonfinite);
     if (column->GetRows() != rows) {
       throw py::value_error("column '" + column->GetName() + "' has " + std::to_string(column->GetRows()) +
                             " rows, the others " + std::to_string(rows));
@@ -140,4 +165,44 @@ py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int thre
     model_->Score(slice, count, outputs, threads);
   }
   return py::make_tuple(status, prediction, confidence, probabilities);
+}
+
+namespace {
+
+class BytesSource : public bnscore::ByteSource {
+ public:
+  explicit BytesSource(std::string_view bytes) : rest_(bytes) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min(size, rest_.size());
+    rest_.copy(buffer, n);
+    rest_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+class StringSink : public bnscore::ByteSink {
+ public:
+  void Write(const char* data, std::size_t size) override { text.append(data, size); }
+  std::string text;
+};
+
+}  // namespace
+
+py::bytes NativeModel::ScoreCsv(const py::bytes& csv, bool reason, bool allowMissingColumns,
+                                bool allowNonfinite, bool outputHeader) const {
+  bnscore::CsvOptions options;
+  options.reason = reason;
+  options.allowMissingColumns = allowMissingColumns;
+  options.allowNonfinite = allowNonfinite;
+  options.outputHeader = outputHeader;
+  BytesSource input(std::string_view(PyBytes_AS_STRING(csv.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(csv.ptr()))));
+  StringSink output;
+  {
+    py::gil_scoped_release release;  // `csv` is kept alive by the caller
+    model_->ScoreCsv(input, "the DataFrame", output, options);
+  }
+  return py::bytes(output.text);
 }

@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <unordered_set>
 
+#include "include/bnscore/NumberCellReader.h"
 #include "include/bnscore/bnscore.h"
 
 // The engine's model as the Python package's `Model` uses it: loading from
@@ -26,19 +29,31 @@ class NativeModel {
   std::string Display() const;
 
   // Scores one record given as a dict of field name to value (keys that are
-  // not str are ignored, as are fields the model does not read). Returns
-  // (status, prediction index or -1, confidence, probabilities as a list).
-  pybind11::tuple ScoreOne(const pybind11::dict& record) const;
+  // not str are ignored, as are fields the model does not read); a number
+  // field's cells are read as in Score. Returns (status, prediction index
+  // or -1, confidence, probabilities as a list).
+  pybind11::tuple ScoreOne(const pybind11::dict& record, bool allowNonfinite) const;
 
   // Scores `rows` records given as a list of (name, values, mask,
-  // categories) tuples (see InputColumn) on `threads` threads. Returns
+  // categories) tuples (see InputColumn) on `threads` threads; the columns
+  // of number fields refuse numbers that are not finite unless
+  // `allowNonfinite`. Returns
   // (status int32[rows], prediction int32[rows], confidence float64[rows],
   // probabilities float64[rows, categories]); the last two are None with
   // prediction only.
-  pybind11::tuple Score(const pybind11::list& columns, std::size_t rows, int threads) const;
+  pybind11::tuple Score(const pybind11::list& columns, std::size_t rows, int threads,
+                        bool allowNonfinite) const;
+
+  // What `bnscore score` writes for the CSV text `csv` (a header row, then
+  // records) with these options and the default missing values: the
+  // output's bytes. Throws bnscore::Error as bnscore would stop.
+  pybind11::bytes ScoreCsv(const pybind11::bytes& csv, bool reason, bool allowMissingColumns,
+                           bool allowNonfinite, bool outputHeader) const;
 
  private:
   std::unique_ptr<bnscore::Model> model_;
+  std::unordered_set<std::string> numberFields_;
+  bnscore::NumberCellReader numberCells_;  // default missing values
 };
 
 #endif  // BNSCORE_PYTHON_NATIVEMODEL_H_

@@ -4,6 +4,7 @@
 
 #include "include/bnscore/bnscore.h"
 #include "python/src/NativeModel.h"
+#include "python/src/NumberCells.h"
 #include "python/src/PyCell.h"
 
 namespace py = pybind11;
@@ -42,6 +43,8 @@ PYBIND11_MODULE(_native, m) {
       "register_missing_markers",
       [](py::object na, py::object nat) { pycell::SetMissingMarkers(na.ptr(), nat.ptr()); },
       "Sets the objects, besides None and NaN, that stand for a missing value.");
+  m.def("read_number_cells", &ReadNumberCells, py::arg("texts"),
+        "Reads str cells of a number field as bnscore score reads CSV cells: (values, kinds).");
   py::register_exception_translator(&TranslateEngineErrors);
 
   py::class_<NativeModel>(m, "NativeModel")
@@ -49,6 +52,10 @@ PYBIND11_MODULE(_native, m) {
            py::arg("derived_in_record"), py::arg("prediction_only"))
       .def("schema", &NativeModel::GetSchema)
       .def("display", &NativeModel::Display)
-      .def("score_one", &NativeModel::ScoreOne, py::arg("record"))
-      .def("score", &NativeModel::Score, py::arg("columns"), py::arg("rows"), py::arg("threads"));
+      .def("score_one", &NativeModel::ScoreOne, py::arg("record"), py::arg("allow_nonfinite") = false)
+      .def("score", &NativeModel::Score, py::arg("columns"), py::arg("rows"), py::arg("threads"),
+           py::arg("allow_nonfinite") = false)
+      .def("score_csv", &NativeModel::ScoreCsv, py::arg("csv"), py::arg("reason") = false,
+           py::arg("allow_missing_columns") = false, py::arg("allow_nonfinite") = false,
+           py::arg("output_header") = true);
 }

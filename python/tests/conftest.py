@@ -4,6 +4,7 @@ bnscore's own output for the same rows."""
 import csv
 import math
 import os
+import re
 import subprocess
 
 import numpy as np
@@ -24,6 +25,28 @@ def run_bnscore(*arguments):
                           capture_output=True, text=True, check=False)
     assert done.returncode == 0, done.stderr
     return done.stdout
+
+
+def bnscore_refusal(*arguments):
+    """Runs build/bin/bnscore, which must fail; returns its standard error."""
+    done = subprocess.run([os.path.join(BIN_DIR, "bnscore"), *arguments],
+                          capture_output=True, text=True, check=False)
+    assert done.returncode != 0, done.stdout
+    return done.stderr
+
+
+def credit_variant(directory, replacements, name="variant.pmml"):
+    """The example model with category texts replaced ({old: new}, each old
+    text a whole word of the document: a Value or a table entry); returns
+    its path."""
+    with open(CREDIT_MODEL) as f:
+        text = f.read()
+    for old, new in replacements.items():
+        text = re.sub(r'(?<=[">;\s])' + re.escape(old) + r'(?=[";<\s])', new, text)
+    path = os.path.join(str(directory), name)
+    with open(path, "w") as f:
+        f.write(text)
+    return path
 
 
 def bnscore_rows(model_path, csv_path, *options):
@@ -68,6 +91,8 @@ def assert_same_as_bnscore(result, expected_rows):
             assert result[column].tolist() == [int(t) for t in texts]
         elif column == "prediction":
             assert result[column].astype(object).fillna("").tolist() == texts
+        elif column == "reason":
+            assert result[column].tolist() == texts
         else:
             expected = np.array([float(t) if t else np.nan for t in texts])
             assert np.array_equal(result[column].to_numpy(), expected, equal_nan=True), column

@@ -87,7 +87,8 @@ def test_missing_and_unknown_values_as_bnscore_reads_them(credit_model, tmp_path
         assert list(one) == list(row)
         assert one["prediction"] == (row["prediction"] or None)
         assert all(one[c] == float(row[c]) if row[c] else math.isnan(one[c]) for c in list(row)[2:])
-    nothing = credit_model.score(pd.DataFrame({"other": [1, 2]}))
+    with pytest.warns(bnscore.UnscorableWarning, match=r"field .employment. leaves 2 of 2 rows unscored"):
+        nothing = credit_model.score(pd.DataFrame({"other": [1, 2]}), allow_missing_columns=True)
     assert nothing["status"].tolist() == [90029, 90029]
     assert nothing["prediction"].isna().all() and nothing["confidence"].isna().all()
 
@@ -169,12 +170,12 @@ def test_threads_score_at_once_with_the_same_results(credit_model):
 
 def test_inputs_that_cannot_be_scored(credit_model):
     with pytest.raises(TypeError, match=r"column 'employment', row 1: a dict is neither text nor a number"):
-        credit_model.score({"employment": ["salaried", {}]})
+        credit_model.score({"employment": ["salaried", {}]}, allow_missing_columns=True)
     with pytest.raises(ValueError, match=r"column 'age' has 1 rows, the first column 2"):
-        credit_model.score({"income": [1.0, 2.0], "age": [3]})
+        credit_model.score({"income": [1.0, 2.0], "age": [3]}, allow_missing_columns=True)
     with pytest.raises(TypeError, match=r"column 'age' has dtype datetime64\[ns\]"):
-        credit_model.score(pd.DataFrame({"age": pd.to_datetime(["2020-01-01"])}))
+        credit_model.score(pd.DataFrame({"age": pd.to_datetime(["2020-01-01"])}), allow_missing_columns=True)
     with pytest.raises(TypeError, match=r"not a str"):
         credit_model.score("age,income")
     with pytest.raises(ValueError, match=r"threads must be at least 1"):
-        credit_model.score({"age": [1]}, threads=0)
+        credit_model.score({"age": [1]}, threads=0, allow_missing_columns=True)

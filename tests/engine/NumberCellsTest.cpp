@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bnscore/NumberCellReader.h"
 #include "engine/DecimalText.h"
 #include "engine/NumberTextCache.h"
 #include "host/data/NumericValue.h"
@@ -68,6 +69,43 @@ TEST(NumberTextCacheTest, GivesTheTextOfFormatNumberView) {
   EXPECT_EQ(cache.Format(-0.0), "-0");
   EXPECT_EQ(cache.Format(0.0), "0");
   EXPECT_EQ(cache.Format(NumericValue::GetSysmisValue()), "");
+}
+
+TEST(NumberCellReaderTest, ReadsCellsAsTheCommandLineDoes) {
+  using Kind = bnscore::NumberCellKind;
+  const bnscore::NumberCellReader defaults;
+  struct Case {
+    const char* cell;
+    Kind kind;
+    double value;  // for kNumber and kNotFinite
+  };
+  const Case cases[] = {
+      {"", Kind::kMissing, 0},          {"NA", Kind::kMissing, 0},
+      {"null", Kind::kMissing, 0},      {"nan", Kind::kMissing, 0},
+      {"42", Kind::kNumber, 42},        {"-3.25", Kind::kNumber, -3.25},
+      {" 41000 ", Kind::kNumber, 41000}, {"+1e3", Kind::kNumber, 1000},
+      {"inf", Kind::kNotFinite, INFINITY}, {"-Infinity", Kind::kNotFinite, -INFINITY},
+      {"NAN", Kind::kNotFinite, NAN},   {"abc", Kind::kNotANumber, 0},
+      {"1,5", Kind::kNotANumber, 0},    {"na", Kind::kNotANumber, 0},
+  };
+  for (const Case& c : cases) {
+    double value = -7.0;
+    EXPECT_EQ(defaults.Read(c.cell, value), c.kind) << c.cell;
+    if (c.kind == Kind::kNumber || c.kind == Kind::kNotFinite) {
+      EXPECT_TRUE(value == c.value || (std::isnan(value) && std::isnan(c.value))) << c.cell;
+    } else {
+      EXPECT_EQ(value, -7.0) << c.cell;
+    }
+  }
+  // A list of its own: a plain decimal among the missing values wins over
+  // the number, and "NA" is then a text like any other.
+  const bnscore::NumberCellReader own({"-999", "?"});
+  double value = 0;
+  EXPECT_EQ(own.Read("-999", value), Kind::kMissing);
+  EXPECT_EQ(own.Read("?", value), Kind::kMissing);
+  EXPECT_EQ(own.Read("-999.0", value), Kind::kNumber);
+  EXPECT_EQ(own.Read("NA", value), Kind::kNotANumber);
+  EXPECT_EQ(own.Read("nan", value), Kind::kNotFinite);
 }
 
 }  // namespace
