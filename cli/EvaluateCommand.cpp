@@ -256,6 +256,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
                 probabilities);
   }
   progress.Finish();
+  input.FinishReading();
   scorer.AddStatusCounts(tally.statuses);
   tally.blankLines = records.GetBlankLines();
   if (options.json) {

@@ -2,9 +2,11 @@
 // through the model plug-in loaded at run time.
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -16,9 +18,11 @@
 #include <CLI/CLI.hpp>
 
 #include "bnscore/bnscore.h"
+#include "cli/AtomicOutputFile.h"
 #include "cli/EvaluateCommand.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
+#include "cli/GzipDecoder.h"
 #include "cli/ModelSummary.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CsvReader.h"
@@ -87,9 +91,12 @@ Threads: --threads N scores on N threads (default: the number of cores).
 The first record is scored alone; then blocks of records are scored in
 parallel and written in input order, so the output is the same for every N.
 
-Exit status: 0 every record was scored; 1 usage, file, plug-in or CSV error
-(the rows before a CSV fault are written); 2 the model was rejected; 141
-the reader of the output went away (e.g. '| head'): the run ends quietly.)";
+Exit status: 0 the records were scored (with --strict: every one with
+status 0); 1 usage, file, plug-in or CSV error (the rows before a CSV fault
+are written to standard output; an -o file is left as it was); 2 the model
+was rejected; 3 with --strict, some record's status is not 0 (the output is
+complete); 141 the reader of the output went away (e.g. '| head'): the run
+ends quietly.)";
 
 const char kEvaluateFooter[] = R"(Scores the records as 'bnscore score' does (the same input options) and
 compares each prediction with the record's label, the cell of the --label
@@ -133,16 +140,21 @@ const char kDisplayFooter[] = R"(Prints the plug-in's own Display text of the mo
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
 rejected.)";
 
-// "," ";" "|" "\t" or "tab" (and a tab itself): one byte that is not a
-// quote or a line end.
+// "," ";" "|" "\t" or "tab" (and a tab itself): one byte of ASCII
+// punctuation, a blank or a tab, but not one that a cell would hold
+// unquoted: a quote, or a number's '.', '-' or '+'. Letters, digits, line
+// ends and other bytes are refused.
 std::string ReadDelimiter(const std::string& text, char& delimiter) {
   if (text == "\\t" || text == "tab") {
     delimiter = '\t';
     return {};
   }
-  if (text.size() != 1 || text[0] == '"' || text[0] == '\n' || text[0] == '\r') {
-    return "the delimiter must be one character other than a quote or a line end "
-           "(',', ';', '|', '\\t' or tab)";
+  const unsigned char c = text.size() == 1 ? static_cast<unsigned char>(text[0]) : 0;
+  const bool allowed = c == '\t' || c == ' ' || (std::ispunct(c) && c != '"' && c != '.' &&
+                                                  c != '-' && c != '+');
+  if (!allowed) {
+    return "the delimiter must be one punctuation character, a blank or a tab (',', ';', '|', "
+           "'\\t' or tab), not a letter, a digit, a quote, '.', '-', '+' or a line end";
   }
   delimiter = text[0];
   return {};
@@ -184,7 +196,11 @@ struct Arguments {
   bool noHeader = false;
   std::string columns;     // --columns
   std::string headerFile;  // --header-file
+  bool strict = false;     // score --strict
 };
+
+// The exit status of `score --strict` when a record got a status other than 0.
+constexpr int kNotAllScored = 3;
 
 void AddCommonArguments(CLI::App& command, Arguments& args) {
   command.add_option("MODEL", args.modelPath, "PMML model file")->required();
@@ -280,6 +296,12 @@ void WriteDisplayJson(const ScoreModel& model, const std::string& modelPath, std
 
 int Run(const std::string& command, const Arguments& args) {
   const bool json = args.format == "json";
+  std::vector<bnscore::cli::RunInput> inputs{{"the model", args.modelPath}};
+  if (!args.headerFile.empty()) inputs.push_back({"the header file", args.headerFile});
+  if (command == "score" || command == "evaluate") {
+    inputs.push_back({"the input", args.score.recordsPath});
+  }
+  bnscore::cli::RefuseOutputOverInputs(args.score.outputPath, inputs);
   XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
                     // document again)
   bnscore::LoadOptions options;
@@ -287,15 +309,19 @@ int Run(const std::string& command, const Arguments& args) {
   options.plugin = args.pluginPath;
   std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
+  int status = 0;
   if (command == "score") {
-    RunScore(*loaded, args.score, std::cerr);
+    const bnscore::CsvSummary counts = RunScore(*loaded, args.score, std::cerr);
+    for (const auto& [code, records] : counts.statusCounts) {
+      if (args.strict && code != 0 && records > 0) status = kNotAllScored;
+    }
   } else if (command == "evaluate") {
     RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
   } else if (command == "check" && args.header) {
     if (json) {
-      WriteExpectedHeaderJson(model, args.modelPath, std::cout);
+      WriteExpectedHeaderJson(model, std::cout);
     } else {
-      WriteExpectedHeader(model, args.modelPath, std::cout);
+      WriteExpectedHeader(model, std::cout);
     }
   } else if (command == "check") {
     if (json) {
@@ -313,9 +339,20 @@ int Run(const std::string& command, const Arguments& args) {
   std::cout.flush();
   if (!std::cout) {
     if (errno == EPIPE) throw OutputClosed("cannot write stdout");
-    throw EngineError("cannot write stdout");
+    throw EngineError(std::string("cannot write stdout: ") + std::strerror(errno));
   }
-  return 0;
+  return status;
+}
+
+// `status`, once what the run wrote to standard output is out: 1 with a
+// message when it could not be written (a full disk, /dev/full), 141 when
+// its reader went away.
+int FinishStandardOutput(int status) {
+  std::cout.flush();
+  if (std::cout) return status;
+  if (errno == EPIPE) return 141;
+  std::cerr << "bnscore: cannot write stdout: " << std::strerror(errno) << '\n';
+  return 1;
 }
 
 }  // namespace
@@ -348,6 +385,8 @@ int main(int argc, char** argv) {
                     "csv (default) or jsonl: one JSON object per record")
       ->type_name("csv|jsonl")
       ->check(CLI::IsMember({"csv", "jsonl"}));
+  score->add_flag("--strict", args.strict,
+                  "Exit with status 3 when any record is not scored (status not 0)");
   score->add_flag("--no-output-header", [&args](std::int64_t) { args.score.outputHeader = false; },
                   "Write no header row (for streaming: each partition's output is rows only)");
   // Looks every predictor up by name in every record instead of by its
@@ -395,7 +434,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
-    return app.exit(e);  // --help, --version
+    return FinishStandardOutput(app.exit(e));  // --help, --version
   } catch (const CLI::ParseError& e) {
     std::cerr << "bnscore: " << e.what() << "\nRun 'bnscore --help' for usage.\n";
     return 1;
@@ -415,14 +454,11 @@ int main(int argc, char** argv) {
   } catch (const bnscore::ModelError& e) {
     std::cerr << "bnscore: " << args.modelPath << ": " << e.what() << '\n';
     return 2;
-  } catch (const bnscore::Error& e) {
-    std::cerr << "bnscore: " << e.what() << '\n';
-    return 1;
-  } catch (const EngineError& e) {
-    std::cerr << "bnscore: " << e.what() << '\n';
-    return 1;
   } catch (const std::exception& e) {
-    std::cerr << "bnscore: " << e.what() << '\n';
+    // A fault of gzip input (data cut short) is what a reader's own fault
+    // (a row cut short) is about.
+    const std::string inputFault = bnscore::cli::InputFault();
+    std::cerr << "bnscore: " << (inputFault.empty() ? e.what() : inputFault) << '\n';
     return 1;
   }
 }
