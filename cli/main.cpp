@@ -31,7 +31,9 @@
 #include "engine/JsonText.h"
 #include "engine/ModelInternals.h"
 #include "host/xml/XmlPlatform.h"
+#ifdef BNSCORE_WITH_SERVICE
 #include "service/ServeCommandLine.h"
+#endif
 
 #ifndef BNSCORE_VERSION
 #define BNSCORE_VERSION "unknown"
@@ -45,7 +47,8 @@ const char kFooter[] = R"(Commands:
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
   bnscore graph [--format dot|svg] MODEL    draw the network (Graphviz)
-  bnscore serve [OPTIONS]                   serve models over HTTP (REST)
+  bnscore serve [OPTIONS]                   serve models over HTTP (REST; not in
+                                            a build with BNSCORE_SERVICE=OFF)
 ('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
 
@@ -427,8 +430,10 @@ int main(int argc, char** argv) {
   graph->add_option("-o,--output", args.score.outputPath, "Write to FILE (default: stdout)")
       ->type_name("FILE");
   graph->footer(kGraphFooter);
+#ifdef BNSCORE_WITH_SERVICE
   ServeArguments serveArgs;
   CLI::App* serve = AddServeCommand(app, serveArgs);
+#endif
   app.footer(kFooter);
 
   try {
@@ -440,7 +445,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+#ifdef BNSCORE_WITH_SERVICE
   if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
+#endif
   args.score.missingValues = SplitList(args.missingValues);
   args.score.rejectBlankLines = args.blankLines == "error";
   if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;
