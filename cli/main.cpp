@@ -56,50 +56,28 @@ Plug-in: --plugin PATH, else $BNSCORE_PLUGIN, else libbayesnet.so beside
 bnscore or in ../lib.
 
 Exit status: 0 success; 1 usage, file, plug-in or CSV error; 2 the model was
-rejected ("bnscore: MODEL: error CODE: MESSAGE" on standard error); 141 the
-reader of the output went away (a closed pipe), with nothing on standard
-error.)";
+rejected ("bnscore: MODEL: error CODE: MESSAGE" on standard error); 3 score
+--strict: a record was not scored; 141 the reader of the output went away
+(a closed pipe), with nothing on standard error.
 
-const char kScoreFooter[] = R"(Records: RFC 4180 CSV (or another --delimiter) whose first row names the
-fields. Every predictor of the model must have a column (else exit 1, unless
---allow-missing-columns; 'bnscore check --header MODEL' prints the header
-the model expects). A column named after a numeric field is read as numbers:
-an empty cell, or one listed by --missing-values, is a missing value; other
-text gives status 90029; "inf", "nan" and the like not listed there stop the
-run with the line and column, unless --allow-nonfinite. Blank lines are
-skipped and counted in the summary, or refused with --blank-lines error.
+Reference: docs/cli.md.)";
 
-Output: CSV with the header
-  status,prediction,confidence,probability(C)...[,reason]
-one probability column per target category C, in the order of the target's
-categories; "status,prediction" only with --prediction-only; the input
-columns first with --keep-input (refused when an input column has the name
-of a result column). status is 0 or the record's status code (90029: a
-predictor has no usable value, 90021: no category scored); the numbers are
-empty unless status is 0. --reason says why, e.g.
-'employment: unknown category "retired"'. A summary goes to standard error.
+const char kScoreFooter[] = R"(Records: CSV (or --delimiter) whose first row names the fields, or JSON
+Lines (--input-format jsonl); gzip-compressed input is read as its text.
+Every predictor needs a column ('bnscore check --header MODEL' prints them)
+unless --allow-missing-columns.
 
-Formats: --input-format jsonl reads one JSON object per line (field ->
-number, string or null; the first record's keys, or --columns, are the
-columns); --output-format jsonl writes one object per record:
-{"status":..,"prediction":..,"confidence":..,"probabilities":{C: p, ...}}.
-Headerless input (a Hadoop-streaming or Spark pipe partition): --no-header
-with --columns A,B,... or --header-file FILE; --no-output-header drops the
-output's header row.
-
-Progress: on a terminal, a progress line on standard error while a file is
-read (not for pipes; --no-progress turns it off).
-
-Threads: --threads N scores on N threads (default: the number of cores).
-The first record is scored alone; then blocks of records are scored in
-parallel and written in input order, so the output is the same for every N.
+Output: status,prediction,confidence,probability(C)... per record (status
+0, or 90029: a predictor has no usable value, 90021: no category scored);
+--reason says why. With -o FILE the file is replaced only when the run
+succeeds. A summary goes to standard error.
 
 Exit status: 0 the records were scored (with --strict: every one with
-status 0); 1 usage, file, plug-in or CSV error (the rows before a CSV fault
-are written to standard output; an -o file is left as it was); 2 the model
-was rejected; 3 with --strict, some record's status is not 0 (the output is
-complete); 141 the reader of the output went away (e.g. '| head'): the run
-ends quietly.)";
+status 0); 1 usage, file, plug-in or CSV error; 2 the model was rejected;
+3 with --strict, some record's status is not 0; 141 the reader of the
+output went away (e.g. '| head').
+
+Reference: docs/cli.md.)";
 
 const char kEvaluateFooter[] = R"(Scores the records as 'bnscore score' does (the same input options) and
 compares each prediction with the record's label, the cell of the --label
@@ -433,6 +411,12 @@ int main(int argc, char** argv) {
 #ifdef BNSCORE_WITH_SERVICE
   ServeArguments serveArgs;
   CLI::App* serve = AddServeCommand(app, serveArgs);
+#else
+  if (argc > 1 && std::string(argv[1]) == "serve") {
+    std::cerr << "bnscore: serve: this bnscore was built without the service "
+                 "(BNSCORE_SERVICE=OFF); build it with 'make build'\n";
+    return 1;
+  }
 #endif
   app.footer(kFooter);
 
