@@ -75,7 +75,7 @@ FileDescriptor FileDescriptor::OpenForReading(const std::string& path) {
     throw EngineError("cannot open " + path + ": " + std::strerror(errno));
   }
   const bnscore::cli::InputKind kind = bnscore::cli::ClassifyInput(PeekHead(file.fd_));
-  if (kind.kind == bnscore::cli::InputKind::Refused) {
+  if (kind.IsRefused()) {
     throw EngineError(file.name_ + ": " + kind.description);
   }
   if (kind.kind == bnscore::cli::InputKind::Gzip) {

@@ -10,6 +10,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
 #include "cli/GzipDecoder.h"
+#include "cli/ModelFile.h"
 #include "cli/ModelSummary.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CsvReader.h"
@@ -288,7 +290,10 @@ int Run(const std::string& command, const Arguments& args) {
   bnscore::LoadOptions options;
   if (command == "score" || command == "evaluate") options = args.score.load;
   options.plugin = args.pluginPath;
-  std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
+  const std::optional<std::string> compressed = bnscore::cli::ReadCompressedModel(args.modelPath);
+  std::unique_ptr<bnscore::Model> loaded = compressed
+                                               ? bnscore::Model::LoadText(*compressed, options)
+                                               : bnscore::Model::Load(args.modelPath, options);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
   int status = 0;
   if (command == "score") {

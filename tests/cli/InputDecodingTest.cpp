@@ -117,6 +117,41 @@ TEST(InputDecodingTest, TextThatIsNotUtf8AndBinaryInputAreRefused) {
   std::remove(gz.c_str());
 }
 
+TEST(InputDecodingTest, ModelFilesMayBeCompressedButNotBinary) {
+  const std::string gz = Gzip("decoding_model.pmml", ReadFile(cli_network::kModel));
+  for (const std::string command : {"score", "check", "graph"}) {
+    std::vector<std::string> plainArgs = {command, cli_network::kModel};
+    std::vector<std::string> gzArgs = {command, gz};
+    if (command == "score") {
+      plainArgs.push_back(kCases);
+      gzArgs.push_back(kCases);
+    }
+    const Outcome plain = RunBnscore(plainArgs);
+    const Outcome compressed = RunBnscore(gzArgs);
+    EXPECT_EQ(compressed.status, 0) << compressed.err;
+    // The same but for the first line, which names the file.
+    EXPECT_EQ(compressed.out.substr(compressed.out.find('\n')),
+              plain.out.substr(plain.out.find('\n')));
+  }
+  const std::string text = ReadFile(cli_network::kModel);
+  const std::string cut = WriteTempFile("decoding_cut.pmml.gz", ReadFile(gz).substr(0, 100));
+  const std::string zip = WriteTempFile("decoding_model.xlsx", std::string("PK\x03\x04\x14\x00", 6));
+  std::string utf16 = "\xff\xfe";
+  for (char c : text) utf16 += std::string{c, '\0'};
+  const std::string wide = WriteTempFile("decoding_utf16.pmml", utf16);
+  const std::pair<std::string, std::string> refused[] = {
+      {cut, "the gzip data ends early (the file is cut short)"},
+      {zip, "looks like a zip archive (an .xlsx workbook is one); a model is a PMML (XML) document"},
+      {wide, "looks like UTF-16 text (byte-order mark FF FE); convert it to UTF-8"},
+  };
+  for (const auto& [path, message] : refused) {
+    const Outcome run = RunBnscore({"check", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "bnscore: " + path + ": " + message + "\n");
+  }
+  for (const std::string& path : {gz, cut, zip, wide}) std::remove(path.c_str());
+}
+
 TEST(InputDecodingTest, NoRecordScoredSaysWhyAndStrictFailsOnAnyUnscored) {
   // n is numeric: three cells that are no numbers, one unknown x.
   const std::string records =
