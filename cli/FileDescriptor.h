@@ -27,6 +27,9 @@ class FileDescriptor {
 
   // The descriptor to read or write: for gzip input, the text's.
   int Get() const;
+  // The file itself, also for gzip input: where a progress meter sees how
+  // far the reading is.
+  int GetFile() const { return fd_; }
   // For input: throws EngineError when the text did not come whole (gzip
   // data corrupt or cut short). Call once the reader has seen its end.
   void FinishReading();

@@ -134,7 +134,7 @@ bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& op
                              std::ostream& summary) {
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
   OutputFile output(options.outputPath);
-  ProgressMeter progress(input.Get(), options.progress, options.progressIntervalMs);
+  ProgressMeter progress(input.GetFile(), options.progress, options.progressIntervalMs);
   bnscore::CsvSummary counts;
   if (options.inputFormat == RecordFormat::JsonLines ||
       options.outputFormat == RecordFormat::JsonLines) {
