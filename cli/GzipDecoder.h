@@ -17,7 +17,10 @@ namespace bnscore::cli {
 // InputFault gives it to whoever handles the reader's own error. The
 // source descriptor stays the caller's and must stay open while this
 // object lives; the pipe is this object's. The destructor stops the thread
-// (a reader that stopped early makes its next write fail) and joins it.
+// (a reader that stopped early makes its next write fail, which needs
+// SIGPIPE ignored, as bnscore does) and joins it; a thread waiting for
+// input that does not come (a pipe whose writer neither writes nor closes)
+// holds it until it does.
 class GzipDecoder {
  public:
   // Starts the thread. `name` is the input's name for messages. Throws

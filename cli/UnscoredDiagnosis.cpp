@@ -80,7 +80,12 @@ std::string DiagnoseUnscored(ScoreModel& model, const ScoreOptions& options, lon
     RowScorer scorer(model, records.GetColumns(), explained);
     std::map<std::pair<std::string, int>, Cause> causes;
     long examined = 0;
-    while (examined < maxRecords && records.Next()) {
+    bool more = false;  // records left unread
+    while (records.Next()) {
+      if (examined == maxRecords) {
+        more = true;
+        break;
+      }
       ++examined;
       const MCScore::MCStatus status = scorer.Score(records.GetFields());
       if (status.GetCode() == 0) return {};  // not the input that was scored
@@ -88,7 +93,7 @@ std::string DiagnoseUnscored(ScoreModel& model, const ScoreOptions& options, lon
       Cause& cause = causes[Classify(scorer.Explain(status.GetCode(), records.GetFields()), example)];
       if (cause.records++ == 0) cause.example = example;
     }
-    input.FinishReading();
+    if (!more) input.FinishReading();  // (gzip: its thread ends only at the end)
     if (causes.empty()) return {};
     auto commonest = causes.begin();
     for (auto c = causes.begin(); c != causes.end(); ++c) {
@@ -96,15 +101,17 @@ std::string DiagnoseUnscored(ScoreModel& model, const ScoreOptions& options, lon
     }
     const auto& [key, cause] = *commonest;
     const std::string counted = std::to_string(cause.records) + " of " + std::to_string(examined);
+    const std::string sample =
+        more ? " (in the first " + std::to_string(examined) + " records)" : std::string();
     if (key.second < 0) {
-      return counted + (examined == 1 ? " record: " : " records: ") + key.first;
+      return counted + (examined == 1 ? " record: " : " records: ") + key.first + sample;
     }
     const Kind& kind = kKinds[key.second];
     std::string text = key.first + ": " + counted + " " + (examined == 1 ? kind.one : kind.many);
     if (kind.prefix[std::string_view(kind.prefix).size() - 1] == '"') {
       text += " (e.g. \"" + cause.example + "\")";
     }
-    return text;
+    return text + sample;
   } catch (const std::exception&) {
     return {};  // the input is not as it was when it was scored
   }

@@ -17,8 +17,9 @@ namespace bnscore::cli {
 // Reads the input a second time, so only an input that can be read again:
 // a named file, or standard input redirected from a regular file. Returns
 // "" for any other (a pipe) or when the input cannot be read again as it
-// was (it changed). Reads at most `maxRecords` records. Uses `model` on
-// this thread; the run must be over.
+// was (it changed). Reads at most `maxRecords` records, and then says so:
+// "(in the first 1000000 records)". Uses `model` on this thread; the run
+// must be over.
 std::string DiagnoseUnscored(ScoreModel& model, const ScoreOptions& options,
                              long maxRecords = 1000000);
 
