@@ -1,4 +1,6 @@
-# The newcomer's two commands: `make test` and `make demo`.
+# The newcomer's two commands: `make demo` (installs and builds only the
+# scorer and the plug-in, then scores the example) and `make test` (installs
+# and builds everything, then runs every test).
 # Others: `make sanitize` (tests under ASan+UBSan), `make bench`, `make clean`,
 # `make fuzz` (the libFuzzer targets, built with clang), `make fuzz-smoke`
 # (each target for FUZZ_SECONDS from its seeds; fails on any finding),
@@ -13,6 +15,9 @@ FUZZ_SECONDS ?= 75
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 CMAKE_ARGS ?=
+# The parts `make build` adds to a build directory that `make demo` made lean.
+FULL_OPTIONS = -DBNSCORE_TESTS=ON -DBNSCORE_SERVICE=ON -DBNSCORE_PYTHON=ON
+LEAN_OPTIONS = -DBNSCORE_TESTS=OFF -DBNSCORE_SERVICE=OFF -DBNSCORE_PYTHON=OFF
 
 .PHONY: all bootstrap build test demo install sanitize bench fuzz fuzz-smoke python clean
 
@@ -22,15 +27,26 @@ bootstrap:
 	@scripts/bootstrap
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(FULL_OPTIONS) $(CMAKE_ARGS)
 
+# A build directory configured lean (by `make demo`) is configured again
+# with everything.
 build: bootstrap $(BUILD)/CMakeCache.txt
+	@grep -qs '^BNSCORE_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt || \
+	  cmake -S . -B $(BUILD) $(FULL_OPTIONS) $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+# Only what the demo needs: the packages of `scripts/bootstrap demo`, and
+# bnscore with the plug-in (a build directory made here is lean: no tests,
+# service or Python package, until `make build` or `make test`).
+demo:
+	@scripts/bootstrap demo
+	@test -f $(BUILD)/CMakeCache.txt || \
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LEAN_OPTIONS) $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS) --target bnscore bayesnet
 	@scripts/demo $(BUILD)
 
 install: build

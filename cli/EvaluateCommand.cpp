@@ -213,7 +213,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
   Tally tally;
   std::vector<double> probabilities(columns.GetNumCategories());
   NumberTextBuffer buffer;
-  ProgressMeter progress(input.Get(), scoreOptions.progress,
+  ProgressMeter progress(input.GetFile(), scoreOptions.progress,
                          scoreOptions.progressIntervalMs);
   while (records.Next()) {
     progress.Add(1);
@@ -256,6 +256,7 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
                 probabilities);
   }
   progress.Finish();
+  input.FinishReading();
   scorer.AddStatusCounts(tally.statuses);
   tally.blankLines = records.GetBlankLines();
   if (options.json) {

@@ -1,13 +1,19 @@
 #ifndef BNSCORE_CLI_FILEDESCRIPTOR_H_
 #define BNSCORE_CLI_FILEDESCRIPTOR_H_
 
+#include <memory>
 #include <string>
+
+#include "cli/GzipDecoder.h"
 
 // An open file descriptor. Owns it (closes it on destruction) unless it is
 // one of the standard streams, which stay open.
 class FileDescriptor {
  public:
-  // Opens `path` for reading; "-" is standard input. Throws EngineError.
+  // Opens `path` for reading; "-" is standard input. Looks at the first
+  // bytes without taking them (InputKind): gzip-compressed input is read
+  // through a GzipDecoder, so that Get gives the text; UTF-16 and other
+  // binary input is refused. Throws EngineError ("NAME: looks like ...").
   static FileDescriptor OpenForReading(const std::string& path);
   // Creates or truncates `path` for writing; "" or "-" is standard output.
   // Throws EngineError.
@@ -19,7 +25,14 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor();
 
-  int Get() const { return fd_; }
+  // The descriptor to read or write: for gzip input, the text's.
+  int Get() const;
+  // The file itself, also for gzip input: where a progress meter sees how
+  // far the reading is.
+  int GetFile() const { return fd_; }
+  // For input: throws EngineError when the text did not come whole (gzip
+  // data corrupt or cut short). Call once the reader has seen its end.
+  void FinishReading();
   // The name to use in messages: the path, or "stdin"/"stdout".
   const std::string& GetName() const { return name_; }
 
@@ -29,6 +42,7 @@ class FileDescriptor {
   int fd_;
   bool owned_;
   std::string name_;
+  std::unique_ptr<bnscore::cli::GzipDecoder> gzip_;  // reads fd_; null for text
 };
 
 #endif  // BNSCORE_CLI_FILEDESCRIPTOR_H_

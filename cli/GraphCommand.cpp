@@ -10,7 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "cli/FileDescriptor.h"
+#include "cli/AtomicOutputFile.h"
+#include "cli/BinText.h"
 #include "cli/NetworkStructure.h"
 #include "engine/EngineError.h"
 #include "host/interfaces/ScoreDictionary.h"
@@ -58,15 +59,19 @@ std::string CategoryList(const ScoreDictVar* var) {
   return list;
 }
 
-// "name", then the categories, or the bins of a binned field.
-std::string NodeLabel(const std::string& name, const ScoreDictVar* var,
+// "name", then the categories, or the bins of a binned field with their
+// cut points.
+std::string NodeLabel(const ScoreModel& model, const std::string& name, const ScoreDictVar* var,
                       const NetworkStructure& network, const ScoreDictionary* derived,
                       bool isTarget) {
   std::string label = name + (isTarget ? "\n(target)" : "");
   const auto binned = network.bins.find(name);
   if (binned != network.bins.end() && derived != nullptr) {
-    const std::string bins = CategoryList(derived->GetVariable(binned->second));
-    return label + "\nbins (" + binned->second + ")" + (bins.empty() ? "" : ": " + bins);
+    const Discretization* discretization = bnscore::cli::FindBins(model, binned->second);
+    const std::string bins = discretization != nullptr
+                                 ? bnscore::cli::DescribeBins(*discretization)
+                                 : CategoryList(derived->GetVariable(binned->second));
+    return label + "\nbins (" + binned->second + ")" + (bins.empty() ? "" : ":\n" + bins);
   }
   const std::string categories = CategoryList(var);
   return categories.empty() ? label : label + "\n" + categories;
@@ -169,7 +174,7 @@ std::string MakeDot(const ScoreModel& model, const std::string& modelPath) {
                               : inputs != nullptr ? inputs->GetVariable(name)
                                                   : nullptr;
     dot += "  " + Quoted(name) + " [label=" +
-           Quoted(NodeLabel(name, var, network, derived, isTarget));
+           Quoted(NodeLabel(model, name, var, network, derived, isTarget));
     if (isTarget) {
       dot += ", fillcolor=\"#f4b183\", penwidth=2";
     } else if (std::find(blanket.begin(), blanket.end(), name) != blanket.end()) {
@@ -185,10 +190,11 @@ std::string MakeDot(const ScoreModel& model, const std::string& modelPath) {
 
 void RunGraph(const ScoreModel& model, const GraphOptions& options) {
   const std::string dot = MakeDot(model, options.modelPath);
-  FileDescriptor output = FileDescriptor::OpenForWriting(options.outputPath);
+  bnscore::cli::AtomicOutputFile output(options.outputPath);
   if (options.svg) {
     RenderSvg(dot, output.Get());
   } else {
     WriteAll(output.Get(), dot, output.GetName());
   }
+  output.Commit();
 }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/BinText.h"
 #include "cli/NetworkStructure.h"
 #include "engine/CsvWriter.h"
 #include "engine/FieldLayout.h"
@@ -45,13 +46,27 @@ void WriteVariable(const ScoreDictVar& var, std::ostream& out) {
   out << '\n';
 }
 
-void WriteVariables(const char* heading, const ScoreDictionary* dictionary, std::ostream& out) {
+// A derived field that bins a field: "name (string, categorical) bins
+// income: low <= 25000 < middle <= 60000 < high".
+void WriteBinnedVariable(const ScoreDictVar& var, const Discretization& bins, std::ostream& out) {
+  out << var.GetName() << " (" << (var.GetValueType() == 0 ? "numeric" : "string") << ", "
+      << MeasureName(var.GetMeasure()) << ") bins " << bins.field << ": "
+      << bnscore::cli::DescribeBins(bins) << '\n';
+}
+
+void WriteVariables(const char* heading, const ScoreDictionary* dictionary,
+                    const ScoreModel& model, std::ostream& out) {
   std::vector<ScoreDictVar*> vars;
   if (dictionary != nullptr) dictionary->GetVariables(vars);
   out << heading << " (" << vars.size() << "):\n";
   for (const ScoreDictVar* var : vars) {
     out << "  ";
-    WriteVariable(*var, out);
+    const Discretization* bins = bnscore::cli::FindBins(model, var->GetName());
+    if (bins != nullptr && dictionary == model.GetTransformationDictionary()) {
+      WriteBinnedVariable(*var, *bins, out);
+    } else {
+      WriteVariable(*var, out);
+    }
   }
 }
 
@@ -64,6 +79,8 @@ void AppendNames(const std::vector<std::string>& names, std::string& json) {
   json += ']';
 }
 
+// {"name":..,"value_type":..,"measure":..,"categories":[..] without the
+// closing brace, so that callers may add members.
 void AppendVariable(const ScoreDictVar& var, std::string& json) {
   json += "{\"name\":";
   AppendJsonString(var.GetName(), json);
@@ -80,16 +97,36 @@ void AppendVariable(const ScoreDictVar& var, std::string& json) {
   }
   json += ",\"categories\":";
   AppendNames(categories, json);
-  json += '}';
 }
 
-void AppendVariables(const ScoreDictionary* dictionary, std::string& json) {
+// ,"bins":FIELD,"intervals":[{"category":..,"interval":"(25000, 60000]"}...]
+void AppendBins(const Discretization& bins, std::string& json) {
+  json += ",\"bins\":";
+  AppendJsonString(bins.field, json);
+  json += ",\"intervals\":[";
+  for (std::size_t i = 0; i < bins.bins.size(); ++i) {
+    json += i > 0 ? ",{\"category\":" : "{\"category\":";
+    AppendJsonString(bins.bins[i].binValue, json);
+    json += ",\"interval\":";
+    AppendJsonString(bnscore::cli::DescribeInterval(bins.bins[i]), json);
+    json += '}';
+  }
+  json += ']';
+}
+
+void AppendVariables(const ScoreDictionary* dictionary, const ScoreModel& model,
+                     std::string& json) {
   std::vector<ScoreDictVar*> vars;
   if (dictionary != nullptr) dictionary->GetVariables(vars);
   json += '[';
   for (std::size_t i = 0; i < vars.size(); ++i) {
     if (i > 0) json += ',';
     AppendVariable(*vars[i], json);
+    const Discretization* bins = bnscore::cli::FindBins(model, vars[i]->GetName());
+    if (bins != nullptr && dictionary == model.GetTransformationDictionary()) {
+      AppendBins(*bins, json);
+    }
+    json += '}';
   }
   json += ']';
 }
@@ -110,24 +147,13 @@ void WriteNetwork(const NetworkStructure& network, const std::string& target, st
 
 }  // namespace
 
-std::vector<std::string> ExpectedColumns(const ScoreModel& model, const std::string& modelPath) {
-  // The model's predictors, in the order of its mining schema.
-  std::vector<std::string> predictors = FieldLayout(model, false).GetPredictorNames();
-  const std::vector<std::string> schema = NetworkStructure::Read(modelPath).schemaOrder;
-  auto position = [&schema](const std::string& name) {
-    return std::find(schema.begin(), schema.end(), name) - schema.begin();
-  };
-  std::stable_sort(predictors.begin(), predictors.end(),
-                   [&position](const std::string& a, const std::string& b) {
-                     return position(a) < position(b);
-                   });
-  return predictors;
+std::vector<std::string> ExpectedColumns(const ScoreModel& model) {
+  return FieldLayout(model, false).GetPredictorNames();
 }
 
-void WriteExpectedHeader(const ScoreModel& model, const std::string& modelPath,
-                         std::ostream& out) {
+void WriteExpectedHeader(const ScoreModel& model, std::ostream& out) {
   CsvWriter row(256);
-  for (const std::string& name : ExpectedColumns(model, modelPath)) row.WriteField(name);
+  for (const std::string& name : ExpectedColumns(model)) row.WriteField(name);
   row.EndRow();
   out << row.GetBuffered();
 }
@@ -147,8 +173,8 @@ void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, st
   }
   // GetVarsOfRole makes a new dictionary (or none) that the caller owns.
   std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
-  WriteVariables("input fields", inputs.get(), out);
-  WriteVariables("derived fields", model.GetTransformationDictionary(), out);
+  WriteVariables("input fields", inputs.get(), model, out);
+  WriteVariables("derived fields", model.GetTransformationDictionary(), model, out);
   if (target != nullptr) WriteNetwork(NetworkStructure::Read(modelPath), target->GetName(), out);
 }
 
@@ -171,14 +197,15 @@ void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath
   const ScoreDictVar* target = model.GetTargetVar();
   if (target != nullptr) {
     AppendVariable(*target, json);
+    json += '}';
   } else {
     json += "null";
   }
   std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
   json += ",\"inputs\":";
-  AppendVariables(inputs.get(), json);
+  AppendVariables(inputs.get(), model, json);
   json += ",\"derived\":";
-  AppendVariables(model.GetTransformationDictionary(), json);
+  AppendVariables(model.GetTransformationDictionary(), model, json);
   const NetworkStructure network =
       target != nullptr ? NetworkStructure::Read(modelPath) : NetworkStructure();
   json += ",\"arcs\":[";
@@ -196,9 +223,8 @@ void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath
   out << json << "}\n";
 }
 
-void WriteExpectedHeaderJson(const ScoreModel& model, const std::string& modelPath,
-                             std::ostream& out) {
+void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out) {
   std::string json;
-  AppendNames(ExpectedColumns(model, modelPath), json);
+  AppendNames(ExpectedColumns(model), json);
   out << json << '\n';
 }

@@ -1,10 +1,12 @@
 #include "cli/NetworkStructure.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "cli/ModelFile.h"
 #include "host/xml/BaseTranslator.h"
 #include "host/xml/PmmlParser.h"
 
@@ -48,7 +50,9 @@ void AddOnce(std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
-  DocumentPtr document = PmmlParser::ParseFile(modelPath);
+  const std::optional<std::string> compressed = bnscore::cli::ReadCompressedModel(modelPath);
+  DocumentPtr document = compressed ? PmmlParser::ParseText(*compressed, modelPath)
+                                    : PmmlParser::ParseFile(modelPath);
   xercesc::DOMNodeList* models =
       BaseTranslator::GetElementsByTagName(document->getDocumentElement(), "BayesNetModel");
   NetworkStructure network;

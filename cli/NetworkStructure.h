@@ -21,7 +21,8 @@ struct NetworkStructure {
   // order (those of its extensions left out).
   std::vector<std::string> schemaOrder;
 
-  // Reads the PMML file `modelPath` (EngineError when it cannot be read).
+  // Reads the PMML file `modelPath`, gzip-compressed or not
+  // (ReadCompressedModel; EngineError when it cannot be read).
   static NetworkStructure Read(const std::string& modelPath);
 
   // The Markov blanket of `node`: its parents, its children and their other

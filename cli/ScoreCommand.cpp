@@ -1,15 +1,15 @@
 #include "cli/ScoreCommand.h"
 
-#include <sys/stat.h>
-
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "cli/AtomicOutputFile.h"
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
 #include "cli/RecordSource.h"
+#include "cli/UnscoredDiagnosis.h"
 #include "engine/CsvScoring.h"
 #include "engine/CsvWriter.h"
 #include "engine/EngineError.h"
@@ -35,20 +35,8 @@ void WriteSummary(const bnscore::CsvSummary& counts, std::ostream& out) {
   out << '\n';
 }
 
-// Refuses an output file that is the input file: opening it for writing
-// would empty the input before it is read.
-void CheckOutputIsNotInput(const FileDescriptor& input, const std::string& outputPath) {
-  struct stat in;
-  struct stat out;
-  if (outputPath.empty() || outputPath == "-") return;
-  if (::fstat(input.Get(), &in) != 0 || ::stat(outputPath.c_str(), &out) != 0) return;
-  if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-    throw EngineError("the output " + outputPath + " is the input " + input.GetName());
-  }
-}
-
-// The output file, created (or truncated) by Open or the first write: an
-// input without a header row, or whose header is refused, leaves it alone.
+// The output file, created by Open or the first write and put in place by
+// Commit (AtomicOutputFile): a run that fails leaves an existing file alone.
 // Remembers a write that failed because the reader of a pipe went away,
 // which the library reports as any other failed write.
 class OutputFile : public bnscore::ByteSink {
@@ -57,7 +45,7 @@ class OutputFile : public bnscore::ByteSink {
 
   void Open() {
     if (file_) return;
-    file_.emplace(FileDescriptor::OpenForWriting(path_));
+    file_.emplace(path_);
     sink_ = std::make_unique<FdSink>(file_->Get(), file_->GetName());
   }
 
@@ -71,14 +59,34 @@ class OutputFile : public bnscore::ByteSink {
     }
   }
 
+  void Commit() {
+    Open();
+    file_->Commit();
+  }
+
   bool IsClosed() const { return closed_; }
 
  private:
   std::string path_;
-  std::optional<FileDescriptor> file_;
+  std::optional<bnscore::cli::AtomicOutputFile> file_;
   std::unique_ptr<FdSink> sink_;
   bool closed_ = false;
 };
+
+// When records were read but none was scored, says so, and why when the
+// input can be read again.
+void WriteUnscored(const bnscore::Model& model, const ScoreOptions& options,
+                   const bnscore::CsvSummary& counts, std::ostream& out) {
+  if (counts.records == 0) return;
+  for (const auto& [status, count] : counts.statusCounts) {
+    if (status == 0 && count > 0) return;
+  }
+  const std::string why = bnscore::cli::DiagnoseUnscored(
+      bnscore::ModelInternals::GetHostModel(model), options);
+  out << "bnscore: no record was scored"
+      << (why.empty() ? std::string(" (--reason says why for each record)") : "; commonest reason: " + why)
+      << '\n';
+}
 
 // JSON Lines in or out: each record is read, scored and written in turn,
 // on this thread.
@@ -122,11 +130,11 @@ bnscore::CsvSummary ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& o
 
 }  // namespace
 
-void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ostream& summary) {
+bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& options,
+                             std::ostream& summary) {
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
-  CheckOutputIsNotInput(input, options.outputPath);
   OutputFile output(options.outputPath);
-  ProgressMeter progress(input.Get(), options.progress, options.progressIntervalMs);
+  ProgressMeter progress(input.GetFile(), options.progress, options.progressIntervalMs);
   bnscore::CsvSummary counts;
   if (options.inputFormat == RecordFormat::JsonLines ||
       options.outputFormat == RecordFormat::JsonLines) {
@@ -138,12 +146,15 @@ void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ost
     FdSource source(input.Get(), input.GetName());
     try {
       counts = model.ScoreCsv(source, input.GetName(), output, csv);
-      output.Open();  // even when nothing was written (no header row, no records)
     } catch (const bnscore::Error& e) {
       if (output.IsClosed()) throw OutputClosed(e.what());
       throw;
     }
   }
+  input.FinishReading();
+  output.Commit();  // even when nothing was written (no header row, no records)
   progress.Finish();
   WriteSummary(counts, summary);
+  WriteUnscored(model, options, counts, summary);
+  return counts;
 }

@@ -10,12 +10,16 @@
 // into options.outputPath, then writes a one-line summary to `summary`.
 // CSV in and out goes through Model::ScoreCsv; JSON Lines in or out is read,
 // scored and written one record at a time here, with the engine's classes.
-// The output file is opened only once the input's columns pass, and never
-// when it is the input file. A progress line is shown on a terminal (see
+// An output file is written through AtomicOutputFile: it replaces an
+// existing file only when the run succeeds. A progress line is shown on a terminal (see
 // ProgressMeter). Throws EngineError for file faults, OutputClosed when the
 // reader of the output went away, and bnscore::Error (CSV) or CsvError
 // (JSON Lines) for faulty records and refused headers (output rows written
 // before the fault are kept).
-void RunScore(const bnscore::Model& model, const ScoreOptions& options, std::ostream& summary);
+// When records were read but none was scored, a second line says so, with
+// the commonest reason (DiagnoseUnscored). Returns the records counted by
+// status.
+bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& options,
+                             std::ostream& summary);
 
 #endif  // BNSCORE_CLI_SCORECOMMAND_H_

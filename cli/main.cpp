@@ -2,12 +2,15 @@
 // through the model plug-in loaded at run time.
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,9 +19,12 @@
 #include <CLI/CLI.hpp>
 
 #include "bnscore/bnscore.h"
+#include "cli/AtomicOutputFile.h"
 #include "cli/EvaluateCommand.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
+#include "cli/GzipDecoder.h"
+#include "cli/ModelFile.h"
 #include "cli/ModelSummary.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CsvReader.h"
@@ -27,7 +33,9 @@
 #include "engine/JsonText.h"
 #include "engine/ModelInternals.h"
 #include "host/xml/XmlPlatform.h"
+#ifdef BNSCORE_WITH_SERVICE
 #include "service/ServeCommandLine.h"
+#endif
 
 #ifndef BNSCORE_VERSION
 #define BNSCORE_VERSION "unknown"
@@ -41,7 +49,8 @@ const char kFooter[] = R"(Commands:
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
   bnscore graph [--format dot|svg] MODEL    draw the network (Graphviz)
-  bnscore serve [OPTIONS]                   serve models over HTTP (REST)
+  bnscore serve [OPTIONS]                   serve models over HTTP (REST; not in
+                                            a build with BNSCORE_SERVICE=OFF)
 ('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
 
@@ -49,47 +58,28 @@ Plug-in: --plugin PATH, else $BNSCORE_PLUGIN, else libbayesnet.so beside
 bnscore or in ../lib.
 
 Exit status: 0 success; 1 usage, file, plug-in or CSV error; 2 the model was
-rejected ("bnscore: MODEL: error CODE: MESSAGE" on standard error); 141 the
-reader of the output went away (a closed pipe), with nothing on standard
-error.)";
+rejected ("bnscore: MODEL: error CODE: MESSAGE" on standard error); 3 score
+--strict: a record was not scored; 141 the reader of the output went away
+(a closed pipe), with nothing on standard error.
 
-const char kScoreFooter[] = R"(Records: RFC 4180 CSV (or another --delimiter) whose first row names the
-fields. Every predictor of the model must have a column (else exit 1, unless
---allow-missing-columns; 'bnscore check --header MODEL' prints the header
-the model expects). A column named after a numeric field is read as numbers:
-an empty cell, or one listed by --missing-values, is a missing value; other
-text gives status 90029; "inf", "nan" and the like not listed there stop the
-run with the line and column, unless --allow-nonfinite. Blank lines are
-skipped and counted in the summary, or refused with --blank-lines error.
+Reference: docs/cli.md.)";
 
-Output: CSV with the header
-  status,prediction,confidence,probability(C)...[,reason]
-one probability column per target category C, in the order of the target's
-categories; "status,prediction" only with --prediction-only; the input
-columns first with --keep-input (refused when an input column has the name
-of a result column). status is 0 or the record's status code (90029: a
-predictor has no usable value, 90021: no category scored); the numbers are
-empty unless status is 0. --reason says why, e.g.
-'employment: unknown category "retired"'. A summary goes to standard error.
+const char kScoreFooter[] = R"(Records: CSV (or --delimiter) whose first row names the fields, or JSON
+Lines (--input-format jsonl); gzip-compressed input is read as its text.
+Every predictor needs a column ('bnscore check --header MODEL' prints them)
+unless --allow-missing-columns.
 
-Formats: --input-format jsonl reads one JSON object per line (field ->
-number, string or null; the first record's keys, or --columns, are the
-columns); --output-format jsonl writes one object per record:
-{"status":..,"prediction":..,"confidence":..,"probabilities":{C: p, ...}}.
-Headerless input (a Hadoop-streaming or Spark pipe partition): --no-header
-with --columns A,B,... or --header-file FILE; --no-output-header drops the
-output's header row.
+Output: status,prediction,confidence,probability(C)... per record (status
+0, or 90029: a predictor has no usable value, 90021: no category scored);
+--reason says why. With -o FILE the file is replaced only when the run
+succeeds. A summary goes to standard error.
 
-Progress: on a terminal, a progress line on standard error while a file is
-read (not for pipes; --no-progress turns it off).
+Exit status: 0 the records were scored (with --strict: every one with
+status 0); 1 usage, file, plug-in or CSV error; 2 the model was rejected;
+3 with --strict, some record's status is not 0; 141 the reader of the
+output went away (e.g. '| head').
 
-Threads: --threads N scores on N threads (default: the number of cores).
-The first record is scored alone; then blocks of records are scored in
-parallel and written in input order, so the output is the same for every N.
-
-Exit status: 0 every record was scored; 1 usage, file, plug-in or CSV error
-(the rows before a CSV fault are written); 2 the model was rejected; 141
-the reader of the output went away (e.g. '| head'): the run ends quietly.)";
+Reference: docs/cli.md.)";
 
 const char kEvaluateFooter[] = R"(Scores the records as 'bnscore score' does (the same input options) and
 compares each prediction with the record's label, the cell of the --label
@@ -133,16 +123,21 @@ const char kDisplayFooter[] = R"(Prints the plug-in's own Display text of the mo
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
 rejected.)";
 
-// "," ";" "|" "\t" or "tab" (and a tab itself): one byte that is not a
-// quote or a line end.
+// "," ";" "|" "\t" or "tab" (and a tab itself): one byte of ASCII
+// punctuation, a blank or a tab, but not one that a cell would hold
+// unquoted: a quote, or a number's '.', '-' or '+'. Letters, digits, line
+// ends and other bytes are refused.
 std::string ReadDelimiter(const std::string& text, char& delimiter) {
   if (text == "\\t" || text == "tab") {
     delimiter = '\t';
     return {};
   }
-  if (text.size() != 1 || text[0] == '"' || text[0] == '\n' || text[0] == '\r') {
-    return "the delimiter must be one character other than a quote or a line end "
-           "(',', ';', '|', '\\t' or tab)";
+  const unsigned char c = text.size() == 1 ? static_cast<unsigned char>(text[0]) : 0;
+  const bool allowed = c == '\t' || c == ' ' || (std::ispunct(c) && c != '"' && c != '.' &&
+                                                  c != '-' && c != '+');
+  if (!allowed) {
+    return "the delimiter must be one punctuation character, a blank or a tab (',', ';', '|', "
+           "'\\t' or tab), not a letter, a digit, a quote, '.', '-', '+' or a line end";
   }
   delimiter = text[0];
   return {};
@@ -184,7 +179,11 @@ struct Arguments {
   bool noHeader = false;
   std::string columns;     // --columns
   std::string headerFile;  // --header-file
+  bool strict = false;     // score --strict
 };
+
+// The exit status of `score --strict` when a record got a status other than 0.
+constexpr int kNotAllScored = 3;
 
 void AddCommonArguments(CLI::App& command, Arguments& args) {
   command.add_option("MODEL", args.modelPath, "PMML model file")->required();
@@ -280,22 +279,35 @@ void WriteDisplayJson(const ScoreModel& model, const std::string& modelPath, std
 
 int Run(const std::string& command, const Arguments& args) {
   const bool json = args.format == "json";
+  std::vector<bnscore::cli::RunInput> inputs{{"the model", args.modelPath}};
+  if (!args.headerFile.empty()) inputs.push_back({"the header file", args.headerFile});
+  if (command == "score" || command == "evaluate") {
+    inputs.push_back({"the input", args.score.recordsPath});
+  }
+  bnscore::cli::RefuseOutputOverInputs(args.score.outputPath, inputs);
   XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
                     // document again)
   bnscore::LoadOptions options;
   if (command == "score" || command == "evaluate") options = args.score.load;
   options.plugin = args.pluginPath;
-  std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
+  const std::optional<std::string> compressed = bnscore::cli::ReadCompressedModel(args.modelPath);
+  std::unique_ptr<bnscore::Model> loaded = compressed
+                                               ? bnscore::Model::LoadText(*compressed, options)
+                                               : bnscore::Model::Load(args.modelPath, options);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
+  int status = 0;
   if (command == "score") {
-    RunScore(*loaded, args.score, std::cerr);
+    const bnscore::CsvSummary counts = RunScore(*loaded, args.score, std::cerr);
+    for (const auto& [code, records] : counts.statusCounts) {
+      if (args.strict && code != 0 && records > 0) status = kNotAllScored;
+    }
   } else if (command == "evaluate") {
     RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
   } else if (command == "check" && args.header) {
     if (json) {
-      WriteExpectedHeaderJson(model, args.modelPath, std::cout);
+      WriteExpectedHeaderJson(model, std::cout);
     } else {
-      WriteExpectedHeader(model, args.modelPath, std::cout);
+      WriteExpectedHeader(model, std::cout);
     }
   } else if (command == "check") {
     if (json) {
@@ -313,9 +325,20 @@ int Run(const std::string& command, const Arguments& args) {
   std::cout.flush();
   if (!std::cout) {
     if (errno == EPIPE) throw OutputClosed("cannot write stdout");
-    throw EngineError("cannot write stdout");
+    throw EngineError(std::string("cannot write stdout: ") + std::strerror(errno));
   }
-  return 0;
+  return status;
+}
+
+// `status`, once what the run wrote to standard output is out: 1 with a
+// message when it could not be written (a full disk, /dev/full), 141 when
+// its reader went away.
+int FinishStandardOutput(int status) {
+  std::cout.flush();
+  if (std::cout) return status;
+  if (errno == EPIPE) return 141;
+  std::cerr << "bnscore: cannot write stdout: " << std::strerror(errno) << '\n';
+  return 1;
 }
 
 }  // namespace
@@ -348,6 +371,8 @@ int main(int argc, char** argv) {
                     "csv (default) or jsonl: one JSON object per record")
       ->type_name("csv|jsonl")
       ->check(CLI::IsMember({"csv", "jsonl"}));
+  score->add_flag("--strict", args.strict,
+                  "Exit with status 3 when any record is not scored (status not 0)");
   score->add_flag("--no-output-header", [&args](std::int64_t) { args.score.outputHeader = false; },
                   "Write no header row (for streaming: each partition's output is rows only)");
   // Looks every predictor up by name in every record instead of by its
@@ -388,20 +413,30 @@ int main(int argc, char** argv) {
   graph->add_option("-o,--output", args.score.outputPath, "Write to FILE (default: stdout)")
       ->type_name("FILE");
   graph->footer(kGraphFooter);
+#ifdef BNSCORE_WITH_SERVICE
   ServeArguments serveArgs;
   CLI::App* serve = AddServeCommand(app, serveArgs);
+#else
+  if (argc > 1 && std::string(argv[1]) == "serve") {
+    std::cerr << "bnscore: serve: this bnscore was built without the service "
+                 "(BNSCORE_SERVICE=OFF); build it with 'make build'\n";
+    return 1;
+  }
+#endif
   app.footer(kFooter);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
-    return app.exit(e);  // --help, --version
+    return FinishStandardOutput(app.exit(e));  // --help, --version
   } catch (const CLI::ParseError& e) {
     std::cerr << "bnscore: " << e.what() << "\nRun 'bnscore --help' for usage.\n";
     return 1;
   }
 
+#ifdef BNSCORE_WITH_SERVICE
   if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
+#endif
   args.score.missingValues = SplitList(args.missingValues);
   args.score.rejectBlankLines = args.blankLines == "error";
   if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;
@@ -415,14 +450,11 @@ int main(int argc, char** argv) {
   } catch (const bnscore::ModelError& e) {
     std::cerr << "bnscore: " << args.modelPath << ": " << e.what() << '\n';
     return 2;
-  } catch (const bnscore::Error& e) {
-    std::cerr << "bnscore: " << e.what() << '\n';
-    return 1;
-  } catch (const EngineError& e) {
-    std::cerr << "bnscore: " << e.what() << '\n';
-    return 1;
   } catch (const std::exception& e) {
-    std::cerr << "bnscore: " << e.what() << '\n';
+    // A fault of gzip input (data cut short) is what a reader's own fault
+    // (a row cut short) is about.
+    const std::string inputFault = bnscore::cli::InputFault();
+    std::cerr << "bnscore: " << (inputFault.empty() ? e.what() : inputFault) << '\n';
     return 1;
   }
 }

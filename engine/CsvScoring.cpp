@@ -31,11 +31,25 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
 
 }  // namespace
 
-// Every record would get 90029.
+// Every record would get 90029; and a field named by two columns would be
+// read from the first only, silently.
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName) {
-  if (options.allowMissingColumns) return;
   const FieldLayout layout(model, options.load.derivedInRecord);
+  std::vector<std::size_t> firstColumn(static_cast<std::size_t>(layout.Size()), header.size());
+  for (std::size_t column = 0; column < header.size(); ++column) {
+    const int field = layout.Find(header[column]);
+    if (field < 0) continue;
+    std::size_t& first = firstColumn[static_cast<std::size_t>(field)];
+    if (first == header.size()) {
+      first = column;
+      continue;
+    }
+    throw EngineError(inputName + ": the header names the field " + header[column] +
+                      " twice (columns " + std::to_string(first + 1) + " and " +
+                      std::to_string(column + 1) + "); drop or rename one");
+  }
+  if (options.allowMissingColumns) return;
   const std::vector<std::string> missing = layout.GetMissingPredictors(layout.MapColumns(header));
   if (missing.empty()) return;
   std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +

@@ -16,8 +16,10 @@
 std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options);
 
 // Refuses a header that lacks predictor columns (a misspelt name, another
-// delimiter), unless options.allowMissingColumns. Throws EngineError naming
-// `inputName`, the columns missing and those the header has.
+// delimiter), unless options.allowMissingColumns, and one that names a
+// field the model reads twice. Throws EngineError naming `inputName` and
+// the columns missing and those the header has, or the repeated name and
+// its two (1-based) column numbers.
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName);
 

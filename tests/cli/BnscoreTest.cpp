@@ -270,7 +270,7 @@ TEST(BnscoreTest, CheckAndDisplay) {
                          "  x (string, categorical): u, v, z\n"
                          "  n (numeric, continuous)\n"
                          "derived fields (1):\n"
-                         "  n_bin (string, categorical): small, large\n"
+                         "  n_bin (string, categorical) bins n: small <= 10 < large\n"
                          "arcs (2):\n"
                          "  t -> x\n"
                          "  t -> n\n"
@@ -334,12 +334,31 @@ TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, kHeader + kMissing);
 
+  // A field named twice is refused by every reader of the header, also when
+  // missing columns are allowed; columns count from 1.
+  const std::string twice = WriteTempFile("bnscore_twice.csv", "id,x,n,x,t\n1,u,5,v,good\n");
+  const std::string twiceMessage =
+      "bnscore: " + twice + ": the header names the field x twice (columns 2 and 4); drop or "
+      "rename one\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"score", "--threads", "1", kModel, twice},
+        {"score", "--threads", "2", "--allow-missing-columns", kModel, twice},
+        {"score", "--output-format", "jsonl", kModel, twice},
+        {"evaluate", kModel, twice}}) {
+    run = RunBnscore(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, twiceMessage);
+    EXPECT_EQ(run.out, "");
+  }
+  std::remove(twice.c_str());
+
   run = RunBnscore({"check", "--header", kModel});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "x,n\n");
-  // In the mining schema's order, not the data dictionary's.
+  // In the data dictionary's order (not the mining schema's), as every
+  // front end lists the fields.
   run = RunBnscore({"check", "--header", BNSCORE_EXAMPLES "/credit_risk.pmml"});
-  EXPECT_EQ(run.out, "employment,income,dependents,age\n");
+  EXPECT_EQ(run.out, "employment,dependents,income,age\n");
   std::remove(misspelt.c_str());
   std::remove(semicolons.c_str());
 }
@@ -422,7 +441,31 @@ TEST(BnscoreTest, OtherDelimitersForInputAndOutput) {
     }
     std::remove(input.c_str());
   }
-  EXPECT_EQ(RunBnscore({"score", "--delimiter", "\"", kModel, kCases}).status, 1);
+  // Bytes a cell holds unquoted cannot separate cells.
+  for (const std::string refused : {"a", "5", "\"", ".", "-", "\r", "\n", ";;", ""}) {
+    const Outcome run = RunBnscore({"score", "--delimiter", refused, kModel, kCases});
+    EXPECT_EQ(run.status, 1) << refused;
+    EXPECT_NE(run.err.find("the delimiter must be one punctuation character, a blank or a tab"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+// Output that cannot be written (a full disk) is a failure with a message,
+// for every command that writes to standard output.
+TEST(BnscoreTest, StandardOutputOnAFullDiskFails) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"--version"}, {"score", "--help"},
+        {"check", kModel}, {"display", kModel}, {"check", "--header", kModel}}) {
+    std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" > /dev/full",
+                                      BNSCORE_BIN_DIR "/bnscore"};
+    shell.insert(shell.end(), args.begin(), args.end());
+    ::setenv("BNSCORE_PLUGIN", BNSCORE_LIB_DIR "/libbayesnet.so", 1);
+    const Outcome run = testprocess::Run("/bin/sh", shell);
+    EXPECT_EQ(run.status, 1) << args[0];
+    EXPECT_EQ(run.err, "bnscore: cannot write stdout: No space left on device\n") << args[0];
+  }
 }
 
 TEST(BnscoreTest, AClosedOutputPipeEndsTheRunQuietlyWith141) {

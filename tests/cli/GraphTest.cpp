@@ -42,7 +42,7 @@ TEST(GraphTest, WritesTheNetworkAsDot) {
             "  \"t\" [label=\"t\\n(target)\\ngood | bad, \\\"really\\\"\", fillcolor=\"#f4b183\", "
             "penwidth=2];\n"
             "  \"x\" [label=\"x\\nu | v | z\", fillcolor=\"#bdd7ee\"];\n"
-            "  \"n\" [label=\"n\\nbins (n_bin): small | large\", fillcolor=\"#bdd7ee\"];\n"
+            "  \"n\" [label=\"n\\nbins (n_bin):\\nsmall <= 10 < large\", fillcolor=\"#bdd7ee\"];\n"
             "  \"t\" -> \"x\";\n"
             "  \"t\" -> \"n\";\n"
             "}\n");
@@ -62,7 +62,7 @@ TEST(GraphTest, SvgNeedsGraphvizAndSaysSoWhenItIsMissing) {
     testprocess::Outcome run = RunBnscore({"graph", "--format", "svg", model});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("<svg"), std::string::npos);
-    EXPECT_NE(run.out.find("bins (n_bin): small | large"), std::string::npos);
+    EXPECT_NE(run.out.find("small &lt;= 10 &lt; large"), std::string::npos);
   }
   ::setenv("PATH", "/nonexistent", 1);
   testprocess::Outcome run = RunBnscore({"graph", "--format", "svg", model});

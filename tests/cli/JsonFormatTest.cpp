@@ -25,7 +25,9 @@ TEST(JsonFormatTest, CheckAndDisplayWriteOneJsonObject) {
                 "{\"name\":\"n\",\"value_type\":\"numeric\",\"measure\":\"continuous\","
                 "\"categories\":[]}],"
                 "\"derived\":[{\"name\":\"n_bin\",\"value_type\":\"string\","
-                "\"measure\":\"categorical\",\"categories\":[\"small\",\"large\"]}],"
+                "\"measure\":\"categorical\",\"categories\":[\"small\",\"large\"],\"bins\":\"n\","
+                "\"intervals\":[{\"category\":\"small\",\"interval\":\"(-inf, 10]\"},"
+                "{\"category\":\"large\",\"interval\":\"(10, +inf)\"}]}],"
                 "\"arcs\":[[\"t\",\"x\"],[\"t\",\"n\"]],\"markov_blanket\":[\"x\",\"n\"]}\n");
   EXPECT_EQ(RunBnscore({"check", "--header", "--format", "json", kModel}).out,
             "[\"x\",\"n\"]\n");
