@@ -60,6 +60,13 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
                                  bool derivedInRecord);
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
                 const NumberCellRules& rules, BaseCaseRecord& record);
+// What a cell of a numeric column gives, as FillField reads it: kMissing
+// for an empty cell or a missing value of the rules; kNumber with `value`
+// for a number (the system-missing value for text that is not a number);
+// kNonfinite, with `value`, for a number that is not finite when the rules
+// do not allow it.
+enum class NumberCellKind { kMissing, kNumber, kNonfinite };
+NumberCellKind ReadNumberCell(std::string_view cell, const NumberCellRules& rules, double& value);
 // Sets the field at `position` from one cell as FillRecord does.
 void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
                BaseCaseRecord& record);
