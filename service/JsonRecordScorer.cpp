@@ -8,6 +8,7 @@
 
 #include "service/DeployedModel.h"
 #include "service/JsonErrorText.h"
+#include "service/JsonNanText.h"
 #include "service/JsonText.h"
 #include "service/RequestError.h"
 #include "host/text/NumberText.h"
@@ -45,7 +46,7 @@ std::string Where(long index) {
   std::string message = Where(index);
   message.append("field ");
   AppendJsonString(message, field);
-  message.append(kind == bnscore::FieldKind::kNumber ? " must be a number or null, not "
+  message.append(kind == bnscore::FieldKind::kNumber ? " must be a number, a string or null, not "
                                                      : " must be a string, a number or null, not ");
   message.append(TypeName(type));
   throw RequestError(400, message);
@@ -54,7 +55,7 @@ std::string Where(long index) {
 }  // namespace
 
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
-                                      std::string& out) {
+                                      std::string& out, ReplyFlush* flush) {
   out.clear();
   model_ = &model;
   inputs_ = &model.GetSchema().inputs;
@@ -69,6 +70,14 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
   if (!body.empty()) std::memcpy(padded_.data(), body.data(), body.size());
   simdjson::dom::element root;
   simdjson::error_code error = parser_.parse(padded_.data(), body.size(), false).get(root);
+  // Not JSON, but maybe only for NaN words: read again without them (at
+  // no cost to bodies that are JSON).
+  if (error && RewriteJsonNan(body, rewritten_)) {
+    padded_.resize(rewritten_.size() + simdjson::SIMDJSON_PADDING);
+    std::memcpy(padded_.data(), rewritten_.data(), rewritten_.size());
+    error = parser_.parse(padded_.data(), rewritten_.size(), false).get(root);
+    if (rewritten_.capacity() > kKeptCapacity) std::string().swap(rewritten_);
+  }
   if (error) throw RequestError(400, DescribeJsonError(body, simdjson::error_message(error)));
 
   simdjson::dom::object object;
@@ -77,9 +86,28 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
                        "the body must be a JSON object: a record, or {\"records\": [record, ...]}");
   }
 
-  simdjson::dom::array records;
-  if (object.size() == 1 && (*object.begin()).key == "records" &&
-      (*object.begin()).value.get_array().get(records) == simdjson::SUCCESS) {
+  // A body with a member "records" is a batch, whatever else it holds:
+  // its records are never read as the fields of one record.
+  simdjson::dom::element batch;
+  if (object.at_key("records").get(batch) == simdjson::SUCCESS) {
+    simdjson::dom::array records;
+    if (batch.get_array().get(records)) {
+      throw RequestError(400, std::string("\"records\" must be an array of records, not ") +
+                                  (batch.is_null() ? "null" : TypeName(batch.type())));
+    }
+    // Other members are refused rather than ignored, so that a member
+    // given meaning later never changes what an old request did.
+    bool seen = false;
+    for (simdjson::dom::key_value_pair member : object) {
+      if (member.key == "records") {
+        if (seen) throw RequestError(400, "\"records\" is given twice");
+        seen = true;
+        continue;
+      }
+      std::string message = "a batch has only the member \"records\"; ";
+      AppendJsonString(message, member.key);
+      throw RequestError(400, message + " is not allowed");
+    }
     // Scored a block at a time, while the block's columns are in cache.
     const std::size_t count = records.size();
     const std::size_t block = std::min(count, kBlockRows);
@@ -95,6 +123,7 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
       ReadRow(record, index++);
       if (rows_ == block) {
         ScoreColumns(out);
+        if (flush != nullptr) flush->Flush(out);
         StartColumns(block);
       }
     }
@@ -161,12 +190,26 @@ void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
         }
         break;
       }
-      case element_type::STRING:
-        if (field.kind == bnscore::FieldKind::kNumber) {
-          ThrowWrongType(index, field.name, field.kind, type);
+      case element_type::STRING: {
+        const std::string_view text(member.value.get_string());
+        if (field.kind == bnscore::FieldKind::kText) {
+          texts_[i][rows_] = text;
+          break;
         }
-        texts_[i][rows_] = std::string_view(member.value.get_string());
+        double number;
+        const auto kind = cellReader_.Read(text, number);
+        if (kind == bnscore::NumberCellReader::Kind::kNumber) {
+          numbers_[i][rows_] = number;
+        } else if (kind == bnscore::NumberCellReader::Kind::kNonfinite) {
+          std::string message = Where(index);
+          message.append("field ");
+          AppendJsonString(message, field.name);
+          message.append(": ");
+          AppendJsonString(message, text);
+          throw RequestError(400, message + " is not a finite number");
+        }
         break;
+      }
       case element_type::NULL_VALUE:
         break;
       default:
