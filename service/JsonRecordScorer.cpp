@@ -55,8 +55,9 @@ std::string Where(long index) {
 }  // namespace
 
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
-                                      std::string& out, ReplyFlush* flush) {
+                                      std::string& out, ReplyFlush* flush, bool reasons) {
   out.clear();
+  reasons_ = reasons;
   model_ = &model;
   inputs_ = &model.GetSchema().inputs;
   resultsWritten_ = 0;
@@ -152,6 +153,10 @@ void JsonRecordScorer::StartColumns(std::size_t rows) {
     }
   }
   givenIn_.assign(inputs.size(), 0);
+  if (reasons_) {
+    givenTexts_.resize(inputs.size());
+    for (auto& column : givenTexts_) column.assign(rows, std::string_view());
+  }
   numberTextChars_.clear();
   numberTextCells_.clear();
   rows_ = 0;
@@ -196,6 +201,7 @@ void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
           texts_[i][rows_] = text;
           break;
         }
+        if (reasons_) givenTexts_[i][rows_] = text;
         double number;
         const auto kind = cellReader_.Read(text, number);
         if (kind == bnscore::NumberCellReader::Kind::kNumber) {
@@ -239,6 +245,7 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
   confidence_.resize(rows_);
   probabilities_.resize(rows_ * categories);
   model_->GetModel().Score(columns_, rows_, {status_, prediction_, confidence_, probabilities_});
+  const std::size_t firstResult = out.size();
   for (std::size_t r = 0; r < rows_; ++r) {
     if (resultsWritten_++ > 0) out.push_back(',');
     bnscore::Outcome outcome;
@@ -247,6 +254,63 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
     outcome.confidence = confidence_[r];
     WriteResult(outcome, probabilities_.data() + r * categories, out);
   }
+  if (reasons_) AddReasons(out, firstResult);
+}
+
+void JsonRecordScorer::AddReasons(std::string& out, std::size_t firstResult) {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
+  unscored_.clear();
+  for (std::size_t r = 0; r < rows_; ++r) {
+    if (status_[r] == bnscore::kScored) continue;
+    std::vector<std::string>& cells = unscored_.emplace_back(inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      if (inputs[i].kind == bnscore::FieldKind::kText) {
+        cells[i].assign(texts_[i][r]);
+      } else if (!givenTexts_[i][r].empty()) {
+        cells[i].assign(givenTexts_[i][r]);  // as the client wrote it
+      } else if (!std::isnan(numbers_[i][r])) {
+        NumberTextBuffer buffer;
+        cells[i].assign(FormatNumberView(numbers_[i][r], buffer));
+      }
+    }
+  }
+  std::vector<std::string> reasons;
+  if (!unscored_.empty()) reasons = explainer_.Explain(model_->GetModel(), unscored_);
+  // Each result of the block ends with '}': the reason goes before it.
+  std::string rewritten;
+  rewritten.reserve(out.size() - firstResult + 32 * rows_);
+  std::size_t from = firstResult;
+  std::size_t next = 0;
+  for (std::size_t r = 0; r < rows_; ++r) {
+    std::size_t end = from;
+    int depth = 0;
+    bool inString = false;
+    for (;; ++end) {  // the end of this result's object
+      const char c = out[end];
+      if (inString) {
+        if (c == '\\') ++end;
+        else if (c == '"') inString = false;
+      } else if (c == '"') {
+        inString = true;
+      } else if (c == '{') {
+        ++depth;
+      } else if (c == '}' && --depth == 0) {
+        break;
+      }
+    }
+    rewritten.append(out, from, end - from);
+    rewritten.append(",\"reason\":");
+    if (status_[r] == bnscore::kScored) {
+      rewritten.append("null");
+    } else {
+      AppendJsonString(rewritten, reasons[next++]);
+    }
+    rewritten.push_back('}');
+    from = end + 1;
+  }
+  rewritten.append(out, from, std::string::npos);
+  out.resize(firstResult);
+  out.append(rewritten);
 }
 
 void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome,

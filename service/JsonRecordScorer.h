@@ -11,6 +11,7 @@
 #include "bnscore/NumberCellReader.h"
 #include "bnscore/bnscore.h"
 #include "engine/NumberTextCache.h"
+#include "service/RecordReasons.h"
 
 class DeployedModel;
 
@@ -50,8 +51,11 @@ class JsonRecordScorer {
   // JSON (the message gives the place), not a record or a batch, or that
   // gives a field a value of the wrong type or twice (the message names
   // the field, and the record's index in a batch).
+  // With `reasons`, each result gets a last member "reason": why the
+  // record was not scored, as `bnscore score --reason` says it (null for
+  // a scored record).
   std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out,
-                      ReplyFlush* flush = nullptr);
+                      ReplyFlush* flush = nullptr, bool reasons = false);
 
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
@@ -82,6 +86,14 @@ class JsonRecordScorer {
   simdjson::dom::parser parser_;
   const bnscore::NumberCellReader cellReader_;  // as bnscore score's defaults
   std::string rewritten_;  // a body with NaN words made null
+  // With reasons: the strings given for number fields (empty: none), the
+  // cells of the records to explain, and who explains them.
+  bool reasons_ = false;
+  std::vector<std::vector<std::string_view>> givenTexts_;
+  std::vector<std::vector<std::string>> unscored_;
+  RecordReasons explainer_;
+  // Appends the reasons of the block's rows to their results.
+  void AddReasons(std::string& out, std::size_t firstResult);
   std::vector<char> padded_;  // the body followed by the parser's padding
   // The records as columns: numbers (NaN: missing) for number fields,
   // views of the parsed strings (empty: missing) for text fields; givenIn_[i]

@@ -42,7 +42,7 @@ constexpr std::string_view kOpenApi = R"({
   "/models/{id}/score": {
     "parameters": [{"$ref": "#/components/parameters/Id"},
       {"name": "reason", "in": "query", "required": false, "schema": {"type": "boolean"},
-       "description": "With text/csv: add the reason column."}],
+       "description": "Say why a record was not scored: a reason column (CSV), a reason member (JSON)."}],
     "post": {"summary": "Score one record, a batch {\"records\":[...]}, or CSV.",
       "requestBody": {"required": true, "content": {
         "application/json": {"schema": {"oneOf": [

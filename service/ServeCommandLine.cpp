@@ -15,7 +15,7 @@ const char kServeFooter[] = R"(Endpoints (JSON unless said otherwise):
   POST   /models/ID/score      one record {"field":value,...} or
                                {"records":[...]}; with Content-Type:
                                text/csv, the CSV of `bnscore score`
-                               (?reason=true adds its reason column)
+                               (?reason=true: why a record got no score)
 HEAD works wherever GET does. Bodies may be sent with Content-Encoding:
 gzip. Errors: {"error":{"code":N,"message":"..."}}; 422 carries the host's
 code. Every reply carries X-Request-Id (the request's, or a new one).

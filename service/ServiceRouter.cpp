@@ -311,11 +311,12 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
   };
   try {
     const std::string_view type = MediaType(request.contentType);
+    const bool reasons = IsTrue(QueryValue(request.target, "reason"));
     if (EqualsIgnoringCase(type, "text/csv")) {
       TextSource source(request.body);
       ReplySink sink(request.stream, reply, kCsvType);
       bnscore::CsvOptions options;
-      options.reason = IsTrue(QueryValue(request.target, "reason"));
+      options.reason = reasons;
       try {
         records = static_cast<std::uint64_t>(
             model->GetModel().ScoreCsv(source, "request body", sink, options).records);
@@ -325,7 +326,11 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
       reply.contentType = kCsvType;
     } else if (type.empty() || EqualsIgnoringCase(type, "application/json")) {
       ReplySink sink(request.stream, reply, kJsonType);
-      records = scratch.scorer.Score(*model, request.body, reply.body, &sink);
+      try {
+        records = scratch.scorer.Score(*model, request.body, reply.body, &sink, reasons);
+      } catch (const bnscore::Error& e) {
+        throw RequestError(400, e.what());
+      }
     } else {
       throw RequestError(415, "unsupported Content-Type \"" + std::string(request.contentType) +
                                   "\": send application/json or text/csv");

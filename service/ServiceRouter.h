@@ -78,7 +78,7 @@ struct AdminPolicy {
 //   GET /health, GET /ready, GET /metrics, GET /openapi.json,
 //   GET /models, GET /models/{id}, PUT /models/{id} (a PMML body),
 //   DELETE /models/{id}, POST /models/{id}/score (JSON records, or
-//   text/csv; ?reason=true adds the reason column to CSV replies).
+//   text/csv; ?reason=true says why records were not scored).
 // HEAD is answered wherever GET is. Errors are
 // {"error":{"code":N,"message":"..."}} with a fitting status.
 // A new endpoint is one more branch of Route.

@@ -533,6 +533,17 @@ class ServiceTest(unittest.TestCase):
             body = f.read()
         reply = s.post(score + "?reason=true", data=body, headers={"Content-Type": "text/csv"})
         self.assertEqual(reply.text, bnscore_score(RECORDS, "--reason"))
+        # JSON with ?reason=true: the same texts, null for scored records.
+        by_cli = [row[-1] for row in csv.reader(io.StringIO(reply.text))][1:]
+        schema = s.get("/models/credit").json()
+        reply = s.post(score + "?reason=true", json={"records": json_records(schema) * 4})
+        self.assertEqual([r["reason"] for r in reply.json()["results"]],
+                         [reason or None for reason in by_cli] * 4)
+        self.assertIn("", by_cli)
+        self.assertGreater(len([r for r in by_cli if r]), 0)
+        reply = s.post(score + "?reason=1", json={"employment": "retired", "income": "x,\"y",
+                                                     "age": 34, "dependents": None})
+        self.assertEqual(reply.json()["reason"], 'employment: unknown category "retired"')
         self.assertEqual(s.stop()[0], 0)
 
     def test_framing_that_could_smuggle_a_request_is_refused_and_closes(self):
