@@ -61,12 +61,19 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
   model_ = &model;
   inputs_ = &model.GetSchema().inputs;
   resultsWritten_ = 0;
-  // The parser keeps buffers several times the size of the largest body it
-  // read; after a large one, a small body starts afresh.
-  if (parser_.capacity() > kKeptCapacity && body.size() <= kKeptCapacity) {
-    parser_ = simdjson::dom::parser();
-    padded_ = std::vector<char>();
-  }
+  // The parser keeps buffers about ten times the size of the largest body
+  // it read: those of a large body go as soon as its request is answered
+  // (or refused), so that a thread does not keep them while it serves
+  // small requests, or none.
+  struct GiveBack {
+    JsonRecordScorer& scorer;
+    ~GiveBack() {
+      if (scorer.parser_.capacity() > kKeptCapacity) {
+        scorer.parser_ = simdjson::dom::parser();
+        scorer.padded_ = std::vector<char>();
+      }
+    }
+  } giveBack{*this};
   padded_.resize(body.size() + simdjson::SIMDJSON_PADDING);
   if (!body.empty()) std::memcpy(padded_.data(), body.data(), body.size());
   simdjson::dom::element root;

@@ -34,7 +34,8 @@ class DeployedModel;
 //
 // One scorer per thread: it keeps its parser and buffers from request to
 // request, so that a request allocates nothing once they have grown (a
-// body over 1 MiB does not leave them that large).
+// body over 1 MiB does not leave them that large: they are given back as
+// soon as its reply is written).
 class JsonRecordScorer {
  public:
   // Takes the reply as it grows: after each block of a batch's replies
