@@ -58,7 +58,8 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
       ->type_name("N")
       ->check(CLI::Range(1, 256));
   serve->add_option("--admin-token-file", arguments.adminTokenFile,
-                    "File holding the token that PUT and DELETE need")
+                    "File whose first line (blanks trimmed) is the token that PUT and "
+                    "DELETE need")
       ->type_name("FILE");
   serve->add_option("--max-body", arguments.server.maxBody,
                     "Largest request body accepted, in bytes, also once decompressed "
