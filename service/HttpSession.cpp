@@ -55,8 +55,9 @@ void AppendRequestId(std::string& out) {
   x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
   x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
   x ^= x >> 31;
-  char digits[17];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(x));
+  static constexpr char kHex[] = "0123456789abcdef";
+  char digits[16];
+  for (int i = 15; i >= 0; --i, x >>= 4) digits[i] = kHex[x & 15];
   out.append(digits, 16);
 }
 
