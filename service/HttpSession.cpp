@@ -150,6 +150,7 @@ void HttpSession::StartRequest() {
   ReleaseBody();
   if (inflated_.capacity() > kKeptReplyCapacity) std::string().swap(inflated_);
   headerChecked_ = false;
+  header_ = HeaderFacts();
   refusal_ = 0;
   parser_.emplace();
   parser_->header_limit(kHeaderLimit);
@@ -168,13 +169,13 @@ bool HttpSession::Parse(beast::error_code& ec) {
       break;
     }
     if (ec) return false;
-    // The framing is checked before anything is done with the body, and a
-    // request framed in a way this server does not take ends the
-    // connection: the bytes after it are never read as a request.
-    if (parser_->is_header_done() && !headerChecked_) {
-      headerChecked_ = true;
-      if (!CheckFraming()) return false;
-    }
+  }
+  // The framing is checked before anything is done with the body, and a
+  // request framed in a way this server does not take ends the
+  // connection: the bytes after it are never read as a request.
+  if (parser_->is_header_done() && !headerChecked_) {
+    headerChecked_ = true;
+    if (!CheckFraming()) return false;
   }
   if (refusal_ != 0) return false;
   if (parser_->is_header_done() && !parser_->is_done() && !continueSent_ &&
@@ -251,6 +252,8 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
 
 bool HttpSession::CheckFraming() {
   const http::request<http::string_body>& request = parser_->get();
+  header_ = ScanHeader(request);
+  if (!header_.transferEncoding) return true;
   FramingFault fault = ::CheckFraming(request, request.version());
   if (fault.status == 0) return true;
   refusal_ = fault.status;
@@ -319,12 +322,11 @@ HttpSession::Next HttpSession::AnswerError(int status, const std::string& messag
 
 HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
   const http::request<http::string_body>& request = parser_->get();
-  const auto givenId = request["X-Request-Id"];
-  TakeRequestId(std::string_view(givenId.data(), givenId.size()));
+  TakeRequestId(header_.requestId);
   headOnly_ = request.method() == http::verb::head;
   keepAlive_ = request.keep_alive() && !shared_.draining.load();
   std::string_view body = request.body();
-  switch (ContentEncodingOf(request)) {
+  switch (header_.contentEncoding ? ContentEncodingOf(request) : BodyEncoding::kIdentity) {
     case BodyEncoding::kIdentity:
       break;
     case BodyEncoding::kGzip:

@@ -12,6 +12,7 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
+#include "service/RequestFraming.h"
 #include "service/ServerShared.h"
 #include "service/ServiceRouter.h"
 
@@ -127,6 +128,7 @@ class HttpSession : private ReplyStream {
   // The framing check of the request's header (see CheckFraming): done
   // once, and the status and message of a refusal (0: none).
   bool headerChecked_ = false;
+  HeaderFacts header_;
   int refusal_ = 0;
   std::string refusalMessage_;
   // Bytes of the server's body budget this request holds.

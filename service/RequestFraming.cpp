@@ -40,6 +40,31 @@ std::vector<std::string_view> Codings(const http::fields& fields, http::field na
 
 }  // namespace
 
+HeaderFacts ScanHeader(const http::fields& fields) {
+  HeaderFacts facts;
+  for (const auto& field : fields) {
+    switch (field.name()) {
+      case http::field::transfer_encoding:
+        facts.transferEncoding = true;
+        break;
+      case http::field::content_encoding:
+        facts.contentEncoding = true;
+        break;
+      case http::field::unknown: {
+        const auto name = field.name_string();
+        if (name.size() == 12 && SameWord(std::string_view(name.data(), name.size()),
+                                          "X-Request-Id")) {
+          facts.requestId = std::string_view(field.value().data(), field.value().size());
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return facts;
+}
+
 FramingFault CheckFraming(const http::fields& fields, unsigned version) {
   if (fields.find(http::field::transfer_encoding) == fields.end()) return {};
   const std::vector<std::string_view> codings =

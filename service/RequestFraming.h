@@ -2,6 +2,7 @@
 #define BNSCORE_SERVICE_REQUESTFRAMING_H_
 
 #include <string>
+#include <string_view>
 
 #include <boost/beast/http/fields.hpp>
 
@@ -21,6 +22,16 @@ struct FramingFault {
 };
 
 FramingFault CheckFraming(const boost::beast::http::fields& fields, unsigned version);
+
+// What the server looks for in every request's header, found in one pass
+// over its fields (looking each up by name costs more, per request, than
+// the rest of reading the header).
+struct HeaderFacts {
+  bool transferEncoding = false;  // CheckFraming has something to check
+  bool contentEncoding = false;   // ContentEncodingOf has something to read
+  std::string_view requestId;     // X-Request-Id ("" when absent)
+};
+HeaderFacts ScanHeader(const boost::beast::http::fields& fields);
 
 // How a request body is encoded (Content-Encoding).
 enum class BodyEncoding { kIdentity, kGzip, kUnsupported };
