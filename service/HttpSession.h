@@ -104,6 +104,9 @@ class HttpSession : private ReplyStream {
   void FinishStream();
   // Sends `data` now, waiting at most until the write timeout.
   void SendNow(std::string_view data);
+  // The same for `count` (at most 3) pieces sent one after another; the
+  // views are advanced as they go.
+  void SendNow(std::string_view* parts, int count);
 
   const int socket_;
   ServerShared& shared_;
@@ -117,7 +120,6 @@ class HttpSession : private ReplyStream {
   HttpReply reply_;
   std::string head_;             // status line and header of the reply
   std::size_t sent_ = 0;         // bytes of head_ and then reply_.body sent
-  std::string chunk_;            // a streamed chunk with its framing
   std::int64_t phaseDeadline_ = kNoDeadline;  // of the request, the reply or the lingering
   std::atomic<std::int64_t> deadline_{kNoDeadline};
   // kServed while a thread serves the session; kWaitingForRequest while it

@@ -39,20 +39,26 @@ constexpr const char* kCsvType = "text/csv; charset=utf-8";
 constexpr const char* kJsonType = "application/json";
 
 // Appends to the reply's body; with a stream, sends the body as a chunk
-// whenever it has grown past kChunkBytes, so that a long reply (CSV, or a
-// JSON batch) is never held whole.
+// whenever it has grown past `chunkBytes`, so that a long reply (CSV, or
+// a JSON batch) is never held whole.
 class ReplySink : public bnscore::ByteSink, public JsonRecordScorer::ReplyFlush {
  public:
-  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  // CSV goes out 64 KiB at a time, as the engine writes it. A JSON reply
+  // is streamed only past 1 MiB: shorter ones (1,000 records of most
+  // models) go out whole from the event loop, which never holds a thread
+  // for a slow client.
+  static constexpr std::size_t kCsvChunkBytes = 64 * 1024;
+  static constexpr std::size_t kJsonChunkBytes = 1 << 20;
 
-  ReplySink(ReplyStream* stream, HttpReply& reply, const char* contentType)
-      : stream_(stream), reply_(reply), contentType_(contentType) {}
+  ReplySink(ReplyStream* stream, HttpReply& reply, const char* contentType,
+            std::size_t chunkBytes)
+      : stream_(stream), reply_(reply), contentType_(contentType), chunkBytes_(chunkBytes) {}
   void Write(const char* data, std::size_t size) override {
     reply_.body.append(data, size);
     Flush(reply_.body);
   }
   void Flush(std::string& out) override {
-    if (stream_ == nullptr || out.size() < kChunkBytes) return;
+    if (stream_ == nullptr || out.size() < chunkBytes_) return;
     if (!reply_.streamed) {
       stream_->Begin(200, contentType_);
       reply_.streamed = true;
@@ -65,6 +71,7 @@ class ReplySink : public bnscore::ByteSink, public JsonRecordScorer::ReplyFlush 
   ReplyStream* stream_;
   HttpReply& reply_;
   const char* contentType_;
+  std::size_t chunkBytes_;
 };
 
 // The value of `name` in the query of `target` ("" when absent).
@@ -314,7 +321,7 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
     const bool reasons = IsTrue(QueryValue(request.target, "reason"));
     if (EqualsIgnoringCase(type, "text/csv")) {
       TextSource source(request.body);
-      ReplySink sink(request.stream, reply, kCsvType);
+      ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
       bnscore::CsvOptions options;
       options.reason = reasons;
       try {
@@ -325,7 +332,7 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
       }
       reply.contentType = kCsvType;
     } else if (type.empty() || EqualsIgnoringCase(type, "application/json")) {
-      ReplySink sink(request.stream, reply, kJsonType);
+      ReplySink sink(request.stream, reply, kJsonType, ReplySink::kJsonChunkBytes);
       try {
         records = scratch.scorer.Score(*model, request.body, reply.body, &sink, reasons);
       } catch (const bnscore::Error& e) {
