@@ -1,6 +1,7 @@
 #include "service/ServeCommand.h"
 
 #include <charconv>
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -83,6 +84,9 @@ bool SplitListenAddress(const std::string& listen, std::string& address, unsigne
 }
 
 int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& err) {
+  // A SIGHUP while the models are read (a reload sent early) must not end
+  // the process; once serving, the server reads the files again on it.
+  ::signal(SIGHUP, SIG_IGN);
   std::string modelPath;  // the document being read, for messages
   try {
     std::string address;
