@@ -363,6 +363,7 @@ HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
   routed.body = body;
   routed.stream = headOnly_ ? nullptr : this;
   routed.requestId = requestId_;
+  routed.ifNoneMatch = header_.ifNoneMatch;
   shared_.router.Handle(routed, scratch, reply_);
   if (reply_.broken) {
     if (shared_.log != nullptr) LogRequest(routed.method, routed.target);
@@ -388,8 +389,10 @@ HttpSession::Next HttpSession::StartReply(RequestScratch& scratch) {
   }
   if (reply_.status == 401) head_ += "\r\nWWW-Authenticate: Bearer";
   head_ += reply_.headers;
-  head_ += "\r\nContent-Length: ";
-  AppendNumber(head_, reply_.body.size());
+  if (reply_.status != 304) {  // a 304 has no body, and says nothing of its length
+    head_ += "\r\nContent-Length: ";
+    AppendNumber(head_, reply_.body.size());
+  }
   head_ += "\r\n\r\n";
   if (headOnly_) reply_.body.clear();
   sent_ = 0;

@@ -26,6 +26,7 @@ constexpr std::string_view kOpenApi = R"({
     "get": {"summary": "The model's schema and document metadata (with an ETag).",
       "responses": {"200": {"description": "the model",
         "content": {"application/json": {"schema": {"$ref": "#/components/schemas/Model"}}}},
+        "304": {"description": "If-None-Match named the current ETag"},
         "404": {"$ref": "#/components/responses/Error"}}},
     "put": {"summary": "Deploy or replace the model (admin).",
       "security": [{"admin": []}, {}],

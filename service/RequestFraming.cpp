@@ -50,6 +50,9 @@ HeaderFacts ScanHeader(const http::fields& fields) {
       case http::field::content_encoding:
         facts.contentEncoding = true;
         break;
+      case http::field::if_none_match:
+        facts.ifNoneMatch = std::string_view(field.value().data(), field.value().size());
+        break;
       case http::field::unknown: {
         const auto name = field.name_string();
         if (name.size() == 12 && SameWord(std::string_view(name.data(), name.size()),

@@ -30,6 +30,7 @@ struct HeaderFacts {
   bool transferEncoding = false;  // CheckFraming has something to check
   bool contentEncoding = false;   // ContentEncodingOf has something to read
   std::string_view requestId;     // X-Request-Id ("" when absent)
+  std::string_view ifNoneMatch;   // If-None-Match ("" when absent)
 };
 HeaderFacts ScanHeader(const boost::beast::http::fields& fields);
 

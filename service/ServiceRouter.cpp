@@ -130,6 +130,20 @@ bool SameSecret(std::string_view given, std::string_view expected) {
   return difference == 0;
 }
 
+// True when the If-None-Match list `given` names `etag` (or is "*").
+bool MatchesEtag(std::string_view given, std::string_view etag) {
+  while (!given.empty()) {
+    const std::size_t comma = given.find(',');
+    std::string_view item = given.substr(0, comma);
+    given = comma == std::string_view::npos ? std::string_view() : given.substr(comma + 1);
+    while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+    while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+    if (item.substr(0, 2) == "W/") item.remove_prefix(2);  // a weak match is enough for GET
+    if (item == "*" || item == etag) return true;
+  }
+  return false;
+}
+
 void MethodNotAllowed(HttpReply& reply, const char* allow) {
   reply.allow = allow;
   throw RequestError(405, std::string("method not allowed; use ") + allow);
@@ -258,8 +272,12 @@ void ServiceRouter::HandleModel(const HttpRequest& request, const std::string& i
   if (request.method == "GET" || request.method == "HEAD") {
     std::shared_ptr<const DeployedModel> model = registry_.Find(id);
     if (!model) throw RequestError(404, "no model is deployed as \"" + id + "\"");
-    reply.body.append(model->SchemaJson());
     reply.headers.append("\r\nETag: ").append(model->GetEtag());
+    if (MatchesEtag(request.ifNoneMatch, model->GetEtag())) {
+      reply.status = 304;  // the client's copy is current
+      return;
+    }
+    reply.body.append(model->SchemaJson());
     return;
   }
   if (request.method == "PUT") {

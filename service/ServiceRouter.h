@@ -37,6 +37,7 @@ struct HttpRequest {
   std::string_view body;
   ReplyStream* stream = nullptr;  // null: every reply is made whole
   std::string_view requestId;     // for the log lines the request causes
+  std::string_view ifNoneMatch;   // the ETags of If-None-Match, as sent
 };
 
 // The reply the router makes. The server reuses it from request to request

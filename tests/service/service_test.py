@@ -641,6 +641,12 @@ class ServiceTest(unittest.TestCase):
             info = reply.json()
             self.assertEqual(info["sha256"], hashlib.sha256(MODEL_TEXT.encode()).hexdigest())
             self.assertEqual(reply.headers["ETag"], '"%s"' % info["sha256"])
+            for given, status in (('"%s"' % info["sha256"], 304), ('"x", W/"%s"' % info["sha256"], 304),
+                                  ('"x"', 200)):
+                again = s.get("/models/credit", headers={"If-None-Match": given})
+                self.assertEqual((again.status_code, again.headers["ETag"]),
+                                 (status, reply.headers["ETag"]))
+                self.assertEqual(again.content, b"" if status == 304 else reply.content)
             self.assertIn("version", info)
             self.assertRegex(info["deployed_at"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
             deployed = s.put("/models/extra", data=VARIANT_TEXT.replace(
