@@ -11,6 +11,8 @@
 
 #include "service/JsonText.h"
 
+namespace bnscore::internal {
+
 std::unique_ptr<AccessLog> AccessLog::Open(const std::string& where) {
   if (where == "stderr") return std::unique_ptr<AccessLog>(new AccessLog(STDERR_FILENO, false));
   const int fd = ::open(where.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
@@ -88,3 +90,5 @@ void AccessLog::Write(std::string& line) {
     rest.remove_prefix(static_cast<std::size_t>(put));
   }
 }
+
+}  // namespace bnscore::internal

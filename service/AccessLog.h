@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace bnscore::internal {
+
 // A log of one JSON object a line, written to standard error or appended
 // to a file: a line per answered request,
 //   {"time":"2026-01-02T03:04:05.678Z","request_id":"...","method":"POST",
@@ -48,5 +50,7 @@ class AccessLog {
   int fd_;
   bool owned_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_SERVICE_ACCESSLOG_H_

@@ -3,7 +3,8 @@
 #include "service/JsonText.h"
 
 DeployedModel::DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model,
-                             std::shared_ptr<ModelMetrics> metrics, DocumentInfo info)
+                             std::shared_ptr<ModelMetrics> metrics,
+                             bnscore::internal::DocumentInfo info)
     : id_(std::move(id)),
       model_(std::move(model)),
       metrics_(std::move(metrics)),

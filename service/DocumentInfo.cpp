@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+namespace bnscore::internal {
+
 namespace {
 
 // The value of attribute `name` in the first start tag `<element ...>` of
@@ -76,3 +78,5 @@ DocumentInfo DescribeDocument(std::string_view pmml) {
   info.deployedAt = stamp;
   return info;
 }
+
+}  // namespace bnscore::internal

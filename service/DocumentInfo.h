@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace bnscore::internal {
+
 // What the service tells of a deployed PMML document besides its schema.
 struct DocumentInfo {
   // The document's own version: the `modelVersion` of its `Header`, else
@@ -20,5 +22,7 @@ DocumentInfo DescribeDocument(std::string_view pmml);
 
 // The SHA-256 of `bytes` as 64 lowercase hex digits.
 std::string Sha256Hex(std::string_view bytes);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_SERVICE_DOCUMENTINFO_H_

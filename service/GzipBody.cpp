@@ -7,6 +7,8 @@
 
 #include "service/RequestError.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 constexpr std::size_t kStep = 64 * 1024;
@@ -73,3 +75,5 @@ void InflateGzipBody(std::string_view compressed, std::size_t limit, std::string
     throw RequestError(400, "the request body is not valid gzip data (Content-Encoding: gzip)");
   }
 }
+
+}  // namespace bnscore::internal

@@ -300,7 +300,7 @@ void HttpServer::Listen(const std::string& address, unsigned short port) {
   impl_->listener = fd;
 }
 
-void HttpServer::SetAccessLog(AccessLog* log) { impl_->shared.log = log; }
+void HttpServer::SetAccessLog(bnscore::internal::AccessLog* log) { impl_->shared.log = log; }
 
 void HttpServer::SetReloadHandler(std::function<void()> reload) {
   impl_->reload = std::move(reload);

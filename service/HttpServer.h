@@ -7,7 +7,9 @@
 
 #include "service/ServerOptions.h"
 
+namespace bnscore::internal {
 class AccessLog;
+}  // namespace bnscore::internal
 class ServiceMetrics;
 class ServiceRouter;
 
@@ -38,7 +40,7 @@ class HttpServer {
   void Listen(const std::string& address, unsigned short port);
   // Logs every answered request to `log` (which must outlive the server);
   // null, the default, logs nothing.
-  void SetAccessLog(AccessLog* log);
+  void SetAccessLog(bnscore::internal::AccessLog* log);
   // SIGHUP calls `reload` on a server thread (the others go on serving);
   // without one, SIGHUP is ignored while the server runs.
   void SetReloadHandler(std::function<void()> reload);

@@ -24,6 +24,14 @@
 #include "service/RequestFraming.h"
 #include "service/ServiceMetrics.h"
 
+using bnscore::internal::AccessLog;
+using bnscore::internal::BodyEncoding;
+using bnscore::internal::ContentEncodingOf;
+using bnscore::internal::FramingFault;
+using bnscore::internal::HeaderFacts;
+using bnscore::internal::InflateGzipBody;
+using bnscore::internal::ScanHeader;
+
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
 
@@ -254,7 +262,7 @@ bool HttpSession::CheckFraming() {
   const http::request<http::string_body>& request = parser_->get();
   header_ = ScanHeader(request);
   if (!header_.transferEncoding) return true;
-  FramingFault fault = ::CheckFraming(request, request.version());
+  FramingFault fault = bnscore::internal::CheckFraming(request, request.version());
   if (fault.status == 0) return true;
   refusal_ = fault.status;
   refusalMessage_ = std::move(fault.message);

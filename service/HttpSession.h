@@ -130,7 +130,7 @@ class HttpSession : private ReplyStream {
   // The framing check of the request's header (see CheckFraming): done
   // once, and the status and message of a refusal (0: none).
   bool headerChecked_ = false;
-  HeaderFacts header_;
+  bnscore::internal::HeaderFacts header_;
   int refusal_ = 0;
   std::string refusalMessage_;
   // Bytes of the server's body budget this request holds.

@@ -2,6 +2,8 @@
 
 #include "service/RequestError.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 bool IsWordByte(char c) {
@@ -47,3 +49,5 @@ bool RewriteJsonNan(std::string_view body, std::string& out) {
   }
   return rewritten;
 }
+
+}  // namespace bnscore::internal

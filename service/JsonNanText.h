@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace bnscore::internal {
+
 // JSON as Python's json.dumps writes it by default: the bare words NaN,
 // Infinity and -Infinity where a number goes, which are not JSON.
 //
@@ -13,5 +15,7 @@
 // Infinity or -Infinity outside a string: like "inf" in a number column
 // of `bnscore score`, an infinite number is refused.
 bool RewriteJsonNan(std::string_view body, std::string& out);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_SERVICE_JSONNANTEXT_H_

@@ -13,6 +13,8 @@
 #include "service/RequestError.h"
 #include "host/text/NumberText.h"
 
+using bnscore::internal::RewriteJsonNan;
+
 namespace {
 
 using simdjson::dom::element_type;

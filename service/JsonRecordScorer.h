@@ -92,7 +92,7 @@ class JsonRecordScorer {
   bool reasons_ = false;
   std::vector<std::vector<std::string_view>> givenTexts_;
   std::vector<std::vector<std::string>> unscored_;
-  RecordReasons explainer_;
+  bnscore::internal::RecordReasons explainer_;
   // Appends the reasons of the block's rows to their results.
   void AddReasons(std::string& out, std::size_t firstResult);
   std::vector<char> padded_;  // the body followed by the parser's padding

@@ -13,6 +13,8 @@
 
 #include "service/ServiceRouter.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 constexpr std::string_view kSuffix = ".pmml";
@@ -90,3 +92,5 @@ void ModelStore::Keep(const std::string& id, std::string_view pmml) const {
 }
 
 void ModelStore::Forget(const std::string& id) const { ::unlink(PathOf(id).c_str()); }
+
+}  // namespace bnscore::internal

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace bnscore::internal {
+
 // The directory of --model-dir: one document ID.pmml per model, so that
 // models deployed over HTTP survive a restart. A document is written to a
 // temporary file in the directory, flushed to disk and renamed over
@@ -30,5 +32,7 @@ class ModelStore {
   std::string PathOf(const std::string& id) const;
   std::string directory_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_SERVICE_MODELSTORE_H_

@@ -1,5 +1,7 @@
 #include "service/OpenApiText.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 constexpr std::string_view kOpenApi = R"({
@@ -94,3 +96,5 @@ constexpr std::string_view kOpenApi = R"({
 }  // namespace
 
 std::string_view OpenApiText() { return kOpenApi; }
+
+}  // namespace bnscore::internal

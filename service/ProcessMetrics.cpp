@@ -13,6 +13,8 @@
 #define BNSCORE_VERSION "unknown"
 #endif
 
+namespace bnscore::internal {
+
 namespace {
 
 void AppendSeries(std::string& out, const char* name, const char* type, const char* help,
@@ -90,3 +92,5 @@ void AppendProcessMetrics(std::string& out) {
       "# TYPE bnscore_build_info gauge\n"
       "bnscore_build_info{version=\"" BNSCORE_VERSION "\"} 1\n");
 }
+
+}  // namespace bnscore::internal

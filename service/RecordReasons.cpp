@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace bnscore::internal {
+
 namespace {
 
 // An empty cell is written "" so that a record is never a blank line.
@@ -102,3 +104,5 @@ std::vector<std::string> RecordReasons::Explain(const bnscore::Model& model,
   reasons.resize(rows.size());
   return reasons;
 }
+
+}  // namespace bnscore::internal

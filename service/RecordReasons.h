@@ -7,6 +7,8 @@
 
 #include "bnscore/bnscore.h"
 
+namespace bnscore::internal {
+
 // Says why records were not scored, in the words of `bnscore score
 // --reason` ("income: missing", "employment: unknown category \"x\""): the
 // records are written as CSV, one cell per input of the model (an empty
@@ -27,5 +29,7 @@ class RecordReasons {
   std::string csv_;
   std::string output_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_SERVICE_RECORDREASONS_H_

@@ -5,6 +5,8 @@
 
 #include <boost/beast/core/string.hpp>
 
+namespace bnscore::internal {
+
 namespace http = boost::beast::http;
 
 namespace {
@@ -97,3 +99,5 @@ BodyEncoding ContentEncodingOf(const http::fields& fields) {
   }
   return BodyEncoding::kUnsupported;
 }
+
+}  // namespace bnscore::internal

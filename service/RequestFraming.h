@@ -6,6 +6,8 @@
 
 #include <boost/beast/http/fields.hpp>
 
+namespace bnscore::internal {
+
 // Decides whether the server takes the framing of a request's body, from
 // its header, before any of the body is used:
 //  - Transfer-Encoding with Content-Length, or in an HTTP/1.0 request, is
@@ -41,5 +43,7 @@ enum class BodyEncoding { kIdentity, kGzip, kUnsupported };
 // "identity" is kIdentity, "gzip" or "x-gzip" (case blind) kGzip, and
 // anything else, or more than one coding, kUnsupported.
 BodyEncoding ContentEncodingOf(const boost::beast::http::fields& fields);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_SERVICE_REQUESTFRAMING_H_

@@ -24,6 +24,10 @@
 #include "service/ServiceMetrics.h"
 #include "service/ServiceRouter.h"
 
+using bnscore::internal::AccessLog;
+using bnscore::internal::ModelStore;
+using bnscore::internal::Sha256Hex;
+
 namespace {
 
 // A usage or file fault: the message is printed after "bnscore: ".

@@ -8,7 +8,9 @@
 
 #include "service/ServerOptions.h"
 
+namespace bnscore::internal {
 class AccessLog;
+}  // namespace bnscore::internal
 class ServiceMetrics;
 class ServiceRouter;
 
@@ -18,7 +20,7 @@ struct ServerShared {
   const ServiceRouter& router;
   ServiceMetrics& metrics;
   const ServerOptions& options;
-  AccessLog* log = nullptr;  // null: no access log
+  bnscore::internal::AccessLog* log = nullptr;  // null: no access log
   std::atomic<bool> draining{false};
   // Bytes of large request bodies held by all connections (see
   // ServerOptions::maxBuffered).

@@ -15,6 +15,11 @@
 #include "service/RequestError.h"
 #include "service/ServiceMetrics.h"
 
+using bnscore::internal::AppendProcessMetrics;
+using bnscore::internal::DescribeDocument;
+using bnscore::internal::DocumentInfo;
+using bnscore::internal::OpenApiText;
+
 namespace {
 
 constexpr std::string_view kModelsPrefix = "/models/";

@@ -10,10 +10,12 @@
 #include "bnscore/bnscore.h"
 #include "service/JsonRecordScorer.h"
 
+namespace bnscore::internal {
 class AccessLog;
+class ModelStore;
+}  // namespace bnscore::internal
 class DeployedModel;
 class ModelRegistry;
-class ModelStore;
 class ServiceMetrics;
 
 // Sends a reply in pieces while it is being made (chunked transfer
@@ -98,8 +100,8 @@ class ServiceRouter {
   // logged); where models deployed over HTTP are kept (null: nowhere).
   // The log and the store must outlive the router.
   void SetRequiredModels(std::vector<std::string> ids) { required_ = std::move(ids); }
-  void SetEventLog(AccessLog* log) { events_ = log; }
-  void SetModelStore(ModelStore* store) { store_ = store; }
+  void SetEventLog(bnscore::internal::AccessLog* log) { events_ = log; }
+  void SetModelStore(bnscore::internal::ModelStore* store) { store_ = store; }
 
   // Reads the PMML document `pmml` and deploys it under `id`; returns true
   // when it replaced a model, and gives the deployed model in `deployed`
@@ -135,8 +137,8 @@ class ServiceRouter {
   AdminPolicy admin_;
   bnscore::LoadOptions loadOptions_;
   std::vector<std::string> required_;
-  AccessLog* events_ = nullptr;
-  ModelStore* store_ = nullptr;
+  bnscore::internal::AccessLog* events_ = nullptr;
+  bnscore::internal::ModelStore* store_ = nullptr;
 };
 
 #endif  // BNSCORE_SERVICE_SERVICEROUTER_H_

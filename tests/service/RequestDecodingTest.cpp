@@ -20,6 +20,8 @@ namespace http = boost::beast::http;
 
 namespace {
 
+using namespace bnscore::internal;
+
 http::fields Fields(std::initializer_list<std::pair<const char*, const char*>> lines) {
   http::fields fields;
   for (const auto& [name, value] : lines) fields.insert(name, value);
