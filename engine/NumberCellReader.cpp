@@ -1,10 +1,6 @@
 #include "bnscore/NumberCellReader.h"
 
-#include <cmath>
-
-#include "engine/DecimalText.h"
 #include "engine/RecordFiller.h"
-#include "host/text/NumberText.h"
 
 namespace bnscore {
 
@@ -17,17 +13,10 @@ NumberCellReader::NumberCellReader(const std::vector<std::string>& missingValues
 
 NumberCellReader::~NumberCellReader() = default;
 
-// The order of the tests is FillField's, which fills the records of a CSV.
+// The rules do not allow non-finite numbers, so such a cell is reported as
+// kNotFinite and the caller decides, as bnscore score's --allow-nonfinite does.
 NumberCellKind NumberCellReader::Read(std::string_view cell, double& value) const {
-  const NumberCellRules& rules = impl_->rules;
-  if (cell.empty()) return NumberCellKind::kMissing;
-  if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) return NumberCellKind::kMissing;
-  if (ParsePlainDecimal(cell, value)) return NumberCellKind::kNumber;
-  if (rules.IsMissingValue(cell)) return NumberCellKind::kMissing;
-  double parsed;
-  if (!ParseNumber(cell, parsed)) return NumberCellKind::kNotANumber;
-  value = parsed;
-  return std::isfinite(parsed) ? NumberCellKind::kNumber : NumberCellKind::kNotFinite;
+  return ReadNumberCell(cell, impl_->rules, value);
 }
 
 }  // namespace bnscore

@@ -43,27 +43,44 @@ void FillRecord(const std::vector<std::string_view>& cells, const std::vector<ch
   }
 }
 
+bnscore::NumberCellKind ReadNumberCell(std::string_view cell, const NumberCellRules& rules,
+                                       double& value) {
+  using bnscore::NumberCellKind;
+  if (cell.empty()) return NumberCellKind::kMissing;
+  if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) return NumberCellKind::kMissing;
+  if (ParsePlainDecimal(cell, value)) return NumberCellKind::kNumber;  // always finite
+  if (rules.IsMissingValue(cell)) return NumberCellKind::kMissing;
+  if (!ParseNumber(cell, value)) {
+    value = NumericValue::GetSysmisValue();
+    return NumberCellKind::kNotANumber;
+  }
+  if (std::isfinite(value) || rules.AllowsNonfinite()) return NumberCellKind::kNumber;
+  return NumberCellKind::kNotFinite;
+}
+
 void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
                BaseCaseRecord& record) {
-  double value;
   if (cell.empty()) {
     record.ClearValue(position);
-  } else if (!numeric) {
+    return;
+  }
+  if (!numeric) {
     record.SetText(position, cell);
-  } else if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) {
-    record.ClearValue(position);
-  } else if (ParsePlainDecimal(cell, value)) {
-    record.SetNumber(position, value);  // plain decimals are always finite
-  } else if (rules.IsMissingValue(cell)) {
-    record.ClearValue(position);
-  } else if (!ParseNumber(cell, value)) {
-    record.SetNumber(position, NumericValue::GetSysmisValue());
-  } else if (std::isfinite(value) || rules.AllowsNonfinite()) {
-    record.SetNumber(position, value);
-  } else {
-    throw CellError("column " + record.GetFieldName(position) + ": \"" + std::string(cell) +
-                    "\" is not a finite number (add it to --missing-values, or pass "
-                    "--allow-nonfinite)");
+    return;
+  }
+  double value;
+  switch (ReadNumberCell(cell, rules, value)) {
+    case bnscore::NumberCellKind::kMissing:
+      record.ClearValue(position);
+      break;
+    case bnscore::NumberCellKind::kNumber:
+    case bnscore::NumberCellKind::kNotANumber:
+      record.SetNumber(position, value);
+      break;
+    case bnscore::NumberCellKind::kNotFinite:
+      throw CellError("column " + record.GetFieldName(position) + ": \"" + std::string(cell) +
+                      "\" is not a finite number (add it to --missing-values, or pass "
+                      "--allow-nonfinite)");
   }
 }
 

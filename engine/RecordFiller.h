@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bnscore/NumberCellReader.h"
 #include "engine/EngineError.h"
 #include "host/data/BaseCaseRecord.h"
 #include "host/interfaces/ScoreModel.h"
@@ -60,6 +61,14 @@ std::vector<char> NumericColumns(const std::vector<std::string>& header, const S
                                  bool derivedInRecord);
 void FillRecord(const std::vector<std::string_view>& cells, const std::vector<char>& numeric,
                 const NumberCellRules& rules, BaseCaseRecord& record);
+// What a cell of a numeric column gives, as FillField reads it: kMissing
+// for an empty cell or a missing value of the rules; kNumber with `value`
+// for a number (a non-finite one too when the rules allow it);
+// kNotANumber, with the system-missing value, for other text; kNotFinite,
+// with `value`, for a number that is not finite when the rules do not
+// allow it.
+bnscore::NumberCellKind ReadNumberCell(std::string_view cell, const NumberCellRules& rules,
+                                       double& value);
 // Sets the field at `position` from one cell as FillRecord does.
 void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
                BaseCaseRecord& record);

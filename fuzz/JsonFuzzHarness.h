@@ -13,13 +13,23 @@
 // (router, JSON parser, record reading, scoring, reply writing) against a
 // fixed model, as POST /models/m/score. Every body must get either a 200
 // whose reply is valid JSON, or a 400 with a JSON error; anything else, or
-// a reply that is not JSON, aborts (a finding).
+// a reply that is not JSON, aborts (a finding). A 200 must also score the
+// body record for record, as a second JSON parser (nlohmann-json) reads
+// it: an object with a member "records" holding an array gets one result
+// per element, any other object one result; a body that parser finds no
+// object (or not JSON, unless it has NaN words) must not get a 200.
 class JsonFuzzHarness {
  public:
   explicit JsonFuzzHarness(const std::string& modelPath);
 
   // Returns the HTTP status the body got.
   int Run(const std::uint8_t* data, std::size_t size);
+
+ private:
+  // Aborts when a 200 reply does not score `body` record for record.
+  void CheckShape(std::string_view body, simdjson::dom::element reply);
+
+ public:
 
  private:
   ServiceMetrics metrics_;

@@ -3,8 +3,13 @@
 #include "service/JsonText.h"
 
 DeployedModel::DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model,
-                             ModelMetrics* metrics)
-    : id_(std::move(id)), model_(std::move(model)), metrics_(metrics) {
+                             std::shared_ptr<ModelMetrics> metrics,
+                             bnscore::internal::DocumentInfo info)
+    : id_(std::move(id)),
+      model_(std::move(model)),
+      metrics_(std::move(metrics)),
+      info_(std::move(info)),
+      etag_("\"" + info_.sha256 + "\"") {
   const bnscore::Schema& schema = model_->GetSchema();
   for (std::size_t i = 0; i < schema.inputs.size(); ++i) {
     inputs_.emplace(schema.inputs[i].name, static_cast<int>(i));  // the first of a name wins
@@ -34,7 +39,17 @@ DeployedModel::DeployedModel(std::string id, std::unique_ptr<bnscore::Model> mod
                            ? ",\"kind\":\"number\"}"
                            : ",\"kind\":\"text\"}");
   }
-  schemaJson_.append("]}\n");
+  schemaJson_.append("],\"version\":");
+  if (info_.version.empty()) {
+    schemaJson_.append("null");
+  } else {
+    AppendJsonString(schemaJson_, info_.version);
+  }
+  schemaJson_.append(",\"sha256\":");
+  AppendJsonString(schemaJson_, info_.sha256);
+  schemaJson_.append(",\"deployed_at\":");
+  AppendJsonString(schemaJson_, info_.deployedAt);
+  schemaJson_.append("}\n");
 }
 
 int DeployedModel::FindInput(std::string_view name) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bnscore/bnscore.h"
+#include "service/DocumentInfo.h"
 
 class ModelMetrics;
 
@@ -18,13 +19,18 @@ class ModelMetrics;
 // (each holds a std::shared_ptr to the DeployedModel it started with).
 class DeployedModel {
  public:
-  // `metrics` belongs to the service's ServiceMetrics and outlives this.
-  DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model, ModelMetrics* metrics);
+  // `metrics` is shared with the service's ServiceMetrics; `info`
+  // describes the document the model was read from.
+  DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model,
+                std::shared_ptr<ModelMetrics> metrics, bnscore::internal::DocumentInfo info = {});
 
   const std::string& GetId() const { return id_; }
   const bnscore::Model& GetModel() const { return *model_; }
   const bnscore::Schema& GetSchema() const { return model_->GetSchema(); }
   ModelMetrics& GetMetrics() const { return *metrics_; }
+  const bnscore::internal::DocumentInfo& GetInfo() const { return info_; }
+  // The ETag of the deployed document: its SHA-256, quoted.
+  const std::string& GetEtag() const { return etag_; }
 
   // The position of `name` in the schema's inputs, or -1.
   int FindInput(std::string_view name) const;
@@ -34,13 +40,17 @@ class DeployedModel {
   // The category as a JSON string literal.
   const std::string& CategoryLiteral(std::size_t i) const { return categoryLiterals_[i]; }
 
-  // {"id":...,"target":...,"categories":[...],"predictors":[{"name":...,"kind":...}]}
+  // {"id":...,"target":...,"categories":[...],"predictors":[{"name":...,"kind":...}],
+  //  "version":...,"sha256":...,"deployed_at":...}
+  // (version null when the document gives none).
   const std::string& SchemaJson() const { return schemaJson_; }
 
  private:
   std::string id_;
   std::unique_ptr<bnscore::Model> model_;
-  ModelMetrics* metrics_;
+  std::shared_ptr<ModelMetrics> metrics_;
+  bnscore::internal::DocumentInfo info_;
+  std::string etag_;
   // Keys view the names held by the model's schema.
   std::unordered_map<std::string_view, int> inputs_;
   std::vector<std::string> categoryKeys_;

@@ -48,11 +48,18 @@ void Consume(int fd) {
   (void)ignored;
 }
 
-// The eventfd that SIGTERM and SIGINT write to while a server runs.
+// The eventfds that SIGTERM and SIGINT, and SIGHUP, write to while a
+// server runs.
 std::atomic<int> gSignalEvent{-1};
+std::atomic<int> gHangupEvent{-1};
 
 void OnSignal(int) {
   const int fd = gSignalEvent.load();
+  if (fd >= 0) Notify(fd);
+}
+
+void OnHangup(int) {
+  const int fd = gHangupEvent.load();
   if (fd >= 0) Notify(fd);
 }
 
@@ -86,6 +93,8 @@ struct HttpServer::Impl {
   int events = -1;       // the epoll set
   int stopEvent = -1;    // readable once the server stops (never read: every thread sees it)
   int signalEvent = -1;  // written by the signal handler
+  int hangupEvent = -1;  // written by the SIGHUP handler
+  std::function<void()> reload;
   int ticker = -1;       // timerfd
   std::mutex mutex;      // guards the members below
   // Every open connection. A worker deletes a session only under the
@@ -99,7 +108,7 @@ struct HttpServer::Impl {
 
 HttpServer::Impl::~Impl() {
   sessions.clear();
-  for (int fd : {listener, events, stopEvent, signalEvent, ticker}) {
+  for (int fd : {listener, events, stopEvent, signalEvent, hangupEvent, ticker}) {
     if (fd >= 0) ::close(fd);
   }
 }
@@ -131,6 +140,10 @@ void HttpServer::Impl::WorkerLoop(RequestScratch& scratch) {
       } else if (tag == &signalEvent) {
         Consume(signalEvent);
         StartDrain();  // a second signal is not rearmed: the drain runs its course
+      } else if (tag == &hangupEvent) {
+        Consume(hangupEvent);
+        if (reload) reload();
+        Arm(hangupEvent, &hangupEvent, EPOLLIN, EPOLL_CTL_MOD);
       } else if (tag == &ticker) {
         Tick();
       } else {
@@ -230,11 +243,10 @@ void HttpServer::Impl::StartDrain() {
   {
     std::lock_guard<std::mutex> lock(mutex);
     drainDeadline = DeadlineAfter(options.drainTimeout);
-    // A connection waiting for a request closes now; one that is reading
-    // or answering closes after its reply.
-    for (const auto& entry : sessions) {
-      if (entry.second->IsIdle()) ::shutdown(entry.second->GetSocket(), SHUT_RDWR);
-    }
+    // A connection waiting for a request, or for the rest of one, closes
+    // now; one whose request has come, or that is answering, closes after
+    // its reply.
+    for (const auto& entry : sessions) entry.second->CloseIfWaitingForRequest();
     empty = sessions.empty();
   }
   if (empty) Stop(true);
@@ -288,6 +300,12 @@ void HttpServer::Listen(const std::string& address, unsigned short port) {
   impl_->listener = fd;
 }
 
+void HttpServer::SetAccessLog(bnscore::internal::AccessLog* log) { impl_->shared.log = log; }
+
+void HttpServer::SetReloadHandler(std::function<void()> reload) {
+  impl_->reload = std::move(reload);
+}
+
 unsigned short HttpServer::GetPort() const {
   sockaddr_storage storage{};
   socklen_t length = sizeof storage;
@@ -303,8 +321,10 @@ bool HttpServer::Run() {
   impl.events = ::epoll_create1(EPOLL_CLOEXEC);
   impl.stopEvent = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   impl.signalEvent = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  impl.hangupEvent = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   impl.ticker = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (impl.events < 0 || impl.stopEvent < 0 || impl.signalEvent < 0 || impl.ticker < 0) {
+  if (impl.events < 0 || impl.stopEvent < 0 || impl.signalEvent < 0 || impl.hangupEvent < 0 ||
+      impl.ticker < 0) {
     throw SystemError("cannot start the server");
   }
   const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(impl.TickPeriod());
@@ -314,6 +334,7 @@ bool HttpServer::Run() {
   if (::timerfd_settime(impl.ticker, 0, &every, nullptr) != 0 ||
       !impl.Arm(impl.stopEvent, &impl.stopEvent, EPOLLIN, EPOLL_CTL_ADD, true) ||
       !impl.Arm(impl.signalEvent, &impl.signalEvent, EPOLLIN, EPOLL_CTL_ADD) ||
+      !impl.Arm(impl.hangupEvent, &impl.hangupEvent, EPOLLIN, EPOLL_CTL_ADD) ||
       !impl.Arm(impl.ticker, &impl.ticker, EPOLLIN, EPOLL_CTL_ADD) ||
       !impl.Arm(impl.listener, &impl.listener, EPOLLIN, EPOLL_CTL_ADD)) {
     throw SystemError("cannot start the server");
@@ -324,9 +345,13 @@ bool HttpServer::Run() {
   onSignal.sa_handler = OnSignal;
   sigemptyset(&onSignal.sa_mask);
   onSignal.sa_flags = SA_RESTART;
-  struct sigaction oldTerm{}, oldInt{};
+  struct sigaction oldTerm{}, oldInt{}, oldHup{};
   ::sigaction(SIGTERM, &onSignal, &oldTerm);
   ::sigaction(SIGINT, &onSignal, &oldInt);
+  gHangupEvent.store(impl.hangupEvent);
+  struct sigaction onHangup = onSignal;
+  onHangup.sa_handler = OnHangup;
+  ::sigaction(SIGHUP, &onHangup, &oldHup);
 
   const std::size_t count = static_cast<std::size_t>(std::max(1, impl.options.threads));
   std::deque<RequestScratch> scratch(count);  // one per thread
@@ -339,7 +364,9 @@ bool HttpServer::Run() {
 
   ::sigaction(SIGTERM, &oldTerm, nullptr);
   ::sigaction(SIGINT, &oldInt, nullptr);
+  ::sigaction(SIGHUP, &oldHup, nullptr);
   gSignalEvent.store(-1);
+  gHangupEvent.store(-1);
   std::lock_guard<std::mutex> lock(impl.mutex);
   return impl.drainedInTime;
 }

@@ -1,11 +1,15 @@
 #ifndef BNSCORE_SERVICE_HTTPSERVER_H_
 #define BNSCORE_SERVICE_HTTPSERVER_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "service/ServerOptions.h"
 
+namespace bnscore::internal {
+class AccessLog;
+}  // namespace bnscore::internal
 class ServiceMetrics;
 class ServiceRouter;
 
@@ -18,9 +22,10 @@ class ServiceRouter;
 // server thread, the others go on serving every client, so no request
 // waits for a thread that is not running.
 //
-// SIGTERM and SIGINT drain the server: it stops accepting, closes idle
-// connections, lets the requests in flight finish (for at most the drain
-// timeout) and then Run returns. One server may run in a process at a
+// SIGTERM and SIGINT drain the server: it stops accepting, closes the
+// connections that wait for a request or for the rest of one, answers the
+// requests it has received (for at most the drain timeout) and then Run
+// returns. One server may run in a process at a
 // time (the signals are caught for it). The router and the metrics must
 // outlive the server.
 class HttpServer {
@@ -33,6 +38,12 @@ class HttpServer {
   // Binds and listens on `address` (an IPv4 or IPv6 literal) and `port`
   // (0: a free port). Throws std::runtime_error saying what failed.
   void Listen(const std::string& address, unsigned short port);
+  // Logs every answered request to `log` (which must outlive the server);
+  // null, the default, logs nothing.
+  void SetAccessLog(bnscore::internal::AccessLog* log);
+  // SIGHUP calls `reload` on a server thread (the others go on serving);
+  // without one, SIGHUP is ignored while the server runs.
+  void SetReloadHandler(std::function<void()> reload);
   // The port listened on (useful after port 0).
   unsigned short GetPort() const;
 

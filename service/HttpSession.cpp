@@ -1,6 +1,7 @@
 #include "service/HttpSession.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -9,14 +10,27 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <random>
 #include <stdexcept>
 
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/status.hpp>
 
+#include "service/AccessLog.h"
+#include "service/GzipBody.h"
 #include "service/JsonText.h"
+#include "service/RequestError.h"
+#include "service/RequestFraming.h"
 #include "service/ServiceMetrics.h"
+
+using bnscore::internal::AccessLog;
+using bnscore::internal::BodyEncoding;
+using bnscore::internal::ContentEncodingOf;
+using bnscore::internal::FramingFault;
+using bnscore::internal::HeaderFacts;
+using bnscore::internal::InflateGzipBody;
+using bnscore::internal::ScanHeader;
 
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
@@ -30,6 +44,43 @@ constexpr std::size_t kHeaderReadRoom = 4096;
 // the connection waits for its next request.
 constexpr std::size_t kBodyReadRoom = 64 * 1024;
 constexpr std::chrono::milliseconds kLingerTime{2000};
+// A body up to this size takes none of the server's body budget: it is
+// within what every connection may hold anyway. Larger bodies of unknown
+// length (chunked) take the budget in steps of kBudgetStep.
+constexpr std::size_t kSmallBody = kBodyReadRoom;
+constexpr std::size_t kBudgetStep = 1 << 20;
+// Buffers that grew past this for one request are given back after it.
+constexpr std::size_t kKeptReplyCapacity = 256 * 1024;
+constexpr std::size_t kRequestIdLimit = 128;
+
+// Request ids the server makes: a 64-bit count from a random start,
+// mixed so that ids of consecutive requests look unrelated.
+std::atomic<std::uint64_t> gRequestCount{std::random_device{}()};
+
+void AppendRequestId(std::string& out) {
+  std::uint64_t x = gRequestCount.fetch_add(1, std::memory_order_relaxed);
+  x += 0x9e3779b97f4a7c15ULL;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+  x ^= x >> 31;
+  static constexpr char kHex[] = "0123456789abcdef";
+  char digits[16];
+  for (int i = 15; i >= 0; --i, x >>= 4) digits[i] = kHex[x & 15];
+  out.append(digits, 16);
+}
+
+// A request id taken as the client gave it: 1 to 128 letters, digits and
+// "-_.:/+=" (nothing that would need quoting in a header or a log line).
+bool IsFitRequestId(std::string_view id) {
+  if (id.empty() || id.size() > kRequestIdLimit) return false;
+  for (char c : id) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '-' || c == '_' || c == '.' || c == ':' || c == '/' || c == '+' ||
+                    c == '=';
+    if (!ok) return false;
+  }
+  return true;
+}
 
 void AppendNumber(std::string& out, std::size_t value) {
   char digits[24];
@@ -41,14 +92,19 @@ void AppendNumber(std::string& out, std::size_t value) {
 
 HttpSession::HttpSession(int socket, ServerShared& shared) : socket_(socket), shared_(shared) {
   StartRequest();
-  ParkIdle();
+  // The server adds the session unless it drains.
+  deadline_.store(DeadlineAfter(shared_.options.idleTimeout), std::memory_order_relaxed);
+  state_.store(kWaitingForRequest);
 }
 
-HttpSession::~HttpSession() { ::close(socket_); }
+HttpSession::~HttpSession() {
+  ReleaseBody();
+  ::close(socket_);
+}
 
 HttpSession::Next HttpSession::Serve(RequestScratch& scratch) {
   deadline_.store(kNoDeadline, std::memory_order_relaxed);
-  idle_.store(false, std::memory_order_relaxed);
+  if (state_.exchange(kServed) == kClosedByDrain) return Next::kClose;
   switch (phase_) {
     case Phase::kRequest:
       return ReadRequest(scratch);
@@ -62,16 +118,48 @@ HttpSession::Next HttpSession::Serve(RequestScratch& scratch) {
 
 HttpSession::Next HttpSession::Park(Next next, std::int64_t deadline) {
   deadline_.store(deadline, std::memory_order_relaxed);
+  state_.store(kParked);
   return next;
 }
 
 HttpSession::Next HttpSession::ParkIdle() {
-  idle_.store(true, std::memory_order_relaxed);
-  return Park(Next::kRead, DeadlineAfter(shared_.options.idleTimeout));
+  return WaitForRequest(DeadlineAfter(shared_.options.idleTimeout));
+}
+
+HttpSession::Next HttpSession::WaitForRequest(std::int64_t deadline) {
+  // A drain closes a connection whose request has not all come: it counts
+  // as idle. The state is published before the drain flag is looked at,
+  // and the drain sets its flag before it looks at the state, so that one
+  // of the two always sees the other.
+  if (shared_.draining.load()) return Next::kClose;
+  const Next next = Park(Next::kRead, deadline);
+  state_.store(kWaitingForRequest);
+  if (shared_.draining.load()) {
+    int expected = kWaitingForRequest;
+    // Unless the drain took the session first, which then shut it down.
+    state_.compare_exchange_strong(expected, kServed);
+    return Next::kClose;
+  }
+  return next;
+}
+
+bool HttpSession::CloseIfWaitingForRequest() {
+  if (state_.load() != kWaitingForRequest) return false;
+  int waiting = 0;
+  if (::ioctl(socket_, FIONREAD, &waiting) == 0 && waiting > 0) return false;
+  int expected = kWaitingForRequest;
+  if (!state_.compare_exchange_strong(expected, kClosedByDrain)) return false;
+  ::shutdown(socket_, SHUT_RDWR);  // the thread it wakes closes the session
+  return true;
 }
 
 void HttpSession::StartRequest() {
   if (buffer_.size() == 0 && buffer_.capacity() > kHeaderLimit) buffer_.shrink_to_fit();
+  ReleaseBody();
+  if (inflated_.capacity() > kKeptReplyCapacity) std::string().swap(inflated_);
+  headerChecked_ = false;
+  header_ = HeaderFacts();
+  refusal_ = 0;
   parser_.emplace();
   parser_->header_limit(kHeaderLimit);
   parser_->body_limit(shared_.options.maxBody);
@@ -90,6 +178,14 @@ bool HttpSession::Parse(beast::error_code& ec) {
     }
     if (ec) return false;
   }
+  // The framing is checked before anything is done with the body, and a
+  // request framed in a way this server does not take ends the
+  // connection: the bytes after it are never read as a request.
+  if (parser_->is_header_done() && !headerChecked_) {
+    headerChecked_ = true;
+    if (!CheckFraming()) return false;
+  }
+  if (refusal_ != 0) return false;
   if (parser_->is_header_done() && !parser_->is_done() && !continueSent_ &&
       beast::iequals(parser_->get()[http::field::expect], "100-continue")) {
     continueSent_ = true;
@@ -105,7 +201,10 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
       // connection may stay idle for longer.
       if (!requestStarted_) {
         requestStarted_ = true;
-        phaseDeadline_ = DeadlineAfter(shared_.options.readTimeout);
+        requestStart_ = SteadyNow();
+        phaseDeadline_ = requestStart_ + std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                             shared_.options.readTimeout)
+                                             .count();
       }
       beast::error_code ec;
       bool complete = false;
@@ -114,6 +213,7 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
       } catch (const std::exception&) {
         return Next::kClose;  // the "100 Continue" could not be sent
       }
+      if (refusal_ != 0) return Refuse(refusal_, refusalMessage_, scratch);
       if (complete) return Answer(scratch);
       if (ec == http::error::body_limit) {
         return Refuse(413,
@@ -133,6 +233,7 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
       const auto left = parser_->content_length_remaining();
       room = left ? static_cast<std::size_t>(std::min<std::uint64_t>(*left, kBodyReadRoom))
                   : kBodyReadRoom;
+      if (!ReserveBody(room)) return Refuse(refusal_, refusalMessage_, scratch);
     }
     const auto space = buffer_.prepare(std::max<std::size_t>(room, 512));
     const ssize_t got = ::recv(socket_, space.data(), space.size(), 0);
@@ -142,7 +243,7 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
     }
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      return requestStarted_ ? Park(Next::kRead, phaseDeadline_) : ParkIdle();
+      return requestStarted_ ? WaitForRequest(phaseDeadline_) : ParkIdle();
     }
     // The client closed its side, the connection broke, or the server shut
     // it down at the deadline. A header cut short by the client is
@@ -157,8 +258,109 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
   }
 }
 
+bool HttpSession::CheckFraming() {
+  const http::request<http::string_body>& request = parser_->get();
+  header_ = ScanHeader(request);
+  if (!header_.transferEncoding) return true;
+  FramingFault fault = bnscore::internal::CheckFraming(request, request.version());
+  if (fault.status == 0) return true;
+  refusal_ = fault.status;
+  refusalMessage_ = std::move(fault.message);
+  return false;
+}
+
+bool HttpSession::ReserveBody(std::size_t more) {
+  const std::size_t held = parser_->get().body().size() + more;
+  if (held <= kSmallBody || held <= reserved_) return true;
+  std::size_t want = (held + kBudgetStep - 1) / kBudgetStep * kBudgetStep;
+  if (const auto length = parser_->content_length()) {
+    want = std::max<std::size_t>(held, static_cast<std::size_t>(*length));  // at once
+  }
+  want = std::min(want, std::max(held, shared_.options.maxBody));
+  if (!shared_.Reserve(want - reserved_, reserved_)) {
+    refusal_ = 503;
+    refusalMessage_ =
+        "the server holds as many request bodies as it may (--max-buffered); retry later";
+    return false;
+  }
+  reserved_ = want;
+  return true;
+}
+
+void HttpSession::ReleaseBody() {
+  if (reserved_ > 0) shared_.Release(reserved_);
+  reserved_ = 0;
+}
+
+void HttpSession::TakeRequestId(std::string_view given) {
+  requestId_.clear();
+  if (IsFitRequestId(given)) {
+    requestId_.assign(given);
+  } else {
+    AppendRequestId(requestId_);
+  }
+}
+
+void HttpSession::LogRequest(std::string_view method, std::string_view target) {
+  AccessLog::Entry entry;
+  entry.requestId = requestId_;
+  entry.method = method;
+  entry.path = target.substr(0, target.find('?'));
+  entry.model = reply_.model;
+  entry.status = reply_.status;
+  entry.records = reply_.records;
+  entry.latencySeconds = static_cast<double>(SteadyNow() - requestStart_) / 1e9;
+  shared_.log->Request(entry);
+}
+
+HttpSession::Next HttpSession::AnswerError(int status, const std::string& message,
+                                           RequestScratch& scratch) {
+  reply_.status = status;
+  reply_.contentType = "application/json";
+  reply_.allow = nullptr;
+  reply_.streamed = false;
+  reply_.headers.clear();
+  reply_.model.clear();
+  reply_.records = 0;
+  reply_.body.clear();
+  WriteJsonError(reply_.body, status, message);
+  shared_.metrics.CountResponse(status);
+  return StartReply(scratch);
+}
+
 HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
   const http::request<http::string_body>& request = parser_->get();
+  TakeRequestId(header_.requestId);
+  headOnly_ = request.method() == http::verb::head;
+  keepAlive_ = request.keep_alive() && !shared_.draining.load();
+  std::string_view body = request.body();
+  switch (header_.contentEncoding ? ContentEncodingOf(request) : BodyEncoding::kIdentity) {
+    case BodyEncoding::kIdentity:
+      break;
+    case BodyEncoding::kGzip:
+      try {
+        InflateGzipBody(body, shared_.options.maxBody, inflated_);
+      } catch (const RequestError& e) {
+        return AnswerError(e.GetStatus(), e.what(), scratch);
+      }
+      if (inflated_.size() > kSmallBody && !shared_.Reserve(inflated_.size(), reserved_)) {
+        reply_.headers.clear();
+        return Refuse(503,
+                      "the server holds as many request bodies as it may (--max-buffered); "
+                      "retry later",
+                      scratch);
+      }
+      if (inflated_.size() > kSmallBody) reserved_ += inflated_.size();
+      body = inflated_;
+      break;
+    case BodyEncoding::kUnsupported: {
+      const auto given = request[http::field::content_encoding];
+      return AnswerError(415,
+                         "unsupported Content-Encoding \"" + std::string(given) +
+                             "\": send the body as it is, or with Content-Encoding: gzip",
+                         scratch);
+    }
+  }
   HttpRequest routed;
   routed.method = std::string_view(request.method_string().data(), request.method_string().size());
   routed.target = std::string_view(request.target().data(), request.target().size());
@@ -166,11 +368,15 @@ HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
   routed.contentType = std::string_view(contentType.data(), contentType.size());
   const auto authorization = request[http::field::authorization];
   routed.authorization = std::string_view(authorization.data(), authorization.size());
-  routed.body = request.body();
-  routed.stream = this;
-  keepAlive_ = request.keep_alive() && !shared_.draining.load();
+  routed.body = body;
+  routed.stream = headOnly_ ? nullptr : this;
+  routed.requestId = requestId_;
+  routed.ifNoneMatch = header_.ifNoneMatch;
   shared_.router.Handle(routed, scratch, reply_);
-  if (reply_.broken) return Next::kClose;
+  if (reply_.broken) {
+    if (shared_.log != nullptr) LogRequest(routed.method, routed.target);
+    return Next::kClose;
+  }
   if (reply_.streamed) {
     try {
       FinishStream();
@@ -190,9 +396,13 @@ HttpSession::Next HttpSession::StartReply(RequestScratch& scratch) {
     head_ += reply_.allow;
   }
   if (reply_.status == 401) head_ += "\r\nWWW-Authenticate: Bearer";
-  head_ += "\r\nContent-Length: ";
-  AppendNumber(head_, reply_.body.size());
+  head_ += reply_.headers;
+  if (reply_.status != 304) {  // a 304 has no body, and says nothing of its length
+    head_ += "\r\nContent-Length: ";
+    AppendNumber(head_, reply_.body.size());
+  }
   head_ += "\r\n\r\n";
+  if (headOnly_) reply_.body.clear();
   sent_ = 0;
   phase_ = Phase::kReply;
   phaseDeadline_ = DeadlineAfter(shared_.options.writeTimeout);
@@ -205,11 +415,18 @@ HttpSession::Next HttpSession::Refuse(int status, const std::string& message,
   reply_.contentType = "application/json";
   reply_.allow = nullptr;
   reply_.streamed = false;
+  reply_.headers.clear();
+  reply_.model.clear();
+  reply_.records = 0;
+  if (status == 503) reply_.headers = "\r\nRetry-After: 1";
   reply_.body.clear();
   WriteJsonError(reply_.body, status, message);
   shared_.metrics.CountResponse(status);
   refused_ = true;
   keepAlive_ = false;
+  headOnly_ = false;
+  if (requestId_.empty()) AppendRequestId(requestId_);
+  ReleaseBody();
   return StartReply(scratch);
 }
 
@@ -243,7 +460,19 @@ HttpSession::Next HttpSession::SendReply(RequestScratch& scratch) {
 }
 
 HttpSession::Next HttpSession::AfterReply(RequestScratch& scratch) {
-  reply_.body.clear();  // keeps its capacity for the next reply
+  if (shared_.log != nullptr) {
+    const auto& request = parser_->get();
+    LogRequest(std::string_view(request.method_string().data(), request.method_string().size()),
+               std::string_view(request.target().data(), request.target().size()));
+  }
+  requestId_.clear();
+  // The body keeps its capacity for the next reply, unless a large reply
+  // made it large.
+  if (reply_.body.capacity() > kKeptReplyCapacity) {
+    std::string().swap(reply_.body);
+  } else {
+    reply_.body.clear();
+  }
   if (refused_) {
     ::shutdown(socket_, SHUT_WR);
     phase_ = Phase::kLinger;
@@ -279,11 +508,14 @@ void HttpSession::StartHead(int status, const char* contentType) {
   head_.append(reason.data(), reason.size());
   head_ += "\r\nContent-Type: ";
   head_ += contentType;
+  head_ += "\r\nX-Request-Id: ";
+  head_ += requestId_;
   if (!keepAlive_) head_ += "\r\nConnection: close";
 }
 
 void HttpSession::Begin(int status, const char* contentType) {
   StartHead(status, contentType);
+  head_ += reply_.headers;
   head_ += "\r\nTransfer-Encoding: chunked\r\n\r\n";
   SendNow(head_);
 }
@@ -292,10 +524,10 @@ void HttpSession::Chunk(std::string_view data) {
   if (data.empty()) return;  // an empty chunk would end the reply
   char size[20];
   const int length = std::snprintf(size, sizeof size, "%zx\r\n", data.size());
-  chunk_.assign(size, static_cast<std::size_t>(length));
-  chunk_.append(data);
-  chunk_.append("\r\n");
-  SendNow(chunk_);
+  // The chunk goes out with its framing in one call, without a copy.
+  std::string_view parts[3] = {std::string_view(size, static_cast<std::size_t>(length)), data,
+                               "\r\n"};
+  SendNow(parts, 3);
 }
 
 void HttpSession::FinishStream() {
@@ -304,12 +536,30 @@ void HttpSession::FinishStream() {
   SendNow("0\r\n\r\n");
 }
 
-void HttpSession::SendNow(std::string_view data) {
+void HttpSession::SendNow(std::string_view data) { SendNow(&data, 1); }
+
+void HttpSession::SendNow(std::string_view* parts, int count) {
   const std::int64_t deadline = DeadlineAfter(shared_.options.writeTimeout);
-  while (!data.empty()) {
-    const ssize_t sent = ::send(socket_, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  int first = 0;
+  for (;;) {
+    while (first < count && parts[first].empty()) ++first;
+    if (first == count) return;
+    iovec pieces[3];
+    int pieceCount = 0;
+    for (int i = first; i < count && pieceCount < 3; ++i) {
+      pieces[pieceCount++] = {const_cast<char*>(parts[i].data()), parts[i].size()};
+    }
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = static_cast<std::size_t>(pieceCount);
+    const ssize_t sent = ::sendmsg(socket_, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent > 0) {
-      data.remove_prefix(static_cast<std::size_t>(sent));
+      std::size_t done = static_cast<std::size_t>(sent);
+      for (int i = first; i < count && done > 0; ++i) {
+        const std::size_t taken = std::min(done, parts[i].size());
+        parts[i].remove_prefix(taken);
+        done -= taken;
+      }
       continue;
     }
     if (sent < 0 && errno == EINTR) continue;

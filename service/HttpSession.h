@@ -12,6 +12,7 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
+#include "service/RequestFraming.h"
 #include "service/ServerShared.h"
 #include "service/ServiceRouter.h"
 
@@ -48,8 +49,11 @@ class HttpSession : private ReplyStream {
   // For the server's other threads while the socket is parked. The
   // deadline is in steady_clock nanoseconds (kNoDeadline while served).
   std::int64_t GetDeadline() const { return deadline_.load(std::memory_order_relaxed); }
-  // Waiting for a request with nothing of it received: a drain closes it.
-  bool IsIdle() const { return idle_.load(std::memory_order_relaxed); }
+  // For a drain, on another thread: closes the connection when it waits
+  // for a request, or for the rest of one, and the kernel holds no more
+  // bytes of it (a request that has arrived is still read and answered).
+  // Returns true when it closed it.
+  bool CloseIfWaitingForRequest();
 
  private:
   using Parser = boost::beast::http::request_parser<boost::beast::http::string_body>;
@@ -62,9 +66,22 @@ class HttpSession : private ReplyStream {
   Next Answer(RequestScratch& scratch);
   // Answers a request that could not be read; the connection then closes.
   Next Refuse(int status, const std::string& message, RequestScratch& scratch);
+  // Checks the framing of the request whose header has been parsed; on a
+  // refusal sets refusal_ and returns false.
+  bool CheckFraming();
+  // Holds enough of the server's body budget for the body read so far and
+  // `more` bytes; false (and refusal_ set) when the budget is spent.
+  bool ReserveBody(std::size_t more);
+  void ReleaseBody();
+  // Takes the request's X-Request-Id when it is a fit token, else makes one.
+  void TakeRequestId(std::string_view given);
+  void LogRequest(std::string_view method, std::string_view target);
   // Begins head_ with the status line, the content type and, when the
   // connection closes after the reply, "Connection: close" (no line end).
   void StartHead(int status, const char* contentType);
+  // Answers a request that was read but cannot be served (a body that
+  // cannot be decoded); the connection stays open as the request asked.
+  Next AnswerError(int status, const std::string& message, RequestScratch& scratch);
   // Writes the reply's status line and header, then sends it all.
   Next StartReply(RequestScratch& scratch);
   Next SendReply(RequestScratch& scratch);
@@ -77,6 +94,9 @@ class HttpSession : private ReplyStream {
   Next Park(Next next, std::int64_t deadline);
   // Parks it waiting for a request, none of which has come.
   Next ParkIdle();
+  // Parks it waiting for (the rest of) a request until `deadline`; closes
+  // it instead when the server drains.
+  Next WaitForRequest(std::int64_t deadline);
   // ReplyStream:
   void Begin(int status, const char* contentType) override;
   void Chunk(std::string_view data) override;
@@ -84,6 +104,9 @@ class HttpSession : private ReplyStream {
   void FinishStream();
   // Sends `data` now, waiting at most until the write timeout.
   void SendNow(std::string_view data);
+  // The same for `count` (at most 3) pieces sent one after another; the
+  // views are advanced as they go.
+  void SendNow(std::string_view* parts, int count);
 
   const int socket_;
   ServerShared& shared_;
@@ -97,10 +120,25 @@ class HttpSession : private ReplyStream {
   HttpReply reply_;
   std::string head_;             // status line and header of the reply
   std::size_t sent_ = 0;         // bytes of head_ and then reply_.body sent
-  std::string chunk_;            // a streamed chunk with its framing
   std::int64_t phaseDeadline_ = kNoDeadline;  // of the request, the reply or the lingering
   std::atomic<std::int64_t> deadline_{kNoDeadline};
-  std::atomic<bool> idle_{false};
+  // kServed while a thread serves the session; kWaitingForRequest while it
+  // is parked reading a request; kClosedByDrain once a drain shut it down.
+  enum State : int { kServed, kParked, kWaitingForRequest, kClosedByDrain };
+  std::atomic<int> state_{kServed};
+
+  // The framing check of the request's header (see CheckFraming): done
+  // once, and the status and message of a refusal (0: none).
+  bool headerChecked_ = false;
+  bnscore::internal::HeaderFacts header_;
+  int refusal_ = 0;
+  std::string refusalMessage_;
+  // Bytes of the server's body budget this request holds.
+  std::size_t reserved_ = 0;
+  std::string inflated_;  // the body of a gzip request, decompressed
+  bool headOnly_ = false;  // a HEAD request: the reply has no body
+  std::string requestId_;
+  std::int64_t requestStart_ = 0;  // steady nanoseconds, when logging
 };
 
 #endif  // BNSCORE_SERVICE_HTTPSESSION_H_

@@ -8,9 +8,12 @@
 
 #include "service/DeployedModel.h"
 #include "service/JsonErrorText.h"
+#include "service/JsonNanText.h"
 #include "service/JsonText.h"
 #include "service/RequestError.h"
 #include "host/text/NumberText.h"
+
+using bnscore::internal::RewriteJsonNan;
 
 namespace {
 
@@ -45,7 +48,7 @@ std::string Where(long index) {
   std::string message = Where(index);
   message.append("field ");
   AppendJsonString(message, field);
-  message.append(kind == bnscore::FieldKind::kNumber ? " must be a number or null, not "
+  message.append(kind == bnscore::FieldKind::kNumber ? " must be a number, a string or null, not "
                                                      : " must be a string, a number or null, not ");
   message.append(TypeName(type));
   throw RequestError(400, message);
@@ -54,21 +57,37 @@ std::string Where(long index) {
 }  // namespace
 
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
-                                      std::string& out) {
+                                      std::string& out, ReplyFlush* flush, bool reasons) {
   out.clear();
+  reasons_ = reasons;
   model_ = &model;
   inputs_ = &model.GetSchema().inputs;
   resultsWritten_ = 0;
-  // The parser keeps buffers several times the size of the largest body it
-  // read; after a large one, a small body starts afresh.
-  if (parser_.capacity() > kKeptCapacity && body.size() <= kKeptCapacity) {
-    parser_ = simdjson::dom::parser();
-    padded_ = std::vector<char>();
-  }
+  // The parser keeps buffers about ten times the size of the largest body
+  // it read: those of a large body go as soon as its request is answered
+  // (or refused), so that a thread does not keep them while it serves
+  // small requests, or none.
+  struct GiveBack {
+    JsonRecordScorer& scorer;
+    ~GiveBack() {
+      if (scorer.parser_.capacity() > kKeptCapacity) {
+        scorer.parser_ = simdjson::dom::parser();
+        scorer.padded_ = std::vector<char>();
+      }
+    }
+  } giveBack{*this};
   padded_.resize(body.size() + simdjson::SIMDJSON_PADDING);
   if (!body.empty()) std::memcpy(padded_.data(), body.data(), body.size());
   simdjson::dom::element root;
   simdjson::error_code error = parser_.parse(padded_.data(), body.size(), false).get(root);
+  // Not JSON, but maybe only for NaN words: read again without them (at
+  // no cost to bodies that are JSON).
+  if (error && RewriteJsonNan(body, rewritten_)) {
+    padded_.resize(rewritten_.size() + simdjson::SIMDJSON_PADDING);
+    std::memcpy(padded_.data(), rewritten_.data(), rewritten_.size());
+    error = parser_.parse(padded_.data(), rewritten_.size(), false).get(root);
+    if (rewritten_.capacity() > kKeptCapacity) std::string().swap(rewritten_);
+  }
   if (error) throw RequestError(400, DescribeJsonError(body, simdjson::error_message(error)));
 
   simdjson::dom::object object;
@@ -77,9 +96,28 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
                        "the body must be a JSON object: a record, or {\"records\": [record, ...]}");
   }
 
-  simdjson::dom::array records;
-  if (object.size() == 1 && (*object.begin()).key == "records" &&
-      (*object.begin()).value.get_array().get(records) == simdjson::SUCCESS) {
+  // A body with a member "records" is a batch, whatever else it holds:
+  // its records are never read as the fields of one record.
+  simdjson::dom::element batch;
+  if (object.at_key("records").get(batch) == simdjson::SUCCESS) {
+    simdjson::dom::array records;
+    if (batch.get_array().get(records)) {
+      throw RequestError(400, std::string("\"records\" must be an array of records, not ") +
+                                  (batch.is_null() ? "null" : TypeName(batch.type())));
+    }
+    // Other members are refused rather than ignored, so that a member
+    // given meaning later never changes what an old request did.
+    bool seen = false;
+    for (simdjson::dom::key_value_pair member : object) {
+      if (member.key == "records") {
+        if (seen) throw RequestError(400, "\"records\" is given twice");
+        seen = true;
+        continue;
+      }
+      std::string message = "a batch has only the member \"records\"; ";
+      AppendJsonString(message, member.key);
+      throw RequestError(400, message + " is not allowed");
+    }
     // Scored a block at a time, while the block's columns are in cache.
     const std::size_t count = records.size();
     const std::size_t block = std::min(count, kBlockRows);
@@ -95,6 +133,7 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
       ReadRow(record, index++);
       if (rows_ == block) {
         ScoreColumns(out);
+        if (flush != nullptr) flush->Flush(out);
         StartColumns(block);
       }
     }
@@ -123,6 +162,10 @@ void JsonRecordScorer::StartColumns(std::size_t rows) {
     }
   }
   givenIn_.assign(inputs.size(), 0);
+  if (reasons_) {
+    givenTexts_.resize(inputs.size());
+    for (auto& column : givenTexts_) column.assign(rows, std::string_view());
+  }
   numberTextChars_.clear();
   numberTextCells_.clear();
   rows_ = 0;
@@ -161,12 +204,27 @@ void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
         }
         break;
       }
-      case element_type::STRING:
-        if (field.kind == bnscore::FieldKind::kNumber) {
-          ThrowWrongType(index, field.name, field.kind, type);
+      case element_type::STRING: {
+        const std::string_view text(member.value.get_string());
+        if (field.kind == bnscore::FieldKind::kText) {
+          texts_[i][rows_] = text;
+          break;
         }
-        texts_[i][rows_] = std::string_view(member.value.get_string());
+        if (reasons_) givenTexts_[i][rows_] = text;
+        double number;
+        const auto kind = cellReader_.Read(text, number);
+        if (kind == bnscore::NumberCellKind::kNumber || kind == bnscore::NumberCellKind::kNotANumber) {
+          numbers_[i][rows_] = number;
+        } else if (kind == bnscore::NumberCellKind::kNotFinite) {
+          std::string message = Where(index);
+          message.append("field ");
+          AppendJsonString(message, field.name);
+          message.append(": ");
+          AppendJsonString(message, text);
+          throw RequestError(400, message + " is not a finite number");
+        }
         break;
+      }
       case element_type::NULL_VALUE:
         break;
       default:
@@ -196,6 +254,7 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
   confidence_.resize(rows_);
   probabilities_.resize(rows_ * categories);
   model_->GetModel().Score(columns_, rows_, {status_, prediction_, confidence_, probabilities_});
+  const std::size_t firstResult = out.size();
   for (std::size_t r = 0; r < rows_; ++r) {
     if (resultsWritten_++ > 0) out.push_back(',');
     bnscore::Outcome outcome;
@@ -204,6 +263,63 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
     outcome.confidence = confidence_[r];
     WriteResult(outcome, probabilities_.data() + r * categories, out);
   }
+  if (reasons_) AddReasons(out, firstResult);
+}
+
+void JsonRecordScorer::AddReasons(std::string& out, std::size_t firstResult) {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
+  unscored_.clear();
+  for (std::size_t r = 0; r < rows_; ++r) {
+    if (status_[r] == bnscore::kScored) continue;
+    std::vector<std::string>& cells = unscored_.emplace_back(inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      if (inputs[i].kind == bnscore::FieldKind::kText) {
+        cells[i].assign(texts_[i][r]);
+      } else if (!givenTexts_[i][r].empty()) {
+        cells[i].assign(givenTexts_[i][r]);  // as the client wrote it
+      } else if (!std::isnan(numbers_[i][r])) {
+        NumberTextBuffer buffer;
+        cells[i].assign(FormatNumberView(numbers_[i][r], buffer));
+      }
+    }
+  }
+  std::vector<std::string> reasons;
+  if (!unscored_.empty()) reasons = explainer_.Explain(model_->GetModel(), unscored_);
+  // Each result of the block ends with '}': the reason goes before it.
+  std::string rewritten;
+  rewritten.reserve(out.size() - firstResult + 32 * rows_);
+  std::size_t from = firstResult;
+  std::size_t next = 0;
+  for (std::size_t r = 0; r < rows_; ++r) {
+    std::size_t end = from;
+    int depth = 0;
+    bool inString = false;
+    for (;; ++end) {  // the end of this result's object
+      const char c = out[end];
+      if (inString) {
+        if (c == '\\') ++end;
+        else if (c == '"') inString = false;
+      } else if (c == '"') {
+        inString = true;
+      } else if (c == '{') {
+        ++depth;
+      } else if (c == '}' && --depth == 0) {
+        break;
+      }
+    }
+    rewritten.append(out, from, end - from);
+    rewritten.append(",\"reason\":");
+    if (status_[r] == bnscore::kScored) {
+      rewritten.append("null");
+    } else {
+      AppendJsonString(rewritten, reasons[next++]);
+    }
+    rewritten.push_back('}');
+    from = end + 1;
+  }
+  rewritten.append(out, from, std::string::npos);
+  out.resize(firstResult);
+  out.append(rewritten);
 }
 
 void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome,

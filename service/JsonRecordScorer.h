@@ -8,17 +8,25 @@
 
 #include <simdjson.h>
 
+#include "bnscore/NumberCellReader.h"
 #include "bnscore/bnscore.h"
 #include "engine/NumberTextCache.h"
+#include "service/RecordReasons.h"
 
 class DeployedModel;
 
 // Scores the JSON body of a scoring request and writes the JSON reply.
 //
 // The body is one record, {"field": value, ...}, or a batch,
-// {"records": [record, ...]}. A number field takes a JSON number or null;
-// a text field a string, a number (read as its shortest text) or null;
-// null is a missing value, and so is a field the record leaves out. Fields
+// {"records": [record, ...]}: an object with a member "records" is a batch,
+// whose "records" must be an array and which has no other member (400
+// otherwise). A number field takes a JSON number, null, or a string read
+// as `bnscore score` reads a cell of a number column ("34" is 34, "NA" and
+// "" are missing, "abc" leaves the record unscorable, "inf" is refused with
+// 400); a text field a string, a number (read as its shortest text) or
+// null; null is a missing value, and so is a field the record leaves out.
+// The word NaN where a number goes (as Python's json.dumps writes a float
+// NaN) is read as null; Infinity is refused. Fields
 // the model does not read are ignored. The reply to a record is
 //   {"status":0,"prediction":"C","confidence":x,"probabilities":{"C":p,...}}
 // (prediction, confidence and probabilities null when the record got none),
@@ -26,15 +34,29 @@ class DeployedModel;
 //
 // One scorer per thread: it keeps its parser and buffers from request to
 // request, so that a request allocates nothing once they have grown (a
-// body over 1 MiB does not leave them that large).
+// body over 1 MiB does not leave them that large: they are given back as
+// soon as its reply is written).
 class JsonRecordScorer {
  public:
+  // Takes the reply as it grows: after each block of a batch's replies
+  // is written, Flush may send `out` and clear it, so that a long reply
+  // is never held whole.
+  class ReplyFlush {
+   public:
+    virtual ~ReplyFlush() = default;
+    virtual void Flush(std::string& out) = 0;
+  };
+
   // Writes the reply into `out` (cleared first) and returns the number of
   // records scored. Throws RequestError (400) for a body that is not valid
   // JSON (the message gives the place), not a record or a batch, or that
   // gives a field a value of the wrong type or twice (the message names
   // the field, and the record's index in a batch).
-  std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out);
+  // With `reasons`, each result gets a last member "reason": why the
+  // record was not scored, as `bnscore score --reason` says it (null for
+  // a scored record).
+  std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out,
+                      ReplyFlush* flush = nullptr, bool reasons = false);
 
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
@@ -63,6 +85,16 @@ class JsonRecordScorer {
   const std::vector<bnscore::Field>* inputs_ = nullptr;
   std::size_t resultsWritten_ = 0;
   simdjson::dom::parser parser_;
+  const bnscore::NumberCellReader cellReader_;  // as bnscore score's defaults
+  std::string rewritten_;  // a body with NaN words made null
+  // With reasons: the strings given for number fields (empty: none), the
+  // cells of the records to explain, and who explains them.
+  bool reasons_ = false;
+  std::vector<std::vector<std::string_view>> givenTexts_;
+  std::vector<std::vector<std::string>> unscored_;
+  bnscore::internal::RecordReasons explainer_;
+  // Appends the reasons of the block's rows to their results.
+  void AddReasons(std::string& out, std::size_t firstResult);
   std::vector<char> padded_;  // the body followed by the parser's padding
   // The records as columns: numbers (NaN: missing) for number fields,
   // views of the parsed strings (empty: missing) for text fields; givenIn_[i]

@@ -1,17 +1,32 @@
 #include "service/ServeCommand.h"
 
 #include <charconv>
+#include <csignal>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include <boost/asio/ip/address.hpp>
 
 #include "bnscore/bnscore.h"
+#include "service/AccessLog.h"
+#include "service/DeployedModel.h"
+#include "service/DocumentInfo.h"
 #include "service/HttpServer.h"
+#include "service/JsonText.h"
+#include "service/ModelStore.h"
 #include "service/ModelRegistry.h"
 #include "service/ServiceMetrics.h"
 #include "service/ServiceRouter.h"
+
+using bnscore::internal::AccessLog;
+using bnscore::internal::ModelStore;
+using bnscore::internal::Sha256Hex;
 
 namespace {
 
@@ -20,23 +35,41 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string ReadToken(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError("cannot read the admin token file " + path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::string token = text.str();
-  while (!token.empty() && (token.back() == '\n' || token.back() == '\r' ||
-                            token.back() == ' ' || token.back() == '\t')) {
-    token.pop_back();
-  }
-  if (token.empty()) throw UsageError("the admin token file " + path + " is empty");
-  return token;
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+bool ParsePort(std::string_view text, unsigned short& port) {
+  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), port);
+  return !text.empty() && r.ec == std::errc() && r.ptr == text.data() + text.size();
 }
 
 }  // namespace
 
+std::string ReadAdminToken(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string token;
+  if (!in || (!std::getline(in, token) && !in.eof())) {
+    throw UsageError("cannot read the admin token file " + path);
+  }
+  std::size_t first = 0;
+  while (first < token.size() && IsBlank(token[first])) ++first;
+  token.erase(0, first);
+  while (!token.empty() && IsBlank(token.back())) token.pop_back();
+  if (token.empty()) {
+    throw UsageError("the admin token file " + path +
+                     " holds no token: its first line must be the token");
+  }
+  return token;
+}
+
 bool SplitListenAddress(const std::string& listen, std::string& address, unsigned short& port) {
+  if (listen.find(':') == std::string::npos) {
+    address = "127.0.0.1";
+    return ParsePort(listen, port);
+  }
+  if (listen.front() == ':') {
+    address = "0.0.0.0";
+    return ParsePort(std::string_view(listen).substr(1), port);
+  }
   const std::size_t colon = listen.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == listen.size()) return false;
   address = listen.substr(0, colon);
@@ -45,6 +78,8 @@ bool SplitListenAddress(const std::string& listen, std::string& address, unsigne
     address = address.substr(1, address.size() - 2);
   } else if (address.find(':') != std::string::npos) {
     return false;  // an IPv6 address needs brackets
+  } else if (address == "localhost") {
+    address = "127.0.0.1";
   }
   const char* first = listen.data() + colon + 1;
   const char* last = listen.data() + listen.size();
@@ -53,27 +88,49 @@ bool SplitListenAddress(const std::string& listen, std::string& address, unsigne
 }
 
 int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& err) {
+  // A SIGHUP while the models are read (a reload sent early) must not end
+  // the process; once serving, the server reads the files again on it.
+  ::signal(SIGHUP, SIG_IGN);
   std::string modelPath;  // the document being read, for messages
   try {
     std::string address;
     unsigned short port = 0;
     if (!SplitListenAddress(arguments.listen, address, port)) {
       throw UsageError("--listen " + arguments.listen +
-                       ": expected ADDR:PORT, e.g. 127.0.0.1:8080 or [::1]:8080");
+                       ": expected ADDR:PORT, e.g. 127.0.0.1:8080, [::1]:8080, "
+                       "localhost:8080, :8080 or 8080");
     }
     boost::system::error_code ec;
     const boost::asio::ip::address ip = boost::asio::ip::make_address(address, ec);
     if (ec) throw UsageError("--listen " + arguments.listen + ": invalid address " + address);
 
     AdminPolicy admin;
-    if (!arguments.adminTokenFile.empty()) admin.token = ReadToken(arguments.adminTokenFile);
+    if (!arguments.adminTokenFile.empty()) admin.token = ReadAdminToken(arguments.adminTokenFile);
     admin.loopbackListener = ip.is_loopback();
     bnscore::LoadOptions load;
     load.plugin = arguments.plugin;
 
+    // Requests are logged only when asked; deploy, replace and delete
+    // events always are, to the access log or else to standard error.
+    std::unique_ptr<AccessLog> accessLog;
+    if (arguments.accessLog != "off") accessLog = AccessLog::Open(arguments.accessLog);
+    std::unique_ptr<AccessLog> stderrLog = AccessLog::Open("stderr");
+    AccessLog* events = accessLog ? accessLog.get() : stderrLog.get();
+
     ServiceMetrics metrics;
     ModelRegistry registry;
     ServiceRouter router(registry, metrics, admin, load);
+    router.SetEventLog(events);
+    std::unique_ptr<ModelStore> store;
+    if (!arguments.modelDir.empty()) {
+      store = std::make_unique<ModelStore>(arguments.modelDir);
+      for (const auto& [id, path] : store->List()) {
+        modelPath = path;
+        router.DeployFile(id, path);
+      }
+    }
+    std::vector<std::pair<std::string, std::string>> files;  // --model id and path
+    std::set<std::string> given;
     for (const std::string& model : arguments.models) {
       const std::size_t equals = model.find('=');
       if (equals == std::string::npos || equals + 1 == model.size()) {
@@ -81,15 +138,50 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
       }
       const std::string id = model.substr(0, equals);
       if (!ServiceRouter::IsValidId(id)) {
-        throw UsageError("--model " + model +
-                         ": an id is 1 to 128 letters, digits, '.', '_' or '-'");
+        throw UsageError("--model " + model + ": " + ServiceRouter::kIdRule);
       }
+      if (!given.insert(id).second) throw UsageError("--model " + id + " is given twice");
       modelPath = model.substr(equals + 1);
-      if (router.DeployFile(id, modelPath)) throw UsageError("--model " + id + " is given twice");
+      router.DeployFile(id, modelPath);
+      files.emplace_back(id, modelPath);
     }
     modelPath.clear();
+    std::vector<std::string> required;
+    for (const auto& file : files) required.push_back(file.first);
+    router.SetRequiredModels(std::move(required));
+    router.SetModelStore(store.get());
+
+    // SIGHUP: each --model file read again; a changed document replaces
+    // its model, a rejected one leaves the old model serving.
+    std::mutex reloading;
+    auto reload = [&] {
+      std::lock_guard<std::mutex> lock(reloading);
+      for (const auto& [id, path] : files) {
+        std::string fields = ",\"source\":";
+        AppendJsonString(fields, path);
+        try {
+          const std::string text = ServiceRouter::ReadDocumentFile(path);
+          const std::shared_ptr<const DeployedModel> current = registry.Find(id);
+          if (current && current->GetInfo().sha256 == Sha256Hex(text)) {
+            events->Event("unchanged", id, fields);
+            continue;
+          }
+          router.Deploy(id, text, path);  // logs the replacement
+        } catch (const bnscore::ModelError& e) {
+          fields.append(",\"error\":");
+          AppendJsonString(fields, "error " + std::to_string(e.GetCode()) + ": " + e.GetMessage());
+          events->Event("reload_rejected", id, fields);
+        } catch (const std::exception& e) {
+          fields.append(",\"error\":");
+          AppendJsonString(fields, e.what());
+          events->Event("reload_rejected", id, fields);
+        }
+      }
+    };
 
     HttpServer server(router, metrics, arguments.server);
+    server.SetAccessLog(accessLog.get());
+    server.SetReloadHandler(reload);
     server.Listen(address, port);
     const std::string shown = ip.is_v6() ? "[" + address + "]" : address;
     out << "bnscore serve: listening on http://" << shown << ':' << server.GetPort() << std::endl;

@@ -9,9 +9,13 @@
 
 // The options of `bnscore serve`.
 struct ServeArguments {
-  std::string listen = "127.0.0.1:8080";  // ADDR:PORT, [IPv6]:PORT; port 0: any free port
+  // ADDR:PORT, [IPv6]:PORT, localhost:PORT, :PORT (every IPv4 address) or
+  // PORT (127.0.0.1); port 0: any free port.
+  std::string listen = "127.0.0.1:8080";
   std::vector<std::string> models;        // ID=PATH, deployed before listening
   std::string adminTokenFile;             // the token PUT and DELETE need; "" for none
+  std::string accessLog = "off";          // off, stderr or a file to append to
+  std::string modelDir;                   // deployed at start, and keeps HTTP deployments
   std::string plugin;                     // "" finds it as bnscore score does
   ServerOptions server;
 };
@@ -24,7 +28,14 @@ struct ServeArguments {
 // `err` as "bnscore: ...".
 int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& err);
 
-// Splits "ADDR:PORT" or "[ADDR]:PORT"; false when it is neither.
+// Splits "ADDR:PORT" or "[ADDR]:PORT", and reads "localhost:PORT" as
+// 127.0.0.1, ":PORT" as 0.0.0.0 and "PORT" as 127.0.0.1; false when it is
+// none of these.
 bool SplitListenAddress(const std::string& listen, std::string& address, unsigned short& port);
+
+// The admin token of the file at `path`: its first line, without blanks
+// (spaces, tabs, CR) at either end. Throws std::runtime_error when the
+// file cannot be read or the token is empty.
+std::string ReadAdminToken(const std::string& path);
 
 #endif  // BNSCORE_SERVICE_SERVECOMMAND_H_

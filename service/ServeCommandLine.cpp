@@ -3,17 +3,25 @@
 namespace {
 
 const char kServeFooter[] = R"(Endpoints (JSON unless said otherwise):
-  GET    /health               {"status":"ok"}
-  GET    /metrics              Prometheus text: responses, and per model
-                               requests, errors, records, latency
+  GET    /health               {"status":"ok"} while the process runs
+  GET    /ready                200 once every --model is deployed, else 503
+  GET    /metrics              Prometheus text: responses, per model
+                               requests, errors, records, latency; process_*
+  GET    /openapi.json         the endpoints described (OpenAPI 3.0)
   GET    /models               {"models":[ID,...]}
-  GET    /models/ID            the schema: target, categories, predictors
+  GET    /models/ID            the schema, version, sha256, deployed_at; ETag
   PUT    /models/ID            deploy or replace (body: PMML), atomically
   DELETE /models/ID            remove
   POST   /models/ID/score      one record {"field":value,...} or
                                {"records":[...]}; with Content-Type:
                                text/csv, the CSV of `bnscore score`
-Errors: {"error":{"code":N,"message":"..."}}; 422 carries the host's code.
+                               (?reason=true: why a record got no score)
+HEAD works wherever GET does. Bodies may be sent with Content-Encoding:
+gzip. Errors: {"error":{"code":N,"message":"..."}}; 422 carries the host's
+code. Every reply carries X-Request-Id (the request's, or a new one).
+
+SIGHUP reads the --model files again and replaces each changed model; a
+rejected file leaves its old model serving (one log line per model).
 
 PUT and DELETE need "Authorization: Bearer TOKEN" when --admin-token-file
 is given; without it they are refused unless the listener is loopback.
@@ -40,7 +48,9 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
   CLI::App* serve = app.add_subcommand("serve", "Serve models over HTTP: a REST scoring service");
   serve->footer(kServeFooter);
   serve->add_option("--listen", arguments.listen,
-                    "Address and port to listen on (default 127.0.0.1:8080; port 0: any)")
+                    "Address and port to listen on: ADDR:PORT, [IPv6]:PORT, "
+                    "localhost:PORT, :PORT (all IPv4 addresses) or PORT (127.0.0.1); "
+                    "default 127.0.0.1:8080; port 0: any")
       ->type_name("ADDR:PORT");
   serve->add_option("--model", arguments.models, "Deploy the PMML file PATH as ID (repeatable)")
       ->type_name("ID=PATH");
@@ -48,12 +58,26 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
       ->type_name("N")
       ->check(CLI::Range(1, 256));
   serve->add_option("--admin-token-file", arguments.adminTokenFile,
-                    "File holding the token that PUT and DELETE need")
+                    "File whose first line (blanks trimmed) is the token that PUT and "
+                    "DELETE need")
       ->type_name("FILE");
   serve->add_option("--max-body", arguments.server.maxBody,
-                    "Largest request body accepted, in bytes (default 67108864)")
+                    "Largest request body accepted, in bytes, also once decompressed "
+                    "(default 67108864)")
       ->type_name("BYTES")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 40));
+  serve->add_option("--max-buffered", arguments.server.maxBuffered,
+                    "Bytes of request bodies over 64 KiB that all connections together may "
+                    "hold; past it a new body gets 503 with Retry-After (default 268435456)")
+      ->type_name("BYTES")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 40));
+  serve->add_option("--access-log", arguments.accessLog,
+                    "One JSON line per request: off (default), stderr, or a FILE to append to")
+      ->type_name("off|stderr|FILE");
+  serve->add_option("--model-dir", arguments.modelDir,
+                    "Deploy every ID.pmml in DIR at start, and keep models deployed over "
+                    "HTTP there (written atomically; DELETE removes them)")
+      ->type_name("DIR");
   AddSeconds(*serve, "--read-timeout", arguments.server.readTimeout,
              "Seconds to receive a request's header, and again its body");
   AddSeconds(*serve, "--idle-timeout", arguments.server.idleTimeout,

@@ -3,10 +3,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 #include "service/ServerOptions.h"
 
+namespace bnscore::internal {
+class AccessLog;
+}  // namespace bnscore::internal
 class ServiceMetrics;
 class ServiceRouter;
 
@@ -16,7 +20,24 @@ struct ServerShared {
   const ServiceRouter& router;
   ServiceMetrics& metrics;
   const ServerOptions& options;
+  bnscore::internal::AccessLog* log = nullptr;  // null: no access log
   std::atomic<bool> draining{false};
+  // Bytes of large request bodies held by all connections (see
+  // ServerOptions::maxBuffered).
+  std::atomic<std::size_t> buffered{0};
+
+  // Reserves `bytes` more of the budget; false when they do not fit. A
+  // request holding nothing else may always have one body of up to
+  // --max-body, so that the limits cannot lock out every large body.
+  bool Reserve(std::size_t bytes, std::size_t alreadyHeld) {
+    std::size_t now = buffered.load(std::memory_order_relaxed);
+    for (;;) {
+      const bool fits = now + bytes <= options.maxBuffered || now == alreadyHeld;
+      if (!fits) return false;
+      if (buffered.compare_exchange_weak(now, now + bytes, std::memory_order_relaxed)) return true;
+    }
+  }
+  void Release(std::size_t bytes) { buffered.fetch_sub(bytes, std::memory_order_relaxed); }
 };
 
 // Connection deadlines are steady_clock nanoseconds: one atomic integer

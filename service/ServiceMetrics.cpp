@@ -16,11 +16,16 @@ double ModelMetrics::LatencySum() const {
   return static_cast<double>(latencyNanos_.load(std::memory_order_relaxed)) / 1e9;
 }
 
-ModelMetrics* ServiceMetrics::ForModel(const std::string& id) {
+std::shared_ptr<ModelMetrics> ServiceMetrics::ForModel(const std::string& id) {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::unique_ptr<ModelMetrics>& metrics = models_[id];
-  if (!metrics) metrics = std::make_unique<ModelMetrics>();
-  return metrics.get();
+  std::shared_ptr<ModelMetrics>& metrics = models_[id];
+  if (!metrics) metrics = std::make_shared<ModelMetrics>();
+  return metrics;
+}
+
+void ServiceMetrics::RemoveModel(const std::string& id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  models_.erase(id);
 }
 
 void ServiceMetrics::CountResponse(int httpStatus) {

@@ -40,13 +40,18 @@ class ModelMetrics {
 };
 
 // All counters of a running service: HTTP requests by status code and the
-// ModelMetrics of every model id ever used. Owns the ModelMetrics; they live
-// as long as the ServiceMetrics, so that a model replaced or removed keeps
-// its counts (Prometheus counters never go back).
+// ModelMetrics of every deployed model id. A model replaced keeps its
+// counters (Prometheus counters never go back); a model removed takes its
+// series out of the exposition (as an exporter drops a target that is
+// gone), so that ids deployed and removed over time do not pile up. The
+// ModelMetrics are shared with the deployed models that count into them.
 class ServiceMetrics {
  public:
   // The counters of `id`, created on first use. Never null.
-  ModelMetrics* ForModel(const std::string& id);
+  std::shared_ptr<ModelMetrics> ForModel(const std::string& id);
+  // Drops the series of `id` (a request still holding its counters may
+  // count into them; they are no longer shown).
+  void RemoveModel(const std::string& id);
 
   // Counts one answered HTTP request.
   void CountResponse(int httpStatus);
@@ -63,7 +68,7 @@ class ServiceMetrics {
 
   std::array<std::atomic<std::uint64_t>, kStatusSlots> responses_{};
   mutable std::mutex mutex_;  // guards models_ (not the counters inside)
-  std::map<std::string, std::unique_ptr<ModelMetrics>> models_;
+  std::map<std::string, std::shared_ptr<ModelMetrics>> models_;
 };
 
 #endif  // BNSCORE_SERVICE_SERVICEMETRICS_H_

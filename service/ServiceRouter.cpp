@@ -2,11 +2,23 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
+#include "service/AccessLog.h"
+#include "service/DocumentInfo.h"
 #include "service/JsonText.h"
+#include "service/ModelStore.h"
+#include "service/OpenApiText.h"
+#include "service/ProcessMetrics.h"
 #include "service/ModelRegistry.h"
 #include "service/RequestError.h"
 #include "service/ServiceMetrics.h"
+
+using bnscore::internal::AppendProcessMetrics;
+using bnscore::internal::DescribeDocument;
+using bnscore::internal::DocumentInfo;
+using bnscore::internal::OpenApiText;
 
 namespace {
 
@@ -29,30 +41,66 @@ class TextSource : public bnscore::ByteSource {
 };
 
 constexpr const char* kCsvType = "text/csv; charset=utf-8";
+constexpr const char* kJsonType = "application/json";
 
 // Appends to the reply's body; with a stream, sends the body as a chunk
-// whenever it has grown past kChunkBytes, so that a long reply is never
-// held whole.
-class ReplySink : public bnscore::ByteSink {
+// whenever it has grown past `chunkBytes`, so that a long reply (CSV, or
+// a JSON batch) is never held whole.
+class ReplySink : public bnscore::ByteSink, public JsonRecordScorer::ReplyFlush {
  public:
-  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  // CSV goes out 64 KiB at a time, as the engine writes it. A JSON reply
+  // is streamed only past 1 MiB: shorter ones (1,000 records of most
+  // models) go out whole from the event loop, which never holds a thread
+  // for a slow client.
+  static constexpr std::size_t kCsvChunkBytes = 64 * 1024;
+  static constexpr std::size_t kJsonChunkBytes = 1 << 20;
 
-  ReplySink(ReplyStream* stream, HttpReply& reply) : stream_(stream), reply_(reply) {}
+  ReplySink(ReplyStream* stream, HttpReply& reply, const char* contentType,
+            std::size_t chunkBytes)
+      : stream_(stream), reply_(reply), contentType_(contentType), chunkBytes_(chunkBytes) {}
   void Write(const char* data, std::size_t size) override {
     reply_.body.append(data, size);
-    if (stream_ == nullptr || reply_.body.size() < kChunkBytes) return;
+    Flush(reply_.body);
+  }
+  void Flush(std::string& out) override {
+    if (stream_ == nullptr || out.size() < chunkBytes_) return;
     if (!reply_.streamed) {
-      stream_->Begin(200, kCsvType);
+      stream_->Begin(200, contentType_);
       reply_.streamed = true;
     }
-    stream_->Chunk(reply_.body);
-    reply_.body.clear();
+    stream_->Chunk(out);
+    out.clear();
   }
 
  private:
   ReplyStream* stream_;
   HttpReply& reply_;
+  const char* contentType_;
+  std::size_t chunkBytes_;
 };
+
+// The value of `name` in the query of `target` ("" when absent).
+std::string_view QueryValue(std::string_view target, std::string_view name) {
+  const std::size_t mark = target.find('?');
+  if (mark == std::string_view::npos) return {};
+  std::string_view query = target.substr(mark + 1);
+  while (!query.empty()) {
+    const std::size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+    const std::size_t equals = pair.find('=');
+    if (pair.substr(0, equals) == name) {
+      return equals == std::string_view::npos ? std::string_view("true") : pair.substr(equals + 1);
+    }
+  }
+  return {};
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+bool IsTrue(std::string_view value) {
+  return value == "1" || EqualsIgnoringCase(value, "true") || EqualsIgnoringCase(value, "yes");
+}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -87,6 +135,20 @@ bool SameSecret(std::string_view given, std::string_view expected) {
   return difference == 0;
 }
 
+// True when the If-None-Match list `given` names `etag` (or is "*").
+bool MatchesEtag(std::string_view given, std::string_view etag) {
+  while (!given.empty()) {
+    const std::size_t comma = given.find(',');
+    std::string_view item = given.substr(0, comma);
+    given = comma == std::string_view::npos ? std::string_view() : given.substr(comma + 1);
+    while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+    while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+    if (item.substr(0, 2) == "W/") item.remove_prefix(2);  // a weak match is enough for GET
+    if (item == "*" || item == etag) return true;
+  }
+  return false;
+}
+
 void MethodNotAllowed(HttpReply& reply, const char* allow) {
   reply.allow = allow;
   throw RequestError(405, std::string("method not allowed; use ") + allow);
@@ -102,7 +164,8 @@ ServiceRouter::ServiceRouter(ModelRegistry& registry, ServiceMetrics& metrics, A
       loadOptions_(std::move(loadOptions)) {}
 
 bool ServiceRouter::IsValidId(std::string_view id) {
-  if (id.empty() || id.size() > 128) return false;
+  // "." and ".." would be path segments that clients normalise away.
+  if (id.empty() || id.size() > 128 || id == "." || id == "..") return false;
   for (char c : id) {
     const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                     c == '.' || c == '_' || c == '-';
@@ -119,6 +182,9 @@ void ServiceRouter::Handle(const HttpRequest& request, RequestScratch& scratch,
   reply.streamed = false;
   reply.broken = false;
   reply.body.clear();
+  reply.headers.clear();
+  reply.model.clear();
+  reply.records = 0;
   try {
     Route(request, scratch, reply);
   } catch (const RequestError& e) {
@@ -144,19 +210,39 @@ void ServiceRouter::Fail(HttpReply& reply, int status, int code, const char* mes
 void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
                           HttpReply& reply) const {
   std::string_view path = request.target.substr(0, request.target.find('?'));
+  // HEAD is GET without the body (the server leaves it out).
+  const bool get = request.method == "GET" || request.method == "HEAD";
   if (path == "/health") {
-    if (request.method != "GET") MethodNotAllowed(reply, "GET");
+    if (!get) MethodNotAllowed(reply, "GET, HEAD");
     reply.body.append("{\"status\":\"ok\"}\n");
     return;
   }
+  if (path == "/ready") {
+    if (!get) MethodNotAllowed(reply, "GET, HEAD");
+    std::string missing;
+    for (const std::string& id : required_) {
+      if (registry_.Find(id)) continue;
+      if (!missing.empty()) missing.append(", ");
+      missing.append(id);
+    }
+    if (!missing.empty()) throw RequestError(503, "not ready: no model is deployed as " + missing);
+    reply.body.append("{\"status\":\"ready\"}\n");
+    return;
+  }
   if (path == "/metrics") {
-    if (request.method != "GET") MethodNotAllowed(reply, "GET");
+    if (!get) MethodNotAllowed(reply, "GET, HEAD");
     reply.contentType = "text/plain; version=0.0.4; charset=utf-8";
     reply.body = metrics_.Render();
+    AppendProcessMetrics(reply.body);
+    return;
+  }
+  if (path == "/openapi.json") {
+    if (!get) MethodNotAllowed(reply, "GET, HEAD");
+    reply.body.append(OpenApiText());
     return;
   }
   if (path == "/models") {
-    if (request.method != "GET") MethodNotAllowed(reply, "GET");
+    if (!get) MethodNotAllowed(reply, "GET, HEAD");
     reply.body.append("{\"models\":[");
     bool first = true;
     for (const std::string& id : registry_.Ids()) {
@@ -172,10 +258,9 @@ void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
     const bool score = rest.size() > kScoreSuffix.size() &&
                        rest.substr(rest.size() - kScoreSuffix.size()) == kScoreSuffix;
     if (score) rest.remove_suffix(kScoreSuffix.size());
-    if (!IsValidId(rest)) {
-      throw RequestError(400, "invalid model id: an id is 1 to 128 letters, digits, '.', '_' or '-'");
-    }
+    if (!IsValidId(rest)) throw RequestError(400, std::string("invalid model id: ") + kIdRule);
     const std::string id(rest);
+    reply.model = id;
     if (score) {
       if (request.method != "POST") MethodNotAllowed(reply, "POST");
       HandleScore(request, id, scratch, reply);
@@ -189,35 +274,58 @@ void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
 
 void ServiceRouter::HandleModel(const HttpRequest& request, const std::string& id,
                                 HttpReply& reply) const {
-  if (request.method == "GET") {
+  if (request.method == "GET" || request.method == "HEAD") {
     std::shared_ptr<const DeployedModel> model = registry_.Find(id);
     if (!model) throw RequestError(404, "no model is deployed as \"" + id + "\"");
+    reply.headers.append("\r\nETag: ").append(model->GetEtag());
+    if (MatchesEtag(request.ifNoneMatch, model->GetEtag())) {
+      reply.status = 304;  // the client's copy is current
+      return;
+    }
     reply.body.append(model->SchemaJson());
     return;
   }
   if (request.method == "PUT") {
     CheckAdmin(request);
+    std::shared_ptr<const DeployedModel> deployed;
     bool replaced = false;
     try {
-      replaced = Deploy(id, request.body);
+      replaced = Deploy(id, request.body, "http", &deployed);
     } catch (const bnscore::ModelError& e) {
       throw RequestError(422, e.GetMessage(), e.GetCode());
     }
+    if (store_ != nullptr) store_->Keep(id, request.body);
     reply.status = replaced ? 200 : 201;
+    const DocumentInfo& info = deployed->GetInfo();
     reply.body.append("{\"id\":");
     AppendJsonString(reply.body, id);
-    reply.body.append(replaced ? ",\"replaced\":true}\n" : ",\"replaced\":false}\n");
+    reply.body.append(replaced ? ",\"replaced\":true" : ",\"replaced\":false");
+    reply.body.append(",\"version\":");
+    if (info.version.empty()) {
+      reply.body.append("null");
+    } else {
+      AppendJsonString(reply.body, info.version);
+    }
+    reply.body.append(",\"sha256\":");
+    AppendJsonString(reply.body, info.sha256);
+    reply.body.append(",\"deployed_at\":");
+    AppendJsonString(reply.body, info.deployedAt);
+    reply.body.append("}\n");
+    reply.headers.append("\r\nETag: ").append(deployed->GetEtag());
     return;
   }
   if (request.method == "DELETE") {
     CheckAdmin(request);
     if (!registry_.Remove(id)) throw RequestError(404, "no model is deployed as \"" + id + "\"");
+    metrics_.RemoveModel(id);
+    if (store_ != nullptr) store_->Forget(id);
+    LogEvent("delete", id, request.requestId, "");
     reply.body.append("{\"id\":");
     AppendJsonString(reply.body, id);
     reply.body.append(",\"removed\":true}\n");
     return;
   }
-  MethodNotAllowed(reply, "GET, PUT, DELETE");
+  MethodNotAllowed(reply, "GET, HEAD, PUT, DELETE");
 }
 
 void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& id,
@@ -233,18 +341,26 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
   };
   try {
     const std::string_view type = MediaType(request.contentType);
+    const bool reasons = IsTrue(QueryValue(request.target, "reason"));
     if (EqualsIgnoringCase(type, "text/csv")) {
       TextSource source(request.body);
-      ReplySink sink(request.stream, reply);
+      ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
+      bnscore::CsvOptions options;
+      options.reason = reasons;
       try {
         records = static_cast<std::uint64_t>(
-            model->GetModel().ScoreCsv(source, "request body", sink).records);
+            model->GetModel().ScoreCsv(source, "request body", sink, options).records);
       } catch (const bnscore::Error& e) {
         throw RequestError(400, e.what());
       }
       reply.contentType = kCsvType;
     } else if (type.empty() || EqualsIgnoringCase(type, "application/json")) {
-      records = scratch.scorer.Score(*model, request.body, reply.body);
+      ReplySink sink(request.stream, reply, kJsonType, ReplySink::kJsonChunkBytes);
+      try {
+        records = scratch.scorer.Score(*model, request.body, reply.body, &sink, reasons);
+      } catch (const bnscore::Error& e) {
+        throw RequestError(400, e.what());
+      }
     } else {
       throw RequestError(415, "unsupported Content-Type \"" + std::string(request.contentType) +
                                   "\": send application/json or text/csv");
@@ -254,6 +370,7 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
     throw;
   }
   failed = false;
+  reply.records = records;
   record();
 }
 
@@ -275,14 +392,39 @@ void ServiceRouter::CheckAdmin(const HttpRequest& request) const {
   }
 }
 
-bool ServiceRouter::Deploy(const std::string& id, std::string_view pmml) const {
+bool ServiceRouter::Deploy(const std::string& id, std::string_view pmml, std::string_view source,
+                           std::shared_ptr<const DeployedModel>* deployed) const {
   std::unique_ptr<bnscore::Model> model = bnscore::Model::LoadText(pmml, loadOptions_);
-  return registry_.Deploy(
-      std::make_shared<const DeployedModel>(id, std::move(model), metrics_.ForModel(id)));
+  auto made = std::make_shared<const DeployedModel>(id, std::move(model), metrics_.ForModel(id),
+                                                    DescribeDocument(pmml));
+  const bool replaced = registry_.Deploy(made);
+  std::string fields = ",\"source\":";
+  AppendJsonString(fields, source);
+  fields.append(",\"sha256\":");
+  AppendJsonString(fields, made->GetInfo().sha256);
+  LogEvent(replaced ? "replace" : "deploy", id, {}, fields);
+  if (deployed != nullptr) *deployed = std::move(made);
+  return replaced;
 }
 
 bool ServiceRouter::DeployFile(const std::string& id, const std::string& path) const {
-  std::unique_ptr<bnscore::Model> model = bnscore::Model::Load(path, loadOptions_);
-  return registry_.Deploy(
-      std::make_shared<const DeployedModel>(id, std::move(model), metrics_.ForModel(id)));
+  return Deploy(id, ReadDocumentFile(path), path);
+}
+
+std::string ServiceRouter::ReadDocumentFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  if (!in || !(text << in.rdbuf())) throw bnscore::Error("cannot read the model file " + path);
+  return text.str();
+}
+
+void ServiceRouter::LogEvent(std::string_view event, std::string_view id,
+                             std::string_view requestId, std::string_view fields) const {
+  if (events_ == nullptr) return;
+  std::string all(fields);
+  if (!requestId.empty()) {
+    all.append(",\"request_id\":");
+    AppendJsonString(all, requestId);
+  }
+  events_->Event(event, id, all);
 }

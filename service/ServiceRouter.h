@@ -2,12 +2,19 @@
 #define BNSCORE_SERVICE_SERVICEROUTER_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bnscore/bnscore.h"
 #include "service/JsonRecordScorer.h"
 
+namespace bnscore::internal {
+class AccessLog;
+class ModelStore;
+}  // namespace bnscore::internal
+class DeployedModel;
 class ModelRegistry;
 class ServiceMetrics;
 
@@ -31,6 +38,8 @@ struct HttpRequest {
   std::string_view authorization;
   std::string_view body;
   ReplyStream* stream = nullptr;  // null: every reply is made whole
+  std::string_view requestId;     // for the log lines the request causes
+  std::string_view ifNoneMatch;   // the ETags of If-None-Match, as sent
 };
 
 // The reply the router makes. The server reuses it from request to request
@@ -47,6 +56,12 @@ struct HttpReply {
   // last chunk, so that the client sees the reply is incomplete.
   bool broken = false;
   std::string body;
+  // More header lines, each "\r\nName: value" (ETag, Retry-After, ...).
+  std::string headers;
+  // For the access log: the model id the request named ("" for none) and
+  // the records it scored.
+  std::string model;
+  std::uint64_t records = 0;
 };
 
 // What one server thread keeps from request to request. One per thread.
@@ -63,10 +78,13 @@ struct AdminPolicy {
 };
 
 // Answers the service's requests:
-//   GET /health, GET /metrics, GET /models, GET /models/{id},
-//   PUT /models/{id} (a PMML body), DELETE /models/{id},
-//   POST /models/{id}/score (JSON records, or text/csv).
-// Errors are {"error":{"code":N,"message":"..."}} with a fitting status.
+//   GET /health, GET /ready, GET /metrics, GET /openapi.json,
+//   GET /models, GET /models/{id}, PUT /models/{id} (a PMML body),
+//   DELETE /models/{id}, POST /models/{id}/score (JSON records, or
+//   text/csv; ?reason=true says why records were not scored).
+// HEAD is answered wherever GET is. Errors are
+// {"error":{"code":N,"message":"..."}} with a fitting status.
+// A new endpoint is one more branch of Route.
 // Holds references to the registry and the metrics, which outlive it;
 // Handle may be called from any number of threads at once, each with its
 // own RequestScratch.
@@ -77,15 +95,31 @@ class ServiceRouter {
 
   void Handle(const HttpRequest& request, RequestScratch& scratch, HttpReply& reply) const;
 
-  // Reads the PMML document `pmml` and deploys it under `id`; returns true
-  // when it replaced a model. Throws bnscore::ModelError when the document
-  // is rejected (the deployed model stays), bnscore::Error otherwise.
-  bool Deploy(const std::string& id, std::string_view pmml) const;
-  // The same from a file.
-  bool DeployFile(const std::string& id, const std::string& path) const;
+  // Set before serving. The ids that GET /ready waits for (the --model
+  // ids); where deploy, replace and delete events are logged (null: not
+  // logged); where models deployed over HTTP are kept (null: nowhere).
+  // The log and the store must outlive the router.
+  void SetRequiredModels(std::vector<std::string> ids) { required_ = std::move(ids); }
+  void SetEventLog(bnscore::internal::AccessLog* log) { events_ = log; }
+  void SetModelStore(bnscore::internal::ModelStore* store) { store_ = store; }
 
-  // True for an id of 1 to 128 letters, digits, '.', '_' and '-'.
+  // Reads the PMML document `pmml` and deploys it under `id`; returns true
+  // when it replaced a model, and gives the deployed model in `deployed`
+  // when not null. `source` names where the document came from in the
+  // event log. Throws bnscore::ModelError when the document is rejected
+  // (the deployed model stays), bnscore::Error otherwise.
+  bool Deploy(const std::string& id, std::string_view pmml, std::string_view source = "http",
+              std::shared_ptr<const DeployedModel>* deployed = nullptr) const;
+  // The same from a file. Throws bnscore::Error when it cannot be read.
+  bool DeployFile(const std::string& id, const std::string& path) const;
+  // The bytes of the file at `path`; throws bnscore::Error naming it.
+  static std::string ReadDocumentFile(const std::string& path);
+
+  // True for an id of 1 to 128 letters, digits, '.', '_' and '-', other
+  // than "." and "..".
   static bool IsValidId(std::string_view id);
+  static constexpr const char* kIdRule =
+      "an id is 1 to 128 letters, digits, '.', '_' or '-', and not \".\" or \"..\"";
 
  private:
   void Route(const HttpRequest& request, RequestScratch& scratch, HttpReply& reply) const;
@@ -95,11 +129,16 @@ class ServiceRouter {
   void HandleScore(const HttpRequest& request, const std::string& id, RequestScratch& scratch,
                    HttpReply& reply) const;
   void CheckAdmin(const HttpRequest& request) const;
+  void LogEvent(std::string_view event, std::string_view id, std::string_view requestId,
+                std::string_view fields) const;
 
   ModelRegistry& registry_;
   ServiceMetrics& metrics_;
   AdminPolicy admin_;
   bnscore::LoadOptions loadOptions_;
+  std::vector<std::string> required_;
+  bnscore::internal::AccessLog* events_ = nullptr;
+  bnscore::internal::ModelStore* store_ = nullptr;
 };
 
 #endif  // BNSCORE_SERVICE_SERVICEROUTER_H_

@@ -33,8 +33,10 @@ class BNSCORE_API NumberCellReader {
   NumberCellReader(const NumberCellReader&) = delete;
   NumberCellReader& operator=(const NumberCellReader&) = delete;
 
-  // The kind of `cell`; `value` is set for kNumber and kNotFinite and left
-  // alone otherwise.
+  // The kind of `cell`; `value` is set for kNumber and kNotFinite, and for
+  // kNotANumber to the system-missing value -1.7976931348623155e308, which
+  // gives the field no usable value (so a column of numbers can carry it);
+  // it is left alone for kMissing.
   NumberCellKind Read(std::string_view cell, double& value) const;
 
  private:

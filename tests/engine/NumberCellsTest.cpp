@@ -93,6 +93,8 @@ TEST(NumberCellReaderTest, ReadsCellsAsTheCommandLineDoes) {
     EXPECT_EQ(defaults.Read(c.cell, value), c.kind) << c.cell;
     if (c.kind == Kind::kNumber || c.kind == Kind::kNotFinite) {
       EXPECT_TRUE(value == c.value || (std::isnan(value) && std::isnan(c.value))) << c.cell;
+    } else if (c.kind == Kind::kNotANumber) {
+      EXPECT_EQ(value, -1.7976931348623155e308) << c.cell;
     } else {
       EXPECT_EQ(value, -7.0) << c.cell;
     }

@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ TEST(JsonTextTest, NumbersAreBnscoresDigitsAndNonFiniteIsNull) {
 
 TEST(ServiceMetricsTest, HistogramBucketsAreCumulativeAndCountersKeepTheirModel) {
   ServiceMetrics metrics;
-  ModelMetrics* m = metrics.ForModel("m");
+  const std::shared_ptr<ModelMetrics> m = metrics.ForModel("m");
   EXPECT_EQ(metrics.ForModel("m"), m);
   m->RecordRequest(0.00005, false, 1);  // on the first bound: first bucket
   m->RecordRequest(0.0003, true, 0);
@@ -74,6 +75,12 @@ TEST(ServiceMetricsTest, HistogramBucketsAreCumulativeAndCountersKeepTheirModel)
         "bnscore_score_latency_seconds_count{model=\"m\"} 3\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
   }
+  // A model removed takes every series of its id along; others stay.
+  metrics.ForModel("other")->RecordRequest(0.001, false, 1);
+  metrics.RemoveModel("m");
+  const std::string after = metrics.Render();
+  EXPECT_EQ(after.find("model=\"m\""), std::string::npos) << after;
+  EXPECT_NE(after.find("bnscore_score_requests_total{model=\"other\"} 1\n"), std::string::npos);
 }
 
 TEST(ServeCommandTest, ListenAddresses) {
@@ -85,7 +92,17 @@ TEST(ServeCommandTest, ListenAddresses) {
   ASSERT_TRUE(SplitListenAddress("[::1]:0", address, port));
   EXPECT_EQ(address, "::1");
   EXPECT_EQ(port, 0);
-  for (const char* bad : {"8080", ":8080", "127.0.0.1:", "::1:80", "[::1]80", "h:65536", "h:8x", "[]:1"}) {
+  // The short forms: a port alone is loopback's, ":PORT" every IPv4
+  // address's, "localhost" loopback's.
+  for (const auto& [given, wantAddress, wantPort] :
+       {std::tuple{"8081", "127.0.0.1", 8081}, std::tuple{":8082", "0.0.0.0", 8082},
+        std::tuple{"localhost:8083", "127.0.0.1", 8083}}) {
+    ASSERT_TRUE(SplitListenAddress(given, address, port)) << given;
+    EXPECT_EQ(address, wantAddress);
+    EXPECT_EQ(port, wantPort);
+  }
+  for (const char* bad : {"", ":", "80x", ":-1", "127.0.0.1:", "::1:80", "[::1]80", "h:65536",
+                          "h:8x", "[]:1", "65536"}) {
     EXPECT_FALSE(SplitListenAddress(bad, address, port)) << bad;
   }
 }

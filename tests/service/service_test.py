@@ -7,10 +7,13 @@ stops it with SIGTERM. Every wait is bounded in time.
 """
 
 import csv
+import gzip
+import hashlib
 import io
 import json
 import os
 import select
+import shutil
 import signal
 import socket
 import subprocess
@@ -36,8 +39,9 @@ class Server:
     """A running `bnscore serve` on 127.0.0.1 and a free port."""
 
     def __init__(self, *args):
+        listen = [] if "--listen" in args else ["--listen", "127.0.0.1:0"]
         self.process = subprocess.Popen(
-            [BNSCORE, "serve", "--listen", "127.0.0.1:0", *args],
+            [BNSCORE, "serve", *listen, *args],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         ready, _, _ = select.select([self.process.stdout], [], [], 20)
         line = self.process.stdout.readline().decode() if ready else ""
@@ -169,6 +173,12 @@ class ServiceTest(unittest.TestCase):
                          expected * 7)
         self.assertEqual(s.post("/models/credit/score", json={"records": []}).json(),
                          {"results": []})
+        # A JSON reply past 1 MiB goes out in chunks, with the same results.
+        batch = s.post("/models/credit/score", json={"records": records * 400})
+        self.assertEqual(batch.headers.get("Transfer-Encoding"), "chunked")
+        self.assertGreater(len(batch.content), 1 << 20)
+        self.assertEqual([normalise(r) for r in parse_keeping_numbers(batch.text)["results"]],
+                         expected * 400)
 
         # A text field takes a number as its text; a number field reads a
         # text as an error; left-out fields are missing.
@@ -214,10 +224,10 @@ class ServiceTest(unittest.TestCase):
         metrics = s.get("/metrics")
         self.assertTrue(metrics.headers["Content-Type"].startswith("text/plain"))
         lines = metrics.text.splitlines()
-        self.assertIn('bnscore_score_requests_total{model="credit"} 30', lines)
-        self.assertIn('bnscore_records_scored_total{model="credit"} 4186', lines)
-        self.assertIn('bnscore_score_latency_seconds_count{model="credit"} 30', lines)
-        self.assertIn('bnscore_score_latency_seconds_bucket{model="credit",le="+Inf"} 30', lines)
+        self.assertIn('bnscore_score_requests_total{model="credit"} 31', lines)
+        self.assertIn('bnscore_records_scored_total{model="credit"} 12186', lines)
+        self.assertIn('bnscore_score_latency_seconds_count{model="credit"} 31', lines)
+        self.assertIn('bnscore_score_latency_seconds_bucket{model="credit",le="+Inf"} 31', lines)
         self.assertIn('bnscore_score_errors_total{model="credit"} 1', lines)
         self.assertEqual(s.stop()[0], 0)
 
@@ -229,13 +239,14 @@ class ServiceTest(unittest.TestCase):
         self.assertError(s.post(score, data='{"age": 3} x'), 400, 400, "malformed JSON")
         self.assertError(s.post(score, data=''), 400, 400, "malformed JSON")
         self.assertError(s.post(score, data='[1, 2]'), 400, 400, "must be a JSON object")
-        self.assertError(s.post(score, json={"age": "34"}), 400, 400,
-                         'field "age" must be a number or null, not a string')
+        self.assertError(s.post(score, json={"age": "inf"}), 400, 400,
+                         'field "age": "inf" is not a finite number')
         self.assertError(s.post(score, json={"employment": [1]}), 400, 400,
                          'field "employment" must be a string, a number or null, not an array')
         self.assertError(s.post(score, json={"records": [{"age": 3}] * 100 + [{"age": True}]}),
                          400, 400,
-                         'records[100]: field "age" must be a number or null, not true or false')
+                         'records[100]: field "age" must be a number, a string or null, not true '
+                         'or false')
         self.assertError(s.post(score, json={"records": [{}, 7]}), 400, 400,
                          "records[1]: a record must be a JSON object, not a number")
         self.assertError(s.post(score, data='{"age": 3, "age": 4}'), 400, 400,
@@ -256,7 +267,7 @@ class ServiceTest(unittest.TestCase):
         self.assertError(s.get("/elsewhere"), 404, 404, "no such resource")
         reply = s.post("/health")
         self.assertError(reply, 405, 405, "method not allowed")
-        self.assertEqual(reply.headers["Allow"], "GET")
+        self.assertEqual(reply.headers["Allow"], "GET, HEAD")
         self.assertError(s.post(score, data=b"{" + b" " * 200000 + b"}"), 413, 413,
                          "larger than the limit of 100000 bytes")
 
@@ -275,8 +286,9 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(s.stop()[0], 0)
 
     def test_deploy_replace_and_remove_with_the_admin_token(self):
+        # The token is the file's first line, blanks trimmed at both ends.
         with tempfile.NamedTemporaryFile("w", suffix=".token", delete=False) as f:
-            f.write("s3cret\n")
+            f.write(" \ts3cret \r\nnot the token\n")
         try:
             s = self.start("--admin-token-file", f.name)
         finally:
@@ -288,9 +300,9 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(reply.headers["WWW-Authenticate"], "Bearer")
         admin = {"Authorization": "Bearer s3cret"}
         reply = s.put("/models/m", data=MODEL_TEXT, headers=admin)
-        self.assertEqual((reply.status_code, reply.json()), (201, {"id": "m", "replaced": False}))
+        self.assertEqual((reply.status_code, reply.json()["replaced"]), (201, False))
         reply = s.put("/models/m", data=VARIANT_TEXT, headers=admin)
-        self.assertEqual((reply.status_code, reply.json()), (200, {"id": "m", "replaced": True}))
+        self.assertEqual((reply.status_code, reply.json()["replaced"]), (200, True))
         self.assertEqual(s.get("/models").json(), {"models": ["m"]})
         self.assertError(s.delete("/models/m"), 401, 401, "Bearer")
         self.assertEqual(s.delete("/models/m", headers=admin).json(), {"id": "m", "removed": True})
@@ -337,40 +349,49 @@ class ServiceTest(unittest.TestCase):
         self.assertGreater(sum(counts), 30)
         self.assertEqual(s.stop()[0], 0)
 
-    def test_sigterm_drains_the_request_in_flight(self):
-        s = self.start("--model", "m=" + MODEL)
+    def test_sigterm_answers_what_it_has_received_and_closes_the_rest(self):
+        s = self.start("--model", "m=" + MODEL, "--threads", "1")
         idle = socket.create_connection(("127.0.0.1", s.port), timeout=10)
         idle.sendall(b"GET /health HTTP/1.1\r\nHost: x\r\n\r\n")
         self.assertIn(b"200 OK", idle.recv(4096))
 
         body = json.dumps({"employment": "salaried", "income": 52000, "age": 34,
                            "dependents": 1}).encode()
-        busy = socket.create_connection(("127.0.0.1", s.port), timeout=10)
-        busy.sendall(b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
-                     b"Content-Length: %d\r\n\r\n" % len(body) + body[:10])
+        head = (b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                b"Content-Length: %d\r\n\r\n" % len(body))
+        # A request cut short (header, or body) counts as idle: a client
+        # that never finishes cannot hold the drain.
+        cut_header = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        cut_header.sendall(b"GET /hea")
+        cut_body = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        cut_body.sendall(head + body[:10])
+        # Whole requests that arrive together with the signal are answered.
+        whole = [socket.create_connection(("127.0.0.1", s.port), timeout=10) for _ in range(8)]
         time.sleep(0.3)
+        for conn in whole:
+            conn.sendall(head + body)
         s.process.send_signal(signal.SIGTERM)
-        time.sleep(0.3)
-        # The idle connection is closed, new ones are refused, the request
-        # in flight gets its whole answer.
-        self.assertEqual(idle.recv(4096), b"")
-        with self.assertRaises(OSError):
-            socket.create_connection(("127.0.0.1", s.port), timeout=2).sendall(b"GET / HTTP/1.1\r\n\r\n")
-        self.assertIsNone(s.process.poll())
-        busy.sendall(body[10:])
-        reply = b""
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
-            chunk = busy.recv(65536)
-            if not chunk:
-                break
-            reply += chunk
-        self.assertTrue(reply.startswith(b"HTTP/1.1 200 OK"), reply)
-        self.assertIn(b"Connection: close", reply)
-        self.assertIn(b'"status":0', reply)
+        started = time.monotonic()
+
+        def read_all(conn):
+            reply = b""
+            while chunk := conn.recv(65536):
+                reply += chunk
+            return reply
+
+        for conn in whole:
+            reply = read_all(conn)
+            # Answered (and then closed: read_all saw the end).
+            self.assertTrue(reply.startswith(b"HTTP/1.1 200 OK"), reply)
+            self.assertIn(b'"status":0', reply)
+        for conn in (idle, cut_header, cut_body):
+            self.assertEqual(read_all(conn), b"")
         status, err = s.stop()
         self.assertEqual(status, 0, err)
         self.assertIn("drained", err)
+        self.assertLess(time.monotonic() - started, 10)  # not the 30 s drain timeout
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", s.port), timeout=2).sendall(b"GET / HTTP/1.1\r\n\r\n")
 
     def test_read_timeout_and_malformed_http(self):
         s = self.start("--read-timeout", "0.3", "--idle-timeout", "0.3")
@@ -439,6 +460,292 @@ class ServiceTest(unittest.TestCase):
         self.assertIn(b"expected ID=PATH", run("--model", "m").stderr)
         self.assertIn(b"expected ADDR:PORT", run("--listen", "nowhere").stderr)
         self.assertIn(b"cannot read the admin token file", run("--admin-token-file", "/nonexistent").stderr)
+        with tempfile.NamedTemporaryFile("w", suffix=".token", delete=False) as f:
+            f.write("\n  \ns3cret\n")
+        try:
+            empty = run("--admin-token-file", f.name)
+        finally:
+            os.unlink(f.name)
+        self.assertEqual((empty.returncode, empty.stderr.decode()),
+                         (1, "bnscore: the admin token file %s holds no token: its first line "
+                             "must be the token\n" % f.name))
+        self.assertIn(b"and not \".\" or \"..\"", run("--model", "..=" + MODEL).stderr)
+
+    def raw(self, request, port=None):
+        """Sends `request` on a new connection and reads until the server
+        closes it (or 5 s pass); returns the bytes."""
+        conn = socket.create_connection(("127.0.0.1", port or self.server.port), timeout=5)
+        conn.sendall(request)
+        reply = b""
+        try:
+            while chunk := conn.recv(65536):
+                reply += chunk
+        except socket.timeout:
+            reply += b"<still open>"
+        conn.close()
+        return reply
+
+    def test_batch_grammar_and_text_numbers(self):
+        s = self.start("--model", "credit=" + MODEL)
+        score = "/models/credit/score"
+        record = {"employment": "salaried", "income": 52000, "age": 34, "dependents": 1}
+        # A body with "records" is a batch, and nothing else may come with it.
+        self.assertError(s.post(score, json={"records": [record], "request_id": "x"}), 400, 400,
+                         'a batch has only the member "records"; "request_id" is not allowed')
+        for value, kind in (({}, "an object"), (None, "null"), ("x", "a string"),
+                            (7, "a number"), (True, "true or false")):
+            self.assertError(s.post(score, json={"records": value}), 400, 400,
+                             '"records" must be an array of records, not ' + kind)
+        self.assertError(s.post(score, data='{"records":[],"records":[]}'), 400, 400,
+                         '"records" is given twice')
+        one = parse_keeping_numbers(s.post(score, json=record).text)
+        batch = parse_keeping_numbers(s.post(score, json={"records": [record, {}]}).text)
+        self.assertEqual(batch["results"][0], one)
+        self.assertEqual(batch["results"][1]["status"], "90029")
+
+        # Numbers as text read as bnscore score reads CSV cells, NaN as
+        # missing, an infinite number refused. The oracle: bnscore score on
+        # the same cells.
+        cells = [("34", "52000"), ("NA", "52000"), ("abc", "52000"), ("", "5.2e4"), ("34.0", "")]
+        with tempfile.NamedTemporaryFile("w", suffix=".csv", delete=False) as f:
+            f.write("employment,income,age,dependents\n")
+            for age, income in cells:
+                f.write("salaried,%s,%s,1\n" % (income, age))
+        try:
+            expected = list(csv.reader(io.StringIO(bnscore_score(f.name))))[1:]
+            with open(f.name, "a") as g:
+                g.write("salaried,52000,inf,1\n")
+            inf = subprocess.run([BNSCORE, "score", MODEL, f.name], capture_output=True, timeout=60)
+        finally:
+            os.unlink(f.name)
+        self.assertEqual(inf.returncode, 1)  # the command line stops at "inf"
+        records = [{"employment": "salaried", "income": income, "age": age, "dependents": "1"}
+                   for age, income in cells]
+        results = parse_keeping_numbers(s.post(score, json={"records": records}).text)["results"]
+        for result, row in zip(results, expected):
+            self.assertEqual(result["status"], row[0])
+            self.assertEqual(result["prediction"] or "", row[1])
+            self.assertEqual(result["confidence"] or "", row[2])
+        nan = s.post(score, data='{"records":[{"employment":"salaried","income":NaN,"age":34,'
+                                 '"dependents":1}]}')
+        self.assertEqual(nan.json()["results"][0]["status"], 90029)
+        self.assertError(s.post(score, json={"records": [record, dict(record, age="inf")]}),
+                         400, 400, 'records[1]: field "age": "inf" is not a finite number')
+        self.assertError(s.post(score, data='{"age": Infinity}'), 400, 400,
+                         "Infinity is not a finite number")
+
+        # CSV with ?reason=true: bnscore score --reason's bytes.
+        with open(RECORDS, "rb") as f:
+            body = f.read()
+        reply = s.post(score + "?reason=true", data=body, headers={"Content-Type": "text/csv"})
+        self.assertEqual(reply.text, bnscore_score(RECORDS, "--reason"))
+        # JSON with ?reason=true: the same texts, null for scored records.
+        by_cli = [row[-1] for row in csv.reader(io.StringIO(reply.text))][1:]
+        schema = s.get("/models/credit").json()
+        reply = s.post(score + "?reason=true", json={"records": json_records(schema) * 4})
+        self.assertEqual([r["reason"] for r in reply.json()["results"]],
+                         [reason or None for reason in by_cli] * 4)
+        self.assertIn("", by_cli)
+        self.assertGreater(len([r for r in by_cli if r]), 0)
+        reply = s.post(score + "?reason=1", json={"employment": "retired", "income": "x,\"y",
+                                                     "age": 34, "dependents": None})
+        self.assertEqual(reply.json()["reason"], 'employment: unknown category "retired"')
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_framing_that_could_smuggle_a_request_is_refused_and_closes(self):
+        s = self.start("--model", "m=" + MODEL)
+        second = b"GET /health HTTP/1.1\r\nHost: x\r\n\r\n"
+        for coding, status in ((b"xchunked", b"400"), (b"gzip, chunked", b"400"),
+                               (b"chunked", b"400"), (b"chunked, gzip", b"400")):
+            reply = self.raw(b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: "
+                             + coding + b"\r\nContent-Length: 2\r\n\r\n{}" + second)
+            self.assertEqual(reply.count(b"HTTP/1.1 "), 1, (coding, reply))
+            self.assertTrue(reply.startswith(b"HTTP/1.1 " + status), (coding, reply))
+            self.assertIn(b"Connection: close", reply)
+        reply = self.raw(b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: gzip, "
+                         b"chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n")
+        self.assertIn(b"unsupported transfer coding", reply)
+        # Chunked alone is read, and the connection goes on.
+        reply = self.raw(b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked"
+                         b"\r\n\r\n2\r\n{}\r\n0\r\n\r\n" + second[:-2] + b"Connection: close\r\n\r\n")
+        self.assertEqual([r[:3] for r in reply.split(b"HTTP/1.1 ")[1:]], [b"200", b"200"])
+        # Ids that clients would normalise away.
+        for id in (b".", b".."):
+            reply = self.raw(b"GET /models/" + id + b" HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+            self.assertTrue(reply.startswith(b"HTTP/1.1 400"), reply)
+            self.assertIn(b"invalid model id", reply)
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_bodies_held_together_are_bounded_and_long_replies_stream(self):
+        s = self.start("--model", "m=" + MODEL, "--max-body", "300000",
+                       "--max-buffered", "400000")
+        head = (b"POST /models/m/score HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                b"Content-Length: 300000\r\n\r\n")
+        holder = socket.create_connection(("127.0.0.1", s.port), timeout=10)
+        holder.sendall(head + b"{" + b" " * 100000)
+        time.sleep(0.3)
+        # A second large body does not fit beside it: 503 with Retry-After.
+        reply = self.raw(head + b"{" + b" " * 100000)
+        self.assertTrue(reply.startswith(b"HTTP/1.1 503"), reply[:200])
+        self.assertIn(b"Retry-After: 1\r\n", reply)
+        self.assertIn(b"--max-buffered", reply)
+        # Small bodies are not held back.
+        self.assertEqual(s.post("/models/m/score", json={"age": 30}).status_code, 200)
+        holder.sendall(b" " * (300000 - 100002) + b"}")
+        reply = holder.recv(65536)
+        self.assertTrue(reply.startswith(b"HTTP/1.1 200"), reply)
+        holder.close()
+        # Once given back, the budget takes the next large body.
+        reply = s.post("/models/m/score", data=b"{" + b" " * 200000 + b"}")
+        self.assertEqual(reply.status_code, 200, reply.text)
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_gzip_bodies(self):
+        s = self.start("--model", "m=" + MODEL, "--max-body", "100000")
+        record = {"employment": "salaried", "income": 52000, "age": 34, "dependents": 1}
+        plain = s.post("/models/m/score", json={"records": [record] * 3}).text
+        zipped = gzip.compress(json.dumps({"records": [record] * 3}).encode())
+        reply = s.post("/models/m/score", data=zipped, headers={"Content-Encoding": "gzip"})
+        self.assertEqual(reply.text, plain)
+        with open(RECORDS, "rb") as f:
+            reply = s.post("/models/m/score", data=gzip.compress(f.read()),
+                           headers={"Content-Encoding": "gzip", "Content-Type": "text/csv"})
+        self.assertEqual(reply.text, bnscore_score(RECORDS))
+        # A small body that inflates past --max-body is refused, not held.
+        bomb = gzip.compress(b"{" + b" " * 100000 + b"}")
+        self.assertLess(len(bomb), 1000)
+        self.assertError(s.post("/models/m/score", data=bomb, headers={"Content-Encoding": "gzip"}),
+                         413, 413, "inflates to more than the limit of 100000 bytes")
+        self.assertError(s.post("/models/m/score", data=zipped[:-5],
+                                headers={"Content-Encoding": "gzip"}), 400, 400, "cut short")
+        self.assertError(s.post("/models/m/score", data=b"{}", headers={"Content-Encoding": "br"}),
+                         415, 415, 'unsupported Content-Encoding "br"')
+        self.assertEqual(s.post("/models/m/score", json=record).status_code, 200)  # same connection
+        self.assertEqual(s.stop()[0], 0)
+
+    def test_operator_endpoints_log_and_metadata(self):
+        log = tempfile.NamedTemporaryFile("w", suffix=".log", delete=False)
+        log.close()
+        model_dir = tempfile.mkdtemp()
+        try:
+            s = self.start("--model", "credit=" + MODEL, "--access-log", log.name,
+                           "--model-dir", model_dir)
+            for path in ("/health", "/ready"):
+                reply = s.http.head(s.url + path, timeout=10)
+                self.assertEqual((reply.status_code, reply.content), (200, b""))
+                self.assertGreater(int(reply.headers["Content-Length"]), 0)
+            self.assertEqual(s.get("/ready").json(), {"status": "ready"})
+
+            # The document described, with an ETag.
+            reply = s.get("/models/credit")
+            info = reply.json()
+            self.assertEqual(info["sha256"], hashlib.sha256(MODEL_TEXT.encode()).hexdigest())
+            self.assertEqual(reply.headers["ETag"], '"%s"' % info["sha256"])
+            for given, status in (('"%s"' % info["sha256"], 304), ('"x", W/"%s"' % info["sha256"], 304),
+                                  ('"x"', 200)):
+                again = s.get("/models/credit", headers={"If-None-Match": given})
+                self.assertEqual((again.status_code, again.headers["ETag"]),
+                                 (status, reply.headers["ETag"]))
+                self.assertEqual(again.content, b"" if status == 304 else reply.content)
+            self.assertIn("version", info)
+            self.assertRegex(info["deployed_at"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
+            deployed = s.put("/models/extra", data=VARIANT_TEXT.replace(
+                "<Header", '<Header modelVersion="7.1"', 1))
+            self.assertEqual(deployed.status_code, 201, deployed.text)
+            self.assertEqual(deployed.json()["version"], "7.1")
+            self.assertEqual(os.listdir(model_dir), ["extra.pmml"])
+
+            # Request ids: taken, or made; returned; logged.
+            reply = s.post("/models/extra/score", json={"records": [{}, {}]},
+                           headers={"X-Request-Id": "abc-123"})
+            self.assertEqual(reply.headers["X-Request-Id"], "abc-123")
+            made = s.get("/models").headers["X-Request-Id"]
+            self.assertRegex(made, r"^[0-9a-f]{16}$")
+            self.assertNotEqual(s.get("/models").headers["X-Request-Id"], made)
+
+            # Deleting a model drops its series from /metrics, and its file.
+            lines = s.get("/metrics").text.splitlines()
+            self.assertIn('bnscore_score_requests_total{model="extra"} 1', lines)
+            self.assertTrue(any(l.startswith("process_resident_memory_bytes ") for l in lines))
+            self.assertTrue(any(l.startswith("process_cpu_seconds_total ") for l in lines))
+            self.assertTrue(any(l.startswith("bnscore_build_info{version=") for l in lines))
+            self.assertEqual(s.delete("/models/extra").status_code, 200)
+            self.assertNotIn('model="extra"', s.get("/metrics").text)
+            self.assertEqual(os.listdir(model_dir), [])
+            # Readiness follows the --model ids.
+            self.assertEqual(s.delete("/models/credit").status_code, 200)
+            self.assertError(s.get("/ready"), 503, 503, "not ready: no model is deployed as credit")
+            self.assertEqual(s.stop()[0], 0)
+
+            with open(log.name) as f:
+                entries = [json.loads(line) for line in f]
+            events = [(e["event"], e["model"]) for e in entries if "event" in e]
+            self.assertEqual(events, [("deploy", "credit"), ("deploy", "extra"),
+                                      ("delete", "extra"), ("delete", "credit")])
+            requests_ = [e for e in entries if "request_id" in e and "event" not in e]
+            scored = [e for e in requests_ if e["request_id"] == "abc-123"]
+            self.assertEqual(len(scored), 1)
+            self.assertEqual({k: scored[0][k] for k in ("method", "path", "model", "status",
+                                                        "records")},
+                             {"method": "POST", "path": "/models/extra/score", "model": "extra",
+                              "status": 200, "records": 2})
+            self.assertGreaterEqual(scored[0]["latency_ms"], 0)
+            self.assertRegex(scored[0]["time"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
+            self.assertIn({"method": "HEAD", "path": "/health", "status": 200},
+                          [{k: e[k] for k in ("method", "path", "status")} for e in requests_])
+
+            # A model deployed over HTTP survives a restart in the directory.
+            with open(os.path.join(model_dir, "kept.pmml"), "w") as f:
+                f.write(MODEL_TEXT)
+            s = self.start("--model-dir", model_dir, "--listen", "localhost:0")
+            self.assertEqual(s.get("/models").json(), {"models": ["kept"]})
+            self.assertEqual(s.get("/openapi.json").json()["openapi"], "3.0.3")
+            self.assertEqual(set(s.get("/openapi.json").json()["paths"]),
+                             {"/health", "/ready", "/metrics", "/openapi.json", "/models",
+                              "/models/{id}", "/models/{id}/score"})
+            self.assertEqual(s.stop()[0], 0)
+        finally:
+            os.unlink(log.name)
+            shutil.rmtree(model_dir)
+
+    def test_sighup_reloads_the_model_files(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".pmml", delete=False) as f:
+            f.write(MODEL_TEXT)
+        try:
+            s = self.start("--model", "m=" + f.name)
+            record = {"employment": "salaried", "income": 52000, "age": 34, "dependents": 1}
+            first = s.post("/models/m/score", json=record).text
+            with open(f.name, "w") as g:
+                g.write(VARIANT_TEXT)
+            s.process.send_signal(signal.SIGHUP)
+            deadline = time.monotonic() + 10
+            while s.post("/models/m/score", json=record).text == first:
+                self.assertLess(time.monotonic(), deadline, "SIGHUP did not replace the model")
+                time.sleep(0.05)
+            second = s.post("/models/m/score", json=record).text
+            # A rejected file keeps the model that serves.
+            with open(f.name, "w") as g:
+                g.write("<PMML")
+            s.process.send_signal(signal.SIGHUP)
+            time.sleep(0.5)
+            self.assertEqual(s.post("/models/m/score", json=record).text, second)
+            # An unchanged file leaves the model as it is.
+            with open(f.name, "w") as g:
+                g.write(VARIANT_TEXT)
+            s.process.send_signal(signal.SIGHUP)
+            time.sleep(0.5)
+            self.assertEqual(s.post("/models/m/score", json=record).text, second)
+            self.assertIsNone(s.process.poll())
+            status, err = s.stop()
+        finally:
+            os.unlink(f.name)
+        self.assertEqual(status, 0, err)
+        events = [json.loads(line) for line in err.splitlines() if line.startswith("{")]
+        self.assertEqual([(e["event"], e["model"]) for e in events],
+                         [("deploy", "m"), ("replace", "m"), ("reload_rejected", "m"),
+                          ("unchanged", "m")])
+        self.assertEqual(events[1]["sha256"], hashlib.sha256(VARIANT_TEXT.encode()).hexdigest())
+        self.assertIn("error 9", events[2]["error"])
 
 
 if __name__ == "__main__":

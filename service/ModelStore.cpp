@@ -1,0 +1,96 @@
+#include "service/ModelStore.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "service/ServiceRouter.h"
+
+namespace bnscore::internal {
+
+namespace {
+
+constexpr std::string_view kSuffix = ".pmml";
+
+std::runtime_error SystemError(const std::string& what) {
+  return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+std::atomic<unsigned> gTemporaryCount{0};
+
+}  // namespace
+
+ModelStore::ModelStore(std::string directory) : directory_(std::move(directory)) {
+  struct stat info {};
+  if (::stat(directory_.c_str(), &info) != 0) throw SystemError("--model-dir " + directory_);
+  if (!S_ISDIR(info.st_mode)) throw std::runtime_error("--model-dir " + directory_ + ": not a directory");
+}
+
+std::string ModelStore::PathOf(const std::string& id) const {
+  return directory_ + "/" + id + std::string(kSuffix);
+}
+
+std::vector<std::pair<std::string, std::string>> ModelStore::List() const {
+  std::vector<std::pair<std::string, std::string>> documents;
+  DIR* dir = ::opendir(directory_.c_str());
+  if (dir == nullptr) throw SystemError("cannot read --model-dir " + directory_);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    if (name.size() <= kSuffix.size() || name.substr(name.size() - kSuffix.size()) != kSuffix) {
+      continue;
+    }
+    const std::string id(name.substr(0, name.size() - kSuffix.size()));
+    if (ServiceRouter::IsValidId(id)) documents.emplace_back(id, PathOf(id));
+  }
+  ::closedir(dir);
+  std::sort(documents.begin(), documents.end());
+  return documents;
+}
+
+void ModelStore::Keep(const std::string& id, std::string_view pmml) const {
+  const std::string path = PathOf(id);
+  // A name that List skips (it does not end in .pmml).
+  const std::string temporary = directory_ + "/." + id + ".tmp" +
+                                std::to_string(::getpid()) + "-" +
+                                std::to_string(gTemporaryCount.fetch_add(1));
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) throw SystemError("cannot write " + temporary);
+  std::string_view rest = pmml;
+  bool ok = true;
+  while (ok && !rest.empty()) {
+    const ssize_t put = ::write(fd, rest.data(), rest.size());
+    if (put < 0 && errno == EINTR) continue;
+    ok = put > 0;
+    if (ok) rest.remove_prefix(static_cast<std::size_t>(put));
+  }
+  ok = ok && ::fsync(fd) == 0;
+  if (!ok) {
+    const std::runtime_error error = SystemError("cannot write " + path);
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    throw error;
+  }
+  ::close(fd);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::runtime_error error = SystemError("cannot write " + path);
+    ::unlink(temporary.c_str());
+    throw error;
+  }
+  // The rename itself is made durable with the directory.
+  const int dir = ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+void ModelStore::Forget(const std::string& id) const { ::unlink(PathOf(id).c_str()); }
+
+}  // namespace bnscore::internal
