@@ -45,10 +45,22 @@ void AddOnce(std::vector<std::string>& names, const std::string& name) {
   if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
+// Texts given for model paths (UseText).
+std::map<std::string, std::string>& Texts() {
+  static std::map<std::string, std::string> texts;
+  return texts;
+}
+
 }  // namespace
 
+void NetworkStructure::UseText(const std::string& modelPath, std::string text) {
+  Texts()[modelPath] = std::move(text);
+}
+
 NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
-  DocumentPtr document = PmmlParser::ParseFile(modelPath);
+  const auto given = Texts().find(modelPath);
+  DocumentPtr document = given != Texts().end() ? PmmlParser::ParseText(given->second, modelPath)
+                                                : PmmlParser::ParseFile(modelPath);
   xercesc::DOMNodeList* models =
       BaseTranslator::GetElementsByTagName(document->getDocumentElement(), "BayesNetModel");
   NetworkStructure network;
@@ -60,6 +72,18 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
        field != nullptr; field = BaseTranslator::GetNextSiblingElt(field)) {
     if (BaseTranslator::IsEqual(field->getTagName(), "MiningField")) {
       network.schemaOrder.push_back(Text(BaseTranslator::GetAttribute(field, "name")));
+    }
+  }
+
+  for (const xercesc::DOMElement* e = BaseTranslator::GetFirstChildElt(model); e != nullptr;
+       e = BaseTranslator::GetNextSiblingElt(e)) {
+    if (!BaseTranslator::IsEqual(e->getTagName(), "Extension") ||
+        Text(BaseTranslator::GetAttribute(e, "extender")) != "bnscore") {
+      continue;
+    }
+    if (const xercesc::DOMElement* source = BaseTranslator::GetChildByTag(e, "Source")) {
+      network.modelType = Text(BaseTranslator::GetAttribute(source, "modelType"));
+      network.inferenceMethod = Text(BaseTranslator::GetAttribute(source, "inferenceMethod"));
     }
   }
 

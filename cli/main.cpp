@@ -16,10 +16,12 @@
 #include <CLI/CLI.hpp>
 
 #include "bnscore/bnscore.h"
+#include "cli/ConvertCommand.h"
 #include "cli/EvaluateCommand.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
 #include "cli/ModelSummary.h"
+#include "cli/NetworkStructure.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
@@ -41,6 +43,8 @@ const char kFooter[] = R"(Commands:
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
   bnscore graph [--format dot|svg] MODEL    draw the network (Graphviz)
+  bnscore convert IN [-o OUT] [--target NODE] [--to pmml|xmlbif|bif]
+                                            convert a network (BIF, XMLBIF, DMG)
   bnscore serve [OPTIONS]                   serve models over HTTP (REST)
 ('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
@@ -170,6 +174,7 @@ std::string JoinList(const std::vector<std::string>& items) {
 struct Arguments {
   std::string modelPath;
   std::string pluginPath;
+  std::string target;  // --target: the predicted variable of a network in another format
   ScoreOptions score;   // score, and evaluate's input
   bool header = false;  // check --header
   // evaluate
@@ -187,9 +192,15 @@ struct Arguments {
 };
 
 void AddCommonArguments(CLI::App& command, Arguments& args) {
-  command.add_option("MODEL", args.modelPath, "PMML model file")->required();
+  command.add_option("MODEL", args.modelPath,
+                     "PMML model file, or a network in BIF, XMLBIF or DMG PMML")
+      ->required();
   command.add_option("--plugin", args.pluginPath, "Model plug-in library to load")
       ->type_name("PATH");
+  command.add_option("--target", args.target,
+                     "The variable to predict: needed for a BIF or XMLBIF network (every other "
+                     "variable a predictor); for PMML it replaces the document's target")
+      ->type_name("NODE");
 }
 
 // The options of `score` and `evaluate` that say how the records are read.
@@ -285,7 +296,10 @@ int Run(const std::string& command, const Arguments& args) {
   bnscore::LoadOptions options;
   if (command == "score" || command == "evaluate") options = args.score.load;
   options.plugin = args.pluginPath;
+  options.target = args.target;
   std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
+  const std::string& converted = bnscore::ModelInternals::GetConvertedText(*loaded);
+  if (!converted.empty()) NetworkStructure::UseText(args.modelPath, converted);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
   if (command == "score") {
     RunScore(*loaded, args.score, std::cerr);
@@ -390,6 +404,8 @@ int main(int argc, char** argv) {
   graph->footer(kGraphFooter);
   ServeArguments serveArgs;
   CLI::App* serve = AddServeCommand(app, serveArgs);
+  ConvertArguments convertArgs;
+  CLI::App* convert = AddConvertCommand(app, convertArgs);
   app.footer(kFooter);
 
   try {
@@ -402,6 +418,7 @@ int main(int argc, char** argv) {
   }
 
   if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
+  if (convert->parsed()) return RunConvert(convertArgs, std::cerr);
   args.score.missingValues = SplitList(args.missingValues);
   args.score.rejectBlankLines = args.blankLines == "error";
   if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/EngineError.h"
+#include "engine/ModelSource.h"
 
 namespace {
 
@@ -36,26 +37,28 @@ std::string ReadModelFile(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<LoadedModel> LoadedModel::Load(const std::string& pluginPath,
-                                               const std::string& modelPath) {
-  return Read(
-      pluginPath, [&] { return PmmlParser::ParseText(ReadModelFile(modelPath), modelPath); },
-      modelPath);
+                                               const std::string& modelPath,
+                                               const std::string& target) {
+  return Read(pluginPath, ReadModelFile(modelPath), modelPath, target);
 }
 
 std::unique_ptr<LoadedModel> LoadedModel::LoadText(const std::string& pluginPath,
                                                    const std::string& text,
-                                                   const std::string& sourceName) {
-  return Read(pluginPath, [&] { return PmmlParser::ParseText(text, sourceName); }, sourceName);
+                                                   const std::string& sourceName,
+                                                   const std::string& target) {
+  return Read(pluginPath, text, sourceName, target);
 }
 
-std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath,
-                                               const std::function<DocumentPtr()>& parse,
-                                               const std::string& sourceName) {
+std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath, std::string text,
+                                               const std::string& sourceName,
+                                               const std::string& target) {
   std::unique_ptr<LoadedModel> loaded(new LoadedModel);
   loaded->library_ = PluginLibrary::Open(pluginPath);
   loaded->translator_ = loaded->library_->GiveTranslator();
+  const bool converted = ConvertModelText(text, sourceName, target);
   // The model keeps no pointer into the document, which goes on return.
-  DocumentPtr document = parse();
+  DocumentPtr document = PmmlParser::ParseText(text, sourceName);
+  if (converted) loaded->convertedText_ = std::move(text);
   loaded->model_.reset(loaded->translator_->ParseFromTree(document.get(), "UTF-8"));
   if (!loaded->model_) {
     throw EngineError("plug-in " + pluginPath + " read no model from " + sourceName);

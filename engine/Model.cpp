@@ -130,7 +130,9 @@ std::unique_ptr<Model> Model::Load(const std::string& path, const LoadOptions& o
   auto impl = std::make_unique<Impl>();
   impl->options = options;
   impl->loaded = ReadModel(
-      options, [&path](const std::string& plugin) { return LoadedModel::Load(plugin, path); });
+      options, [&path, &options](const std::string& plugin) {
+        return LoadedModel::Load(plugin, path, options.target);
+      });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));
 }
@@ -139,8 +141,8 @@ std::unique_ptr<Model> Model::LoadText(std::string_view pmml, const LoadOptions&
   auto impl = std::make_unique<Impl>();
   impl->options = options;
   const std::string text(pmml);
-  impl->loaded = ReadModel(options, [&text](const std::string& plugin) {
-    return LoadedModel::LoadText(plugin, text, "PMML text");
+  impl->loaded = ReadModel(options, [&text, &options](const std::string& plugin) {
+    return LoadedModel::LoadText(plugin, text, "PMML text", options.target);
   });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));
@@ -226,5 +228,9 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
 }
 
 ScoreModel& ModelInternals::GetHostModel(const Model& model) { return model.impl_->GetModel(); }
+
+const std::string& ModelInternals::GetConvertedText(const Model& model) {
+  return model.impl_->loaded->GetConvertedText();
+}
 
 }  // namespace bnscore

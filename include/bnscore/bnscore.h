@@ -69,6 +69,12 @@ struct LoadOptions {
   // libbayesnet.so beside libbnscore.so, else beside the executable or in
   // its ../lib.
   std::string plugin;
+  // The field the model predicts. Needed for a network in BIF or XMLBIF
+  // (read as a classifier of this variable, every other one a predictor);
+  // optional for DMG PMML (default: its mining schema's target) and for
+  // this scorer's own PMML (default: its predicted field). See
+  // docs/formats.md.
+  std::string target;
 };
 
 enum class FieldKind { kNumber, kText };
@@ -216,7 +222,8 @@ struct ModelInternals;
 // needs. Immutable once loaded; safe to score from many threads at once.
 class BNSCORE_API Model {
  public:
-  // Reads the model of the PMML file at `path` (Error when the file or the
+  // Reads the model of the file at `path`: PMML, or a network in BIF,
+  // XMLBIF 0.3 or DMG PMML (options.target) (Error when the file or the
   // plug-in cannot be opened; ModelError when the document is rejected).
   static std::unique_ptr<Model> Load(const std::string& path, const LoadOptions& options = {});
   // The same from PMML text in memory.
