@@ -1,5 +1,6 @@
 #include "formats/PmmlWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_set>
 
@@ -179,7 +180,7 @@ class Writer {
   void WriteLinkSource() {
     out_ += "    <LinkSource>\n      <names>parent;child;arc</names>\n";
     for (const Variable& variable : network_.variables) {
-      for (std::size_t parent : variable.parents) {
+      for (std::size_t parent : SortedParents(variable)) {
         out_ += "      <row>";
         AppendField(network_.variables[parent].name, out_);
         out_ += "; ";
@@ -190,26 +191,47 @@ class Writer {
     out_ += "    </LinkSource>\n";
   }
 
+  // A variable's parents in network order: the order its table is written
+  // in, whatever order the source gave them.
+  static std::vector<std::size_t> SortedParents(const Variable& variable) {
+    std::vector<std::size_t> parents = variable.parents;
+    std::sort(parents.begin(), parents.end());
+    return parents;
+  }
+
   void WriteTables() {
     out_ += "    <ConditionalTables>\n";
     std::vector<std::size_t> codes;
+    std::vector<std::size_t> strides;
     for (const Variable& variable : network_.variables) {
+      const std::vector<std::size_t> parents = SortedParents(variable);
       out_ += "      <ConditionalTable";
       Attribute("fieldName", variable.name, out_);
-      out_ += " parentsNumber=\"" + std::to_string(variable.parents.size()) + "\">\n        <names>";
-      for (std::size_t j = 0; j < variable.parents.size(); ++j) {
+      out_ += " parentsNumber=\"" + std::to_string(parents.size()) + "\">\n        <names>";
+      for (std::size_t j = 0; j < parents.size(); ++j) {
         if (j > 0) out_ += ';';
-        AppendField(network_.variables[variable.parents[j]].name, out_);
+        AppendField(network_.variables[parents[j]].name, out_);
       }
       out_ += "</names>\n";
+      // The stride of each sorted parent in the source's row numbering.
+      strides.assign(parents.size(), 0);
+      std::size_t stride = 1;
+      for (std::size_t j = variable.parents.size(); j-- > 0;) {
+        const std::size_t at = static_cast<std::size_t>(
+            std::lower_bound(parents.begin(), parents.end(), variable.parents[j]) - parents.begin());
+        strides[at] = stride;
+        stride *= network_.variables[variable.parents[j]].states.size();
+      }
       const std::size_t states = variable.states.size();
       const std::size_t rows = variable.HasTable() ? variable.table.size() / states : 0;
-      codes.assign(variable.parents.size(), 0);
-      for (std::size_t row = 0; row < rows; ++row) {
-        if (variable.RowGiven(row)) WriteRow(variable, row, codes);
+      codes.assign(parents.size(), 0);
+      for (std::size_t n = 0; n < rows; ++n) {
+        std::size_t row = 0;
+        for (std::size_t j = 0; j < codes.size(); ++j) row += codes[j] * strides[j];
+        if (variable.RowGiven(row)) WriteRow(variable, parents, row, codes);
         // The next configuration: the last parent fastest.
         for (std::size_t j = codes.size(); j-- > 0;) {
-          if (++codes[j] < network_.variables[variable.parents[j]].states.size()) break;
+          if (++codes[j] < network_.variables[parents[j]].states.size()) break;
           codes[j] = 0;
         }
       }
@@ -218,14 +240,15 @@ class Writer {
     out_ += "    </ConditionalTables>\n";
   }
 
-  void WriteRow(const Variable& variable, std::size_t row, const std::vector<std::size_t>& codes) {
+  void WriteRow(const Variable& variable, const std::vector<std::size_t>& parents, std::size_t row,
+                const std::vector<std::size_t>& codes) {
     const double count = variable.counts.empty() ? 0.0 : variable.counts[row];
     out_ += "        <row totalN=\"";
     out_ += std::to_string(std::isfinite(count) && std::fabs(count) < 2e9 ? std::llround(count)
                                                                           : 0LL);
     out_ += "\">";
     for (std::size_t j = 0; j < codes.size(); ++j) {
-      const Variable& parent = network_.variables[variable.parents[j]];
+      const Variable& parent = network_.variables[parents[j]];
       if (parent.discretization) {
         out_ += std::to_string(codes[j]);
       } else {

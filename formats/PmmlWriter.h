@@ -10,7 +10,8 @@ namespace bnscore::formats {
 // Writes `network` as a BayesNetModel document that the plug-in reads: the
 // variable `target` is the predicted field, every other variable an active
 // predictor in network order (so the records' columns are the variables'
-// names); every variable a categorical string field whose values are its
+// names); a variable's parents in network order too, whatever order the
+// source listed them in; every variable a categorical string field whose values are its
 // states in order, except a binned variable, whose input becomes a
 // continuous field binned by a Discretize derived field of the variable's
 // name; one arc per parent; one table per variable, one row per given

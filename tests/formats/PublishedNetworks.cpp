@@ -58,7 +58,11 @@ Net ReadBifForTest(const std::string& path) {
   std::ifstream in(path);
   std::stringstream buffer;
   buffer << in.rdbuf();
-  const std::vector<std::string> t = Tokens(buffer.str());
+  return ReadBifTextForTest(buffer.str());
+}
+
+Net ReadBifTextForTest(const std::string& text) {
+  const std::vector<std::string> t = Tokens(text);
   Net net;
   std::size_t i = 0;
   auto statesOf = [&](int node, const std::string& s) {

@@ -28,6 +28,7 @@ struct Net {
 std::string NetworksDir();
 std::vector<std::string> BifFiles();  // full paths, sorted
 Net ReadBifForTest(const std::string& path);
+Net ReadBifTextForTest(const std::string& text);
 
 // P(target = c | every other node as in `states`), c in state order;
 // all zeros when every product is 0.
