@@ -1,5 +1,7 @@
 #include "service/ServeCommand.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <fstream>
 #include <iostream>
@@ -85,7 +87,17 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
                          ": an id is 1 to 128 letters, digits, '.', '_' or '-'");
       }
       modelPath = model.substr(equals + 1);
-      if (router.DeployFile(id, modelPath)) throw UsageError("--model " + id + " is given twice");
+      // PATH#NODE: a network in another format, read with NODE as its target.
+      std::string target;
+      const std::size_t hash = modelPath.rfind('#');
+      if (hash != std::string::npos && hash + 1 < modelPath.size() &&
+          ::access(modelPath.c_str(), F_OK) != 0) {
+        target = modelPath.substr(hash + 1);
+        modelPath.resize(hash);
+      }
+      if (router.DeployFile(id, modelPath, target)) {
+        throw UsageError("--model " + id + " is given twice");
+      }
     }
     modelPath.clear();
 

@@ -42,8 +42,10 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
   serve->add_option("--listen", arguments.listen,
                     "Address and port to listen on (default 127.0.0.1:8080; port 0: any)")
       ->type_name("ADDR:PORT");
-  serve->add_option("--model", arguments.models, "Deploy the PMML file PATH as ID (repeatable)")
-      ->type_name("ID=PATH");
+  serve->add_option("--model", arguments.models,
+                    "Deploy the PMML file PATH as ID (repeatable); ID=PATH#NODE deploys a "
+                    "network in BIF, XMLBIF or DMG PMML with NODE as its target")
+      ->type_name("ID=PATH[#NODE]");
   serve->add_option("--threads", arguments.server.threads, "Server threads (default 2)")
       ->type_name("N")
       ->check(CLI::Range(1, 256));

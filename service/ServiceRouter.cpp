@@ -281,8 +281,11 @@ bool ServiceRouter::Deploy(const std::string& id, std::string_view pmml) const {
       std::make_shared<const DeployedModel>(id, std::move(model), metrics_.ForModel(id)));
 }
 
-bool ServiceRouter::DeployFile(const std::string& id, const std::string& path) const {
-  std::unique_ptr<bnscore::Model> model = bnscore::Model::Load(path, loadOptions_);
+bool ServiceRouter::DeployFile(const std::string& id, const std::string& path,
+                               const std::string& target) const {
+  bnscore::LoadOptions options = loadOptions_;
+  options.target = target;
+  std::unique_ptr<bnscore::Model> model = bnscore::Model::Load(path, options);
   return registry_.Deploy(
       std::make_shared<const DeployedModel>(id, std::move(model), metrics_.ForModel(id)));
 }

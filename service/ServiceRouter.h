@@ -81,8 +81,10 @@ class ServiceRouter {
   // when it replaced a model. Throws bnscore::ModelError when the document
   // is rejected (the deployed model stays), bnscore::Error otherwise.
   bool Deploy(const std::string& id, std::string_view pmml) const;
-  // The same from a file.
-  bool DeployFile(const std::string& id, const std::string& path) const;
+  // The same from a file; a network in another format (BIF, XMLBIF, DMG
+  // PMML) is read with `target` as its target.
+  bool DeployFile(const std::string& id, const std::string& path,
+                  const std::string& target = {}) const;
 
   // True for an id of 1 to 128 letters, digits, '.', '_' and '-'.
   static bool IsValidId(std::string_view id);

@@ -43,6 +43,7 @@ class _Options(typing.NamedTuple):
     by_name: bool = False
     derived_in_record: bool = False
     prediction_only: bool = False
+    target: str = ""
 
 
 class Model:
@@ -145,9 +146,14 @@ class Model:
                 f"predictors={len(self._schema.predictors)} categories={len(self._schema.categories)}>")
 
 
-def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, prediction_only=False):
+def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, prediction_only=False,
+         target=None):
     """Reads a model from a PMML file (a path) or from PMML text (a str or
     bytes that starts with "<").
+
+    A network in BIF, XMLBIF 0.3 or DMG PMML is read too, given ``target``,
+    the variable to predict (every other one a predictor; DMG documents name
+    their own, the default); see docs/formats.md.
 
     Options, as those of ``bnscore score``: ``by_name``, records give access
     by field name only; ``derived_in_record``, records carry the derived
@@ -156,7 +162,8 @@ def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, predictio
     rejected, OSError when the file cannot be read, ``Error`` when the model
     plug-in cannot be loaded.
     """
-    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only))
+    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only),
+                       str(target or ""))
     pmml, path = _document(path_or_pmml_text)
     try:
         return Model(pmml, options)
@@ -199,11 +206,11 @@ def loads_in_process():
     return _loads
 
 
-def load_cached(pmml, by_name=False, derived_in_record=False, prediction_only=False):
+def load_cached(pmml, by_name=False, derived_in_record=False, prediction_only=False, target=""):
     """The model of PMML bytes with these options, read at most once per
     process while it is among the last 8 used (unpickled models and the Dask
     workers get theirs here)."""
-    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only))
+    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only), str(target))
     key = (hashlib.sha256(pmml).digest(), options)
     with _cache_lock:
         model = _cache.get(key)

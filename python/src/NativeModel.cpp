@@ -25,8 +25,10 @@ constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
 
 }  // namespace
 
-NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly) {
+NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
+                         const std::string& target) {
   bnscore::LoadOptions options;
+  options.target = target;
   options.byName = byName;
   options.derivedInRecord = derivedInRecord;
   options.predictionOnly = predictionOnly;

@@ -18,7 +18,10 @@ class NativeModel {
  public:
   // Throws bnscore::ModelError for a rejected document, bnscore::Error when
   // the plug-in cannot be loaded.
-  NativeModel(const pybind11::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly);
+  // `target`: the predicted variable of a network in another format ("" for
+  // the document's own).
+  NativeModel(const pybind11::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
+              const std::string& target = {});
 
   // (inputs, target, categories): inputs a list of (name, "number" | "text")
   // in schema order, categories a list of str in output order.

@@ -45,8 +45,9 @@ PYBIND11_MODULE(_native, m) {
   py::register_exception_translator(&TranslateEngineErrors);
 
   py::class_<NativeModel>(m, "NativeModel")
-      .def(py::init<const py::bytes&, bool, bool, bool>(), py::arg("pmml"), py::arg("by_name"),
-           py::arg("derived_in_record"), py::arg("prediction_only"))
+      .def(py::init<const py::bytes&, bool, bool, bool, const std::string&>(), py::arg("pmml"),
+           py::arg("by_name"), py::arg("derived_in_record"), py::arg("prediction_only"),
+           py::arg("target") = std::string())
       .def("schema", &NativeModel::GetSchema)
       .def("display", &NativeModel::Display)
       .def("score_one", &NativeModel::ScoreOne, py::arg("record"))
