@@ -1,6 +1,7 @@
 #include "cli/NetworkStructure.h"
 
 #include <algorithm>
+#include <set>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -41,8 +42,9 @@ std::vector<std::string> SplitRow(const std::string& text) {
   return fields;
 }
 
-void AddOnce(std::vector<std::string>& names, const std::string& name) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+void AddOnce(std::vector<std::string>& names, std::set<std::string>& listed,
+             const std::string& name) {
+  if (listed.insert(name).second) names.push_back(name);
 }
 
 // Texts given for model paths (UseText).
@@ -106,6 +108,7 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
   };
 
   std::vector<Arc>& arcs = network.arcs;
+  std::set<Arc> seen;
   for (const xercesc::DOMElement* links = BaseTranslator::GetFirstChildElt(model);
        links != nullptr; links = BaseTranslator::GetNextSiblingElt(links)) {
     if (!BaseTranslator::IsEqual(links->getTagName(), "LinkSource")) continue;
@@ -115,7 +118,7 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
       std::vector<std::string> fields = SplitRow(Text(row->getTextContent()));
       if (fields.size() < 3 || fields[2] != "yes") continue;
       Arc arc(resolve(fields[0]), resolve(fields[1]));
-      if (std::find(arcs.begin(), arcs.end(), arc) == arcs.end()) arcs.push_back(arc);
+      if (seen.insert(arc).second) arcs.push_back(arc);
     }
   }
   return network;
@@ -123,14 +126,17 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
 
 std::vector<std::string> NetworkStructure::MarkovBlanket(const std::string& node) const {
   std::vector<std::string> blanket;
+  std::set<std::string> listed;
+  std::set<std::string> children;
   for (const Arc& arc : arcs) {
-    if (arc.second == node) AddOnce(blanket, arc.first);
-    if (arc.first == node) AddOnce(blanket, arc.second);
+    if (arc.second == node) AddOnce(blanket, listed, arc.first);
+    if (arc.first == node) {
+      AddOnce(blanket, listed, arc.second);
+      children.insert(arc.second);
+    }
   }
   for (const Arc& arc : arcs) {
-    const bool childOfNode =
-        std::find(arcs.begin(), arcs.end(), Arc(node, arc.second)) != arcs.end();
-    if (childOfNode && arc.first != node) AddOnce(blanket, arc.first);
+    if (children.count(arc.second) != 0 && arc.first != node) AddOnce(blanket, listed, arc.first);
   }
   return blanket;
 }

@@ -175,6 +175,8 @@ struct Arguments {
   std::string modelPath;
   std::string pluginPath;
   std::string target;  // --target: the predicted variable of a network in another format
+  std::size_t maxDocumentBytes = 0;  // --max-document-bytes (0: the default)
+  std::size_t maxNodes = 0;          // --max-nodes (0: the default)
   ScoreOptions score;   // score, and evaluate's input
   bool header = false;  // check --header
   // evaluate
@@ -201,6 +203,13 @@ void AddCommonArguments(CLI::App& command, Arguments& args) {
                      "The variable to predict: needed for a BIF or XMLBIF network (every other "
                      "variable a predictor); for PMML it replaces the document's target")
       ->type_name("NODE");
+  command.add_option("--max-document-bytes", args.maxDocumentBytes,
+                     "Refuse a model document larger than this (default: 256 MiB)")
+      ->type_name("N");
+  command.add_option("--max-nodes", args.maxNodes,
+                     "Refuse a model document of more XML nodes than this (default: 200,000 or "
+                     "one per 8 bytes of the document, whichever is more)")
+      ->type_name("N");
 }
 
 // The options of `score` and `evaluate` that say how the records are read.
@@ -297,6 +306,8 @@ int Run(const std::string& command, const Arguments& args) {
   if (command == "score" || command == "evaluate") options = args.score.load;
   options.plugin = args.pluginPath;
   options.target = args.target;
+  options.maxDocumentBytes = args.maxDocumentBytes;
+  options.maxNodes = args.maxNodes;
   std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
   const std::string& converted = bnscore::ModelInternals::GetConvertedText(*loaded);
   if (!converted.empty()) NetworkStructure::UseText(args.modelPath, converted);

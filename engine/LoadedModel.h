@@ -27,12 +27,14 @@ class LoadedModel {
   // asked for another `target`, is converted first (ConvertModelText).
   static std::unique_ptr<LoadedModel> Load(const std::string& pluginPath,
                                            const std::string& modelPath,
-                                           const std::string& target = {});
+                                           const std::string& target = {},
+                                           const DocumentLimits& limits = {});
   // The same from PMML text in memory; `sourceName` names it in messages.
   static std::unique_ptr<LoadedModel> LoadText(const std::string& pluginPath,
                                                const std::string& text,
                                                const std::string& sourceName,
-                                               const std::string& target = {});
+                                               const std::string& target = {},
+                                               const DocumentLimits& limits = {});
 
   ~LoadedModel();
   LoadedModel(const LoadedModel&) = delete;
@@ -48,7 +50,8 @@ class LoadedModel {
   // Loads the plug-in, then has it read the document that `parse` gives.
   static std::unique_ptr<LoadedModel> Read(const std::string& pluginPath, std::string text,
                                            const std::string& sourceName,
-                                           const std::string& target);
+                                           const std::string& target,
+                                           const DocumentLimits& limits);
 
   // Declared in load order; destroyed in the reverse order.
   std::unique_ptr<PluginLibrary> library_;

@@ -103,6 +103,17 @@ struct Model::Impl {
 
 namespace {
 
+// The parser's limits that `options` ask for.
+DocumentLimits LimitsOf(const LoadOptions& options) {
+  DocumentLimits limits;
+  if (options.maxDocumentBytes != 0) limits.maxDocumentBytes = options.maxDocumentBytes;
+  if (options.maxNodes != 0) {
+    limits.minNodes = options.maxNodes;
+    limits.bytesPerNode = 0;
+  }
+  return limits;
+}
+
 // Reads a model with `read`, which is given the plug-in path, turning the
 // host's faults into the API's exceptions.
 std::unique_ptr<LoadedModel> ReadModel(
@@ -131,7 +142,7 @@ std::unique_ptr<Model> Model::Load(const std::string& path, const LoadOptions& o
   impl->options = options;
   impl->loaded = ReadModel(
       options, [&path, &options](const std::string& plugin) {
-        return LoadedModel::Load(plugin, path, options.target);
+        return LoadedModel::Load(plugin, path, options.target, LimitsOf(options));
       });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));
@@ -142,7 +153,7 @@ std::unique_ptr<Model> Model::LoadText(std::string_view pmml, const LoadOptions&
   impl->options = options;
   const std::string text(pmml);
   impl->loaded = ReadModel(options, [&text, &options](const std::string& plugin) {
-    return LoadedModel::LoadText(plugin, text, "PMML text", options.target);
+    return LoadedModel::LoadText(plugin, text, "PMML text", options.target, LimitsOf(options));
   });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));

@@ -4,7 +4,8 @@
 #include "formats/FormatError.h"
 #include "host/interfaces/VkException.h"
 
-bool ConvertModelText(std::string& text, const std::string& source, const std::string& target) {
+bool ConvertModelText(std::string& text, const std::string& source, const std::string& target,
+                      const DocumentLimits& limits) {
   using namespace bnscore::formats;
   try {
     Format format;
@@ -15,7 +16,9 @@ bool ConvertModelText(std::string& text, const std::string& source, const std::s
       throw;
     }
     if (format == Format::kPmml && target.empty()) return false;
-    std::string converted = ToPmml(text, source, format, target);
+    ReadLimits readLimits;
+    readLimits.xml = limits;
+    std::string converted = ToPmml(text, source, format, target, readLimits);
     if (converted.size() == text.size() && converted == text) return false;
     text = std::move(converted);
     return true;

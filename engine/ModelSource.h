@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "host/xml/PmmlParser.h"
+
 // Turns a network document in another format (BIF, XMLBIF, DMG PMML) into
 // the BayesNetModel text the plug-in reads, with `target` as the predicted
 // field; a BayesNetModel document asked for another target is rewritten
@@ -12,6 +14,7 @@
 // parser then says what is wrong with it). A document that cannot be
 // converted throws VkException (code 9) with its file, line and column.
 // Needs a live XmlPlatform.
-bool ConvertModelText(std::string& text, const std::string& source, const std::string& target);
+bool ConvertModelText(std::string& text, const std::string& source, const std::string& target,
+                      const DocumentLimits& limits = {});
 
 #endif  // BNSCORE_ENGINE_MODELSOURCE_H_

@@ -49,7 +49,7 @@ struct Bins {
 class DialectParser {
  public:
   DialectParser(std::string_view text, const std::string& source, const ReadLimits& limits)
-      : document_(text, source), cellLimit_(limits.TableCells(text.size())) {}
+      : document_(text, source, limits.xml), cellLimit_(limits.TableCells(text.size())) {}
 
   Network Read() {
     const DOMElement* root = document_.Root();

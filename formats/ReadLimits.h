@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "host/xml/PmmlParser.h"
+
 namespace bnscore::formats {
 
 // What one network read may build, beyond what its text holds. Tables are
@@ -14,6 +16,9 @@ struct ReadLimits {
   std::size_t minTableCells = std::size_t{1} << 22;  // 4,194,304 (32 MiB of doubles)
   // Cells admitted per byte of document beyond that.
   std::size_t tableCellsPerByte = 1;
+
+  // The XML documents' limits (size, nodes, depth, names).
+  DocumentLimits xml;
 
   std::size_t TableCells(std::size_t textBytes) const {
     const std::size_t scaled = textBytes * tableCellsPerByte;

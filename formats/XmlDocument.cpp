@@ -33,10 +33,10 @@ bool EqualsAscii(const XMLCh* text, const char* ascii) {
 
 }  // namespace
 
-XmlDocument::XmlDocument(std::string_view text, std::string source)
+XmlDocument::XmlDocument(std::string_view text, std::string source, const DocumentLimits& limits)
     : text_(text), source_(std::move(source)) {
   try {
-    document_ = PmmlParser::ParseText(std::string(text), source_);
+    document_ = PmmlParser::ParseText(std::string(text), source_, limits);
   } catch (const VkException& e) {
     throw FormatError(e.GetMessage());
   }

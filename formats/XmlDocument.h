@@ -20,7 +20,7 @@ namespace bnscore::formats {
 // it. Parse faults throw FormatError with the parser's position.
 class XmlDocument {
  public:
-  XmlDocument(std::string_view text, std::string source);
+  XmlDocument(std::string_view text, std::string source, const DocumentLimits& limits = {});
 
   const xercesc::DOMElement* Root() const { return document_->getDocumentElement(); }
   const std::string& Source() const { return source_; }

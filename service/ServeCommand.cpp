@@ -72,6 +72,8 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
     admin.loopbackListener = ip.is_loopback();
     bnscore::LoadOptions load;
     load.plugin = arguments.plugin;
+    load.maxDocumentBytes = arguments.maxDocumentBytes;
+    load.maxNodes = arguments.maxNodes;
 
     ServiceMetrics metrics;
     ModelRegistry registry;

@@ -13,6 +13,8 @@ struct ServeArguments {
   std::vector<std::string> models;        // ID=PATH, deployed before listening
   std::string adminTokenFile;             // the token PUT and DELETE need; "" for none
   std::string plugin;                     // "" finds it as bnscore score does
+  std::size_t maxDocumentBytes = 0;       // model document limits (0: the defaults)
+  std::size_t maxNodes = 0;
   ServerOptions server;
 };
 

@@ -66,5 +66,12 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
              "Seconds that requests in flight get after SIGTERM");
   serve->add_option("--plugin", arguments.plugin, "Model plug-in library to load")
       ->type_name("PATH");
+  serve->add_option("--max-document-bytes", arguments.maxDocumentBytes,
+                    "Refuse a model document larger than this (default: 256 MiB)")
+      ->type_name("N");
+  serve->add_option("--max-nodes", arguments.maxNodes,
+                    "Refuse a model document of more XML nodes than this (default: 200,000 or "
+                    "one per 8 bytes of the document, whichever is more)")
+      ->type_name("N");
   return serve;
 }

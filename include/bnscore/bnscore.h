@@ -75,6 +75,13 @@ struct LoadOptions {
   // this scorer's own PMML (default: its predicted field). See
   // docs/formats.md.
   std::string target;
+  // Limits of the document read, which refuse documents that would cost
+  // far more than their size; 0 takes the default. maxDocumentBytes:
+  // 256 MiB. maxNodes, the XML nodes (elements, attributes, texts):
+  // by default 200,000 or one per 8 bytes of the document, whichever is
+  // more; a number given here is the limit whatever the size.
+  std::size_t maxDocumentBytes = 0;
+  std::size_t maxNodes = 0;
 };
 
 enum class FieldKind { kNumber, kText };

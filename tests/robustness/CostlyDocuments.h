@@ -122,9 +122,13 @@ inline std::vector<Document> Documents() {
          });
        },
        "4096 rows of 200000 parents take the tables past 4194304 parent values.", 12},
-      {"oversized",
-       Root(std::string(1 << 20, ' '), 33),
-       "the document is larger than 32 MiB"},
+      {"oversized",  // 257 MiB, but a sparse file: refused unread
+       [](std::ostream& out) {
+         out << "<PMML>";
+         out.seekp((std::streamoff{257} << 20) - 7);
+         out << "</PMML>";
+       },
+       "the document is larger than 256 MiB"},
   };
 }
 
