@@ -6,6 +6,7 @@
 #include "formats/Decimal.h"
 #include "formats/FormatError.h"
 #include "formats/NetworkWriters.h"
+#include "formats/StateIndex.h"
 
 namespace bnscore::formats {
 
@@ -369,9 +370,9 @@ class BifParser {
     for (std::size_t j = 0; j < variable.parents.size(); ++j) {
       const Variable& parent = network_.variables[variable.parents[j]];
       Token value = lexer_.ExpectName("a parent's state");
-      std::size_t code = 0;
-      while (code < parent.states.size() && parent.states[code] != value.text) ++code;
-      if (code == parent.states.size()) {
+      const long found = states_.Find(variable.parents[j], value.text);
+      const std::size_t code = found < 0 ? 0 : static_cast<std::size_t>(found);
+      if (found < 0) {
         lexer_.Fail(value, "'" + std::string(value.text) + "' is not a state of '" + parent.name +
                                "'");
       }
@@ -403,6 +404,7 @@ class BifParser {
 
   Lexer lexer_;
   Network network_;
+  StateIndex states_{network_};
   std::unordered_set<std::size_t> tabled_;
   std::size_t cellLimit_;
   std::size_t cells_ = 0;

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "formats/Decimal.h"
+#include "formats/StateIndex.h"
 #include "formats/XmlDocument.h"
 
 using xercesc::DOMElement;
@@ -208,10 +209,10 @@ class DialectParser {
       }
       return static_cast<std::size_t>(code);
     }
-    for (std::size_t k = 0; k < variable.states.size(); ++k) {
-      if (variable.states[k] == value) return k;
-    }
-    document_.Fail(at, "'" + value + "' is not a value of '" + variable.name + "'");
+    const long code = states_.Find(static_cast<std::size_t>(&variable - network_.variables.data()),
+                                   value);
+    if (code < 0) document_.Fail(at, "'" + value + "' is not a value of '" + variable.name + "'");
+    return static_cast<std::size_t>(code);
   }
 
   void ReadTable(const DOMElement* table, const std::string& field) {
@@ -274,6 +275,7 @@ class DialectParser {
 
   XmlDocument document_;
   Network network_;
+  StateIndex states_{network_};
   std::unordered_map<std::string, Bins> bins_;
   std::unordered_map<std::string, std::string> dataToDerived_;
   std::unordered_map<std::string, std::string> derivedToData_;

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "formats/Decimal.h"
+#include "formats/StateIndex.h"
 #include "formats/XmlDocument.h"
 
 using xercesc::DOMElement;
@@ -184,10 +185,10 @@ class DmgParser {
   }
 
   std::size_t StateCode(const DOMElement* at, const Variable& variable, const std::string& value) {
-    for (std::size_t k = 0; k < variable.states.size(); ++k) {
-      if (variable.states[k] == value) return k;
-    }
-    document_.Fail(at, "'" + value + "' is not a state of '" + variable.name + "'");
+    const long code = states_.Find(static_cast<std::size_t>(&variable - network_.variables.data()),
+                                   value);
+    if (code < 0) document_.Fail(at, "'" + value + "' is not a state of '" + variable.name + "'");
+    return static_cast<std::size_t>(code);
   }
 
   // One row's ValueProbability elements into `row`.
@@ -302,6 +303,7 @@ class DmgParser {
 
   XmlDocument document_;
   Network network_;
+  StateIndex states_{network_};
   std::unordered_map<std::string, std::vector<std::string>> fieldValues_;
   std::size_t cellLimit_;
   std::size_t cells_ = 0;
