@@ -1,5 +1,6 @@
 #include "formats/BifReader.h"
 
+#include <charconv>
 #include <cstring>
 #include <unordered_set>
 
@@ -238,9 +239,10 @@ class BifParser {
     }
     lexer_.Expect('[', "after 'discrete'");
     Token count = lexer_.Next();
-    const std::optional<double> n =
-        count.kind == TokenKind::kWord ? ParseDecimal(count.text) : std::nullopt;
-    if (!n || *n < 1 || *n != static_cast<double>(static_cast<long>(*n))) {
+    std::size_t n = 0;
+    const char* end = count.text.data() + count.text.size();
+    if (count.kind != TokenKind::kWord ||
+        std::from_chars(count.text.data(), end, n).ptr != end || n < 1) {
       lexer_.Fail(count, "expected the number of states, found " + Lexer::Describe(count));
     }
     lexer_.Expect(']', "after the number of states");
@@ -256,7 +258,7 @@ class BifParser {
       if (lexer_.Accept('}')) break;
       lexer_.Expect(',', "between states");
     }
-    if (variable.states.size() != static_cast<std::size_t>(*n)) {
+    if (variable.states.size() != n) {
       lexer_.Fail(count, "variable '" + variable.name + "' declares " +
                              std::string(count.text) + " states but lists " +
                              std::to_string(variable.states.size()));

@@ -31,7 +31,9 @@ void AppendBifName(const std::string& name, std::string& out) {
 }
 
 void CheckXmlName(const std::string& name) {
-  if (!IsXmlSafe(name)) throw FormatError("the name '" + name + "' holds a control character");
+  if (!IsXmlSafe(name)) {
+    throw FormatError("the name '" + name + "' holds a control character or is not UTF-8");
+  }
   if (name.empty() || name.front() == ' ' || name.back() == ' ' || name.front() == '\t' ||
       name.back() == '\t' || name.find('\n') != std::string::npos) {
     throw FormatError("the name '" + name + "' cannot be written in XMLBIF, which trims blanks");

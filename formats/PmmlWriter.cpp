@@ -20,7 +20,8 @@ void CheckName(const std::string& name, const char* what) {
                       "' begins or ends with a blank, which the model's tables would drop");
   }
   if (!IsXmlSafe(name)) {
-    throw FormatError(std::string("the ") + what + " '" + name + "' holds a control character");
+    throw FormatError(std::string("the ") + what + " '" + name +
+                      "' holds a control character or is not UTF-8");
   }
 }
 
@@ -59,6 +60,10 @@ class Writer {
     if (network.variables[target_].discretization) {
       throw FormatError("the target '" + target + "' is a binned field; the target must be a "
                         "categorical variable");
+    }
+    if (!IsXmlSafe(network.name)) {
+      throw FormatError("the network's name '" + network.name +
+                        "' holds a control character or is not UTF-8");
     }
     std::unordered_set<std::string_view> fields;
     for (const Variable& variable : network.variables) {

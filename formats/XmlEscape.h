@@ -11,8 +11,9 @@ namespace bnscore::formats {
 void AppendXmlAttribute(std::string_view text, std::string& out);
 // Appends `text` escaped for XML character data (& < >).
 void AppendXmlText(std::string_view text, std::string& out);
-// Whether every byte of `text` may stand in an XML 1.0 document (no control
-// characters other than tab, line feed and carriage return).
+// Whether `text` may stand in an XML 1.0 document: well-formed UTF-8 of
+// characters XML allows (no control characters other than tab, line feed
+// and carriage return).
 bool IsXmlSafe(std::string_view text);
 
 }  // namespace bnscore::formats
