@@ -2,6 +2,11 @@
 // scored record, against Xerces' own DOM parse of the same document.
 //
 //   formats_bench [--plugin PATH] [FILE TARGET]...
+//   formats_bench --plugin PATH --load-once FILE TARGET   (one Model::Load)
+//   formats_bench --parse-once FILE                      (one Xerces parse)
+//
+// The last two are for an instruction count under callgrind, which the
+// machine's load does not disturb.
 //
 // For each FILE (BIF, XMLBIF, DMG or the scorer's PMML) with TARGET, and
 // for generated documents (a random network of 1,000 nodes, and naive
@@ -159,6 +164,28 @@ std::string Write(const std::string& name, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--parse-once") {
+    std::ifstream in(argv[2], std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    XmlPlatform xml;
+    xercesc::XercesDOMParser parser;
+    parser.setValidationScheme(xercesc::XercesDOMParser::Val_Never);
+    parser.setDoNamespaces(false);
+    parser.setCreateCommentNodes(false);
+    const std::string text = buffer.str();
+    xercesc::MemBufInputSource input(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
+                                     "bench", false);
+    parser.parse(input);
+    parser.adoptDocument()->release();
+    return 0;
+  }
+  if (argc == 6 && std::string(argv[3]) == "--load-once") {
+    bnscore::LoadOptions options;
+    options.plugin = argv[2];
+    options.target = argv[5];
+    return bnscore::Model::Load(argv[4], options) ? 0 : 1;
+  }
   std::string plugin;
   std::vector<std::pair<std::string, std::string>> files;
   for (int i = 1; i < argc; ++i) {
