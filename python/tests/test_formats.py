@@ -32,3 +32,11 @@ def test_xmlbif_network_scores_as_bnscore_with_its_target(tmp_path):
 
     with pytest.raises(bnscore.ModelError, match="names no target"):
         bnscore.load(ASIA)
+
+
+def test_document_limits_are_options():
+    with pytest.raises(bnscore.ModelError, match="more than 60 nodes"):
+        bnscore.load(ASIA, target="either", max_nodes=60)
+    with pytest.raises(bnscore.ModelError, match="larger than 1000 bytes"):
+        bnscore.load(ASIA, target="either", max_document_bytes=1000)
+    assert bnscore.load(ASIA, target="either", max_nodes=10_000).schema.target == "either"

@@ -52,6 +52,19 @@ TEST(ConvertCommand, ConvertsChecksAndScoresWithExitStatuses) {
   auto unknown = Bnscore({"convert", asia, "--target", "nothing"});
   EXPECT_EQ(unknown.err, "bnscore: " + asia + ": the network has no variable 'nothing'\n");
   EXPECT_EQ(Bnscore({"convert", kData + "absent.bif"}).status, 1);
+
+  // The document limits are options: a network within the defaults is
+  // refused below them, XML or not.
+  auto nodes = Bnscore({"check", "--plugin", kPlugin, "--target", "either", "--max-nodes", "60", asia});
+  EXPECT_EQ(nodes.status, 2);
+  EXPECT_NE(nodes.err.find(": error 9: " + asia + ":18:37: more than 60 nodes (elements"),
+            std::string::npos)
+      << nodes.err;
+  auto bytes = Bnscore({"check", "--plugin", kPlugin, "--max-document-bytes", "1000", "--target",
+                        "either", bifPath});
+  EXPECT_EQ(bytes.status, 2);
+  EXPECT_NE(bytes.err.find(bifPath + ": the document is larger than 1000 bytes"), std::string::npos)
+      << bytes.err;
   EXPECT_EQ(Bnscore({"convert", asia, "--to", "dot"}).status, 1);
 }
 
