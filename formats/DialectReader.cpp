@@ -65,6 +65,11 @@ class DialectParser {
     const DOMElement* model = XmlDocument::Child(root, "BayesNetModel");
     if (model == nullptr) document_.Fail(root, "the document has no <BayesNetModel>");
     network_.name = XmlDocument::Attribute(model, "modelName");
+    const DOMElement* learning = XmlDocument::Child(root, "MiningBuildTask");
+    for (const char* step : {"Extension", "BayesNetSettings", "ParameterLearning"}) {
+      if (learning != nullptr) learning = XmlDocument::Child(learning, step);
+    }
+    if (learning != nullptr) network_.parameterLearning = XmlDocument::Attribute(learning, "method");
     ReadSchema(model);
     ReadSource(model);
     // Variables in data-dictionary order, then derived predictors.

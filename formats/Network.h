@@ -55,6 +55,10 @@ struct Network {
   std::string target;
   std::string modelType;
   std::string inferenceMethod;
+  // How a BayesNetModel's tables were learned (its ParameterLearning
+  // method, which decides how the scorer treats an unseen configuration);
+  // "" when the document does not say.
+  std::string parameterLearning;
 
   // The index of the variable called `name`, or -1. Valid once Index() has
   // run after the last variable was added (Add keeps it current).

@@ -91,6 +91,12 @@ class Writer {
   std::string Write() {
     out_.reserve(4096);
     out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PMML version=\"3.1\">\n  <Header/>\n";
+    if (!network_.parameterLearning.empty()) {
+      out_ += "  <MiningBuildTask>\n    <Extension>\n      <BayesNetSettings>\n"
+              "        <ParameterLearning";
+      Attribute("method", network_.parameterLearning, out_);
+      out_ += "/>\n      </BayesNetSettings>\n    </Extension>\n  </MiningBuildTask>\n";
+    }
     WriteDataDictionary();
     if (hasBins_) WriteTransformationDictionary();
     const Variable& target = network_.variables[target_];

@@ -18,7 +18,9 @@ namespace bnscore::formats {
 // configuration (a binned parent's state written as its bin code), each
 // probability as the shortest text that reads back exactly.
 //
-// The output depends on nothing but the network and the target, so two
+// A network that says how its tables were learned (parameterLearning) gets
+// that MiningBuildTask too. The output depends on nothing but the network
+// and the target, so two
 // documents of the same network give the same bytes. Throws FormatError
 // when the target is not a plain variable of the network, or when a name
 // cannot be written (empty, with blanks at either end, or with control

@@ -206,4 +206,34 @@ TEST(NetworkFormats, BinnedFieldsSurviveBif) {
   }
 }
 
+// A model of this dialect written again (as a retarget does) keeps its
+// learning method, its binned fields and its numbers.
+TEST(NetworkFormats, RewrittenModelsScoreAsTheOriginal) {
+  const std::string path = BNSCORE_TEST_DATA "/plugin_learn_adjusted.pmml";
+  std::string rewritten;
+  {
+    XmlPlatform xml;
+    const Network network = ReadNetwork(ReadFile(path), path, Format::kPmml);
+    EXPECT_EQ(network.parameterLearning, "adjustedBayes");
+    rewritten = WritePmml(network, "risk");
+  }
+  EXPECT_NE(rewritten.find("<ParameterLearning method=\"adjustedBayes\"/>"), std::string::npos);
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto original = bnscore::Model::Load(path, options);
+  const auto again = bnscore::Model::LoadText(rewritten, options);
+  for (const char* region : {"north", "south"}) {
+    for (double income : {100.0, 40000.0, 90000.0}) {
+      const bnscore::NamedCell record[] = {{"region", bnscore::Cell::Of(region)},
+                                           {"rooms", bnscore::Cell::Of(2.0)},
+                                           {"age", bnscore::Cell::Of(41.0)},
+                                           {"income", bnscore::Cell::Of(income)}};
+      std::vector<double> a(2), b(2);
+      ASSERT_EQ(original->ScoreOne(record, a).status, bnscore::kScored);
+      ASSERT_EQ(again->ScoreOne(record, b).status, bnscore::kScored);
+      EXPECT_EQ(a, b) << region << " " << income;
+    }
+  }
+}
+
 }  // namespace
