@@ -73,7 +73,8 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 	  -DBNSCORE_FUZZ=ON -DBNSCORE_TESTS=OFF $(CMAKE_ARGS)
 
 fuzz: bootstrap $(FUZZ_BUILD)/CMakeCache.txt
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target pmml_fuzzer csv_fuzzer json_fuzzer jsonl_fuzzer
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target pmml_fuzzer csv_fuzzer json_fuzzer jsonl_fuzzer \
+	  bif_fuzzer xmlbif_fuzzer dmg_fuzzer
 
 fuzz-smoke: fuzz
 	@fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS) smoke

@@ -175,7 +175,14 @@ void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, st
   std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
   WriteVariables("input fields", inputs.get(), model, out);
   WriteVariables("derived fields", model.GetTransformationDictionary(), model, out);
-  if (target != nullptr) WriteNetwork(NetworkStructure::Read(modelPath), target->GetName(), out);
+  if (target != nullptr) {
+    const NetworkStructure network = NetworkStructure::Read(modelPath);
+    if (!network.modelType.empty()) out << "source model type: " << network.modelType << '\n';
+    if (!network.inferenceMethod.empty()) {
+      out << "source inference method: " << network.inferenceMethod << '\n';
+    }
+    WriteNetwork(network, target->GetName(), out);
+  }
 }
 
 void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
@@ -216,7 +223,16 @@ void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath
     AppendJsonString(network.arcs[i].second, json);
     json += ']';
   }
-  json += "],\"markov_blanket\":";
+  json += "]";
+  if (!network.modelType.empty()) {
+    json += ",\"source_model_type\":";
+    AppendJsonString(network.modelType, json);
+  }
+  if (!network.inferenceMethod.empty()) {
+    json += ",\"source_inference_method\":";
+    AppendJsonString(network.inferenceMethod, json);
+  }
+  json += ",\"markov_blanket\":";
   AppendNames(target != nullptr ? network.MarkovBlanket(target->GetName())
                                 : std::vector<std::string>(),
               json);

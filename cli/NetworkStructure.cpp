@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -43,16 +44,30 @@ std::vector<std::string> SplitRow(const std::string& text) {
   return fields;
 }
 
-void AddOnce(std::vector<std::string>& names, const std::string& name) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+void AddOnce(std::vector<std::string>& names, std::set<std::string>& listed,
+             const std::string& name) {
+  if (listed.insert(name).second) names.push_back(name);
+}
+
+// Texts given for model paths (UseText).
+std::map<std::string, std::string>& Texts() {
+  static std::map<std::string, std::string> texts;
+  return texts;
 }
 
 }  // namespace
 
+void NetworkStructure::UseText(const std::string& modelPath, std::string text) {
+  Texts()[modelPath] = std::move(text);
+}
+
 NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
-  const std::optional<std::string> compressed = bnscore::cli::ReadCompressedModel(modelPath);
-  DocumentPtr document = compressed ? PmmlParser::ParseText(*compressed, modelPath)
-                                    : PmmlParser::ParseFile(modelPath);
+  const auto given = Texts().find(modelPath);
+  std::optional<std::string> compressed;
+  if (given == Texts().end()) compressed = bnscore::cli::ReadCompressedModel(modelPath);
+  DocumentPtr document = given != Texts().end() ? PmmlParser::ParseText(given->second, modelPath)
+                         : compressed           ? PmmlParser::ParseText(*compressed, modelPath)
+                                                : PmmlParser::ParseFile(modelPath);
   xercesc::DOMNodeList* models =
       BaseTranslator::GetElementsByTagName(document->getDocumentElement(), "BayesNetModel");
   NetworkStructure network;
@@ -64,6 +79,18 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
        field != nullptr; field = BaseTranslator::GetNextSiblingElt(field)) {
     if (BaseTranslator::IsEqual(field->getTagName(), "MiningField")) {
       network.schemaOrder.push_back(Text(BaseTranslator::GetAttribute(field, "name")));
+    }
+  }
+
+  for (const xercesc::DOMElement* e = BaseTranslator::GetFirstChildElt(model); e != nullptr;
+       e = BaseTranslator::GetNextSiblingElt(e)) {
+    if (!BaseTranslator::IsEqual(e->getTagName(), "Extension") ||
+        Text(BaseTranslator::GetAttribute(e, "extender")) != "bnscore") {
+      continue;
+    }
+    if (const xercesc::DOMElement* source = BaseTranslator::GetChildByTag(e, "Source")) {
+      network.modelType = Text(BaseTranslator::GetAttribute(source, "modelType"));
+      network.inferenceMethod = Text(BaseTranslator::GetAttribute(source, "inferenceMethod"));
     }
   }
 
@@ -86,6 +113,7 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
   };
 
   std::vector<Arc>& arcs = network.arcs;
+  std::set<Arc> seen;
   for (const xercesc::DOMElement* links = BaseTranslator::GetFirstChildElt(model);
        links != nullptr; links = BaseTranslator::GetNextSiblingElt(links)) {
     if (!BaseTranslator::IsEqual(links->getTagName(), "LinkSource")) continue;
@@ -95,7 +123,7 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
       std::vector<std::string> fields = SplitRow(Text(row->getTextContent()));
       if (fields.size() < 3 || fields[2] != "yes") continue;
       Arc arc(resolve(fields[0]), resolve(fields[1]));
-      if (std::find(arcs.begin(), arcs.end(), arc) == arcs.end()) arcs.push_back(arc);
+      if (seen.insert(arc).second) arcs.push_back(arc);
     }
   }
   return network;
@@ -103,14 +131,17 @@ NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
 
 std::vector<std::string> NetworkStructure::MarkovBlanket(const std::string& node) const {
   std::vector<std::string> blanket;
+  std::set<std::string> listed;
+  std::set<std::string> children;
   for (const Arc& arc : arcs) {
-    if (arc.second == node) AddOnce(blanket, arc.first);
-    if (arc.first == node) AddOnce(blanket, arc.second);
+    if (arc.second == node) AddOnce(blanket, listed, arc.first);
+    if (arc.first == node) {
+      AddOnce(blanket, listed, arc.second);
+      children.insert(arc.second);
+    }
   }
   for (const Arc& arc : arcs) {
-    const bool childOfNode =
-        std::find(arcs.begin(), arcs.end(), Arc(node, arc.second)) != arcs.end();
-    if (childOfNode && arc.first != node) AddOnce(blanket, arc.first);
+    if (children.count(arc.second) != 0 && arc.first != node) AddOnce(blanket, listed, arc.first);
   }
   return blanket;
 }

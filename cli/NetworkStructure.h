@@ -20,10 +20,18 @@ struct NetworkStructure {
   // The names of the MiningFields of the model's MiningSchema, in document
   // order (those of its extensions left out).
   std::vector<std::string> schemaOrder;
+  // What a model converted from a DMG document says of itself; "" when
+  // nothing.
+  std::string modelType;
+  std::string inferenceMethod;
 
   // Reads the PMML file `modelPath`, gzip-compressed or not
-  // (ReadCompressedModel; EngineError when it cannot be read).
+  // (ReadCompressedModel; EngineError when it cannot be read), or the text
+  // given for it with UseText.
   static NetworkStructure Read(const std::string& modelPath);
+  // Has Read take `text` for `modelPath` from now on: the BayesNetModel a
+  // network of another format was converted to.
+  static void UseText(const std::string& modelPath, std::string text);
 
   // The Markov blanket of `node`: its parents, its children and their other
   // parents, each once, in the order of the arcs.

@@ -20,12 +20,14 @@
 
 #include "bnscore/bnscore.h"
 #include "cli/AtomicOutputFile.h"
+#include "cli/ConvertCommand.h"
 #include "cli/EvaluateCommand.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
 #include "cli/GzipDecoder.h"
 #include "cli/ModelFile.h"
 #include "cli/ModelSummary.h"
+#include "cli/NetworkStructure.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
@@ -49,6 +51,8 @@ const char kFooter[] = R"(Commands:
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
   bnscore graph [--format dot|svg] MODEL    draw the network (Graphviz)
+  bnscore convert IN [-o OUT] [--target NODE] [--to pmml|xmlbif|bif]
+                                            convert a network (BIF, XMLBIF, DMG)
   bnscore serve [OPTIONS]                   serve models over HTTP (REST; not in
                                             a build with BNSCORE_SERVICE=OFF)
 ('check', 'display' and 'evaluate' take --format json for tooling.)
@@ -165,6 +169,9 @@ std::string JoinList(const std::vector<std::string>& items) {
 struct Arguments {
   std::string modelPath;
   std::string pluginPath;
+  std::string target;  // --target: the predicted variable of a network in another format
+  std::size_t maxDocumentBytes = 0;  // --max-document-bytes (0: the default)
+  std::size_t maxNodes = 0;          // --max-nodes (0: the default)
   ScoreOptions score;   // score, and evaluate's input
   bool header = false;  // check --header
   // evaluate
@@ -186,9 +193,22 @@ struct Arguments {
 constexpr int kNotAllScored = 3;
 
 void AddCommonArguments(CLI::App& command, Arguments& args) {
-  command.add_option("MODEL", args.modelPath, "PMML model file")->required();
+  command.add_option("MODEL", args.modelPath,
+                     "PMML model file, or a network in BIF, XMLBIF or DMG PMML")
+      ->required();
   command.add_option("--plugin", args.pluginPath, "Model plug-in library to load")
       ->type_name("PATH");
+  command.add_option("--target", args.target,
+                     "The variable to predict: needed for a BIF or XMLBIF network (every other "
+                     "variable a predictor); for PMML it replaces the document's target")
+      ->type_name("NODE");
+  command.add_option("--max-document-bytes", args.maxDocumentBytes,
+                     "Refuse a model document larger than this (default: 256 MiB)")
+      ->type_name("N");
+  command.add_option("--max-nodes", args.maxNodes,
+                     "Refuse a model document of more XML nodes than this (default: 200,000 or "
+                     "one per 8 bytes of the document, whichever is more)")
+      ->type_name("N");
 }
 
 // The options of `score` and `evaluate` that say how the records are read.
@@ -290,10 +310,15 @@ int Run(const std::string& command, const Arguments& args) {
   bnscore::LoadOptions options;
   if (command == "score" || command == "evaluate") options = args.score.load;
   options.plugin = args.pluginPath;
+  options.target = args.target;
+  options.maxDocumentBytes = args.maxDocumentBytes;
+  options.maxNodes = args.maxNodes;
   const std::optional<std::string> compressed = bnscore::cli::ReadCompressedModel(args.modelPath);
   std::unique_ptr<bnscore::Model> loaded = compressed
                                                ? bnscore::Model::LoadText(*compressed, options)
                                                : bnscore::Model::Load(args.modelPath, options);
+  const std::string& converted = bnscore::ModelInternals::GetConvertedText(*loaded);
+  if (!converted.empty()) NetworkStructure::UseText(args.modelPath, converted);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
   int status = 0;
   if (command == "score") {
@@ -423,6 +448,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 #endif
+  ConvertArguments convertArgs;
+  CLI::App* convert = AddConvertCommand(app, convertArgs);
   app.footer(kFooter);
 
   try {
@@ -437,6 +464,7 @@ int main(int argc, char** argv) {
 #ifdef BNSCORE_WITH_SERVICE
   if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
 #endif
+  if (convert->parsed()) return RunConvert(convertArgs, std::cerr);
   args.score.missingValues = SplitList(args.missingValues);
   args.score.rejectBlankLines = args.blankLines == "error";
   if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;

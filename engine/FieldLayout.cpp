@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 
 #include "engine/RecordFiller.h"
 #include "host/data/TransformationDictionary.h"
@@ -15,11 +16,9 @@ void AddNames(const ScoreDictionary* dictionary, const std::string& skip,
   if (dictionary == nullptr) return;
   std::vector<ScoreDictVar*> vars;
   dictionary->GetVariables(vars);
+  std::unordered_set<std::string> listed(names.begin(), names.end());
   for (const ScoreDictVar* var : vars) {
-    if (var->GetName() == skip ||
-        std::find(names.begin(), names.end(), var->GetName()) != names.end()) {
-      continue;
-    }
+    if (var->GetName() == skip || !listed.insert(var->GetName()).second) continue;
     names.push_back(var->GetName());
   }
 }

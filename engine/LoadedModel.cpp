@@ -1,20 +1,36 @@
 #include "engine/LoadedModel.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/EngineError.h"
+#include "engine/ModelSource.h"
+#include "host/interfaces/VkException.h"
 
 namespace {
 
 // The whole file; EngineError naming it when it cannot be opened or read (a
 // file fault, not a rejected model).
-std::string ReadModelFile(const std::string& path) {
+std::string ReadModelFile(const std::string& path, std::size_t limit) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw EngineError("cannot open " + path + ": " + std::strerror(errno));
+  // A file known to be too large is refused unread (the parser refuses
+  // the text of one whose size was not known, such as a pipe).
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+      static_cast<std::uint64_t>(status.st_size) > limit) {
+    ::close(fd);
+    const std::string size = limit % (1 << 20) == 0 ? std::to_string(limit >> 20) + " MiB"
+                                                    : std::to_string(limit) + " bytes";
+    throw VkException(VkException::MalformedXml,
+                      path + ": the document is larger than " + size +
+                          ": larger documents are not read");
+  }
   std::string text;
   char chunk[1 << 16];
   for (;;) {
@@ -36,26 +52,32 @@ std::string ReadModelFile(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<LoadedModel> LoadedModel::Load(const std::string& pluginPath,
-                                               const std::string& modelPath) {
-  return Read(
-      pluginPath, [&] { return PmmlParser::ParseText(ReadModelFile(modelPath), modelPath); },
-      modelPath);
+                                               const std::string& modelPath,
+                                               const std::string& target,
+                                               const DocumentLimits& limits) {
+  return Read(pluginPath, ReadModelFile(modelPath, limits.maxDocumentBytes), modelPath, target,
+              limits);
 }
 
 std::unique_ptr<LoadedModel> LoadedModel::LoadText(const std::string& pluginPath,
                                                    const std::string& text,
-                                                   const std::string& sourceName) {
-  return Read(pluginPath, [&] { return PmmlParser::ParseText(text, sourceName); }, sourceName);
+                                                   const std::string& sourceName,
+                                                   const std::string& target,
+                                                   const DocumentLimits& limits) {
+  return Read(pluginPath, text, sourceName, target, limits);
 }
 
-std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath,
-                                               const std::function<DocumentPtr()>& parse,
-                                               const std::string& sourceName) {
+std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath, std::string text,
+                                               const std::string& sourceName,
+                                               const std::string& target,
+                                               const DocumentLimits& limits) {
   std::unique_ptr<LoadedModel> loaded(new LoadedModel);
   loaded->library_ = PluginLibrary::Open(pluginPath);
   loaded->translator_ = loaded->library_->GiveTranslator();
+  const bool converted = ConvertModelText(text, sourceName, target, limits);
   // The model keeps no pointer into the document, which goes on return.
-  DocumentPtr document = parse();
+  DocumentPtr document = PmmlParser::ParseText(text, sourceName, limits);
+  if (converted) loaded->convertedText_ = std::move(text);
   loaded->model_.reset(loaded->translator_->ParseFromTree(document.get(), "UTF-8"));
   if (!loaded->model_) {
     throw EngineError("plug-in " + pluginPath + " read no model from " + sourceName);

@@ -23,30 +23,41 @@ class LoadedModel {
   // (EngineError when it cannot be opened or read) and has the plug-in read
   // the document. A rejected document propagates the VkException of the
   // host or the plug-in.
+  // A network in another format (BIF, XMLBIF, DMG PMML), or a document
+  // asked for another `target`, is converted first (ConvertModelText).
   static std::unique_ptr<LoadedModel> Load(const std::string& pluginPath,
-                                           const std::string& modelPath);
+                                           const std::string& modelPath,
+                                           const std::string& target = {},
+                                           const DocumentLimits& limits = {});
   // The same from PMML text in memory; `sourceName` names it in messages.
   static std::unique_ptr<LoadedModel> LoadText(const std::string& pluginPath,
                                                const std::string& text,
-                                               const std::string& sourceName);
+                                               const std::string& sourceName,
+                                               const std::string& target = {},
+                                               const DocumentLimits& limits = {});
 
   ~LoadedModel();
   LoadedModel(const LoadedModel&) = delete;
   LoadedModel& operator=(const LoadedModel&) = delete;
 
   ScoreModel& GetModel() const { return *model_; }
+  // The BayesNetModel text the plug-in read when the document was
+  // converted to it; "" when the document was read as it is.
+  const std::string& GetConvertedText() const { return convertedText_; }
 
  private:
   LoadedModel() = default;
   // Loads the plug-in, then has it read the document that `parse` gives.
-  static std::unique_ptr<LoadedModel> Read(const std::string& pluginPath,
-                                           const std::function<DocumentPtr()>& parse,
-                                           const std::string& sourceName);
+  static std::unique_ptr<LoadedModel> Read(const std::string& pluginPath, std::string text,
+                                           const std::string& sourceName,
+                                           const std::string& target,
+                                           const DocumentLimits& limits);
 
   // Declared in load order; destroyed in the reverse order.
   std::unique_ptr<PluginLibrary> library_;
   std::unique_ptr<ScoreTranslator> translator_;
   std::unique_ptr<ScoreModel> model_;
+  std::string convertedText_;
 };
 
 #endif  // BNSCORE_ENGINE_LOADEDMODEL_H_

@@ -103,6 +103,17 @@ struct Model::Impl {
 
 namespace {
 
+// The parser's limits that `options` ask for.
+DocumentLimits LimitsOf(const LoadOptions& options) {
+  DocumentLimits limits;
+  if (options.maxDocumentBytes != 0) limits.maxDocumentBytes = options.maxDocumentBytes;
+  if (options.maxNodes != 0) {
+    limits.minNodes = options.maxNodes;
+    limits.bytesPerNode = 0;
+  }
+  return limits;
+}
+
 // Reads a model with `read`, which is given the plug-in path, turning the
 // host's faults into the API's exceptions.
 std::unique_ptr<LoadedModel> ReadModel(
@@ -130,7 +141,9 @@ std::unique_ptr<Model> Model::Load(const std::string& path, const LoadOptions& o
   auto impl = std::make_unique<Impl>();
   impl->options = options;
   impl->loaded = ReadModel(
-      options, [&path](const std::string& plugin) { return LoadedModel::Load(plugin, path); });
+      options, [&path, &options](const std::string& plugin) {
+        return LoadedModel::Load(plugin, path, options.target, LimitsOf(options));
+      });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));
 }
@@ -139,8 +152,8 @@ std::unique_ptr<Model> Model::LoadText(std::string_view pmml, const LoadOptions&
   auto impl = std::make_unique<Impl>();
   impl->options = options;
   const std::string text(pmml);
-  impl->loaded = ReadModel(options, [&text](const std::string& plugin) {
-    return LoadedModel::LoadText(plugin, text, "PMML text");
+  impl->loaded = ReadModel(options, [&text, &options](const std::string& plugin) {
+    return LoadedModel::LoadText(plugin, text, "PMML text", options.target, LimitsOf(options));
   });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));
@@ -226,5 +239,9 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
 }
 
 ScoreModel& ModelInternals::GetHostModel(const Model& model) { return model.impl_->GetModel(); }
+
+const std::string& ModelInternals::GetConvertedText(const Model& model) {
+  return model.impl_->loaded->GetConvertedText();
+}
 
 }  // namespace bnscore

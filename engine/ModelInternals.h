@@ -13,6 +13,9 @@ namespace bnscore {
 struct ModelInternals {
   // The host model the plug-in read; the Model owns it.
   static ScoreModel& GetHostModel(const Model& model);
+  // The BayesNetModel text read when the model's document was converted
+  // from another format (or given another target); "" otherwise.
+  static const std::string& GetConvertedText(const Model& model);
 };
 
 }  // namespace bnscore

@@ -1,5 +1,7 @@
 #include "service/ServeCommand.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <csignal>
 #include <fstream>
@@ -109,6 +111,8 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
     admin.loopbackListener = ip.is_loopback();
     bnscore::LoadOptions load;
     load.plugin = arguments.plugin;
+    load.maxDocumentBytes = arguments.maxDocumentBytes;
+    load.maxNodes = arguments.maxNodes;
 
     // Requests are logged only when asked; deploy, replace and delete
     // events always are, to the access log or else to standard error.
@@ -129,7 +133,10 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
         router.DeployFile(id, path);
       }
     }
-    std::vector<std::pair<std::string, std::string>> files;  // --model id and path
+    struct ModelFile {
+      std::string id, path, target;
+    };
+    std::vector<ModelFile> files;  // the --model ids, paths and targets
     std::set<std::string> given;
     for (const std::string& model : arguments.models) {
       const std::size_t equals = model.find('=');
@@ -142,12 +149,20 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
       }
       if (!given.insert(id).second) throw UsageError("--model " + id + " is given twice");
       modelPath = model.substr(equals + 1);
-      router.DeployFile(id, modelPath);
-      files.emplace_back(id, modelPath);
+      // PATH#NODE: a network in another format, read with NODE as its target.
+      std::string target;
+      const std::size_t hash = modelPath.rfind('#');
+      if (hash != std::string::npos && hash + 1 < modelPath.size() &&
+          ::access(modelPath.c_str(), F_OK) != 0) {
+        target = modelPath.substr(hash + 1);
+        modelPath.resize(hash);
+      }
+      router.DeployFile(id, modelPath, target);
+      files.push_back({id, modelPath, target});
     }
     modelPath.clear();
     std::vector<std::string> required;
-    for (const auto& file : files) required.push_back(file.first);
+    for (const auto& file : files) required.push_back(file.id);
     router.SetRequiredModels(std::move(required));
     router.SetModelStore(store.get());
 
@@ -156,7 +171,7 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
     std::mutex reloading;
     auto reload = [&] {
       std::lock_guard<std::mutex> lock(reloading);
-      for (const auto& [id, path] : files) {
+      for (const auto& [id, path, target] : files) {
         std::string fields = ",\"source\":";
         AppendJsonString(fields, path);
         try {
@@ -166,7 +181,7 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
             events->Event("unchanged", id, fields);
             continue;
           }
-          router.Deploy(id, text, path);  // logs the replacement
+          router.Deploy(id, text, path, nullptr, target);  // logs the replacement
         } catch (const bnscore::ModelError& e) {
           fields.append(",\"error\":");
           AppendJsonString(fields, "error " + std::to_string(e.GetCode()) + ": " + e.GetMessage());

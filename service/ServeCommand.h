@@ -17,6 +17,8 @@ struct ServeArguments {
   std::string accessLog = "off";          // off, stderr or a file to append to
   std::string modelDir;                   // deployed at start, and keeps HTTP deployments
   std::string plugin;                     // "" finds it as bnscore score does
+  std::size_t maxDocumentBytes = 0;       // model document limits (0: the defaults)
+  std::size_t maxNodes = 0;
   ServerOptions server;
 };
 

@@ -52,8 +52,10 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
                     "localhost:PORT, :PORT (all IPv4 addresses) or PORT (127.0.0.1); "
                     "default 127.0.0.1:8080; port 0: any")
       ->type_name("ADDR:PORT");
-  serve->add_option("--model", arguments.models, "Deploy the PMML file PATH as ID (repeatable)")
-      ->type_name("ID=PATH");
+  serve->add_option("--model", arguments.models,
+                    "Deploy the PMML file PATH as ID (repeatable); ID=PATH#NODE deploys a "
+                    "network in BIF, XMLBIF or DMG PMML with NODE as its target")
+      ->type_name("ID=PATH[#NODE]");
   serve->add_option("--threads", arguments.server.threads, "Server threads (default 2)")
       ->type_name("N")
       ->check(CLI::Range(1, 256));
@@ -88,5 +90,12 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
              "Seconds that requests in flight get after SIGTERM");
   serve->add_option("--plugin", arguments.plugin, "Model plug-in library to load")
       ->type_name("PATH");
+  serve->add_option("--max-document-bytes", arguments.maxDocumentBytes,
+                    "Refuse a model document larger than this (default: 256 MiB)")
+      ->type_name("N");
+  serve->add_option("--max-nodes", arguments.maxNodes,
+                    "Refuse a model document of more XML nodes than this (default: 200,000 or "
+                    "one per 8 bytes of the document, whichever is more)")
+      ->type_name("N");
   return serve;
 }

@@ -393,8 +393,11 @@ void ServiceRouter::CheckAdmin(const HttpRequest& request) const {
 }
 
 bool ServiceRouter::Deploy(const std::string& id, std::string_view pmml, std::string_view source,
-                           std::shared_ptr<const DeployedModel>* deployed) const {
-  std::unique_ptr<bnscore::Model> model = bnscore::Model::LoadText(pmml, loadOptions_);
+                           std::shared_ptr<const DeployedModel>* deployed,
+                           const std::string& target) const {
+  bnscore::LoadOptions options = loadOptions_;
+  options.target = target;
+  std::unique_ptr<bnscore::Model> model = bnscore::Model::LoadText(pmml, options);
   auto made = std::make_shared<const DeployedModel>(id, std::move(model), metrics_.ForModel(id),
                                                     DescribeDocument(pmml));
   const bool replaced = registry_.Deploy(made);
@@ -407,8 +410,9 @@ bool ServiceRouter::Deploy(const std::string& id, std::string_view pmml, std::st
   return replaced;
 }
 
-bool ServiceRouter::DeployFile(const std::string& id, const std::string& path) const {
-  return Deploy(id, ReadDocumentFile(path), path);
+bool ServiceRouter::DeployFile(const std::string& id, const std::string& path,
+                               const std::string& target) const {
+  return Deploy(id, ReadDocumentFile(path), path, nullptr, target);
 }
 
 std::string ServiceRouter::ReadDocumentFile(const std::string& path) {

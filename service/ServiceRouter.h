@@ -108,10 +108,14 @@ class ServiceRouter {
   // when not null. `source` names where the document came from in the
   // event log. Throws bnscore::ModelError when the document is rejected
   // (the deployed model stays), bnscore::Error otherwise.
+  // A network in another format (BIF, XMLBIF, DMG PMML) is read with
+  // `target` as its target.
   bool Deploy(const std::string& id, std::string_view pmml, std::string_view source = "http",
-              std::shared_ptr<const DeployedModel>* deployed = nullptr) const;
+              std::shared_ptr<const DeployedModel>* deployed = nullptr,
+              const std::string& target = {}) const;
   // The same from a file. Throws bnscore::Error when it cannot be read.
-  bool DeployFile(const std::string& id, const std::string& path) const;
+  bool DeployFile(const std::string& id, const std::string& path,
+                  const std::string& target = {}) const;
   // The bytes of the file at `path`; throws bnscore::Error naming it.
   static std::string ReadDocumentFile(const std::string& path);
 

@@ -58,6 +58,7 @@ void BayesNetModel::SetTransformationScoreDictionary(TransformationDictionary* d
 }
 
 void BayesNetModel::AddPredictorVar(const std::string& name, const ScoreDictVar* var) {
+  predictorIndex_.emplace(name, static_cast<int>(predictorNames_.size()));  // the first stays
   predictorNames_.push_back(name);
   predictorVars_.push_back(var);
   Changed();
@@ -65,6 +66,10 @@ void BayesNetModel::AddPredictorVar(const std::string& name, const ScoreDictVar*
 
 void BayesNetModel::SetPredictorVarNames(const std::vector<std::string>& names) {
   predictorNames_ = names;
+  predictorIndex_.clear();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    predictorIndex_.emplace(names[i], static_cast<int>(i));
+  }
   Changed();
 }
 
@@ -193,8 +198,6 @@ ScoreDictionary* BayesNetModel::GetVarsOfRole(VarRole role) const {
 // Network lookups.
 
 int BayesNetModel::GetIndex(const std::string& name) const {
-  for (std::size_t i = 0; i < predictorNames_.size(); ++i) {
-    if (predictorNames_[i] == name) return static_cast<int>(i);
-  }
-  return -1;
+  const auto found = predictorIndex_.find(name);
+  return found == predictorIndex_.end() ? -1 : found->second;
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "bayesnet/BayesNetExport.h"
@@ -167,6 +168,9 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   const IVkEncoder* FindEncoder(const std::string& name, int index) const;
 
   std::vector<std::string> predictorNames_;
+  // Each name's first position in predictorNames_: GetIndex without a
+  // search, so that reading a model of n predictors costs O(n).
+  std::unordered_map<std::string, int> predictorIndex_;
   bool predictionOnly_;
   std::vector<std::unique_ptr<IVkEncoder>> encoders_;
   const ScoreDictVar* targetVar_;

@@ -44,9 +44,10 @@ class ModelUnderConstruction {
   std::unique_ptr<BayesNetModel> model_;
 };
 
+// The list's first element, or null. item(0) walks the document only up
+// to the first match; getLength() would walk all of it.
 const DOMElement* FirstElement(DOMNodeList* list) {
-  if (list == nullptr || list->getLength() == 0) return nullptr;
-  return static_cast<const DOMElement*>(list->item(0));
+  return list == nullptr ? nullptr : static_cast<const DOMElement*>(list->item(0));
 }
 
 }  // namespace

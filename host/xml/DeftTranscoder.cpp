@@ -7,8 +7,18 @@
 #include "host/interfaces/VkException.h"
 #include "host/xml/XmlText.h"
 
+namespace {
+
+bool IsUtf8Name(const std::string& name) {
+  std::string lower;
+  for (char c : name) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower == "utf-8" || lower == "utf8";
+}
+
+}  // namespace
+
 DeftTranscoder::DeftTranscoder(const std::string& encoding)
-    : encoding_(encoding.empty() ? "UTF-8" : encoding) {
+    : encoding_(encoding.empty() ? "UTF-8" : encoding), utf8_(IsUtf8Name(encoding_)) {
   xercesc::XMLTransService::Codes code = xercesc::XMLTransService::Ok;
   std::basic_string<XMLCh> name = xmltext::FromAscii(encoding_.c_str());
   std::unique_ptr<xercesc::XMLTranscoder> probe(
@@ -22,6 +32,14 @@ DeftTranscoder::~DeftTranscoder() = default;
 
 std::string DeftTranscoder::transcodeTo(const XMLCh* text) const {
   if (text == nullptr || *text == 0) return std::string();
+  // ASCII text is the same bytes in UTF-8: copied without a transcoder
+  // (making one per text cost more than the rest of reading a table).
+  if (utf8_) {
+    std::string ascii;
+    const XMLCh* c = text;
+    for (; *c != 0 && *c < 0x80; ++c) ascii += static_cast<char>(*c);
+    if (*c == 0) return ascii;
+  }
   try {
     xercesc::TranscodeToStr out(text, encoding_.c_str());
     return std::string(reinterpret_cast<const char*>(out.str()), out.length());

@@ -30,6 +30,7 @@ class MODELCORE_API DeftTranscoder {
  private:
   XmlPlatform platform_;  // keeps Xerces initialised while this lives
   std::string encoding_;
+  bool utf8_;  // the encoding is UTF-8: ASCII texts need no transcoder
 };
 
 #endif  // MODELCORE_DEFTTRANSCODER_H_

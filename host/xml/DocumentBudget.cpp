@@ -16,21 +16,21 @@ std::string Shortened(const XMLCh* name) {
   return text.substr(0, end) + "...";
 }
 
-std::string TooManyNodes() {
-  return "more than " + std::to_string(PmmlParser::kMaxNodes) +
+}  // namespace
+
+std::string DocumentBudget::TooManyNodes() const {
+  return "more than " + std::to_string(maxNodes_) +
          " nodes (elements, attributes, text, CDATA sections, processing instructions): "
          "larger documents are not read";
 }
 
-}  // namespace
-
 std::string DocumentBudget::StartElement(const XMLCh* name, std::size_t attributes) {
-  if (++depth_ > PmmlParser::kMaxDepth) {
+  if (++depth_ > limits_.maxDepth) {
     return "element <" + Shortened(name) + "> is nested more than " +
-           std::to_string(PmmlParser::kMaxDepth) + " levels deep: deeper documents are not read";
+           std::to_string(limits_.maxDepth) + " levels deep: deeper documents are not read";
   }
   nodes_ += 1 + attributes;
-  if (nodes_ > PmmlParser::kMaxNodes) return TooManyNodes();
+  if (nodes_ > maxNodes_) return TooManyNodes();
   return AddName(name);
 }
 
@@ -39,14 +39,14 @@ std::string DocumentBudget::AddAttributeName(const XMLCh* name) { return AddName
 void DocumentBudget::EndElement() { --depth_; }
 
 std::string DocumentBudget::AddNode() {
-  return ++nodes_ > PmmlParser::kMaxNodes ? TooManyNodes() : std::string();
+  return ++nodes_ > maxNodes_ ? TooManyNodes() : std::string();
 }
 
 std::string DocumentBudget::AddName(const XMLCh* name) {
   std::basic_string_view<XMLCh> view(name);
   if (names_.find(view) != names_.end()) return std::string();
-  if (names_.size() == PmmlParser::kMaxNames) {
-    return "more than " + std::to_string(PmmlParser::kMaxNames) +
+  if (names_.size() == limits_.maxNames) {
+    return "more than " + std::to_string(limits_.maxNames) +
            " distinct element and attribute names: such documents are not read";
   }
   names_.emplace(view);

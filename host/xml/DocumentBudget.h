@@ -8,6 +8,8 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "host/xml/PmmlParser.h"
+
 // What one document being parsed has cost so far, against the limits of
 // PmmlParser: the nesting depth, the number of DOM nodes (elements,
 // attributes, text, CDATA sections, processing instructions) and the
@@ -20,6 +22,10 @@
 // parse.
 class DocumentBudget {
  public:
+  // The limits of a document of `bytes` bytes.
+  DocumentBudget(const DocumentLimits& limits, std::size_t bytes)
+      : limits_(limits), maxNodes_(limits.MaxNodes(bytes)) {}
+
   // An element named `name` with `attributes` attributes starts, one level
   // below the current one.
   std::string StartElement(const XMLCh* name, std::size_t attributes);
@@ -32,6 +38,10 @@ class DocumentBudget {
 
  private:
   std::string AddName(const XMLCh* name);
+  std::string TooManyNodes() const;
+
+  DocumentLimits limits_;
+  std::size_t maxNodes_;
 
   std::size_t depth_ = 0;  // levels open at the scanner's position
   std::size_t nodes_ = 0;

@@ -9,9 +9,9 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-// The line of each element of one parsed document, attached to the
-// document as its only user data (16 bytes an element, nothing for Xerces
-// to visit on release). PmmlParser fills and attaches it;
+// The line of each element of one parsed document (16 bytes an element),
+// attached to the document in a registry of this library's (not as Xerces
+// user data, which would have Xerces visit every node on release). PmmlParser fills and attaches it;
 // DocumentReleaser detaches and deletes it. Internal to modelcore.
 class ElementLines {
  public:

@@ -48,7 +48,8 @@ struct Refusal {
 // and refuses the document once it exceeds its DocumentBudget.
 class SafeDomParser : public XercesDOMParser {
  public:
-  explicit SafeDomParser(std::string sourceName) : sourceName_(std::move(sourceName)) {}
+  SafeDomParser(std::string sourceName, const DocumentLimits& limits, std::size_t bytes)
+      : sourceName_(std::move(sourceName)), budget_(limits, bytes) {}
 
   void startElement(const XMLElementDecl& elemDecl, const unsigned int urlId,
                     const XMLCh* const elemPrefix, const RefVectorOf<XMLAttr>& attrList,
@@ -196,17 +197,17 @@ class FirstErrorHandler : public ErrorHandler {
   std::string message_;
 };
 
-std::string TooLarge(const std::string& sourceName) {
-  return sourceName + ": the document is larger than " +
-         std::to_string(PmmlParser::kMaxDocumentBytes >> 20) +
-         " MiB: larger documents are not read";
+std::string TooLarge(const std::string& sourceName, std::size_t limit) {
+  const std::string size = limit % (1 << 20) == 0 ? std::to_string(limit >> 20) + " MiB"
+                                                  : std::to_string(limit) + " bytes";
+  return sourceName + ": the document is larger than " + size + ": larger documents are not read";
 }
 
 // Reads all of `in`, but never more than one byte past the size limit.
-std::string ReadBounded(std::istream& in, const std::string& sourceName) {
+std::string ReadBounded(std::istream& in, const std::string& sourceName, std::size_t limit) {
   std::string text;
   char buffer[1 << 16];
-  while (text.size() <= PmmlParser::kMaxDocumentBytes &&
+  while (text.size() <= limit &&
          in.read(buffer, sizeof buffer).gcount() > 0) {
     text.append(buffer, static_cast<std::size_t>(in.gcount()));
   }
@@ -214,14 +215,15 @@ std::string ReadBounded(std::istream& in, const std::string& sourceName) {
   return text;
 }
 
-DocumentPtr Parse(const std::string& text, const std::string& sourceName) {
-  if (text.size() > PmmlParser::kMaxDocumentBytes) {
-    throw VkException(VkException::MalformedXml, TooLarge(sourceName));
+DocumentPtr Parse(const std::string& text, const std::string& sourceName,
+                  const DocumentLimits& limits) {
+  if (text.size() > limits.maxDocumentBytes) {
+    throw VkException(VkException::MalformedXml, TooLarge(sourceName, limits.maxDocumentBytes));
   }
   SecurityManager security;
   security.setEntityExpansionLimit(kEntityExpansionLimit);
   FirstErrorHandler errors(sourceName);
-  SafeDomParser parser(sourceName);
+  SafeDomParser parser(sourceName, limits, text.size());
   RefusingResolver resolver(&parser);
 
   parser.setValidationScheme(XercesDOMParser::Val_Never);
@@ -270,24 +272,26 @@ void DocumentReleaser::operator()(DOMDocument* document) const {
   document->release();
 }
 
-DocumentPtr PmmlParser::ParseFile(const std::string& path) {
+DocumentPtr PmmlParser::ParseFile(const std::string& path, const DocumentLimits& limits) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw VkException(VkException::MalformedXml, "cannot open " + path);
   // A file known to be too large is refused unread; one whose size is not
   // known (a pipe) is read up to the limit.
   const std::streamoff size = in.seekg(0, std::ios::end).tellg();
-  if (size > static_cast<std::streamoff>(kMaxDocumentBytes)) {
-    throw VkException(VkException::MalformedXml, TooLarge(path));
+  if (size > static_cast<std::streamoff>(limits.maxDocumentBytes)) {
+    throw VkException(VkException::MalformedXml, TooLarge(path, limits.maxDocumentBytes));
   }
   in.clear();
   if (size >= 0) in.seekg(0, std::ios::beg);
-  return ParseStream(in, path);
+  return ParseStream(in, path, limits);
 }
 
-DocumentPtr PmmlParser::ParseText(const std::string& text, const std::string& sourceName) {
-  return Parse(text, sourceName);
+DocumentPtr PmmlParser::ParseText(const std::string& text, const std::string& sourceName,
+                                  const DocumentLimits& limits) {
+  return Parse(text, sourceName, limits);
 }
 
-DocumentPtr PmmlParser::ParseStream(std::istream& in, const std::string& sourceName) {
-  return Parse(ReadBounded(in, sourceName), sourceName);
+DocumentPtr PmmlParser::ParseStream(std::istream& in, const std::string& sourceName,
+                                    const DocumentLimits& limits) {
+  return Parse(ReadBounded(in, sourceName, limits.maxDocumentBytes), sourceName, limits);
 }

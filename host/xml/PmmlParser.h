@@ -17,6 +17,29 @@ struct MODELCORE_API DocumentReleaser {
 };
 using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentReleaser>;
 
+// What one document may cost: its size, its DOM nodes (elements,
+// attributes, text, CDATA sections and processing instructions; comments
+// are not kept), its levels of nesting and its distinct element and
+// attribute names. The node limit grows with the document: a real model's
+// nodes take a dozen bytes or more each, while the costly documents that
+// the limit stops pack a node into every few bytes; the budget is
+// max(minNodes, size / bytesPerNode). Depth and names stay fixed: a deep
+// document costs recursion and every new name costs more than the last
+// (Xerces pools them in a table that never grows).
+struct MODELCORE_API DocumentLimits {
+  std::size_t maxDocumentBytes = std::size_t{256} << 20;
+  std::size_t minNodes = 200000;
+  std::size_t bytesPerNode = 8;
+  std::size_t maxDepth = 256;
+  std::size_t maxNames = 10000;
+
+  // The nodes admitted in a document of `bytes` bytes.
+  std::size_t MaxNodes(std::size_t bytes) const {
+    const std::size_t scaled = bytesPerNode == 0 ? 0 : bytes / bytesPerNode;
+    return scaled > minNodes ? scaled : minNodes;
+  }
+};
+
 // Parses PMML text into a DOM document, safely: no DTD is loaded, no
 // external entity is resolved, nothing is fetched from the file system or
 // the network, and namespaces are off so tag names compare as written.
@@ -29,10 +52,10 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentReleaser>;
 // without reading it. Xerces' security manager bounds entity expansion as
 // a second line.
 //
-// What one document may cost is bounded: at most kMaxDocumentBytes of text,
-// kMaxNodes DOM nodes, kMaxDepth levels of nesting and kMaxNames distinct
-// names. Since no element is deeper than kMaxDepth, every recursive walk
-// over a parsed document (Xerces' release of it included) is bounded too.
+// What one document may cost is bounded by its DocumentLimits (the
+// defaults unless given). Since no element is deeper than maxDepth, every
+// recursive walk over a parsed document (Xerces' release of it included)
+// is bounded too.
 //
 // Each element records the line on which its start tag ends, which is its
 // first line unless the tag spans lines (BaseTranslator::GetLineNumber). An
@@ -44,20 +67,20 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentReleaser>;
 // an unreadable file gives "cannot open <path>".
 class MODELCORE_API PmmlParser {
  public:
-  // Limits of one document, each refused with code 9 when exceeded: its
-  // size, its DOM nodes (elements, attributes, text, CDATA sections and
-  // processing instructions; comments are not kept), its levels of nesting
-  // and its distinct element and attribute names. A document within them
-  // costs at most about 300 MB (32 MiB of text) and a few seconds.
-  static constexpr std::size_t kMaxDocumentBytes = 32u << 20;
-  static constexpr std::size_t kMaxNodes = 200000;
+  // The default limits (DocumentLimits), each refused with code 9 when
+  // exceeded. A document within them costs memory and time linear in its
+  // size: about 12 bytes of memory per byte of text.
+  static constexpr std::size_t kMaxDocumentBytes = std::size_t{256} << 20;
+  static constexpr std::size_t kMaxNodes = 200000;  // for documents up to 1.6 MB
   static constexpr std::size_t kMaxDepth = 256;
   static constexpr std::size_t kMaxNames = 10000;
 
-  static DocumentPtr ParseFile(const std::string& path);
+  static DocumentPtr ParseFile(const std::string& path, const DocumentLimits& limits = {});
   // `sourceName` names the text in messages.
-  static DocumentPtr ParseText(const std::string& text, const std::string& sourceName);
-  static DocumentPtr ParseStream(std::istream& in, const std::string& sourceName);
+  static DocumentPtr ParseText(const std::string& text, const std::string& sourceName,
+                               const DocumentLimits& limits = {});
+  static DocumentPtr ParseStream(std::istream& in, const std::string& sourceName,
+                                 const DocumentLimits& limits = {});
 };
 
 #endif  // MODELCORE_PMMLPARSER_H_

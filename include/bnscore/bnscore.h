@@ -69,6 +69,19 @@ struct LoadOptions {
   // libbayesnet.so beside libbnscore.so, else beside the executable or in
   // its ../lib.
   std::string plugin;
+  // The field the model predicts. Needed for a network in BIF or XMLBIF
+  // (read as a classifier of this variable, every other one a predictor);
+  // optional for DMG PMML (default: its mining schema's target) and for
+  // this scorer's own PMML (default: its predicted field). See
+  // docs/formats.md.
+  std::string target;
+  // Limits of the document read, which refuse documents that would cost
+  // far more than their size; 0 takes the default. maxDocumentBytes:
+  // 256 MiB. maxNodes, the XML nodes (elements, attributes, texts):
+  // by default 200,000 or one per 8 bytes of the document, whichever is
+  // more; a number given here is the limit whatever the size.
+  std::size_t maxDocumentBytes = 0;
+  std::size_t maxNodes = 0;
 };
 
 enum class FieldKind { kNumber, kText };
@@ -216,7 +229,8 @@ struct ModelInternals;
 // needs. Immutable once loaded; safe to score from many threads at once.
 class BNSCORE_API Model {
  public:
-  // Reads the model of the PMML file at `path` (Error when the file or the
+  // Reads the model of the file at `path`: PMML, or a network in BIF,
+  // XMLBIF 0.3 or DMG PMML (options.target) (Error when the file or the
   // plug-in cannot be opened; ModelError when the document is rejected).
   static std::unique_ptr<Model> Load(const std::string& path, const LoadOptions& options = {});
   // The same from PMML text in memory.

@@ -47,6 +47,9 @@ class _Options(typing.NamedTuple):
     by_name: bool = False
     derived_in_record: bool = False
     prediction_only: bool = False
+    target: str = ""
+    max_document_bytes: int = 0
+    max_nodes: int = 0
 
 
 class Model:
@@ -184,9 +187,16 @@ class Model:
                 f"predictors={len(self._schema.predictors)} categories={len(self._schema.categories)}>")
 
 
-def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, prediction_only=False):
+def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, prediction_only=False,
+         target=None, max_document_bytes=None, max_nodes=None):
     """Reads a model from a PMML file (a path) or from PMML text (a str or
     bytes that starts with "<").
+
+    A network in BIF, XMLBIF 0.3 or DMG PMML is read too, given ``target``,
+    the variable to predict (every other one a predictor; DMG documents name
+    their own, the default); see docs/formats.md. ``max_document_bytes``
+    and ``max_nodes`` change the limits of the document read (default 256
+    MiB, and 200,000 XML nodes or one per 8 bytes, whichever is more).
 
     Options, as those of ``bnscore score``: ``by_name``, records give access
     by field name only; ``derived_in_record``, records carry the derived
@@ -195,7 +205,8 @@ def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, predictio
     rejected, OSError when the file cannot be read, ``Error`` when the model
     plug-in cannot be loaded.
     """
-    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only))
+    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only),
+                       str(target or ""), int(max_document_bytes or 0), int(max_nodes or 0))
     pmml, path = _document(path_or_pmml_text)
     try:
         return Model(pmml, options)
@@ -238,11 +249,13 @@ def loads_in_process():
     return _loads
 
 
-def load_cached(pmml, by_name=False, derived_in_record=False, prediction_only=False):
+def load_cached(pmml, by_name=False, derived_in_record=False, prediction_only=False, target="",
+                max_document_bytes=0, max_nodes=0):
     """The model of PMML bytes with these options, read at most once per
     process while it is among the last 8 used (unpickled models and the Dask
     workers get theirs here)."""
-    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only))
+    options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only), str(target),
+                       int(max_document_bytes), int(max_nodes))
     key = (hashlib.sha256(pmml).digest(), options)
     with _cache_lock:
         model = _cache.get(key)

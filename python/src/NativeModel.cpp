@@ -31,8 +31,13 @@ constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
 
 }  // namespace
 
-NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly) {
+NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
+                         const std::string& target, std::size_t maxDocumentBytes,
+                         std::size_t maxNodes) {
   bnscore::LoadOptions options;
+  options.target = target;
+  options.maxDocumentBytes = maxDocumentBytes;
+  options.maxNodes = maxNodes;
   options.byName = byName;
   options.derivedInRecord = derivedInRecord;
   options.predictionOnly = predictionOnly;

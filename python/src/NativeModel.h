@@ -21,7 +21,11 @@ class NativeModel {
  public:
   // Throws bnscore::ModelError for a rejected document, bnscore::Error when
   // the plug-in cannot be loaded.
-  NativeModel(const pybind11::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly);
+  // `target`: the predicted variable of a network in another format ("" for
+  // the document's own); the limits as LoadOptions' (0: the defaults).
+  NativeModel(const pybind11::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
+              const std::string& target = {}, std::size_t maxDocumentBytes = 0,
+              std::size_t maxNodes = 0);
 
   // (inputs, target, categories): inputs a list of (name, "number" | "text")
   // in schema order, categories a list of str in output order.

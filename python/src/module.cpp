@@ -48,8 +48,11 @@ PYBIND11_MODULE(_native, m) {
   py::register_exception_translator(&TranslateEngineErrors);
 
   py::class_<NativeModel>(m, "NativeModel")
-      .def(py::init<const py::bytes&, bool, bool, bool>(), py::arg("pmml"), py::arg("by_name"),
-           py::arg("derived_in_record"), py::arg("prediction_only"))
+      .def(py::init<const py::bytes&, bool, bool, bool, const std::string&, std::size_t,
+                    std::size_t>(),
+           py::arg("pmml"), py::arg("by_name"), py::arg("derived_in_record"),
+           py::arg("prediction_only"), py::arg("target") = std::string(),
+           py::arg("max_document_bytes") = 0, py::arg("max_nodes") = 0)
       .def("schema", &NativeModel::GetSchema)
       .def("display", &NativeModel::Display)
       .def("score_one", &NativeModel::ScoreOne, py::arg("record"), py::arg("allow_nonfinite") = false)

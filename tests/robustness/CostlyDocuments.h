@@ -122,9 +122,14 @@ inline std::vector<Document> Documents() {
          });
        },
        "4096 rows of 200000 parents take the tables past 4194304 parent values.", 12},
-      {"oversized",
-       Root(std::string(1 << 20, ' '), 33),
-       "the document is larger than 32 MiB"},
+      {"oversized",  // 257 MiB, but a sparse file: refused unread
+       [](std::ostream& out) {
+         // Text first, so that what the file begins with is a document.
+         out << "<PMML><!--" << std::string(1024, ' ') << "-->";
+         out.seekp((std::streamoff{257} << 20) - 7);
+         out << "</PMML>";
+       },
+       "the document is larger than 256 MiB"},
   };
 }
 

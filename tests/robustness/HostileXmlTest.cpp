@@ -99,10 +99,11 @@ class HostileXml : public ::testing::Test {
 
   // The code and message of the parser's refusal of `text`; (0, "") when
   // it reads the text.
-  static std::pair<int, std::string> Refusal(const std::string& text) {
+  static std::pair<int, std::string> Refusal(const std::string& text,
+                                             const DocumentLimits& limits = {}) {
     XmlPlatform platform;
     try {
-      PmmlParser::ParseText(text, "hostile.pmml");
+      PmmlParser::ParseText(text, "hostile.pmml", limits);
     } catch (const VkException& e) {
       return {e.GetCode(), e.GetMessage()};
     }
@@ -265,19 +266,33 @@ TEST_F(HostileXml, DocumentsBeyondTheLimitsAreRefused) {
                 ": more than 10000 distinct element and attribute names: such documents are not "
                 "read");
 
-  std::string large(PmmlParser::kMaxDocumentBytes + 1, ' ');
+  // The size limit, and the node limit that grows with the size: at 8
+  // bytes a node, a 2 MiB document may hold 262,144 nodes.
+  DocumentLimits limits;
+  limits.maxDocumentBytes = 2u << 20;
+  std::string large(limits.maxDocumentBytes + 1, ' ');
   large.replace(0, 7, "<PMML/>");
   const auto tooLarge = std::make_pair(
-      9, std::string("hostile.pmml: the document is larger than 32 MiB: larger documents are "
+      9, std::string("hostile.pmml: the document is larger than 2 MiB: larger documents are "
                      "not read"));
-  EXPECT_EQ(Refusal(large), tooLarge);
+  EXPECT_EQ(Refusal(large, limits), tooLarge);
   large.pop_back();
-  EXPECT_EQ(Refusal(large).first, 0);
+  EXPECT_EQ(Refusal(large, limits).first, 0);
+  // Padded to 2 MiB: the root and 262,143 elements, then one more.
+  auto padded = [&limits](int elements) {
+    std::string text = "<PMML>";
+    for (int i = 0; i < elements; ++i) text += "<a/>";
+    text += "</PMML>";
+    return text + std::string(limits.maxDocumentBytes - text.size(), ' ');
+  };
+  EXPECT_EQ(Refusal(padded(262143), limits).first, 0);
+  EXPECT_NE(Refusal(padded(262144), limits).second.find(": more than 262144 nodes"),
+            std::string::npos);
   large += "  ";
   std::istringstream stream(large);
   XmlPlatform platform;
   try {
-    PmmlParser::ParseStream(stream, "hostile.pmml");
+    PmmlParser::ParseStream(stream, "hostile.pmml", limits);
     ADD_FAILURE() << "a stream beyond the size limit was read";
   } catch (const VkException& e) {
     EXPECT_EQ(std::make_pair(e.GetCode(), e.GetMessage()), tooLarge);

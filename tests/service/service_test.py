@@ -747,6 +747,17 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(events[1]["sha256"], hashlib.sha256(VARIANT_TEXT.encode()).hexdigest())
         self.assertIn("error 9", events[2]["error"])
 
+    def test_networks_of_other_formats_with_their_target(self):
+        asia = os.path.join(TEST_DATA, "formats", "asia.xml")
+        dmg = os.path.join(TEST_DATA, "formats", "dmg_credit.pmml")
+        s = self.start("--model", "asia=" + asia + "#either", "--model", "dmg=" + dmg)
+        self.assertEqual(s.get("/models/asia").json()["target"], "either")
+        self.assertEqual(s.get("/models/dmg").json()["target"], "risk")
+        # P(low | north, age 40) = 0.4 / 0.46 from the document's tables.
+        reply = s.post("/models/dmg/score", json={"region": "north", "age": 40}).json()
+        self.assertAlmostEqual(reply["probabilities"]["low"], 0.4 / 0.46, places=15)
+        self.assertEqual(s.stop()[0], 0)
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=2)
