@@ -20,6 +20,7 @@
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
 #include "cli/ModelSummary.h"
+#include "cli/QueryCommand.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
@@ -41,6 +42,7 @@ const char kFooter[] = R"(Commands:
   bnscore check [--header] MODEL            summarise the model
   bnscore display MODEL                     print the model's Display text
   bnscore graph [--format dot|svg] MODEL    draw the network (Graphviz)
+  bnscore query MODEL RECORDS --node N,...  posteriors of any nodes per record
   bnscore serve [OPTIONS]                   serve models over HTTP (REST)
 ('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
@@ -184,6 +186,10 @@ struct Arguments {
   bool noHeader = false;
   std::string columns;     // --columns
   std::string headerFile;  // --header-file
+  // score --missing, --unknown; query
+  std::string missing = "stop";
+  std::string unknown = "stop";
+  QueryOptions query;
 };
 
 void AddCommonArguments(CLI::App& command, Arguments& args) {
@@ -283,11 +289,15 @@ int Run(const std::string& command, const Arguments& args) {
   XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
                     // document again)
   bnscore::LoadOptions options;
-  if (command == "score" || command == "evaluate") options = args.score.load;
+  if (command == "score" || command == "evaluate" || command == "query") {
+    options = args.score.load;
+  }
   options.plugin = args.pluginPath;
   std::unique_ptr<bnscore::Model> loaded = bnscore::Model::Load(args.modelPath, options);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
-  if (command == "score") {
+  if (command == "query") {
+    RunQuery(*loaded, args.query);
+  } else if (command == "score") {
     RunScore(*loaded, args.score, std::cerr);
   } else if (command == "evaluate") {
     RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
@@ -358,6 +368,21 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 1024));
   // For tests: the size of the input blocks scored in parallel.
   score->add_option("--block-bytes", args.score.blockBytes)->check(CLI::Range(1, 1 << 30))->group("");
+  score->add_option("--missing", args.missing,
+                    "stop (default: status 90029) or marginalize: sum fields without a usable "
+                    "value out of the network (docs/inference.md)")
+      ->type_name("stop|marginalize")
+      ->check(CLI::IsMember({"stop", "marginalize"}));
+  score->add_option("--unknown", args.unknown,
+                    "stop (default: status 90029) or missing: a value none of its field's "
+                    "categories counts as missing")
+      ->type_name("stop|missing")
+      ->check(CLI::IsMember({"stop", "missing"}));
+  score->add_option("--explain", args.score.explain,
+                    "Add reason_1..K and logodds_1..K: the K fields that most favour the "
+                    "prediction over the runner-up")
+      ->type_name("K")
+      ->check(CLI::Range(0, 1000));
   score->footer(kScoreFooter);
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "Score labelled records and compare the predictions with the labels");
@@ -388,6 +413,27 @@ int main(int argc, char** argv) {
   graph->add_option("-o,--output", args.score.outputPath, "Write to FILE (default: stdout)")
       ->type_name("FILE");
   graph->footer(kGraphFooter);
+  CLI::App* query = app.add_subcommand(
+      "query", "Write the posterior of any nodes of the network for each CSV record");
+  AddCommonArguments(*query, args);
+  query->add_option("RECORDS", args.query.recordsPath, "CSV records (file, or -: stdin)")
+      ->required();
+  query->add_option("--node", args.query.nodes, "The nodes to query (N,M,...)")
+      ->type_name("N[,M...]")
+      ->delimiter(',')
+      ->required();
+  query->add_option("--unknown", args.unknown,
+                    "stop (default: status 90029) or missing: a value none of its field's "
+                    "categories counts as missing")
+      ->type_name("stop|missing")
+      ->check(CLI::IsMember({"stop", "missing"}));
+  query->add_option("-o,--output", args.query.outputPath, "Write to FILE (default: stdout)")
+      ->type_name("FILE");
+  query->footer(R"(Output: CSV with the header status,probability(N=C)... (one column per
+category C of each queried node N, in code order), one row per record. Fields
+without a usable value are summed out of the network (exact inference);
+status 90029 for a value none of its field's categories (unless --unknown
+missing), 90021 when the record's values have probability zero.)");
   ServeArguments serveArgs;
   CLI::App* serve = AddServeCommand(app, serveArgs);
   app.footer(kFooter);
@@ -403,6 +449,8 @@ int main(int argc, char** argv) {
 
   if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
   args.score.missingValues = SplitList(args.missingValues);
+  if (args.missing == "marginalize") args.score.load.missing = bnscore::MissingValues::kMarginalize;
+  if (args.unknown == "missing") args.score.load.unknown = bnscore::UnknownValues::kMissing;
   args.score.rejectBlankLines = args.blankLines == "error";
   if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;
   if (args.outputFormat == "jsonl") args.score.outputFormat = RecordFormat::JsonLines;

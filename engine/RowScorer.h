@@ -10,6 +10,7 @@
 
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
+#include "engine/ExplainColumns.h"
 #include "engine/FieldLayout.h"
 #include "engine/OwnedResult.h"
 #include "engine/RecordFiller.h"
@@ -70,6 +71,7 @@ class RowScorer {
   RecordFiller filler_;
   ResultColumns columns_;
   std::unique_ptr<StatusReason> reason_;  // null unless reasons are asked for
+  std::unique_ptr<ExplainColumns> explain_;  // null unless --explain
   OwnedResult result_;
   // (status code, records); few distinct codes, so searched in order.
   std::vector<std::pair<long, long>> counts_;
