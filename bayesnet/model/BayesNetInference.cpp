@@ -68,8 +68,13 @@ bool BayesNetModel::Evidence(const ScoreCaseRecord* record, bool derivedInRecord
     SetUpIndexOnce(record, derivedInRecord);
   }
   if (plan_ == nullptr) Prepare();  // after a modifiable reference
+  derived = DerivedValues(record, derivedInRecord, &plan_->DerivedFields());
+  return EvidenceCodes(record, derived, options, codes);
+}
+
+bool BayesNetModel::EvidenceCodes(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                                  const Options& options, std::vector<int>& codes) const {
   const ScoringPlan& plan = *plan_;
-  derived = DerivedValues(record, derivedInRecord, &plan.DerivedFields());
   codes.resize(static_cast<std::size_t>(plan.NumPredictors()));
   plan.EncodeEvidence(record, derived, codes.data());
   for (int& code : codes) {
@@ -80,36 +85,25 @@ bool BayesNetModel::Evidence(const ScoreCaseRecord* record, bool derivedInRecord
   return true;
 }
 
+long BayesNetModel::InferTarget(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                                const Options& options, double* scores, int& best) const {
+  const InferenceNetwork& network = Inference();
+  const int target = network.TargetNode();
+  if (target < 0) return kMissingPredictor;
+  InferenceScratch& scratch = Scratch();
+  if (!EvidenceCodes(record, derived, options, scratch.codes)) return kMissingPredictor;
+  const int k = network.NumCategories(target);
+  if (k < 1) return kNoPositiveScore;
+  if (network.Joint(target, scratch.codes.data(), scores) != InferenceNetwork::Outcome::kDone) {
+    return kMissingPredictor;  // too large to infer
+  }
+  return ScoringPlan::NormaliseAndPick(scores, k, best) ? 0 : kNoPositiveScore;
+}
+
 MCScore::MCStatus BayesNetModel::ScoreEvidence(const ScoreCaseRecord* record,
                                                ScoreResult*& result, bool derivedInRecord,
                                                const Options& options) {
-  const MCScore::MCStatus status = GetScore(record, result, derivedInRecord);
-  if (!options.sumOutMissing || record == nullptr || status.GetCode() != kMissingPredictor) {
-    return status;
-  }
-  const InferenceNetwork& network = Inference();
-  const int target = network.TargetNode();
-  if (target < 0) return status;
-  InferenceScratch& scratch = Scratch();
-  const ScoreCaseRecord* derived = nullptr;
-  if (!Evidence(record, derivedInRecord, options, scratch.codes, derived)) return status;
-  const int k = network.NumCategories(target);
-  if (k < 1) return NoScoreStatus();
-  scratch.scores.resize(static_cast<std::size_t>(k));
-  double* scores = scratch.scores.data();
-  if (network.Joint(target, scratch.codes.data(), scores) != InferenceNetwork::Outcome::kDone) {
-    return status;  // too large to infer: missing, as GetScore left it
-  }
-  int best = 0;
-  if (!ScoringPlan::NormaliseAndPick(scores, k, best)) return NoScoreStatus();
-  // GetScore left a result of this class with the empty prediction.
-  BayesNetClsResult* clsResult = static_cast<BayesNetClsResult*>(result);
-  if (!predictionOnly_) {
-    clsResult->SetConfidence(scores[best]);
-    SetPercents(clsResult, scores);
-  }
-  SetPrediction(clsResult, false, best);
-  return MCScore::MCStatus();
+  return ScoreRecord(record, result, derivedInRecord, &options);
 }
 
 MCScore::MCStatus BayesNetModel::QueryNodes(const ScoreCaseRecord* record, bool derivedInRecord,

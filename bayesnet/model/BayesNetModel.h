@@ -149,6 +149,18 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
                                     const Options& options, std::vector<Term>& terms) override;
 
  private:
+  // GetScore, and with `options` (not null) ScoreEvidence: a record with
+  // gaps is then scored by InferTarget.
+  MCScore::MCStatus ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,
+                                bool derivedInRecord, const Options* options);
+  // The target's posterior given the record's evidence into `scores` (one
+  // per category) and the category picked; returns 0, or the status
+  // (kMissingPredictor: an unknown value, or too large to infer).
+  long InferTarget(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                   const Options& options, double* scores, int& best) const;
+  // EvidenceCodes given the derived-values record.
+  bool EvidenceCodes(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                     const Options& options, std::vector<int>& codes) const;
   // The network for inference, built on first use (and again after Prepare).
   const bnscore::internal::InferenceNetwork& Inference() const;
   // The record's evidence: every predictor's code (ScoringPlan::

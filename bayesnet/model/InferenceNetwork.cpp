@@ -63,6 +63,7 @@ struct Scratch {
   std::vector<int> positions;
   std::vector<const double*> data;
   std::vector<std::uint64_t> key;
+  std::vector<double> direct;
   std::unique_ptr<EliminationPlan> uncached;  // a plan past kMaxPlans
 };
 
@@ -201,6 +202,70 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
 }
 
 InferenceNetwork::~InferenceNetwork() = default;
+
+bool InferenceNetwork::Direct(int query, const int* codes, double* joint,
+                              std::vector<Group>* groups, int first, int second) const {
+  if (tooLarge_) return false;
+  const Node& q = nodes_[query];
+  std::size_t base = 0;
+  for (std::size_t j = 0; j < q.parents.size(); ++j) {
+    const int code = CodeOf(q.parents[j], codes);
+    if (code < 0) return false;
+    base += static_cast<std::size_t>(code) * q.strides[j];
+  }
+  const int numNodes = NumNodes();
+  for (int n = 0; n < numNodes; ++n) {
+    if (n == query || CodeOf(n, codes) < 0) continue;
+    for (int parent : nodes_[n].parents) {
+      if (parent != query && CodeOf(parent, codes) < 0) return false;
+    }
+  }
+  const int k = q.categories;
+  for (int x = 0; x < k; ++x) joint[x] = q.table[base + static_cast<std::size_t>(x)];
+  if (groups != nullptr) {
+    Group group;
+    group.first = joint[first];
+    group.second = joint[second];
+    for (int parent : q.parents) group.predictors.push_back(nodes_[parent].predictor);
+    std::sort(group.predictors.begin(), group.predictors.end());
+    group.predictors.erase(std::unique(group.predictors.begin(), group.predictors.end()),
+                           group.predictors.end());
+    groups->push_back(std::move(group));
+  }
+  bool zero = false;
+  for (int n = 0; n < numNodes && !zero; ++n) {
+    const int code = n == query ? -1 : CodeOf(n, codes);
+    if (code < 0) continue;
+    const Node& node = nodes_[n];
+    std::size_t offset = static_cast<std::size_t>(code);
+    std::size_t queryStride = 0;
+    for (std::size_t j = 0; j < node.parents.size(); ++j) {
+      if (node.parents[j] == query) {
+        queryStride += node.strides[j];
+      } else {
+        offset += static_cast<std::size_t>(CodeOf(node.parents[j], codes)) * node.strides[j];
+      }
+    }
+    const double* table = node.table.data() + offset;
+    if (queryStride == 0) {
+      zero = !(table[0] > 0.0);
+      continue;
+    }
+    for (int x = 0; x < k; ++x) joint[x] *= table[static_cast<std::size_t>(x) * queryStride];
+    if (groups != nullptr) {
+      Group group;
+      group.first = table[static_cast<std::size_t>(first) * queryStride];
+      group.second = table[static_cast<std::size_t>(second) * queryStride];
+      group.predictors.push_back(node.predictor);
+      groups->push_back(std::move(group));
+    }
+  }
+  if (zero) {
+    std::fill(joint, joint + k, 0.0);
+    if (groups != nullptr) groups->clear();
+  }
+  return true;
+}
 
 int InferenceNetwork::FindNode(const std::string& name) const {
   auto found = index_.find(name);
@@ -481,6 +546,7 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const 
 
 InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
                                                   double* joint) const {
+  if (Direct(query, codes, joint, nullptr, 0, 0)) return Outcome::kDone;
   const EliminationPlan* plan = PlanFor(query, codes);
   if (plan->tooLarge) return Outcome::kTooLarge;
   const int k = nodes_[query].categories;
@@ -506,9 +572,11 @@ InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
 InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes, int first, int second,
                                                    std::vector<Group>& groups) const {
   groups.clear();
+  Scratch& scratch = ThreadScratch();
+  scratch.direct.resize(static_cast<std::size_t>(nodes_[target_].categories));
+  if (Direct(target_, codes, scratch.direct.data(), &groups, first, second)) return Outcome::kDone;
   const EliminationPlan* plan = PlanFor(target_, codes);
   if (plan->tooLarge) return Outcome::kTooLarge;
-  Scratch& scratch = ThreadScratch();
   if (!Run(*plan, codes)) return Outcome::kDone;
   for (const EliminationPlan::Final& final : plan->finals) {
     if (final.constant) continue;

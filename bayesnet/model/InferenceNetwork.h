@@ -95,6 +95,15 @@ class InferenceNetwork {
   // The plan for `query` given which nodes `codes` observes (cached).
   const EliminationPlan* PlanFor(int query, const int* codes) const;
   std::unique_ptr<EliminationPlan> Compile(int query, const std::vector<char>& observed) const;
+  // The common case without a plan: when no node is hidden in the part of
+  // the network that matters (every parent of the query and of each
+  // observed node is observed, or the query), P(query, e) is the query's
+  // table times its observed children's, with every other observed node's
+  // table a constant that only has to be positive. False when some node is
+  // hidden. Fills `joint` (all zero for evidence of probability zero) and,
+  // when `groups` is not null, one group per factor of the query.
+  bool Direct(int query, const int* codes, double* joint, std::vector<Group>* groups, int first,
+              int second) const;
   // Runs the steps of `plan` into the thread's scratch, where the final
   // factors are then read; false when the evidence has probability zero.
   bool Run(const EliminationPlan& plan, const int* codes) const;
