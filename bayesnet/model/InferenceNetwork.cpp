@@ -62,8 +62,13 @@ struct Scratch {
   std::vector<std::size_t> offsets;
   std::vector<int> positions;
   std::vector<const double*> data;
+  std::vector<const double*> inputs;       // of one step
+  std::vector<std::size_t> summedStrides;  // of one step
+  std::vector<double> products;            // of one step
   std::vector<std::uint64_t> key;
   std::vector<double> direct;
+  std::vector<char> state;
+  std::vector<int> stack;
   std::unique_ptr<EliminationPlan> uncached;  // a plan past kMaxPlans
 };
 
@@ -203,52 +208,57 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
 
 InferenceNetwork::~InferenceNetwork() = default;
 
-bool InferenceNetwork::Direct(int query, const int* codes, double* joint,
-                              std::vector<Group>* groups, int first, int second) const {
-  if (tooLarge_) return false;
+bool InferenceNetwork::Outside(int query, const int* codes, const std::vector<char>& state,
+                               double* joint, std::vector<Group>* groups, int first,
+                               int second) const {
   const Node& q = nodes_[query];
+  const int k = q.categories;
+  // The query's own table, unless a parent of it is hidden.
   std::size_t base = 0;
-  for (std::size_t j = 0; j < q.parents.size(); ++j) {
-    const int code = CodeOf(q.parents[j], codes);
-    if (code < 0) return false;
-    base += static_cast<std::size_t>(code) * q.strides[j];
+  bool own = true;
+  for (std::size_t j = 0; j < q.parents.size() && own; ++j) {
+    own = state[static_cast<std::size_t>(q.parents[j])] == kObserved;
+    if (own) base += static_cast<std::size_t>(CodeOf(q.parents[j], codes)) * q.strides[j];
   }
+  if (own) {
+    for (int x = 0; x < k; ++x) joint[x] = q.table[base + static_cast<std::size_t>(x)];
+    if (groups != nullptr) {
+      Group group;
+      group.first = joint[first];
+      group.second = joint[second];
+      for (int parent : q.parents) group.predictors.push_back(nodes_[parent].predictor);
+      std::sort(group.predictors.begin(), group.predictors.end());
+      group.predictors.erase(std::unique(group.predictors.begin(), group.predictors.end()),
+                             group.predictors.end());
+      groups->push_back(std::move(group));
+    }
+  } else {
+    std::fill(joint, joint + k, 1.0);
+  }
+  // The observed nodes without a hidden parent.
   const int numNodes = NumNodes();
   for (int n = 0; n < numNodes; ++n) {
-    if (n == query || CodeOf(n, codes) < 0) continue;
-    for (int parent : nodes_[n].parents) {
-      if (parent != query && CodeOf(parent, codes) < 0) return false;
-    }
-  }
-  const int k = q.categories;
-  for (int x = 0; x < k; ++x) joint[x] = q.table[base + static_cast<std::size_t>(x)];
-  if (groups != nullptr) {
-    Group group;
-    group.first = joint[first];
-    group.second = joint[second];
-    for (int parent : q.parents) group.predictors.push_back(nodes_[parent].predictor);
-    std::sort(group.predictors.begin(), group.predictors.end());
-    group.predictors.erase(std::unique(group.predictors.begin(), group.predictors.end()),
-                           group.predictors.end());
-    groups->push_back(std::move(group));
-  }
-  bool zero = false;
-  for (int n = 0; n < numNodes && !zero; ++n) {
-    const int code = n == query ? -1 : CodeOf(n, codes);
-    if (code < 0) continue;
+    if (state[static_cast<std::size_t>(n)] != kObserved) continue;
     const Node& node = nodes_[n];
-    std::size_t offset = static_cast<std::size_t>(code);
+    std::size_t offset = static_cast<std::size_t>(CodeOf(n, codes));
     std::size_t queryStride = 0;
+    bool hiddenParent = false;
     for (std::size_t j = 0; j < node.parents.size(); ++j) {
-      if (node.parents[j] == query) {
+      const int parent = node.parents[j];
+      const char parentState = state[static_cast<std::size_t>(parent)];
+      if (parentState == kQuery) {
         queryStride += node.strides[j];
+      } else if (parentState == kHidden) {
+        hiddenParent = true;
+        break;
       } else {
-        offset += static_cast<std::size_t>(CodeOf(node.parents[j], codes)) * node.strides[j];
+        offset += static_cast<std::size_t>(CodeOf(parent, codes)) * node.strides[j];
       }
     }
+    if (hiddenParent) continue;  // the plan's
     const double* table = node.table.data() + offset;
     if (queryStride == 0) {
-      zero = !(table[0] > 0.0);
+      if (!(table[0] > 0.0)) return false;
       continue;
     }
     for (int x = 0; x < k; ++x) joint[x] *= table[static_cast<std::size_t>(x) * queryStride];
@@ -259,10 +269,6 @@ bool InferenceNetwork::Direct(int query, const int* codes, double* joint,
       group.predictors.push_back(node.predictor);
       groups->push_back(std::move(group));
     }
-  }
-  if (zero) {
-    std::fill(joint, joint + k, 0.0);
-    if (groups != nullptr) groups->clear();
   }
   return true;
 }
@@ -289,15 +295,53 @@ int InferenceNetwork::CodeOf(int node, const int* codes) const {
   return code >= 0 && code < n.categories ? code : -1;
 }
 
-const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes) const {
-  Scratch& scratch = ThreadScratch();
-  std::vector<std::uint64_t>& key = scratch.key;
+const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
+                                                 std::vector<char>& state) const {
   const std::size_t numNodes = nodes_.size();
-  key.assign(1 + (numNodes + 63) / 64, 0);
+  Scratch& scratch = ThreadScratch();
+  // Observed nodes and the query; then their unobserved ancestors, hidden.
+  state.assign(numNodes, kBarren);
+  std::vector<int>& stack = scratch.stack;
+  stack.clear();
+  for (std::size_t n = 0; n < numNodes; ++n) {
+    if (static_cast<int>(n) == query) {
+      state[n] = kQuery;
+    } else if (CodeOf(static_cast<int>(n), codes) >= 0) {
+      state[n] = kObserved;
+    } else {
+      continue;
+    }
+    stack.push_back(static_cast<int>(n));
+  }
+  bool anyHidden = false;
+  while (!stack.empty()) {
+    const int n = stack.back();
+    stack.pop_back();
+    for (int parent : nodes_[n].parents) {
+      if (state[static_cast<std::size_t>(parent)] != kBarren) continue;
+      state[static_cast<std::size_t>(parent)] = kHidden;
+      anyHidden = true;
+      stack.push_back(parent);
+    }
+  }
+  if (!anyHidden) return nullptr;
+
+  // The plan depends on the query, the hidden nodes and which of their
+  // children are observed (the other nodes' tables are Outside's).
+  const std::size_t words = (numNodes + 63) / 64;
+  std::vector<std::uint64_t>& key = scratch.key;
+  key.assign(1 + 2 * words, 0);
   key[0] = static_cast<std::uint64_t>(query);
   for (std::size_t n = 0; n < numNodes; ++n) {
-    if (static_cast<int>(n) != query && CodeOf(static_cast<int>(n), codes) >= 0) {
+    if (state[n] == kHidden) {
       key[1 + n / 64] |= std::uint64_t{1} << (n % 64);
+    } else if (state[n] == kObserved || state[n] == kQuery) {
+      for (int parent : nodes_[n].parents) {
+        if (state[static_cast<std::size_t>(parent)] == kHidden) {
+          key[1 + words + n / 64] |= std::uint64_t{1} << (n % 64);
+          break;
+        }
+      }
     }
   }
   {
@@ -305,11 +349,7 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes) co
     auto found = plans_.find(key);
     if (found != plans_.end()) return found->second.get();
   }
-  std::vector<char> observed(numNodes, 0);
-  for (std::size_t n = 0; n < numNodes; ++n) {
-    observed[n] = static_cast<char>((key[1 + n / 64] >> (n % 64)) & 1);
-  }
-  std::unique_ptr<EliminationPlan> plan = Compile(query, observed);
+  std::unique_ptr<EliminationPlan> plan = Compile(query, state);
   std::unique_lock<std::shared_mutex> lock(plansMutex_);
   if (plans_.size() >= kMaxPlans) {
     scratch.uncached = std::move(plan);  // kept until this thread's next plan
@@ -320,25 +360,26 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes) co
 }
 
 std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
-                                                           const std::vector<char>& observed) const {
+                                                           const std::vector<char>& state) const {
   auto plan = std::make_unique<EliminationPlan>();
   if (tooLarge_) {
     plan->tooLarge = true;
     return plan;
   }
   const int numNodes = NumNodes();
-  // The query, the observed nodes and their ancestors; the others are barren.
+  // The tables of the hidden nodes and of the nodes with a hidden parent.
   std::vector<char> relevant(numNodes, 0);
-  std::vector<int> stack;
+  std::vector<char> observed(numNodes, 0);
   for (int n = 0; n < numNodes; ++n) {
-    if (n == query || observed[n] != 0) stack.push_back(n);
-  }
-  while (!stack.empty()) {
-    const int n = stack.back();
-    stack.pop_back();
-    if (relevant[n] != 0) continue;
-    relevant[n] = 1;
-    for (int parent : nodes_[n].parents) stack.push_back(parent);
+    const char s = state[static_cast<std::size_t>(n)];
+    observed[n] = static_cast<char>(s == kObserved);
+    if (s == kHidden) {
+      relevant[n] = 1;
+    } else if (s == kObserved || s == kQuery) {
+      for (int parent : nodes_[n].parents) {
+        if (state[static_cast<std::size_t>(parent)] == kHidden) relevant[n] = 1;
+      }
+    }
   }
 
   // The tables, reduced by the evidence.
@@ -386,7 +427,7 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
   }
   std::set<int> hidden;
   for (int n = 0; n < numNodes; ++n) {
-    if (relevant[n] != 0 && observed[n] == 0 && n != query) hidden.insert(n);
+    if (state[static_cast<std::size_t>(n)] == kHidden) hidden.insert(n);
   }
   std::vector<int> order;
   std::vector<std::pair<long, long>> cost(numNodes);
@@ -502,24 +543,35 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const 
     const std::size_t numInputs = step.inputs.size();
     const std::size_t outer = loops - 1;  // the output's variables
     scratch.offsets.resize(numInputs);
+    scratch.inputs.resize(numInputs);
+    scratch.summedStrides.resize(numInputs);
     scratch.positions.assign(outer, 0);
     for (std::size_t i = 0; i < numInputs; ++i) {
-      scratch.offsets[i] = scratch.bases[static_cast<std::size_t>(step.inputs[i])];
+      const std::size_t f = static_cast<std::size_t>(step.inputs[i]);
+      scratch.offsets[i] = scratch.bases[f];
+      scratch.inputs[i] = scratch.data[f];
+      scratch.summedStrides[i] = step.strides[i * loops + outer];
     }
     double* out = scratch.values.data() + step.outOffset;
-    const int summed = step.cards[outer];
+    const std::size_t summed = static_cast<std::size_t>(step.cards[outer]);
+    scratch.products.resize(summed);
+    double* products = scratch.products.data();
     double largest = 0.0;
     for (std::size_t o = 0; o < step.outSize; ++o) {
-      double sum = 0.0;
-      for (int x = 0; x < summed; ++x) {
-        double product = 1.0;
-        for (std::size_t i = 0; i < numInputs; ++i) {
-          const double* data = scratch.data[static_cast<std::size_t>(step.inputs[i])];
-          product *= data[scratch.offsets[i] +
-                          static_cast<std::size_t>(x) * step.strides[i * loops + outer]];
-        }
-        sum += product;
+      // The product of the inputs for each value of the node summed out,
+      // input by input; then their sum.
+      {
+        const double* data = scratch.inputs[0] + scratch.offsets[0];
+        const std::size_t stride = scratch.summedStrides[0];
+        for (std::size_t x = 0; x < summed; ++x) products[x] = data[x * stride];
       }
+      for (std::size_t i = 1; i < numInputs; ++i) {
+        const double* data = scratch.inputs[i] + scratch.offsets[i];
+        const std::size_t stride = scratch.summedStrides[i];
+        for (std::size_t x = 0; x < summed; ++x) products[x] *= data[x * stride];
+      }
+      double sum = 0.0;
+      for (std::size_t x = 0; x < summed; ++x) sum += products[x];
       out[o] = sum;
       if (sum > largest) largest = sum;
       // The next combination of the output's variables, the last fastest.
@@ -546,14 +598,16 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const 
 
 InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
                                                   double* joint) const {
-  if (Direct(query, codes, joint, nullptr, 0, 0)) return Outcome::kDone;
-  const EliminationPlan* plan = PlanFor(query, codes);
-  if (plan->tooLarge) return Outcome::kTooLarge;
-  const int k = nodes_[query].categories;
-  std::fill(joint, joint + k, 0.0);
   Scratch& scratch = ThreadScratch();
-  if (!Run(*plan, codes)) return Outcome::kDone;
-  std::fill(joint, joint + k, 1.0);
+  const EliminationPlan* plan = PlanFor(query, codes, scratch.state);
+  if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
+  const int k = nodes_[query].categories;
+  if (!Outside(query, codes, scratch.state, joint, nullptr, 0, 0) ||
+      (plan != nullptr && !Run(*plan, codes))) {
+    std::fill(joint, joint + k, 0.0);
+    return Outcome::kDone;
+  }
+  if (plan == nullptr) return Outcome::kDone;
   for (const EliminationPlan::Final& final : plan->finals) {
     const std::size_t f = static_cast<std::size_t>(final.factor);
     const double* data = scratch.data[f] + scratch.bases[f];
@@ -573,11 +627,15 @@ InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes, int first, 
                                                    std::vector<Group>& groups) const {
   groups.clear();
   Scratch& scratch = ThreadScratch();
+  const EliminationPlan* plan = PlanFor(target_, codes, scratch.state);
+  if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
   scratch.direct.resize(static_cast<std::size_t>(nodes_[target_].categories));
-  if (Direct(target_, codes, scratch.direct.data(), &groups, first, second)) return Outcome::kDone;
-  const EliminationPlan* plan = PlanFor(target_, codes);
-  if (plan->tooLarge) return Outcome::kTooLarge;
-  if (!Run(*plan, codes)) return Outcome::kDone;
+  if (!Outside(target_, codes, scratch.state, scratch.direct.data(), &groups, first, second) ||
+      (plan != nullptr && !Run(*plan, codes))) {
+    groups.clear();
+    return Outcome::kDone;
+  }
+  if (plan == nullptr) return Outcome::kDone;
   for (const EliminationPlan::Final& final : plan->finals) {
     if (final.constant) continue;
     const std::size_t f = static_cast<std::size_t>(final.factor);

@@ -92,18 +92,27 @@ class InferenceNetwork {
     std::vector<double> table;         // empty when too large
   };
 
-  // The plan for `query` given which nodes `codes` observes (cached).
-  const EliminationPlan* PlanFor(int query, const int* codes) const;
-  std::unique_ptr<EliminationPlan> Compile(int query, const std::vector<char>& observed) const;
-  // The common case without a plan: when no node is hidden in the part of
-  // the network that matters (every parent of the query and of each
-  // observed node is observed, or the query), P(query, e) is the query's
-  // table times its observed children's, with every other observed node's
-  // table a constant that only has to be positive. False when some node is
-  // hidden. Fills `joint` (all zero for evidence of probability zero) and,
-  // when `groups` is not null, one group per factor of the query.
-  bool Direct(int query, const int* codes, double* joint, std::vector<Group>* groups, int first,
-              int second) const;
+  // Sets every node's `state` for `query` and the evidence in `codes`, and
+  // returns the plan that eliminates the hidden nodes (cached by the query,
+  // the hidden nodes and which of their children are observed), or null
+  // when no node is hidden.
+  const EliminationPlan* PlanFor(int query, const int* codes, std::vector<char>& state) const;
+  // The plan over the tables of the hidden nodes and of the nodes with a
+  // hidden parent.
+  std::unique_ptr<EliminationPlan> Compile(int query, const std::vector<char>& state) const;
+  // A node's part in one inference (PlanFor's `state`).
+  static constexpr char kBarren = 0;    // neither observed nor an ancestor of one
+  static constexpr char kObserved = 1;
+  static constexpr char kHidden = 2;    // unobserved ancestor of the query or of an observed node
+  static constexpr char kQuery = 3;
+  // The tables no hidden node is in: the query's own when its parents are
+  // observed, and each observed node's without a hidden parent. Those that
+  // hold the query multiply `joint` (which this sets first: the query's
+  // table, or ones) and, when `groups` is not null, each adds a group;
+  // the others are constants that only have to be positive. False when one
+  // is not (the evidence has probability zero).
+  bool Outside(int query, const int* codes, const std::vector<char>& state, double* joint,
+               std::vector<Group>* groups, int first, int second) const;
   // Runs the steps of `plan` into the thread's scratch, where the final
   // factors are then read; false when the evidence has probability zero.
   bool Run(const EliminationPlan& plan, const int* codes) const;
