@@ -74,6 +74,14 @@ predictor has no usable value, 90021: no category scored); the numbers are
 empty unless status is 0. --reason says why, e.g.
 'employment: unknown category "retired"'. A summary goes to standard error.
 
+Gaps: --missing marginalize sums predictors without a usable value out of
+the network (exact inference; records with nothing missing score as
+without it); --unknown missing treats values none of their field's
+categories as missing. --explain K adds reason_1..K and logodds_1..K (in
+JSON Lines, "explanation": [{field, value, logOdds}]): the fields whose
+evidence most favours the prediction over the runner-up. See
+docs/inference.md.
+
 Formats: --input-format jsonl reads one JSON object per line (field ->
 number, string or null; the first record's keys, or --columns, are the
 columns); --output-format jsonl writes one object per record:

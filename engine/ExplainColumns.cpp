@@ -1,6 +1,9 @@
 #include "engine/ExplainColumns.h"
 
+#include <cmath>
+
 #include "engine/EngineError.h"
+#include "engine/JsonText.h"
 
 namespace {
 
@@ -54,4 +57,22 @@ void ExplainColumns::WriteRow(long status, const ScoreCaseRecord& record, CsvWri
     out.WriteField(i < terms_.size() ? FormatNumberView(terms_[i].logOdds, text_)
                                      : std::string_view());
   }
+}
+
+std::string_view ExplainColumns::Json(long status, const ScoreCaseRecord& record) {
+  terms_.clear();
+  if (status == 0) inference_->ExplainEvidence(&record, derivedInRecord_, options_, terms_);
+  json_ = ",\"explanation\":[";
+  for (std::size_t i = 0; i < terms_.size() && i < count_; ++i) {
+    const bnscore::Reason reason = MakeReason(terms_[i]);
+    json_ += i == 0 ? "{\"field\":" : ",{\"field\":";
+    AppendJsonString(reason.field, json_);
+    json_ += ",\"value\":";
+    AppendJsonString(reason.value, json_);
+    json_ += ",\"logOdds\":";
+    json_ += std::isfinite(reason.logOdds) ? FormatNumberView(reason.logOdds, text_) : "null";
+    json_ += '}';
+  }
+  json_ += ']';
+  return json_;
 }

@@ -32,6 +32,11 @@ class ExplainColumns {
   // Writes the columns of `record`, which the model scored with status
   // `status`.
   void WriteRow(long status, const ScoreCaseRecord& record, CsvWriter& out);
+  // The same for a JSON Lines object: its member
+  //   ,"explanation":[{"field":F,"value":V,"logOdds":L},...]
+  // (an empty list for records not scored; L null when not finite). Valid
+  // until the next call.
+  std::string_view Json(long status, const ScoreCaseRecord& record);
 
  private:
   EvidenceInference* inference_;
@@ -40,6 +45,7 @@ class ExplainColumns {
   std::size_t count_;
   std::vector<EvidenceInference::Term> terms_;
   std::string joined_;
+  std::string json_;
   NumberTextBuffer text_;
 };
 

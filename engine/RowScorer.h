@@ -53,6 +53,11 @@ class RowScorer {
   std::string_view Explain(long status, const std::vector<std::string_view>& cells) {
     return reason_ ? reason_->Explain(status, cells, filler_.GetRecord()) : std::string_view();
   }
+  // The JSON member of the last record's explanation (ExplainColumns::
+  // Json), or "" when none was asked for; valid until the next call.
+  std::string_view ExplainJson(long status) {
+    return explain_ ? explain_->Json(status, filler_.GetRecord()) : std::string_view();
+  }
   // What the last GetScore left (null when it gave none).
   const ScoreResult* GetResult() const { return result_.Get(); }
 

@@ -75,6 +75,19 @@ TEST(InferenceCliTest, ExplainListsTheLargestTerms) {
                 "0.4054651081081643,\n");
 }
 
+TEST(InferenceCliTest, ExplainInJsonLines) {
+  const testprocess::Outcome run = RunBnscore({"score", "--explain", "1", "--output-format",
+                                               "jsonl", kModel, kCases});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+            "{\"status\":0,\"prediction\":\"good\",\"confidence\":0.9130434782608696,"
+            "\"probabilities\":{\"good\":0.9130434782608696,\"bad, \\\"really\\\"\":"
+            "0.08695652173913046},\"explanation\":[{\"field\":\"x\",\"value\":\"u\","
+            "\"logOdds\":1.2527629684953678}]}");
+  // A record not scored has none.
+  EXPECT_NE(run.out.find("\"probabilities\":null,\"explanation\":[]}"), std::string::npos);
+}
+
 TEST(InferenceCliTest, QueryGivesAnyNodesPosterior) {
   testprocess::Outcome run =
       RunBnscore({"query", kModel, kCases, "--node", "t,x", "--unknown", "missing"});
