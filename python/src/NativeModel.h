@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "include/bnscore/bnscore.h"
 
@@ -18,7 +20,10 @@ class NativeModel {
  public:
   // Throws bnscore::ModelError for a rejected document, bnscore::Error when
   // the plug-in cannot be loaded.
-  NativeModel(const pybind11::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly);
+  // `missing` is "stop" or "marginalize", `unknown` "stop" or "missing"
+  // (ValueError otherwise).
+  NativeModel(const pybind11::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
+              const std::string& missing = "stop", const std::string& unknown = "stop");
 
   // (inputs, target, categories): inputs a list of (name, "number" | "text")
   // in schema order, categories a list of str in output order.
@@ -36,6 +41,14 @@ class NativeModel {
   // probabilities float64[rows, categories]); the last two are None with
   // prediction only.
   pybind11::tuple Score(const pybind11::list& columns, std::size_t rows, int threads) const;
+
+  // The network's nodes: a list of (name, categories as a list of str).
+  pybind11::list Nodes() const;
+  // Model::Query of one record (a dict, as for ScoreOne) for node indexes
+  // into Nodes(): (status, the posteriors as one list).
+  pybind11::tuple QueryOne(const pybind11::dict& record, const std::vector<int>& nodes) const;
+  // Model::Explain of one record: (status, [(field, value, logOdds), ...]).
+  pybind11::tuple ExplainOne(const pybind11::dict& record, std::size_t k) const;
 
  private:
   std::unique_ptr<bnscore::Model> model_;

@@ -1,6 +1,7 @@
 // The extension module bnscore._native: the engine's model for the Python
 // package (bnscore/__init__.py builds the public API on it).
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include "include/bnscore/bnscore.h"
 #include "python/src/NativeModel.h"
@@ -45,8 +46,12 @@ PYBIND11_MODULE(_native, m) {
   py::register_exception_translator(&TranslateEngineErrors);
 
   py::class_<NativeModel>(m, "NativeModel")
-      .def(py::init<const py::bytes&, bool, bool, bool>(), py::arg("pmml"), py::arg("by_name"),
-           py::arg("derived_in_record"), py::arg("prediction_only"))
+      .def(py::init<const py::bytes&, bool, bool, bool, const std::string&, const std::string&>(),
+           py::arg("pmml"), py::arg("by_name"), py::arg("derived_in_record"), py::arg("prediction_only"),
+           py::arg("missing") = "stop", py::arg("unknown") = "stop")
+      .def("nodes", &NativeModel::Nodes)
+      .def("query_one", &NativeModel::QueryOne, py::arg("record"), py::arg("nodes"))
+      .def("explain_one", &NativeModel::ExplainOne, py::arg("record"), py::arg("k"))
       .def("schema", &NativeModel::GetSchema)
       .def("display", &NativeModel::Display)
       .def("score_one", &NativeModel::ScoreOne, py::arg("record"))
