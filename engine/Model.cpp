@@ -193,19 +193,31 @@ Outcome Model::ScoreOne(std::span<const NamedCell> record, std::span<double> pro
 
 void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
                   int threads) const {
+  Score(columns, rows, outputs, threads,
+        EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+}
+
+void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
+                  int threads, const EvidenceOptions& evidence) const {
   // Warmed up first: the model's column scoring needs the record positions.
   impl_->WarmUp();
   const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs,
-                          impl_->columnScoring,
-                          impl_->options.missing == MissingValues::kMarginalize);
+                          impl_->columnScoring, evidence.missing == MissingValues::kMarginalize);
   std::size_t parts = threads < 1 ? 1 : static_cast<std::size_t>(threads);
   parts = std::min(parts, std::max<std::size_t>(1, rows / kMinRowsPerThread));
   const std::size_t chunk = parts == 0 ? rows : (rows + parts - 1) / parts;
 
-  auto scoreChunk = [this, &batch, chunk, rows](std::size_t part) {
+  auto scoreChunk = [this, &batch, chunk, rows, &evidence](std::size_t part) {
     const std::size_t begin = std::min(rows, part * chunk);
     const std::size_t end = std::min(rows, begin + chunk);
     ScoringSlotPool::Lease slot = impl_->pool->Acquire();
+    // The slot goes back to the pool with the model's own options.
+    struct Restore {
+      ScoringSlot& slot;
+      const LoadOptions& options;
+      ~Restore() { slot.SetEvidence(EvidenceOptions{options.missing, options.unknown}); }
+    } restore{*slot, impl_->options};
+    slot->SetEvidence(evidence);
     batch.ScoreRows(*slot, begin, end);
   };
   // Part 0 on this thread, the others on threads of their own; a part
@@ -237,7 +249,11 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
 CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
                            const CsvOptions& options) const {
   impl_->WarmUp();
-  const ScoreOptions score = MakeScoreOptions(impl_->options, options);
+  ScoreOptions score = MakeScoreOptions(impl_->options, options);
+  if (options.evidence) {
+    score.load.missing = options.evidence->missing;
+    score.load.unknown = options.evidence->unknown;
+  }
   try {
     return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
   } catch (const EngineError& e) {
@@ -271,6 +287,12 @@ void FillSlot(ScoringSlot& slot, const FieldLayout& layout, std::span<const Name
 
 int Model::Query(std::span<const NamedCell> record, std::span<const int> nodes,
                  std::span<double> posteriors) const {
+  return Query(record, nodes, posteriors,
+               EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+}
+
+int Model::Query(std::span<const NamedCell> record, std::span<const int> nodes,
+                 std::span<double> posteriors, const EvidenceOptions& evidence) const {
   const std::vector<Node>& all = impl_->GetNodes();
   std::size_t total = 0;
   for (int node : nodes) {
@@ -288,7 +310,10 @@ int Model::Query(std::span<const NamedCell> record, std::span<const int> nodes,
   ScoringSlotPool::Lease slot = impl_->pool->Acquire();
   FillSlot(*slot, *impl_->layout, record);
   const std::vector<int> list(nodes.begin(), nodes.end());
-  return slot->Query(list, posteriors.data());
+  slot->SetEvidence(evidence);
+  const int status = slot->Query(list, posteriors.data());
+  slot->SetEvidence(EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+  return status;
 }
 
 Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,

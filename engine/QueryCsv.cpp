@@ -12,7 +12,9 @@
 namespace bnscore {
 
 long Model::QueryCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
-                     const std::vector<std::string>& nodes, char delimiter) const {
+                     const std::vector<std::string>& nodes, char delimiter,
+                     std::optional<EvidenceOptions> evidence) const {
+  if (!evidence) evidence = EvidenceOptions{GetOptions().missing, GetOptions().unknown};
   const std::vector<Node> all = GetNodes();
   std::vector<int> indexes;
   std::size_t total = 0;
@@ -56,7 +58,7 @@ long Model::QueryCsv(ByteSource& input, std::string_view inputName, ByteSink& ou
         const std::string_view cell = reader.GetFields()[i];
         record[i] = NamedCell{header[i], cell.empty() ? Cell::Missing() : Cell::Of(cell)};
       }
-      const int status = Query(record, indexes, posteriors);
+      const int status = Query(record, indexes, posteriors, *evidence);
       ++records;
       writer.WriteField(FormatNumberView(status, text));
       for (double p : posteriors) {

@@ -12,6 +12,7 @@ ScoringSlot::ScoringSlot(ScoreModel& model, const FieldLayout& layout,
       record_(layout.GetNames(), !options.byName),
       reader_(categories) {
   result_.UseInference(model, options);
+  evidence_ = bnscore::EvidenceOptions{options.missing, options.unknown};
   inference_ = dynamic_cast<EvidenceInference*>(&model);
   inferenceOptions_.sumOutMissing = options.missing == bnscore::MissingValues::kMarginalize;
   inferenceOptions_.unknownAsMissing = options.unknown == bnscore::UnknownValues::kMissing;
@@ -61,4 +62,15 @@ int ScoringSlot::Query(const std::vector<int>& nodes, double* posteriors) {
 int ScoringSlot::Explain(std::vector<EvidenceInference::Term>& terms) {
   return static_cast<int>(
       inference_->ExplainEvidence(&record_, derivedInRecord_, inferenceOptions_, terms).GetCode());
+}
+
+void ScoringSlot::SetEvidence(const bnscore::EvidenceOptions& evidence) {
+  if (evidence.missing == evidence_.missing && evidence.unknown == evidence_.unknown) return;
+  evidence_ = evidence;
+  bnscore::LoadOptions options;
+  options.missing = evidence.missing;
+  options.unknown = evidence.unknown;
+  result_.UseInference(model_, options);
+  inferenceOptions_.sumOutMissing = evidence.missing == bnscore::MissingValues::kMarginalize;
+  inferenceOptions_.unknownAsMissing = evidence.unknown == bnscore::UnknownValues::kMissing;
 }

@@ -73,6 +73,8 @@ class ScoringSlot {
   // a usable value), and the terms of the prediction's log-odds. Each
   // returns the status code. REQUIRES: HasInference().
   bool HasInference() const { return inference_ != nullptr; }
+  // Treats gaps and unknown values as `evidence` says from now on.
+  void SetEvidence(const bnscore::EvidenceOptions& evidence);
   int Query(const std::vector<int>& nodes, double* posteriors);
   int Explain(std::vector<EvidenceInference::Term>& terms);
 
@@ -95,6 +97,7 @@ class ScoringSlot {
   ResultReader reader_;
   EvidenceInference* inference_ = nullptr;  // the model's, or null
   EvidenceInference::Options inferenceOptions_;
+  bnscore::EvidenceOptions evidence_;  // as the result scores
 };
 
 #endif  // BNSCORE_ENGINE_SCORINGSLOT_H_

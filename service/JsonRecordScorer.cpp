@@ -54,9 +54,11 @@ std::string Where(long index) {
 }  // namespace
 
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
-                                      std::string& out) {
+                                      std::string& out,
+                                      std::optional<bnscore::EvidenceOptions> evidence) {
   out.clear();
   model_ = &model;
+  evidence_ = evidence;
   inputs_ = &model.GetSchema().inputs;
   resultsWritten_ = 0;
   // The parser keeps buffers several times the size of the largest body it
@@ -195,7 +197,12 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
   prediction_.resize(rows_);
   confidence_.resize(rows_);
   probabilities_.resize(rows_ * categories);
-  model_->GetModel().Score(columns_, rows_, {status_, prediction_, confidence_, probabilities_});
+  const bnscore::Outputs outputs{status_, prediction_, confidence_, probabilities_};
+  if (evidence_) {
+    model_->GetModel().Score(columns_, rows_, outputs, 1, *evidence_);
+  } else {
+    model_->GetModel().Score(columns_, rows_, outputs);
+  }
   for (std::size_t r = 0; r < rows_; ++r) {
     if (resultsWritten_++ > 0) out.push_back(',');
     bnscore::Outcome outcome;

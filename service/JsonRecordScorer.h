@@ -2,6 +2,7 @@
 #define BNSCORE_SERVICE_JSONRECORDSCORER_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,7 +35,10 @@ class JsonRecordScorer {
   // JSON (the message gives the place), not a record or a batch, or that
   // gives a field a value of the wrong type or twice (the message names
   // the field, and the record's index in a batch).
-  std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out);
+  // `evidence`, when set, overrides the model's treatment of gaps and
+  // unknown values (Model::Score).
+  std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out,
+                      std::optional<bnscore::EvidenceOptions> evidence = std::nullopt);
 
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
@@ -60,6 +64,7 @@ class JsonRecordScorer {
   // The model of the request being scored, its inputs, and the replies
   // written so far.
   const DeployedModel* model_ = nullptr;
+  std::optional<bnscore::EvidenceOptions> evidence_;
   const std::vector<bnscore::Field>* inputs_ = nullptr;
   std::size_t resultsWritten_ = 0;
   simdjson::dom::parser parser_;

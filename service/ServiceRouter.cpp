@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "service/InferenceParameters.h"
 #include "service/JsonText.h"
 #include "service/ModelRegistry.h"
 #include "service/RequestError.h"
@@ -12,6 +13,7 @@ namespace {
 
 constexpr std::string_view kModelsPrefix = "/models/";
 constexpr std::string_view kScoreSuffix = "/score";
+constexpr std::string_view kQuerySuffix = "/query";
 
 // The body as a ByteSource.
 class TextSource : public bnscore::ByteSource {
@@ -172,11 +174,17 @@ void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
     const bool score = rest.size() > kScoreSuffix.size() &&
                        rest.substr(rest.size() - kScoreSuffix.size()) == kScoreSuffix;
     if (score) rest.remove_suffix(kScoreSuffix.size());
+    const bool query = !score && rest.size() > kQuerySuffix.size() &&
+                       rest.substr(rest.size() - kQuerySuffix.size()) == kQuerySuffix;
+    if (query) rest.remove_suffix(kQuerySuffix.size());
     if (!IsValidId(rest)) {
       throw RequestError(400, "invalid model id: an id is 1 to 128 letters, digits, '.', '_' or '-'");
     }
     const std::string id(rest);
-    if (score) {
+    if (query) {
+      if (request.method != "POST") MethodNotAllowed(reply, "POST");
+      HandleQuery(request, id, reply);
+    } else if (score) {
       if (request.method != "POST") MethodNotAllowed(reply, "POST");
       HandleScore(request, id, scratch, reply);
     } else {
@@ -233,18 +241,26 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
   };
   try {
     const std::string_view type = MediaType(request.contentType);
+    const InferenceParameters parameters =
+        InferenceParameters::Parse(request.target, model->GetModel().GetOptions());
     if (EqualsIgnoringCase(type, "text/csv")) {
       TextSource source(request.body);
       ReplySink sink(request.stream, reply);
+      bnscore::CsvOptions options;
+      options.evidence = parameters.evidence;
+      options.explain = parameters.explain;
       try {
         records = static_cast<std::uint64_t>(
-            model->GetModel().ScoreCsv(source, "request body", sink).records);
+            model->GetModel().ScoreCsv(source, "request body", sink, options).records);
       } catch (const bnscore::Error& e) {
         throw RequestError(400, e.what());
       }
       reply.contentType = kCsvType;
     } else if (type.empty() || EqualsIgnoringCase(type, "application/json")) {
-      records = scratch.scorer.Score(*model, request.body, reply.body);
+      if (parameters.explain > 0) {
+        throw RequestError(400, "explain=K is given for text/csv bodies only");
+      }
+      records = scratch.scorer.Score(*model, request.body, reply.body, parameters.evidence);
     } else {
       throw RequestError(415, "unsupported Content-Type \"" + std::string(request.contentType) +
                                   "\": send application/json or text/csv");
@@ -255,6 +271,30 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
   }
   failed = false;
   record();
+}
+
+void ServiceRouter::HandleQuery(const HttpRequest& request, const std::string& id,
+                                HttpReply& reply) const {
+  std::shared_ptr<const DeployedModel> model = registry_.Find(id);
+  if (!model) throw RequestError(404, "no model is deployed as \"" + id + "\"");
+  if (!EqualsIgnoringCase(MediaType(request.contentType), "text/csv")) {
+    throw RequestError(415, "unsupported Content-Type \"" + std::string(request.contentType) +
+                                "\": a query takes text/csv");
+  }
+  const InferenceParameters parameters =
+      InferenceParameters::Parse(request.target, model->GetModel().GetOptions());
+  if (parameters.nodes.empty()) {
+    throw RequestError(400, "a query needs the nodes: ?node=N[,M...]");
+  }
+  TextSource source(request.body);
+  ReplySink sink(request.stream, reply);
+  try {
+    model->GetModel().QueryCsv(source, "request body", sink, parameters.nodes, ',',
+                               parameters.evidence);
+  } catch (const bnscore::Error& e) {
+    throw RequestError(400, e.what());
+  }
+  reply.contentType = kCsvType;
 }
 
 void ServiceRouter::CheckAdmin(const HttpRequest& request) const {

@@ -20,6 +20,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -70,6 +71,12 @@ enum class MissingValues : std::uint8_t {
 enum class UnknownValues : std::uint8_t {
   kStop,     // the record gets kMissingPredictor (the default)
   kMissing,  // the value counts as missing (see MissingValues)
+};
+
+// Both, for one call (overriding the LoadOptions).
+struct EvidenceOptions {
+  MissingValues missing = MissingValues::kStop;
+  UnknownValues unknown = UnknownValues::kStop;
 };
 
 // How a model reads its records; the options of `bnscore score`.
@@ -214,6 +221,9 @@ struct CsvOptions {
   // prediction (Model::Explain): columns reason_1 .. reason_K (the field)
   // and logodds_1 .. logodds_K, empty past a record's reasons.
   int explain = 0;
+  // When set, how this call treats gaps and unknown values, instead of the
+  // model's LoadOptions.
+  std::optional<EvidenceOptions> evidence;
   // When set, called on the calling thread as records are written, with
   // how many since the last call (for a progress display).
   std::function<void(long records)> recordsWritten;
@@ -282,6 +292,10 @@ class BNSCORE_API Model {
   // numbers and texts (or neither), or two columns name the same field.
   void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
              int threads = 1) const;
+  // The same with gaps and unknown values treated as `evidence` says,
+  // instead of the LoadOptions.
+  void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
+             int threads, const EvidenceOptions& evidence) const;
 
   // The network's nodes (the target first), and the index of the node of
   // that name (-1 when there is none). Error when the plug-in offers no
@@ -299,15 +313,20 @@ class BNSCORE_API Model {
   // has probability zero.
   int Query(std::span<const NamedCell> record, std::span<const int> nodes,
             std::span<double> posteriors) const;
+  // The same with unknown values treated as `evidence` says.
+  int Query(std::span<const NamedCell> record, std::span<const int> nodes,
+            std::span<double> posteriors, const EvidenceOptions& evidence) const;
 
   // Reads CSV records (a header row naming the fields, then one record a
   // row) from `input` and writes, per record, its Query of the nodes named
   // in `nodes` to `output`: the header status,probability(N=C)... (one
   // column per category C of each node N), then one row per record
   // (probabilities empty unless status is 0). Error for a name that is no
-  // node or a CSV fault ("NAME:LINE: ..."). Returns the records read.
+  // node or a CSV fault ("NAME:LINE: ..."). `evidence`, when set, instead
+  // of the LoadOptions. Returns the records read.
   long QueryCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
-                const std::vector<std::string>& nodes, char delimiter = ',') const;
+                const std::vector<std::string>& nodes, char delimiter = ',',
+                std::optional<EvidenceOptions> evidence = std::nullopt) const;
 
   // ScoreOne, and the `k` reasons that most favour the prediction over the
   // runner-up, largest first, into `reasons` (none unless kScored; see
