@@ -28,8 +28,14 @@ struct EliminationPlan;
 // Evidence comes as GetScore's predictor codes (one per predictor, or
 // kNoValue). For a query node and a pattern of observed nodes, only the
 // query, the observed nodes and their ancestors take part (the other nodes
-// are barren: they sum to one); the elimination order of the rest is
-// compiled once per pattern and kept (up to kMaxPlans patterns).
+// are barren: they sum to one). The tables no hidden node is in are
+// multiplied directly; the tables around the hidden nodes are eliminated
+// by a plan (an elimination order, greedily by fewest fill-in edges, and
+// its steps) compiled once per query, set of hidden nodes and set of their
+// observed children, and kept (up to kMaxPlans; past that a plan is
+// compiled per call). Every factor an elimination makes is scaled to a
+// largest entry of one, which keeps long products from underflowing and
+// changes no posterior.
 //
 // REQUIRES: the model outlives this object and does not change while it
 // is used. Thread-safe: the plans are shared under a lock; the working
@@ -56,7 +62,8 @@ class InferenceNetwork {
   int FindNode(const std::string& name) const;
   // The target's node, or -1 when the model has no target.
   int TargetNode() const { return target_; }
-  // The predictor whose codes give the node's evidence, or -1.
+  // The predictor whose codes give the node's evidence, or -1 (a node that
+  // is neither the target nor a predictor is always hidden or barren).
   int NodePredictor(int node) const { return nodes_[node].predictor; }
 
   // One factor of the target alone that the elimination ends with, for
