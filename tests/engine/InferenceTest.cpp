@@ -52,9 +52,13 @@ class Enumeration {
     }
   }
 
-  // P(node = x, evidence) for every x; evidence[n] < 0: node n not given.
-  std::vector<double> Joint(int query, const std::vector<int>& evidence) const {
-    std::vector<double> joint(static_cast<std::size_t>(nodes_[query].categories), 0.0);
+  // P(node = x, evidence) for every node and x; evidence[n] < 0: node n
+  // not given.
+  std::vector<std::vector<double>> Joint(const std::vector<int>& evidence) const {
+    std::vector<std::vector<double>> joint;
+    for (const GeneratedNode& node : nodes_) {
+      joint.emplace_back(static_cast<std::size_t>(node.categories), 0.0);
+    }
     std::vector<int> codes(nodes_.size(), 0);
     for (;;) {
       bool consistent = true;
@@ -72,7 +76,9 @@ class Enumeration {
           p *= tables_[n][config * static_cast<std::size_t>(nodes_[n].categories) +
                           static_cast<std::size_t>(codes[n])];
         }
-        joint[static_cast<std::size_t>(codes[static_cast<std::size_t>(query)])] += p;
+        for (std::size_t n = 0; n < nodes_.size(); ++n) {
+          joint[n][static_cast<std::size_t>(codes[n])] += p;
+        }
       }
       std::size_t n = 0;
       for (; n < nodes_.size(); ++n) {
@@ -164,7 +170,8 @@ void CheckNetwork(const GeneratorOptions& options, bool innerGapsOnly, int& zero
 
     const bnscore::Outcome outcome = model->ScoreOne(record, probabilities);
     const bnscore::Outcome today = plain->ScoreOne(record, plainProbabilities);
-    std::vector<double> joint = enumeration.Joint(target, evidence);
+    const std::vector<std::vector<double>> all = enumeration.Joint(evidence);
+    const std::vector<double>& joint = all[static_cast<std::size_t>(target)];
     double sum = 0.0;
     for (double p : joint) sum += p;
     if (complete) {  // today's path, today's bits
@@ -189,14 +196,14 @@ void CheckNetwork(const GeneratorOptions& options, bool innerGapsOnly, int& zero
     }
 
     // Every node's posterior; an observed node's is certain.
-    std::vector<int> all(apiNode.begin(), apiNode.end());
+    std::vector<int> every(apiNode.begin(), apiNode.end());
     std::size_t total = 0;
     for (const GeneratedNode& node : nodes) total += static_cast<std::size_t>(node.categories);
     std::vector<double> posteriors(total);
-    ASSERT_EQ(model->Query(record, all, posteriors), bnscore::kScored);
+    ASSERT_EQ(model->Query(record, every, posteriors), bnscore::kScored);
     std::size_t offset = 0;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
-      std::vector<double> expected = enumeration.Joint(static_cast<int>(n), evidence);
+      const std::vector<double>& expected = all[n];
       double nodeSum = 0.0;
       for (double p : expected) nodeSum += p;
       for (std::size_t x = 0; x < expected.size(); ++x) {
