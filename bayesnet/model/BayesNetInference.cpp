@@ -164,25 +164,30 @@ MCScore::MCStatus BayesNetModel::ExplainEvidence(const ScoreCaseRecord* record,
   if (target < 0) return MissingStatus();
   const int k = network.NumCategories(target);
   if (k < 1) return NoScoreStatus();
-  scratch.scores.resize(static_cast<std::size_t>(k));
-  double* scores = scratch.scores.data();
-  if (network.Joint(target, scratch.codes.data(), scores) != InferenceNetwork::Outcome::kDone) {
+  // The posterior from the groups' product: tables without the target
+  // cancel, so a record scored from its blanket alone is explained by its
+  // blanket's factors whatever the rest of the network says.
+  if (network.Groups(scratch.codes.data(), scratch.groups) != InferenceNetwork::Outcome::kDone) {
     return MissingStatus();
   }
+  scratch.scores.assign(static_cast<std::size_t>(k), 1.0);
+  double* scores = scratch.scores.data();
+  for (const InferenceNetwork::Group& group : scratch.groups) {
+    for (int c = 0; c < k; ++c) scores[c] *= group.values[static_cast<std::size_t>(c)];
+  }
   int first = 0;
-  if (!ScoringPlan::NormaliseAndPick(scores, k, first)) return NoScoreStatus();
+  if (scratch.groups.empty() || !ScoringPlan::NormaliseAndPick(scores, k, first)) {
+    return NoScoreStatus();
+  }
   if (k < 2) return MCScore::MCStatus();
   int second = first == 0 ? 1 : 0;
   for (int c = 0; c < k; ++c) {
     if (c != first && scores[c] > scores[second]) second = c;
   }
-  if (network.Groups(scratch.codes.data(), first, second, scratch.groups) !=
-      InferenceNetwork::Outcome::kDone) {
-    return MissingStatus();
-  }
   for (const InferenceNetwork::Group& group : scratch.groups) {
     Term term;
-    term.logOdds = std::log(group.first) - std::log(group.second);
+    term.logOdds = std::log(group.values[static_cast<std::size_t>(first)]) -
+                   std::log(group.values[static_cast<std::size_t>(second)]);
     for (int predictor : group.predictors) {
       term.fields.push_back(predictorNames_[static_cast<std::size_t>(predictor)]);
       term.values.push_back(plan_->ValueText(record, derived, predictor));

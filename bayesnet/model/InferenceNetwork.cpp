@@ -209,8 +209,7 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
 InferenceNetwork::~InferenceNetwork() = default;
 
 bool InferenceNetwork::Outside(int query, const int* codes, const std::vector<char>& state,
-                               double* joint, std::vector<Group>* groups, int first,
-                               int second) const {
+                               double* joint, std::vector<Group>* groups) const {
   const Node& q = nodes_[query];
   const int k = q.categories;
   // The query's own table, unless a parent of it is hidden.
@@ -224,8 +223,7 @@ bool InferenceNetwork::Outside(int query, const int* codes, const std::vector<ch
     for (int x = 0; x < k; ++x) joint[x] = q.table[base + static_cast<std::size_t>(x)];
     if (groups != nullptr) {
       Group group;
-      group.first = joint[first];
-      group.second = joint[second];
+      group.values.assign(joint, joint + k);
       for (int parent : q.parents) group.predictors.push_back(nodes_[parent].predictor);
       std::sort(group.predictors.begin(), group.predictors.end());
       group.predictors.erase(std::unique(group.predictors.begin(), group.predictors.end()),
@@ -258,14 +256,17 @@ bool InferenceNetwork::Outside(int query, const int* codes, const std::vector<ch
     if (hiddenParent) continue;  // the plan's
     const double* table = node.table.data() + offset;
     if (queryStride == 0) {
-      if (!(table[0] > 0.0)) return false;
+      // A constant: only its sign matters, and not for the groups, which
+      // are read only for records already scored.
+      if (groups == nullptr && !(table[0] > 0.0)) return false;
       continue;
     }
     for (int x = 0; x < k; ++x) joint[x] *= table[static_cast<std::size_t>(x) * queryStride];
     if (groups != nullptr) {
       Group group;
-      group.first = table[static_cast<std::size_t>(first) * queryStride];
-      group.second = table[static_cast<std::size_t>(second) * queryStride];
+      for (int x = 0; x < k; ++x) {
+        group.values.push_back(table[static_cast<std::size_t>(x) * queryStride]);
+      }
       group.predictors.push_back(node.predictor);
       groups->push_back(std::move(group));
     }
@@ -602,7 +603,7 @@ InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
   const EliminationPlan* plan = PlanFor(query, codes, scratch.state);
   if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
   const int k = nodes_[query].categories;
-  if (!Outside(query, codes, scratch.state, joint, nullptr, 0, 0) ||
+  if (!Outside(query, codes, scratch.state, joint, nullptr) ||
       (plan != nullptr && !Run(*plan, codes))) {
     std::fill(joint, joint + k, 0.0);
     return Outcome::kDone;
@@ -623,14 +624,15 @@ InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
   return Outcome::kDone;
 }
 
-InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes, int first, int second,
+InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes,
                                                    std::vector<Group>& groups) const {
   groups.clear();
   Scratch& scratch = ThreadScratch();
   const EliminationPlan* plan = PlanFor(target_, codes, scratch.state);
   if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
-  scratch.direct.resize(static_cast<std::size_t>(nodes_[target_].categories));
-  if (!Outside(target_, codes, scratch.state, scratch.direct.data(), &groups, first, second) ||
+  const int k = nodes_[target_].categories;
+  scratch.direct.resize(static_cast<std::size_t>(k));
+  if (!Outside(target_, codes, scratch.state, scratch.direct.data(), &groups) ||
       (plan != nullptr && !Run(*plan, codes))) {
     groups.clear();
     return Outcome::kDone;
@@ -641,8 +643,7 @@ InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes, int first, 
     const std::size_t f = static_cast<std::size_t>(final.factor);
     const double* data = scratch.data[f] + scratch.bases[f];
     Group group;
-    group.first = data[static_cast<std::size_t>(first) * final.stride];
-    group.second = data[static_cast<std::size_t>(second) * final.stride];
+    for (int x = 0; x < k; ++x) group.values.push_back(data[static_cast<std::size_t>(x) * final.stride]);
     group.predictors = final.predictors;
     groups.push_back(std::move(group));
   }

@@ -67,12 +67,11 @@ class InferenceNetwork {
   int NodePredictor(int node) const { return nodes_[node].predictor; }
 
   // One factor of the target alone that the elimination ends with, for
-  // the log-odds: the factor's value for category `first` and `second`,
-  // and the predictors (observed nodes) whose tables it holds: for the
-  // query node's own table, its observed parents.
+  // the log-odds: its value for each target category (scaled by some
+  // positive number), and the predictors (observed nodes) whose tables it
+  // holds: for the target's own table, its observed parents.
   struct Group {
-    double first = 0.0;
-    double second = 0.0;
+    std::vector<double> values;
     std::vector<int> predictors;
   };
 
@@ -84,9 +83,11 @@ class InferenceNetwork {
   // All zero when the evidence has probability zero. kTooLarge when some
   // factor would exceed kFactorLimit (posterior untouched).
   Outcome Joint(int query, const int* codes, double* joint) const;
-  // The same for the target, and the groups of factors whose product it
-  // is, each given for categories first and second.
-  Outcome Groups(const int* codes, int first, int second, std::vector<Group>& groups) const;
+  // The factors of the target whose product is Joint(target) up to the
+  // tables that do not hold the target (constants, which are not checked
+  // here): one Group each. None when the evidence has probability zero
+  // within the hidden part.
+  Outcome Groups(const int* codes, std::vector<Group>& groups) const;
 
  private:
   struct Node {
@@ -116,10 +117,11 @@ class InferenceNetwork {
   // observed, and each observed node's without a hidden parent. Those that
   // hold the query multiply `joint` (which this sets first: the query's
   // table, or ones) and, when `groups` is not null, each adds a group;
-  // the others are constants that only have to be positive. False when one
-  // is not (the evidence has probability zero).
+  // the others are constants that only have to be positive (not checked
+  // with `groups`). False when one is not (the evidence has probability
+  // zero).
   bool Outside(int query, const int* codes, const std::vector<char>& state, double* joint,
-               std::vector<Group>* groups, int first, int second) const;
+               std::vector<Group>* groups) const;
   // Runs the steps of `plan` into the thread's scratch, where the final
   // factors are then read; false when the evidence has probability zero.
   bool Run(const EliminationPlan& plan, const int* codes) const;

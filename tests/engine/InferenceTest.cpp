@@ -118,6 +118,36 @@ GeneratorOptions Network(std::uint64_t seed, LearningMethod method, double missi
   return options;
 }
 
+// The reasons of `record` add up to the log-odds of the most probable of
+// `probabilities` (proportional to the posterior) over the second, and
+// come largest first.
+void CheckReasons(const bnscore::Model& model, const std::vector<bnscore::NamedCell>& record,
+                  const std::vector<double>& probabilities) {
+  std::vector<bnscore::Reason> reasons;
+  ASSERT_EQ(model.Explain(record, 1000, reasons).status, bnscore::kScored);
+  std::size_t first = 0;
+  for (std::size_t c = 1; c < probabilities.size(); ++c) {
+    if (probabilities[c] > probabilities[first]) first = c;
+  }
+  std::size_t second = first == 0 ? 1 : 0;
+  for (std::size_t c = 0; c < probabilities.size(); ++c) {
+    if (c != first && probabilities[c] > probabilities[second]) second = c;
+  }
+  const double logOdds = std::log(probabilities[first]) - std::log(probabilities[second]);
+  double terms = 0.0;
+  for (std::size_t i = 0; i < reasons.size(); ++i) {
+    terms += reasons[i].logOdds;
+    if (i > 0) {
+      EXPECT_GE(reasons[i - 1].logOdds, reasons[i].logOdds);
+    }
+  }
+  if (std::isinf(logOdds)) {  // the runner-up has probability zero
+    EXPECT_EQ(terms, logOdds);
+  } else {
+    EXPECT_NEAR(terms, logOdds, 1e-12 * std::max(1.0, std::fabs(logOdds)));
+  }
+}
+
 // Scores, queries and explains random records with random gaps on one
 // network and compares everything with the enumeration. With `innerGapsOnly`
 // only nodes with children lose their value (so that no node is barren:
@@ -179,6 +209,8 @@ void CheckNetwork(const GeneratorOptions& options, bool innerGapsOnly, int& zero
       for (std::size_t c = 0; c < k; ++c) {
         EXPECT_TRUE(SameBits(probabilities[c], plainProbabilities[c]));
       }
+      // Explained by the blanket's factors, whatever the rest says.
+      if (today.status == bnscore::kScored) CheckReasons(*model, record, plainProbabilities);
       // Today's path reads the blanket alone, which only a network of
       // proper conditional tables makes the whole joint's answer.
       if (innerGapsOnly) continue;
@@ -215,30 +247,7 @@ void CheckNetwork(const GeneratorOptions& options, bool innerGapsOnly, int& zero
     }
 
     // The reasons add up to the log-odds of the first over the second.
-    std::vector<bnscore::Reason> reasons;
-    const bnscore::Outcome explained = model->Explain(record, 1000, reasons);
-    ASSERT_EQ(explained.status, bnscore::kScored);
-    std::size_t first = 0;
-    for (std::size_t c = 1; c < k; ++c) {
-      if (joint[c] > joint[first]) first = c;
-    }
-    std::size_t second = first == 0 ? 1 : 0;
-    for (std::size_t c = 0; c < k; ++c) {
-      if (c != first && joint[c] > joint[second]) second = c;
-    }
-    const double logOdds = std::log(joint[first]) - std::log(joint[second]);
-    double terms = 0.0;
-    for (std::size_t i = 0; i < reasons.size(); ++i) {
-      terms += reasons[i].logOdds;
-      if (i > 0) {
-        EXPECT_GE(reasons[i - 1].logOdds, reasons[i].logOdds);
-      }
-    }
-    if (std::isinf(logOdds)) {  // the runner-up has probability zero
-      EXPECT_EQ(terms, logOdds);
-    } else {
-      EXPECT_NEAR(terms, logOdds, 1e-12 * std::max(1.0, std::fabs(logOdds)));
-    }
+    CheckReasons(*model, record, joint);
   }
 }
 
