@@ -12,6 +12,9 @@
 // of 1,000 nodes, microseconds per record, on complete records and on
 // records with 10% of their cells empty (most of those with a pattern of
 // gaps of their own, so mostly a new elimination plan per record).
+// --only complete|gaps runs one stream alone, for an instruction count:
+//   valgrind --tool=callgrind --toggle-collect='bnscore::Model::ScoreCsv*'
+//     inference_bench --shape mixed20 --runs 1 --only gaps
 
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -83,15 +86,18 @@ double CsvRate(const bnscore::Model& model, const std::string& csv, std::size_t 
   return best;
 }
 
-void Shape(const ShapePreset& shape, const std::string& plugin, std::size_t records, int runs) {
+void Shape(const ShapePreset& shape, const std::string& plugin, std::size_t records, int runs,
+           const std::string& only) {
   const ModelGenerator generator(shape.options);
   bnscore::LoadOptions options;
   options.plugin = plugin;
   const auto plain = bnscore::Model::LoadText(generator.Pmml(), options);
   options.missing = bnscore::MissingValues::kMarginalize;
   const auto marginal = bnscore::Model::LoadText(generator.Pmml(), options);
-  const double complete = CsvRate(*plain, Csv(generator, 0.0, records), records, runs);
-  const double gaps = CsvRate(*marginal, Csv(generator, 0.1, records), records, runs);
+  const double complete =
+      only == "gaps" ? 0.0 : CsvRate(*plain, Csv(generator, 0.0, records), records, runs);
+  const double gaps =
+      only == "complete" ? 0.0 : CsvRate(*marginal, Csv(generator, 0.1, records), records, runs);
   std::printf("| %s | %.0f | %.0f | %.2f |\n", shape.name.c_str(), complete, gaps, gaps / complete);
 }
 
@@ -144,20 +150,25 @@ int main(int argc, char** argv) {
   std::size_t records = 20000;
   int runs = 3;
   bool queryOnly = false;
+  std::string only;
   app.add_option("--shape", shape, "One bench shape (default: all)");
   app.add_option("--plugin", plugin, "The model plug-in");
   app.add_option("--records", records, "Records per stream");
   app.add_option("--runs", runs, "Runs per stream (the best counts)");
   app.add_flag("--query-only", queryOnly, "Only the queries");
+  // For instruction counts (callgrind): one of the two streams, no queries.
+  app.add_option("--only", only, "complete or gaps: that stream alone, no queries")
+      ->check(CLI::IsMember({"complete", "gaps"}));
   CLI11_PARSE(app, argc, argv);
   try {
     if (!queryOnly) {
       std::printf("| shape | complete, records/s | 10%% empty + marginalize, records/s | ratio |\n"
                   "|---|---|---|---|\n");
       for (const ShapePreset& preset : ShapePresets()) {
-        if (shape.empty() || preset.name == shape) Shape(preset, plugin, records, runs);
+        if (shape.empty() || preset.name == shape) Shape(preset, plugin, records, runs, only);
       }
     }
+    if (!only.empty()) return 0;
     std::printf("\n| query | us/record | |\n|---|---|---|\n");
     Query("37 nodes", 36, 3, plugin, 2000);
     Query("1,000 nodes", 999, 2, plugin, 200);
