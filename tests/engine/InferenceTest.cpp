@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/GeneratorOptions.h"
@@ -339,6 +340,45 @@ TEST(InferenceTest, ColumnsUnknownValuesAndOptionsAgree) {
     for (std::size_t c = 0; c < k; ++c) EXPECT_TRUE(SameBits(viaUnknown[c], viaBlank[c]));
   }
   EXPECT_GT(gaps, 0);
+}
+
+// Threads that share a model (its network, its cache of plans) and compile
+// plans at the same time give what one thread gives.
+TEST(InferenceTest, ThreadsShareTheModel) {
+  const ModelGenerator generator(Network(5, LearningMethod::AdjustedBayes, 0.2));
+  const std::vector<GeneratedNode>& nodes = generator.GetNodes();
+  bnscore::LoadOptions load;
+  load.plugin = kPlugin;
+  load.missing = bnscore::MissingValues::kMarginalize;
+  const auto model = bnscore::Model::LoadText(generator.Pmml(), load);
+  const std::size_t k = model->GetSchema().categories.size();
+  constexpr std::size_t kRecords = 300;
+  std::mt19937_64 random(11);
+  std::vector<std::vector<bnscore::NamedCell>> records(kRecords);
+  for (std::vector<bnscore::NamedCell>& record : records) {
+    for (std::size_t n = 0; n + 1 < nodes.size(); ++n) {
+      if (random() % 3 == 0) continue;
+      const int code = static_cast<int>(random() % static_cast<std::uint64_t>(nodes[n].categories));
+      record.push_back({nodes[n].name, CellFor(nodes[n], code)});
+    }
+  }
+  auto scoreAll = [&](std::vector<double>& out) {
+    out.assign(kRecords * k, 0.0);
+    for (std::size_t r = 0; r < kRecords; ++r) {
+      model->ScoreOne(records[r], std::span<double>(out).subspan(r * k, k));
+    }
+  };
+  std::vector<std::vector<double>> results(4);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < results.size(); ++t) {
+    threads.emplace_back(scoreAll, std::ref(results[t]));
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::vector<double> alone;
+  scoreAll(alone);
+  for (const std::vector<double>& result : results) {
+    EXPECT_EQ(std::memcmp(result.data(), alone.data(), alone.size() * sizeof(double)), 0);
+  }
 }
 
 }  // namespace
