@@ -6,7 +6,9 @@
 #include <set>
 #include <utility>
 
+#include "bayesnet/encoders/VkBinningEncoder.h"
 #include "bayesnet/model/ScoringPlan.h"
+#include "host/text/NumberText.h"
 #include "host/interfaces/ScoreDictVar.h"
 #include "host/interfaces/ScoreDictionary.h"
 
@@ -99,6 +101,25 @@ bool Holds(const LiveFactor& factor, int node) {
   return false;
 }
 
+// The interval of bin `code` over strictly ascending cut points, as the
+// binning encoder assigns them (a bin holds the values above the cut point
+// before it up to its own): "(-inf,10]", "(10,20]", "(20,inf)"; "" when the
+// cut points do not ascend strictly.
+std::string BinText(const std::vector<double>& cuts, int code) {
+  for (std::size_t i = 1; i < cuts.size(); ++i) {
+    if (!(cuts[i - 1] < cuts[i])) return std::string();
+  }
+  const std::size_t k = static_cast<std::size_t>(code);
+  if (k > cuts.size()) return std::string();
+  NumberTextBuffer buffer;
+  std::string text = "(";
+  text += k == 0 ? std::string("-inf") : std::string(FormatNumberView(cuts[k - 1], buffer));
+  text += ',';
+  text += k == cuts.size() ? std::string("inf)")
+                           : std::string(FormatNumberView(cuts[k], buffer)) + "]";
+  return text;
+}
+
 }  // namespace
 
 InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
@@ -158,8 +179,10 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
           node.categories = std::max(node.categories, static_cast<int>(row.second.size()) - 1);
         }
       }
+      const auto* binning = dynamic_cast<const VkBinningEncoder*>(encoder);
       for (int code = 0; code < node.categories; ++code) {
         std::string text = encoder != nullptr ? encoder->GetCategoryString(code) : std::string();
+        if (text.empty() && binning != nullptr) text = BinText(binning->GetCutPoints(), code);
         node.texts.push_back(text.empty() ? std::to_string(code) : text);
       }
     }

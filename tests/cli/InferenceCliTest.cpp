@@ -104,6 +104,9 @@ TEST(InferenceCliTest, QueryGivesAnyNodesPosterior) {
   // Without --unknown missing, x = w stops record 4; n's posterior for
   // records 5 and 6.
   run = RunBnscore({"query", kModel, kCases, "--node", "n"});
+  // A binned node's categories are its intervals.
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+            "status,\"probability(n=(-inf,10])\",\"probability(n=(10,inf))\"");
   EXPECT_EQ(run.out.substr(run.out.find("90021")), "90021,,\n90029,,\n0,0.46,0.54\n0,0.46,0.54\n");
 
   run = RunBnscore({"query", kModel, kCases, "--node", "t,nope"});
