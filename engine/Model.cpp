@@ -318,6 +318,13 @@ int Model::Query(std::span<const NamedCell> record, std::span<const int> nodes,
 
 Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
                        std::vector<Reason>& reasons, std::span<double> probabilities) const {
+  return Explain(record, k, reasons, probabilities,
+                 EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+}
+
+Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
+                       std::vector<Reason>& reasons, std::span<double> probabilities,
+                       const EvidenceOptions& evidence) const {
   reasons.clear();
   if (impl_->inference == nullptr) throw Error("the model plug-in offers no inference");
   if (!probabilities.empty() && probabilities.size() < impl_->categories->Size()) {
@@ -327,6 +334,13 @@ Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
   impl_->WarmUp();
   ScoringSlotPool::Lease slot = impl_->pool->Acquire();
   FillSlot(*slot, *impl_->layout, record);
+  // The slot goes back to the pool with the model's own options.
+  struct Restore {
+    ScoringSlot& slot;
+    const LoadOptions& options;
+    ~Restore() { slot.SetEvidence(EvidenceOptions{options.missing, options.unknown}); }
+  } restore{*slot, impl_->options};
+  slot->SetEvidence(evidence);
   const Outcome outcome = slot->Score(probabilities);
   if (outcome.status != kScored || k == 0) return outcome;
   std::vector<EvidenceInference::Term> terms;

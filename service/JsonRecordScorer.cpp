@@ -55,10 +55,12 @@ std::string Where(long index) {
 
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
                                       std::string& out,
-                                      std::optional<bnscore::EvidenceOptions> evidence) {
+                                      std::optional<bnscore::EvidenceOptions> evidence,
+                                      int explain) {
   out.clear();
   model_ = &model;
   evidence_ = evidence;
+  explain_ = explain;
   inputs_ = &model.GetSchema().inputs;
   resultsWritten_ = 0;
   // The parser keeps buffers several times the size of the largest body it
@@ -210,7 +212,40 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
     outcome.prediction = prediction_[r];
     outcome.confidence = confidence_[r];
     WriteResult(outcome, probabilities_.data() + r * categories, out);
+    if (explain_ > 0) AppendExplanation(r, out);
   }
+}
+
+void JsonRecordScorer::AppendExplanation(std::size_t row, std::string& out) {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
+  explainRecord_.clear();
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (inputs[i].kind == bnscore::FieldKind::kNumber) {
+      const double number = numbers_[i][row];
+      if (number == number) explainRecord_.push_back({inputs[i].name, bnscore::Cell::Of(number)});
+    } else if (!texts_[i][row].empty()) {
+      explainRecord_.push_back({inputs[i].name, bnscore::Cell::Of(texts_[i][row])});
+    }
+  }
+  reasons_.clear();
+  if (status_[row] == bnscore::kScored) {
+    const bnscore::Model& model = model_->GetModel();
+    model.Explain(explainRecord_, static_cast<std::size_t>(explain_), reasons_, {},
+                  evidence_.value_or(bnscore::EvidenceOptions{model.GetOptions().missing,
+                                                              model.GetOptions().unknown}));
+  }
+  out.pop_back();  // the reply's closing brace
+  out.append(",\"explanation\":[");
+  for (std::size_t i = 0; i < reasons_.size(); ++i) {
+    out.append(i == 0 ? "{\"field\":" : ",{\"field\":");
+    AppendJsonString(out, reasons_[i].field);
+    out.append(",\"value\":");
+    AppendJsonString(out, reasons_[i].value);
+    out.append(",\"logOdds\":");
+    AppendNumber(out, reasons_[i].logOdds);
+    out.push_back('}');
+  }
+  out.append("]}");
 }
 
 void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome,

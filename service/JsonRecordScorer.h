@@ -36,9 +36,12 @@ class JsonRecordScorer {
   // gives a field a value of the wrong type or twice (the message names
   // the field, and the record's index in a batch).
   // `evidence`, when set, overrides the model's treatment of gaps and
-  // unknown values (Model::Score).
+  // unknown values (Model::Score); with `explain` K > 0 each reply ends
+  // with "explanation": [{"field","value","logOdds"}, ...], the K largest
+  // terms of Model::Explain (an empty list for a record not scored).
   std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out,
-                      std::optional<bnscore::EvidenceOptions> evidence = std::nullopt);
+                      std::optional<bnscore::EvidenceOptions> evidence = std::nullopt,
+                      int explain = 0);
 
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
@@ -65,6 +68,11 @@ class JsonRecordScorer {
   // written so far.
   const DeployedModel* model_ = nullptr;
   std::optional<bnscore::EvidenceOptions> evidence_;
+  int explain_ = 0;
+  // Appends row r's explanation member (see Score).
+  void AppendExplanation(std::size_t row, std::string& out);
+  std::vector<bnscore::NamedCell> explainRecord_;
+  std::vector<bnscore::Reason> reasons_;
   const std::vector<bnscore::Field>* inputs_ = nullptr;
   std::size_t resultsWritten_ = 0;
   simdjson::dom::parser parser_;

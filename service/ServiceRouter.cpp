@@ -257,10 +257,8 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
       }
       reply.contentType = kCsvType;
     } else if (type.empty() || EqualsIgnoringCase(type, "application/json")) {
-      if (parameters.explain > 0) {
-        throw RequestError(400, "explain=K is given for text/csv bodies only");
-      }
-      records = scratch.scorer.Score(*model, request.body, reply.body, parameters.evidence);
+      records = scratch.scorer.Score(*model, request.body, reply.body, parameters.evidence,
+                                     parameters.explain);
     } else {
       throw RequestError(415, "unsupported Content-Type \"" + std::string(request.contentType) +
                                   "\": send application/json or text/csv");

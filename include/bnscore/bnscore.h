@@ -333,6 +333,9 @@ class BNSCORE_API Model {
   // Reason, and docs/inference.md for fields summed out).
   Outcome Explain(std::span<const NamedCell> record, std::size_t k, std::vector<Reason>& reasons,
                   std::span<double> probabilities = {}) const;
+  // The same with gaps and unknown values treated as `evidence` says.
+  Outcome Explain(std::span<const NamedCell> record, std::size_t k, std::vector<Reason>& reasons,
+                  std::span<double> probabilities, const EvidenceOptions& evidence) const;
 
   // Reads CSV records (a header row, then one record a row) from `input`
   // and writes exactly what `bnscore score` writes for them to `output`.

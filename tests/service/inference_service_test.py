@@ -68,6 +68,20 @@ class InferenceServiceTest(unittest.TestCase):
         r = self.post("/models/m/score", json.dumps({"income": 18500}), "application/json")
         self.assertEqual(json.loads(r.text)["status"], 90029)
 
+        # Reasons for JSON records: those of the CSV reply's row.
+        csv_row = bnscore("score", "--missing", "marginalize", "--explain", "2").splitlines()[2]
+        fields = csv_row.split(",")
+        r = self.post("/models/m/score?missing=marginalize&explain=2",
+                      json.dumps({"records": [
+                          {"income": 18500, "employment": "unemployed", "dependents": 0},
+                          {"employment": "retired"}]}), "application/json")
+        self.assertEqual(r.status_code, 200, r.text)
+        results = json.loads(r.text, parse_float=str)["results"]
+        self.assertEqual([e["field"] for e in results[0]["explanation"]], fields[6:8])
+        self.assertEqual([e["logOdds"] for e in results[0]["explanation"]], fields[8:10])
+        self.assertEqual(results[1]["status"], 90029)
+        self.assertEqual(results[1]["explanation"], [])
+
     def test_query_is_bnscores(self):
         r = self.post("/models/m/query?node=risk,employment&unknown=missing", CSV)
         self.assertEqual(r.status_code, 200, r.text)
@@ -88,8 +102,6 @@ class InferenceServiceTest(unittest.TestCase):
             self.assertIn(part, r.text)
         r = self.post("/models/m/query?node=risk", "{}", "application/json")
         self.assertEqual(r.status_code, 415)
-        r = self.post("/models/m/score?explain=2", "{}", "application/json")
-        self.assertEqual(r.status_code, 400)
 
 
 if __name__ == "__main__":
