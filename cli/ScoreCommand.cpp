@@ -117,7 +117,8 @@ bnscore::CsvSummary ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& o
       }
       const MCScore::MCStatus status = scorer.Score(cells);
       jsonOut->WriteRow(status, scorer.GetResult(), cells, records.GetNumberCells(),
-                        scorer.Explain(status.GetCode(), cells), writer);
+                        scorer.Explain(status.GetCode(), cells), writer,
+                        scorer.ExplainJson(status.GetCode()));
     } catch (const CellError& e) {
       throw CsvError(input.GetName(), records.GetLine(), e.what());
     }

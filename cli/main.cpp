@@ -28,6 +28,7 @@
 #include "cli/ModelFile.h"
 #include "cli/ModelSummary.h"
 #include "cli/NetworkStructure.h"
+#include "cli/QueryCommand.h"
 #include "cli/ScoreCommand.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
@@ -53,6 +54,7 @@ const char kFooter[] = R"(Commands:
   bnscore graph [--format dot|svg] MODEL    draw the network (Graphviz)
   bnscore convert IN [-o OUT] [--target NODE] [--to pmml|xmlbif|bif]
                                             convert a network (BIF, XMLBIF, DMG)
+  bnscore query MODEL RECORDS --node N,...  posteriors of any nodes per record
   bnscore serve [OPTIONS]                   serve models over HTTP (REST; not in
                                             a build with BNSCORE_SERVICE=OFF)
 ('check', 'display' and 'evaluate' take --format json for tooling.)
@@ -77,6 +79,15 @@ Output: status,prediction,confidence,probability(C)... per record (status
 0, or 90029: a predictor has no usable value, 90021: no category scored);
 --reason says why. With -o FILE the file is replaced only when the run
 succeeds. A summary goes to standard error.
+
+Gaps: --missing marginalize sums predictors without a usable value out of
+the network (exact inference; records with nothing missing score as
+without it); --unknown missing treats values none of their field's
+categories as missing. --explain K adds reason_1..K and logodds_1..K (in
+JSON Lines, "explanation": [{field, value, logOdds}]): the fields whose
+evidence most favours the prediction over the runner-up. See
+docs/inference.md.
+
 
 Exit status: 0 the records were scored (with --strict: every one with
 status 0); 1 usage, file, plug-in or CSV error; 2 the model was rejected;
@@ -187,6 +198,10 @@ struct Arguments {
   std::string columns;     // --columns
   std::string headerFile;  // --header-file
   bool strict = false;     // score --strict
+  // score --missing, --unknown; query
+  std::string missing = "stop";
+  std::string unknown = "stop";
+  QueryOptions query;
 };
 
 // The exit status of `score --strict` when a record got a status other than 0.
@@ -308,7 +323,9 @@ int Run(const std::string& command, const Arguments& args) {
   XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
                     // document again)
   bnscore::LoadOptions options;
-  if (command == "score" || command == "evaluate") options = args.score.load;
+  if (command == "score" || command == "evaluate" || command == "query") {
+    options = args.score.load;
+  }
   options.plugin = args.pluginPath;
   options.target = args.target;
   options.maxDocumentBytes = args.maxDocumentBytes;
@@ -321,7 +338,9 @@ int Run(const std::string& command, const Arguments& args) {
   if (!converted.empty()) NetworkStructure::UseText(args.modelPath, converted);
   ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
   int status = 0;
-  if (command == "score") {
+  if (command == "query") {
+    RunQuery(*loaded, args.query);
+  } else if (command == "score") {
     const bnscore::CsvSummary counts = RunScore(*loaded, args.score, std::cerr);
     for (const auto& [code, records] : counts.statusCounts) {
       if (args.strict && code != 0 && records > 0) status = kNotAllScored;
@@ -408,6 +427,21 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 1024));
   // For tests: the size of the input blocks scored in parallel.
   score->add_option("--block-bytes", args.score.blockBytes)->check(CLI::Range(1, 1 << 30))->group("");
+  score->add_option("--missing", args.missing,
+                    "stop (default: status 90029) or marginalize: sum fields without a usable "
+                    "value out of the network (docs/inference.md)")
+      ->type_name("stop|marginalize")
+      ->check(CLI::IsMember({"stop", "marginalize"}));
+  score->add_option("--unknown", args.unknown,
+                    "stop (default: status 90029) or missing: a value none of its field's "
+                    "categories counts as missing")
+      ->type_name("stop|missing")
+      ->check(CLI::IsMember({"stop", "missing"}));
+  score->add_option("--explain", args.score.explain,
+                    "Add reason_1..K and logodds_1..K: the K fields that most favour the "
+                    "prediction over the runner-up")
+      ->type_name("K")
+      ->check(CLI::Range(0, 1000));
   score->footer(kScoreFooter);
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "Score labelled records and compare the predictions with the labels");
@@ -438,6 +472,27 @@ int main(int argc, char** argv) {
   graph->add_option("-o,--output", args.score.outputPath, "Write to FILE (default: stdout)")
       ->type_name("FILE");
   graph->footer(kGraphFooter);
+  CLI::App* query = app.add_subcommand(
+      "query", "Write the posterior of any nodes of the network for each CSV record");
+  AddCommonArguments(*query, args);
+  query->add_option("RECORDS", args.query.recordsPath, "CSV records (file, or -: stdin)")
+      ->required();
+  query->add_option("--node", args.query.nodes, "The nodes to query (N,M,...)")
+      ->type_name("N[,M...]")
+      ->delimiter(',')
+      ->required();
+  query->add_option("--unknown", args.unknown,
+                    "stop (default: status 90029) or missing: a value none of its field's "
+                    "categories counts as missing")
+      ->type_name("stop|missing")
+      ->check(CLI::IsMember({"stop", "missing"}));
+  query->add_option("-o,--output", args.query.outputPath, "Write to FILE (default: stdout)")
+      ->type_name("FILE");
+  query->footer(R"(Output: CSV with the header status,probability(N=C)... (one column per
+category C of each queried node N, in code order), one row per record. Fields
+without a usable value are summed out of the network (exact inference);
+status 90029 for a value none of its field's categories (unless --unknown
+missing), 90021 when the record's values have probability zero.)");
 #ifdef BNSCORE_WITH_SERVICE
   ServeArguments serveArgs;
   CLI::App* serve = AddServeCommand(app, serveArgs);
@@ -466,6 +521,8 @@ int main(int argc, char** argv) {
 #endif
   if (convert->parsed()) return RunConvert(convertArgs, std::cerr);
   args.score.missingValues = SplitList(args.missingValues);
+  if (args.missing == "marginalize") args.score.load.missing = bnscore::MissingValues::kMarginalize;
+  if (args.unknown == "missing") args.score.load.unknown = bnscore::UnknownValues::kMissing;
   args.score.rejectBlankLines = args.blankLines == "error";
   if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;
   if (args.outputFormat == "jsonl") args.score.outputFormat = RecordFormat::JsonLines;

@@ -22,8 +22,9 @@ bnscore::Error LengthError(std::size_t size, std::size_t expected, const std::st
 
 ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
                          std::span<const bnscore::Column> columns, std::size_t rows,
-                         const bnscore::Outputs& outputs, const ColumnScoring* scoring)
-    : rows_(rows), categories_(categories), outputs_(outputs) {
+                         const bnscore::Outputs& outputs, const ColumnScoring* scoring,
+                         bool rescoreMissing)
+    : rows_(rows), categories_(categories), outputs_(outputs), rescoreMissing_(rescoreMissing) {
   std::vector<char> taken(static_cast<std::size_t>(layout.Size()), 0);
   const std::vector<std::string>& names = layout.GetNames();
   int previous = -1;
@@ -99,16 +100,26 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
   std::vector<std::string_view> held;
   bool recordUsed = false;
   for (std::size_t row = begin; row < end; ++row) {
+    auto useRecord = [&] {
+      if (!recordUsed) {  // the first row for the record path
+        recordUsed = true;
+        held.resize(bound_.size());
+        slot.ClearAll();  // fields without a column stay missing
+      }
+    };
     if (scoring_ != nullptr) {
-      row = scoring_->ScoreColumns(cells_.data(), static_cast<int>(cells_.size()), row, end,
-                                   cellOutputs_);
+      const std::size_t stop = scoring_->ScoreColumns(cells_.data(), static_cast<int>(cells_.size()),
+                                                      row, end, cellOutputs_);
+      // Rows with gaps are scored again, through the record, to sum them out.
+      for (std::size_t r = row; rescoreMissing_ && r < stop; ++r) {
+        if (outputs_.status[r] != bnscore::kMissingPredictor) continue;
+        useRecord();
+        ScoreRow(slot, r, end, held);
+      }
+      row = stop;
       if (row == end) break;
     }
-    if (!recordUsed) {  // the first row for the record path
-      recordUsed = true;
-      held.resize(bound_.size());
-      slot.ClearAll();  // fields without a column stay missing
-    }
+    useRecord();
     ScoreRow(slot, row, end, held);
   }
   // The record views the caller's texts, which may go once the call returns.

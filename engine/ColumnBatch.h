@@ -26,12 +26,15 @@
 // of `layout`, whose categories are the result reader's) and accepts the
 // columns as they are (numbers for numeric fields, texts for the others),
 // rows go through it; the rows it leaves, and every row otherwise, are
-// filled into the slot's record and scored through GetScore.
+// filled into the slot's record and scored through GetScore. With
+// `rescoreMissing` (the slots sum gaps out), the rows the column scoring
+// gave kMissingPredictor are scored again through the slot.
 class ColumnBatch {
  public:
   ColumnBatch(const FieldLayout& layout, std::size_t categories,
               std::span<const bnscore::Column> columns, std::size_t rows,
-              const bnscore::Outputs& outputs, const ColumnScoring* scoring);
+              const bnscore::Outputs& outputs, const ColumnScoring* scoring,
+              bool rescoreMissing = false);
 
   std::size_t Rows() const { return rows_; }
 
@@ -62,6 +65,7 @@ class ColumnBatch {
   std::size_t rows_;
   std::size_t categories_;
   bnscore::Outputs outputs_;
+  bool rescoreMissing_;
 };
 
 #endif  // BNSCORE_ENGINE_COLUMNBATCH_H_

@@ -9,6 +9,7 @@
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
 #include "engine/EngineError.h"
+#include "engine/ExplainColumns.h"
 #include "engine/FieldLayout.h"
 #include "engine/ParallelScoring.h"
 #include "engine/ResultColumns.h"
@@ -72,6 +73,7 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const std::string& inputName) {
   std::vector<std::string> names = ResultColumns(model, options.load.predictionOnly).GetNames();
   if (options.reason) names.push_back("reason");
+  for (std::string& name : ExplainColumns::Names(options.explain)) names.push_back(std::move(name));
   if (!options.keepInput) return names;
   const std::unordered_set<std::string_view> resultNames(names.begin(), names.end());
   for (const std::string& column : header) {

@@ -29,7 +29,7 @@ JsonLinesWriter::JsonLinesWriter(const ScoreModel& model, const std::vector<std:
 void JsonLinesWriter::WriteRow(const MCScore::MCStatus& status, const ScoreResult* result,
                                const std::vector<std::string_view>& cells,
                                const std::vector<char>* numberCells, std::string_view reason,
-                               CsvWriter& out) {
+                               CsvWriter& out, std::string_view explanation) {
   line_.clear();
   line_ += '{';
   if (keepInput_) {
@@ -85,6 +85,7 @@ void JsonLinesWriter::WriteRow(const MCScore::MCStatus& status, const ScoreResul
       AppendJsonString(reason, line_);
     }
   }
+  line_ += explanation;
   line_ += "}\n";
   out.WriteRaw(line_);
 }

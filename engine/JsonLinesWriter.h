@@ -33,10 +33,11 @@ class JsonLinesWriter {
                   const ScoreOptions& options);
 
   // `numberCells`: per cell, 1 when it holds a JSON number (null: none
-  // does). `reason` is written only when reasons were asked for.
+  // does). `reason` is written only when reasons were asked for;
+  // `explanation`, a member that ExplainColumns::Json made, last.
   void WriteRow(const MCScore::MCStatus& status, const ScoreResult* result,
                 const std::vector<std::string_view>& cells, const std::vector<char>* numberCells,
-                std::string_view reason, CsvWriter& out);
+                std::string_view reason, CsvWriter& out, std::string_view explanation = {});
 
  private:
   bool keepInput_;

@@ -8,6 +8,7 @@
 
 #include "bnscore/bnscore.h"
 #include "engine/EngineError.h"
+#include "engine/ExplainColumns.h"
 #include "engine/ColumnBatch.h"
 #include "engine/CsvScoring.h"
 #include "engine/DefaultPlugin.h"
@@ -17,6 +18,7 @@
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
 #include "host/interfaces/ColumnScoring.h"
+#include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/VkException.h"
 #include "host/xml/XmlPlatform.h"
 
@@ -50,6 +52,22 @@ struct Model::Impl {
   // derived values in them; else null (every row goes through a slot).
   const ColumnScoring* columnScoring = nullptr;
   std::once_flag warmedUp;
+  // The model's inference, when the plug-in offers it, and its nodes
+  // (read on first use).
+  EvidenceInference* inference = nullptr;
+  std::once_flag nodesRead;
+  std::vector<Node> nodes;
+
+  const std::vector<Node>& GetNodes() {
+    if (inference == nullptr) throw Error("the model plug-in offers no inference");
+    std::call_once(nodesRead, [this] {
+      const std::vector<std::string> names = inference->GetNodeNames();
+      for (std::size_t n = 0; n < names.size(); ++n) {
+        nodes.push_back(Node{names[n], inference->GetNodeCategories(static_cast<int>(n))});
+      }
+    });
+    return nodes;
+  }
 
   ScoreModel& GetModel() const { return loaded->GetModel(); }
 
@@ -73,6 +91,7 @@ struct Model::Impl {
         columnScoring = scoring;
       }
     }
+    inference = dynamic_cast<EvidenceInference*>(&model);
     pool = std::make_unique<ScoringSlotPool>([this] {
       return std::make_unique<ScoringSlot>(GetModel(), *layout, *categories, options);
     });
@@ -187,18 +206,31 @@ Outcome Model::ScoreOne(std::span<const NamedCell> record, std::span<double> pro
 
 void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
                   int threads) const {
+  Score(columns, rows, outputs, threads,
+        EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+}
+
+void Model::Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
+                  int threads, const EvidenceOptions& evidence) const {
   // Warmed up first: the model's column scoring needs the record positions.
   impl_->WarmUp();
   const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs,
-                          impl_->columnScoring);
+                          impl_->columnScoring, evidence.missing == MissingValues::kMarginalize);
   std::size_t parts = threads < 1 ? 1 : static_cast<std::size_t>(threads);
   parts = std::min(parts, std::max<std::size_t>(1, rows / kMinRowsPerThread));
   const std::size_t chunk = parts == 0 ? rows : (rows + parts - 1) / parts;
 
-  auto scoreChunk = [this, &batch, chunk, rows](std::size_t part) {
+  auto scoreChunk = [this, &batch, chunk, rows, &evidence](std::size_t part) {
     const std::size_t begin = std::min(rows, part * chunk);
     const std::size_t end = std::min(rows, begin + chunk);
     ScoringSlotPool::Lease slot = impl_->pool->Acquire();
+    // The slot goes back to the pool with the model's own options.
+    struct Restore {
+      ScoringSlot& slot;
+      const LoadOptions& options;
+      ~Restore() { slot.SetEvidence(EvidenceOptions{options.missing, options.unknown}); }
+    } restore{*slot, impl_->options};
+    slot->SetEvidence(evidence);
     batch.ScoreRows(*slot, begin, end);
   };
   // Part 0 on this thread, the others on threads of their own; a part
@@ -230,12 +262,104 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
 CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
                            const CsvOptions& options) const {
   impl_->WarmUp();
-  const ScoreOptions score = MakeScoreOptions(impl_->options, options);
+  ScoreOptions score = MakeScoreOptions(impl_->options, options);
+  if (options.evidence) {
+    score.load.missing = options.evidence->missing;
+    score.load.unknown = options.evidence->unknown;
+  }
   try {
     return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
   } catch (const EngineError& e) {
     throw Error(e.what());
   }
+}
+
+std::vector<Node> Model::GetNodes() const { return impl_->GetNodes(); }
+
+int Model::FindNode(std::string_view name) const {
+  const std::vector<Node>& nodes = impl_->GetNodes();
+  for (std::size_t n = 0; n < nodes.size(); ++n) {
+    if (nodes[n].name == name) return static_cast<int>(n);
+  }
+  return -1;
+}
+
+namespace {
+
+// Fills the slot's record from name -> cell pairs, as ScoreOne does.
+void FillSlot(ScoringSlot& slot, const FieldLayout& layout, std::span<const NamedCell> record) {
+  slot.ClearAll();
+  // Backwards, so that the first cell of a name given twice counts.
+  for (auto cell = record.rbegin(); cell != record.rend(); ++cell) {
+    const int position = layout.Find(cell->name);
+    if (position >= 0) slot.SetCell(position, cell->cell);
+  }
+}
+
+}  // namespace
+
+int Model::Query(std::span<const NamedCell> record, std::span<const int> nodes,
+                 std::span<double> posteriors) const {
+  return Query(record, nodes, posteriors,
+               EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+}
+
+int Model::Query(std::span<const NamedCell> record, std::span<const int> nodes,
+                 std::span<double> posteriors, const EvidenceOptions& evidence) const {
+  const std::vector<Node>& all = impl_->GetNodes();
+  std::size_t total = 0;
+  for (int node : nodes) {
+    if (node < 0 || static_cast<std::size_t>(node) >= all.size()) {
+      throw Error("no node " + std::to_string(node) + "; the model has " +
+                  std::to_string(all.size()) + " nodes");
+    }
+    total += all[static_cast<std::size_t>(node)].categories.size();
+  }
+  if (posteriors.size() < total) {
+    throw Error("the posteriors output has " + std::to_string(posteriors.size()) +
+                " entries; expected at least " + std::to_string(total));
+  }
+  impl_->WarmUp();
+  ScoringSlotPool::Lease slot = impl_->pool->Acquire();
+  FillSlot(*slot, *impl_->layout, record);
+  const std::vector<int> list(nodes.begin(), nodes.end());
+  slot->SetEvidence(evidence);
+  const int status = slot->Query(list, posteriors.data());
+  slot->SetEvidence(EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+  return status;
+}
+
+Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
+                       std::vector<Reason>& reasons, std::span<double> probabilities) const {
+  return Explain(record, k, reasons, probabilities,
+                 EvidenceOptions{impl_->options.missing, impl_->options.unknown});
+}
+
+Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
+                       std::vector<Reason>& reasons, std::span<double> probabilities,
+                       const EvidenceOptions& evidence) const {
+  reasons.clear();
+  if (impl_->inference == nullptr) throw Error("the model plug-in offers no inference");
+  if (!probabilities.empty() && probabilities.size() < impl_->categories->Size()) {
+    throw Error("the probabilities output has " + std::to_string(probabilities.size()) +
+                " entries; expected at least " + std::to_string(impl_->categories->Size()));
+  }
+  impl_->WarmUp();
+  ScoringSlotPool::Lease slot = impl_->pool->Acquire();
+  FillSlot(*slot, *impl_->layout, record);
+  // The slot goes back to the pool with the model's own options.
+  struct Restore {
+    ScoringSlot& slot;
+    const LoadOptions& options;
+    ~Restore() { slot.SetEvidence(EvidenceOptions{options.missing, options.unknown}); }
+  } restore{*slot, impl_->options};
+  slot->SetEvidence(evidence);
+  const Outcome outcome = slot->Score(probabilities);
+  if (outcome.status != kScored || k == 0) return outcome;
+  std::vector<EvidenceInference::Term> terms;
+  slot->Explain(terms);
+  for (std::size_t t = 0; t < terms.size() && t < k; ++t) reasons.push_back(MakeReason(terms[t]));
+  return outcome;
 }
 
 ScoreModel& ModelInternals::GetHostModel(const Model& model) { return model.impl_->GetModel(); }

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "bnscore/bnscore.h"
+#include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/ScoreModel.h"
 #include "host/interfaces/ScoreResult.h"
 
@@ -17,9 +19,21 @@
 // closed.
 class OwnedResult {
  public:
+  // Scores through the model's EvidenceInference with `options` from now
+  // on, when the load options ask for it and the model offers one.
+  void UseInference(ScoreModel& model, const bnscore::LoadOptions& options) {
+    inference_ = nullptr;
+    if (options.missing != bnscore::MissingValues::kMarginalize) return;
+    inference_ = dynamic_cast<EvidenceInference*>(&model);
+    options_.sumOutMissing = true;
+    options_.unknownAsMissing = options.unknown == bnscore::UnknownValues::kMissing;
+  }
+
   // Scores `record` into the held result.
   MCScore::MCStatus Score(ScoreModel& model, const ScoreCaseRecord* record, bool derivedInRecord) {
-    const MCScore::MCStatus status = model.GetScore(record, raw_, derivedInRecord);
+    const MCScore::MCStatus status =
+        inference_ != nullptr ? inference_->ScoreEvidence(record, raw_, derivedInRecord, options_)
+                              : model.GetScore(record, raw_, derivedInRecord);
     if (raw_ != owned_.get()) {
       (void)owned_.release();  // the model replaced it and deleted it
       owned_.reset(raw_);
@@ -32,6 +46,8 @@ class OwnedResult {
 
  private:
   ScoreResult* raw_ = nullptr;  // what GetScore sees; owned by owned_
+  EvidenceInference* inference_ = nullptr;  // the model, when it scores
+  EvidenceInference::Options options_;
   std::unique_ptr<ScoreResult> owned_;
 };
 

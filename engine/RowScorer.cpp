@@ -21,6 +21,10 @@ RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
               NumberCellRules(options.missingValues, options.allowNonfinite)),
       columns_(model, options.load.predictionOnly) {
   if (options.reason) reason_ = std::make_unique<StatusReason>(model, layout_, columnOf_, options);
+  result_.UseInference(model, options.load);
+  if (options.explain > 0) {
+    explain_ = std::make_unique<ExplainColumns>(model, options.load, options.explain);
+  }
 }
 
 RowScorer::~RowScorer() = default;
@@ -43,6 +47,7 @@ void RowScorer::ScoreRow(const std::vector<std::string_view>& cells, CsvWriter& 
   }
   columns_.WriteRow(status, result_.Get(), out);
   if (reason_) out.WriteField(reason_->Explain(status.GetCode(), cells, filler_.GetRecord()));
+  if (explain_) explain_->WriteRow(status.GetCode(), filler_.GetRecord(), out);
   out.EndRow();
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
+#include "engine/ExplainColumns.h"
 #include "engine/FieldLayout.h"
 #include "engine/OwnedResult.h"
 #include "engine/RecordFiller.h"
@@ -52,6 +53,11 @@ class RowScorer {
   std::string_view Explain(long status, const std::vector<std::string_view>& cells) {
     return reason_ ? reason_->Explain(status, cells, filler_.GetRecord()) : std::string_view();
   }
+  // The JSON member of the last record's explanation (ExplainColumns::
+  // Json), or "" when none was asked for; valid until the next call.
+  std::string_view ExplainJson(long status) {
+    return explain_ ? explain_->Json(status, filler_.GetRecord()) : std::string_view();
+  }
   // What the last GetScore left (null when it gave none).
   const ScoreResult* GetResult() const { return result_.Get(); }
 
@@ -70,6 +76,7 @@ class RowScorer {
   RecordFiller filler_;
   ResultColumns columns_;
   std::unique_ptr<StatusReason> reason_;  // null unless reasons are asked for
+  std::unique_ptr<ExplainColumns> explain_;  // null unless --explain
   OwnedResult result_;
   // (status code, records); few distinct codes, so searched in order.
   std::vector<std::pair<long, long>> counts_;

@@ -10,7 +10,13 @@ ScoringSlot::ScoringSlot(ScoreModel& model, const FieldLayout& layout,
       derivedInRecord_(options.derivedInRecord),
       predictionOnly_(options.predictionOnly),
       record_(layout.GetNames(), !options.byName),
-      reader_(categories) {}
+      reader_(categories) {
+  result_.UseInference(model, options);
+  evidence_ = bnscore::EvidenceOptions{options.missing, options.unknown};
+  inference_ = dynamic_cast<EvidenceInference*>(&model);
+  inferenceOptions_.sumOutMissing = options.missing == bnscore::MissingValues::kMarginalize;
+  inferenceOptions_.unknownAsMissing = options.unknown == bnscore::UnknownValues::kMissing;
+}
 
 ScoringSlot::~ScoringSlot() = default;
 
@@ -44,4 +50,27 @@ bnscore::Outcome ScoringSlot::Score(std::span<double> probabilities) {
     clsResult_ = dynamic_cast<const ScoreClsResult*>(seen_);
   }
   return reader_.Read(status, seen_, clsResult_, predictionOnly_, probabilities);
+}
+
+int ScoringSlot::Query(const std::vector<int>& nodes, double* posteriors) {
+  EvidenceInference::Options options = inferenceOptions_;
+  options.sumOutMissing = true;
+  return static_cast<int>(
+      inference_->QueryNodes(&record_, derivedInRecord_, options, nodes, posteriors).GetCode());
+}
+
+int ScoringSlot::Explain(std::vector<EvidenceInference::Term>& terms) {
+  return static_cast<int>(
+      inference_->ExplainEvidence(&record_, derivedInRecord_, inferenceOptions_, terms).GetCode());
+}
+
+void ScoringSlot::SetEvidence(const bnscore::EvidenceOptions& evidence) {
+  if (evidence.missing == evidence_.missing && evidence.unknown == evidence_.unknown) return;
+  evidence_ = evidence;
+  bnscore::LoadOptions options;
+  options.missing = evidence.missing;
+  options.unknown = evidence.unknown;
+  result_.UseInference(model_, options);
+  inferenceOptions_.sumOutMissing = evidence.missing == bnscore::MissingValues::kMarginalize;
+  inferenceOptions_.unknownAsMissing = evidence.unknown == bnscore::UnknownValues::kMissing;
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "bnscore/bnscore.h"
 #include "engine/FieldLayout.h"
@@ -11,6 +12,7 @@
 #include "engine/ResultReader.h"
 #include "engine/TargetCategories.h"
 #include "host/data/BaseCaseRecord.h"
+#include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/ScoreModel.h"
 #include "host/interfaces/ScoreResult.h"
 
@@ -66,6 +68,16 @@ class ScoringSlot {
   // probabilities.
   bnscore::Outcome Score(std::span<double> probabilities);
 
+  // Whether the model offers inference, and through it, for the record as
+  // it stands: the posteriors of `nodes` (summing out every field without
+  // a usable value), and the terms of the prediction's log-odds. Each
+  // returns the status code. REQUIRES: HasInference().
+  bool HasInference() const { return inference_ != nullptr; }
+  // Treats gaps and unknown values as `evidence` says from now on.
+  void SetEvidence(const bnscore::EvidenceOptions& evidence);
+  int Query(const std::vector<int>& nodes, double* posteriors);
+  int Explain(std::vector<EvidenceInference::Term>& terms);
+
  private:
   // A number for a text field: its shortest round-trip text.
   void SetNumberAsText(int position, double value);
@@ -83,6 +95,9 @@ class ScoringSlot {
   const ScoreResult* seen_ = nullptr;
   const ScoreClsResult* clsResult_ = nullptr;
   ResultReader reader_;
+  EvidenceInference* inference_ = nullptr;  // the model's, or null
+  EvidenceInference::Options inferenceOptions_;
+  bnscore::EvidenceOptions evidence_;  // as the result scores
 };
 
 #endif  // BNSCORE_ENGINE_SCORINGSLOT_H_

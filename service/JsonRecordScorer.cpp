@@ -57,10 +57,14 @@ std::string Where(long index) {
 }  // namespace
 
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
-                                      std::string& out, ReplyFlush* flush, bool reasons) {
+                                      std::string& out, ReplyFlush* flush, bool reasons,
+                                      std::optional<bnscore::EvidenceOptions> evidence,
+                                      int explain) {
   out.clear();
   reasons_ = reasons;
   model_ = &model;
+  evidence_ = evidence;
+  explain_ = explain;
   inputs_ = &model.GetSchema().inputs;
   resultsWritten_ = 0;
   // The parser keeps buffers about ten times the size of the largest body
@@ -253,7 +257,12 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
   prediction_.resize(rows_);
   confidence_.resize(rows_);
   probabilities_.resize(rows_ * categories);
-  model_->GetModel().Score(columns_, rows_, {status_, prediction_, confidence_, probabilities_});
+  const bnscore::Outputs outputs{status_, prediction_, confidence_, probabilities_};
+  if (evidence_) {
+    model_->GetModel().Score(columns_, rows_, outputs, 1, *evidence_);
+  } else {
+    model_->GetModel().Score(columns_, rows_, outputs);
+  }
   const std::size_t firstResult = out.size();
   for (std::size_t r = 0; r < rows_; ++r) {
     if (resultsWritten_++ > 0) out.push_back(',');
@@ -262,6 +271,7 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
     outcome.prediction = prediction_[r];
     outcome.confidence = confidence_[r];
     WriteResult(outcome, probabilities_.data() + r * categories, out);
+    if (explain_ > 0) AppendExplanation(r, out);
   }
   if (reasons_) AddReasons(out, firstResult);
 }
@@ -320,6 +330,38 @@ void JsonRecordScorer::AddReasons(std::string& out, std::size_t firstResult) {
   rewritten.append(out, from, std::string::npos);
   out.resize(firstResult);
   out.append(rewritten);
+}
+
+void JsonRecordScorer::AppendExplanation(std::size_t row, std::string& out) {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
+  explainRecord_.clear();
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (inputs[i].kind == bnscore::FieldKind::kNumber) {
+      const double number = numbers_[i][row];
+      if (number == number) explainRecord_.push_back({inputs[i].name, bnscore::Cell::Of(number)});
+    } else if (!texts_[i][row].empty()) {
+      explainRecord_.push_back({inputs[i].name, bnscore::Cell::Of(texts_[i][row])});
+    }
+  }
+  explanation_.clear();
+  if (status_[row] == bnscore::kScored) {
+    const bnscore::Model& model = model_->GetModel();
+    model.Explain(explainRecord_, static_cast<std::size_t>(explain_), explanation_, {},
+                  evidence_.value_or(bnscore::EvidenceOptions{model.GetOptions().missing,
+                                                              model.GetOptions().unknown}));
+  }
+  out.pop_back();  // the reply's closing brace
+  out.append(",\"explanation\":[");
+  for (std::size_t i = 0; i < explanation_.size(); ++i) {
+    out.append(i == 0 ? "{\"field\":" : ",{\"field\":");
+    AppendJsonString(out, explanation_[i].field);
+    out.append(",\"value\":");
+    AppendJsonString(out, explanation_[i].value);
+    out.append(",\"logOdds\":");
+    AppendNumber(out, explanation_[i].logOdds);
+    out.push_back('}');
+  }
+  out.append("]}");
 }
 
 void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome,

@@ -2,6 +2,7 @@
 #define BNSCORE_SERVICE_JSONRECORDSCORER_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,9 +55,15 @@ class JsonRecordScorer {
   // the field, and the record's index in a batch).
   // With `reasons`, each result gets a last member "reason": why the
   // record was not scored, as `bnscore score --reason` says it (null for
-  // a scored record).
+  // a scored record). `evidence`, when set, overrides the model's
+  // treatment of gaps and unknown values (Model::Score); with `explain`
+  // K > 0 each reply gets "explanation": [{"field","value","logOdds"}, ...],
+  // the K largest terms of Model::Explain (an empty list for a record not
+  // scored).
   std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out,
-                      ReplyFlush* flush = nullptr, bool reasons = false);
+                      ReplyFlush* flush = nullptr, bool reasons = false,
+                      std::optional<bnscore::EvidenceOptions> evidence = std::nullopt,
+                      int explain = 0);
 
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
@@ -82,6 +89,12 @@ class JsonRecordScorer {
   // The model of the request being scored, its inputs, and the replies
   // written so far.
   const DeployedModel* model_ = nullptr;
+  std::optional<bnscore::EvidenceOptions> evidence_;
+  int explain_ = 0;
+  // Appends row r's explanation member (see Score).
+  void AppendExplanation(std::size_t row, std::string& out);
+  std::vector<bnscore::NamedCell> explainRecord_;
+  std::vector<bnscore::Reason> explanation_;
   const std::vector<bnscore::Field>* inputs_ = nullptr;
   std::size_t resultsWritten_ = 0;
   simdjson::dom::parser parser_;

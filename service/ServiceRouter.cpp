@@ -7,6 +7,7 @@
 
 #include "service/AccessLog.h"
 #include "service/DocumentInfo.h"
+#include "service/InferenceParameters.h"
 #include "service/JsonText.h"
 #include "service/ModelStore.h"
 #include "service/OpenApiText.h"
@@ -24,6 +25,7 @@ namespace {
 
 constexpr std::string_view kModelsPrefix = "/models/";
 constexpr std::string_view kScoreSuffix = "/score";
+constexpr std::string_view kQuerySuffix = "/query";
 
 // The body as a ByteSource.
 class TextSource : public bnscore::ByteSource {
@@ -258,10 +260,16 @@ void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
     const bool score = rest.size() > kScoreSuffix.size() &&
                        rest.substr(rest.size() - kScoreSuffix.size()) == kScoreSuffix;
     if (score) rest.remove_suffix(kScoreSuffix.size());
+    const bool query = !score && rest.size() > kQuerySuffix.size() &&
+                       rest.substr(rest.size() - kQuerySuffix.size()) == kQuerySuffix;
+    if (query) rest.remove_suffix(kQuerySuffix.size());
     if (!IsValidId(rest)) throw RequestError(400, std::string("invalid model id: ") + kIdRule);
     const std::string id(rest);
     reply.model = id;
-    if (score) {
+    if (query) {
+      if (request.method != "POST") MethodNotAllowed(reply, "POST");
+      HandleQuery(request, id, reply);
+    } else if (score) {
       if (request.method != "POST") MethodNotAllowed(reply, "POST");
       HandleScore(request, id, scratch, reply);
     } else {
@@ -342,11 +350,15 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
   try {
     const std::string_view type = MediaType(request.contentType);
     const bool reasons = IsTrue(QueryValue(request.target, "reason"));
+    const InferenceParameters parameters =
+        InferenceParameters::Parse(request.target, model->GetModel().GetOptions());
     if (EqualsIgnoringCase(type, "text/csv")) {
       TextSource source(request.body);
       ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
       bnscore::CsvOptions options;
       options.reason = reasons;
+      options.evidence = parameters.evidence;
+      options.explain = parameters.explain;
       try {
         records = static_cast<std::uint64_t>(
             model->GetModel().ScoreCsv(source, "request body", sink, options).records);
@@ -357,7 +369,8 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
     } else if (type.empty() || EqualsIgnoringCase(type, "application/json")) {
       ReplySink sink(request.stream, reply, kJsonType, ReplySink::kJsonChunkBytes);
       try {
-        records = scratch.scorer.Score(*model, request.body, reply.body, &sink, reasons);
+        records = scratch.scorer.Score(*model, request.body, reply.body, &sink, reasons,
+                                       parameters.evidence, parameters.explain);
       } catch (const bnscore::Error& e) {
         throw RequestError(400, e.what());
       }
@@ -372,6 +385,30 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
   failed = false;
   reply.records = records;
   record();
+}
+
+void ServiceRouter::HandleQuery(const HttpRequest& request, const std::string& id,
+                                HttpReply& reply) const {
+  std::shared_ptr<const DeployedModel> model = registry_.Find(id);
+  if (!model) throw RequestError(404, "no model is deployed as \"" + id + "\"");
+  if (!EqualsIgnoringCase(MediaType(request.contentType), "text/csv")) {
+    throw RequestError(415, "unsupported Content-Type \"" + std::string(request.contentType) +
+                                "\": a query takes text/csv");
+  }
+  const InferenceParameters parameters =
+      InferenceParameters::Parse(request.target, model->GetModel().GetOptions());
+  if (parameters.nodes.empty()) {
+    throw RequestError(400, "a query needs the nodes: ?node=N[,M...]");
+  }
+  TextSource source(request.body);
+  ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
+  try {
+    model->GetModel().QueryCsv(source, "request body", sink, parameters.nodes, ',',
+                               parameters.evidence);
+  } catch (const bnscore::Error& e) {
+    throw RequestError(400, e.what());
+  }
+  reply.contentType = kCsvType;
 }
 
 void ServiceRouter::CheckAdmin(const HttpRequest& request) const {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/data/BaseDictionary.h"
+#include "bayesnet/model/InferenceNetwork.h"
 #include "bayesnet/model/ScoringPlan.h"
 
 #include "bayesnet/result/BayesNetClsResult.h"
@@ -31,7 +32,11 @@ BayesNetModel::~BayesNetModel() = default;
 // ---------------------------------------------------------------------------
 // Structure.
 
-void BayesNetModel::Prepare() { plan_ = std::make_unique<ScoringPlan>(*this, denseFactorLimit_); }
+void BayesNetModel::Prepare() {
+  plan_ = std::make_unique<ScoringPlan>(*this, denseFactorLimit_);
+  inferenceReady_.store(nullptr, std::memory_order_relaxed);
+  inference_.reset();
+}
 
 void BayesNetModel::Prepare(std::size_t denseFactorLimit) {
   denseFactorLimit_ = denseFactorLimit;

@@ -15,9 +15,13 @@
 #include "bayesnet/encoders/IVkEncoder.h"
 #include "host/data/BaseModel.h"
 #include "host/interfaces/ColumnScoring.h"
+#include "host/interfaces/EvidenceInference.h"
 
 class BayesNetClsResult;
 class ScoringPlan;
+namespace bnscore::internal {
+class InferenceNetwork;
+}
 
 // A Bayesian-network classifier: predictors with their encoders, a target,
 // the network's arcs, each node's parents and conditional probability
@@ -39,7 +43,7 @@ class ScoringPlan;
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
 // the dictionaries; the model only points at them.
-class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
+class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, public EvidenceInference {
  public:
   enum ArcOrient { ArcOut = 0, ArcIn = 1 };
   enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
@@ -132,7 +136,40 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   std::size_t ScoreColumns(const Column* columns, int numColumns, std::size_t begin,
                            std::size_t end, const Outputs& outputs) const override;
 
+  // EvidenceInference: exact inference on the network's joint distribution
+  // (bnscore::internal::InferenceNetwork, built on first use). Scoring with
+  // gaps first asks GetScore, so a record it scores keeps its bits.
+  std::vector<std::string> GetNodeNames() const override;
+  std::vector<std::string> GetNodeCategories(int node) const override;
+  MCScore::MCStatus ScoreEvidence(const ScoreCaseRecord* record, ScoreResult*& result,
+                                  bool derivedInRecord, const Options& options) override;
+  MCScore::MCStatus QueryNodes(const ScoreCaseRecord* record, bool derivedInRecord,
+                               const Options& options, const std::vector<int>& nodes,
+                               double* posteriors) override;
+  MCScore::MCStatus ExplainEvidence(const ScoreCaseRecord* record, bool derivedInRecord,
+                                    const Options& options, std::vector<Term>& terms) override;
+
  private:
+  // GetScore, and with `options` (not null) ScoreEvidence: a record with
+  // gaps is then scored by InferTarget.
+  MCScore::MCStatus ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,
+                                bool derivedInRecord, const Options* options);
+  // The target's posterior given the record's evidence into `scores` (one
+  // per category) and the category picked; returns 0, or the status
+  // (kMissingPredictor: an unknown value, or too large to infer).
+  long InferTarget(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                   const Options& options, double* scores, int& best) const;
+  // EvidenceCodes given the derived-values record.
+  bool EvidenceCodes(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                     const Options& options, std::vector<int>& codes) const;
+  // The network for inference, built on first use (and again after Prepare).
+  const bnscore::internal::InferenceNetwork& Inference() const;
+  // The record's evidence: every predictor's code (ScoringPlan::
+  // EncodeEvidence) into `codes`, an unknown value made no value when the
+  // options say so, and the derived-values record into `derived`. False
+  // when an unknown value stays (the record's status is then missing).
+  bool Evidence(const ScoreCaseRecord* record, bool derivedInRecord, const Options& options,
+                std::vector<int>& codes, const ScoreCaseRecord*& derived);
   // Whether GetScore computes derived values for a record that does not
   // carry them.
   bool DerivesValues() const;
@@ -189,6 +226,9 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring {
   ParamLearnMethod paramLearnMethod_;
   std::unique_ptr<ScoringPlan> plan_;  // see GetScoringPlan
   std::size_t denseFactorLimit_;       // of the last Prepare
+  mutable std::mutex inferenceMutex_;
+  mutable std::unique_ptr<bnscore::internal::InferenceNetwork> inference_;  // see Inference
+  mutable std::atomic<const bnscore::internal::InferenceNetwork*> inferenceReady_{nullptr};
 };
 
 #endif  // BAYESNET_BAYESNETMODEL_H_

@@ -90,6 +90,11 @@ const ScoreCaseRecord* BayesNetModel::DerivedValues(const ScoreCaseRecord* recor
 // and the result filled.
 MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreResult*& result,
                                           bool derivedInRecord) {
+  return ScoreRecord(record, result, derivedInRecord, nullptr);
+}
+
+MCScore::MCStatus BayesNetModel::ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,
+                                             bool derivedInRecord, const Options* options) {
   static const MCScore::MCStatus missing(kMissingPredictor, false);
   static const MCScore::MCStatus noScore(kNoPositiveScore, false);
   if (record == nullptr) return missing;
@@ -144,6 +149,17 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
         scored = ScoringPlan::NormaliseAndPick(scores, numCategories, best);
       }
       if (!scored) status = noScore;
+    }
+  }
+
+  // A record with gaps, when they are to be summed out: by inference.
+  if (encoding == ScoringPlan::Encoding::Missing && options != nullptr && options->sumOutMissing) {
+    const long code = InferTarget(record, derived, *options, scores, best);
+    if (code == 0) {
+      posteriors = scores;
+      scored = true;
+    } else if (code == kNoPositiveScore) {
+      status = noScore;
     }
   }
 

@@ -546,19 +546,19 @@ const BaseCaseRecord::Cell* ScoringPlan::Locate(const Predictor& p, const ScoreC
   return &own;
 }
 
+bool ScoringPlan::MissingFor(const Predictor& p, const BaseCaseRecord::Cell& cell) {
+  // IsMissingValue, inlined for a BaseDictVar that declares no missing
+  // values (then only the system-missing value is missing, and a
+  // StringValue never is).
+  if (!p.checkMissing) return false;
+  if (p.dictVar == nullptr || p.dictVar->HasMissingValues()) return p.var->IsMissingValue(cell.value);
+  if (cell.kind == BaseCaseRecord::kNumber) return cell.number == NumericValue::kSystemMissing;
+  if (cell.kind == BaseCaseRecord::kOther) return cell.value->IsSystemMissingValue();
+  return false;
+}
+
 int ScoringPlan::CodeOf(const Predictor& p, const BaseCaseRecord::Cell& cell) {
-  // Missing for the variable: IsMissingValue, inlined for a BaseDictVar
-  // that declares no missing values (then only the system-missing value
-  // is missing, and a StringValue never is).
-  if (p.checkMissing) {
-    if (p.dictVar == nullptr || p.dictVar->HasMissingValues()) {
-      if (p.var->IsMissingValue(cell.value)) return -1;
-    } else if (cell.kind == BaseCaseRecord::kNumber) {
-      if (cell.number == NumericValue::kSystemMissing) return -1;
-    } else if (cell.kind == BaseCaseRecord::kOther) {
-      if (cell.value->IsSystemMissingValue()) return -1;
-    }
-  }
+  if (MissingFor(p, cell)) return -1;
   // The encoders' GetCode, without the virtual calls where the classes of
   // both the encoder and the value are known.
   if (cell.kind == BaseCaseRecord::kNumber) {
@@ -656,4 +656,44 @@ int ScoringPlan::NumDenseFactors() const {
 
 int ScoringPlan::NumSparseFactors() const {
   return static_cast<int>(factors_.size()) - NumDenseFactors();
+}
+
+const BaseCaseRecord::Cell* ScoringPlan::CellOf(const Predictor& p, const ScoreCaseRecord* record,
+                                                const ScoreCaseRecord* derived,
+                                                BaseCaseRecord::Cell& own) const {
+  // As Encode reads a record: the host's own records by their cells.
+  const bool indexed = record->IsIndexed();
+  const BaseCaseRecord* cells = indexed ? exact_class::As<const BaseCaseRecord>(record) : nullptr;
+  const BaseCaseRecord::Cell* cell = nullptr;
+  if (cells != nullptr && p.position >= 0 && p.position < cells->GetNumFields()) {
+    cell = &cells->GetCell(p.position);
+  }
+  if (cell == nullptr || cell->value == nullptr) {
+    cell = Locate(p, cells != nullptr ? nullptr : record, indexed, derived, own);
+  }
+  return cell;
+}
+
+void ScoringPlan::EncodeEvidence(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                                 int* codes) const {
+  BaseCaseRecord::Cell own;
+  for (std::size_t i = 0; i < predictors_.size(); ++i) {
+    const Predictor& p = predictors_[i];
+    codes[i] = kNoValue;
+    if (p.var == nullptr || p.encoder == nullptr) continue;
+    const BaseCaseRecord::Cell* cell = CellOf(p, record, derived, own);
+    if (cell == nullptr || MissingFor(p, *cell)) continue;
+    const int code = CodeOf(p, *cell);
+    codes[i] = code < 0 || code >= p.numCodes ? kUnknownValue : code;
+  }
+}
+
+std::string ScoringPlan::ValueText(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                                   int i) const {
+  const Predictor& p = predictors_[static_cast<std::size_t>(i)];
+  if (p.var == nullptr) return std::string();
+  BaseCaseRecord::Cell own;
+  const BaseCaseRecord::Cell* cell = CellOf(p, record, derived, own);
+  if (cell == nullptr || cell->value == nullptr) return std::string();
+  return cell->value->GetString();
 }

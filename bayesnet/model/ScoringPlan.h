@@ -68,6 +68,18 @@ class ScoringPlan {
   Encoding Encode(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                   int* codes) const;
 
+  // Every predictor's code as Encode finds it, for records with gaps:
+  // codes[i] is predictor i's code, kNoValue when it has no value or one
+  // its variable reports missing, kUnknownValue when its value has no code
+  // (or one past its encoder's GetNumCategories()).
+  static constexpr int kNoValue = -1;
+  static constexpr int kUnknownValue = -2;
+  void EncodeEvidence(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                      int* codes) const;
+  // The text of predictor i's value in the record ("" when it has none).
+  std::string ValueText(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                        int i) const;
+
   // A derived predictor computed by a Discretize of one number, compiled:
   // its bins, and the predictor's code for each choice the transformation
   // dictionary makes (-1: no value, or no code).
@@ -153,6 +165,10 @@ class ScoringPlan {
   double CategoryNumber(int c) const { return categoryNumbers_[c]; }
   std::string_view CategoryText(int c) const { return categoryTexts_[c]; }
 
+  // The probability an unseen parent configuration of `node` gets: 0, or
+  // under AdjustedBayes one over the node's number of categories.
+  static double FallbackScore(const BayesNetModel& model, const std::string& node);
+
   // How many factors are dense and sparse (for tests).
   int NumDenseFactors() const;
   int NumSparseFactors() const;
@@ -237,9 +253,6 @@ class ScoringPlan {
                    double* values, std::size_t total) const;
   };
 
-  // The probability an unseen parent configuration of `node` gets: 0, or
-  // under AdjustedBayes one over the node's number of categories.
-  static double FallbackScore(const BayesNetModel& model, const std::string& node);
   // The first position of `name` in the model's predictor name list, or -1.
   int IndexOf(const std::string& name) const;
   // Where the code of the node or parent `name` comes from.
@@ -260,6 +273,13 @@ class ScoringPlan {
   // Predictor p's code for the value in `cell`, as GetScore finds it: -1
   // when the value is missing for p's variable or has no code.
   static int CodeOf(const Predictor& p, const BaseCaseRecord::Cell& cell);
+  // Whether the value in `cell` is missing for p's variable.
+  static bool MissingFor(const Predictor& p, const BaseCaseRecord::Cell& cell);
+  // Predictor p's cell in the record (null when it has none); `own` as
+  // for Locate.
+  const BaseCaseRecord::Cell* CellOf(const Predictor& p, const ScoreCaseRecord* record,
+                                     const ScoreCaseRecord* derived,
+                                     BaseCaseRecord::Cell& own) const;
   // Appends the factor of `node` (its dense entries to values_).
   void AddFactor(const BayesNetModel& model, const std::string& node, std::size_t factorLimit,
                  std::size_t& planBudget);

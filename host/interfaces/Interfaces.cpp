@@ -3,6 +3,7 @@
 // plug-in shares them with the host.
 
 #include "host/interfaces/ColumnScoring.h"
+#include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/ScoreCaseRecord.h"
 #include "host/interfaces/ScoreDictVar.h"
 #include "host/interfaces/ScoreDictionary.h"
@@ -21,6 +22,7 @@ ScoreResult::~ScoreResult() = default;
 ScoreClsResult::~ScoreClsResult() = default;
 ScoreVersionInfo::~ScoreVersionInfo() = default;
 ColumnScoring::~ColumnScoring() = default;
+EvidenceInference::~EvidenceInference() = default;
 ScoreTranslator::~ScoreTranslator() = default;
 
 ResultAdvice::~ResultAdvice() = default;

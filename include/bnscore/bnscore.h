@@ -20,6 +20,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -60,11 +61,31 @@ inline constexpr int kScored = 0;
 inline constexpr int kMissingPredictor = 90029;  // a predictor has no usable value
 inline constexpr int kNoPositiveScore = 90021;   // no category got a positive score
 
+// What a field without a usable value does to its record (docs/inference.md).
+enum class MissingValues : std::uint8_t {
+  kStop,         // the record gets kMissingPredictor (the default)
+  kMarginalize,  // the field is summed out: P(target | the values given)
+};
+
+// What a value that is none of its field's categories does.
+enum class UnknownValues : std::uint8_t {
+  kStop,     // the record gets kMissingPredictor (the default)
+  kMissing,  // the value counts as missing (see MissingValues)
+};
+
+// Both, for one call (overriding the LoadOptions).
+struct EvidenceOptions {
+  MissingValues missing = MissingValues::kStop;
+  UnknownValues unknown = UnknownValues::kStop;
+};
+
 // How a model reads its records; the options of `bnscore score`.
 struct LoadOptions {
   bool byName = false;           // records give access by field name only
   bool derivedInRecord = false;  // records carry the derived fields' values
   bool predictionOnly = false;   // no confidence and no probabilities
+  MissingValues missing = MissingValues::kStop;
+  UnknownValues unknown = UnknownValues::kStop;
   // The model plug-in; "" finds it as bnscore does: $BNSCORE_PLUGIN, else
   // libbayesnet.so beside libbnscore.so, else beside the executable or in
   // its ../lib.
@@ -209,9 +230,33 @@ struct CsvOptions {
   std::vector<std::string> columns;
   // Writes the output's header row.
   bool outputHeader = true;
+  // Adds, per record, the `explain` reasons that most favour the
+  // prediction (Model::Explain): columns reason_1 .. reason_K (the field)
+  // and logodds_1 .. logodds_K, empty past a record's reasons.
+  int explain = 0;
+  // When set, how this call treats gaps and unknown values, instead of the
+  // model's LoadOptions.
+  std::optional<EvidenceOptions> evidence;
   // When set, called on the calling thread as records are written, with
   // how many since the last call (for a progress display).
   std::function<void(long records)> recordsWritten;
+};
+
+// One reason of an explanation (Model::Explain): a term of the log-odds of
+// the prediction over the runner-up, log P(first | e) - log P(second | e),
+// and the field it is credited to with its value (several fields joined by
+// "+"; "(prior)" and "" for the part no observed field reaches). The terms
+// of a record add up to its log-odds.
+struct Reason {
+  std::string field;
+  std::string value;
+  double logOdds = 0.0;
+};
+
+// A node of the model's network and its categories, in code order.
+struct Node {
+  std::string name;
+  std::vector<std::string> categories;
 };
 
 // Records scored by ScoreCsv, by status, in increasing status order, and
@@ -261,6 +306,50 @@ class BNSCORE_API Model {
   // numbers and texts (or neither), or two columns name the same field.
   void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
              int threads = 1) const;
+  // The same with gaps and unknown values treated as `evidence` says,
+  // instead of the LoadOptions.
+  void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
+             int threads, const EvidenceOptions& evidence) const;
+
+  // The network's nodes (the target first), and the index of the node of
+  // that name (-1 when there is none). Error when the plug-in offers no
+  // inference.
+  std::vector<Node> GetNodes() const;
+  int FindNode(std::string_view name) const;
+
+  // The posterior of each node nodes[i] (an index into GetNodes()) given
+  // the record's usable values, by exact inference: fields without one are
+  // summed out (and, with UnknownValues::kMissing, values none of their
+  // field's categories). Writes the probabilities of nodes[0]'s categories,
+  // then nodes[1]'s, ... into `posteriors` (NaN unless kScored). Returns
+  // the status: kMissingPredictor for an unknown value (kStop) or an
+  // inference too large to carry out, kNoPositiveScore when the evidence
+  // has probability zero.
+  int Query(std::span<const NamedCell> record, std::span<const int> nodes,
+            std::span<double> posteriors) const;
+  // The same with unknown values treated as `evidence` says.
+  int Query(std::span<const NamedCell> record, std::span<const int> nodes,
+            std::span<double> posteriors, const EvidenceOptions& evidence) const;
+
+  // Reads CSV records (a header row naming the fields, then one record a
+  // row) from `input` and writes, per record, its Query of the nodes named
+  // in `nodes` to `output`: the header status,probability(N=C)... (one
+  // column per category C of each node N), then one row per record
+  // (probabilities empty unless status is 0). Error for a name that is no
+  // node or a CSV fault ("NAME:LINE: ..."). `evidence`, when set, instead
+  // of the LoadOptions. Returns the records read.
+  long QueryCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
+                const std::vector<std::string>& nodes, char delimiter = ',',
+                std::optional<EvidenceOptions> evidence = std::nullopt) const;
+
+  // ScoreOne, and the `k` reasons that most favour the prediction over the
+  // runner-up, largest first, into `reasons` (none unless kScored; see
+  // Reason, and docs/inference.md for fields summed out).
+  Outcome Explain(std::span<const NamedCell> record, std::size_t k, std::vector<Reason>& reasons,
+                  std::span<double> probabilities = {}) const;
+  // The same with gaps and unknown values treated as `evidence` says.
+  Outcome Explain(std::span<const NamedCell> record, std::size_t k, std::vector<Reason>& reasons,
+                  std::span<double> probabilities, const EvidenceOptions& evidence) const;
 
   // Reads CSV records (a header row, then one record a row) from `input`
   // and writes exactly what `bnscore score` writes for them to `output`.

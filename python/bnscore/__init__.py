@@ -50,6 +50,8 @@ class _Options(typing.NamedTuple):
     target: str = ""
     max_document_bytes: int = 0
     max_nodes: int = 0
+    missing: str = "stop"
+    unknown: str = "stop"
 
 
 class Model:
@@ -107,7 +109,7 @@ class Model:
         return self._native.display()
 
     def score(self, data, *, threads=1, allow_missing_columns=False, allow_nonfinite=False,
-              reason=False):
+              reason=False, explain=0):
         """Scores every row of ``data``: a pandas DataFrame, a dict of columns
         or a list of dicts (one per record).
 
@@ -135,6 +137,8 @@ class Model:
         ``bnscore score --reason`` ("" for scored rows). ``threads``: the
         number of threads the engine scores on. When one field leaves more
         than half the rows unscored, an ``UnscorableWarning`` names it.
+        ``explain=K`` adds ``reason_1..K`` and ``logodds_1..K`` (see
+        ``explain``; row by row).
         """
         table, rows, index = _inputs.table_of(data)
         fields = _columns.fields_of(self, table, allow_missing_columns)
@@ -147,8 +151,65 @@ class Model:
             failed = np.flatnonzero(status != 0)
             texts[failed] = _reason.reasons(self, fields, failed, allow_nonfinite)
             frame["reason"] = texts
+        if explain:
+            self._add_explanations(frame, data, int(explain))
         _reason.warn_if_mostly_unscored(self, fields, status, allow_nonfinite, stacklevel=2)
         return frame
+
+    def _add_explanations(self, frame, data, k):
+        # reason_1..k and logodds_1..k, as bnscore score --explain writes them.
+        fields = [[None] * len(frame) for _ in range(k)]
+        terms = [[float("nan")] * len(frame) for _ in range(k)]
+        records, _ = _records(data)
+        for row, record in enumerate(records):
+            _, reasons = self._native.explain_one(record, k)
+            for i, (field, _value, log_odds) in enumerate(reasons):
+                fields[i][row] = field
+                terms[i][row] = log_odds
+        for i in range(k):
+            frame[f"reason_{i + 1}"] = fields[i]
+        for i in range(k):
+            frame[f"logodds_{i + 1}"] = terms[i]
+
+    def nodes(self):
+        """The network's nodes, target first: a dict of node name to the
+        list of its categories (docs/inference.md)."""
+        return {name: list(categories) for name, categories in self._native.nodes()}
+
+    def query(self, data, nodes):
+        """The posterior of each node in ``nodes`` for every row of ``data``
+        (as for ``score``), given the row's usable values: fields without
+        one are summed out of the network. Returns a DataFrame with the index
+        of ``data``: ``status`` (int32) and one ``probability(N=C)`` column
+        per category C of each node N (NaN unless the status is 0)."""
+        nodes = [nodes] if isinstance(nodes, str) else list(nodes)
+        known = self._native.nodes()
+        index_of = {name: i for i, (name, _) in enumerate(known)}
+        missing = [n for n in nodes if n not in index_of]
+        if missing:
+            raise KeyError(f"no node {missing[0]!r} in the model (its nodes: "
+                           + ", ".join(name for name, _ in known) + ")")
+        indexes = [index_of[n] for n in nodes]
+        columns = [f"probability({n}={c})" for n in nodes for c in known[index_of[n]][1]]
+        status = []
+        rows = []
+        records, index = _records(data)
+        for record in records:
+            code, values = self._native.query_one(record, indexes)
+            status.append(code)
+            rows.append(values)
+        frame = pd.DataFrame(rows, index=index, columns=columns, dtype="float64")
+        frame.insert(0, "status", pd.array(status, dtype="int32").to_numpy())
+        return frame
+
+    def explain(self, record, k=3):
+        """The ``k`` reasons that most favour one record's prediction over the
+        runner-up: a list of dicts ``{"field", "value", "logOdds"}``, largest
+        first (empty unless the record is scored; docs/inference.md)."""
+        if not isinstance(record, dict):
+            record = dict(record)
+        _, reasons = self._native.explain_one(record, int(k))
+        return [{"field": f, "value": v, "logOdds": lo} for f, v, lo in reasons]
 
     def score_one(self, record, *, allow_nonfinite=False):
         """Scores one record given as a mapping of field name to value (read
@@ -188,7 +249,7 @@ class Model:
 
 
 def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, prediction_only=False,
-         target=None, max_document_bytes=None, max_nodes=None):
+         target=None, max_document_bytes=None, max_nodes=None, missing="stop", unknown="stop"):
     """Reads a model from a PMML file (a path) or from PMML text (a str or
     bytes that starts with "<").
 
@@ -201,12 +262,16 @@ def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, predictio
     Options, as those of ``bnscore score``: ``by_name``, records give access
     by field name only; ``derived_in_record``, records carry the derived
     fields' values themselves; ``prediction_only``, only status and
-    prediction. Raises ``ModelError`` (with ``.code``) when the document is
+    prediction; ``missing="marginalize"``, fields without a usable value
+    are summed out of the network; ``unknown="missing"``, values none of
+    their field's categories count as missing (docs/inference.md). Raises
+    ``ModelError`` (with ``.code``) when the document is
     rejected, OSError when the file cannot be read, ``Error`` when the model
     plug-in cannot be loaded.
     """
     options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only),
-                       str(target or ""), int(max_document_bytes or 0), int(max_nodes or 0))
+                       str(target or ""), int(max_document_bytes or 0), int(max_nodes or 0),
+                       str(missing), str(unknown))
     pmml, path = _document(path_or_pmml_text)
     try:
         return Model(pmml, options)
@@ -214,6 +279,18 @@ def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, predictio
         if path is not None:
             e.path = path
         raise
+
+
+def _records(data):
+    """(the rows of ``data`` as dicts, its index), for the row-by-row calls."""
+    if isinstance(data, list):
+        return [r if isinstance(r, dict) else dict(r) for r in data], pd.RangeIndex(len(data))
+    if isinstance(data, dict):
+        data = pd.DataFrame(data)
+    frame = data
+    names = [c for c in frame.columns if isinstance(c, str)]
+    rows = frame[names].astype(object).where(frame[names].notna(), None).to_dict("records")
+    return rows, frame.index
 
 
 def _document(path_or_pmml_text):
@@ -250,12 +327,12 @@ def loads_in_process():
 
 
 def load_cached(pmml, by_name=False, derived_in_record=False, prediction_only=False, target="",
-                max_document_bytes=0, max_nodes=0):
+                max_document_bytes=0, max_nodes=0, missing="stop", unknown="stop"):
     """The model of PMML bytes with these options, read at most once per
     process while it is among the last 8 used (unpickled models and the Dask
     workers get theirs here)."""
     options = _Options(bool(by_name), bool(derived_in_record), bool(prediction_only), str(target),
-                       int(max_document_bytes), int(max_nodes))
+                       int(max_document_bytes), int(max_nodes), str(missing), str(unknown))
     key = (hashlib.sha256(pmml).digest(), options)
     with _cache_lock:
         model = _cache.get(key)

@@ -33,11 +33,20 @@ constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
 
 NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
                          const std::string& target, std::size_t maxDocumentBytes,
-                         std::size_t maxNodes) {
+                         std::size_t maxNodes, const std::string& missing,
+                         const std::string& unknown) {
   bnscore::LoadOptions options;
   options.target = target;
   options.maxDocumentBytes = maxDocumentBytes;
   options.maxNodes = maxNodes;
+  if (missing != "stop" && missing != "marginalize") {
+    throw py::value_error("missing must be 'stop' or 'marginalize', not '" + missing + "'");
+  }
+  if (unknown != "stop" && unknown != "missing") {
+    throw py::value_error("unknown must be 'stop' or 'missing', not '" + unknown + "'");
+  }
+  if (missing == "marginalize") options.missing = bnscore::MissingValues::kMarginalize;
+  if (unknown == "missing") options.unknown = bnscore::UnknownValues::kMissing;
   options.byName = byName;
   options.derivedInRecord = derivedInRecord;
   options.predictionOnly = predictionOnly;
@@ -64,7 +73,8 @@ py::tuple NativeModel::GetSchema() const {
 
 std::string NativeModel::Display() const { return model_->Display(); }
 
-py::tuple NativeModel::ScoreOne(const py::dict& record, bool allowNonfinite) const {
+std::vector<bnscore::NamedCell> NativeModel::RecordCells(const py::dict& record,
+                                                       bool allowNonfinite) const {
   std::vector<bnscore::NamedCell> cells;
   cells.reserve(record.size());
   for (const auto& item : record) {
@@ -100,6 +110,11 @@ py::tuple NativeModel::ScoreOne(const py::dict& record, bool allowNonfinite) con
     }
     cells.push_back(cell);
   }
+  return cells;
+}
+
+py::tuple NativeModel::ScoreOne(const py::dict& record, bool allowNonfinite) const {
+  const std::vector<bnscore::NamedCell> cells = RecordCells(record, allowNonfinite);
   std::vector<double> probabilities(model_->GetSchema().categories.size());
   bnscore::Outcome outcome;
   {
@@ -210,4 +225,48 @@ py::bytes NativeModel::ScoreCsv(const py::bytes& csv, bool reason, bool allowMis
     model_->ScoreCsv(input, "the DataFrame", output, options);
   }
   return py::bytes(output.text);
+}
+
+py::list NativeModel::Nodes() const {
+  py::list nodes;
+  for (const bnscore::Node& node : model_->GetNodes()) {
+    py::list categories;
+    for (const std::string& category : node.categories) categories.append(category);
+    nodes.append(py::make_tuple(node.name, categories));
+  }
+  return nodes;
+}
+
+py::tuple NativeModel::QueryOne(const py::dict& record, const std::vector<int>& nodes) const {
+  const std::vector<bnscore::NamedCell> cells = RecordCells(record, false);
+  const std::vector<bnscore::Node>& all = model_->GetNodes();
+  std::size_t total = 0;
+  for (int node : nodes) {
+    if (node < 0 || static_cast<std::size_t>(node) >= all.size()) throw py::index_error("no such node");
+    total += all[static_cast<std::size_t>(node)].categories.size();
+  }
+  std::vector<double> posteriors(total);
+  int status = 0;
+  {
+    py::gil_scoped_release release;  // the views point into `record`, which the caller holds
+    status = model_->Query(cells, nodes, posteriors);
+  }
+  py::list values;
+  for (double p : posteriors) values.append(p);
+  return py::make_tuple(status, values);
+}
+
+py::tuple NativeModel::ExplainOne(const py::dict& record, std::size_t k) const {
+  const std::vector<bnscore::NamedCell> cells = RecordCells(record, false);
+  std::vector<bnscore::Reason> reasons;
+  bnscore::Outcome outcome;
+  {
+    py::gil_scoped_release release;
+    outcome = model_->Explain(cells, k, reasons);
+  }
+  py::list list;
+  for (const bnscore::Reason& reason : reasons) {
+    list.append(py::make_tuple(reason.field, reason.value, reason.logOdds));
+  }
+  return py::make_tuple(outcome.status, list);
 }

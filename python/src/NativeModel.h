@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "include/bnscore/NumberCellReader.h"
 #include "include/bnscore/bnscore.h"
@@ -23,9 +24,12 @@ class NativeModel {
   // the plug-in cannot be loaded.
   // `target`: the predicted variable of a network in another format ("" for
   // the document's own); the limits as LoadOptions' (0: the defaults).
+  // `missing` is "stop" or "marginalize", `unknown` "stop" or "missing"
+  // (ValueError otherwise).
   NativeModel(const pybind11::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
               const std::string& target = {}, std::size_t maxDocumentBytes = 0,
-              std::size_t maxNodes = 0);
+              std::size_t maxNodes = 0, const std::string& missing = "stop",
+              const std::string& unknown = "stop");
 
   // (inputs, target, categories): inputs a list of (name, "number" | "text")
   // in schema order, categories a list of str in output order.
@@ -54,7 +58,20 @@ class NativeModel {
   pybind11::bytes ScoreCsv(const pybind11::bytes& csv, bool reason, bool allowMissingColumns,
                            bool allowNonfinite, bool outputHeader) const;
 
+  // The network's nodes: a list of (name, categories as a list of str).
+  pybind11::list Nodes() const;
+  // Model::Query of one record (a dict, as for ScoreOne) for node indexes
+  // into Nodes(): (status, the posteriors as one list).
+  pybind11::tuple QueryOne(const pybind11::dict& record, const std::vector<int>& nodes) const;
+  // Model::Explain of one record: (status, [(field, value, logOdds), ...]).
+  pybind11::tuple ExplainOne(const pybind11::dict& record, std::size_t k) const;
+
  private:
+  // A record given as a dict of field name to value, as cells viewing its
+  // keys and texts (keys that are not str are skipped); texts and numbers
+  // of number fields read as ScoreOne reads them.
+  std::vector<bnscore::NamedCell> RecordCells(const pybind11::dict& record,
+                                              bool allowNonfinite) const;
   std::unique_ptr<bnscore::Model> model_;
   std::unordered_set<std::string> numberFields_;
   bnscore::NumberCellReader numberCells_;  // default missing values

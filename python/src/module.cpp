@@ -1,6 +1,7 @@
 // The extension module bnscore._native: the engine's model for the Python
 // package (bnscore/__init__.py builds the public API on it).
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include "include/bnscore/bnscore.h"
 #include "python/src/NativeModel.h"
@@ -49,10 +50,14 @@ PYBIND11_MODULE(_native, m) {
 
   py::class_<NativeModel>(m, "NativeModel")
       .def(py::init<const py::bytes&, bool, bool, bool, const std::string&, std::size_t,
-                    std::size_t>(),
+                    std::size_t, const std::string&, const std::string&>(),
            py::arg("pmml"), py::arg("by_name"), py::arg("derived_in_record"),
            py::arg("prediction_only"), py::arg("target") = std::string(),
-           py::arg("max_document_bytes") = 0, py::arg("max_nodes") = 0)
+           py::arg("max_document_bytes") = 0, py::arg("max_nodes") = 0,
+           py::arg("missing") = "stop", py::arg("unknown") = "stop")
+      .def("nodes", &NativeModel::Nodes)
+      .def("query_one", &NativeModel::QueryOne, py::arg("record"), py::arg("nodes"))
+      .def("explain_one", &NativeModel::ExplainOne, py::arg("record"), py::arg("k"))
       .def("schema", &NativeModel::GetSchema)
       .def("display", &NativeModel::Display)
       .def("score_one", &NativeModel::ScoreOne, py::arg("record"), py::arg("allow_nonfinite") = false)

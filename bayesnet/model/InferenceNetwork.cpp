@@ -1,0 +1,676 @@
+#include "bayesnet/model/InferenceNetwork.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "bayesnet/encoders/VkBinningEncoder.h"
+#include "bayesnet/model/ScoringPlan.h"
+#include "host/text/NumberText.h"
+#include "host/interfaces/ScoreDictVar.h"
+#include "host/interfaces/ScoreDictionary.h"
+
+namespace bnscore::internal {
+
+// The compiled elimination for one query node and one pattern of observed
+// nodes. Factors are numbered: first the relevant nodes' tables (reduced
+// by the evidence), then one per elimination step, in step order.
+struct EliminationPlan {
+  bool tooLarge = false;
+
+  // A node's table as a factor: the observed members of its family fix an
+  // offset into the dense table (code times stride, summed).
+  struct TableFactor {
+    int node = -1;
+    std::vector<std::pair<int, std::size_t>> fixed;  // (node, stride)
+  };
+  std::vector<TableFactor> tables;
+
+  // One elimination step: the product of the inputs, summed over the last
+  // loop variable. The loop runs over the output's variables (the last
+  // fastest) and then the summed one; strides[i * loops + j] is input i's
+  // stride for loop variable j (0 when the input does not hold it).
+  struct Step {
+    std::vector<int> inputs;
+    std::vector<int> cards;
+    std::vector<std::size_t> strides;
+    std::size_t outOffset = 0;
+    std::size_t outSize = 0;
+  };
+  std::vector<Step> steps;
+  std::size_t scratchSize = 0;
+
+  // The factors left at the end: over the query node alone (its stride),
+  // or over nothing (a constant, which only has to be positive).
+  struct Final {
+    int factor = -1;
+    std::size_t stride = 0;
+    bool constant = false;
+    std::vector<int> predictors;  // whose tables it holds (see Group)
+  };
+  std::vector<Final> finals;
+};
+
+namespace {
+
+// Per thread: the dense values of the elimination steps and the running
+// offsets. They keep their capacity, so a thread allocates nothing once
+// they have grown.
+struct Scratch {
+  std::vector<double> values;
+  std::vector<std::size_t> bases;
+  std::vector<std::size_t> offsets;
+  std::vector<int> positions;
+  std::vector<const double*> data;
+  std::vector<const double*> inputs;       // of one step
+  std::vector<std::size_t> summedStrides;  // of one step
+  std::vector<double> products;            // of one step
+  std::vector<std::uint64_t> key;
+  std::vector<double> direct;
+  std::vector<char> state;
+  std::vector<int> stack;
+  std::unique_ptr<EliminationPlan> uncached;  // a plan past kMaxPlans
+};
+
+Scratch& ThreadScratch() {
+  thread_local Scratch scratch;
+  return scratch;
+}
+
+// A factor while the plan is compiled: its variables with their strides,
+// and the predictors it is credited to.
+struct LiveFactor {
+  int id = -1;
+  std::vector<std::pair<int, std::size_t>> vars;  // (node, stride), by node
+  std::vector<int> predictors;                    // sorted
+};
+
+std::size_t StrideIn(const LiveFactor& factor, int node) {
+  for (const auto& [var, stride] : factor.vars) {
+    if (var == node) return stride;
+  }
+  return 0;
+}
+
+bool Holds(const LiveFactor& factor, int node) {
+  for (const auto& var : factor.vars) {
+    if (var.first == node) return true;
+  }
+  return false;
+}
+
+// The interval of bin `code` over strictly ascending cut points, as the
+// binning encoder assigns them (a bin holds the values above the cut point
+// before it up to its own): "(-inf,10]", "(10,20]", "(20,inf)"; "" when the
+// cut points do not ascend strictly.
+std::string BinText(const std::vector<double>& cuts, int code) {
+  for (std::size_t i = 1; i < cuts.size(); ++i) {
+    if (!(cuts[i - 1] < cuts[i])) return std::string();
+  }
+  const std::size_t k = static_cast<std::size_t>(code);
+  if (k > cuts.size()) return std::string();
+  NumberTextBuffer buffer;
+  std::string text = "(";
+  text += k == 0 ? std::string("-inf") : std::string(FormatNumberView(cuts[k - 1], buffer));
+  text += ',';
+  text += k == cuts.size() ? std::string("inf)")
+                           : std::string(FormatNumberView(cuts[k], buffer)) + "]";
+  return text;
+}
+
+}  // namespace
+
+InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
+  const ScoreDictVar* targetVar = model.ScoredTarget();
+  const std::vector<std::string> predictorNames = model.GetPredictorVarNames();
+  // Every name the network mentions.
+  std::set<std::string> names;
+  for (const auto& entry : model.GetCPT()) names.insert(entry.first);
+  for (const auto& [node, parents] : model.GetParentsTable()) {
+    names.insert(node);
+    names.insert(parents.begin(), parents.end());
+  }
+  for (const auto& [node, arcs] : model.GetLinkSource()) {
+    names.insert(node);
+    for (const auto& arc : arcs) names.insert(arc.first);
+  }
+  // The target first, then the predictors in predictor order, then the rest
+  // by name.
+  std::vector<std::string> order;
+  if (targetVar != nullptr) {
+    order.push_back(targetVar->GetName());
+    names.erase(targetVar->GetName());
+  }
+  for (const std::string& name : predictorNames) {
+    if (names.erase(name) != 0) order.push_back(name);
+  }
+  order.insert(order.end(), names.begin(), names.end());
+
+  nodes_.resize(order.size());
+  for (std::size_t n = 0; n < order.size(); ++n) index_.emplace(order[n], static_cast<int>(n));
+  const ScoreDictionary* dictionary = model.GetDictionary();
+  for (std::size_t n = 0; n < order.size(); ++n) {
+    Node& node = nodes_[n];
+    node.name = order[n];
+    auto cpt = model.GetCPT().find(node.name);
+    static const BayesNetModel::CPTable kNoTable;
+    const BayesNetModel::CPTable& table = cpt == model.GetCPT().end() ? kNoTable : cpt->second;
+    if (n == 0 && targetVar != nullptr) {
+      target_ = 0;
+      for (const ScoreValue* value : model.GetTargetCategories()) {
+        node.texts.push_back(value != nullptr ? value->GetString() : std::string());
+      }
+      node.categories = static_cast<int>(node.texts.size());
+    } else {
+      auto found = std::find(predictorNames.begin(), predictorNames.end(), node.name);
+      if (found != predictorNames.end()) {
+        node.predictor = static_cast<int>(found - predictorNames.begin());
+      }
+      const IVkEncoder* encoder = model.GetEncoder(node.name);
+      const ScoreDictVar* var = dictionary != nullptr ? dictionary->GetVariable(node.name) : nullptr;
+      if (encoder != nullptr) {
+        node.categories = encoder->GetNumCategories();
+      } else if (var != nullptr && var->GetNumCategories() > 0) {
+        node.categories = var->GetNumCategories();
+      } else {
+        for (const auto& row : table) {
+          node.categories = std::max(node.categories, static_cast<int>(row.second.size()) - 1);
+        }
+      }
+      const auto* binning = dynamic_cast<const VkBinningEncoder*>(encoder);
+      for (int code = 0; code < node.categories; ++code) {
+        std::string text = encoder != nullptr ? encoder->GetCategoryString(code) : std::string();
+        if (text.empty() && binning != nullptr) text = BinText(binning->GetCutPoints(), code);
+        node.texts.push_back(text.empty() ? std::to_string(code) : text);
+      }
+    }
+  }
+
+  // Parents and dense tables: entry sum(code_j * stride_j) + x.
+  for (Node& node : nodes_) {
+    auto parents = model.GetParentsTable().find(node.name);
+    if (parents != model.GetParentsTable().end()) {
+      for (const std::string& parent : parents->second) node.parents.push_back(index_[parent]);
+    }
+    const std::size_t card = static_cast<std::size_t>(std::max(node.categories, 0));
+    std::size_t total = card;
+    node.strides.assign(node.parents.size(), 0);
+    for (std::size_t j = node.parents.size(); j-- > 0;) {
+      node.strides[j] = total;
+      total *= static_cast<std::size_t>(std::max(nodes_[node.parents[j]].categories, 0));
+      if (total > kFactorLimit) break;
+    }
+    if (total > kFactorLimit) {
+      tooLarge_ = true;
+      continue;
+    }
+    auto cpt = model.GetCPT().find(node.name);
+    node.table.assign(total, ScoringPlan::FallbackScore(model, node.name));
+    if (cpt == model.GetCPT().end() || cpt->second.empty()) continue;
+    auto fillRow = [&node, card](std::size_t base, const std::vector<double>& row) {
+      for (std::size_t x = 0; x < card; ++x) node.table[base + x] = x < row.size() ? row[x] : 0.0;
+    };
+    if (node.parents.empty()) {
+      fillRow(0, cpt->second.begin()->second);  // the first row, whatever its configuration
+      continue;
+    }
+    for (const auto& [config, row] : cpt->second) {
+      if (config.size() != node.parents.size()) continue;
+      std::size_t base = 0;
+      bool inRange = true;
+      for (std::size_t j = 0; j < config.size() && inRange; ++j) {
+        inRange = config[j] >= 0 && config[j] < nodes_[node.parents[j]].categories;
+        base += static_cast<std::size_t>(std::max(config[j], 0)) * node.strides[j];
+      }
+      if (inRange) fillRow(base, row);
+    }
+  }
+}
+
+InferenceNetwork::~InferenceNetwork() = default;
+
+bool InferenceNetwork::Outside(int query, const int* codes, const std::vector<char>& state,
+                               double* joint, std::vector<Group>* groups) const {
+  const Node& q = nodes_[query];
+  const int k = q.categories;
+  // The query's own table, unless a parent of it is hidden.
+  std::size_t base = 0;
+  bool own = true;
+  for (std::size_t j = 0; j < q.parents.size() && own; ++j) {
+    own = state[static_cast<std::size_t>(q.parents[j])] == kObserved;
+    if (own) base += static_cast<std::size_t>(CodeOf(q.parents[j], codes)) * q.strides[j];
+  }
+  if (own) {
+    for (int x = 0; x < k; ++x) joint[x] = q.table[base + static_cast<std::size_t>(x)];
+    if (groups != nullptr) {
+      Group group;
+      group.values.assign(joint, joint + k);
+      for (int parent : q.parents) group.predictors.push_back(nodes_[parent].predictor);
+      std::sort(group.predictors.begin(), group.predictors.end());
+      group.predictors.erase(std::unique(group.predictors.begin(), group.predictors.end()),
+                             group.predictors.end());
+      groups->push_back(std::move(group));
+    }
+  } else {
+    std::fill(joint, joint + k, 1.0);
+  }
+  // The observed nodes without a hidden parent.
+  const int numNodes = NumNodes();
+  for (int n = 0; n < numNodes; ++n) {
+    if (state[static_cast<std::size_t>(n)] != kObserved) continue;
+    const Node& node = nodes_[n];
+    std::size_t offset = static_cast<std::size_t>(CodeOf(n, codes));
+    std::size_t queryStride = 0;
+    bool hiddenParent = false;
+    for (std::size_t j = 0; j < node.parents.size(); ++j) {
+      const int parent = node.parents[j];
+      const char parentState = state[static_cast<std::size_t>(parent)];
+      if (parentState == kQuery) {
+        queryStride += node.strides[j];
+      } else if (parentState == kHidden) {
+        hiddenParent = true;
+        break;
+      } else {
+        offset += static_cast<std::size_t>(CodeOf(parent, codes)) * node.strides[j];
+      }
+    }
+    if (hiddenParent) continue;  // the plan's
+    const double* table = node.table.data() + offset;
+    if (queryStride == 0) {
+      // A constant: only its sign matters, and not for the groups, which
+      // are read only for records already scored.
+      if (groups == nullptr && !(table[0] > 0.0)) return false;
+      continue;
+    }
+    for (int x = 0; x < k; ++x) joint[x] *= table[static_cast<std::size_t>(x) * queryStride];
+    if (groups != nullptr) {
+      Group group;
+      for (int x = 0; x < k; ++x) {
+        group.values.push_back(table[static_cast<std::size_t>(x) * queryStride]);
+      }
+      group.predictors.push_back(node.predictor);
+      groups->push_back(std::move(group));
+    }
+  }
+  return true;
+}
+
+int InferenceNetwork::FindNode(const std::string& name) const {
+  auto found = index_.find(name);
+  return found == index_.end() ? -1 : found->second;
+}
+
+std::size_t InferenceNetwork::KeyHash::operator()(const std::vector<std::uint64_t>& key) const {
+  std::uint64_t hash = 1469598103934665603ull;
+  for (std::uint64_t word : key) {
+    hash ^= word;
+    hash *= 1099511628211ull;
+    hash ^= hash >> 29;
+  }
+  return static_cast<std::size_t>(hash);
+}
+
+int InferenceNetwork::CodeOf(int node, const int* codes) const {
+  const Node& n = nodes_[node];
+  if (n.predictor < 0) return -1;
+  const int code = codes[n.predictor];
+  return code >= 0 && code < n.categories ? code : -1;
+}
+
+const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
+                                                 std::vector<char>& state) const {
+  const std::size_t numNodes = nodes_.size();
+  Scratch& scratch = ThreadScratch();
+  // Observed nodes and the query; then their unobserved ancestors, hidden.
+  state.assign(numNodes, kBarren);
+  std::vector<int>& stack = scratch.stack;
+  stack.clear();
+  for (std::size_t n = 0; n < numNodes; ++n) {
+    if (static_cast<int>(n) == query) {
+      state[n] = kQuery;
+    } else if (CodeOf(static_cast<int>(n), codes) >= 0) {
+      state[n] = kObserved;
+    } else {
+      continue;
+    }
+    stack.push_back(static_cast<int>(n));
+  }
+  bool anyHidden = false;
+  while (!stack.empty()) {
+    const int n = stack.back();
+    stack.pop_back();
+    for (int parent : nodes_[n].parents) {
+      if (state[static_cast<std::size_t>(parent)] != kBarren) continue;
+      state[static_cast<std::size_t>(parent)] = kHidden;
+      anyHidden = true;
+      stack.push_back(parent);
+    }
+  }
+  if (!anyHidden) return nullptr;
+
+  // The plan depends on the query, the hidden nodes and which of their
+  // children are observed (the other nodes' tables are Outside's).
+  const std::size_t words = (numNodes + 63) / 64;
+  std::vector<std::uint64_t>& key = scratch.key;
+  key.assign(1 + 2 * words, 0);
+  key[0] = static_cast<std::uint64_t>(query);
+  for (std::size_t n = 0; n < numNodes; ++n) {
+    if (state[n] == kHidden) {
+      key[1 + n / 64] |= std::uint64_t{1} << (n % 64);
+    } else if (state[n] == kObserved || state[n] == kQuery) {
+      for (int parent : nodes_[n].parents) {
+        if (state[static_cast<std::size_t>(parent)] == kHidden) {
+          key[1 + words + n / 64] |= std::uint64_t{1} << (n % 64);
+          break;
+        }
+      }
+    }
+  }
+  {
+    std::shared_lock<std::shared_mutex> lock(plansMutex_);
+    auto found = plans_.find(key);
+    if (found != plans_.end()) return found->second.get();
+  }
+  std::unique_ptr<EliminationPlan> plan = Compile(query, state);
+  std::unique_lock<std::shared_mutex> lock(plansMutex_);
+  if (plans_.size() >= kMaxPlans) {
+    scratch.uncached = std::move(plan);  // kept until this thread's next plan
+    return scratch.uncached.get();
+  }
+  auto inserted = plans_.emplace(key, std::move(plan));
+  return inserted.first->second.get();
+}
+
+std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
+                                                           const std::vector<char>& state) const {
+  auto plan = std::make_unique<EliminationPlan>();
+  if (tooLarge_) {
+    plan->tooLarge = true;
+    return plan;
+  }
+  const int numNodes = NumNodes();
+  // The tables of the hidden nodes and of the nodes with a hidden parent.
+  std::vector<char> relevant(numNodes, 0);
+  std::vector<char> observed(numNodes, 0);
+  for (int n = 0; n < numNodes; ++n) {
+    const char s = state[static_cast<std::size_t>(n)];
+    observed[n] = static_cast<char>(s == kObserved);
+    if (s == kHidden) {
+      relevant[n] = 1;
+    } else if (s == kObserved || s == kQuery) {
+      for (int parent : nodes_[n].parents) {
+        if (state[static_cast<std::size_t>(parent)] == kHidden) relevant[n] = 1;
+      }
+    }
+  }
+
+  // The tables, reduced by the evidence.
+  std::vector<LiveFactor> live;
+  for (int n = 0; n < numNodes; ++n) {
+    if (relevant[n] == 0) continue;
+    const Node& node = nodes_[n];
+    EliminationPlan::TableFactor table;
+    table.node = n;
+    std::map<int, std::size_t> strides;  // a parent named twice adds up
+    strides[n] += 1;
+    for (std::size_t j = 0; j < node.parents.size(); ++j) strides[node.parents[j]] += node.strides[j];
+    LiveFactor factor;
+    factor.id = static_cast<int>(plan->tables.size());
+    for (const auto& [var, stride] : strides) {
+      if (observed[var] != 0) {
+        table.fixed.emplace_back(var, stride);
+      } else {
+        factor.vars.emplace_back(var, stride);
+      }
+    }
+    if (n == query) {
+      for (int parent : node.parents) {
+        if (observed[parent] != 0) factor.predictors.push_back(nodes_[parent].predictor);
+      }
+    } else if (observed[n] != 0) {
+      factor.predictors.push_back(node.predictor);
+    }
+    std::sort(factor.predictors.begin(), factor.predictors.end());
+    factor.predictors.erase(std::unique(factor.predictors.begin(), factor.predictors.end()),
+                            factor.predictors.end());
+    plan->tables.push_back(std::move(table));
+    live.push_back(std::move(factor));
+  }
+
+  // The elimination order: greedily the hidden node whose elimination adds
+  // the fewest edges between its neighbours (then the fewest neighbours).
+  std::vector<std::set<int>> adjacent(numNodes);
+  for (const LiveFactor& factor : live) {
+    for (const auto& a : factor.vars) {
+      for (const auto& b : factor.vars) {
+        if (a.first != b.first) adjacent[a.first].insert(b.first);
+      }
+    }
+  }
+  std::set<int> hidden;
+  for (int n = 0; n < numNodes; ++n) {
+    if (state[static_cast<std::size_t>(n)] == kHidden) hidden.insert(n);
+  }
+  std::vector<int> order;
+  std::vector<std::pair<long, long>> cost(numNodes);
+  std::vector<char> dirty(numNodes, 1);
+  while (!hidden.empty()) {
+    int best = -1;
+    for (int v : hidden) {
+      if (dirty[v] != 0) {
+        long fill = 0;
+        for (auto a = adjacent[v].begin(); a != adjacent[v].end(); ++a) {
+          for (auto b = std::next(a); b != adjacent[v].end(); ++b) {
+            if (adjacent[*a].count(*b) == 0) ++fill;
+          }
+        }
+        cost[v] = {fill, static_cast<long>(adjacent[v].size())};
+        dirty[v] = 0;
+      }
+      if (best < 0 || cost[v] < cost[best]) best = v;
+    }
+    order.push_back(best);
+    hidden.erase(best);
+    const std::set<int> neighbours = adjacent[best];
+    for (int a : neighbours) {
+      adjacent[a].erase(best);
+      dirty[a] = 1;
+      for (int b : neighbours) {
+        if (a != b) adjacent[a].insert(b);
+      }
+      for (int c : adjacent[a]) dirty[c] = 1;
+    }
+    adjacent[best].clear();
+  }
+
+  // The steps.
+  const int numTables = static_cast<int>(plan->tables.size());
+  for (int v : order) {
+    std::vector<LiveFactor> inputs;
+    std::vector<LiveFactor> rest;
+    for (LiveFactor& factor : live) (Holds(factor, v) ? inputs : rest).push_back(std::move(factor));
+    live = std::move(rest);
+    std::set<int> scope;
+    LiveFactor out;
+    for (const LiveFactor& factor : inputs) {
+      for (const auto& var : factor.vars) {
+        if (var.first != v) scope.insert(var.first);
+      }
+      out.predictors.insert(out.predictors.end(), factor.predictors.begin(),
+                            factor.predictors.end());
+    }
+    std::sort(out.predictors.begin(), out.predictors.end());
+    out.predictors.erase(std::unique(out.predictors.begin(), out.predictors.end()),
+                         out.predictors.end());
+    EliminationPlan::Step step;
+    std::vector<int> loops(scope.begin(), scope.end());
+    loops.push_back(v);
+    std::size_t size = 1;
+    for (std::size_t j = loops.size() - 1; j-- > 0;) {
+      out.vars.emplace_back(loops[j], size);
+      size *= static_cast<std::size_t>(nodes_[loops[j]].categories);
+      if (size > kFactorLimit) {
+        plan->tooLarge = true;
+        return plan;
+      }
+    }
+    std::sort(out.vars.begin(), out.vars.end());
+    for (int var : loops) step.cards.push_back(nodes_[var].categories);
+    for (const LiveFactor& factor : inputs) {
+      step.inputs.push_back(factor.id);
+      for (int var : loops) step.strides.push_back(StrideIn(factor, var));
+    }
+    step.outOffset = plan->scratchSize;
+    step.outSize = size;
+    plan->scratchSize += size;
+    out.id = numTables + static_cast<int>(plan->steps.size());
+    plan->steps.push_back(std::move(step));
+    live.push_back(std::move(out));
+  }
+
+  for (const LiveFactor& factor : live) {
+    EliminationPlan::Final final;
+    final.factor = factor.id;
+    final.constant = factor.vars.empty();
+    final.stride = StrideIn(factor, query);
+    final.predictors = factor.predictors;
+    plan->finals.push_back(std::move(final));
+  }
+  return plan;
+}
+
+bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const {
+  Scratch& scratch = ThreadScratch();
+  const std::size_t numTables = plan.tables.size();
+  const std::size_t numFactors = numTables + plan.steps.size();
+  scratch.values.resize(plan.scratchSize);
+  scratch.bases.resize(numFactors);
+  scratch.data.resize(numFactors);
+  for (std::size_t t = 0; t < numTables; ++t) {
+    const EliminationPlan::TableFactor& table = plan.tables[t];
+    std::size_t base = 0;
+    for (const auto& [node, stride] : table.fixed) {
+      base += static_cast<std::size_t>(CodeOf(node, codes)) * stride;
+    }
+    scratch.bases[t] = base;
+    scratch.data[t] = nodes_[table.node].table.data();
+  }
+  for (std::size_t s = 0; s < plan.steps.size(); ++s) {
+    scratch.bases[numTables + s] = 0;
+    scratch.data[numTables + s] = scratch.values.data() + plan.steps[s].outOffset;
+  }
+
+  for (const EliminationPlan::Step& step : plan.steps) {
+    const std::size_t loops = step.cards.size();
+    const std::size_t numInputs = step.inputs.size();
+    const std::size_t outer = loops - 1;  // the output's variables
+    scratch.offsets.resize(numInputs);
+    scratch.inputs.resize(numInputs);
+    scratch.summedStrides.resize(numInputs);
+    scratch.positions.assign(outer, 0);
+    for (std::size_t i = 0; i < numInputs; ++i) {
+      const std::size_t f = static_cast<std::size_t>(step.inputs[i]);
+      scratch.offsets[i] = scratch.bases[f];
+      scratch.inputs[i] = scratch.data[f];
+      scratch.summedStrides[i] = step.strides[i * loops + outer];
+    }
+    double* out = scratch.values.data() + step.outOffset;
+    const std::size_t summed = static_cast<std::size_t>(step.cards[outer]);
+    scratch.products.resize(summed);
+    double* products = scratch.products.data();
+    double largest = 0.0;
+    for (std::size_t o = 0; o < step.outSize; ++o) {
+      // The product of the inputs for each value of the node summed out,
+      // input by input; then their sum.
+      {
+        const double* data = scratch.inputs[0] + scratch.offsets[0];
+        const std::size_t stride = scratch.summedStrides[0];
+        for (std::size_t x = 0; x < summed; ++x) products[x] = data[x * stride];
+      }
+      for (std::size_t i = 1; i < numInputs; ++i) {
+        const double* data = scratch.inputs[i] + scratch.offsets[i];
+        const std::size_t stride = scratch.summedStrides[i];
+        for (std::size_t x = 0; x < summed; ++x) products[x] *= data[x * stride];
+      }
+      double sum = 0.0;
+      for (std::size_t x = 0; x < summed; ++x) sum += products[x];
+      out[o] = sum;
+      if (sum > largest) largest = sum;
+      // The next combination of the output's variables, the last fastest.
+      for (std::size_t j = outer; j-- > 0;) {
+        for (std::size_t i = 0; i < numInputs; ++i) scratch.offsets[i] += step.strides[i * loops + j];
+        if (++scratch.positions[j] < step.cards[j]) break;
+        scratch.positions[j] = 0;
+        for (std::size_t i = 0; i < numInputs; ++i) {
+          scratch.offsets[i] -= step.strides[i * loops + j] * static_cast<std::size_t>(step.cards[j]);
+        }
+      }
+    }
+    // Every entry zero: the evidence has probability zero. Otherwise the
+    // factor is scaled to a largest entry of one, which keeps long products
+    // from underflowing and changes no posterior.
+    if (!(largest > 0.0)) return false;
+    if (largest != 1.0) {
+      for (std::size_t o = 0; o < step.outSize; ++o) out[o] /= largest;
+    }
+  }
+
+  return true;
+}
+
+InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
+                                                  double* joint) const {
+  Scratch& scratch = ThreadScratch();
+  const EliminationPlan* plan = PlanFor(query, codes, scratch.state);
+  if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
+  const int k = nodes_[query].categories;
+  if (!Outside(query, codes, scratch.state, joint, nullptr) ||
+      (plan != nullptr && !Run(*plan, codes))) {
+    std::fill(joint, joint + k, 0.0);
+    return Outcome::kDone;
+  }
+  if (plan == nullptr) return Outcome::kDone;
+  for (const EliminationPlan::Final& final : plan->finals) {
+    const std::size_t f = static_cast<std::size_t>(final.factor);
+    const double* data = scratch.data[f] + scratch.bases[f];
+    if (final.constant) {
+      if (!(data[0] > 0.0)) {
+        std::fill(joint, joint + k, 0.0);
+        return Outcome::kDone;
+      }
+      continue;
+    }
+    for (int x = 0; x < k; ++x) joint[x] *= data[static_cast<std::size_t>(x) * final.stride];
+  }
+  return Outcome::kDone;
+}
+
+InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes,
+                                                   std::vector<Group>& groups) const {
+  groups.clear();
+  Scratch& scratch = ThreadScratch();
+  const EliminationPlan* plan = PlanFor(target_, codes, scratch.state);
+  if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
+  const int k = nodes_[target_].categories;
+  scratch.direct.resize(static_cast<std::size_t>(k));
+  if (!Outside(target_, codes, scratch.state, scratch.direct.data(), &groups) ||
+      (plan != nullptr && !Run(*plan, codes))) {
+    groups.clear();
+    return Outcome::kDone;
+  }
+  if (plan == nullptr) return Outcome::kDone;
+  for (const EliminationPlan::Final& final : plan->finals) {
+    if (final.constant) continue;
+    const std::size_t f = static_cast<std::size_t>(final.factor);
+    const double* data = scratch.data[f] + scratch.bases[f];
+    Group group;
+    for (int x = 0; x < k; ++x) group.values.push_back(data[static_cast<std::size_t>(x) * final.stride]);
+    group.predictors = final.predictors;
+    groups.push_back(std::move(group));
+  }
+  return Outcome::kDone;
+}
+
+}  // namespace bnscore::internal

@@ -1,0 +1,54 @@
+#include "cli/QueryCommand.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/FileDescriptor.h"
+
+#include <unistd.h>
+
+namespace {
+
+class FileSource : public bnscore::ByteSource {
+ public:
+  explicit FileSource(const FileDescriptor& file) : file_(file) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t n = ::read(file_.Get(), buffer, size);
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) {
+        throw bnscore::Error("cannot read " + file_.GetName() + ": " + std::strerror(errno));
+      }
+    }
+  }
+
+ private:
+  const FileDescriptor& file_;
+};
+
+class FileSink : public bnscore::ByteSink {
+ public:
+  explicit FileSink(const FileDescriptor& file) : file_(file) {}
+  void Write(const char* data, std::size_t size) override {
+    while (size > 0) {
+      const ssize_t n = ::write(file_.Get(), data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw bnscore::Error("cannot write " + file_.GetName() + ": " + std::strerror(errno));
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  const FileDescriptor& file_;
+};
+
+}  // namespace
+
+void RunQuery(const bnscore::Model& model, const QueryOptions& options) {
+  FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
+  FileDescriptor output = FileDescriptor::OpenForWriting(options.outputPath);
+  FileSource source(input);
+  FileSink sink(output);
+  model.QueryCsv(source, input.GetName(), sink, options.nodes, options.delimiter);
+}

@@ -1,0 +1,27 @@
+#ifndef BNSCORE_SERVICE_INFERENCEPARAMETERS_H_
+#define BNSCORE_SERVICE_INFERENCEPARAMETERS_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bnscore/bnscore.h"
+
+// The query parameters of a scoring or query request that ask for
+// inference (docs/inference.md):
+//   missing=stop|marginalize, unknown=stop|missing  (both: evidence)
+//   explain=K                                       (score, 0..1000)
+//   node=N[,M...]                                   (query; repeatable)
+// Other parameters are ignored. Parse throws RequestError (400) naming a
+// parameter whose value is not one of these.
+struct InferenceParameters {
+  std::optional<bnscore::EvidenceOptions> evidence;  // unset: the model's own
+  int explain = 0;
+  std::vector<std::string> nodes;
+
+  static InferenceParameters Parse(std::string_view target,
+                                   const bnscore::LoadOptions& modelOptions);
+};
+
+#endif  // BNSCORE_SERVICE_INFERENCEPARAMETERS_H_
