@@ -20,6 +20,7 @@
 #include "cli/EvaluateCommand.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
+#include "cli/LearnCommand.h"
 #include "cli/ModelSummary.h"
 #include "cli/NetworkStructure.h"
 #include "cli/ScoreCommand.h"
@@ -46,6 +47,7 @@ const char kFooter[] = R"(Commands:
   bnscore convert IN [-o OUT] [--target NODE] [--to pmml|xmlbif|bif]
                                             convert a network (BIF, XMLBIF, DMG)
   bnscore serve [OPTIONS]                   serve models over HTTP (REST)
+  bnscore learn DATA --target T [-o MODEL]  learn a model from CSV data
 ('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
 
@@ -417,6 +419,8 @@ int main(int argc, char** argv) {
   CLI::App* serve = AddServeCommand(app, serveArgs);
   ConvertArguments convertArgs;
   CLI::App* convert = AddConvertCommand(app, convertArgs);
+  LearnArguments learnArgs;
+  CLI::App* learn = AddLearnCommand(app, learnArgs);
   app.footer(kFooter);
 
   try {
@@ -430,6 +434,7 @@ int main(int argc, char** argv) {
 
   if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
   if (convert->parsed()) return RunConvert(convertArgs, std::cerr);
+  if (learn->parsed()) return RunLearn(learnArgs, std::cerr);
   args.score.missingValues = SplitList(args.missingValues);
   args.score.rejectBlankLines = args.blankLines == "error";
   if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;
