@@ -18,6 +18,7 @@ import pandas as pd
 
 from . import _inputs, _native
 from ._errors import Error, ModelError
+from ._learn import learn
 
 __all__ = ["load", "load_cached", "loads_in_process", "Model", "Schema", "Error", "ModelError"]
 
@@ -89,6 +90,10 @@ class Model:
     def pmml(self):
         """The PMML document, as bytes."""
         return self._pmml
+
+    def to_pmml(self):
+        """The PMML document, as text."""
+        return bytes(self._pmml).decode("utf-8")
 
     def display(self):
         """The model plug-in's description of the model (``bnscore display``)."""

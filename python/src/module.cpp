@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 
 #include "include/bnscore/bnscore.h"
+#include "python/src/Learn.h"
 #include "python/src/NativeModel.h"
 #include "python/src/PyCell.h"
 
@@ -43,6 +44,7 @@ PYBIND11_MODULE(_native, m) {
       [](py::object na, py::object nat) { pycell::SetMissingMarkers(na.ptr(), nat.ptr()); },
       "Sets the objects, besides None and NaN, that stand for a missing value.");
   py::register_exception_translator(&TranslateEngineErrors);
+  AddLearn(m);
 
   py::class_<NativeModel>(m, "NativeModel")
       .def(py::init<const py::bytes&, bool, bool, bool, const std::string&, std::size_t,
