@@ -6,6 +6,7 @@
 #include <sstream>
 #include <unordered_set>
 
+#include "formats/Decimal.h"
 #include "formats/FormatError.h"
 #include "formats/NetworkReader.h"
 #include "formats/PmmlWriter.h"
@@ -391,6 +392,15 @@ class Learning {
     formats::Network network;
     network.parameterLearning = "adjustedBayes";
     const double alpha = options_.alpha;
+    std::string alphaText;
+    formats::AppendDecimal(alpha, alphaText);
+    network.learningSettings = {{"structure", options_.structure},
+                                {"discretize", options_.discretize},
+                                {"alpha", alphaText},
+                                {"rows", std::to_string(rows_)}};
+    if (plan_.structure == "k2") {
+      network.learningSettings.emplace_back("maxParents", std::to_string(options_.maxParents));
+    }
     for (std::size_t v = 0; v < variables_.size(); ++v) {
       const Column& column = columns_[variableColumn_[v]];
       formats::Variable variable;

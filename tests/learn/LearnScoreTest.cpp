@@ -67,6 +67,10 @@ TEST(LearnAndScore, NaiveBayesScoresAsItsCounts) {
   load.plugin = kPlugin;
   const auto model = bnscore::Model::LoadText(learned.pmml, load);
   EXPECT_EQ(model->GetSchema().categories, (std::vector<std::string>{"n", "y"}));
+  EXPECT_NE(learned.pmml.find("<ParameterLearning method=\"adjustedBayes\"/>"), std::string::npos);
+  EXPECT_NE(learned.pmml.find(
+                "<Learning structure=\"naive\" discretize=\"mdl\" alpha=\"0.5\" rows=\"12\"/>"),
+            std::string::npos);
   EXPECT_NE(model->Display().find("x (numeric, continuous)"), std::string::npos);
 
   for (const Case& record : {Case{"", "s", "v", 3.5}, Case{"", "r", "u", 3.6},
