@@ -365,12 +365,18 @@ class Learning {
     std::vector<std::vector<std::size_t>> parents(variables_.size());
     for (std::size_t v = 0; v < variables_.size(); ++v) {
       const std::string& column = columns_[variableColumn_[v]].GetName();
-      const long at = network.Find(column);
+      long at = network.Find(column);
+      for (std::size_t w = 0; at < 0 && w < network.variables.size(); ++w) {
+        const auto& bins = network.variables[w].discretization;  // a binned variable of a model
+        if (bins && bins->input == column) at = static_cast<long>(w);
+      }
       if (at < 0) {
         throw Error(plan_.givenPath + ": no variable " + Quote(column) + " (a kept column)");
       }
       for (std::size_t p : network.variables[static_cast<std::size_t>(at)].parents) {
-        const std::string& name = network.variables[p].name;
+        const formats::Variable& parent = network.variables[p];
+        const std::string& name =
+            parent.discretization ? parent.discretization->input : parent.name;
         std::size_t found = variables_.size();
         for (std::size_t w = 0; w < variables_.size(); ++w) {
           if (columns_[variableColumn_[w]].GetName() == name) found = w;

@@ -1,5 +1,7 @@
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -153,6 +155,46 @@ TEST(Learner, TanAndK2RecoverAPlantedDependence) {
   EXPECT_EQ(ParentNames(k2, "D"), std::vector<std::string>{"T"});
   options.maxParents = 1;  // B keeps the best single parent only
   EXPECT_EQ(ParentNames(LearnText(csv, options), "B"), std::vector<std::string>{"A"});
+}
+
+// The arcs of a BIF network, its tables ignored; a column it lacks is refused.
+TEST(Learner, GivenStructureTakesTheNetworksArcs) {
+  const std::string bif =
+      "network planted { }\n"
+      "variable T { type discrete [ 2 ] { x, y }; }\n"
+      "variable A { type discrete [ 2 ] { p, q }; }\n"
+      "variable B { type discrete [ 2 ] { p, q }; }\n"
+      "variable C { type discrete [ 3 ] { c0, c1, c2 }; }\n"
+      "probability ( T ) { table 0.5, 0.5; }\n"
+      "probability ( A | T ) { (x) 0.5, 0.5; (y) 0.5, 0.5; }\n"
+      "probability ( B | A, C ) { (p, c0) 0.5, 0.5; (q, c0) 0.5, 0.5; (p, c1) 0.5, 0.5;\n"
+      "  (q, c1) 0.5, 0.5; (p, c2) 0.5, 0.5; (q, c2) 0.5, 0.5; }\n"
+      "probability ( C ) { table 0.3, 0.3, 0.4; }\n";
+  const std::string path = ::testing::TempDir() + "given.bif";
+  {
+    std::ofstream out(path);
+    out << bif;
+  }
+  LearnOptions options;
+  options.target = "T";
+  options.structure = "given:" + path;
+  const std::string csv = "T,A,B,C\nx,p,p,c0\nx,p,q,c1\ny,q,q,c0\ny,p,p,c2\n";
+  const formats::Network network = LearnText(csv, options);
+  EXPECT_EQ(ParentNames(network, "A"), std::vector<std::string>{"T"});
+  EXPECT_EQ(ParentNames(network, "B"), (std::vector<std::string>{"A", "C"}));
+  EXPECT_TRUE(ParentNames(network, "C").empty());
+  // B given (A, C), rows (p,c0) (p,c1) (p,c2) (q,c0)...: (p,c0) saw p once.
+  const formats::Variable& b = Get(network, "B");
+  EXPECT_EQ(b.table[0], 1.5 / 2);
+  EXPECT_EQ(b.counts, (std::vector<double>{1, 1, 1, 1, 0, 0}));
+  EXPECT_EQ(b.given, (std::vector<std::uint8_t>{1, 1, 1, 1, 0, 0}));
+  try {
+    LearnText("T,A,B,C,E\nx,p,p,c0,1\ny,q,q,c1,2\n", options);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), path + ": no variable 'E' (a kept column)");
+  }
+  std::remove(path.c_str());
 }
 
 TEST(StructureSearch, TreeInformationAndK2ScoreByHand) {
