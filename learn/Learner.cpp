@@ -10,6 +10,7 @@
 #include "formats/FormatError.h"
 #include "formats/NetworkReader.h"
 #include "formats/PmmlWriter.h"
+#include "formats/XmlEscape.h"
 #include "host/xml/XmlPlatform.h"
 #include "learn/Column.h"
 #include "learn/FamilyCounts.h"
@@ -191,6 +192,9 @@ class Learning {
   // "" when the column is kept (and decided), else why it is dropped.
   std::string DecideColumn(Column& column, const std::vector<std::size_t>& classOrder,
                            std::size_t classes) {
+    if (!Writable(column.GetName())) {
+      return "its name cannot name a field (empty, blanks at either end, or control characters)";
+    }
     if (column.GetObserved() == 0) return "no values";
     if (column.IsNumeric()) {
       const ValueCounts values = column.GetValueCounts(classOrder, classes);
@@ -215,11 +219,16 @@ class Learning {
     if (column.GetNumTexts() < 2) return "a single value";
     column.MakeCategorical();
     for (const std::string& state : column.GetStates()) {
-      if (state.front() == ' ' || state.back() == ' ') {
-        return "the value '" + state + "' begins or ends with a blank";
+      if (!Writable(state)) {
+        return "the value '" + state + "' begins or ends with a blank or holds a control character";
       }
     }
     return {};
+  }
+
+  // Whether the model's lists and XML carry `name` unchanged.
+  static bool Writable(const std::string& name) {
+    return !name.empty() && name.front() != ' ' && name.back() != ' ' && formats::IsXmlSafe(name);
   }
 
   // A family's variables in table order: the parents ascending, then v.

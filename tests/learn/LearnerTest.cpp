@@ -38,13 +38,13 @@ std::vector<std::string> ParentNames(const formats::Network& network, const std:
 // table with the target; a missing X only out of X's table.
 TEST(Learner, CountsAndEstimatesOfASmallTable) {
   const std::string csv =
-      "T,X,Y,Z,V\n"
-      "a,r,1,k,u1\n"
-      "a,r,,k,u2\n"
-      "a,s,3,k,u3\n"
-      "b,s,3,k,u1\n"
-      "b,NA,3,k,u2\n"
-      ",r,3,k,u1\n";
+      "T,X,Y,Z,V, W\n"
+      "a,r,1,k,u1,1\n"
+      "a,r,,k,u2,2\n"
+      "a,s,3,k,u3,3\n"
+      "b,s,3,k,u1,4\n"
+      "b,NA,3,k,u2,5\n"
+      ",r,3,k,u1,6\n";
   LearnOptions options;
   options.target = "T";
   options.discretize = "equal-width:2";
@@ -54,7 +54,9 @@ TEST(Learner, CountsAndEstimatesOfASmallTable) {
   EXPECT_EQ(notes, (std::vector<std::string>{
                        "read 6 rows (1 without a target value)",
                        "column 'Z' dropped: a single value",
-                       "column 'V' dropped: more than 2 distinct values"}));
+                       "column 'V' dropped: more than 2 distinct values",
+                       "column ' W' dropped: its name cannot name a field (empty, blanks at "
+                       "either end, or control characters)"}));
   ASSERT_EQ(network.variables.size(), 3u);
   EXPECT_EQ(network.parameterLearning, "adjustedBayes");
 
