@@ -26,6 +26,7 @@
 #include "cli/GraphCommand.h"
 #include "cli/GzipDecoder.h"
 #include "cli/ModelFile.h"
+#include "cli/LearnCommand.h"
 #include "cli/ModelSummary.h"
 #include "cli/NetworkStructure.h"
 #include "cli/QueryCommand.h"
@@ -57,6 +58,7 @@ const char kFooter[] = R"(Commands:
   bnscore query MODEL RECORDS --node N,...  posteriors of any nodes per record
   bnscore serve [OPTIONS]                   serve models over HTTP (REST; not in
                                             a build with BNSCORE_SERVICE=OFF)
+  bnscore learn DATA --target T [-o MODEL]  learn a model from CSV data
 ('check', 'display' and 'evaluate' take --format json for tooling.)
 'bnscore COMMAND --help' explains each command.
 
@@ -505,6 +507,8 @@ missing), 90021 when the record's values have probability zero.)");
 #endif
   ConvertArguments convertArgs;
   CLI::App* convert = AddConvertCommand(app, convertArgs);
+  LearnArguments learnArgs;
+  CLI::App* learn = AddLearnCommand(app, learnArgs);
   app.footer(kFooter);
 
   try {
@@ -520,6 +524,7 @@ missing), 90021 when the record's values have probability zero.)");
   if (serve->parsed()) return RunServe(serveArgs, std::cout, std::cerr);
 #endif
   if (convert->parsed()) return RunConvert(convertArgs, std::cerr);
+  if (learn->parsed()) return RunLearn(learnArgs, std::cerr);
   args.score.missingValues = SplitList(args.missingValues);
   if (args.missing == "marginalize") args.score.load.missing = bnscore::MissingValues::kMarginalize;
   if (args.unknown == "missing") args.score.load.unknown = bnscore::UnknownValues::kMissing;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace bnscore::formats {
@@ -59,6 +60,9 @@ struct Network {
   // method, which decides how the scorer treats an unseen configuration);
   // "" when the document does not say.
   std::string parameterLearning;
+  // How the network was learned from data (setting, value), in order;
+  // written as a bnscore extension of the model; empty when not learned here.
+  std::vector<std::pair<std::string, std::string>> learningSettings;
 
   // The index of the variable called `name`, or -1. Valid once Index() has
   // run after the last variable was added (Add keeps it current).

@@ -112,6 +112,13 @@ class Writer {
       }
       out_ += "/>\n    </Extension>\n";
     }
+    if (!network_.learningSettings.empty()) {
+      out_ += "    <Extension extender=\"bnscore\" name=\"learning\">\n      <Learning";
+      for (const auto& [setting, value] : network_.learningSettings) {
+        Attribute(setting.c_str(), value, out_);
+      }
+      out_ += "/>\n    </Extension>\n";
+    }
     WriteLinkSource();
     WriteTables();
     out_ += "  </BayesNetModel>\n</PMML>\n";

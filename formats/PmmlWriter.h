@@ -19,8 +19,9 @@ namespace bnscore::formats {
 // probability as the shortest text that reads back exactly.
 //
 // A network that says how its tables were learned (parameterLearning) gets
-// that MiningBuildTask too. The output depends on nothing but the network
-// and the target, so two
+// that MiningBuildTask too; one learned here (learningSettings) an
+// Extension whose Learning element carries the settings as attributes.
+// The output depends on nothing but the network and the target, so two
 // documents of the same network give the same bytes. Throws FormatError
 // when the target is not a plain variable of the network, or when a name
 // cannot be written (empty, with blanks at either end, or with control

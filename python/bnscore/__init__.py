@@ -21,6 +21,7 @@ from . import _columns, _estimator, _inputs, _native, _reason
 from ._csv import read_csv
 from ._evaluate import evaluate
 from ._errors import Error, InputError, ModelError, UnscorableWarning
+from ._learn import learn
 
 __all__ = ["load", "load_cached", "loads_in_process", "Model", "Schema", "Error", "ModelError",
            "InputError", "UnscorableWarning", "read_csv", "evaluate"]
@@ -103,6 +104,10 @@ class Model:
     def pmml(self):
         """The PMML document, as bytes."""
         return self._pmml
+
+    def to_pmml(self):
+        """The PMML document, as text."""
+        return bytes(self._pmml).decode("utf-8")
 
     def display(self):
         """The model plug-in's description of the model (``bnscore display``)."""

@@ -4,6 +4,7 @@
 #include <pybind11/stl.h>
 
 #include "include/bnscore/bnscore.h"
+#include "python/src/Learn.h"
 #include "python/src/NativeModel.h"
 #include "python/src/NumberCells.h"
 #include "python/src/PyCell.h"
@@ -47,6 +48,7 @@ PYBIND11_MODULE(_native, m) {
   m.def("read_number_cells", &ReadNumberCells, py::arg("texts"),
         "Reads str cells of a number field as bnscore score reads CSV cells: (values, kinds).");
   py::register_exception_translator(&TranslateEngineErrors);
+  AddLearn(m);
 
   py::class_<NativeModel>(m, "NativeModel")
       .def(py::init<const py::bytes&, bool, bool, bool, const std::string&, std::size_t,
