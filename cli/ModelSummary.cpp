@@ -112,7 +112,7 @@ void WriteNetwork(const NetworkStructure& network, const std::string& target, st
 
 std::vector<std::string> ExpectedColumns(const ScoreModel& model, const std::string& modelPath) {
   // The model's predictors, in the order of its mining schema.
-  std::vector<std::string> predictors = FieldLayout(model, false).GetPredictorNames();
+  std::vector<std::string> predictors = FieldLayout(model, false, false).GetPredictorNames();
   const std::vector<std::string> schema = NetworkStructure::Read(modelPath).schemaOrder;
   auto position = [&schema](const std::string& name) {
     return std::find(schema.begin(), schema.end(), name) - schema.begin();

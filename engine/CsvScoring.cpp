@@ -35,7 +35,7 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName) {
   if (options.allowMissingColumns) return;
-  const FieldLayout layout(model, options.load.derivedInRecord);
+  const FieldLayout layout(model, options.load.derivedInRecord, options.load.byName);
   const std::vector<std::string> missing = layout.GetMissingPredictors(layout.MapColumns(header));
   if (missing.empty()) return;
   std::string message = inputName + ": missing columns: " + JoinNames(missing, missing.size()) +

@@ -58,12 +58,8 @@ struct Model::Impl {
   void Prepare() {
     ScoreModel& model = GetModel();
     model.SetPredictionOnly(options.predictionOnly);
-    layout = std::make_unique<FieldLayout>(model, options.derivedInRecord);
+    layout = std::make_unique<FieldLayout>(model, options.derivedInRecord, options.byName);
     categories = std::make_unique<TargetCategories>(model);
-    for (int i = 0; i < layout->Size(); ++i) {
-      schema.inputs.push_back(Field{layout->GetNames()[static_cast<std::size_t>(i)],
-                                    layout->IsNumeric(i) ? FieldKind::kNumber : FieldKind::kText});
-    }
     const ScoreDictVar* target = model.GetTargetVar();
     if (target != nullptr) schema.target = target->GetName();
     schema.categories = categories->GetLabels();
@@ -76,6 +72,21 @@ struct Model::Impl {
     pool = std::make_unique<ScoringSlotPool>([this] {
       return std::make_unique<ScoringSlot>(GetModel(), *layout, *categories, options);
     });
+    WarmUp();
+    // The layout ends with the target; the schema lists it only when the
+    // model reads it as a predictor, which the warm-up showed by giving it
+    // a record position.
+    const ScoreDictVar* indexed =
+        target != nullptr && model.GetDictionary() != nullptr
+            ? model.GetDictionary()->GetVariable(schema.target)
+            : nullptr;
+    const bool targetRead = indexed != nullptr && !options.byName && indexed->GetIndex() >= 0;
+    for (int i = 0; i < layout->Size(); ++i) {
+      const std::string& name = layout->GetNames()[static_cast<std::size_t>(i)];
+      if (target != nullptr && name == schema.target && !targetRead) continue;
+      schema.inputs.push_back(
+          Field{name, layout->IsNumeric(i) ? FieldKind::kNumber : FieldKind::kText});
+    }
   }
 
   // Whether `values` are the categories, in order (each equal to the
