@@ -2,7 +2,7 @@
 
 #include "engine/CsvScoring.h"
 #include "engine/FieldLayout.h"
-#include "engine/RowScorer.h"
+#include "engine/CsvColumnBlock.h"
 
 RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
                            const ScoreOptions& options) {

@@ -11,8 +11,8 @@
 #include "engine/EngineError.h"
 #include "engine/FieldLayout.h"
 #include "engine/ParallelScoring.h"
+#include "engine/CsvColumnBlock.h"
 #include "engine/ResultColumns.h"
-#include "engine/RowScorer.h"
 
 namespace {
 
@@ -111,31 +111,50 @@ void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
   reader.SetRejectBlankLines(options.rejectBlankLines);
 }
 
-// One thread: read, score and write each row in turn.
-bnscore::CsvSummary ScoreSequentially(ScoreModel& model, const ScoreOptions& options,
+// Scores and writes the rows `block` holds, and counts them as written.
+void Flush(CsvColumnBlock& block, const ScoreOptions& options, CsvWriter& writer) {
+  const long rows = static_cast<long>(block.Rows());
+  if (rows == 0) return;
+  block.ScoreAndWrite(writer);
+  CountWritten(options, rows);
+}
+
+// One thread: blocks of rows read, scored and written one after the other.
+bnscore::CsvSummary ScoreSequentially(const CsvModel& model, const ScoreOptions& options,
                                       bnscore::ByteSource& input, const std::string& inputName,
                                       bnscore::ByteSink& output) {
   CsvReader reader(input, inputName);
   SetUpReader(reader, options);
   const std::vector<std::string> header = ReadHeader(reader, options);
 
-  RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);
-  WriteHeader(header, model, options, inputName, writer);
-  while (reader.ReadRow()) {
-    ScoreReaderRow(reader, header.size(), scorer, writer);
-    CountWritten(options, 1);
+  WriteHeader(header, model.host, options, inputName, writer);
+  CsvColumnBlock block(model.api, model.host, model.layout, header, options);
+  try {
+    while (reader.ReadRow()) {
+      if (block.AddRow(reader)) {
+        if (block.Full()) Flush(block, options, writer);
+        continue;
+      }
+      Flush(block, options, writer);
+      block.AddRowAsTexts(reader);
+      Flush(block, options, writer);
+    }
+  } catch (const CsvError&) {
+    Flush(block, options, writer);  // the rows before the fault
+    throw;
   }
+  Flush(block, options, writer);
   writer.Flush();
   std::map<long, long> statusCounts;
-  scorer.AddStatusCounts(statusCounts);
+  block.AddStatusCounts(statusCounts);
   return Summarise(statusCounts, reader.GetBlankLines());
 }
 
 // Several threads: the header and the first record here, then blocks of
 // rows on the workers.
-bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& options,
+bnscore::CsvSummary ScoreInParallel(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output) {
   CsvBlockReader blocks(input, inputName, options.blockBytes);
@@ -159,29 +178,35 @@ bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& optio
     header.assign(reader.GetFields().begin(), reader.GetFields().end());
   }
 
-  RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);
-  WriteHeader(header, model, options, inputName, writer);
+  WriteHeader(header, model.host, options, inputName, writer);
   std::map<long, long> statusCounts;
   long blankLines = 0;
+  CsvColumnBlock first(model.api, model.host, model.layout, header, options);
   if (readRow()) {
-    ScoreReaderRow(reader, header.size(), scorer, writer);
-    CountWritten(options, 1);
-    ParallelScoring parallel(model, header, options, options.threads, inputName);
+    try {
+      if (!first.AddRow(reader)) first.AddRowAsTexts(reader);
+    } catch (const CsvError&) {
+      writer.Flush();
+      throw;
+    }
+    Flush(first, options, writer);
+    ParallelScoring parallel(model.api, model.host, model.layout, header, options,
+                             options.threads, inputName);
     parallel.SetBlockWritten([&options](long records) { CountWritten(options, records); });
     parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
     parallel.AddStatusCounts(statusCounts);
     blankLines = parallel.GetBlankLines();
   }
   writer.Flush();
-  scorer.AddStatusCounts(statusCounts);
+  first.AddStatusCounts(statusCounts);
   return Summarise(statusCounts, blankLines + reader.GetBlankLines());
 }
 
 }  // namespace
 
-bnscore::CsvSummary ScoreCsvRecords(ScoreModel& model, const ScoreOptions& options,
+bnscore::CsvSummary ScoreCsvRecords(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output) {
   if (options.threads <= 1) return ScoreSequentially(model, options, input, inputName, output);

@@ -7,6 +7,7 @@
 
 #include "bnscore/bnscore.h"
 #include "engine/CsvReader.h"
+#include "engine/FieldLayout.h"
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
@@ -31,23 +32,31 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& header,
 // and of `blankLines` skipped.
 bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines);
 
+// What scoring CSV needs of a loaded model: the model itself, whose column
+// path (Model::Score) scores the rows, the host model it read (for the
+// header checks and the reasons) and its record layout. Borrowed.
+struct CsvModel {
+  const bnscore::Model& api;
+  const ScoreModel& host;
+  const FieldLayout& layout;
+};
+
 // Scores every CSV record of `input` with `model` and writes one output row
 // per record to `output`, in input order, after the header row (unless
 // options.outputHeader is off), which is written out at once, so that the
 // output exists as soon as the input has a header. Calls
-// options.recordsWritten as rows are written. Returns the records counted by status. Throws EngineError (a
-// CsvError naming `inputName` and the line) for an empty input and CSV
-// faults, after writing the rows before the fault; what the source or the
-// sink throws goes through.
+// options.recordsWritten as rows are written. Returns the records counted
+// by status. Throws EngineError (a CsvError naming `inputName` and the
+// line) for an empty input and CSV faults, after writing the rows before
+// the fault; what the source or the sink throws goes through.
 //
-// With one thread the rows are read, scored and written one after the
+// The rows are read into blocks of columns (CsvColumnBlock), each scored
+// through the model's column path and written from its output arrays.
+// With one thread the blocks are read, scored and written one after the
 // other. With more, the first record is scored alone, and then blocks of
 // about options.blockBytes of input are scored on options.threads worker
 // threads and written in input order; the output is the same.
-//
-// The model must have run its one-time set-up (scored a record) and have
-// its prediction-only setting from `options`.
-bnscore::CsvSummary ScoreCsvRecords(ScoreModel& model, const ScoreOptions& options,
+bnscore::CsvSummary ScoreCsvRecords(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output);
 

@@ -230,7 +230,8 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
   impl_->WarmUp();
   const ScoreOptions score = MakeScoreOptions(impl_->options, options);
   try {
-    return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
+    const CsvModel model{*this, impl_->GetModel(), *impl_->layout};
+    return ScoreCsvRecords(model, score, input, std::string(inputName), output);
   } catch (const EngineError& e) {
     throw Error(e.what());
   }

@@ -6,20 +6,22 @@
 // One worker's own scoring state; only its thread uses it.
 class ParallelScoring::Worker {
  public:
-  Worker(ScoreModel& model, const std::vector<std::string>& header, const ScoreOptions& options,
+  Worker(const bnscore::Model& model, const ScoreModel& host, const FieldLayout& layout,
+         const std::vector<std::string>& header, const ScoreOptions& options,
          const std::string& sourceName)
-      : scorer(model, header, options), reader(sourceName) {
+      : scorer(model, host, layout, header, options), reader(sourceName) {
     reader.SetDelimiter(options.delimiter);
     reader.SetRejectBlankLines(options.rejectBlankLines);
   }
 
-  RowScorer scorer;
+  CsvColumnBlock scorer;
   CsvReader reader;
 };
 
-ParallelScoring::ParallelScoring(ScoreModel& model, const std::vector<std::string>& header,
+ParallelScoring::ParallelScoring(const bnscore::Model& model, const ScoreModel& host,
+                                 const FieldLayout& layout, const std::vector<std::string>& header,
                                  const ScoreOptions& options, int workers, std::string sourceName)
-    : headerFields_(header.size()), sourceName_(std::move(sourceName)) {
+    : sourceName_(std::move(sourceName)) {
   if (workers < 1) workers = 1;
   // Output buffers large enough for most blocks from the start (scored rows
   // are often longer than the input rows); pages never written cost no
@@ -30,7 +32,8 @@ ParallelScoring::ParallelScoring(ScoreModel& model, const std::vector<std::strin
     jobs_.back()->output.SetDelimiter(options.delimiter);
   }
   for (int i = 0; i < workers; ++i) {
-    workers_.push_back(std::make_unique<Worker>(model, header, options, sourceName_));
+    workers_.push_back(
+        std::make_unique<Worker>(model, host, layout, header, options, sourceName_));
   }
   try {
     for (auto& worker : workers_) {
@@ -147,10 +150,26 @@ void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   // starts in the input is known only once the blocks before it are parsed.
   reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
   job.records = 0;
-  while (reader.ReadRow()) {
-    ScoreReaderRow(reader, headerFields_, worker.scorer, job.output);
-    ++job.records;
+  CsvColumnBlock& block = worker.scorer;
+  auto flush = [&block, &job] {
+    job.records += static_cast<long>(block.Rows());
+    block.ScoreAndWrite(job.output);
+  };
+  try {
+    while (reader.ReadRow()) {
+      if (block.AddRow(reader)) {
+        if (block.Full()) flush();
+        continue;
+      }
+      flush();
+      block.AddRowAsTexts(reader);
+      flush();
+    }
+  } catch (const CsvError&) {
+    flush();  // the rows before the fault
+    throw;
   }
+  flush();
   job.lines = reader.GetNextLine() - 1;
 }
 

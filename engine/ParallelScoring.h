@@ -15,7 +15,8 @@
 #include "engine/CsvBlockReader.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
-#include "engine/RowScorer.h"
+#include "engine/CsvColumnBlock.h"
+#include "engine/FieldLayout.h"
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
@@ -23,8 +24,9 @@
 // in input order.
 //
 // The calling thread reads the blocks (CsvBlockReader) and writes the
-// output; each worker parses a whole block, scores its rows with its own
-// RowScorer and formats them into the block's own output buffer. At most
+// output; each worker parses a whole block into its own CsvColumnBlock,
+// which scores the rows through the model's column path and formats them
+// into the block's own output buffer. At most
 // workers + 1 blocks are in flight, whose buffers are reused, so memory
 // does not grow with the input.
 //
@@ -35,8 +37,9 @@
 // (its one-time setup must not race) and must outlive this object.
 class ParallelScoring {
  public:
-  ParallelScoring(ScoreModel& model, const std::vector<std::string>& header,
-                  const ScoreOptions& options, int workers, std::string sourceName);
+  ParallelScoring(const bnscore::Model& model, const ScoreModel& host, const FieldLayout& layout,
+                  const std::vector<std::string>& header, const ScoreOptions& options,
+                  int workers, std::string sourceName);
   // Stops the workers and waits for them.
   ~ParallelScoring();
 
@@ -88,7 +91,6 @@ class ParallelScoring {
   void Finish(Job& job, long& nextLine, CsvWriter& out);
   void Stop();
 
-  std::size_t headerFields_;
   std::string sourceName_;
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<std::thread> threads_;

@@ -1,14 +1,5 @@
 #include "engine/RowScorer.h"
 
-namespace {
-
-// "1 field", "3 fields".
-std::string Count(std::size_t n, const char* noun) {
-  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
-}  // namespace
-
 RowScorer::RowScorer(ScoreModel& model, const std::vector<std::string>& header,
                      const ScoreOptions& options)
     : model_(model),
@@ -58,22 +49,4 @@ void RowScorer::Count(long status) {
 
 void RowScorer::AddStatusCounts(std::map<long, long>& counts) const {
   for (const auto& [status, count] : counts_) counts[status] += count;
-}
-
-void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
-  if (reader.GetNumFields() != headerFields) {
-    throw CsvError(reader.GetSourceName(), reader.GetLine(),
-                   "the row has " + Count(reader.GetNumFields(), "field") +
-                       " but the header has " + Count(headerFields, "field"));
-  }
-}
-
-void ScoreReaderRow(const CsvReader& reader, std::size_t headerFields, RowScorer& scorer,
-                    CsvWriter& out) {
-  CheckFieldCount(reader, headerFields);
-  try {
-    scorer.ScoreRow(reader.GetFields(), out);
-  } catch (const CellError& e) {
-    throw CsvError(reader.GetSourceName(), reader.GetLine(), e.what());
-  }
 }

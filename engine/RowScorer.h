@@ -75,13 +75,4 @@ class RowScorer {
   std::vector<std::pair<long, long>> counts_;
 };
 
-// Throws CsvError at the reader's line when its row's field count differs
-// from the header's: "the row has 2 fields but the header has 4 fields".
-void CheckFieldCount(const CsvReader& reader, std::size_t headerFields);
-
-// Scores the reader's current row with `scorer` into `out`, after
-// CheckFieldCount; a CellError becomes a CsvError at the row's line.
-void ScoreReaderRow(const CsvReader& reader, std::size_t headerFields, RowScorer& scorer,
-                    CsvWriter& out);
-
 #endif  // BNSCORE_ENGINE_ROWSCORER_H_

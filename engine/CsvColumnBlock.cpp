@@ -1,0 +1,221 @@
+#include "engine/CsvColumnBlock.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "engine/DecimalText.h"
+#include "host/data/NumericValue.h"
+#include "host/text/NumberText.h"
+
+namespace {
+
+// "1 field", "3 fields".
+std::string Count(std::size_t n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+// How a numeric cell reads.
+enum class NumberCell { kMissing, kNumber, kNaN };
+
+// The CSV rules for a numeric cell (those RecordFiller's FillField
+// applies); throws CellError for a number that is not finite and not
+// allowed, naming the field.
+NumberCell ReadNumber(std::string_view cell, const NumberCellRules& rules, const std::string& name,
+                      double& value) {
+  if (cell.empty()) return NumberCell::kMissing;
+  if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) return NumberCell::kMissing;
+  if (ParsePlainDecimal(cell, value)) return NumberCell::kNumber;  // always finite
+  if (rules.IsMissingValue(cell)) return NumberCell::kMissing;
+  if (!ParseNumber(cell, value)) {
+    value = NumericValue::GetSysmisValue();
+    return NumberCell::kNumber;
+  }
+  if (std::isfinite(value) || rules.AllowsNonfinite()) {
+    return value != value ? NumberCell::kNaN : NumberCell::kNumber;
+  }
+  throw CellError("column " + name + ": \"" + std::string(cell) +
+                  "\" is not a finite number (add it to --missing-values, or pass "
+                  "--allow-nonfinite)");
+}
+
+}  // namespace
+
+void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
+  if (reader.GetNumFields() != headerFields) {
+    throw CsvError(reader.GetSourceName(), reader.GetLine(),
+                   "the row has " + Count(reader.GetNumFields(), "field") +
+                       " but the header has " + Count(headerFields, "field"));
+  }
+}
+
+CsvColumnBlock::CsvColumnBlock(const bnscore::Model& model, const ScoreModel& host,
+                               const FieldLayout& layout, const std::vector<std::string>& header,
+                               const ScoreOptions& options)
+    : model_(model),
+      layout_(layout),
+      headerFields_(header.size()),
+      keepInput_(options.keepInput),
+      predictionOnly_(options.load.predictionOnly),
+      labels_(model.GetSchema().categories),
+      rules_(options.missingValues, options.allowNonfinite),
+      keepCells_(options.keepInput || options.reason),
+      columnOf_(layout.MapColumns(header)) {
+  for (int position = 0; position < layout.Size(); ++position) {
+    const int column = columnOf_[static_cast<std::size_t>(position)];
+    if (column < 0) continue;
+    Bound b;
+    b.position = position;
+    b.column = static_cast<std::size_t>(column);
+    b.numeric = layout.IsNumeric(position);
+    if (b.numeric) b.numbers.resize(kRows);
+    b.texts.resize(kRows);
+    b.views.resize(kRows);
+    b.missing.resize(kRows);
+    bound_.push_back(std::move(b));
+  }
+  columns_.resize(bound_.size());
+  if (keepCells_) cells_.resize(kRows * headerFields_);
+  status_.resize(kRows);
+  prediction_.resize(kRows);
+  if (!predictionOnly_) {
+    confidence_.resize(kRows);
+    probabilities_.resize(kRows * labels_.size());
+  }
+  if (options.reason) {
+    reason_ = std::make_unique<StatusReason>(host, layout, columnOf_, options);
+    record_ = std::make_unique<BaseCaseRecord>(layout.GetNames(), !options.load.byName);
+    rowCells_.resize(headerFields_);
+    layoutCells_.resize(static_cast<std::size_t>(layout.Size()));
+  }
+}
+
+CsvColumnBlock::~CsvColumnBlock() = default;
+
+CsvColumnBlock::Span CsvColumnBlock::Copy(std::string_view cell) {
+  const Span span{static_cast<std::uint32_t>(arena_.size()),
+                  static_cast<std::uint32_t>(cell.size())};
+  arena_.append(cell);
+  return span;
+}
+
+bool CsvColumnBlock::AddRow(const CsvReader& reader) { return Add(reader, false); }
+
+void CsvColumnBlock::AddRowAsTexts(const CsvReader& reader) {
+  asTexts_ = true;
+  Add(reader, true);
+}
+
+bool CsvColumnBlock::Add(const CsvReader& reader, bool numbersAsTexts) {
+  CheckFieldCount(reader, headerFields_);
+  const std::vector<std::string_view>& cells = reader.GetFields();
+  const std::size_t row = rows_;
+  const std::size_t arenaBefore = arena_.size();
+  try {
+    for (Bound& b : bound_) {
+      const std::string_view cell = cells[b.column];
+      if (!b.numeric) {
+        b.missing[row] = cell.empty() ? 1 : 0;
+        b.texts[row] = Copy(cell);
+        continue;
+      }
+      double value = 0.0;
+      const NumberCell kind =
+          ReadNumber(cell, rules_, layout_.GetNames()[static_cast<std::size_t>(b.position)], value);
+      if (kind == NumberCell::kNaN && !numbersAsTexts) {
+        arena_.resize(arenaBefore);
+        return false;
+      }
+      b.missing[row] = kind == NumberCell::kMissing ? 1 : 0;
+      b.numbers[row] = value;
+      if (numbersAsTexts) b.texts[row] = Copy(cell);
+    }
+  } catch (const CellError& e) {
+    arena_.resize(arenaBefore);
+    throw CsvError(reader.GetSourceName(), reader.GetLine(), e.what());
+  }
+  if (keepCells_) {
+    for (std::size_t c = 0; c < headerFields_; ++c) cells_[row * headerFields_ + c] = Copy(cells[c]);
+  }
+  ++rows_;
+  return true;
+}
+
+void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
+  const std::size_t rows = rows_;
+  if (rows == 0) return;
+  for (std::size_t i = 0; i < bound_.size(); ++i) {
+    Bound& b = bound_[i];
+    const std::string_view name = layout_.GetNames()[static_cast<std::size_t>(b.position)];
+    const std::span<const std::uint8_t> missing(b.missing.data(), rows);
+    if (b.numeric && !asTexts_) {
+      columns_[i] = bnscore::Column::Numbers(name, std::span(b.numbers.data(), rows), missing);
+      continue;
+    }
+    for (std::size_t r = 0; r < rows; ++r) b.views[r] = View(b.texts[r]);
+    columns_[i] = bnscore::Column::Texts(name, std::span(b.views.data(), rows), missing);
+  }
+  const std::size_t categories = labels_.size();
+  bnscore::Outputs outputs{std::span(status_.data(), rows), std::span(prediction_.data(), rows),
+                           {}, {}};
+  if (!predictionOnly_) {
+    outputs.confidence = std::span(confidence_.data(), rows);
+    outputs.probabilities = std::span(probabilities_.data(), rows * categories);
+  }
+  model_.Score(columns_, rows, outputs, 1);
+
+  char code[24];
+  for (std::size_t r = 0; r < rows; ++r) {
+    if (keepInput_) {
+      for (std::size_t c = 0; c < headerFields_; ++c) {
+        out.WriteField(View(cells_[r * headerFields_ + c]));
+      }
+    }
+    const int status = status_[r];
+    Count(status);
+    const auto converted = std::to_chars(code, code + sizeof code, status);
+    out.WriteUnquotedField(std::string_view(code, static_cast<std::size_t>(converted.ptr - code)));
+    const int prediction = prediction_[r];
+    out.WriteField(prediction >= 0 ? std::string_view(labels_[static_cast<std::size_t>(prediction)])
+                                   : std::string_view());
+    if (!predictionOnly_) {
+      // Numbers are NaN unless the record was scored and has them.
+      const double confidence = confidence_[r];
+      out.WriteUnquotedField(confidence == confidence ? numberTexts_.Format(confidence)
+                                                      : std::string_view());
+      const double* p = probabilities_.data() + r * categories;
+      for (std::size_t c = 0; c < categories; ++c) {
+        out.WriteUnquotedField(p[c] == p[c] ? numberTexts_.Format(p[c]) : std::string_view());
+      }
+    }
+    if (reason_) out.WriteField(status != bnscore::kScored ? Explain(r, status) : "");
+    out.EndRow();
+  }
+  rows_ = 0;
+  asTexts_ = false;
+  arena_.clear();
+}
+
+std::string_view CsvColumnBlock::Explain(std::size_t row, int status) {
+  for (std::size_t c = 0; c < headerFields_; ++c) rowCells_[c] = View(cells_[row * headerFields_ + c]);
+  for (std::size_t p = 0; p < layoutCells_.size(); ++p) {
+    const int column = columnOf_[p];
+    layoutCells_[p] = column >= 0 ? rowCells_[static_cast<std::size_t>(column)] : std::string_view();
+  }
+  // The cells were read once already: filling the record throws nothing.
+  FillRecord(layoutCells_, layout_.GetNumeric(), rules_, *record_);
+  return reason_->Explain(status, rowCells_, *record_);
+}
+
+void CsvColumnBlock::Count(int status) {
+  for (auto& entry : counts_) {
+    if (entry.first == status) {
+      ++entry.second;
+      return;
+    }
+  }
+  counts_.emplace_back(status, 1);
+}
+
+void CsvColumnBlock::AddStatusCounts(std::map<long, long>& counts) const {
+  for (const auto& [status, count] : counts_) counts[status] += count;
+}

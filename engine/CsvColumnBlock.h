@@ -1,0 +1,138 @@
+#ifndef BNSCORE_ENGINE_CSVCOLUMNBLOCK_H_
+#define BNSCORE_ENGINE_CSVCOLUMNBLOCK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "bnscore/bnscore.h"
+#include "engine/CsvReader.h"
+#include "engine/CsvWriter.h"
+#include "engine/FieldLayout.h"
+#include "engine/NumberTextCache.h"
+#include "engine/RecordFiller.h"
+#include "engine/ScoreOptions.h"
+#include "engine/StatusReason.h"
+#include "host/data/BaseCaseRecord.h"
+#include "host/interfaces/ScoreModel.h"
+
+// CSV rows gathered into columns in the model's field order, scored
+// together through Model::Score and written as output rows: what one
+// thread of `bnscore score` does with its rows.
+//
+// AddRow reads a row's cells by the CSV rules: a numeric field's cell
+// becomes a number (an empty cell or a missing-value token: missing; text
+// that is no number: the system-missing value; a number that is not finite
+// and not allowed: CellError), any other field's cell a text (empty:
+// missing). Texts (and, with --keep-input or --reason, every cell) are
+// copied into the block, so the reader may move on. A cell that reads as
+// NaN (allowed non-finite) is a value, not a missing cell, which only the
+// record path tells apart: such a row is refused by AddRow and added alone
+// with AddRowAsTexts, whose numeric cells go to the model as texts.
+//
+// ScoreAndWrite scores the rows held and writes one output row each (the
+// input cells first with keepInput; the reason, worked out only for rows
+// whose status is not 0, last with reason), then empties the block.
+//
+// Borrows the model, the host model, the layout and the header, which must
+// outlive it. One object per thread; allocates nothing per row once its
+// arrays have reached their size.
+class CsvColumnBlock {
+ public:
+  static constexpr std::size_t kRows = 256;
+
+  CsvColumnBlock(const bnscore::Model& model, const ScoreModel& host, const FieldLayout& layout,
+                 const std::vector<std::string>& header, const ScoreOptions& options);
+  ~CsvColumnBlock();
+
+  CsvColumnBlock(const CsvColumnBlock&) = delete;
+  CsvColumnBlock& operator=(const CsvColumnBlock&) = delete;
+
+  std::size_t Rows() const { return rows_; }
+  bool Full() const { return rows_ == kRows; }
+
+  // Adds the reader's current row. Returns false, adding nothing, for a row
+  // that only AddRowAsTexts takes. Throws CsvError at the row's line when
+  // its field count is not the header's or a cell is refused; the rows
+  // added before stay.
+  bool AddRow(const CsvReader& reader);
+  // Adds the reader's current row with its numeric cells as texts; the
+  // block must be empty. Throws as AddRow.
+  void AddRowAsTexts(const CsvReader& reader);
+
+  // Scores the rows held, writes their output rows to `out` and empties
+  // the block.
+  void ScoreAndWrite(CsvWriter& out);
+
+  // Adds the records scored so far, by status code, to `counts`.
+  void AddStatusCounts(std::map<long, long>& counts) const;
+
+ private:
+  // Where a copied cell lies in arena_.
+  struct Span {
+    std::uint32_t offset;
+    std::uint32_t size;
+  };
+  // A field of the layout that has a CSV column.
+  struct Bound {
+    int position;        // in the layout
+    std::size_t column;  // in the header
+    bool numeric;
+    std::vector<double> numbers;        // numeric fields
+    std::vector<Span> texts;            // text fields, and numbers as texts
+    std::vector<std::string_view> views;  // texts, made when scored
+    std::vector<std::uint8_t> missing;
+  };
+
+  bool Add(const CsvReader& reader, bool numbersAsTexts);
+  Span Copy(std::string_view cell);
+  std::string_view View(Span span) const {
+    return std::string_view(arena_.data() + span.offset, span.size);
+  }
+  void Count(int status);
+  // The reason for row `row`'s status (not 0).
+  std::string_view Explain(std::size_t row, int status);
+
+  const bnscore::Model& model_;
+  const FieldLayout& layout_;
+  std::size_t headerFields_;
+  std::string sourceName_;
+  bool keepInput_;
+  bool predictionOnly_;
+  const std::vector<std::string>& labels_;
+  NumberCellRules rules_;
+  std::vector<Bound> bound_;
+  bool keepCells_;            // every cell is copied (keepInput or reason)
+  std::vector<Span> cells_;   // rows × header fields, when keepCells_
+  std::string arena_;
+  std::size_t rows_ = 0;
+  bool asTexts_ = false;      // the row held has its numbers as texts
+
+  std::vector<bnscore::Column> columns_;
+  std::vector<std::int32_t> status_;
+  std::vector<std::int32_t> prediction_;
+  std::vector<double> confidence_;
+  std::vector<double> probabilities_;
+  NumberTextCache numberTexts_;
+
+  // For reasons only: the status reason, a record of the layout filled on
+  // demand, and the row's cells.
+  std::unique_ptr<StatusReason> reason_;
+  std::unique_ptr<BaseCaseRecord> record_;
+  std::vector<std::string_view> rowCells_;
+  std::vector<std::string_view> layoutCells_;
+  std::vector<int> columnOf_;
+
+  std::vector<std::pair<long, long>> counts_;  // (status, records), few codes
+};
+
+// Throws CsvError at the reader's line when its row's field count differs
+// from the header's: "the row has 2 fields but the header has 4 fields".
+void CheckFieldCount(const CsvReader& reader, std::size_t headerFields);
+
+#endif  // BNSCORE_ENGINE_CSVCOLUMNBLOCK_H_
