@@ -51,7 +51,8 @@ void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
 CsvColumnBlock::CsvColumnBlock(const bnscore::Model& model, const ScoreModel& host,
                                const FieldLayout& layout, const std::vector<std::string>& header,
                                const ScoreOptions& options)
-    : model_(model),
+    : score_([&model](std::span<const bnscore::Column> columns, std::size_t rows,
+                      const bnscore::Outputs& outputs) { model.Score(columns, rows, outputs, 1); }),
       layout_(layout),
       headerFields_(header.size()),
       keepInput_(options.keepInput),
@@ -161,7 +162,7 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
     outputs.confidence = std::span(confidence_.data(), rows);
     outputs.probabilities = std::span(probabilities_.data(), rows * categories);
   }
-  model_.Score(columns_, rows, outputs, 1);
+  score_(columns_, rows, outputs);
 
   char code[24];
   for (std::size_t r = 0; r < rows; ++r) {

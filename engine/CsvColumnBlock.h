@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <span>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,6 +74,12 @@ class CsvColumnBlock {
   // Adds the records scored so far, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;
 
+  // What scores a block: the model's Score on this thread unless replaced
+  // (the bench's I/O floor fills the outputs without scoring).
+  using ScoreFunction = std::function<void(std::span<const bnscore::Column> columns,
+                                           std::size_t rows, const bnscore::Outputs& outputs)>;
+  void SetScoreFunction(ScoreFunction score) { score_ = std::move(score); }
+
  private:
   // Where a copied cell lies in arena_.
   struct Span {
@@ -98,7 +106,7 @@ class CsvColumnBlock {
   // The reason for row `row`'s status (not 0).
   std::string_view Explain(std::size_t row, int status);
 
-  const bnscore::Model& model_;
+  ScoreFunction score_;
   const FieldLayout& layout_;
   std::size_t headerFields_;
   std::string sourceName_;
