@@ -178,6 +178,16 @@ TEST(RecordLayoutTest, ARecordReadByNameGivesItsOwnDerivedPredictor) {
   EXPECT_EQ(Outcomes(*model, "X,z1,g1\nx1,5,out\nx1,5,\n"),
             (std::vector<std::string>{"90029,", "0,a"}));
 
+  // The reason names the record's own cell.
+  TextSource input("X,z1,g1\nx1,5,out\n");
+  TextSink output;
+  bnscore::CsvOptions reason;
+  reason.reason = true;
+  model->ScoreCsv(input, "records.csv", output, reason);
+  EXPECT_EQ(output.text,
+            "status,prediction,confidence,probability(a),probability(b),reason\n"
+            "90029,,,,,\"g1: unknown category \"\"out\"\"\"\n");
+
   std::vector<double> p(2);
   bnscore::NamedCell record[] = {{"X", bnscore::Cell::Of("x1")},
                                  {"z1", bnscore::Cell::Of(5.0)},
