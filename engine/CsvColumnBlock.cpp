@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "engine/DecimalText.h"
 #include "host/data/NumericValue.h"
@@ -75,7 +76,11 @@ CsvColumnBlock::CsvColumnBlock(const bnscore::Model& model, const ScoreModel& ho
     bound_.push_back(std::move(b));
   }
   columns_.resize(bound_.size());
-  if (keepCells_) cells_.resize(kRows * headerFields_);
+  if (keepCells_) {
+    cells_.resize(kRows * headerFields_);
+    numberCells_.resize(kRows * headerFields_);
+    rowCells_.resize(headerFields_);
+  }
   status_.resize(kRows);
   prediction_.resize(kRows);
   if (!predictionOnly_) {
@@ -85,7 +90,6 @@ CsvColumnBlock::CsvColumnBlock(const bnscore::Model& model, const ScoreModel& ho
   if (options.reason) {
     reason_ = std::make_unique<StatusReason>(host, layout, columnOf_, options);
     record_ = std::make_unique<BaseCaseRecord>(layout.GetNames(), !options.load.byName);
-    rowCells_.resize(headerFields_);
     layoutCells_.resize(static_cast<std::size_t>(layout.Size()));
   }
 }
@@ -99,16 +103,31 @@ CsvColumnBlock::Span CsvColumnBlock::Copy(std::string_view cell) {
   return span;
 }
 
-bool CsvColumnBlock::AddRow(const CsvReader& reader) { return Add(reader, false); }
-
-void CsvColumnBlock::AddRowAsTexts(const CsvReader& reader) {
-  asTexts_ = true;
-  Add(reader, true);
+bool CsvColumnBlock::AddRow(const CsvReader& reader) {
+  CheckFieldCount(reader, headerFields_);
+  return Add(reader.GetFields(), nullptr, reader.GetLine(), reader.GetSourceName(), false);
 }
 
-bool CsvColumnBlock::Add(const CsvReader& reader, bool numbersAsTexts) {
+void CsvColumnBlock::AddRowAsTexts(const CsvReader& reader) {
   CheckFieldCount(reader, headerFields_);
-  const std::vector<std::string_view>& cells = reader.GetFields();
+  AddCellsAsTexts(reader.GetFields(), nullptr, reader.GetLine(), reader.GetSourceName());
+}
+
+bool CsvColumnBlock::AddCells(const std::vector<std::string_view>& cells,
+                              const char* numberCells, long line,
+                              const std::string& sourceName) {
+  return Add(cells, numberCells, line, sourceName, false);
+}
+
+void CsvColumnBlock::AddCellsAsTexts(const std::vector<std::string_view>& cells,
+                                     const char* numberCells, long line,
+                                     const std::string& sourceName) {
+  asTexts_ = true;
+  Add(cells, numberCells, line, sourceName, true);
+}
+
+bool CsvColumnBlock::Add(const std::vector<std::string_view>& cells, const char* numberCells,
+                         long line, const std::string& sourceName, bool numbersAsTexts) {
   const std::size_t row = rows_;
   const std::size_t arenaBefore = arena_.size();
   try {
@@ -132,10 +151,13 @@ bool CsvColumnBlock::Add(const CsvReader& reader, bool numbersAsTexts) {
     }
   } catch (const CellError& e) {
     arena_.resize(arenaBefore);
-    throw CsvError(reader.GetSourceName(), reader.GetLine(), e.what());
+    throw CsvError(sourceName, line, e.what());
   }
   if (keepCells_) {
-    for (std::size_t c = 0; c < headerFields_; ++c) cells_[row * headerFields_ + c] = Copy(cells[c]);
+    for (std::size_t c = 0; c < headerFields_; ++c) {
+      cells_[row * headerFields_ + c] = Copy(cells[c]);
+      numberCells_[row * headerFields_ + c] = numberCells != nullptr ? numberCells[c] : 0;
+    }
   }
   ++rows_;
   return true;
@@ -164,6 +186,10 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
   }
   score_(columns_, rows, outputs);
 
+  if (json_ != nullptr) {
+    WriteJsonLines(rows, out);
+    return;
+  }
   char code[24];
   for (std::size_t r = 0; r < rows; ++r) {
     if (keepInput_) {
@@ -196,8 +222,30 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
   arena_.clear();
 }
 
-std::string_view CsvColumnBlock::Explain(std::size_t row, int status) {
+void CsvColumnBlock::WriteJsonLines(std::size_t rows, CsvWriter& out) {
+  const std::size_t categories = labels_.size();
+  const double none = std::numeric_limits<double>::quiet_NaN();
+  for (std::size_t r = 0; r < rows; ++r) {
+    const int status = status_[r];
+    Count(status);
+    if (keepCells_) SetRowCells(r);
+    json_->WriteRow(status, prediction_[r], predictionOnly_ ? none : confidence_[r],
+                    predictionOnly_ ? nullptr : probabilities_.data() + r * categories, rowCells_,
+                    keepCells_ ? numberCells_.data() + r * headerFields_ : nullptr,
+                    reason_ && status != bnscore::kScored ? Explain(r, status) : std::string_view(),
+                    out);
+  }
+  rows_ = 0;
+  asTexts_ = false;
+  arena_.clear();
+}
+
+void CsvColumnBlock::SetRowCells(std::size_t row) {
   for (std::size_t c = 0; c < headerFields_; ++c) rowCells_[c] = View(cells_[row * headerFields_ + c]);
+}
+
+std::string_view CsvColumnBlock::Explain(std::size_t row, int status) {
+  SetRowCells(row);
   for (std::size_t p = 0; p < layoutCells_.size(); ++p) {
     const int column = columnOf_[p];
     layoutCells_[p] = column >= 0 ? rowCells_[static_cast<std::size_t>(column)] : std::string_view();

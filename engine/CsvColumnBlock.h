@@ -16,6 +16,7 @@
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
 #include "engine/FieldLayout.h"
+#include "engine/JsonLinesWriter.h"
 #include "engine/NumberTextCache.h"
 #include "engine/RecordFiller.h"
 #include "engine/ScoreOptions.h"
@@ -39,7 +40,9 @@
 //
 // ScoreAndWrite scores the rows held and writes one output row each (the
 // input cells first with keepInput; the reason, worked out only for rows
-// whose status is not 0, last with reason), then empties the block.
+// whose status is not 0, last with reason), or one JSON Lines object each
+// (SetJsonLines), then empties the block. Rows may come from a CSV reader
+// (AddRow) or any other record source (AddCells: JSON Lines).
 //
 // Borrows the model, the host model, the layout and the header, which must
 // outlive it. One object per thread; allocates nothing per row once its
@@ -66,6 +69,17 @@ class CsvColumnBlock {
   // Adds the reader's current row with its numeric cells as texts; the
   // block must be empty. Throws as AddRow.
   void AddRowAsTexts(const CsvReader& reader);
+  // AddRow and AddRowAsTexts for a record of another source: `cells` has
+  // one cell per header column; `numberCells` (null: none) marks the cells
+  // that hold JSON numbers; faults name `sourceName` and `line`.
+  bool AddCells(const std::vector<std::string_view>& cells, const char* numberCells, long line,
+                const std::string& sourceName);
+  void AddCellsAsTexts(const std::vector<std::string_view>& cells, const char* numberCells,
+                       long line, const std::string& sourceName);
+
+  // Has ScoreAndWrite write JSON Lines through `writer` (borrowed) instead
+  // of CSV rows.
+  void SetJsonLines(JsonLinesWriter* writer) { json_ = writer; }
 
   // Scores the rows held, writes their output rows to `out` and empties
   // the block.
@@ -97,12 +111,16 @@ class CsvColumnBlock {
     std::vector<std::uint8_t> missing;
   };
 
-  bool Add(const CsvReader& reader, bool numbersAsTexts);
+  bool Add(const std::vector<std::string_view>& cells, const char* numberCells, long line,
+           const std::string& sourceName, bool numbersAsTexts);
   Span Copy(std::string_view cell);
   std::string_view View(Span span) const {
     return std::string_view(arena_.data() + span.offset, span.size);
   }
   void Count(int status);
+  void WriteJsonLines(std::size_t rows, CsvWriter& out);
+  // Sets rowCells_ to row `row`'s cells.
+  void SetRowCells(std::size_t row);
   // The reason for row `row`'s status (not 0).
   std::string_view Explain(std::size_t row, int status);
 
@@ -117,6 +135,8 @@ class CsvColumnBlock {
   std::vector<Bound> bound_;
   bool keepCells_;            // every cell is copied (keepInput or reason)
   std::vector<Span> cells_;   // rows × header fields, when keepCells_
+  std::vector<char> numberCells_;  // the same: 1 for a JSON number
+  JsonLinesWriter* json_ = nullptr;
   std::string arena_;
   std::size_t rows_ = 0;
   bool asTexts_ = false;      // the row held has its numbers as texts
@@ -128,8 +148,8 @@ class CsvColumnBlock {
   std::vector<double> probabilities_;
   NumberTextCache numberTexts_;
 
-  // For reasons only: the status reason, a record of the layout filled on
-  // demand, and the row's cells.
+  // The row's cells (with keepCells_), and for reasons only the status
+  // reason and a record of the layout filled on demand.
   std::unique_ptr<StatusReason> reason_;
   std::unique_ptr<BaseCaseRecord> record_;
   std::vector<std::string_view> rowCells_;
