@@ -290,7 +290,8 @@ int Run(const std::string& command, const Arguments& args) {
   if (command == "score") {
     RunScore(*loaded, args.score, std::cerr);
   } else if (command == "evaluate") {
-    RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
+    RunEvaluate(*loaded, EvaluateOptions{args.score, args.label, args.format == "json"},
+                std::cout);
   } else if (command == "check" && args.header) {
     if (json) {
       WriteExpectedHeaderJson(model, args.modelPath, std::cout);

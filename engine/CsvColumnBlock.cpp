@@ -18,9 +18,9 @@ std::string Count(std::size_t n, const char* noun) {
 // How a numeric cell reads.
 enum class NumberCell { kMissing, kNumber, kNaN };
 
-// The CSV rules for a numeric cell (those RecordFiller's FillField
-// applies); throws CellError for a number that is not finite and not
-// allowed, naming the field.
+// The CSV rules for a numeric cell (those FillField applies); throws
+// CellError for a number that is not finite and not allowed, naming the
+// field.
 NumberCell ReadNumber(std::string_view cell, const NumberCellRules& rules, const std::string& name,
                       double& value) {
   if (cell.empty()) return NumberCell::kMissing;
@@ -163,9 +163,8 @@ bool CsvColumnBlock::Add(const std::vector<std::string_view>& cells, const char*
   return true;
 }
 
-void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
+void CsvColumnBlock::Score() {
   const std::size_t rows = rows_;
-  if (rows == 0) return;
   for (std::size_t i = 0; i < bound_.size(); ++i) {
     Bound& b = bound_[i];
     const std::string_view name = layout_.GetNames()[static_cast<std::size_t>(b.position)];
@@ -185,7 +184,32 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
     outputs.probabilities = std::span(probabilities_.data(), rows * categories);
   }
   score_(columns_, rows, outputs);
+}
 
+void CsvColumnBlock::Clear() {
+  rows_ = 0;
+  asTexts_ = false;
+  arena_.clear();
+}
+
+void CsvColumnBlock::ScoreAndVisit(const OutcomeVisitor& visit) {
+  if (rows_ == 0) return;
+  Score();
+  const std::size_t rows = rows_;
+  const std::size_t categories = labels_.size();
+  Clear();  // first: a visitor may throw
+  for (std::size_t r = 0; r < rows; ++r) {
+    Count(status_[r]);
+    visit(r, status_[r], prediction_[r],
+          predictionOnly_ ? nullptr : probabilities_.data() + r * categories);
+  }
+}
+
+void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
+  const std::size_t rows = rows_;
+  if (rows == 0) return;
+  Score();
+  const std::size_t categories = labels_.size();
   if (json_ != nullptr) {
     WriteJsonLines(rows, out);
     return;
@@ -217,9 +241,7 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
     if (reason_) out.WriteField(status != bnscore::kScored ? Explain(r, status) : "");
     out.EndRow();
   }
-  rows_ = 0;
-  asTexts_ = false;
-  arena_.clear();
+  Clear();
 }
 
 void CsvColumnBlock::WriteJsonLines(std::size_t rows, CsvWriter& out) {
@@ -235,9 +257,7 @@ void CsvColumnBlock::WriteJsonLines(std::size_t rows, CsvWriter& out) {
                     reason_ && status != bnscore::kScored ? Explain(r, status) : std::string_view(),
                     out);
   }
-  rows_ = 0;
-  asTexts_ = false;
-  arena_.clear();
+  Clear();
 }
 
 void CsvColumnBlock::SetRowCells(std::size_t row) {

@@ -85,6 +85,14 @@ class CsvColumnBlock {
   // the block.
   void ScoreAndWrite(CsvWriter& out);
 
+  // Scores the rows held and hands each row's outcome to `visit` (row
+  // index in the block, status, prediction (-1: none), probabilities: one
+  // per category, NaN where the record has none, or null with
+  // predictionOnly) instead of writing it, then empties the block.
+  using OutcomeVisitor =
+      std::function<void(std::size_t row, int status, int prediction, const double* probabilities)>;
+  void ScoreAndVisit(const OutcomeVisitor& visit);
+
   // Adds the records scored so far, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;
 
@@ -118,6 +126,10 @@ class CsvColumnBlock {
     return std::string_view(arena_.data() + span.offset, span.size);
   }
   void Count(int status);
+  // Scores the rows held into the output arrays.
+  void Score();
+  // Empties the block.
+  void Clear();
   void WriteJsonLines(std::size_t rows, CsvWriter& out);
   // Sets rowCells_ to row `row`'s cells.
   void SetRowCells(std::size_t row);

@@ -12,7 +12,7 @@
 #include "engine/FieldLayout.h"
 #include "engine/ParallelScoring.h"
 #include "engine/CsvColumnBlock.h"
-#include "engine/ResultColumns.h"
+#include "engine/TargetCategories.h"
 
 namespace {
 
@@ -56,7 +56,14 @@ void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreMo
 std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const ScoreModel& model, const ScoreOptions& options,
                                      const std::string& inputName) {
-  std::vector<std::string> names = ResultColumns(model, options.load.predictionOnly).GetNames();
+  std::vector<std::string> names = {"status", "prediction"};
+  if (!options.load.predictionOnly) {
+    names.push_back("confidence");
+    const TargetCategories categories(model);
+    for (const std::string& label : categories.GetLabels()) {
+      names.push_back("probability(" + label + ")");
+    }
+  }
   if (options.reason) names.push_back("reason");
   if (!options.keepInput) return names;
   const std::unordered_set<std::string_view> resultNames(names.begin(), names.end());

@@ -28,7 +28,7 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const ScoreModel& model, const ScoreOptions& options,
                                      const std::string& inputName);
 
-// The summary of records counted by status (RowScorer::AddStatusCounts)
+// The summary of records counted by status (CsvColumnBlock::AddStatusCounts)
 // and of `blankLines` skipped.
 bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long blankLines);
 

@@ -19,7 +19,7 @@
 // it only when the record has none), then the target (a target that is also
 // an active field is a predictor, read from the record like any other; the
 // model asks for it only then). A field is numeric exactly when
-// bnscore reads a CSV column of that name as numbers (RecordFiller's rule).
+// bnscore reads a CSV column of that name as numbers (NumericColumns).
 // The predictors (the fields of input role, which records must carry) are
 // marked.
 //
