@@ -199,7 +199,7 @@ bnscore::CsvSummary ScoreInParallel(const CsvModel& model, const ScoreOptions& o
       throw;
     }
     Flush(first, options, writer);
-    ParallelScoring parallel(model.api, model.host, model.layout, header, options,
+    ParallelScoring parallel(model.api, model.host, model.layout, model.workers, header, options,
                              options.threads, inputName);
     parallel.SetBlockWritten([&options](long records) { CountWritten(options, records); });
     parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);

@@ -8,6 +8,7 @@
 #include "bnscore/bnscore.h"
 #include "engine/CsvReader.h"
 #include "engine/FieldLayout.h"
+#include "engine/WorkerPool.h"
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
@@ -34,11 +35,13 @@ bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long bla
 
 // What scoring CSV needs of a loaded model: the model itself, whose column
 // path (Model::Score) scores the rows, the host model it read (for the
-// header checks and the reasons) and its record layout. Borrowed.
+// header checks and the reasons), its record layout and its worker threads.
+// Borrowed.
 struct CsvModel {
   const bnscore::Model& api;
   const ScoreModel& host;
   const FieldLayout& layout;
+  WorkerPool& workers;
 };
 
 // Scores every CSV record of `input` with `model` and writes one output row
@@ -54,8 +57,8 @@ struct CsvModel {
 // through the model's column path and written from its output arrays.
 // With one thread the blocks are read, scored and written one after the
 // other. With more, the first record is scored alone, and then blocks of
-// about options.blockBytes of input are scored on options.threads worker
-// threads and written in input order; the output is the same.
+// about options.blockBytes of input are scored on options.threads of the
+// model's worker threads and written in input order; the output is the same.
 bnscore::CsvSummary ScoreCsvRecords(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output);

@@ -1,10 +1,9 @@
 // bnscore::Model: the public API over the engine's pieces.
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <mutex>
 #include <sstream>
-#include <system_error>
-#include <thread>
 
 #include "bnscore/bnscore.h"
 #include "engine/EngineError.h"
@@ -16,6 +15,7 @@
 #include "engine/ModelInternals.h"
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
+#include "engine/WorkerPool.h"
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/VkException.h"
 #include "host/xml/XmlPlatform.h"
@@ -50,6 +50,8 @@ struct Model::Impl {
   // derived values in them; else null (every row goes through a slot).
   const ColumnScoring* columnScoring = nullptr;
   std::once_flag warmedUp;
+  // Last: its threads stop before anything they may use goes.
+  WorkerPool workers;
 
   ScoreModel& GetModel() const { return loaded->GetModel(); }
 
@@ -199,8 +201,8 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
     ScoringSlotPool::Lease slot = impl_->pool->Acquire();
     batch.ScoreRows(*slot, begin, end);
   };
-  // Part 0 on this thread, the others on threads of their own; a part
-  // whose thread cannot be started is scored here too.
+  // Part 0 on this thread, the others on the model's workers; a part no
+  // worker can take is scored here too.
   std::vector<std::exception_ptr> faults(parts);
   auto scorePart = [&scoreChunk, &faults](std::size_t part) {
     try {
@@ -209,17 +211,34 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
       faults[part] = std::current_exception();
     }
   };
-  std::vector<std::thread> workers;
-  workers.reserve(parts);
+  std::mutex mutex;
+  std::condition_variable done;
+  std::size_t pending = 0;  // guarded by mutex
   for (std::size_t part = 1; part < parts; ++part) {
-    try {
-      workers.emplace_back(scorePart, part);
-    } catch (const std::system_error&) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++pending;
+    }
+    const bool queued = impl_->workers.Submit(
+        [&, part] {
+          scorePart(part);
+          std::lock_guard<std::mutex> lock(mutex);
+          if (--pending == 0) done.notify_one();
+        },
+        static_cast<int>(parts) - 1);
+    if (!queued) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        --pending;
+      }
       scorePart(part);
     }
   }
   scorePart(0);
-  for (std::thread& worker : workers) worker.join();
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [&pending] { return pending == 0; });
+  }
   for (const std::exception_ptr& fault : faults) {
     if (fault) std::rethrow_exception(fault);
   }
@@ -230,7 +249,7 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
   impl_->WarmUp();
   const ScoreOptions score = MakeScoreOptions(impl_->options, options);
   try {
-    const CsvModel model{*this, impl_->GetModel(), *impl_->layout};
+    const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
     return ScoreCsvRecords(model, score, input, std::string(inputName), output);
   } catch (const EngineError& e) {
     throw Error(e.what());
