@@ -1,5 +1,6 @@
 #include "engine/CsvScoring.h"
 
+#include <functional>
 #include <map>
 #include <string_view>
 #include <unordered_set>
@@ -88,8 +89,13 @@ bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long bla
 }
 
 std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options) {
+  return ReadHeader(reader, options, [&reader] { return reader.ReadRow(); });
+}
+
+std::vector<std::string> ReadHeader(const CsvReader& reader, const ScoreOptions& options,
+                                    const std::function<bool()>& readRow) {
   if (!options.columns.empty()) return options.columns;
-  if (!reader.ReadRow()) {
+  if (!readRow()) {
     throw EngineError(reader.GetSourceName() + ": no header row: the input is empty");
   }
   return std::vector<std::string>(reader.GetFields().begin(), reader.GetFields().end());
@@ -179,11 +185,7 @@ bnscore::CsvSummary ScoreInParallel(const CsvModel& model, const ScoreOptions& o
     }
     return true;
   };
-  std::vector<std::string> header = options.columns;
-  if (header.empty()) {
-    if (!readRow()) throw EngineError(inputName + ": no header row: the input is empty");
-    header.assign(reader.GetFields().begin(), reader.GetFields().end());
-  }
+  const std::vector<std::string> header = ReadHeader(reader, options, readRow);
 
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);

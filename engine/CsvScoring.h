@@ -1,6 +1,7 @@
 #ifndef BNSCORE_ENGINE_CSVSCORING_H_
 #define BNSCORE_ENGINE_CSVSCORING_H_
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +17,10 @@
 // without a header row), else the reader's first row (EngineError when the
 // input is empty).
 std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options);
+// The same with the rows read by `readRow` into `reader` (blocks of input
+// handed to a block reader, say). The one place where a header is read.
+std::vector<std::string> ReadHeader(const CsvReader& reader, const ScoreOptions& options,
+                                    const std::function<bool()>& readRow);
 
 // Refuses a header that lacks predictor columns (a misspelt name, another
 // delimiter), unless options.allowMissingColumns. Throws EngineError naming
