@@ -59,7 +59,10 @@ void JsonLinesWriter::WriteRow(int status, int prediction, double confidence,
   } else {
     AppendJsonString(predicted, line_);
   }
-  if (!predictionOnly_) {
+  if (predictionOnly_) {
+    // The same keys as always, as in the service's replies.
+    line_ += ",\"confidence\":null,\"probabilities\":null";
+  } else {
     const bool scored = status == 0;
     line_ += ",\"confidence\":";
     line_ += scored ? numbers_.Format(confidence) : "null";

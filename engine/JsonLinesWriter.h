@@ -14,8 +14,9 @@
 //    "probabilities":{"low":0.65,"medium":0.3,"high":0.05}}
 // with the target's categories in their order. When the status is not 0,
 // "confidence" and "probabilities" are null, and so is "prediction" when
-// there is none (or its text is empty). With predictionOnly only "status" and "prediction"; with
-// reason a last "reason" (null for status 0); with keepInput a first
+// there is none (or its text is empty). With predictionOnly "confidence"
+// and "probabilities" are always null (the keys of the service's replies);
+// with reason a last "reason" (null for status 0); with keepInput a first
 // "input" object of the input's cells by column (null for an empty cell;
 // a number when the input gave one, else a string). Numbers have the
 // shortest digits that read back to the same double, as in the CSV output.

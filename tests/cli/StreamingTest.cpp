@@ -51,6 +51,11 @@ TEST(StreamingTest, JsonLinesInAndOut) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "{" + kScored + "}");
 
+  // With --prediction-only, the keys of the service's replies.
+  run = RunBnscore({"score", "--prediction-only", "--output-format", "jsonl", kModel, kCases});
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+            "{\"status\":0,\"prediction\":\"good\",\"confidence\":null,\"probabilities\":null}");
+
   // A cell that is not UTF-8 becomes U+FFFD in the JSON text, as in the
   // service's replies.
   const std::string notUtf8 = testprocess::WriteTempFile("streaming_not_utf8.csv", "x,n\nu\xff,5\n");
