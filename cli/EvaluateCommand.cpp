@@ -14,9 +14,10 @@
 #include "engine/CsvReader.h"
 #include "engine/EngineError.h"
 #include "engine/JsonText.h"
+#include "engine/CsvColumnBlock.h"
+#include "engine/FieldLayout.h"
+#include "engine/ModelInternals.h"
 #include "engine/RecordFiller.h"
-#include "engine/ResultColumns.h"
-#include "engine/RowScorer.h"
 #include "host/text/NumberText.h"
 
 namespace {
@@ -34,9 +35,9 @@ struct Tally {
 };
 
 // The index of the category whose text is `text`, or -1.
-int FindCategory(const ResultColumns& columns, std::string_view text) {
-  for (std::size_t c = 0; c < columns.GetNumCategories(); ++c) {
-    if (columns.GetCategoryText(c) == text) return static_cast<int>(c);
+int FindCategory(const std::vector<std::string>& categories, std::string_view text) {
+  for (std::size_t c = 0; c < categories.size(); ++c) {
+    if (categories[c] == text) return static_cast<int>(c);
   }
   return -1;
 }
@@ -76,7 +77,7 @@ void WriteTable(const std::vector<std::vector<std::string>>& rows, std::ostream&
 }
 
 void WriteText(const Tally& tally, const ClassificationMetrics& metrics,
-               const ResultColumns& columns, const std::string& label, std::ostream& out) {
+               const std::vector<std::string>& categories, const std::string& label, std::ostream& out) {
   long records = 0;
   for (const auto& entry : tally.statuses) records += entry.second;
   out << "records: " << records << '\n';
@@ -101,13 +102,13 @@ void WriteText(const Tally& tally, const ClassificationMetrics& metrics,
   out << "Brier score: " << FormatFigure(metrics.GetBrierScore()) << '\n';
   if (metrics.GetNumCategories() == 2) {
     out << "ROC AUC: " << FormatFigure(metrics.GetRocAuc()) << " (positive category: "
-        << columns.GetCategoryText(1) << ")\n";
+        << categories[1] << ")\n";
   }
 
   out << "\nby category:\n";
   std::vector<std::vector<std::string>> rows = {{"category", "precision", "recall", "F1", "support"}};
   for (std::size_t c = 0; c < metrics.GetNumCategories(); ++c) {
-    rows.push_back({columns.GetCategoryText(c), FormatFigure(metrics.GetPrecision(c)),
+    rows.push_back({categories[c], FormatFigure(metrics.GetPrecision(c)),
                     FormatFigure(metrics.GetRecall(c)), FormatFigure(metrics.GetF1(c)),
                     std::to_string(metrics.GetSupport(c))});
   }
@@ -116,10 +117,10 @@ void WriteText(const Tally& tally, const ClassificationMetrics& metrics,
   out << "\nconfusion matrix (rows: actual, columns: predicted):\n";
   rows.assign(1, {""});
   for (std::size_t c = 0; c < metrics.GetNumCategories(); ++c) {
-    rows[0].push_back(columns.GetCategoryText(c));
+    rows[0].push_back(categories[c]);
   }
   for (std::size_t a = 0; a < metrics.GetNumCategories(); ++a) {
-    rows.push_back({columns.GetCategoryText(a)});
+    rows.push_back({categories[a]});
     for (std::size_t p = 0; p < metrics.GetNumCategories(); ++p) {
       rows.back().push_back(std::to_string(metrics.GetCount(a, p)));
     }
@@ -134,7 +135,7 @@ void AppendKey(const char* key, std::string& out) {
 }
 
 void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
-               const ResultColumns& columns, const std::string& label, std::ostream& out) {
+               const std::vector<std::string>& categories, const std::string& label, std::ostream& out) {
   NumberTextBuffer buffer;
   long records = 0;
   for (const auto& entry : tally.statuses) records += entry.second;
@@ -168,7 +169,7 @@ void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
   AppendKey("categories", json);
   for (std::size_t c = 0; c < metrics.GetNumCategories(); ++c) {
     json += c == 0 ? "[{\"category\":" : ",{\"category\":";
-    AppendJsonString(columns.GetCategoryText(c), json);
+    AppendJsonString(categories[c], json);
     AppendKey("precision", json);
     AppendJsonNumber(metrics.GetPrecision(c), buffer, json);
     AppendKey("recall", json);
@@ -194,9 +195,11 @@ void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
 
 }  // namespace
 
-void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream& out) {
-  const ScoreOptions& scoreOptions = options.score;
-  model.SetPredictionOnly(false);
+void RunEvaluate(const bnscore::Model& api, const EvaluateOptions& options, std::ostream& out) {
+  ScoreOptions scoreOptions = options.score;
+  scoreOptions.keepInput = false;
+  scoreOptions.reason = false;
+  const ScoreModel& model = bnscore::ModelInternals::GetHostModel(api);
   FileDescriptor input = FileDescriptor::OpenForReading(scoreOptions.recordsPath);
   RecordSource records(input.Get(), input.GetName(), model, scoreOptions);
   const std::vector<std::string>& header = records.GetColumns();
@@ -206,62 +209,87 @@ void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream
     throw EngineError(input.GetName() + ": no label column \"" + label + "\" (see --label)");
   }
 
-  RowScorer scorer(model, header, scoreOptions);
-  ResultColumns columns(model, false);
+  const FieldLayout layout(model, scoreOptions.load.derivedInRecord, scoreOptions.load.byName);
+  CsvColumnBlock block(api, model, layout, header, scoreOptions);
+  const std::vector<std::string>& categories = api.GetSchema().categories;
   const NumberCellRules labelRules(scoreOptions.missingValues, true);
-  ClassificationMetrics metrics(columns.GetNumCategories());
+  ClassificationMetrics metrics(categories.size());
   Tally tally;
-  std::vector<double> probabilities(columns.GetNumCategories());
-  NumberTextBuffer buffer;
+  std::vector<double> probabilities(categories.size());
+  // The label cells and lines of the records in the block.
+  std::vector<std::string> labels(CsvColumnBlock::kRows);
+  std::vector<long> lines(CsvColumnBlock::kRows);
   ProgressMeter progress(input.GetFile(), scoreOptions.progress,
                          scoreOptions.progressIntervalMs);
-  while (records.Next()) {
-    progress.Add(1);
-    MCScore::MCStatus status;
-    try {
-      status = scorer.Score(records.GetFields());
-    } catch (const CellError& e) {
-      throw CsvError(input.GetName(), records.GetLine(), e.what());
-    }
-    const ScoreResult* result = scorer.GetResult();
-    if (status.GetCode() != 0 || result == nullptr) {
+
+  auto evaluate = [&](std::size_t row, int status, int predicted, const double* p) {
+    if (status != 0) {
       ++tally.notScored;
-      continue;
+      return;
     }
-    const std::string_view labelCell = records.GetFields()[labelColumn];
+    const std::string& labelCell = labels[row];
     if (labelRules.IsMissingValue(labelCell)) {
       ++tally.labelMissing;
-      continue;
+      return;
     }
-    const int actual = FindCategory(columns, labelCell);
+    const int actual = FindCategory(categories, labelCell);
     if (actual < 0) {
       if (tally.labelUnknown++ == 0) {
         tally.firstUnknownLabel = labelCell;
-        tally.firstUnknownLine = records.GetLine();
+        tally.firstUnknownLine = lines[row];
       }
-      continue;
+      return;
     }
-    const ScoreValue* prediction = result->GetPrediction();
-    const int predicted =
-        prediction != nullptr ? FindCategory(columns, prediction->GetStringView(buffer)) : -1;
+    if (predicted < 0 || p == nullptr) {
+      throw EngineError(input.GetName() + ":" + std::to_string(lines[row]) +
+                        ": the model predicted no category of the target");
+    }
+    // A category the result gives no probability has 0.
     for (std::size_t c = 0; c < probabilities.size(); ++c) {
-      const double* probability = columns.GetProbability(c, result);
-      probabilities[c] = probability != nullptr ? *probability : 0.0;
-    }
-    if (predicted < 0) {
-      throw EngineError(input.GetName() + ":" + std::to_string(records.GetLine()) +
-                     ": the model predicted no category of the target");
+      probabilities[c] = p[c] == p[c] ? p[c] : 0.0;
     }
     metrics.Add(static_cast<std::size_t>(actual), static_cast<std::size_t>(predicted),
                 probabilities);
+  };
+  auto flush = [&] {
+    const long rows = static_cast<long>(block.Rows());
+    block.ScoreAndVisit(evaluate);
+    progress.Add(rows);
+  };
+  auto add = [&](bool asTexts) {
+    const std::size_t row = block.Rows();
+    labels[row] = records.GetFields()[static_cast<std::size_t>(labelColumn)];
+    lines[row] = records.GetLine();
+    const std::vector<char>* numbers = records.GetNumberCells();
+    const char* numberCells = numbers != nullptr ? numbers->data() : nullptr;
+    if (!asTexts) {
+      return block.AddCells(records.GetFields(), numberCells, records.GetLine(), input.GetName());
+    }
+    block.AddCellsAsTexts(records.GetFields(), numberCells, records.GetLine(), input.GetName());
+    return true;
+  };
+  try {
+    while (records.Next()) {
+      if (add(false)) {
+        if (block.Full()) flush();
+        continue;
+      }
+      flush();
+      add(true);
+      flush();
+    }
+  } catch (const CsvError&) {
+    flush();  // the records before the fault, whose own fault comes first
+    throw;
   }
+  flush();
   progress.Finish();
   input.FinishReading();
-  scorer.AddStatusCounts(tally.statuses);
+  block.AddStatusCounts(tally.statuses);
   tally.blankLines = records.GetBlankLines();
   if (options.json) {
-    WriteJson(tally, metrics, columns, label, out);
+    WriteJson(tally, metrics, categories, label, out);
   } else {
-    WriteText(tally, metrics, columns, label, out);
+    WriteText(tally, metrics, categories, label, out);
   }
 }

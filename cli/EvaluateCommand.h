@@ -4,8 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "bnscore/bnscore.h"
 #include "engine/ScoreOptions.h"
-#include "host/interfaces/ScoreModel.h"
 
 // The options of `bnscore evaluate`: how to read the records (those of
 // `score` that concern input), the column of the known labels, and the
@@ -22,6 +22,6 @@ struct EvaluateOptions {
 // label is no category of the target are counted apart and not evaluated.
 // Throws EngineError for file and CSV faults and for a label column that the
 // input lacks.
-void RunEvaluate(ScoreModel& model, const EvaluateOptions& options, std::ostream& out);
+void RunEvaluate(const bnscore::Model& model, const EvaluateOptions& options, std::ostream& out);
 
 #endif  // BNSCORE_CLI_EVALUATECOMMAND_H_

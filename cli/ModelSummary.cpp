@@ -148,7 +148,7 @@ void WriteNetwork(const NetworkStructure& network, const std::string& target, st
 }  // namespace
 
 std::vector<std::string> ExpectedColumns(const ScoreModel& model) {
-  return FieldLayout(model, false).GetPredictorNames();
+  return FieldLayout(model, false, false).GetPredictorNames();
 }
 
 void WriteExpectedHeader(const ScoreModel& model, std::ostream& out) {

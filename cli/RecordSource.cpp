@@ -2,7 +2,7 @@
 
 #include "engine/CsvScoring.h"
 #include "engine/FieldLayout.h"
-#include "engine/RowScorer.h"
+#include "engine/CsvColumnBlock.h"
 
 RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
                            const ScoreOptions& options) {
@@ -11,8 +11,9 @@ RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreMod
     json_->SetRejectBlankLines(options.rejectBlankLines);
     if (!options.columns.empty()) json_->SetColumns(options.columns);
     pending_ = json_->ReadRow();
-    columns_ = pending_ || !options.columns.empty() ? json_->GetColumns()
-                                                   : FieldLayout(model, false).GetPredictorNames();
+    columns_ = pending_ || !options.columns.empty()
+                   ? json_->GetColumns()
+                   : FieldLayout(model, false, false).GetPredictorNames();
     CheckPredictorColumns(columns_, model, options,
                           sourceName + ":" + std::to_string(json_->GetLine()));
   } else {

@@ -10,14 +10,14 @@
 #include "cli/ProgressMeter.h"
 #include "cli/RecordSource.h"
 #include "cli/UnscoredDiagnosis.h"
+#include "engine/CsvColumnBlock.h"
 #include "engine/CsvScoring.h"
 #include "engine/CsvWriter.h"
 #include "engine/EngineError.h"
 #include "engine/FdStreams.h"
+#include "engine/FieldLayout.h"
 #include "engine/JsonLinesWriter.h"
 #include "engine/ModelInternals.h"
-#include "engine/RecordFiller.h"
-#include "engine/RowScorer.h"
 
 namespace {
 
@@ -81,51 +81,62 @@ void WriteUnscored(const bnscore::Model& model, const ScoreOptions& options,
   for (const auto& [status, count] : counts.statusCounts) {
     if (status == 0 && count > 0) return;
   }
-  const std::string why = bnscore::cli::DiagnoseUnscored(
-      bnscore::ModelInternals::GetHostModel(model), options);
+  const std::string why = bnscore::cli::DiagnoseUnscored(model, options);
   out << "bnscore: no record was scored"
       << (why.empty() ? std::string(" (--reason says why for each record)") : "; commonest reason: " + why)
       << '\n';
 }
 
-// JSON Lines in or out: each record is read, scored and written in turn,
-// on this thread.
-bnscore::CsvSummary ScoreRecordByRecord(ScoreModel& model, const ScoreOptions& options,
-                                        const FileDescriptor& input, OutputFile& output,
-                                        ProgressMeter& progress) {
+// Scores and writes the records `block` holds.
+void Flush(CsvColumnBlock& block, CsvWriter& writer, ProgressMeter& progress) {
+  const long rows = static_cast<long>(block.Rows());
+  if (rows == 0) return;
+  block.ScoreAndWrite(writer);
+  progress.Add(rows);
+}
+
+// JSON Lines in or out: blocks of records read, scored through the
+// model's column path and written in turn, on this thread.
+bnscore::CsvSummary ScoreRecordBlocks(const bnscore::Model& api, const ScoreModel& model,
+                                      const ScoreOptions& options, const FileDescriptor& input,
+                                      OutputFile& output, ProgressMeter& progress) {
   RecordSource records(input.Get(), input.GetName(), model, options);
   const std::vector<std::string> names =
       OutputNames(records.GetColumns(), model, options, input.GetName());
-  RowScorer scorer(model, records.GetColumns(), options);
+  const FieldLayout layout(model, options.load.derivedInRecord, options.load.byName);
+  CsvColumnBlock block(api, model, layout, records.GetColumns(), options);
   output.Open();
   CsvWriter writer(output, "the output");
   writer.SetDelimiter(options.delimiter);
   std::unique_ptr<JsonLinesWriter> jsonOut;
   if (options.outputFormat == RecordFormat::JsonLines) {
-    jsonOut = std::make_unique<JsonLinesWriter>(model, records.GetColumns(), options);
+    jsonOut = std::make_unique<JsonLinesWriter>(api.GetSchema().categories,
+                                                records.GetColumns(), options);
+    block.SetJsonLines(jsonOut.get());
   } else if (options.outputHeader) {
     for (const std::string& name : names) writer.WriteField(name);
     writer.EndRow();
   }
-  while (records.Next()) {
-    progress.Add(1);
-    const std::vector<std::string_view>& cells = records.GetFields();
-    try {
-      if (!jsonOut) {
-        scorer.ScoreRow(cells, writer);
+  try {
+    while (records.Next()) {
+      const std::vector<char>* numbers = records.GetNumberCells();
+      const char* numberCells = numbers != nullptr ? numbers->data() : nullptr;
+      if (block.AddCells(records.GetFields(), numberCells, records.GetLine(), input.GetName())) {
+        if (block.Full()) Flush(block, writer, progress);
         continue;
       }
-      const MCScore::MCStatus status = scorer.Score(cells);
-      jsonOut->WriteRow(status, scorer.GetResult(), cells, records.GetNumberCells(),
-                        scorer.Explain(status.GetCode(), cells), writer,
-                        scorer.ExplainJson(status.GetCode()));
-    } catch (const CellError& e) {
-      throw CsvError(input.GetName(), records.GetLine(), e.what());
+      Flush(block, writer, progress);
+      block.AddCellsAsTexts(records.GetFields(), numberCells, records.GetLine(), input.GetName());
+      Flush(block, writer, progress);
     }
+  } catch (const CsvError&) {
+    Flush(block, writer, progress);  // the records before the fault
+    throw;
   }
+  Flush(block, writer, progress);
   writer.Flush();
   std::map<long, long> statusCounts;
-  scorer.AddStatusCounts(statusCounts);
+  block.AddStatusCounts(statusCounts);
   return Summarise(statusCounts, records.GetBlankLines());
 }
 
@@ -139,8 +150,8 @@ bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& op
   bnscore::CsvSummary counts;
   if (options.inputFormat == RecordFormat::JsonLines ||
       options.outputFormat == RecordFormat::JsonLines) {
-    counts = ScoreRecordByRecord(bnscore::ModelInternals::GetHostModel(model), options, input,
-                                 output, progress);
+    counts = ScoreRecordBlocks(model, bnscore::ModelInternals::GetHostModel(model), options,
+                               input, output, progress);
   } else {
     bnscore::CsvOptions csv = options;
     csv.recordsWritten = [&progress](long records) { progress.Add(records); };

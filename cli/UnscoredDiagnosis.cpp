@@ -12,7 +12,9 @@
 
 #include "cli/FileDescriptor.h"
 #include "cli/RecordSource.h"
-#include "engine/RowScorer.h"
+#include "engine/CsvColumnBlock.h"
+#include "engine/FieldLayout.h"
+#include "engine/ModelInternals.h"
 
 namespace bnscore::cli {
 namespace {
@@ -63,7 +65,8 @@ std::pair<std::string, int> Classify(std::string_view reason, std::string& examp
 
 }  // namespace
 
-std::string DiagnoseUnscored(ScoreModel& model, const ScoreOptions& options, long maxRecords) {
+std::string DiagnoseUnscored(const bnscore::Model& model, const ScoreOptions& options,
+                             long maxRecords) {
   try {
     if (options.recordsPath == "-") {
       struct stat info;
@@ -76,23 +79,37 @@ std::string DiagnoseUnscored(ScoreModel& model, const ScoreOptions& options, lon
     ScoreOptions explained = options;
     explained.reason = true;
     explained.progress = false;
-    RecordSource records(input.Get(), input.GetName(), model, explained);
-    RowScorer scorer(model, records.GetColumns(), explained);
+    const ScoreModel& host = bnscore::ModelInternals::GetHostModel(model);
+    RecordSource records(input.Get(), input.GetName(), host, explained);
+    const FieldLayout layout(host, explained.load.derivedInRecord, explained.load.byName);
+    CsvColumnBlock block(model, host, layout, records.GetColumns(), explained);
     std::map<std::pair<std::string, int>, Cause> causes;
     long examined = 0;
-    bool more = false;  // records left unread
+    bool more = false;   // records left unread
+    bool scored = false;  // a record scored: not the input that was scored
+    auto tally = [&causes, &scored](int status, std::string_view reason) {
+      if (status == 0) scored = true;
+      std::string example;
+      Cause& cause = causes[Classify(reason, example)];
+      if (cause.records++ == 0) cause.example = example;
+    };
     while (records.Next()) {
       if (examined == maxRecords) {
         more = true;
         break;
       }
       ++examined;
-      const MCScore::MCStatus status = scorer.Score(records.GetFields());
-      if (status.GetCode() == 0) return {};  // not the input that was scored
-      std::string example;
-      Cause& cause = causes[Classify(scorer.Explain(status.GetCode(), records.GetFields()), example)];
-      if (cause.records++ == 0) cause.example = example;
+      const std::vector<char>* numbers = records.GetNumberCells();
+      const char* numberCells = numbers != nullptr ? numbers->data() : nullptr;
+      if (!block.AddCells(records.GetFields(), numberCells, records.GetLine(), input.GetName())) {
+        block.ScoreAndVisitReasons(tally);
+        block.AddCellsAsTexts(records.GetFields(), numberCells, records.GetLine(),
+                              input.GetName());
+      }
+      if (block.Full()) block.ScoreAndVisitReasons(tally);
     }
+    block.ScoreAndVisitReasons(tally);
+    if (scored) return {};
     if (!more) input.FinishReading();  // (gzip: its thread ends only at the end)
     if (causes.empty()) return {};
     auto commonest = causes.begin();

@@ -348,7 +348,8 @@ int Run(const std::string& command, const Arguments& args) {
       if (args.strict && code != 0 && records > 0) status = kNotAllScored;
     }
   } else if (command == "evaluate") {
-    RunEvaluate(model, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
+    RunEvaluate(*loaded, EvaluateOptions{args.score, args.label, args.format == "json"},
+                std::cout);
   } else if (command == "check" && args.header) {
     if (json) {
       WriteExpectedHeaderJson(model, std::cout);

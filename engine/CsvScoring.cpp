@@ -1,5 +1,6 @@
 #include "engine/CsvScoring.h"
 
+#include <functional>
 #include <map>
 #include <string_view>
 #include <unordered_set>
@@ -12,8 +13,8 @@
 #include "engine/ExplainColumns.h"
 #include "engine/FieldLayout.h"
 #include "engine/ParallelScoring.h"
-#include "engine/ResultColumns.h"
-#include "engine/RowScorer.h"
+#include "engine/CsvColumnBlock.h"
+#include "engine/TargetCategories.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
 // read from the first only, silently.
 void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
                            const ScoreOptions& options, const std::string& inputName) {
-  const FieldLayout layout(model, options.load.derivedInRecord);
+  const FieldLayout layout(model, options.load.derivedInRecord, options.load.byName);
   std::vector<std::size_t> firstColumn(static_cast<std::size_t>(layout.Size()), header.size());
   for (std::size_t column = 0; column < header.size(); ++column) {
     const int field = layout.Find(header[column]);
@@ -71,7 +72,14 @@ void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreMo
 std::vector<std::string> OutputNames(const std::vector<std::string>& header,
                                      const ScoreModel& model, const ScoreOptions& options,
                                      const std::string& inputName) {
-  std::vector<std::string> names = ResultColumns(model, options.load.predictionOnly).GetNames();
+  std::vector<std::string> names = {"status", "prediction"};
+  if (!options.load.predictionOnly) {
+    names.push_back("confidence");
+    const TargetCategories categories(model);
+    for (const std::string& label : categories.GetLabels()) {
+      names.push_back("probability(" + label + ")");
+    }
+  }
   if (options.reason) names.push_back("reason");
   for (std::string& name : ExplainColumns::Names(options.explain)) names.push_back(std::move(name));
   if (!options.keepInput) return names;
@@ -97,8 +105,13 @@ bnscore::CsvSummary Summarise(const std::map<long, long>& statusCounts, long bla
 }
 
 std::vector<std::string> ReadHeader(CsvReader& reader, const ScoreOptions& options) {
+  return ReadHeader(reader, options, [&reader] { return reader.ReadRow(); });
+}
+
+std::vector<std::string> ReadHeader(const CsvReader& reader, const ScoreOptions& options,
+                                    const std::function<bool()>& readRow) {
   if (!options.columns.empty()) return options.columns;
-  if (!reader.ReadRow()) {
+  if (!readRow()) {
     throw EngineError(reader.GetSourceName() + ": no header row: the input is empty");
   }
   return std::vector<std::string>(reader.GetFields().begin(), reader.GetFields().end());
@@ -127,31 +140,50 @@ void SetUpReader(CsvReader& reader, const ScoreOptions& options) {
   reader.SetRejectBlankLines(options.rejectBlankLines);
 }
 
-// One thread: read, score and write each row in turn.
-bnscore::CsvSummary ScoreSequentially(ScoreModel& model, const ScoreOptions& options,
+// Scores and writes the rows `block` holds, and counts them as written.
+void Flush(CsvColumnBlock& block, const ScoreOptions& options, CsvWriter& writer) {
+  const long rows = static_cast<long>(block.Rows());
+  if (rows == 0) return;
+  block.ScoreAndWrite(writer);
+  CountWritten(options, rows);
+}
+
+// One thread: blocks of rows read, scored and written one after the other.
+bnscore::CsvSummary ScoreSequentially(const CsvModel& model, const ScoreOptions& options,
                                       bnscore::ByteSource& input, const std::string& inputName,
                                       bnscore::ByteSink& output) {
   CsvReader reader(input, inputName);
   SetUpReader(reader, options);
   const std::vector<std::string> header = ReadHeader(reader, options);
 
-  RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);
-  WriteHeader(header, model, options, inputName, writer);
-  while (reader.ReadRow()) {
-    ScoreReaderRow(reader, header.size(), scorer, writer);
-    CountWritten(options, 1);
+  WriteHeader(header, model.host, options, inputName, writer);
+  CsvColumnBlock block(model.api, model.host, model.layout, header, options);
+  try {
+    while (reader.ReadRow()) {
+      if (block.AddRow(reader)) {
+        if (block.Full()) Flush(block, options, writer);
+        continue;
+      }
+      Flush(block, options, writer);
+      block.AddRowAsTexts(reader);
+      Flush(block, options, writer);
+    }
+  } catch (const CsvError&) {
+    Flush(block, options, writer);  // the rows before the fault
+    throw;
   }
+  Flush(block, options, writer);
   writer.Flush();
   std::map<long, long> statusCounts;
-  scorer.AddStatusCounts(statusCounts);
+  block.AddStatusCounts(statusCounts);
   return Summarise(statusCounts, reader.GetBlankLines());
 }
 
 // Several threads: the header and the first record here, then blocks of
 // rows on the workers.
-bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& options,
+bnscore::CsvSummary ScoreInParallel(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output) {
   CsvBlockReader blocks(input, inputName, options.blockBytes);
@@ -169,35 +201,37 @@ bnscore::CsvSummary ScoreInParallel(ScoreModel& model, const ScoreOptions& optio
     }
     return true;
   };
-  std::vector<std::string> header = options.columns;
-  if (header.empty()) {
-    if (!readRow()) throw EngineError(inputName + ": no header row: the input is empty");
-    header.assign(reader.GetFields().begin(), reader.GetFields().end());
-  }
+  const std::vector<std::string> header = ReadHeader(reader, options, readRow);
 
-  RowScorer scorer(model, header, options);
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);
-  WriteHeader(header, model, options, inputName, writer);
+  WriteHeader(header, model.host, options, inputName, writer);
   std::map<long, long> statusCounts;
   long blankLines = 0;
+  CsvColumnBlock first(model.api, model.host, model.layout, header, options);
   if (readRow()) {
-    ScoreReaderRow(reader, header.size(), scorer, writer);
-    CountWritten(options, 1);
-    ParallelScoring parallel(model, header, options, options.threads, inputName);
+    try {
+      if (!first.AddRow(reader)) first.AddRowAsTexts(reader);
+    } catch (const CsvError&) {
+      writer.Flush();
+      throw;
+    }
+    Flush(first, options, writer);
+    ParallelScoring parallel(model.api, model.host, model.layout, model.workers, header, options,
+                             options.threads, inputName);
     parallel.SetBlockWritten([&options](long records) { CountWritten(options, records); });
     parallel.Run(block, reader.GetUnreadOffset(), reader.GetNextLine(), blocks, writer);
     parallel.AddStatusCounts(statusCounts);
     blankLines = parallel.GetBlankLines();
   }
   writer.Flush();
-  scorer.AddStatusCounts(statusCounts);
+  first.AddStatusCounts(statusCounts);
   return Summarise(statusCounts, blankLines + reader.GetBlankLines());
 }
 
 }  // namespace
 
-bnscore::CsvSummary ScoreCsvRecords(ScoreModel& model, const ScoreOptions& options,
+bnscore::CsvSummary ScoreCsvRecords(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output) {
   if (options.threads <= 1) return ScoreSequentially(model, options, input, inputName, output);

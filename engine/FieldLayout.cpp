@@ -25,11 +25,14 @@ void AddNames(const ScoreDictionary* dictionary, const std::string& skip,
 
 }  // namespace
 
-FieldLayout::FieldLayout(const ScoreModel& model, bool derivedInRecord) {
+FieldLayout::FieldLayout(const ScoreModel& model, bool derivedInRecord, bool byName) {
   const ScoreDictVar* target = model.GetTargetVar();
   const std::string targetName = target != nullptr ? target->GetName() : std::string();
   AddNames(model.GetDictionary(), targetName, names_);
-  if (derivedInRecord) AddNames(model.GetTransformationDictionary(), targetName, names_);
+  if (derivedInRecord || byName) {
+    AddNames(model.GetTransformationDictionary(), targetName, names_);
+  }
+  if (target != nullptr) names_.push_back(targetName);
   numeric_ = NumericColumns(names_, model, derivedInRecord);
   for (std::size_t i = 0; i < names_.size(); ++i) {
     byName_.emplace_back(names_[i], static_cast<int>(i));

@@ -13,9 +13,13 @@
 //
 // The fields are those of the model's data dictionary but the target (the
 // predictors and the inputs of its derived fields), then, when the records
-// carry the derived values, the transformation dictionary's fields whose
-// names the data dictionary does not use. A field is numeric exactly when
-// bnscore reads a CSV column of that name as numbers (RecordFiller's rule).
+// carry the derived values or are read by name, the transformation
+// dictionary's fields whose names the data dictionary does not use (read by
+// name, the model asks a record for a derived predictor first and computes
+// it only when the record has none), then the target (a target that is also
+// an active field is a predictor, read from the record like any other; the
+// model asks for it only then). A field is numeric exactly when
+// bnscore reads a CSV column of that name as numbers (NumericColumns).
 // The predictors (the fields of input role, which records must carry) are
 // marked.
 //
@@ -24,7 +28,7 @@
 // columns or names onto it with Find, once per batch. Immutable.
 class FieldLayout {
  public:
-  FieldLayout(const ScoreModel& model, bool derivedInRecord);
+  FieldLayout(const ScoreModel& model, bool derivedInRecord, bool byName);
   // The name index holds views of the names: no copies.
   FieldLayout(const FieldLayout&) = delete;
   FieldLayout& operator=(const FieldLayout&) = delete;

@@ -14,22 +14,22 @@ std::string Key(std::string_view name) {
 
 }  // namespace
 
-JsonLinesWriter::JsonLinesWriter(const ScoreModel& model, const std::vector<std::string>& header,
+JsonLinesWriter::JsonLinesWriter(const std::vector<std::string>& categories,
+                                 const std::vector<std::string>& header,
                                  const ScoreOptions& options)
     : keepInput_(options.keepInput),
       predictionOnly_(options.load.predictionOnly),
       reason_(options.reason),
-      columns_(model, options.load.predictionOnly) {
+      categories_(categories) {
   for (const std::string& name : header) inputKeys_.push_back(Key(name));
-  for (std::size_t c = 0; c < columns_.GetNumCategories(); ++c) {
-    categoryKeys_.push_back(Key(columns_.GetCategoryText(c)));
-  }
+  for (const std::string& category : categories) categoryKeys_.push_back(Key(category));
 }
 
-void JsonLinesWriter::WriteRow(const MCScore::MCStatus& status, const ScoreResult* result,
+void JsonLinesWriter::WriteRow(int status, int prediction, double confidence,
+                               const double* probabilities,
                                const std::vector<std::string_view>& cells,
-                               const std::vector<char>* numberCells, std::string_view reason,
-                               CsvWriter& out, std::string_view explanation) {
+                               const char* numberCells, std::string_view reason, CsvWriter& out,
+                               std::string_view explanation) {
   line_.clear();
   line_ += '{';
   if (keepInput_) {
@@ -39,7 +39,7 @@ void JsonLinesWriter::WriteRow(const MCScore::MCStatus& status, const ScoreResul
       line_ += inputKeys_[i];
       if (cells[i].empty()) {
         line_ += "null";
-      } else if (numberCells != nullptr && (*numberCells)[i] != 0) {
+      } else if (numberCells != nullptr && numberCells[i] != 0) {
         line_ += cells[i];
       } else {
         AppendJsonString(cells[i], line_);
@@ -48,29 +48,32 @@ void JsonLinesWriter::WriteRow(const MCScore::MCStatus& status, const ScoreResul
     line_ += "},";
   }
   char code[24];
-  const auto converted = std::to_chars(code, code + sizeof code, status.GetCode());
+  const auto converted = std::to_chars(code, code + sizeof code, status);
   line_ += "\"status\":";
   line_.append(code, converted.ptr);
   line_ += ",\"prediction\":";
-  const ScoreValue* prediction = result != nullptr ? result->GetPrediction() : nullptr;
   const std::string_view predicted =
-      prediction != nullptr ? prediction->GetStringView(text_) : std::string_view();
+      prediction >= 0 ? std::string_view(categories_[static_cast<std::size_t>(prediction)])
+                      : std::string_view();
   if (predicted.empty()) {
     line_ += "null";
   } else {
     AppendJsonString(predicted, line_);
   }
-  if (!predictionOnly_) {
-    const bool scored = status.GetCode() == 0 && result != nullptr;
+  if (predictionOnly_) {
+    // The same keys as always, as in the service's replies.
+    line_ += ",\"confidence\":null,\"probabilities\":null";
+  } else {
+    const bool scored = status == 0;
     line_ += ",\"confidence\":";
-    line_ += scored ? numbers_.Format(result->GetConfidence()) : "null";
+    line_ += scored ? numbers_.Format(confidence) : "null";
     line_ += ",\"probabilities\":";
     if (scored) {
       for (std::size_t c = 0; c < categoryKeys_.size(); ++c) {
         line_ += c == 0 ? '{' : ',';
         line_ += categoryKeys_[c];
-        const double* probability = columns_.GetProbability(c, result);
-        line_ += probability != nullptr ? numbers_.Format(*probability) : "null";
+        const double probability = probabilities[c];
+        line_ += probability == probability ? numbers_.Format(probability) : "null";
       }
       line_ += categoryKeys_.empty() ? "{}" : "}";
     } else {

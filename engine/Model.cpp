@@ -1,10 +1,9 @@
 // bnscore::Model: the public API over the engine's pieces.
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <mutex>
 #include <sstream>
-#include <system_error>
-#include <thread>
 
 #include "bnscore/bnscore.h"
 #include "engine/EngineError.h"
@@ -17,6 +16,7 @@
 #include "engine/ModelInternals.h"
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
+#include "engine/WorkerPool.h"
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/VkException.h"
@@ -69,6 +69,9 @@ struct Model::Impl {
     return nodes;
   }
 
+  // Last: its threads stop before anything they may use goes.
+  WorkerPool workers;
+
   ScoreModel& GetModel() const { return loaded->GetModel(); }
 
   // Everything after the plug-in has read the model: the layout, the
@@ -76,12 +79,8 @@ struct Model::Impl {
   void Prepare() {
     ScoreModel& model = GetModel();
     model.SetPredictionOnly(options.predictionOnly);
-    layout = std::make_unique<FieldLayout>(model, options.derivedInRecord);
+    layout = std::make_unique<FieldLayout>(model, options.derivedInRecord, options.byName);
     categories = std::make_unique<TargetCategories>(model);
-    for (int i = 0; i < layout->Size(); ++i) {
-      schema.inputs.push_back(Field{layout->GetNames()[static_cast<std::size_t>(i)],
-                                    layout->IsNumeric(i) ? FieldKind::kNumber : FieldKind::kText});
-    }
     const ScoreDictVar* target = model.GetTargetVar();
     if (target != nullptr) schema.target = target->GetName();
     schema.categories = categories->GetLabels();
@@ -95,6 +94,21 @@ struct Model::Impl {
     pool = std::make_unique<ScoringSlotPool>([this] {
       return std::make_unique<ScoringSlot>(GetModel(), *layout, *categories, options);
     });
+    WarmUp();
+    // The layout ends with the target; the schema lists it only when the
+    // model reads it as a predictor, which the warm-up showed by giving it
+    // a record position.
+    const ScoreDictVar* indexed =
+        target != nullptr && model.GetDictionary() != nullptr
+            ? model.GetDictionary()->GetVariable(schema.target)
+            : nullptr;
+    const bool targetRead = indexed != nullptr && !options.byName && indexed->GetIndex() >= 0;
+    for (int i = 0; i < layout->Size(); ++i) {
+      const std::string& name = layout->GetNames()[static_cast<std::size_t>(i)];
+      if (target != nullptr && name == schema.target && !targetRead) continue;
+      schema.inputs.push_back(
+          Field{name, layout->IsNumeric(i) ? FieldKind::kNumber : FieldKind::kText});
+    }
   }
 
   // Whether `values` are the categories, in order (each equal to the
@@ -233,8 +247,8 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
     slot->SetEvidence(evidence);
     batch.ScoreRows(*slot, begin, end);
   };
-  // Part 0 on this thread, the others on threads of their own; a part
-  // whose thread cannot be started is scored here too.
+  // Part 0 on this thread, the others on the model's workers; a part no
+  // worker can take is scored here too.
   std::vector<std::exception_ptr> faults(parts);
   auto scorePart = [&scoreChunk, &faults](std::size_t part) {
     try {
@@ -243,17 +257,34 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
       faults[part] = std::current_exception();
     }
   };
-  std::vector<std::thread> workers;
-  workers.reserve(parts);
+  std::mutex mutex;
+  std::condition_variable done;
+  std::size_t pending = 0;  // guarded by mutex
   for (std::size_t part = 1; part < parts; ++part) {
-    try {
-      workers.emplace_back(scorePart, part);
-    } catch (const std::system_error&) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++pending;
+    }
+    const bool queued = impl_->workers.Submit(
+        [&, part] {
+          scorePart(part);
+          std::lock_guard<std::mutex> lock(mutex);
+          if (--pending == 0) done.notify_one();
+        },
+        static_cast<int>(parts) - 1);
+    if (!queued) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        --pending;
+      }
       scorePart(part);
     }
   }
   scorePart(0);
-  for (std::thread& worker : workers) worker.join();
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [&pending] { return pending == 0; });
+  }
   for (const std::exception_ptr& fault : faults) {
     if (fault) std::rethrow_exception(fault);
   }
@@ -268,7 +299,8 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
     score.load.unknown = options.evidence->unknown;
   }
   try {
-    return ScoreCsvRecords(impl_->GetModel(), score, input, std::string(inputName), output);
+    const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
+    return ScoreCsvRecords(model, score, input, std::string(inputName), output);
   } catch (const EngineError& e) {
     throw Error(e.what());
   }

@@ -3,56 +3,46 @@
 #include <algorithm>
 #include <utility>
 
-// One worker's own scoring state; only its thread uses it.
+// A job's own scoring state; only the thread running the job uses it.
 class ParallelScoring::Worker {
  public:
-  Worker(ScoreModel& model, const std::vector<std::string>& header, const ScoreOptions& options,
+  Worker(const bnscore::Model& model, const ScoreModel& host, const FieldLayout& layout,
+         const std::vector<std::string>& header, const ScoreOptions& options,
          const std::string& sourceName)
-      : scorer(model, header, options), reader(sourceName) {
+      : scorer(model, host, layout, header, options), reader(sourceName) {
     reader.SetDelimiter(options.delimiter);
     reader.SetRejectBlankLines(options.rejectBlankLines);
   }
 
-  RowScorer scorer;
+  CsvColumnBlock scorer;
   CsvReader reader;
 };
 
-ParallelScoring::ParallelScoring(ScoreModel& model, const std::vector<std::string>& header,
+ParallelScoring::Job::Job(std::size_t outputCapacity) : output(outputCapacity) {}
+
+ParallelScoring::Job::~Job() = default;
+
+ParallelScoring::ParallelScoring(const bnscore::Model& model, const ScoreModel& host,
+                                 const FieldLayout& layout, WorkerPool& pool,
+                                 const std::vector<std::string>& header,
                                  const ScoreOptions& options, int workers, std::string sourceName)
-    : headerFields_(header.size()), sourceName_(std::move(sourceName)) {
-  if (workers < 1) workers = 1;
+    : sourceName_(std::move(sourceName)), pool_(pool), workers_(workers < 1 ? 1 : workers) {
   // Output buffers large enough for most blocks from the start (scored rows
   // are often longer than the input rows); pages never written cost no
   // memory.
   const std::size_t outputCapacity = std::max<std::size_t>(8 * options.blockBytes, 1 << 16);
-  for (int i = 0; i < workers + 1; ++i) {
+  for (int i = 0; i < workers_ + 1; ++i) {
     jobs_.push_back(std::make_unique<Job>(outputCapacity));
     jobs_.back()->output.SetDelimiter(options.delimiter);
-  }
-  for (int i = 0; i < workers; ++i) {
-    workers_.push_back(std::make_unique<Worker>(model, header, options, sourceName_));
-  }
-  try {
-    for (auto& worker : workers_) {
-      threads_.emplace_back([this, &worker] { WorkerLoop(*worker); });
-    }
-  } catch (...) {
-    Stop();
-    throw;
+    jobs_.back()->worker =
+        std::make_unique<Worker>(model, host, layout, header, options, sourceName_);
   }
 }
 
-ParallelScoring::~ParallelScoring() { Stop(); }
-
-void ParallelScoring::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  workReady_.notify_all();
-  for (std::thread& thread : threads_) {
-    if (thread.joinable()) thread.join();
-  }
+ParallelScoring::~ParallelScoring() {
+  // The jobs still queued or running use this object.
+  std::unique_lock<std::mutex> lock(mutex_);
+  jobDone_.wait(lock, [this] { return running_ == 0; });
 }
 
 void ParallelScoring::Run(CsvBlock& first, std::size_t begin, long firstLine,
@@ -97,9 +87,9 @@ void ParallelScoring::Submit(Job& job) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job.done = false;
-    queue_.push_back(&job);
+    ++running_;
   }
-  workReady_.notify_one();
+  if (!pool_.Submit([this, &job] { RunJob(job); }, workers_)) RunJob(job);
 }
 
 void ParallelScoring::Finish(Job& job, long& nextLine, CsvWriter& out) {
@@ -114,31 +104,20 @@ void ParallelScoring::Finish(Job& job, long& nextLine, CsvWriter& out) {
   if (blockWritten_) blockWritten_(job.records);
 }
 
-void ParallelScoring::WorkerLoop(Worker& worker) {
-  for (;;) {
-    Job* job;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      workReady_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-      if (stopping_) return;
-      job = queue_.front();
-      queue_.pop_front();
-    }
-    try {
-      ScoreBlock(worker, *job);
-    } catch (const CsvError& e) {
-      job->failed = true;
-      job->faultLine = e.GetLine();
-      job->faultText = e.GetText();
-    } catch (...) {
-      job->error = std::current_exception();
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      job->done = true;
-    }
-    jobDone_.notify_one();
+void ParallelScoring::RunJob(Job& job) {
+  try {
+    ScoreBlock(*job.worker, job);
+  } catch (const CsvError& e) {
+    job.failed = true;
+    job.faultLine = e.GetLine();
+    job.faultText = e.GetText();
+  } catch (...) {
+    job.error = std::current_exception();
   }
+  std::lock_guard<std::mutex> lock(mutex_);
+  job.done = true;
+  --running_;
+  jobDone_.notify_all();
 }
 
 void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
@@ -147,19 +126,35 @@ void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   // starts in the input is known only once the blocks before it are parsed.
   reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
   job.records = 0;
-  while (reader.ReadRow()) {
-    ScoreReaderRow(reader, headerFields_, worker.scorer, job.output);
-    ++job.records;
+  CsvColumnBlock& block = worker.scorer;
+  auto flush = [&block, &job] {
+    job.records += static_cast<long>(block.Rows());
+    block.ScoreAndWrite(job.output);
+  };
+  try {
+    while (reader.ReadRow()) {
+      if (block.AddRow(reader)) {
+        if (block.Full()) flush();
+        continue;
+      }
+      flush();
+      block.AddRowAsTexts(reader);
+      flush();
+    }
+  } catch (const CsvError&) {
+    flush();  // the rows before the fault
+    throw;
   }
+  flush();
   job.lines = reader.GetNextLine() - 1;
 }
 
 void ParallelScoring::AddStatusCounts(std::map<long, long>& counts) const {
-  for (const auto& worker : workers_) worker->scorer.AddStatusCounts(counts);
+  for (const auto& job : jobs_) job->worker->scorer.AddStatusCounts(counts);
 }
 
 long ParallelScoring::GetBlankLines() const {
   long lines = 0;
-  for (const auto& worker : workers_) lines += worker->reader.GetBlankLines();
+  for (const auto& job : jobs_) lines += job->worker->reader.GetBlankLines();
   return lines;
 }

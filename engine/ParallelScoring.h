@@ -9,13 +9,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/CsvBlockReader.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
-#include "engine/RowScorer.h"
+#include "engine/CsvColumnBlock.h"
+#include "engine/FieldLayout.h"
+#include "engine/WorkerPool.h"
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
@@ -23,8 +24,10 @@
 // in input order.
 //
 // The calling thread reads the blocks (CsvBlockReader) and writes the
-// output; each worker parses a whole block, scores its rows with its own
-// RowScorer and formats them into the block's own output buffer. At most
+// output; the blocks go to the model's WorkerPool, each job parsing a whole
+// block into its own CsvColumnBlock,
+// which scores the rows through the model's column path and formats them
+// into the block's own output buffer. At most
 // workers + 1 blocks are in flight, whose buffers are reused, so memory
 // does not grow with the input.
 //
@@ -35,9 +38,10 @@
 // (its one-time setup must not race) and must outlive this object.
 class ParallelScoring {
  public:
-  ParallelScoring(ScoreModel& model, const std::vector<std::string>& header,
+  ParallelScoring(const bnscore::Model& model, const ScoreModel& host, const FieldLayout& layout,
+                  WorkerPool& pool, const std::vector<std::string>& header,
                   const ScoreOptions& options, int workers, std::string sourceName);
-  // Stops the workers and waits for them.
+  // Waits for the jobs still running.
   ~ParallelScoring();
 
   ParallelScoring(const ParallelScoring&) = delete;
@@ -61,9 +65,12 @@ class ParallelScoring {
   long GetBlankLines() const;
 
  private:
+  class Worker;
+
   // A block on its way: read, scored by a worker, then written.
   struct Job {
-    explicit Job(std::size_t outputCapacity) : output(outputCapacity) {}
+    explicit Job(std::size_t outputCapacity);
+    ~Job();  // where Worker is complete
 
     CsvBlock input;
     std::size_t begin = 0;     // the rows start here
@@ -75,30 +82,26 @@ class ParallelScoring {
     long faultLine = 0;        // counting from 1 at the block's start
     std::string faultText;
     std::exception_ptr error;  // any other fault
+    std::unique_ptr<Worker> worker;  // the job's scoring state
   };
 
-  class Worker;
-
-  void WorkerLoop(Worker& worker);
+  // Scores `job` (on a worker of the pool) and marks it done.
+  void RunJob(Job& job);
   void ScoreBlock(Worker& worker, Job& job);
   // Hands `job` to the workers.
   void Submit(Job& job);
   // Waits for `job` and writes its output; throws its fault. `nextLine` is
   // the input line on which the block starts, and moves past the block.
   void Finish(Job& job, long& nextLine, CsvWriter& out);
-  void Stop();
 
-  std::size_t headerFields_;
   std::string sourceName_;
-  std::vector<std::unique_ptr<Worker>> workers_;
-  std::vector<std::thread> threads_;
+  WorkerPool& pool_;
+  int workers_;
   std::vector<std::unique_ptr<Job>> jobs_;
 
   std::mutex mutex_;
-  std::condition_variable workReady_;  // a job was queued, or stop
   std::condition_variable jobDone_;
-  std::deque<Job*> queue_;             // guarded by mutex_
-  bool stopping_ = false;              // guarded by mutex_
+  long running_ = 0;  // jobs submitted and not done; guarded by mutex_
   std::function<void(long)> blockWritten_;
 };
 

@@ -105,9 +105,3 @@ bool NumberCellRules::IsMissingValue(std::string_view cell) const {
   }
   return false;
 }
-
-RecordFiller::RecordFiller(const std::vector<std::string>& header, const ScoreModel& model,
-                           bool derivedInRecord, bool indexed, const NumberCellRules& rules)
-    : record_(header, indexed),
-      numeric_(NumericColumns(header, model, derivedInRecord)),
-      rules_(rules) {}

@@ -20,8 +20,8 @@ struct ScoreOptions : bnscore::CsvOptions {
   bool progress = true;          // a progress line when stderr is a terminal
   int progressIntervalMs = 100;  // between its redraws
 
-  // JSON Lines in or out is scored record by record in bnscore, not by
-  // Model::ScoreCsv.
+  // JSON Lines in or out is read and written by bnscore's own loop (in
+  // column blocks too), not by Model::ScoreCsv.
   RecordFormat inputFormat = RecordFormat::Csv;
   RecordFormat outputFormat = RecordFormat::Csv;
 };

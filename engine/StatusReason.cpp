@@ -32,16 +32,18 @@ StatusReason::StatusReason(const ScoreModel& model, const FieldLayout& layout,
     if (!layout.IsPredictor(position) || data_ == nullptr) continue;
     const std::size_t field = static_cast<std::size_t>(position);
     const ScoreDictVar* var = data_->GetVariable(layout.GetNames()[field]);
-    if (var != nullptr) fields_.push_back({var, columnOf[field]});
+    if (var != nullptr) fields_.push_back({var, columnOf[field], false});
   }
   const TransformationDictionary* derived = model.GetTransformationDictionary();
-  if (options.load.derivedInRecord && derived != nullptr) {
+  // Records that carry derived values, or are read by name, may give a
+  // derived predictor its value themselves.
+  if ((options.load.derivedInRecord || options.load.byName) && derived != nullptr) {
     std::vector<ScoreDictVar*> vars;
     derived->GetVariables(vars);
     for (const ScoreDictVar* var : vars) {
       const int position = layout.Find(var->GetName());
       const int column = position >= 0 ? columnOf[static_cast<std::size_t>(position)] : -1;
-      if (column >= 0) fields_.push_back({var, column});
+      if (column >= 0) fields_.push_back({var, column, !options.load.derivedInRecord});
     }
   }
 }
@@ -70,6 +72,7 @@ bool StatusReason::FindFault(const Field& field, const std::vector<std::string_v
     return true;
   }
   std::string_view cell = cells[static_cast<std::size_t>(field.column)];
+  if (cell.empty() && field.emptyIsComputed) return false;
   const bool isFault = var.GetValueType() == 0 ? FindNumberFault(var, cell)
                                                : FindTextFault(var, cell);
   if (isFault) text_.insert(0, var.GetName() + ": ");

@@ -15,8 +15,9 @@
 
 // Says why a record got a non-zero status, from what the host interfaces
 // tell of the model: its predictors (GetVarsOfRole) with their categories
-// and declared missing values, and, when the records carry derived values,
-// the derived fields of its transformation dictionary. For status 90029 it
+// and declared missing values, and, when the records carry derived values
+// or are read by name, the derived fields of its transformation dictionary
+// that have a column. For status 90029 it
 // names the first predictor, in dictionary order, whose cell gives it no
 // usable value:
 //   income: missing
@@ -52,6 +53,9 @@ class StatusReason {
   struct Field {
     const ScoreDictVar* var;
     int column;  // the header column of the field, -1 when there is none
+    // An empty cell leaves the value to the transformation dictionary (a
+    // derived field given by records read by name).
+    bool emptyIsComputed;
   };
 
   // Sets text_ to what keeps `field` from a usable value; false when its

@@ -1,143 +1,106 @@
 #include "fuzz/CsvFuzzHarness.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
-#include <stdexcept>
-#include <string_view>
-#include <vector>
-
-#include "bayesnet/GiveMyTranslator.h"
-#include "engine/CsvReader.h"
-#include "engine/CsvScoring.h"
-#include "engine/CsvWriter.h"
-#include "engine/EngineError.h"
-#include "engine/FdStreams.h"
-#include "engine/RecordFiller.h"
-#include "engine/ResultColumns.h"
-#include "fuzz/DiscardStream.h"
-#include "host/xml/PmmlParser.h"
+#include <utility>
 
 namespace {
 
-// The reader buffer and input block sizes to pick from: tiny ones make rows
-// cross many refills and blocks. ScoreCsvRecords' own buffers are of a megabyte,
-// slow to get under AddressSanitizer (with its caches, its set-up
-// costs some milliseconds), so it runs for one input in eight.
+// The reader piece and input block sizes to pick from: tiny ones make rows
+// cross many refills and blocks.
 constexpr std::size_t kSizes[] = {1, 2, 3, 7, 16, 64, 4096, 65536};
 
-std::string ReadAll(int fd) {
-  std::string text;
-  char chunk[4096];
-  off_t offset = 0;
-  for (;;) {
-    ssize_t n = ::pread(fd, chunk, sizeof chunk, offset);
-    if (n <= 0) break;
-    text.append(chunk, static_cast<std::size_t>(n));
-    offset += n;
+// The CSV bytes, given at most `piece` bytes a read.
+class PieceSource : public bnscore::ByteSource {
+ public:
+  PieceSource(const std::string& text, std::size_t piece) : text_(text), piece_(piece) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min({size, piece_, text_.size() - offset_});
+    std::memcpy(buffer, text_.data() + offset_, n);
+    offset_ += n;
+    return n;
   }
-  return text;
-}
 
-void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n <= 0) throw std::runtime_error("cannot write the memory file");
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-}
+ private:
+  const std::string& text_;
+  std::size_t piece_;
+  std::size_t offset_ = 0;
+};
+
+struct TextSink : bnscore::ByteSink {
+  void Write(const char* data, std::size_t size) override { text.append(data, size); }
+  std::string text;
+};
 
 }  // namespace
 
-CsvFuzzHarness::CsvFuzzHarness(const std::string& modelPath)
-    : translator_(GiveMyTranslator()),
-      input_(::memfd_create("csv_fuzz", 0)),
-      output_(::open("/dev/null", O_WRONLY)),
-      outputs_{::memfd_create("csv_fuzz_out1", 0), ::memfd_create("csv_fuzz_out2", 0)} {
-  if (input_ < 0 || output_ < 0 || outputs_[0] < 0 || outputs_[1] < 0) {
-    throw std::runtime_error("cannot open the fuzz files");
-  }
-  DocumentPtr document = PmmlParser::ParseFile(modelPath);
-  model_.reset(translator_->ParseFromTree(document.get(), "UTF-8"));
+CsvFuzzHarness::CsvFuzzHarness(std::string modelPath) : modelPath_(std::move(modelPath)) {
+  GetModel(0);  // a refused file is refused at once
 }
 
-CsvFuzzHarness::~CsvFuzzHarness() {
-  ::close(input_);
-  ::close(output_);
-  ::close(outputs_[0]);
-  ::close(outputs_[1]);
+CsvFuzzHarness::~CsvFuzzHarness() = default;
+
+const bnscore::Model& CsvFuzzHarness::GetModel(unsigned options) {
+  std::unique_ptr<bnscore::Model>& model = models_[options & 7u];
+  if (!model) {
+    bnscore::LoadOptions load;
+    load.byName = (options & 1u) != 0;
+    load.derivedInRecord = (options & 2u) != 0;
+    load.predictionOnly = (options & 4u) != 0;
+    model = bnscore::Model::Load(modelPath_, load);
+  }
+  return *model;
 }
 
 bool CsvFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return false;
   const unsigned options = data[0];
-  ++data;
-  --size;
-  if (::ftruncate(input_, 0) != 0 || ::lseek(input_, 0, SEEK_SET) != 0) {
-    throw std::runtime_error("cannot reset the memory file");
-  }
-  WriteAll(input_, data, size);
-  if (::lseek(input_, 0, SEEK_SET) != 0) throw std::runtime_error("cannot rewind the memory file");
-
-  const bool byName = (options & 1u) != 0;
-  const bool derivedInRecord = (options & 2u) != 0;
-  const bool predictionOnly = (options & 4u) != 0;
-  const bool keepInput = (options & 8u) != 0;
-  const bool wholeCommand = (options & 0x38u) == 0x38u;
+  input_.assign(reinterpret_cast<const char*>(data + 1), size - 1);
+  const bnscore::Model& model = GetModel(options);
   const std::size_t picked = kSizes[(options >> 5) & 7u];
-  if (wholeCommand) {
-    ScoreOptions score;
-    score.load.byName = byName;
-    score.load.derivedInRecord = derivedInRecord;
-    score.load.predictionOnly = predictionOnly;
-    score.keepInput = keepInput;
-    // Random headers seldom name every predictor: score them anyway, and
-    // say why each record was not scored.
-    score.allowMissingColumns = true;
-    score.reason = true;
-    return CompareThreads(score, picked);
+
+  bnscore::CsvOptions csv;
+  csv.keepInput = (options & 8u) != 0;
+  // Random headers seldom name every predictor: score them anyway.
+  csv.allowMissingColumns = true;
+  if ((options & 0x38u) == 0x38u) {
+    csv.reason = true;  // say why each record was not scored
+    return CompareThreads(model, csv, picked);
   }
-  try {
-    ScoreSteps(byName, derivedInRecord, predictionOnly, keepInput, picked);
-  } catch (const EngineError&) {
-    return false;
-  }
-  return true;
+  csv.missingValues.clear();
+  csv.allowNonfinite = true;
+  return Score(model, csv, picked).fault.empty();
 }
 
-CsvFuzzHarness::Outcome CsvFuzzHarness::RunCommand(ScoreOptions options, int outputFd) {
-  if (::lseek(input_, 0, SEEK_SET) != 0 || ::ftruncate(outputFd, 0) != 0 ||
-      ::lseek(outputFd, 0, SEEK_SET) != 0) {
-    throw std::runtime_error("cannot reset the memory files");
-  }
-  model_->SetPredictionOnly(options.load.predictionOnly);
-  FdSource source(input_, "fuzz.csv");
-  FdSink sink(outputFd, "fuzz output");
+CsvFuzzHarness::Outcome CsvFuzzHarness::Score(const bnscore::Model& model,
+                                              const bnscore::CsvOptions& options,
+                                              std::size_t pieceSize) {
+  PieceSource source(input_, pieceSize);
+  TextSink sink;
   Outcome outcome;
   std::ostringstream summary;
   try {
-    const bnscore::CsvSummary counts = ScoreCsvRecords(*model_, options, source, "fuzz.csv", sink);
+    const bnscore::CsvSummary counts = model.ScoreCsv(source, "fuzz.csv", sink, options);
     summary << counts.records;
     for (const auto& [status, count] : counts.statusCounts) summary << ' ' << status << ':' << count;
-  } catch (const EngineError& e) {
+  } catch (const bnscore::Error& e) {
     outcome.fault = e.what();
   }
-  outcome.output = ReadAll(outputFd);
+  outcome.output = std::move(sink.text);
   outcome.summary = summary.str();
   return outcome;
 }
 
-bool CsvFuzzHarness::CompareThreads(const ScoreOptions& options, std::size_t blockBytes) {
-  ScoreOptions parallel = options;
+bool CsvFuzzHarness::CompareThreads(const bnscore::Model& model,
+                                    const bnscore::CsvOptions& options, std::size_t blockBytes) {
+  bnscore::CsvOptions parallel = options;
   parallel.threads = 2;
   parallel.blockBytes = blockBytes;
-  const Outcome one = RunCommand(options, outputs_[0]);
-  const Outcome two = RunCommand(parallel, outputs_[1]);
+  const Outcome one = Score(model, options, std::size_t{1} << 20);
+  const Outcome two = Score(model, parallel, std::size_t{1} << 20);
   if (one.output != two.output || one.summary != two.summary || one.fault != two.fault) {
     std::fprintf(stderr,
                  "csv fuzz: one thread and two (blocks of %zu bytes) differ\n"
@@ -148,39 +111,4 @@ bool CsvFuzzHarness::CompareThreads(const ScoreOptions& options, std::size_t blo
     std::abort();
   }
   return one.fault.empty();
-}
-
-void CsvFuzzHarness::ScoreSteps(bool byName, bool derivedInRecord, bool predictionOnly,
-                                bool keepInput, std::size_t bufferSize) {
-  CsvReader reader(input_, "fuzz.csv", bufferSize);
-  if (!reader.ReadRow()) throw EngineError("fuzz.csv: no header row");
-  const std::vector<std::string> header(reader.GetFields().begin(), reader.GetFields().end());
-  model_->SetPredictionOnly(predictionOnly);
-  RecordFiller filler(header, *model_, derivedInRecord, !byName);
-  ResultColumns columns(*model_, predictionOnly);
-  CsvWriter writer(output_, "/dev/null", 64);
-  if (keepInput) {
-    for (const std::string& name : header) writer.WriteField(name);
-  }
-  columns.WriteHeader(writer);
-  writer.EndRow();
-
-  ScoreResult* raw = nullptr;
-  std::unique_ptr<ScoreResult> result;
-  while (reader.ReadRow()) {
-    const std::vector<std::string_view>& cells = reader.GetFields();
-    if (cells.size() != header.size()) throw EngineError("fuzz.csv: ragged row");
-    filler.Fill(cells);
-    MCScore::MCStatus status = model_->GetScore(&filler.GetRecord(), raw, derivedInRecord);
-    if (raw != result.get()) {
-      result.release();  // the model deleted the old one
-      result.reset(raw);
-    }
-    if (keepInput) {
-      for (std::string_view cell : cells) writer.WriteField(cell);
-    }
-    columns.WriteRow(status, raw, writer);
-    writer.EndRow();
-  }
-  writer.Flush();
 }

@@ -6,32 +6,32 @@
 #include <memory>
 #include <string>
 
-#include "engine/ScoreOptions.h"
-#include "host/interfaces/ScoreModel.h"
-#include "host/interfaces/ScoreTranslator.h"
+#include "bnscore/bnscore.h"
 
-// The record path of `bnscore score` that csv_fuzzer drives, shared with the
-// regression test that replays the inputs it once found failing.
+// The CSV scoring of `bnscore score` (bnscore::Model::ScoreCsv, the loop
+// the command runs) that csv_fuzzer drives, shared with the regression test
+// that replays the inputs it once found failing.
 //
-// Holds one model, read at construction from a PMML file through the
-// plug-in's translator (a refused file throws VkException). Run takes an
-// option byte followed by CSV bytes, which it reads from a memory file.
-// The option byte picks --by-name, --derived-in-record, --prediction-only
-// and --keep-input (bits 0 to 3), and one of eight small sizes (bits 5 to
-// 7). When bits 3, 4 and 5 are all set, the bytes go through the engine's
-// CSV scoring (ScoreCsvRecords, what `bnscore score` runs) twice:
-// on one thread, and on two threads with input blocks of the picked size;
-// the two outputs and faults must be the same byte for byte, and Run aborts
-// when they differ. Otherwise they go through the same steps as its
-// one thread, with a reader buffer of the picked size, so that rows cross
-// buffer refills; that output goes to /dev/null.
+// Reads the model of a PMML file through the plug-in once per combination
+// of read options, when first needed (a refused file throws
+// bnscore::ModelError). Run takes an option byte followed by CSV bytes. The
+// option byte picks --by-name, --derived-in-record, --prediction-only and
+// --keep-input (bits 0 to 3), and one of eight small sizes (bits 5 to 7).
+// When bits 3, 4 and 5 are all set, the bytes are scored twice, with
+// --reason: on one thread, and on two threads with input blocks of the
+// picked size; the two outputs and faults must be the same byte for byte,
+// and Run aborts when they differ. Otherwise they are scored once on one
+// thread, read in pieces of the picked size so that rows cross the
+// reader's refills, with every cell kept (no missing-value tokens,
+// non-finite numbers read); that output is dropped. Headers that lack
+// predictor columns are scored either way.
 //
 // Run returns true when every record was scored, false when the input was
-// refused with a EngineError (an expected outcome). Anything else is a fault.
-// An XmlPlatform must live while the constructor runs.
+// refused with a bnscore::Error (an expected outcome). Anything else is a
+// fault.
 class CsvFuzzHarness {
  public:
-  explicit CsvFuzzHarness(const std::string& modelPath);
+  explicit CsvFuzzHarness(std::string modelPath);
   ~CsvFuzzHarness();
 
   CsvFuzzHarness(const CsvFuzzHarness&) = delete;
@@ -40,27 +40,24 @@ class CsvFuzzHarness {
   bool Run(const std::uint8_t* data, std::size_t size);
 
  private:
-  // What one run of ScoreCsvRecords wrote, and its fault ("" when none).
+  // What one run of ScoreCsv wrote, and its fault ("" when none).
   struct Outcome {
     std::string output;
     std::string summary;
     std::string fault;
   };
 
-  Outcome RunCommand(ScoreOptions options, int outputFd);
-  // Runs ScoreCsvRecords on one thread and on two; aborts when they differ.
-  bool CompareThreads(const ScoreOptions& options, std::size_t blockBytes);
-  // Scores the memory file as ScoreCsvRecords does, with a reader buffer of
-  // `bufferSize` bytes.
-  void ScoreSteps(bool byName, bool derivedInRecord, bool predictionOnly, bool keepInput,
-                  std::size_t bufferSize);
+  // The model read with the options of bits 0 to 2 of `options`.
+  const bnscore::Model& GetModel(unsigned options);
+  Outcome Score(const bnscore::Model& model, const bnscore::CsvOptions& options,
+                std::size_t pieceSize);
+  // Scores on one thread and on two; aborts when they differ.
+  bool CompareThreads(const bnscore::Model& model, const bnscore::CsvOptions& options,
+                      std::size_t blockBytes);
 
-  // Declared so that the model goes before the translator that made it.
-  std::unique_ptr<ScoreTranslator> translator_;
-  std::unique_ptr<ScoreModel> model_;
-  int input_;   // the memory file holding the CSV bytes; owned
-  int output_;  // /dev/null; owned
-  int outputs_[2];  // memory files for the two runs of CompareThreads; owned
+  std::string modelPath_;
+  std::unique_ptr<bnscore::Model> models_[8];
+  std::string input_;
 };
 
 #endif  // BNSCORE_FUZZ_CSVFUZZHARNESS_H_

@@ -10,15 +10,14 @@
 
 #include <simdjson.h>
 
-#include "bayesnet/GiveMyTranslator.h"
+#include "engine/CsvColumnBlock.h"
 #include "engine/CsvReader.h"
 #include "engine/CsvWriter.h"
 #include "engine/EngineError.h"
+#include "engine/FieldLayout.h"
 #include "engine/JsonLinesReader.h"
 #include "engine/JsonLinesWriter.h"
-#include "engine/RecordFiller.h"
-#include "engine/RowScorer.h"
-#include "host/xml/PmmlParser.h"
+#include "engine/ModelInternals.h"
 
 namespace {
 
@@ -48,10 +47,13 @@ void CheckLines(const std::string& output) {
 }  // namespace
 
 JsonLinesFuzzHarness::JsonLinesFuzzHarness(const std::string& modelPath)
-    : translator_(GiveMyTranslator()), input_(::memfd_create("jsonl_fuzz", 0)) {
+    : input_(::memfd_create("jsonl_fuzz", 0)) {
   if (input_ < 0) throw std::runtime_error("cannot open the fuzz file");
-  DocumentPtr document = PmmlParser::ParseFile(modelPath);
-  model_.reset(translator_->ParseFromTree(document.get(), "UTF-8"));
+  for (bool predictionOnly : {false, true}) {
+    bnscore::LoadOptions load;
+    load.predictionOnly = predictionOnly;
+    models_[predictionOnly ? 1 : 0] = bnscore::Model::Load(modelPath, load);
+  }
 }
 
 JsonLinesFuzzHarness::~JsonLinesFuzzHarness() { ::close(input_); }
@@ -80,7 +82,8 @@ JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options,
   score.keepInput = (options & 8u) != 0;
   score.reason = (options & 16u) != 0;
   score.load.predictionOnly = (options & 32u) != 0;
-  model_->SetPredictionOnly(score.load.predictionOnly);
+  const bnscore::Model& model = *models_[score.load.predictionOnly ? 1 : 0];
+  const ScoreModel& host = bnscore::ModelInternals::GetHostModel(model);
   if (::lseek(input_, 0, SEEK_SET) != 0) throw std::runtime_error("cannot rewind the memory file");
   JsonLinesReader reader(input_, "fuzz.jsonl", bufferSize);
   if ((options & 64u) != 0) reader.SetColumns({"id", "x", "n"});
@@ -88,13 +91,27 @@ JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options,
   Outcome outcome;
   try {
     if (reader.ReadRow()) {
-      RowScorer scorer(*model_, reader.GetColumns(), score);
-      JsonLinesWriter json(*model_, reader.GetColumns(), score);
-      do {
-        const MCScore::MCStatus status = scorer.Score(reader.GetFields());
-        json.WriteRow(status, scorer.GetResult(), reader.GetFields(), &reader.GetNumberCells(),
-                      scorer.Explain(status.GetCode(), reader.GetFields()), writer);
-      } while (reader.ReadRow());
+      // What `bnscore score` does with JSON Lines, on one thread.
+      const FieldLayout layout(host, false, false);
+      CsvColumnBlock block(model, host, layout, reader.GetColumns(), score);
+      JsonLinesWriter json(model.GetSchema().categories, reader.GetColumns(), score);
+      block.SetJsonLines(&json);
+      try {
+        do {
+          const char* numbers = reader.GetNumberCells().data();
+          if (block.AddCells(reader.GetFields(), numbers, reader.GetLine(), "fuzz.jsonl")) {
+            if (block.Full()) block.ScoreAndWrite(writer);
+            continue;
+          }
+          block.ScoreAndWrite(writer);
+          block.AddCellsAsTexts(reader.GetFields(), numbers, reader.GetLine(), "fuzz.jsonl");
+          block.ScoreAndWrite(writer);
+        } while (reader.ReadRow());
+      } catch (const CsvError&) {
+        block.ScoreAndWrite(writer);
+        throw;
+      }
+      block.ScoreAndWrite(writer);
     }
   } catch (const EngineError& e) {
     outcome.fault = e.what();

@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "host/interfaces/ScoreModel.h"
-#include "host/interfaces/ScoreTranslator.h"
+#include "bnscore/bnscore.h"
 
 // The JSON Lines path of `bnscore score --input-format jsonl --output-format
-// jsonl` that jsonl_fuzzer drives: JsonLinesReader, RowScorer and
-// JsonLinesWriter, against one model read at construction from a PMML file
-// through the plug-in's translator (a refused file throws VkException).
+// jsonl` that jsonl_fuzzer drives: JsonLinesReader, CsvColumnBlock (the
+// model's column path) and JsonLinesWriter, against one model read through
+// the plug-in at construction, with and without --prediction-only (a
+// refused file throws bnscore::ModelError).
 //
 // Run takes an option byte followed by JSON Lines bytes. The option byte
 // picks one of eight small reader buffer sizes (bits 0 to 2), --keep-input
@@ -24,7 +24,6 @@
 //
 // Run returns true when every record was scored, false when the input was
 // refused with a EngineError (an expected outcome). Anything else is a fault.
-// An XmlPlatform must live while the constructor runs.
 class JsonLinesFuzzHarness {
  public:
   explicit JsonLinesFuzzHarness(const std::string& modelPath);
@@ -44,9 +43,7 @@ class JsonLinesFuzzHarness {
 
   Outcome Score(unsigned options, std::size_t bufferSize);
 
-  // Declared so that the model goes before the translator that made it.
-  std::unique_ptr<ScoreTranslator> translator_;
-  std::unique_ptr<ScoreModel> model_;
+  std::unique_ptr<bnscore::Model> models_[2];  // without and with --prediction-only
   int input_;  // the memory file holding the JSON Lines bytes; owned
 };
 

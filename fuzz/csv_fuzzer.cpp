@@ -1,4 +1,4 @@
-// libFuzzer target: an option byte and CSV bytes through the record path of
+// libFuzzer target: an option byte and CSV bytes through the CSV scoring of
 // `bnscore score`, scored against the small network of the CLI tests. See
 // CsvFuzzHarness.h for the input format.
 

@@ -11,10 +11,10 @@
 // JSON cannot hold, become null. Nothing here allocates beyond the growth
 // of `out`.
 
-// A JSON string literal: quotes, with ", \ and control characters escaped,
-// and every byte that is not part of well-formed UTF-8 written as U+FFFD,
-// so that the literal is valid whatever the text (messages may quote what
-// a client sent). Well-formed UTF-8 is copied as it is.
+// A JSON string literal, as the engine's AppendJsonString writes it:
+// quotes, backslashes and control characters escaped, and every byte that
+// is not part of well-formed UTF-8 written as U+FFFD (messages may quote
+// what a client sent).
 void AppendJsonString(std::string& out, std::string_view text);
 
 // A number, or null when it is NaN or infinite.

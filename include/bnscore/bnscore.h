@@ -117,8 +117,10 @@ struct Schema {
   // The fields a record may carry for the model, each with the kind of
   // cell it reads: every field of the data dictionary but the target (the
   // predictors, and the inputs from which derived predictors are computed),
-  // then, with derivedInRecord, the derived fields the data dictionary does
-  // not name. Other names are ignored; a field without a cell is missing.
+  // then, with derivedInRecord or byName, the derived fields the data
+  // dictionary does not name, and last the target (read only when it is an
+  // active field too). Other names are ignored; a field without a cell is
+  // missing.
   std::vector<Field> inputs;
   std::string target;
   // The target's categories in output order, as bnscore writes them in the

@@ -51,6 +51,18 @@ TEST(StreamingTest, JsonLinesInAndOut) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "{" + kScored + "}");
 
+  // With --prediction-only, the keys of the service's replies.
+  run = RunBnscore({"score", "--prediction-only", "--output-format", "jsonl", kModel, kCases});
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+            "{\"status\":0,\"prediction\":\"good\",\"confidence\":null,\"probabilities\":null}");
+
+  // A cell that is not UTF-8 becomes U+FFFD in the JSON text, as in the
+  // service's replies.
+  const std::string notUtf8 = testprocess::WriteTempFile("streaming_not_utf8.csv", "x,n\nu\xff,5\n");
+  run = RunBnscore({"score", "--output-format", "jsonl", "--keep-input", kModel, notUtf8});
+  EXPECT_EQ(run.out.rfind("{\"input\":{\"x\":\"u\\ufffd\",\"n\":\"5\"},", 0), 0u) << run.out;
+  std::remove(notUtf8.c_str());
+
   // JSON Lines in, CSV out; a fault names its line.
   run = RunBnscore({"score", "--input-format", "jsonl", kModel, "-"}, kJsonCases);
   const std::string& firstRow = cli_network::kGood;

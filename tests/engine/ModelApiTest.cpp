@@ -302,3 +302,44 @@ TEST(ModelApiTest, FaultsCarryTheirCodesAndPlaces) {
 }
 
 }  // namespace
+
+namespace {
+
+// Numeric cells that are not plain decimals, read by ScoreCsv's column
+// blocks (NaN alone through the record path) and by ScoreOne given as
+// texts: the same outcome and bits, on one thread and on two.
+TEST(ModelApiTest, ScoreCsvReadsOddNumberCellsAsTheRecordPathDoes) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const std::vector<std::string> incomes = {"52000", "nan", "inf", "-inf", "abc", "1e400",
+                                            "NA",    "",    "3.5e4", "nan", "0x10", "-0"};
+  std::string csv = "age,income,employment,dependents\n";
+  for (const std::string& income : incomes) csv += "41," + income + ",salaried,1\n";
+  const std::size_t categories = model->GetSchema().categories.size();
+  for (int threads : {1, 2}) {
+    StringSource input(csv);
+    StringSink output;
+    bnscore::CsvOptions read;
+    read.missingValues = {"NA"};
+    read.allowNonfinite = true;
+    read.threads = threads;
+    read.blockBytes = 40;
+    model->ScoreCsv(input, "odd.csv", output, read);
+    const Table rows = ReadCsv("", &output.text);
+    ASSERT_EQ(rows.size(), incomes.size() + 1);
+    for (std::size_t i = 0; i < incomes.size(); ++i) {
+      const bnscore::NamedCell record[] = {
+          {"age", bnscore::Cell::Of("41")},
+          {"income", incomes[i] == "NA" ? bnscore::Cell::Missing() : bnscore::Cell::Of(incomes[i])},
+          {"employment", bnscore::Cell::Of("salaried")},
+          {"dependents", bnscore::Cell::Of("1")}};
+      std::vector<double> p(categories);
+      const bnscore::Outcome o = model->ScoreOne(record, p);
+      ExpectRow(*model, rows[i + 1], o.status, o.prediction, o.confidence, p.data(),
+                "income " + incomes[i] + ", threads " + std::to_string(threads));
+    }
+  }
+}
+
+}  // namespace
