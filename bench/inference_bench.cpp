@@ -31,21 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class TextSource : public bnscore::ByteSource {
- public:
-  explicit TextSource(const std::string& text) : text_(text) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min(size, text_.size() - offset_);
-    text_.copy(buffer, n, offset_);
-    offset_ += n;
-    return n;
-  }
-
- private:
-  const std::string& text_;
-  std::size_t offset_ = 0;
-};
-
 class NullSink : public bnscore::ByteSink {
  public:
   void Write(const char*, std::size_t) override {}
@@ -77,7 +62,7 @@ double CsvRate(const bnscore::Model& model, const std::string& csv, std::size_t 
                int runs) {
   double best = 0.0;
   for (int run = 0; run < runs; ++run) {
-    TextSource source(csv);
+    bnscore::TextSource source(csv);
     NullSink sink;
     const Clock::time_point start = Clock::now();
     model.ScoreCsv(source, "records", sink);

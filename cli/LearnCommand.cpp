@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/ListText.h"
+
 namespace {
 
 const char kLearnFooter[] = R"(Learns a Bayesian-network classifier of the --target column from CSV data
@@ -38,17 +40,7 @@ scores as uniform (parameter learning "adjustedBayes"). See docs/learn.md.
 
 Exit status: 0 written; 1 usage, file or data error.)";
 
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> items;
-  if (text.empty()) return items;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = text.find(',', start);
-    items.push_back(text.substr(start, comma - start));
-    if (comma == std::string::npos) return items;
-    start = comma + 1;
-  }
-}
+using bnscore::cli::SplitList;
 
 }  // namespace
 

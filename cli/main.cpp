@@ -25,8 +25,9 @@
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
 #include "cli/GzipDecoder.h"
-#include "cli/ModelFile.h"
 #include "cli/LearnCommand.h"
+#include "cli/ListText.h"
+#include "cli/ModelFile.h"
 #include "cli/ModelSummary.h"
 #include "cli/NetworkStructure.h"
 #include "cli/QueryCommand.h"
@@ -160,18 +161,7 @@ std::string ReadDelimiter(const std::string& text, char& delimiter) {
   return {};
 }
 
-// "NA,N/A" -> {"NA", "N/A"}; "" -> {}.
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> items;
-  if (text.empty()) return items;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = text.find(',', start);
-    items.push_back(text.substr(start, comma - start));
-    if (comma == std::string::npos) return items;
-    start = comma + 1;
-  }
-}
+using bnscore::cli::SplitList;
 
 std::string JoinList(const std::vector<std::string>& items) {
   std::string text;

@@ -20,29 +20,6 @@ void AppendCell(std::string& out, std::string_view cell) {
   out.push_back('"');
 }
 
-class StringSource : public bnscore::ByteSource {
- public:
-  explicit StringSource(std::string_view text) : text_(text) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min(size, text_.size());
-    if (n > 0) std::memcpy(buffer, text_.data(), n);
-    text_.remove_prefix(n);
-    return n;
-  }
-
- private:
-  std::string_view text_;
-};
-
-class StringSink : public bnscore::ByteSink {
- public:
-  explicit StringSink(std::string& out) : out_(out) {}
-  void Write(const char* data, std::size_t size) override { out_.append(data, size); }
-
- private:
-  std::string& out_;
-};
-
 // The last field of each CSV record of `text` (quotes removed), the
 // header's first.
 std::vector<std::string> LastFields(std::string_view text) {
@@ -94,8 +71,8 @@ std::vector<std::string> RecordReasons::Explain(const bnscore::Model& model,
     csv_.push_back('\n');
   }
   output_.clear();
-  StringSource source(csv_);
-  StringSink sink(output_);
+  bnscore::TextSource source(csv_);
+  bnscore::StringSink sink(output_);
   bnscore::CsvOptions options;
   options.reason = true;
   model.ScoreCsv(source, "records", sink, options);

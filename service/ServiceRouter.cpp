@@ -27,21 +27,6 @@ constexpr std::string_view kModelsPrefix = "/models/";
 constexpr std::string_view kScoreSuffix = "/score";
 constexpr std::string_view kQuerySuffix = "/query";
 
-// The body as a ByteSource.
-class TextSource : public bnscore::ByteSource {
- public:
-  explicit TextSource(std::string_view text) : text_(text) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min(size, text_.size());
-    if (n > 0) std::memcpy(buffer, text_.data(), n);
-    text_.remove_prefix(n);
-    return n;
-  }
-
- private:
-  std::string_view text_;
-};
-
 constexpr const char* kCsvType = "text/csv; charset=utf-8";
 constexpr const char* kJsonType = "application/json";
 
@@ -353,7 +338,7 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
     const InferenceParameters parameters =
         InferenceParameters::Parse(request.target, model->GetModel().GetOptions());
     if (EqualsIgnoringCase(type, "text/csv")) {
-      TextSource source(request.body);
+      bnscore::TextSource source(request.body);
       ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
       bnscore::CsvOptions options;
       options.reason = reasons;
@@ -400,7 +385,7 @@ void ServiceRouter::HandleQuery(const HttpRequest& request, const std::string& i
   if (parameters.nodes.empty()) {
     throw RequestError(400, "a query needs the nodes: ?node=N[,M...]");
   }
-  TextSource source(request.body);
+  bnscore::TextSource source(request.body);
   ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
   try {
     model->GetModel().QueryCsv(source, "request body", sink, parameters.nodes, ',',

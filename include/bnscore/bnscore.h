@@ -203,6 +203,31 @@ class BNSCORE_API ByteSink {
   virtual void Write(const char* data, std::size_t size) = 0;
 };
 
+// A ByteSource over bytes in memory, which must outlive it.
+class BNSCORE_API TextSource final : public ByteSource {
+ public:
+  explicit TextSource(std::string_view text) : rest_(text) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = rest_.copy(buffer, size);
+    rest_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+// A ByteSink that appends what it is given to `text`, which must outlive
+// it.
+class BNSCORE_API StringSink final : public ByteSink {
+ public:
+  explicit StringSink(std::string& text) : text_(text) {}
+  void Write(const char* data, std::size_t size) override { text_.append(data, size); }
+
+ private:
+  std::string& text_;
+};
+
 struct CsvOptions {
   bool keepInput = false;  // copy the input columns in front of the results
   int threads = 1;         // scoring threads; the output is the same for any

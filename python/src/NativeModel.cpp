@@ -187,30 +187,6 @@ py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int thre
   return py::make_tuple(status, prediction, confidence, probabilities);
 }
 
-namespace {
-
-class BytesSource : public bnscore::ByteSource {
- public:
-  explicit BytesSource(std::string_view bytes) : rest_(bytes) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min(size, rest_.size());
-    rest_.copy(buffer, n);
-    rest_.remove_prefix(n);
-    return n;
-  }
-
- private:
-  std::string_view rest_;
-};
-
-class StringSink : public bnscore::ByteSink {
- public:
-  void Write(const char* data, std::size_t size) override { text.append(data, size); }
-  std::string text;
-};
-
-}  // namespace
-
 py::bytes NativeModel::ScoreCsv(const py::bytes& csv, bool reason, bool allowMissingColumns,
                                 bool allowNonfinite, bool outputHeader) const {
   bnscore::CsvOptions options;
@@ -218,13 +194,14 @@ py::bytes NativeModel::ScoreCsv(const py::bytes& csv, bool reason, bool allowMis
   options.allowMissingColumns = allowMissingColumns;
   options.allowNonfinite = allowNonfinite;
   options.outputHeader = outputHeader;
-  BytesSource input(std::string_view(PyBytes_AS_STRING(csv.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(csv.ptr()))));
-  StringSink output;
+  bnscore::TextSource input(std::string_view(PyBytes_AS_STRING(csv.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(csv.ptr()))));
+  std::string text;
+  bnscore::StringSink output(text);
   {
     py::gil_scoped_release release;  // `csv` is kept alive by the caller
     model_->ScoreCsv(input, "the DataFrame", output, options);
   }
-  return py::bytes(output.text);
+  return py::bytes(text);
 }
 
 py::list NativeModel::Nodes() const {

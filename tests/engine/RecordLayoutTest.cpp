@@ -114,25 +114,6 @@ const char kActiveTargetModel[] = R"(<?xml version="1.0"?>
 </PMML>
 )";
 
-class TextSource : public bnscore::ByteSource {
- public:
-  explicit TextSource(std::string text) : text_(std::move(text)) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min(size, text_.size() - offset_);
-    std::memcpy(buffer, text_.data() + offset_, n);
-    offset_ += n;
-    return n;
-  }
-
- private:
-  std::string text_;
-  std::size_t offset_ = 0;
-};
-
-struct TextSink : bnscore::ByteSink {
-  void Write(const char* data, std::size_t size) override { text.append(data, size); }
-  std::string text;
-};
 
 // The status and prediction columns of ScoreCsv's output for `csv`, one
 // "status,prediction" per record, the same on one and on two threads.
@@ -140,16 +121,17 @@ std::vector<std::string> Outcomes(const bnscore::Model& model, const std::string
   std::vector<std::string> outcomes;
   std::string first;
   for (int threads : {1, 2}) {
-    TextSource input(csv);
-    TextSink output;
+    bnscore::TextSource input(csv);
+    std::string text;
+    bnscore::StringSink output(text);
     bnscore::CsvOptions options;
     options.threads = threads;
     options.blockBytes = 16;  // several blocks on two threads
     model.ScoreCsv(input, "records.csv", output, options);
     if (threads == 1) {
-      first = output.text;
+      first = text;
     } else {
-      EXPECT_EQ(output.text, first);
+      EXPECT_EQ(text, first);
     }
   }
   std::size_t line = first.find('\n') + 1;  // after the header
@@ -179,12 +161,13 @@ TEST(RecordLayoutTest, ARecordReadByNameGivesItsOwnDerivedPredictor) {
             (std::vector<std::string>{"90029,", "0,a"}));
 
   // The reason names the record's own cell.
-  TextSource input("X,z1,g1\nx1,5,out\n");
-  TextSink output;
+  bnscore::TextSource input("X,z1,g1\nx1,5,out\n");
+  std::string text;
+  bnscore::StringSink output(text);
   bnscore::CsvOptions reason;
   reason.reason = true;
   model->ScoreCsv(input, "records.csv", output, reason);
-  EXPECT_EQ(output.text,
+  EXPECT_EQ(text,
             "status,prediction,confidence,probability(a),probability(b),reason\n"
             "90029,,,,,\"g1: unknown category \"\"out\"\"\"\n");
 
