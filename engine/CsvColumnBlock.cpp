@@ -4,9 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/DecimalText.h"
-#include "host/data/NumericValue.h"
-#include "host/text/NumberText.h"
 
 namespace {
 
@@ -23,20 +20,17 @@ enum class NumberCell { kMissing, kNumber, kNaN };
 // field.
 NumberCell ReadNumber(std::string_view cell, const NumberCellRules& rules, const std::string& name,
                       double& value) {
-  if (cell.empty()) return NumberCell::kMissing;
-  if (rules.HasNumericMissingValue() && rules.IsMissingValue(cell)) return NumberCell::kMissing;
-  if (ParsePlainDecimal(cell, value)) return NumberCell::kNumber;  // always finite
-  if (rules.IsMissingValue(cell)) return NumberCell::kMissing;
-  if (!ParseNumber(cell, value)) {
-    value = NumericValue::GetSysmisValue();
-    return NumberCell::kNumber;
+  switch (ReadNumberCell(cell, rules, value)) {
+    case bnscore::NumberCellKind::kMissing:
+      return NumberCell::kMissing;
+    case bnscore::NumberCellKind::kNotANumber:  // the system-missing value
+      return NumberCell::kNumber;
+    case bnscore::NumberCellKind::kNumber:
+      return value != value ? NumberCell::kNaN : NumberCell::kNumber;
+    case bnscore::NumberCellKind::kNotFinite:
+      break;
   }
-  if (std::isfinite(value) || rules.AllowsNonfinite()) {
-    return value != value ? NumberCell::kNaN : NumberCell::kNumber;
-  }
-  throw CellError("column " + name + ": \"" + std::string(cell) +
-                  "\" is not a finite number (add it to --missing-values, or pass "
-                  "--allow-nonfinite)");
+  throw NotFiniteCell(name, cell);
 }
 
 }  // namespace

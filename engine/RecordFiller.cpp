@@ -43,6 +43,12 @@ void FillRecord(const std::vector<std::string_view>& cells, const std::vector<ch
   }
 }
 
+CellError NotFiniteCell(const std::string& field, std::string_view cell) {
+  return CellError("column " + field + ": \"" + std::string(cell) +
+                   "\" is not a finite number (add it to --missing-values, or pass "
+                   "--allow-nonfinite)");
+}
+
 bnscore::NumberCellKind ReadNumberCell(std::string_view cell, const NumberCellRules& rules,
                                        double& value) {
   using bnscore::NumberCellKind;
@@ -78,9 +84,7 @@ void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules
       record.SetNumber(position, value);
       break;
     case bnscore::NumberCellKind::kNotFinite:
-      throw CellError("column " + record.GetFieldName(position) + ": \"" + std::string(cell) +
-                      "\" is not a finite number (add it to --missing-values, or pass "
-                      "--allow-nonfinite)");
+      throw NotFiniteCell(record.GetFieldName(position), cell);
   }
 }
 

@@ -67,6 +67,9 @@ void FillRecord(const std::vector<std::string_view>& cells, const std::vector<ch
 // allow it.
 bnscore::NumberCellKind ReadNumberCell(std::string_view cell, const NumberCellRules& rules,
                                        double& value);
+// The fault of a numeric cell that holds a number that is not finite when
+// the rules do not allow it: "column F: "inf" is not a finite number ...".
+CellError NotFiniteCell(const std::string& field, std::string_view cell);
 // Sets the field at `position` from one cell as FillRecord does.
 void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
                BaseCaseRecord& record);

@@ -67,9 +67,14 @@ class Server:
 
     def stop(self):
         """SIGTERM; returns the exit status and standard error."""
-        self.http.close()
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
+        return self.wait()
+
+    def wait(self):
+        """Waits for the server to exit (a signal was sent); returns the
+        exit status and standard error."""
+        self.http.close()
         try:
             _, err = self.process.communicate(timeout=20)
         except subprocess.TimeoutExpired:
@@ -386,7 +391,7 @@ class ServiceTest(unittest.TestCase):
             self.assertIn(b'"status":0', reply)
         for conn in (idle, cut_header, cut_body):
             self.assertEqual(read_all(conn), b"")
-        status, err = s.stop()
+        status, err = s.wait()  # a second SIGTERM would find it exiting
         self.assertEqual(status, 0, err)
         self.assertIn("drained", err)
         self.assertLess(time.monotonic() - started, 10)  # not the 30 s drain timeout
