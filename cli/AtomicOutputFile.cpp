@@ -103,6 +103,15 @@ void AtomicOutputFile::Discard() noexcept {
   temporary_.clear();
 }
 
+void AtomicOutputFile::Write(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd_, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw EngineError("cannot write " + name_ + ": " + std::strerror(errno));
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
 void AtomicOutputFile::Commit() {
   if (committed_ || !owned_) return;
   if (!temporary_.empty() && ::fsync(fd_) != 0) throw EngineError(Fault("write", name_));

@@ -2,6 +2,7 @@
 #define BNSCORE_CLI_ATOMICOUTPUTFILE_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bnscore::cli {
@@ -38,6 +39,9 @@ class AtomicOutputFile {
   // The name for messages: the path as given, or "stdout".
   const std::string& GetName() const { return name_; }
 
+  // Writes all of `text`; throws EngineError naming the file when it
+  // cannot.
+  void Write(std::string_view text);
   // Flushes the written bytes to disk, closes the file and renames it over
   // the path. Throws EngineError when any of that fails (the old file then
   // stays). Standard output is only left open; a second call does nothing.

@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/AtomicOutputFile.h"
+#include "engine/EngineError.h"
 #include "formats/FormatError.h"
 #include "formats/NetworkReader.h"
 #include "formats/NetworkWriters.h"
@@ -64,6 +66,7 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertArguments& arguments) {
 int RunConvert(const ConvertArguments& arguments, std::ostream& errors) {
   using namespace bnscore::formats;
   try {
+    bnscore::cli::RefuseOutputOverInputs(arguments.output, {{"the input", arguments.input}});
     const std::string text = ReadWhole(arguments.input);
     std::string output;
     {
@@ -92,13 +95,14 @@ int RunConvert(const ConvertArguments& arguments, std::ostream& errors) {
       std::cout.flush();
       if (!std::cout) throw FileFault{"cannot write stdout"};
     } else {
-      std::ofstream out(arguments.output, std::ios::binary | std::ios::trunc);
-      if (!out) throw FileFault{"cannot open " + arguments.output + " for writing"};
-      out << output;
-      out.close();
-      if (!out) throw FileFault{"cannot write " + arguments.output};
+      bnscore::cli::AtomicOutputFile out(arguments.output);
+      out.Write(output);
+      out.Commit();
     }
     return 0;
+  } catch (const EngineError& fault) {  // the output file
+    errors << "bnscore: " << fault.what() << '\n';
+    return 1;
   } catch (const FileFault& fault) {
     errors << "bnscore: " << fault.message << '\n';
     return 1;

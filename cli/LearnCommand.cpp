@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/AtomicOutputFile.h"
 #include "cli/ListText.h"
 
 namespace {
@@ -97,6 +98,7 @@ int RunLearn(LearnArguments& arguments, std::ostream& errors) {
   options.delimiter = arguments.delimiter[0];
   options.missingValues = SplitList(arguments.missingValues);
   try {
+    bnscore::cli::RefuseOutputOverInputs(arguments.output, {{"the input", arguments.data}});
     bnscore::LearnResult result;
     if (arguments.data == "-") {
       const std::string text((std::istreambuf_iterator<char>(std::cin)),
@@ -113,10 +115,9 @@ int RunLearn(LearnArguments& arguments, std::ostream& errors) {
       std::cout.flush();
       if (!std::cout) throw bnscore::Error("cannot write stdout");
     } else {
-      std::ofstream out(arguments.output, std::ios::binary);
-      out << result.pmml;
-      out.close();
-      if (!out) throw bnscore::Error("cannot write " + arguments.output);
+      bnscore::cli::AtomicOutputFile out(arguments.output);
+      out.Write(result.pmml);
+      out.Commit();
     }
   } catch (const std::exception& e) {
     errors << "bnscore: " << e.what() << '\n';

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/AtomicOutputFile.h"
 #include "cli/FileDescriptor.h"
 
 #include <unistd.h>
@@ -28,27 +29,22 @@ class FileSource : public bnscore::ByteSource {
 
 class FileSink : public bnscore::ByteSink {
  public:
-  explicit FileSink(const FileDescriptor& file) : file_(file) {}
+  explicit FileSink(bnscore::cli::AtomicOutputFile& file) : file_(file) {}
   void Write(const char* data, std::size_t size) override {
-    while (size > 0) {
-      const ssize_t n = ::write(file_.Get(), data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw bnscore::Error("cannot write " + file_.GetName() + ": " + std::strerror(errno));
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
+    file_.Write(std::string_view(data, size));
   }
 
  private:
-  const FileDescriptor& file_;
+  bnscore::cli::AtomicOutputFile& file_;
 };
 
 }  // namespace
 
 void RunQuery(const bnscore::Model& model, const QueryOptions& options) {
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
-  FileDescriptor output = FileDescriptor::OpenForWriting(options.outputPath);
+  bnscore::cli::AtomicOutputFile output(options.outputPath);
   FileSource source(input);
   FileSink sink(output);
   model.QueryCsv(source, input.GetName(), sink, options.nodes, options.delimiter);
+  output.Commit();
 }

@@ -311,6 +311,10 @@ int Run(const std::string& command, const Arguments& args) {
   if (command == "score" || command == "evaluate") {
     inputs.push_back({"the input", args.score.recordsPath});
   }
+  if (command == "query") {
+    inputs.push_back({"the input", args.query.recordsPath});
+    bnscore::cli::RefuseOutputOverInputs(args.query.outputPath, inputs);
+  }
   bnscore::cli::RefuseOutputOverInputs(args.score.outputPath, inputs);
   XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
                     // document again)

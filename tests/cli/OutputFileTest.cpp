@@ -80,6 +80,10 @@ TEST_F(OutputFileTest, AnOutputThatIsAnInputIsRefusedAndLeftAlone) {
       {{"score", "--no-header", "--header-file", header, "-o", header, model, rows},
        header + " is the header file " + header},
       {{"graph", "-o", model, model}, model + " is the model " + model},
+      {{"query", "--node", "x", "-o", records, model, records},
+       records + " is the input " + records},
+      {{"convert", model, "-o", model}, model + " is the input " + model},
+      {{"learn", records, "--target", "x", "-o", records}, records + " is the input " + records},
   };
   for (const Case& c : cases) {
     const Outcome run = RunBnscore(c.args, records);
