@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -116,6 +117,58 @@ Net ReadBifTextForTest(const std::string& text) {
     }
   }
   return net;
+}
+
+Net Normalized(Net net) {
+  for (Node& node : net.nodes) {
+    for (auto& [config, row] : node.rows) {
+      double sum = 0.0;
+      for (double p : row) sum += p;
+      for (double& p : row) p /= sum;
+    }
+  }
+  return net;
+}
+
+bool SameTables(const Net& a, const Net& b, double tolerance) {
+  for (std::size_t n = 0; n < a.nodes.size(); ++n) {
+    for (const auto& [config, row] : a.nodes[n].rows) {
+      const std::vector<double>& other = b.nodes[n].rows.at(config);
+      for (std::size_t s = 0; s < row.size(); ++s) {
+        if (std::fabs(row[s] - other[s]) > tolerance) return false;
+      }
+    }
+  }
+  return true;
+}
+
+std::string BifText(const Net& net) {
+  std::ostringstream out;
+  out.precision(17);
+  for (const Node& node : net.nodes) {
+    out << "variable " << node.name << " {\n  type discrete [ " << node.states.size() << " ] { ";
+    for (std::size_t s = 0; s < node.states.size(); ++s) out << (s ? ", " : "") << node.states[s];
+    out << " };\n}\n";
+  }
+  for (const Node& node : net.nodes) {
+    out << "probability ( " << node.name;
+    for (std::size_t k = 0; k < node.parents.size(); ++k) {
+      out << (k ? ", " : " | ") << net.nodes[static_cast<std::size_t>(node.parents[k])].name;
+    }
+    out << " ) {\n";
+    for (const auto& [config, row] : node.rows) {
+      out << (config.empty() ? "  table " : "  (");
+      for (std::size_t k = 0; k < config.size(); ++k) {
+        const auto& states = net.nodes[static_cast<std::size_t>(node.parents[k])].states;
+        out << (k ? ", " : "") << states[static_cast<std::size_t>(config[k])];
+      }
+      out << (config.empty() ? "" : ") ");
+      for (std::size_t s = 0; s < row.size(); ++s) out << (s ? ", " : "") << row[s];
+      out << ";\n";
+    }
+    out << "}\n";
+  }
+  return out.str();
 }
 
 namespace {

@@ -30,6 +30,13 @@ std::vector<std::string> BifFiles();  // full paths, sorted
 Net ReadBifForTest(const std::string& path);
 Net ReadBifTextForTest(const std::string& text);
 
+// The net with every row of its tables divided by the row's sum; whether
+// two nets' tables agree entry by entry to `tolerance`; the net as BIF
+// text (every number round-trips).
+Net Normalized(Net net);
+bool SameTables(const Net& a, const Net& b, double tolerance);
+std::string BifText(const Net& net);
+
 // P(target = c | every other node as in `states`), c in state order;
 // all zeros when every product is 0.
 std::vector<double> Posterior(const Net& net, int target, const std::vector<int>& states);
