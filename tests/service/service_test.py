@@ -812,6 +812,22 @@ class ServiceTest(unittest.TestCase):
             s = self.start("--model-dir", model_dir)
             self.assertEqual(s.get("/models/asia").json()["target"], "dysp")
             self.assertEqual(scored(s), expected)
+            self.assertEqual(sorted(os.listdir(model_dir)), ["asia.pmml", "asia.target"])
+            # A target kept for another document is not used with this one.
+            with open(os.path.join(model_dir, "other.pmml"), "wb") as f:
+                f.write(bif)
+            with open(os.path.join(model_dir, "other.target"), "w") as f:
+                f.write(hashlib.sha256(b"another").hexdigest() + " dysp\n")
+            self.assertEqual(s.stop()[0], 0)
+            refused = subprocess.run([BNSCORE, "serve", "--listen", "127.0.0.1:0",
+                                      "--model-dir", model_dir], capture_output=True, timeout=30)
+            self.assertNotEqual(refused.returncode, 0)
+            self.assertIn(b"the document names no target", refused.stderr)
+            os.unlink(os.path.join(model_dir, "other.pmml"))
+            # A document deployed without a target drops the one kept.
+            s = self.start("--model-dir", model_dir)
+            self.assertEqual(s.put("/models/asia", data=MODEL_TEXT).status_code, 200)
+            self.assertEqual(sorted(os.listdir(model_dir)), ["asia.pmml", "other.target"])
             self.assertEqual(s.stop()[0], 0)
         finally:
             os.unlink(records.name)
