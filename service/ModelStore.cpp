@@ -9,8 +9,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
+#include "service/DocumentInfo.h"
 #include "service/ServiceRouter.h"
 
 namespace bnscore::internal {
@@ -18,6 +21,7 @@ namespace bnscore::internal {
 namespace {
 
 constexpr std::string_view kSuffix = ".pmml";
+constexpr std::string_view kTargetSuffix = ".target";
 
 std::runtime_error SystemError(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
@@ -37,8 +41,22 @@ std::string ModelStore::PathOf(const std::string& id) const {
   return directory_ + "/" + id + std::string(kSuffix);
 }
 
-std::vector<std::pair<std::string, std::string>> ModelStore::List() const {
-  std::vector<std::pair<std::string, std::string>> documents;
+std::string ModelStore::TargetPathOf(const std::string& id) const {
+  return directory_ + "/" + id + std::string(kTargetSuffix);
+}
+
+std::string ModelStore::TargetOf(const std::string& id, const std::string& path) const {
+  std::ifstream kept(TargetPathOf(id), std::ios::binary);
+  std::string digest, target;
+  if (!kept || !(kept >> digest) || kept.get() != ' ' || !std::getline(kept, target)) return {};
+  std::ifstream document(path, std::ios::binary);
+  std::ostringstream text;
+  if (!document || !(text << document.rdbuf())) return {};
+  return DescribeDocument(text.str()).sha256 == digest ? target : std::string();
+}
+
+std::vector<ModelStore::Document> ModelStore::List() const {
+  std::vector<Document> documents;
   DIR* dir = ::opendir(directory_.c_str());
   if (dir == nullptr) throw SystemError("cannot read --model-dir " + directory_);
   while (const dirent* entry = ::readdir(dir)) {
@@ -47,15 +65,26 @@ std::vector<std::pair<std::string, std::string>> ModelStore::List() const {
       continue;
     }
     const std::string id(name.substr(0, name.size() - kSuffix.size()));
-    if (ServiceRouter::IsValidId(id)) documents.emplace_back(id, PathOf(id));
+    if (ServiceRouter::IsValidId(id)) documents.push_back({id, PathOf(id), {}});
   }
   ::closedir(dir);
-  std::sort(documents.begin(), documents.end());
+  std::sort(documents.begin(), documents.end(),
+            [](const Document& a, const Document& b) { return a.id < b.id; });
+  for (Document& document : documents) document.target = TargetOf(document.id, document.path);
   return documents;
 }
 
-void ModelStore::Keep(const std::string& id, std::string_view pmml) const {
-  const std::string path = PathOf(id);
+void ModelStore::Keep(const std::string& id, std::string_view pmml,
+                      const std::string& target) const {
+  if (!target.empty()) {
+    WriteFile(id, TargetPathOf(id), DescribeDocument(pmml).sha256 + " " + target + "\n");
+  }
+  WriteFile(id, PathOf(id), pmml);
+  if (target.empty()) ::unlink(TargetPathOf(id).c_str());
+}
+
+void ModelStore::WriteFile(const std::string& id, const std::string& path,
+                           std::string_view pmml) const {
   // A name that List skips (it does not end in .pmml).
   const std::string temporary = directory_ + "/." + id + ".tmp" +
                                 std::to_string(::getpid()) + "-" +
@@ -91,6 +120,9 @@ void ModelStore::Keep(const std::string& id, std::string_view pmml) const {
   }
 }
 
-void ModelStore::Forget(const std::string& id) const { ::unlink(PathOf(id).c_str()); }
+void ModelStore::Forget(const std::string& id) const {
+  ::unlink(PathOf(id).c_str());
+  ::unlink(TargetPathOf(id).c_str());
+}
 
 }  // namespace bnscore::internal

@@ -128,9 +128,9 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
     std::unique_ptr<ModelStore> store;
     if (!arguments.modelDir.empty()) {
       store = std::make_unique<ModelStore>(arguments.modelDir);
-      for (const auto& [id, path] : store->List()) {
-        modelPath = path;
-        router.DeployFile(id, path);
+      for (const ModelStore::Document& kept : store->List()) {
+        modelPath = kept.path;
+        router.DeployFile(kept.id, kept.path, kept.target);
       }
     }
     struct ModelFile {

@@ -11,6 +11,7 @@ const char kServeFooter[] = R"(Endpoints (JSON unless said otherwise):
   GET    /models               {"models":[ID,...]}
   GET    /models/ID            the schema, version, sha256, deployed_at; ETag
   PUT    /models/ID            deploy or replace (body: PMML), atomically
+                               (?target=NODE: a BIF, XMLBIF or DMG body)
   DELETE /models/ID            remove
   POST   /models/ID/score      one record {"field":value,...} or
                                {"records":[...]}; with Content-Type:

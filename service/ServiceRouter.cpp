@@ -11,6 +11,7 @@
 #include "service/JsonText.h"
 #include "service/ModelStore.h"
 #include "service/OpenApiText.h"
+#include "service/PercentDecoding.h"
 #include "service/ProcessMetrics.h"
 #include "service/ModelRegistry.h"
 #include "service/RequestError.h"
@@ -20,6 +21,7 @@ using bnscore::internal::AppendProcessMetrics;
 using bnscore::internal::DescribeDocument;
 using bnscore::internal::DocumentInfo;
 using bnscore::internal::OpenApiText;
+using bnscore::internal::PercentDecode;
 
 namespace {
 
@@ -280,14 +282,29 @@ void ServiceRouter::HandleModel(const HttpRequest& request, const std::string& i
   }
   if (request.method == "PUT") {
     CheckAdmin(request);
+    // ?target=NODE: a network of another format, read as a classifier of NODE.
+    std::string target;
+    const std::string_view given = QueryValue(request.target, "target");
+    if (!PercentDecode(given, target)) {
+      throw RequestError(400, "query parameter target=" + std::string(given) +
+                                  ": a % must be followed by two hexadecimal digits");
+    }
     std::shared_ptr<const DeployedModel> deployed;
     bool replaced = false;
     try {
-      replaced = Deploy(id, request.body, "http", &deployed);
+      replaced = Deploy(id, request.body, "http", &deployed, target);
     } catch (const bnscore::ModelError& e) {
-      throw RequestError(422, e.GetMessage(), e.GetCode());
+      // The reader's hint names the command-line option; over HTTP the
+      // target is a query parameter.
+      std::string message = e.GetMessage();
+      constexpr std::string_view kOptionHint = "(--target NODE)";
+      const std::size_t hint = message.rfind(kOptionHint);
+      if (target.empty() && hint != std::string::npos) {
+        message.replace(hint, kOptionHint.size(), "(PUT /models/" + id + "?target=NODE)");
+      }
+      throw RequestError(422, message, e.GetCode());
     }
-    if (store_ != nullptr) store_->Keep(id, request.body);
+    if (store_ != nullptr) store_->Keep(id, request.body, target);
     reply.status = replaced ? 200 : 201;
     const DocumentInfo& info = deployed->GetInfo();
     reply.body.append("{\"id\":");

@@ -11,7 +11,7 @@ from distributed import Client, LocalCluster
 
 import bnscore
 import bnscore.dask
-from conftest import BIN_DIR, TEST_DATA, read_records
+from conftest import APPLICANTS, BIN_DIR, TEST_DATA, read_records
 
 
 def test_dask_frame_scored_on_a_cluster_as_by_model_score(tmp_path):
@@ -36,3 +36,17 @@ def test_dask_frame_scored_on_a_cluster_as_by_model_score(tmp_path):
         pd.testing.assert_frame_equal(by_model, expected, check_exact=True)
         loads = client.run(bnscore.loads_in_process)
         assert len(loads) == 2 and all(count <= 1 for count in loads.values()) and sum(loads.values()) >= 1
+
+
+def test_dask_frame_scored_with_the_score_options_as_by_model_score(credit_model):
+    frame = read_records(credit_model, APPLICANTS)
+    # The example's rows left unscored give reasons; one more comes from an
+    # infinite income, scored as missing with allow_nonfinite.
+    frame.loc[1, "income"] = float("inf")
+    ddf = dd.from_pandas(frame, npartitions=3)
+    options = {"reason": True, "allow_nonfinite": True}
+    expected = credit_model.score(frame, **options)
+    assert (expected["reason"] != "").sum() >= 2
+    scored = bnscore.dask.score(ddf, credit_model, **options).compute(scheduler="sync")
+    pd.testing.assert_frame_equal(scored, expected, check_exact=True)
+    assert scored["reason"].tolist() == expected["reason"].tolist()

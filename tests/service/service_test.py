@@ -763,6 +763,76 @@ class ServiceTest(unittest.TestCase):
         self.assertAlmostEqual(reply["probabilities"]["low"], 0.4 / 0.46, places=15)
         self.assertEqual(s.stop()[0], 0)
 
+    def test_a_bif_network_deployed_over_http_with_its_target(self):
+        asia = os.path.join(os.environ.get("BNSCORE_NETWORKS_DIR", ""), "bif", "asia.bif")
+        if not os.path.isfile(asia):
+            self.skipTest("asia.bif is not in BNSCORE_NETWORKS_DIR")
+        with open(asia, "rb") as f:
+            bif = f.read()
+        record = {"asia": "yes", "tub": "no", "smoke": "yes", "lung": "no", "bronc": "yes",
+                  "either": "no", "xray": "no"}
+        records = tempfile.NamedTemporaryFile("w", suffix=".csv", delete=False)
+        with records:
+            records.write(",".join(record) + "\n" + ",".join(record.values()) + "\n")
+        model_dir = tempfile.mkdtemp()
+        try:
+            run = subprocess.run([BNSCORE, "score", "--target", "dysp", asia, records.name],
+                                 capture_output=True, timeout=60, check=True)
+            expected = run.stdout.decode()
+            s = self.start("--model-dir", model_dir)
+            refused = s.put("/models/asia", data=bif)
+            self.assertEqual(refused.status_code, 422)
+            self.assertEqual(refused.json(), {"error": {
+                "code": 9, "message": "PMML text: the document names no target: give one "
+                                      "(PUT /models/asia?target=NODE)"}})
+            self.assertEqual(s.get("/models").json(), {"models": []})
+            # Sent raw: a client library would escape the stray "%".
+            reply = self.raw(b"PUT /models/asia?target=dy%7 HTTP/1.1\r\nHost: x\r\n"
+                             b"Content-Length: 1\r\nConnection: close\r\n\r\nx")
+            self.assertTrue(reply.startswith(b"HTTP/1.1 400 "), reply)
+            self.assertTrue(reply.endswith(
+                b'"query parameter target=dy%7: a % must be followed by two hexadecimal '
+                b'digits"}}\n'), reply)
+            # Percent-decoded: %79 is "y".
+            deployed = s.put("/models/asia?reason=1&target=d%79sp", data=bif)
+            self.assertEqual(deployed.status_code, 201, deployed.text)
+            self.assertEqual(deployed.json()["sha256"], hashlib.sha256(bif).hexdigest())
+            self.assertEqual(s.get("/models/asia").json()["target"], "dysp")
+
+            def scored(server):
+                reply = server.post("/models/asia/score", data=",".join(record) + "\n" +
+                                    ",".join(record.values()) + "\n",
+                                    headers={"Content-Type": "text/csv"})
+                self.assertEqual(reply.status_code, 200, reply.text)
+                return reply.text
+
+            self.assertEqual(scored(s), expected)
+            self.assertEqual(s.stop()[0], 0)
+            # The target is kept with the document, and used again at start.
+            s = self.start("--model-dir", model_dir)
+            self.assertEqual(s.get("/models/asia").json()["target"], "dysp")
+            self.assertEqual(scored(s), expected)
+            self.assertEqual(sorted(os.listdir(model_dir)), ["asia.pmml", "asia.target"])
+            # A target kept for another document is not used with this one.
+            with open(os.path.join(model_dir, "other.pmml"), "wb") as f:
+                f.write(bif)
+            with open(os.path.join(model_dir, "other.target"), "w") as f:
+                f.write(hashlib.sha256(b"another").hexdigest() + " dysp\n")
+            self.assertEqual(s.stop()[0], 0)
+            refused = subprocess.run([BNSCORE, "serve", "--listen", "127.0.0.1:0",
+                                      "--model-dir", model_dir], capture_output=True, timeout=30)
+            self.assertNotEqual(refused.returncode, 0)
+            self.assertIn(b"the document names no target", refused.stderr)
+            os.unlink(os.path.join(model_dir, "other.pmml"))
+            # A document deployed without a target drops the one kept.
+            s = self.start("--model-dir", model_dir)
+            self.assertEqual(s.put("/models/asia", data=MODEL_TEXT).status_code, 200)
+            self.assertEqual(sorted(os.listdir(model_dir)), ["asia.pmml", "other.target"])
+            self.assertEqual(s.stop()[0], 0)
+        finally:
+            os.unlink(records.name)
+            shutil.rmtree(model_dir)
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=2)
