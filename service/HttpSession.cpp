@@ -313,8 +313,7 @@ void HttpSession::LogRequest(std::string_view method, std::string_view target) {
   shared_.log->Request(entry);
 }
 
-HttpSession::Next HttpSession::AnswerError(int status, const std::string& message,
-                                           RequestScratch& scratch) {
+void HttpSession::SetErrorReply(int status, const std::string& message) {
   reply_.status = status;
   reply_.contentType = "application/json";
   reply_.allow = nullptr;
@@ -322,9 +321,15 @@ HttpSession::Next HttpSession::AnswerError(int status, const std::string& messag
   reply_.headers.clear();
   reply_.model.clear();
   reply_.records = 0;
+  if (status == 503) reply_.headers = "\r\nRetry-After: 1";
   reply_.body.clear();
   WriteJsonError(reply_.body, status, message);
   shared_.metrics.CountResponse(status);
+}
+
+HttpSession::Next HttpSession::AnswerError(int status, const std::string& message,
+                                           RequestScratch& scratch) {
+  SetErrorReply(status, message);
   return StartReply(scratch);
 }
 
@@ -411,17 +416,7 @@ HttpSession::Next HttpSession::StartReply(RequestScratch& scratch) {
 
 HttpSession::Next HttpSession::Refuse(int status, const std::string& message,
                                       RequestScratch& scratch) {
-  reply_.status = status;
-  reply_.contentType = "application/json";
-  reply_.allow = nullptr;
-  reply_.streamed = false;
-  reply_.headers.clear();
-  reply_.model.clear();
-  reply_.records = 0;
-  if (status == 503) reply_.headers = "\r\nRetry-After: 1";
-  reply_.body.clear();
-  WriteJsonError(reply_.body, status, message);
-  shared_.metrics.CountResponse(status);
+  SetErrorReply(status, message);
   refused_ = true;
   keepAlive_ = false;
   headOnly_ = false;

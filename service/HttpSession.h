@@ -82,6 +82,9 @@ class HttpSession : private ReplyStream {
   // Answers a request that was read but cannot be served (a body that
   // cannot be decoded); the connection stays open as the request asked.
   Next AnswerError(int status, const std::string& message, RequestScratch& scratch);
+  // Makes reply_ the JSON error `status` with `message` (503 with
+  // Retry-After) and counts it.
+  void SetErrorReply(int status, const std::string& message);
   // Writes the reply's status line and header, then sends it all.
   Next StartReply(RequestScratch& scratch);
   Next SendReply(RequestScratch& scratch);
