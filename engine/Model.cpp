@@ -164,6 +164,23 @@ std::unique_ptr<LoadedModel> ReadModel(
   }
 }
 
+// Gives a slot `evidence` for one call; the slot goes back to the pool with
+// the model's own options (`own`), also when the call throws.
+class SlotEvidence {
+ public:
+  SlotEvidence(ScoringSlot& slot, const EvidenceOptions& evidence, const LoadOptions& own)
+      : slot_(slot), own_(own) {
+    slot_.SetEvidence(evidence);
+  }
+  ~SlotEvidence() { slot_.SetEvidence(EvidenceOptions{own_.missing, own_.unknown}); }
+  SlotEvidence(const SlotEvidence&) = delete;
+  SlotEvidence& operator=(const SlotEvidence&) = delete;
+
+ private:
+  ScoringSlot& slot_;
+  const LoadOptions& own_;
+};
+
 }  // namespace
 
 Model::Model(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -238,13 +255,7 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
     const std::size_t begin = std::min(rows, part * chunk);
     const std::size_t end = std::min(rows, begin + chunk);
     ScoringSlotPool::Lease slot = impl_->pool->Acquire();
-    // The slot goes back to the pool with the model's own options.
-    struct Restore {
-      ScoringSlot& slot;
-      const LoadOptions& options;
-      ~Restore() { slot.SetEvidence(EvidenceOptions{options.missing, options.unknown}); }
-    } restore{*slot, impl_->options};
-    slot->SetEvidence(evidence);
+    const SlotEvidence given(*slot, evidence, impl_->options);
     batch.ScoreRows(*slot, begin, end);
   };
   // Part 0 on this thread, the others on the model's workers; a part no
@@ -355,10 +366,8 @@ int Model::Query(std::span<const NamedCell> record, std::span<const int> nodes,
   ScoringSlotPool::Lease slot = impl_->pool->Acquire();
   FillSlot(*slot, *impl_->layout, record);
   const std::vector<int> list(nodes.begin(), nodes.end());
-  slot->SetEvidence(evidence);
-  const int status = slot->Query(list, posteriors.data());
-  slot->SetEvidence(EvidenceOptions{impl_->options.missing, impl_->options.unknown});
-  return status;
+  const SlotEvidence given(*slot, evidence, impl_->options);
+  return slot->Query(list, posteriors.data());
 }
 
 Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
@@ -379,13 +388,7 @@ Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
   impl_->WarmUp();
   ScoringSlotPool::Lease slot = impl_->pool->Acquire();
   FillSlot(*slot, *impl_->layout, record);
-  // The slot goes back to the pool with the model's own options.
-  struct Restore {
-    ScoringSlot& slot;
-    const LoadOptions& options;
-    ~Restore() { slot.SetEvidence(EvidenceOptions{options.missing, options.unknown}); }
-  } restore{*slot, impl_->options};
-  slot->SetEvidence(evidence);
+  const SlotEvidence given(*slot, evidence, impl_->options);
   const Outcome outcome = slot->Score(probabilities);
   if (outcome.status != kScored || k == 0) return outcome;
   std::vector<EvidenceInference::Term> terms;
