@@ -26,10 +26,16 @@ extern "C" void RemoveTemporaryAndDie(int signal) {
   std::raise(signal);
 }
 
-void RemoveTemporaryOnSignals(const std::string& path) {
-  if (path.size() > PATH_MAX) return;  // the destructor still removes it
-  std::memcpy(gTemporary, path.c_str(), path.size() + 1);
-  gHaveTemporary = 1;
+// Creates the temporary file from `pattern` (mkostemp's) with the signal
+// handlers already in place and the handler's path filled in by mkostemp
+// itself, so that no signal can find the file without the handler knowing
+// its name. Returns the descriptor (-1 on failure, errno set) and sets
+// `path` to the file's name.
+int CreateTemporaryRemovedOnSignals(const std::string& pattern, std::string& path) {
+  if (pattern.size() > PATH_MAX) {  // no handler; the destructor still removes it
+    path = pattern;
+    return ::mkostemp(path.data(), O_CLOEXEC);
+  }
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction action {};
     if (::sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
@@ -38,6 +44,15 @@ void RemoveTemporaryOnSignals(const std::string& path) {
     action.sa_flags = 0;
     ::sigaction(signal, &action, nullptr);
   }
+  std::memcpy(gTemporary, pattern.c_str(), pattern.size() + 1);
+  gHaveTemporary = 1;
+  const int fd = ::mkostemp(gTemporary, O_CLOEXEC);
+  if (fd < 0) {
+    gHaveTemporary = 0;
+    return -1;
+  }
+  path = gTemporary;
+  return fd;
 }
 
 std::string Fault(const std::string& what, const std::string& path) {
@@ -77,12 +92,12 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : name_(path) {
   const std::size_t slash = target_.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-  std::string temporary = folder + "." + base + ".XXXXXX";
-  fd_ = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd_ < 0) throw EngineError(Fault("create", path));
+  fd_ = CreateTemporaryRemovedOnSignals(folder + "." + base + ".XXXXXX", temporary_);
+  if (fd_ < 0) {
+    temporary_.clear();
+    throw EngineError(Fault("create", path));
+  }
   owned_ = true;
-  temporary_ = temporary;
-  RemoveTemporaryOnSignals(temporary_);
   if (::fchmod(fd_, exists ? (existing.st_mode & 07777) : NewFileMode()) != 0) {
     const std::string message = Fault("set the permissions of", path);
     Discard();
