@@ -5,6 +5,8 @@
 
 #include "engine/RecordFiller.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 void SplitCommas(const std::string& line, std::vector<std::string>& cells) {

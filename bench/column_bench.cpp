@@ -27,6 +27,8 @@
 #include "engine/DecimalText.h"
 #include "host/text/NumberText.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

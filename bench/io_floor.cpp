@@ -30,6 +30,8 @@
 #include "engine/LoadedModel.h"
 #include "host/xml/XmlPlatform.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 // The outputs of every record of a file, in record order.

@@ -33,6 +33,8 @@
 #include "host/interfaces/VkException.h"
 #include "host/xml/XmlPlatform.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

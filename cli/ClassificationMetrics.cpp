@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+namespace bnscore::cli {
+
 namespace {
 
 constexpr double kUndefined = std::numeric_limits<double>::quiet_NaN();
@@ -101,3 +103,5 @@ double ClassificationMetrics::GetRocAuc() const {
   return (positiveRankSum - positive * (positive + 1) / 2) /
          (positive * static_cast<double>(negatives));
 }
+
+}  // namespace bnscore::cli

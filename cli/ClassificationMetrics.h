@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+namespace bnscore::cli {
+
 // The figures of a classifier's predictions against known labels, over the
 // records added: accuracy, per-category precision, recall, F1 and support,
 // the confusion matrix (rows: actual, columns: predicted), log-loss, the
@@ -56,5 +58,7 @@ class ClassificationMetrics {
   // For two categories: (probability of the second, actual is the second).
   std::vector<std::pair<double, bool>> ranked_;
 };
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_CLASSIFICATIONMETRICS_H_

@@ -14,6 +14,10 @@
 #include "formats/PmmlWriter.h"
 #include "host/xml/XmlPlatform.h"
 
+namespace bnscore::cli {
+
+using namespace bnscore::internal;
+
 namespace {
 
 const char kConvertFooter[] = R"(Reads a Bayesian network in BIF, XMLBIF 0.3, the DMG PMML standard's
@@ -111,3 +115,5 @@ int RunConvert(const ConvertArguments& arguments, std::ostream& errors) {
     return 2;
   }
 }
+
+}  // namespace bnscore::cli

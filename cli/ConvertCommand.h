@@ -8,6 +8,8 @@ namespace CLI {
 class App;
 }
 
+namespace bnscore::cli {
+
 // `bnscore convert IN -o OUT --target NODE [--from F] [--to F]`: reads a
 // network in BIF, XMLBIF 0.3, DMG PMML or this scorer's dialect (detected
 // from the content unless --from names it) and writes it as the dialect's
@@ -26,5 +28,7 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertArguments& arguments);
 // Returns the exit status: 0 written, 1 a file fault, 2 the document was
 // refused (with its file, line and column).
 int RunConvert(const ConvertArguments& arguments, std::ostream& errors);
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_CONVERTCOMMAND_H_

@@ -20,6 +20,10 @@
 #include "engine/RecordFiller.h"
 #include "host/text/NumberText.h"
 
+namespace bnscore::cli {
+
+using namespace bnscore::internal;
+
 namespace {
 
 // What evaluating the records found, besides the figures of the records
@@ -293,3 +297,5 @@ void RunEvaluate(const bnscore::Model& api, const EvaluateOptions& options, std:
     WriteText(tally, metrics, categories, label, out);
   }
 }
+
+}  // namespace bnscore::cli

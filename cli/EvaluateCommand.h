@@ -7,11 +7,13 @@
 #include "bnscore/bnscore.h"
 #include "engine/ScoreOptions.h"
 
+namespace bnscore::cli {
+
 // The options of `bnscore evaluate`: how to read the records (those of
 // `score` that concern input), the column of the known labels, and the
 // report's format.
 struct EvaluateOptions {
-  ScoreOptions score;
+  internal::ScoreOptions score;
   std::string label;  // "" : the target field's name
   bool json = false;  // a JSON object instead of the text report
 };
@@ -23,5 +25,7 @@ struct EvaluateOptions {
 // Throws EngineError for file and CSV faults and for a label column that the
 // input lacks.
 void RunEvaluate(const bnscore::Model& model, const EvaluateOptions& options, std::ostream& out);
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_EVALUATECOMMAND_H_

@@ -12,6 +12,10 @@
 #include "cli/InputKind.h"
 #include "engine/EngineError.h"
 
+namespace bnscore::cli {
+
+using namespace bnscore::internal;
+
 FileDescriptor::FileDescriptor(int fd, bool owned, std::string name)
     : fd_(fd), owned_(owned), name_(std::move(name)) {}
 
@@ -90,3 +94,5 @@ FileDescriptor FileDescriptor::OpenForWriting(const std::string& path) {
   if (fd < 0) throw EngineError("cannot create " + path + ": " + std::strerror(errno));
   return FileDescriptor(fd, true, path);
 }
+
+}  // namespace bnscore::cli

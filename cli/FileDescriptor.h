@@ -6,6 +6,8 @@
 
 #include "cli/GzipDecoder.h"
 
+namespace bnscore::cli {
+
 // An open file descriptor. Owns it (closes it on destruction) unless it is
 // one of the standard streams, which stay open.
 class FileDescriptor {
@@ -44,5 +46,7 @@ class FileDescriptor {
   std::string name_;
   std::unique_ptr<bnscore::cli::GzipDecoder> gzip_;  // reads fd_; null for text
 };
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_FILEDESCRIPTOR_H_

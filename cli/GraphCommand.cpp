@@ -18,8 +18,11 @@
 #include "host/interfaces/ScoreValueLabel.h"
 #include "host/data/TransformationDictionary.h"
 
-
 extern char** environ;
+
+namespace bnscore::cli {
+
+using namespace bnscore::internal;
 
 namespace {
 
@@ -198,3 +201,5 @@ void RunGraph(const ScoreModel& model, const GraphOptions& options) {
   }
   output.Commit();
 }
+
+}  // namespace bnscore::cli

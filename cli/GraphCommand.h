@@ -5,6 +5,8 @@
 
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::cli {
+
 // The options of `bnscore graph`.
 struct GraphOptions {
   std::string modelPath;   // the PMML file, read again for the network's arcs
@@ -25,5 +27,7 @@ std::string MakeDot(const ScoreModel& model, const std::string& modelPath);
 // written, when dot is not installed (the message says how to install it)
 // or when it fails.
 void RunGraph(const ScoreModel& model, const GraphOptions& options);
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_GRAPHCOMMAND_H_

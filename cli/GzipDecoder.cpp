@@ -14,6 +14,8 @@
 #include "engine/EngineError.h"
 
 namespace bnscore::cli {
+
+using namespace bnscore::internal;
 namespace {
 
 std::mutex gFaultMutex;

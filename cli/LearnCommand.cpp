@@ -10,6 +10,8 @@
 #include "cli/AtomicOutputFile.h"
 #include "cli/ListText.h"
 
+namespace bnscore::cli {
+
 namespace {
 
 const char kLearnFooter[] = R"(Learns a Bayesian-network classifier of the --target column from CSV data
@@ -125,3 +127,5 @@ int RunLearn(LearnArguments& arguments, std::ostream& errors) {
   }
   return 0;
 }
+
+}  // namespace bnscore::cli

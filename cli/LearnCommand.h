@@ -10,6 +10,8 @@ namespace CLI {
 class App;
 }
 
+namespace bnscore::cli {
+
 // `bnscore learn DATA --target T -o MODEL [--structure naive|tan|k2|given:FILE]
 // [--max-parents N] [--discretize ...] [--alpha A] ...`: learns a classifier
 // from CSV data and writes it as a BayesNetModel document.
@@ -27,5 +29,7 @@ CLI::App* AddLearnCommand(CLI::App& app, LearnArguments& arguments);
 // Learns and writes; the notes and faults go to `errors` as "bnscore: ..."
 // lines. Returns the exit status: 0 written, 1 a usage, file or data fault.
 int RunLearn(LearnArguments& arguments, std::ostream& errors);
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_LEARNCOMMAND_H_

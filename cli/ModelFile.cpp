@@ -11,6 +11,8 @@
 #include "host/xml/PmmlParser.h"
 
 namespace bnscore::cli {
+
+using namespace bnscore::internal;
 namespace {
 
 std::string Inflate(const std::string& path) {

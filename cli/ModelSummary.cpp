@@ -15,6 +15,10 @@
 #include "host/interfaces/ScoreDictionary.h"
 #include "host/interfaces/ScoreValueLabel.h"
 
+namespace bnscore::cli {
+
+using namespace bnscore::internal;
+
 namespace {
 
 const char* MeasureName(int measure) {
@@ -244,3 +248,5 @@ void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out) {
   AppendNames(ExpectedColumns(model), json);
   out << json << '\n';
 }
+
+}  // namespace bnscore::cli

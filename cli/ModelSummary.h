@@ -7,6 +7,8 @@
 
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::cli {
+
 // Writes what `bnscore check` prints about a model that was read: its type
 // and version, the target with its categories, the input fields and the
 // derived fields, each with its value type and measure (a binning derived
@@ -36,5 +38,7 @@ void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath
 
 // ExpectedColumns as a JSON array on one line.
 void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out);
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_MODELSUMMARY_H_

@@ -11,6 +11,8 @@
 #include "host/xml/BaseTranslator.h"
 #include "host/xml/PmmlParser.h"
 
+namespace bnscore::cli {
+
 namespace {
 
 std::string Text(const XMLCh* text) {
@@ -145,3 +147,5 @@ std::vector<std::string> NetworkStructure::MarkovBlanket(const std::string& node
   }
   return blanket;
 }
+
+}  // namespace bnscore::cli

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace bnscore::cli {
+
 // The structure of a model's network as its document states it, which the
 // host interfaces do not describe: the arcs of the first BayesNetModel's
 // LinkSource (rows whose flag is "yes", each arc once, in document order)
@@ -37,5 +39,7 @@ struct NetworkStructure {
   // parents, each once, in the order of the arcs.
   std::vector<std::string> MarkovBlanket(const std::string& node) const;
 };
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_NETWORKSTRUCTURE_H_

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+namespace bnscore::cli {
+
 namespace {
 
 // Clears the terminal line from the cursor on.
@@ -66,3 +68,5 @@ void ProgressMeter::Finish() {
   WriteToTerminal(kEraseLine);
   drawn_ = false;
 }
+
+}  // namespace bnscore::cli

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <string>
 
+namespace bnscore::cli {
+
 // A one-line progress indicator on standard error while records are read
 // from a file:
 //   bnscore: 1234567 records, 812345 records/s, 45% of 210 MB, ETA 0:12
@@ -52,5 +54,7 @@ class ProgressMeter {
   std::chrono::steady_clock::time_point lastDraw_;
   std::string line_;
 };
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_PROGRESSMETER_H_

@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+namespace bnscore::cli {
+
 namespace {
 
 class FileSource : public bnscore::ByteSource {
@@ -48,3 +50,5 @@ void RunQuery(const bnscore::Model& model, const QueryOptions& options) {
   model.QueryCsv(source, input.GetName(), sink, options.nodes, options.delimiter);
   output.Commit();
 }
+
+}  // namespace bnscore::cli

@@ -6,6 +6,8 @@
 
 #include "bnscore/bnscore.h"
 
+namespace bnscore::cli {
+
 // `bnscore query MODEL RECORDS --node N[,M...]`: the posterior of each named
 // node for every CSV record of `recordsPath` ("-": standard input), written
 // as CSV to `outputPath` ("" or "-": standard output) by Model::QueryCsv.
@@ -18,5 +20,7 @@ struct QueryOptions {
 };
 
 void RunQuery(const bnscore::Model& model, const QueryOptions& options);
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_QUERYCOMMAND_H_

@@ -4,6 +4,10 @@
 #include "engine/FieldLayout.h"
 #include "engine/CsvColumnBlock.h"
 
+namespace bnscore::cli {
+
+using namespace bnscore::internal;
+
 RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
                            const ScoreOptions& options) {
   if (options.inputFormat == RecordFormat::JsonLines) {
@@ -39,3 +43,5 @@ bool RecordSource::Next() {
   CheckFieldCount(*csv_, columns_.size());
   return true;
 }
+
+}  // namespace bnscore::cli

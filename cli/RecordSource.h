@@ -11,6 +11,8 @@
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::cli {
+
 // The records of one input, read one at a time, as CSV or as JSON Lines
 // (options.inputFormat), with their columns known before the first one:
 // for CSV the header row or options.columns; for JSON Lines options.columns
@@ -24,7 +26,7 @@
 class RecordSource {
  public:
   RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
-               const ScoreOptions& options);
+               const internal::ScoreOptions& options);
   ~RecordSource();
 
   RecordSource(const RecordSource&) = delete;
@@ -46,10 +48,12 @@ class RecordSource {
   long GetBlankLines() const { return json_ ? json_->GetBlankLines() : csv_->GetBlankLines(); }
 
  private:
-  std::unique_ptr<CsvReader> csv_;
-  std::unique_ptr<JsonLinesReader> json_;
+  std::unique_ptr<internal::CsvReader> csv_;
+  std::unique_ptr<internal::JsonLinesReader> json_;
   std::vector<std::string> columns_;
   bool pending_ = false;  // JSON Lines: the first record, read with the columns
 };
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_RECORDSOURCE_H_

@@ -19,6 +19,10 @@
 #include "engine/JsonLinesWriter.h"
 #include "engine/ModelInternals.h"
 
+namespace bnscore::cli {
+
+using namespace bnscore::internal;
+
 namespace {
 
 void WriteSummary(const bnscore::CsvSummary& counts, std::ostream& out) {
@@ -170,3 +174,5 @@ bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& op
   WriteUnscored(model, options, counts, summary);
   return counts;
 }
+
+}  // namespace bnscore::cli

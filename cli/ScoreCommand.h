@@ -6,6 +6,8 @@
 #include "bnscore/bnscore.h"
 #include "engine/ScoreOptions.h"
 
+namespace bnscore::cli {
+
 // `bnscore score`: scores the records of options.recordsPath with `model`
 // into options.outputPath, then writes a one-line summary to `summary`.
 // CSV in and out goes through Model::ScoreCsv; JSON Lines in or out is read,
@@ -19,7 +21,9 @@
 // When records were read but none was scored, a second line says so, with
 // the commonest reason (DiagnoseUnscored). Returns the records counted by
 // status.
-bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& options,
+bnscore::CsvSummary RunScore(const bnscore::Model& model, const internal::ScoreOptions& options,
                              std::ostream& summary);
+
+}  // namespace bnscore::cli
 
 #endif  // BNSCORE_CLI_SCORECOMMAND_H_

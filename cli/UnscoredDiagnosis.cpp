@@ -17,6 +17,8 @@
 #include "engine/ModelInternals.h"
 
 namespace bnscore::cli {
+
+using namespace bnscore::internal;
 namespace {
 
 // One kind of reason of one field, e.g. ("temperature", "not a number").

@@ -40,6 +40,10 @@
 #include "host/xml/XmlPlatform.h"
 #ifdef BNSCORE_WITH_SERVICE
 #include "service/ServeCommandLine.h"
+
+using namespace bnscore::internal;
+using namespace bnscore::service;
+using namespace bnscore::cli;
 #endif
 
 #ifndef BNSCORE_VERSION

@@ -3,6 +3,8 @@
 #include <limits>
 #include <string>
 
+namespace bnscore::internal {
+
 namespace {
 
 // How many rows ahead the columns' cells are fetched into cache.
@@ -162,3 +164,5 @@ void ColumnBatch::ScoreRow(ScoringSlot& slot, std::size_t row, std::size_t end,
   outputs_.prediction[row] = outcome.prediction;
   if (!outputs_.confidence.empty()) outputs_.confidence[row] = outcome.confidence;
 }
+
+}  // namespace bnscore::internal

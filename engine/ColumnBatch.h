@@ -12,6 +12,8 @@
 #include "engine/ScoringSlot.h"
 #include "host/interfaces/ColumnScoring.h"
 
+namespace bnscore::internal {
+
 // One call of Model::Score: the caller's columns bound to the model's
 // FieldLayout and its outputs, checked once. ScoreRows scores any range of
 // rows with a slot, so that ranges can go to different threads.
@@ -67,5 +69,7 @@ class ColumnBatch {
   bnscore::Outputs outputs_;
   bool rescoreMissing_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_COLUMNBATCH_H_

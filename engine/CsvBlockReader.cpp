@@ -6,6 +6,8 @@
 
 #include "engine/FdStreams.h"
 
+namespace bnscore::internal {
+
 CsvBlockReader::CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize)
     : CsvBlockReader(std::make_unique<FdSource>(fd, sourceName), sourceName, blockSize) {}
 
@@ -153,3 +155,5 @@ void CsvBlockReader::Step(char c, std::size_t offset) {
     state_ = kUnquoted;
   }
 }
+
+}  // namespace bnscore::internal

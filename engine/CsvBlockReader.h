@@ -8,6 +8,8 @@
 
 #include "bnscore/bnscore.h"
 
+namespace bnscore::internal {
+
 // A block of CSV input: bytes[0, size) hold whole rows. The vector only
 // grows, so that a block reused for the next rows allocates nothing.
 struct CsvBlock {
@@ -76,5 +78,7 @@ class CsvBlockReader {
   bool atStart_ = true;
   State state_ = kFieldStart;  // after the scanned bytes
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_CSVBLOCKREADER_H_

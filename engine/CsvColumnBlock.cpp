@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+namespace bnscore::internal {
 
 namespace {
 
@@ -318,3 +319,5 @@ void CsvColumnBlock::Count(int status) {
 void CsvColumnBlock::AddStatusCounts(std::map<long, long>& counts) const {
   for (const auto& [status, count] : counts_) counts[status] += count;
 }
+
+}  // namespace bnscore::internal

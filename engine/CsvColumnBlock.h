@@ -25,6 +25,8 @@
 #include "host/data/BaseCaseRecord.h"
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::internal {
+
 // CSV rows gathered into columns in the model's field order, scored
 // together through Model::Score and written as output rows: what one
 // thread of `bnscore score` does with its rows.
@@ -187,5 +189,7 @@ class CsvColumnBlock {
 // Throws CsvError at the reader's line when its row's field count differs
 // from the header's: "the row has 2 fields but the header has 4 fields".
 void CheckFieldCount(const CsvReader& reader, std::size_t headerFields);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_CSVCOLUMNBLOCK_H_

@@ -7,6 +7,8 @@
 #include "engine/EngineError.h"
 #include "engine/FdStreams.h"
 
+namespace bnscore::internal {
+
 CsvReader::CsvReader(int fd, std::string sourceName, std::size_t bufferSize)
     : CsvReader(std::make_unique<FdSource>(fd, sourceName), sourceName, bufferSize) {}
 
@@ -195,3 +197,5 @@ void CsvReader::Unescape(std::size_t index) {
 void CsvReader::Fail(long line, const std::string& what) const {
   throw CsvError(sourceName_, line, what);
 }
+
+}  // namespace bnscore::internal

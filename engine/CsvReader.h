@@ -10,6 +10,8 @@
 #include "bnscore/bnscore.h"
 #include "engine/EngineError.h"
 
+namespace bnscore::internal {
+
 // A fault in CSV text: the line on which it was found and what is wrong.
 // what() is "SOURCE:LINE: TEXT".
 class CsvError : public EngineError {
@@ -129,5 +131,7 @@ class CsvReader {
   std::vector<std::string_view> fields_;
   std::vector<std::size_t> escaped_;  // fields holding doubled quotes
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_CSVREADER_H_

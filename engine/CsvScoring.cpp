@@ -16,6 +16,8 @@
 #include "engine/CsvColumnBlock.h"
 #include "engine/TargetCategories.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 const char kOutputName[] = "the output";
@@ -237,3 +239,5 @@ bnscore::CsvSummary ScoreCsvRecords(const CsvModel& model, const ScoreOptions& o
   if (options.threads <= 1) return ScoreSequentially(model, options, input, inputName, output);
   return ScoreInParallel(model, options, input, inputName, output);
 }
+
+}  // namespace bnscore::internal

@@ -13,6 +13,8 @@
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::internal {
+
 // The names of the input's columns: options.columns when given (input
 // without a header row), else the reader's first row (EngineError when the
 // input is empty).
@@ -69,5 +71,7 @@ struct CsvModel {
 bnscore::CsvSummary ScoreCsvRecords(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_CSVSCORING_H_

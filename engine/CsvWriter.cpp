@@ -6,6 +6,8 @@
 
 #include "engine/FdStreams.h"
 
+namespace bnscore::internal {
+
 CsvWriter::CsvWriter(int fd, std::string destinationName, std::size_t bufferSize)
     : CsvWriter(std::make_unique<FdSink>(fd, destinationName), destinationName, bufferSize) {}
 
@@ -157,3 +159,5 @@ void CsvWriter::Drain() {
   size_ = 0;
   sink_->Write(buffer_.get(), size);
 }
+
+}  // namespace bnscore::internal

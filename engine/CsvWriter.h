@@ -8,6 +8,8 @@
 
 #include "bnscore/bnscore.h"
 
+namespace bnscore::internal {
+
 // Writes CSV rows to a byte sink (or a file descriptor, through an FdSink)
 // through one large buffer, or into memory. A field is quoted only when it
 // holds the delimiter (a comma unless set), a double quote, a CR or an LF;
@@ -83,5 +85,7 @@ class CsvWriter {
   std::size_t size_ = 0;
   bool atRowStart_ = true;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_CSVWRITER_H_

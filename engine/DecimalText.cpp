@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace bnscore::internal {
+
 namespace {
 
 // 10^0 to 10^22: every one is exactly a double.
@@ -42,3 +44,5 @@ bool ParsePlainDecimal(std::string_view text, double& value) {
   value = negative ? -magnitude : magnitude;
   return true;
 }
+
+}  // namespace bnscore::internal

@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+namespace bnscore::internal {
+
 // Reads the plain decimals that most numeric cells hold, such as "42",
 // "-3.25" or "0.001": an optional minus sign, 1 to 15 digits in all, and
 // an optional point followed by at least one digit (at most 22 digits after
@@ -11,5 +13,7 @@
 // same bits as ParseNumber. Returns false, leaving `value` alone, for any
 // other text, which the caller then reads with ParseNumber.
 bool ParsePlainDecimal(std::string_view text, double& value);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_DECIMALTEXT_H_

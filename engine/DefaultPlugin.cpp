@@ -7,6 +7,8 @@
 
 #include "engine/PluginLibrary.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 // The directory of the file that holds this code, or "" when unknown.
@@ -33,3 +35,5 @@ std::string DefaultPluginPath() {
   }
   return PluginLibrary::FindDefault();
 }
+
+}  // namespace bnscore::internal

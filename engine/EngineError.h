@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace bnscore::internal {
+
 // A usage, file, plug-in or CSV fault met by the engine or a front end.
 // The message says what went wrong and where (a file name, with a line
 // number for CSV input); bnscore prints it after "bnscore: " and exits
@@ -19,5 +21,7 @@ class OutputClosed : public EngineError {
  public:
   explicit OutputClosed(const std::string& message) : EngineError(message) {}
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_ENGINEERROR_H_

@@ -5,6 +5,8 @@
 #include "engine/EngineError.h"
 #include "engine/JsonText.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -76,3 +78,5 @@ std::string_view ExplainColumns::Json(long status, const ScoreCaseRecord& record
   json_ += ']';
   return json_;
 }
+
+}  // namespace bnscore::internal

@@ -11,6 +11,8 @@
 #include "host/interfaces/ScoreModel.h"
 #include "host/text/NumberText.h"
 
+namespace bnscore::internal {
+
 // A term of the log-odds as the API gives it: its fields joined by "+" (or
 // "(prior)"), their values likewise.
 bnscore::Reason MakeReason(const EvidenceInference::Term& term);
@@ -48,5 +50,7 @@ class ExplainColumns {
   std::string json_;
   NumberTextBuffer text_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_EXPLAINCOLUMNS_H_

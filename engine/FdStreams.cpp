@@ -7,6 +7,8 @@
 
 #include "engine/EngineError.h"
 
+namespace bnscore::internal {
+
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, size);
@@ -29,3 +31,5 @@ void FdSink::Write(const char* data, std::size_t size) {
     written += static_cast<std::size_t>(n);
   }
 }
+
+}  // namespace bnscore::internal

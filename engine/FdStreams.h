@@ -6,6 +6,8 @@
 
 #include "bnscore/bnscore.h"
 
+namespace bnscore::internal {
+
 // A ByteSource that reads a file descriptor with read(). The descriptor
 // stays the caller's. A read error throws EngineError "cannot read NAME: ...".
 class FdSource : public bnscore::ByteSource {
@@ -30,5 +32,7 @@ class FdSink : public bnscore::ByteSink {
   int fd_;
   std::string name_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_FDSTREAMS_H_

@@ -7,6 +7,8 @@
 #include "engine/RecordFiller.h"
 #include "host/data/TransformationDictionary.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 // Appends the names of `dictionary`'s variables but `skip` and those
@@ -78,3 +80,5 @@ std::vector<int> FieldLayout::MapColumns(const std::vector<std::string>& columns
   }
   return columnOf;
 }
+
+}  // namespace bnscore::internal

@@ -8,6 +8,8 @@
 
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::internal {
+
 // The one record layout a loaded model is scored with: every field the
 // model may read, in a fixed order, each with the kind of cell it takes.
 //
@@ -57,5 +59,7 @@ class FieldLayout {
   std::vector<char> predictor_;                           // per field: 1 for a predictor
   std::vector<std::pair<std::string_view, int>> byName_;  // sorted by name
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_FIELDLAYOUT_H_

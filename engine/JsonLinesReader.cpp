@@ -11,6 +11,8 @@
 #include "engine/EngineError.h"
 #include "host/text/NumberText.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 bool IsBlank(const char* text, std::size_t size) {
@@ -191,3 +193,5 @@ void JsonLinesReader::SetCell(std::size_t column, simdjson::dom::element value,
 void JsonLinesReader::Fail(const std::string& what) const {
   throw CsvError(sourceName_, line_, what);
 }
+
+}  // namespace bnscore::internal

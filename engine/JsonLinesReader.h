@@ -10,6 +10,8 @@
 
 #include <simdjson.h>
 
+namespace bnscore::internal {
+
 // A streaming reader of JSON Lines records from a file descriptor: one JSON
 // object per line, whose members map field names to a number, a string or
 // null. Each record becomes one cell per column, like a CSV row:
@@ -92,5 +94,7 @@ class JsonLinesReader {
   std::vector<char> seen_;          // per column: set by the current line
   std::vector<std::string> numberTexts_;  // per column: a number's text
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_JSONLINESREADER_H_

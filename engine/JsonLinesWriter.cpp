@@ -4,6 +4,8 @@
 
 #include "engine/JsonText.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 std::string Key(std::string_view name) {
@@ -92,3 +94,5 @@ void JsonLinesWriter::WriteRow(int status, int prediction, double confidence,
   line_ += "}\n";
   out.WriteRaw(line_);
 }
+
+}  // namespace bnscore::internal

@@ -9,6 +9,8 @@
 #include "engine/NumberTextCache.h"
 #include "engine/ScoreOptions.h"
 
+namespace bnscore::internal {
+
 // Writes scored records as JSON Lines, one object per record:
 //   {"status":0,"prediction":"low","confidence":0.65,
 //    "probabilities":{"low":0.65,"medium":0.3,"high":0.05}}
@@ -49,5 +51,7 @@ class JsonLinesWriter {
   NumberTextCache numbers_;
   std::string line_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_JSONLINESWRITER_H_

@@ -4,6 +4,8 @@
 
 #include "host/text/NumberText.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 // The length of the well-formed UTF-8 sequence at the start of `text`
@@ -81,3 +83,5 @@ void AppendJsonNumber(double value, NumberTextBuffer& buffer, std::string& out) 
   }
   out += FormatNumberView(value, buffer);
 }
+
+}  // namespace bnscore::internal

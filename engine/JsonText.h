@@ -6,6 +6,8 @@
 
 #include "host/interfaces/ScoreValue.h"
 
+namespace bnscore::internal {
+
 // Appends JSON text to a string that the caller reuses, so that writing
 // allocates nothing once the string has reached its working size.
 //
@@ -19,5 +21,7 @@
 // is not finite, which JSON cannot hold.
 void AppendJsonString(std::string_view text, std::string& out);
 void AppendJsonNumber(double value, NumberTextBuffer& buffer, std::string& out);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_JSONTEXT_H_

@@ -12,6 +12,8 @@
 #include "engine/ModelSource.h"
 #include "host/interfaces/VkException.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 // The whole file; EngineError naming it when it cannot be opened or read (a
@@ -86,3 +88,5 @@ std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath, st
 }
 
 LoadedModel::~LoadedModel() = default;
+
+}  // namespace bnscore::internal

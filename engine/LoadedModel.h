@@ -10,6 +10,8 @@
 #include "host/interfaces/ScoreTranslator.h"
 #include "host/xml/PmmlParser.h"
 
+namespace bnscore::internal {
+
 // A model read from a PMML file through a plug-in. Owns the plug-in
 // library, its translator and the model, and releases them in the order
 // their code requires: the model, then the translator, then the library.
@@ -59,5 +61,7 @@ class LoadedModel {
   std::unique_ptr<ScoreModel> model_;
   std::string convertedText_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_LOADEDMODEL_H_

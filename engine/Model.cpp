@@ -24,6 +24,8 @@
 
 namespace bnscore {
 
+using namespace bnscore::internal;
+
 namespace {
 
 // Xerces is initialised only while a document is read; XmlPlatform counts

@@ -4,6 +4,8 @@
 #include "formats/FormatError.h"
 #include "host/interfaces/VkException.h"
 
+namespace bnscore::internal {
+
 bool ConvertModelText(std::string& text, const std::string& source, const std::string& target,
                       const DocumentLimits& limits) {
   using namespace bnscore::formats;
@@ -26,3 +28,5 @@ bool ConvertModelText(std::string& text, const std::string& source, const std::s
     throw VkException(VkException::MalformedXml, e.what());
   }
 }
+
+}  // namespace bnscore::internal

@@ -5,6 +5,8 @@
 
 #include "host/xml/PmmlParser.h"
 
+namespace bnscore::internal {
+
 // Turns a network document in another format (BIF, XMLBIF, DMG PMML) into
 // the BayesNetModel text the plug-in reads, with `target` as the predicted
 // field; a BayesNetModel document asked for another target is rewritten
@@ -16,5 +18,7 @@
 // Needs a live XmlPlatform.
 bool ConvertModelText(std::string& text, const std::string& source, const std::string& target,
                       const DocumentLimits& limits = {});
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_MODELSOURCE_H_

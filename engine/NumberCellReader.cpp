@@ -4,6 +4,8 @@
 
 namespace bnscore {
 
+using namespace bnscore::internal;
+
 struct NumberCellReader::Impl {
   NumberCellRules rules;
 };

@@ -4,6 +4,8 @@
 
 #include "host/text/NumberText.h"
 
+namespace bnscore::internal {
+
 NumberTextCache::NumberTextCache() : slots_(std::size_t{1} << kSlotBits) {}
 
 std::string_view NumberTextCache::Format(double value) {
@@ -22,3 +24,5 @@ std::string_view NumberTextCache::Format(double value) {
   slot.bits = bits;
   return std::string_view(slot.text, slot.length);
 }
+
+}  // namespace bnscore::internal

@@ -7,6 +7,8 @@
 
 #include "host/interfaces/ScoreValue.h"
 
+namespace bnscore::internal {
+
 // The text form of numbers (FormatNumberView), with the texts of recently
 // written numbers kept for reuse. The text is always exactly what
 // FormatNumberView gives (numbers are matched by their bits, so 0.0 and
@@ -35,5 +37,7 @@ class NumberTextCache {
   std::vector<Slot> slots_;
   NumberTextBuffer buffer_;  // for texts that are not cached
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_NUMBERTEXTCACHE_H_

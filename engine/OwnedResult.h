@@ -8,6 +8,8 @@
 #include "host/interfaces/ScoreModel.h"
 #include "host/interfaces/ScoreResult.h"
 
+namespace bnscore::internal {
+
 // The result object a model fills for one caller, reused from record to
 // record.
 //
@@ -50,5 +52,7 @@ class OwnedResult {
   EvidenceInference::Options options_;
   std::unique_ptr<ScoreResult> owned_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_OWNEDRESULT_H_

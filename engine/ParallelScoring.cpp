@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace bnscore::internal {
+
 // A job's own scoring state; only the thread running the job uses it.
 class ParallelScoring::Worker {
  public:
@@ -158,3 +160,5 @@ long ParallelScoring::GetBlankLines() const {
   for (const auto& job : jobs_) lines += job->worker->reader.GetBlankLines();
   return lines;
 }
+
+}  // namespace bnscore::internal

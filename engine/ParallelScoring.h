@@ -20,6 +20,8 @@
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::internal {
+
 // Scores blocks of CSV rows on worker threads and writes their output rows
 // in input order.
 //
@@ -104,5 +106,7 @@ class ParallelScoring {
   long running_ = 0;  // jobs submitted and not done; guarded by mutex_
   std::function<void(long)> blockWritten_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_PARALLELSCORING_H_

@@ -8,6 +8,8 @@
 
 #include "engine/EngineError.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 const char kPluginFile[] = "libbayesnet.so";
@@ -62,3 +64,5 @@ std::unique_ptr<ScoreTranslator> PluginLibrary::GiveTranslator() const {
   if (!translator) throw EngineError("plug-in " + path_ + " gave no translator");
   return translator;
 }
+
+}  // namespace bnscore::internal

@@ -6,6 +6,8 @@
 
 #include "host/interfaces/ScoreTranslator.h"
 
+namespace bnscore::internal {
+
 // A model plug-in loaded with dlopen. Owns the library handle and closes it
 // on destruction. The code of every object the plug-in makes (translators,
 // models, results) lives in the library, so all of them must be deleted
@@ -40,5 +42,7 @@ class PluginLibrary {
   Factory factory_;
   std::string path_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_PLUGINLIBRARY_H_

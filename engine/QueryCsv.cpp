@@ -11,6 +11,8 @@
 
 namespace bnscore {
 
+using namespace bnscore::internal;
+
 long Model::QueryCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
                      const std::vector<std::string>& nodes, char delimiter,
                      std::optional<EvidenceOptions> evidence) const {

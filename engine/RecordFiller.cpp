@@ -7,6 +7,8 @@
 #include "host/data/TransformationDictionary.h"
 #include "host/text/NumberText.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 bool IsNumericField(const ScoreDictionary* dictionary, const std::string& name) {
@@ -109,3 +111,5 @@ bool NumberCellRules::IsMissingValue(std::string_view cell) const {
   }
   return false;
 }
+
+}  // namespace bnscore::internal

@@ -10,6 +10,7 @@
 #include "host/data/BaseCaseRecord.h"
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::internal {
 
 // A cell that cannot become a record value (a number that is not finite
 // where those are refused). The message names the column and the cell; the
@@ -73,5 +74,7 @@ CellError NotFiniteCell(const std::string& field, std::string_view cell);
 // Sets the field at `position` from one cell as FillRecord does.
 void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules, int position,
                BaseCaseRecord& record);
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_RECORDFILLER_H_

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace bnscore::internal {
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -43,3 +45,5 @@ void ResultReader::Learn(const std::vector<std::pair<const ScoreValue*, double>>
   for (std::size_t c = 0; c < categories_.Size(); ++c)
     entryOf_[c] = categories_.FindEntry(c, percents);
 }
+
+}  // namespace bnscore::internal

@@ -9,6 +9,8 @@
 #include "host/interfaces/MCStatus.h"
 #include "host/interfaces/ScoreResult.h"
 
+namespace bnscore::internal {
+
 // Reads what GetScore left into a bnscore::Outcome and the probabilities in
 // category order: the same values bnscore writes (a prediction equal to no
 // category gives -1, a category the result lists no probability for NaN).
@@ -36,5 +38,7 @@ class ResultReader {
   std::vector<const ScoreValue*> listValues_;
   std::vector<int> entryOf_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_RESULTREADER_H_

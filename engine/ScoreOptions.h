@@ -5,6 +5,8 @@
 
 #include "bnscore/bnscore.h"
 
+namespace bnscore::internal {
+
 // The formats of records read and written.
 enum class RecordFormat { Csv, JsonLines };
 
@@ -34,5 +36,7 @@ inline ScoreOptions MakeScoreOptions(const bnscore::LoadOptions& load,
   options.load = load;
   return options;
 }
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_SCOREOPTIONS_H_

@@ -3,6 +3,8 @@
 #include "engine/RecordFiller.h"
 #include "host/text/NumberText.h"
 
+namespace bnscore::internal {
+
 ScoringSlot::ScoringSlot(ScoreModel& model, const FieldLayout& layout,
                          const TargetCategories& categories, const bnscore::LoadOptions& options)
     : model_(model),
@@ -74,3 +76,5 @@ void ScoringSlot::SetEvidence(const bnscore::EvidenceOptions& evidence) {
   inferenceOptions_.sumOutMissing = evidence.missing == bnscore::MissingValues::kMarginalize;
   inferenceOptions_.unknownAsMissing = evidence.unknown == bnscore::UnknownValues::kMissing;
 }
+
+}  // namespace bnscore::internal

@@ -16,6 +16,8 @@
 #include "host/interfaces/ScoreModel.h"
 #include "host/interfaces/ScoreResult.h"
 
+namespace bnscore::internal {
+
 // What one thread needs to score records with a loaded model: a case record
 // of the model's FieldLayout and the result object the model fills. Cells
 // are set with SetCell, then Score scores the record as it stands.
@@ -99,5 +101,7 @@ class ScoringSlot {
   EvidenceInference::Options inferenceOptions_;
   bnscore::EvidenceOptions evidence_;  // as the result scores
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_SCORINGSLOT_H_

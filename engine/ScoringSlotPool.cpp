@@ -1,5 +1,7 @@
 #include "engine/ScoringSlotPool.h"
 
+namespace bnscore::internal {
+
 ScoringSlotPool::Lease ScoringSlotPool::Acquire() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -19,3 +21,5 @@ void ScoringSlotPool::GiveBack(std::unique_ptr<ScoringSlot> slot) {
   // pool grows.
   idle_.push_back(std::move(slot));
 }
+
+}  // namespace bnscore::internal

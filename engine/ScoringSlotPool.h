@@ -8,6 +8,8 @@
 
 #include "engine/ScoringSlot.h"
 
+namespace bnscore::internal {
+
 // The ScoringSlots of one loaded model, kept between calls so that scoring
 // allocates nothing once each concurrent caller has had a slot. Acquire
 // lends an idle slot (making one when none is idle); the Lease gives it back
@@ -44,5 +46,7 @@ class ScoringSlotPool {
   std::mutex mutex_;
   std::vector<std::unique_ptr<ScoringSlot>> idle_;  // guarded by mutex_
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_SCORINGSLOTPOOL_H_

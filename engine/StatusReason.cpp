@@ -9,6 +9,8 @@
 #include "host/interfaces/ScoreValueLabel.h"
 #include "host/text/NumberText.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 // True when `var` declares categories and `value` is none of them.
@@ -137,3 +139,5 @@ bool StatusReason::FindDerivedFault(const ScoreCaseRecord& record) {
   }
   return false;
 }
+
+}  // namespace bnscore::internal

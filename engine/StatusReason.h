@@ -13,6 +13,8 @@
 #include "host/interfaces/ScoreDictionary.h"
 #include "host/interfaces/ScoreModel.h"
 
+namespace bnscore::internal {
+
 // Says why a record got a non-zero status, from what the host interfaces
 // tell of the model: its predictors (GetVarsOfRole) with their categories
 // and declared missing values, and, when the records carry derived values
@@ -73,5 +75,7 @@ class StatusReason {
   TransformationDictionary* computed_;  // null when the records carry derived values
   std::string text_;
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_STATUSREASON_H_

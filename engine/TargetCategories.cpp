@@ -4,6 +4,8 @@
 
 #include "host/interfaces/ScoreValueLabel.h"
 
+namespace bnscore::internal {
+
 namespace {
 
 // a == b for the short texts of category labels, without a call to memcmp
@@ -74,3 +76,5 @@ int TargetCategories::FindEntry(
   }
   return -1;
 }
+
+}  // namespace bnscore::internal

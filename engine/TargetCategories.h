@@ -9,6 +9,8 @@
 #include "host/interfaces/ScoreModel.h"
 #include "host/interfaces/ScoreValue.h"
 
+namespace bnscore::internal {
+
 // The categories of a model's target in output order: the values of its
 // value labels, each distinct value once, in label order. This is the order
 // of bnscore's probability(C) columns and of the public Schema.
@@ -41,5 +43,7 @@ class TargetCategories {
   std::vector<ScoreValue::ValueType> types_;
   std::vector<double> numbers_;  // each numeric category's double
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_TARGETCATEGORIES_H_

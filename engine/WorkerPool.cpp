@@ -3,6 +3,8 @@
 #include <system_error>
 #include <utility>
 
+namespace bnscore::internal {
+
 WorkerPool::~WorkerPool() {
   std::vector<std::thread> threads;
   {
@@ -43,3 +45,5 @@ void WorkerPool::Loop() {
     task();
   }
 }
+
+}  // namespace bnscore::internal

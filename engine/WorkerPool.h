@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+namespace bnscore::internal {
+
 // The engine's one set of worker threads, owned by a loaded model and
 // shared by every call that scores on more than one thread (Model::Score's
 // parts, ScoreCsv's blocks), from any number of calling threads at once.
@@ -39,5 +41,7 @@ class WorkerPool {
   bool stopping_ = false;                     // guarded by mutex_
   std::vector<std::thread> threads_;          // guarded by mutex_
 };
+
+}  // namespace bnscore::internal
 
 #endif  // BNSCORE_ENGINE_WORKERPOOL_H_

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+using namespace bnscore::service;
+
 namespace {
 
 [[noreturn]] void Finding(const char* what, std::string_view body, const std::string& reply) {

@@ -32,11 +32,11 @@ class JsonFuzzHarness {
  public:
 
  private:
-  ServiceMetrics metrics_;
-  ModelRegistry registry_;
-  ServiceRouter router_;
-  RequestScratch scratch_;
-  HttpReply reply_;
+  bnscore::service::ServiceMetrics metrics_;
+  bnscore::service::ModelRegistry registry_;
+  bnscore::service::ServiceRouter router_;
+  bnscore::service::RequestScratch scratch_;
+  bnscore::service::HttpReply reply_;
   simdjson::dom::parser checker_;
 };
 

@@ -19,6 +19,8 @@
 #include "engine/JsonLinesWriter.h"
 #include "engine/ModelInternals.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 constexpr std::size_t kSizes[] = {1, 2, 3, 7, 16, 64, 4096, 65536};

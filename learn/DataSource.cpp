@@ -12,6 +12,9 @@
 
 namespace bnscore::learn {
 
+using internal::CsvReader;
+using internal::EngineError;
+
 namespace {
 
 class TextSource : public ByteSource {

@@ -11,7 +11,7 @@
 
 #include "service/JsonText.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 std::unique_ptr<AccessLog> AccessLog::Open(const std::string& where) {
   if (where == "stderr") return std::unique_ptr<AccessLog>(new AccessLog(STDERR_FILENO, false));
@@ -91,4 +91,4 @@ void AccessLog::Write(std::string& line) {
   }
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // A log of one JSON object a line, written to standard error or appended
 // to a file: a line per answered request,
@@ -51,6 +51,6 @@ class AccessLog {
   bool owned_;
 };
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_ACCESSLOG_H_

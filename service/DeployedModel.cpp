@@ -2,9 +2,11 @@
 
 #include "service/JsonText.h"
 
+namespace bnscore::service {
+
 DeployedModel::DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model,
                              std::shared_ptr<ModelMetrics> metrics,
-                             bnscore::internal::DocumentInfo info)
+                             bnscore::service::DocumentInfo info)
     : id_(std::move(id)),
       model_(std::move(model)),
       metrics_(std::move(metrics)),
@@ -56,3 +58,5 @@ int DeployedModel::FindInput(std::string_view name) const {
   auto found = inputs_.find(name);
   return found == inputs_.end() ? -1 : found->second;
 }
+
+}  // namespace bnscore::service

@@ -10,6 +10,8 @@
 #include "bnscore/bnscore.h"
 #include "service/DocumentInfo.h"
 
+namespace bnscore::service {
+
 class ModelMetrics;
 
 // A model deployed under an id, with what answering for it needs ready:
@@ -22,13 +24,13 @@ class DeployedModel {
   // `metrics` is shared with the service's ServiceMetrics; `info`
   // describes the document the model was read from.
   DeployedModel(std::string id, std::unique_ptr<bnscore::Model> model,
-                std::shared_ptr<ModelMetrics> metrics, bnscore::internal::DocumentInfo info = {});
+                std::shared_ptr<ModelMetrics> metrics, bnscore::service::DocumentInfo info = {});
 
   const std::string& GetId() const { return id_; }
   const bnscore::Model& GetModel() const { return *model_; }
   const bnscore::Schema& GetSchema() const { return model_->GetSchema(); }
   ModelMetrics& GetMetrics() const { return *metrics_; }
-  const bnscore::internal::DocumentInfo& GetInfo() const { return info_; }
+  const bnscore::service::DocumentInfo& GetInfo() const { return info_; }
   // The ETag of the deployed document: its SHA-256, quoted.
   const std::string& GetEtag() const { return etag_; }
 
@@ -49,7 +51,7 @@ class DeployedModel {
   std::string id_;
   std::unique_ptr<bnscore::Model> model_;
   std::shared_ptr<ModelMetrics> metrics_;
-  bnscore::internal::DocumentInfo info_;
+  bnscore::service::DocumentInfo info_;
   std::string etag_;
   // Keys view the names held by the model's schema.
   std::unordered_map<std::string_view, int> inputs_;
@@ -57,5 +59,7 @@ class DeployedModel {
   std::vector<std::string> categoryLiterals_;
   std::string schemaJson_;
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_DEPLOYEDMODEL_H_

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -79,4 +79,4 @@ DocumentInfo DescribeDocument(std::string_view pmml) {
   return info;
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // What the service tells of a deployed PMML document besides its schema.
 struct DocumentInfo {
@@ -23,6 +23,6 @@ DocumentInfo DescribeDocument(std::string_view pmml);
 // The SHA-256 of `bytes` as 64 lowercase hex digits.
 std::string Sha256Hex(std::string_view bytes);
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_DOCUMENTINFO_H_

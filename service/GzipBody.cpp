@@ -7,7 +7,7 @@
 
 #include "service/RequestError.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -76,4 +76,4 @@ void InflateGzipBody(std::string_view compressed, std::size_t limit, std::string
   }
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // Decompresses a request body sent with Content-Encoding: gzip (one or
 // more gzip members, as gzip -c writes them one after another) into
@@ -15,6 +15,6 @@ namespace bnscore::internal {
 // 413 past the limit, 400 for data that is not gzip, or cut short.
 void InflateGzipBody(std::string_view compressed, std::size_t limit, std::string& out);
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_GZIPBODY_H_

@@ -27,6 +27,8 @@
 #include "service/ServerShared.h"
 #include "service/ServiceRouter.h"
 
+namespace bnscore::service {
+
 namespace {
 
 // A thread takes at most this many ready sockets at a time: the fewer it
@@ -300,7 +302,7 @@ void HttpServer::Listen(const std::string& address, unsigned short port) {
   impl_->listener = fd;
 }
 
-void HttpServer::SetAccessLog(bnscore::internal::AccessLog* log) { impl_->shared.log = log; }
+void HttpServer::SetAccessLog(bnscore::service::AccessLog* log) { impl_->shared.log = log; }
 
 void HttpServer::SetReloadHandler(std::function<void()> reload) {
   impl_->reload = std::move(reload);
@@ -370,3 +372,5 @@ bool HttpServer::Run() {
   std::lock_guard<std::mutex> lock(impl.mutex);
   return impl.drainedInTime;
 }
+
+}  // namespace bnscore::service

@@ -7,9 +7,9 @@
 
 #include "service/ServerOptions.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
+
 class AccessLog;
-}  // namespace bnscore::internal
 class ServiceMetrics;
 class ServiceRouter;
 
@@ -40,7 +40,7 @@ class HttpServer {
   void Listen(const std::string& address, unsigned short port);
   // Logs every answered request to `log` (which must outlive the server);
   // null, the default, logs nothing.
-  void SetAccessLog(bnscore::internal::AccessLog* log);
+  void SetAccessLog(bnscore::service::AccessLog* log);
   // SIGHUP calls `reload` on a server thread (the others go on serving);
   // without one, SIGHUP is ignored while the server runs.
   void SetReloadHandler(std::function<void()> reload);
@@ -56,5 +56,7 @@ class HttpServer {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_HTTPSERVER_H_

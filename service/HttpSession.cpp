@@ -24,13 +24,15 @@
 #include "service/RequestFraming.h"
 #include "service/ServiceMetrics.h"
 
-using bnscore::internal::AccessLog;
-using bnscore::internal::BodyEncoding;
-using bnscore::internal::ContentEncodingOf;
-using bnscore::internal::FramingFault;
-using bnscore::internal::HeaderFacts;
-using bnscore::internal::InflateGzipBody;
-using bnscore::internal::ScanHeader;
+namespace bnscore::service {
+
+using bnscore::service::AccessLog;
+using bnscore::service::BodyEncoding;
+using bnscore::service::ContentEncodingOf;
+using bnscore::service::FramingFault;
+using bnscore::service::HeaderFacts;
+using bnscore::service::InflateGzipBody;
+using bnscore::service::ScanHeader;
 
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
@@ -262,7 +264,7 @@ bool HttpSession::CheckFraming() {
   const http::request<http::string_body>& request = parser_->get();
   header_ = ScanHeader(request);
   if (!header_.transferEncoding) return true;
-  FramingFault fault = bnscore::internal::CheckFraming(request, request.version());
+  FramingFault fault = bnscore::service::CheckFraming(request, request.version());
   if (fault.status == 0) return true;
   refusal_ = fault.status;
   refusalMessage_ = std::move(fault.message);
@@ -568,3 +570,5 @@ void HttpSession::SendNow(std::string_view* parts, int count) {
     throw std::runtime_error("the connection closed while the reply was being sent");
   }
 }
+
+}  // namespace bnscore::service

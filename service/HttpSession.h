@@ -16,6 +16,8 @@
 #include "service/ServerShared.h"
 #include "service/ServiceRouter.h"
 
+namespace bnscore::service {
+
 // One HTTP/1.1 connection: reads a request (header, then a body of at most
 // the size limit) with Beast's parser, hands it to the router, writes the
 // reply and, for keep-alive, waits for the next request.
@@ -133,7 +135,7 @@ class HttpSession : private ReplyStream {
   // The framing check of the request's header (see CheckFraming): done
   // once, and the status and message of a refusal (0: none).
   bool headerChecked_ = false;
-  bnscore::internal::HeaderFacts header_;
+  bnscore::service::HeaderFacts header_;
   int refusal_ = 0;
   std::string refusalMessage_;
   // Bytes of the server's body budget this request holds.
@@ -143,5 +145,7 @@ class HttpSession : private ReplyStream {
   std::string requestId_;
   std::int64_t requestStart_ = 0;  // steady nanoseconds, when logging
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_HTTPSESSION_H_

@@ -4,6 +4,8 @@
 
 #include "service/RequestError.h"
 
+namespace bnscore::service {
+
 namespace {
 
 [[noreturn]] void Refuse(std::string_view name, std::string_view value, const char* allowed) {
@@ -67,3 +69,5 @@ InferenceParameters InferenceParameters::Parse(std::string_view target,
   if (evidenceGiven) parameters.evidence = evidence;
   return parameters;
 }
+
+}  // namespace bnscore::service

@@ -8,6 +8,8 @@
 
 #include "bnscore/bnscore.h"
 
+namespace bnscore::service {
+
 // The query parameters of a scoring or query request that ask for
 // inference (docs/inference.md):
 //   missing=stop|marginalize, unknown=stop|missing  (both: evidence)
@@ -23,5 +25,7 @@ struct InferenceParameters {
   static InferenceParameters Parse(std::string_view target,
                                    const bnscore::LoadOptions& modelOptions);
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_INFERENCEPARAMETERS_H_

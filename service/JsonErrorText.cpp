@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace bnscore::service {
+
 namespace {
 
 // Accepts every event; keeps the first parse error.
@@ -41,3 +43,5 @@ std::string DescribeJsonError(std::string_view body, std::string_view parserMess
   }
   return "malformed JSON: " + std::string(text);
 }
+
+}  // namespace bnscore::service

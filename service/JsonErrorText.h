@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace bnscore::service {
+
 // The message for a body that is not valid JSON: where the fault is (line,
 // column) and what was expected there, e.g. "malformed JSON: parse error at
 // line 1, column 9: syntax error while parsing object key - unexpected '}';
@@ -12,5 +14,7 @@
 // a second, slower parser that tells the place; should that one accept it,
 // the message falls back to `parserMessage`. Only for rejected bodies.
 std::string DescribeJsonError(std::string_view body, std::string_view parserMessage);
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_JSONERRORTEXT_H_

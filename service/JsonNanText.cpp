@@ -2,7 +2,7 @@
 
 #include "service/RequestError.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -50,4 +50,4 @@ bool RewriteJsonNan(std::string_view body, std::string& out) {
   return rewritten;
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

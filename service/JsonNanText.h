@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // JSON as Python's json.dumps writes it by default: the bare words NaN,
 // Infinity and -Infinity where a number goes, which are not JSON.
@@ -16,6 +16,6 @@ namespace bnscore::internal {
 // of `bnscore score`, an infinite number is refused.
 bool RewriteJsonNan(std::string_view body, std::string& out);
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_JSONNANTEXT_H_

@@ -13,7 +13,9 @@
 #include "service/RequestError.h"
 #include "host/text/NumberText.h"
 
-using bnscore::internal::RewriteJsonNan;
+namespace bnscore::service {
+
+using bnscore::service::RewriteJsonNan;
 
 namespace {
 
@@ -415,3 +417,5 @@ int JsonRecordScorer::InputOf(std::string_view key, std::size_t place) {
   if (place < lastInputAt_.size()) lastInputAt_[place] = input;
   return input;
 }
+
+}  // namespace bnscore::service

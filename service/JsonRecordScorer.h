@@ -14,6 +14,8 @@
 #include "engine/NumberTextCache.h"
 #include "service/RecordReasons.h"
 
+namespace bnscore::service {
+
 class DeployedModel;
 
 // Scores the JSON body of a scoring request and writes the JSON reply.
@@ -105,7 +107,7 @@ class JsonRecordScorer {
   bool reasons_ = false;
   std::vector<std::vector<std::string_view>> givenTexts_;
   std::vector<std::vector<std::string>> unscored_;
-  bnscore::internal::RecordReasons explainer_;
+  bnscore::service::RecordReasons explainer_;
   // Appends the reasons of the block's rows to their results.
   void AddReasons(std::string& out, std::size_t firstResult);
   std::vector<char> padded_;  // the body followed by the parser's padding
@@ -132,9 +134,11 @@ class JsonRecordScorer {
   std::vector<double> confidence_;
   std::vector<double> probabilities_;
   // Scored records repeat the same probabilities: their texts are kept.
-  NumberTextCache numberTexts_;
+  internal::NumberTextCache numberTexts_;
   // The input found at each place of the last record (-1: none).
   std::vector<int> lastInputAt_;
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_JSONRECORDSCORER_H_

@@ -5,11 +5,13 @@
 #include "engine/JsonText.h"
 #include "host/text/NumberText.h"
 
-void AppendJsonString(std::string& out, std::string_view text) { ::AppendJsonString(text, out); }
+namespace bnscore::service {
+
+void AppendJsonString(std::string& out, std::string_view text) { internal::AppendJsonString(text, out); }
 
 void AppendJsonNumber(std::string& out, double value) {
   NumberTextBuffer buffer;
-  ::AppendJsonNumber(value, buffer, out);
+  internal::AppendJsonNumber(value, buffer, out);
 }
 
 void AppendJsonInteger(std::string& out, long long value) {
@@ -26,3 +28,5 @@ void WriteJsonError(std::string& out, int code, std::string_view message) {
   AppendJsonString(out, message);
   out.append("}}\n");
 }
+
+}  // namespace bnscore::service

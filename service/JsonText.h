@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace bnscore::service {
+
 // Appends JSON values to a string the caller owns and reuses. Numbers are
 // written exactly as bnscore writes them in its CSV output (the host's one
 // text form of a number: the shortest digits that read back to the same
@@ -24,5 +26,7 @@ void AppendJsonInteger(std::string& out, long long value);
 
 // {"error":{"code":CODE,"message":"MESSAGE"}}
 void WriteJsonError(std::string& out, int code, std::string_view message);
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_JSONTEXT_H_

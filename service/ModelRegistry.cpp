@@ -1,5 +1,7 @@
 #include "service/ModelRegistry.h"
 
+namespace bnscore::service {
+
 std::shared_ptr<const DeployedModel> ModelRegistry::Find(std::string_view id) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = models_.find(id);
@@ -31,3 +33,5 @@ std::vector<std::string> ModelRegistry::Ids() const {
   for (const auto& entry : models_) ids.push_back(entry.first);
   return ids;
 }
+
+}  // namespace bnscore::service

@@ -10,6 +10,8 @@
 
 #include "service/DeployedModel.h"
 
+namespace bnscore::service {
+
 // The deployed models by id. Deploying under an id that is in use replaces
 // its model at once: a request that already holds the old DeployedModel
 // finishes with it, and the old model is deleted when the last such request
@@ -32,5 +34,7 @@ class ModelRegistry {
   mutable std::mutex mutex_;
   std::map<std::string, std::shared_ptr<const DeployedModel>, std::less<>> models_;
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_MODELREGISTRY_H_

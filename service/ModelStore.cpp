@@ -16,7 +16,7 @@
 #include "service/DocumentInfo.h"
 #include "service/ServiceRouter.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -125,4 +125,4 @@ void ModelStore::Forget(const std::string& id) const {
   ::unlink(TargetPathOf(id).c_str());
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // The directory of --model-dir: one document ID.pmml per model, so that
 // models deployed over HTTP survive a restart. A document is written to a
@@ -49,6 +49,6 @@ class ModelStore {
   std::string directory_;
 };
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_MODELSTORE_H_

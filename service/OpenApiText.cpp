@@ -1,6 +1,6 @@
 #include "service/OpenApiText.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -101,4 +101,4 @@ constexpr std::string_view kOpenApi = R"({
 
 std::string_view OpenApiText() { return kOpenApi; }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

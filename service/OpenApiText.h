@@ -3,12 +3,12 @@
 
 #include <string_view>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // The OpenAPI 3.0 description of the service's endpoints, as served by
 // GET /openapi.json.
 std::string_view OpenApiText();
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_OPENAPITEXT_H_

@@ -1,6 +1,6 @@
 #include "service/PercentDecoding.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -31,4 +31,4 @@ bool PercentDecode(std::string_view text, std::string& out) {
   return true;
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

@@ -13,7 +13,7 @@
 #define BNSCORE_VERSION "unknown"
 #endif
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -93,4 +93,4 @@ void AppendProcessMetrics(std::string& out) {
       "bnscore_build_info{version=\"" BNSCORE_VERSION "\"} 1\n");
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // Appends the process's own series in the Prometheus text format, as
 // exporters conventionally name them: process_cpu_seconds_total,
@@ -13,6 +13,6 @@ namespace bnscore::internal {
 // series whose figure cannot be read is left out.
 void AppendProcessMetrics(std::string& out);
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_PROCESSMETRICS_H_

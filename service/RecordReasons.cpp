@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace {
 
@@ -82,4 +82,4 @@ std::vector<std::string> RecordReasons::Explain(const bnscore::Model& model,
   return reasons;
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

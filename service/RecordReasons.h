@@ -7,7 +7,7 @@
 
 #include "bnscore/bnscore.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // Says why records were not scored, in the words of `bnscore score
 // --reason` ("income: missing", "employment: unknown category \"x\""): the
@@ -30,6 +30,6 @@ class RecordReasons {
   std::string output_;
 };
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_RECORDREASONS_H_

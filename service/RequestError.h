@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace bnscore::service {
+
 // A request the service refuses. GetStatus() is the HTTP status of the
 // reply; GetCode() the code of its JSON error object: the HTTP status,
 // or the host's fault code for a rejected model document.
@@ -18,5 +20,7 @@ class RequestError : public std::runtime_error {
   int status_;
   int code_;
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_REQUESTERROR_H_

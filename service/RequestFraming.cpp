@@ -5,7 +5,7 @@
 
 #include <boost/beast/core/string.hpp>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 namespace http = boost::beast::http;
 
@@ -100,4 +100,4 @@ BodyEncoding ContentEncodingOf(const http::fields& fields) {
   return BodyEncoding::kUnsupported;
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service

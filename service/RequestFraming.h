@@ -6,7 +6,7 @@
 
 #include <boost/beast/http/fields.hpp>
 
-namespace bnscore::internal {
+namespace bnscore::service {
 
 // Decides whether the server takes the framing of a request's body, from
 // its header, before any of the body is used:
@@ -44,6 +44,6 @@ enum class BodyEncoding { kIdentity, kGzip, kUnsupported };
 // anything else, or more than one coding, kUnsupported.
 BodyEncoding ContentEncodingOf(const boost::beast::http::fields& fields);
 
-}  // namespace bnscore::internal
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_REQUESTFRAMING_H_

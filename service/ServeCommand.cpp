@@ -26,9 +26,11 @@
 #include "service/ServiceMetrics.h"
 #include "service/ServiceRouter.h"
 
-using bnscore::internal::AccessLog;
-using bnscore::internal::ModelStore;
-using bnscore::internal::Sha256Hex;
+namespace bnscore::service {
+
+using bnscore::service::AccessLog;
+using bnscore::service::ModelStore;
+using bnscore::service::Sha256Hex;
 
 namespace {
 
@@ -217,3 +219,5 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
     return 1;
   }
 }
+
+}  // namespace bnscore::service

@@ -7,6 +7,8 @@
 
 #include "service/ServerOptions.h"
 
+namespace bnscore::service {
+
 // The options of `bnscore serve`.
 struct ServeArguments {
   // ADDR:PORT, [IPv6]:PORT, localhost:PORT, :PORT (every IPv4 address) or
@@ -39,5 +41,7 @@ bool SplitListenAddress(const std::string& listen, std::string& address, unsigne
 // (spaces, tabs, CR) at either end. Throws std::runtime_error when the
 // file cannot be read or the token is empty.
 std::string ReadAdminToken(const std::string& path);
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_SERVECOMMAND_H_

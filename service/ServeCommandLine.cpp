@@ -1,5 +1,7 @@
 #include "service/ServeCommandLine.h"
 
+namespace bnscore::service {
+
 namespace {
 
 const char kServeFooter[] = R"(Endpoints (JSON unless said otherwise):
@@ -100,3 +102,5 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
       ->type_name("N");
   return serve;
 }
+
+}  // namespace bnscore::service

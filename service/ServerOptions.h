@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstddef>
 
+namespace bnscore::service {
+
 // How the HTTP server runs.
 struct ServerOptions {
   int threads = 2;                                // server threads, all serving every connection
@@ -16,5 +18,7 @@ struct ServerOptions {
   std::chrono::milliseconds writeTimeout{30000};  // for a reply
   std::chrono::milliseconds drainTimeout{30000};  // after SIGTERM, for requests in flight
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_SERVEROPTIONS_H_

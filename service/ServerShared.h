@@ -8,9 +8,9 @@
 
 #include "service/ServerOptions.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
+
 class AccessLog;
-}  // namespace bnscore::internal
 class ServiceMetrics;
 class ServiceRouter;
 
@@ -20,7 +20,7 @@ struct ServerShared {
   const ServiceRouter& router;
   ServiceMetrics& metrics;
   const ServerOptions& options;
-  bnscore::internal::AccessLog* log = nullptr;  // null: no access log
+  bnscore::service::AccessLog* log = nullptr;  // null: no access log
   std::atomic<bool> draining{false};
   // Bytes of large request bodies held by all connections (see
   // ServerOptions::maxBuffered).
@@ -51,5 +51,7 @@ inline std::int64_t SteadyNow() {
 inline std::int64_t DeadlineAfter(std::chrono::milliseconds timeout) {
   return SteadyNow() + std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
 }
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_SERVERSHARED_H_

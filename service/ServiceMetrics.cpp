@@ -2,6 +2,8 @@
 
 #include "service/JsonText.h"
 
+namespace bnscore::service {
+
 void ModelMetrics::RecordRequest(double seconds, bool failed, std::uint64_t records) {
   requests_.fetch_add(1, std::memory_order_relaxed);
   if (failed) errors_.fetch_add(1, std::memory_order_relaxed);
@@ -104,3 +106,5 @@ std::string ServiceMetrics::Render() const {
   }
   return out;
 }
+
+}  // namespace bnscore::service

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+namespace bnscore::service {
+
 // The counters of one model id: scoring requests, the ones answered with an
 // error, the records scored and a latency histogram of the scoring requests
 // (from the request's arrival at the handler to its reply being ready).
@@ -70,5 +72,7 @@ class ServiceMetrics {
   mutable std::mutex mutex_;  // guards models_ (not the counters inside)
   std::map<std::string, std::shared_ptr<ModelMetrics>> models_;
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_SERVICEMETRICS_H_

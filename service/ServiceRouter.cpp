@@ -17,11 +17,13 @@
 #include "service/RequestError.h"
 #include "service/ServiceMetrics.h"
 
-using bnscore::internal::AppendProcessMetrics;
-using bnscore::internal::DescribeDocument;
-using bnscore::internal::DocumentInfo;
-using bnscore::internal::OpenApiText;
-using bnscore::internal::PercentDecode;
+namespace bnscore::service {
+
+using bnscore::service::AppendProcessMetrics;
+using bnscore::service::DescribeDocument;
+using bnscore::service::DocumentInfo;
+using bnscore::service::OpenApiText;
+using bnscore::service::PercentDecode;
 
 namespace {
 
@@ -471,3 +473,5 @@ void ServiceRouter::LogEvent(std::string_view event, std::string_view id,
   }
   events_->Event(event, id, all);
 }
+
+}  // namespace bnscore::service

@@ -10,10 +10,10 @@
 #include "bnscore/bnscore.h"
 #include "service/JsonRecordScorer.h"
 
-namespace bnscore::internal {
+namespace bnscore::service {
+
 class AccessLog;
 class ModelStore;
-}  // namespace bnscore::internal
 class DeployedModel;
 class ModelRegistry;
 class ServiceMetrics;
@@ -100,8 +100,8 @@ class ServiceRouter {
   // logged); where models deployed over HTTP are kept (null: nowhere).
   // The log and the store must outlive the router.
   void SetRequiredModels(std::vector<std::string> ids) { required_ = std::move(ids); }
-  void SetEventLog(bnscore::internal::AccessLog* log) { events_ = log; }
-  void SetModelStore(bnscore::internal::ModelStore* store) { store_ = store; }
+  void SetEventLog(bnscore::service::AccessLog* log) { events_ = log; }
+  void SetModelStore(bnscore::service::ModelStore* store) { store_ = store; }
 
   // Reads the PMML document `pmml` and deploys it under `id`; returns true
   // when it replaced a model, and gives the deployed model in `deployed`
@@ -144,8 +144,10 @@ class ServiceRouter {
   AdminPolicy admin_;
   bnscore::LoadOptions loadOptions_;
   std::vector<std::string> required_;
-  bnscore::internal::AccessLog* events_ = nullptr;
-  bnscore::internal::ModelStore* store_ = nullptr;
+  bnscore::service::AccessLog* events_ = nullptr;
+  bnscore::service::ModelStore* store_ = nullptr;
 };
+
+}  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_SERVICEROUTER_H_

@@ -13,6 +13,8 @@
 #include "host/interfaces/ScoreResult.h"
 #include "host/xml/XmlPlatform.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 class StressModelScores : public ::testing::Test {

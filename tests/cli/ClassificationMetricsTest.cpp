@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace bnscore::cli;
+
 namespace {
 
 TEST(ClassificationMetricsTest, UndefinedFiguresAreNanAndZeroProbabilitiesAreClipped) {

@@ -10,6 +10,8 @@
 #include "engine/CsvReader.h"
 #include "tests/TestProcess.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 // The rows of a text, each with its start line, and the fault that ended

@@ -10,6 +10,8 @@
 #include "engine/EngineError.h"
 #include "tests/TestProcess.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;

@@ -8,6 +8,8 @@
 
 #include "tests/TestProcess.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 // What a writer with a buffer of `bufferSize` bytes puts in a file for

@@ -10,6 +10,8 @@
 #include "engine/CsvReader.h"
 #include "tests/TestProcess.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 using testprocess::MemoryFile;

@@ -20,6 +20,8 @@
 #include "engine/CsvReader.h"
 #include "tests/TestProcess.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 const std::string kData = BNSCORE_TEST_DATA "/";

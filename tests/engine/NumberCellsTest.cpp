@@ -16,6 +16,8 @@
 #include "host/data/NumericValue.h"
 #include "host/text/NumberText.h"
 
+using namespace bnscore::internal;
+
 namespace {
 
 std::uint64_t Bits(double value) {

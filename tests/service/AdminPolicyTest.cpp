@@ -9,6 +9,8 @@
 #include "service/ServiceMetrics.h"
 #include "service/ServiceRouter.h"
 
+using namespace bnscore::service;
+
 namespace {
 
 struct Answer {

@@ -20,7 +20,7 @@ namespace http = boost::beast::http;
 
 namespace {
 
-using namespace bnscore::internal;
+using namespace bnscore::service;
 
 http::fields Fields(std::initializer_list<std::pair<const char*, const char*>> lines) {
   http::fields fields;

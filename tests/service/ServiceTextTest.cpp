@@ -11,6 +11,8 @@
 #include "service/ServeCommand.h"
 #include "service/ServiceMetrics.h"
 
+using namespace bnscore::service;
+
 namespace {
 
 std::string Json(std::string_view text) {
