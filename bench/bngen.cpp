@@ -13,10 +13,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
-#include "bench/RecordGenerator.h"
-#include "bench/StressModels.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+#include "testing/RecordGenerator.h"
+#include "testing/StressModels.h"
+
+using namespace bnscore::testing;
 
 namespace {
 

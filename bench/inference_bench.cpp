@@ -22,10 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
-#include "bench/RecordGenerator.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+#include "testing/RecordGenerator.h"
 #include "bnscore/bnscore.h"
+
+using namespace bnscore::testing;
 
 namespace {
 
@@ -93,7 +95,7 @@ void Query(const char* name, int predictors, int maxParents, const std::string& 
   options.binnedPredictors = predictors / 3;
   options.numericPredictors = predictors / 3;
   options.stringPredictors = predictors - 2 * (predictors / 3);
-  options.structure = NetworkStructure::General;
+  options.structure = ArcPattern::General;
   options.maxParents = maxParents;
   options.seed = 5;
   const ModelGenerator generator(options);

@@ -25,11 +25,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchRandom.h"
+#include "testing/SeededRandom.h"
 #include "bnscore/learn.h"
 #include "formats/NetworkReader.h"
 #include "learn/DataSource.h"
 #include "learn/Learner.h"
+
+using namespace bnscore::testing;
 
 namespace {
 
@@ -49,7 +51,7 @@ long PeakRssKb() {
 std::string WriteSpeedData(long rows) {
   const std::string path = "/tmp/learn_bench." + std::to_string(::getpid()) + ".csv";
   std::ofstream out(path);
-  BenchRandom random(20261207);
+  SeededRandom random(20261207);
   out << "target";
   for (int c = 0; c < 10; ++c) out << ",c" << c;
   for (int n = 0; n < 9; ++n) out << ",x" << n;
@@ -115,7 +117,7 @@ int Given(const std::string& networkPath, const std::string& target, long rows) 
   std::string csv;
   for (std::size_t v = 0; v < n; ++v) csv += (v ? "," : "") + truth.variables[v].name;
   csv += '\n';
-  BenchRandom random(7);
+  SeededRandom random(7);
   std::vector<std::size_t> state(n);
   for (long r = 0; r < rows; ++r) {
     for (std::size_t v : order) {

@@ -24,16 +24,17 @@
 
 #include <CLI/CLI.hpp>
 
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
-#include "bench/RecordGenerator.h"
-#include "bench/RecordTable.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+#include "testing/RecordGenerator.h"
+#include "testing/RecordTable.h"
 #include "engine/PluginLibrary.h"
 #include "host/xml/PmmlParser.h"
 #include "host/interfaces/VkException.h"
 #include "host/xml/XmlPlatform.h"
 
 using namespace bnscore::internal;
+using namespace bnscore::testing;
 
 namespace {
 

@@ -11,13 +11,15 @@
 #include <gtest/gtest.h>
 
 #include "bayesnet/reader/BayesNetTranslator.h"
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
-#include "bench/RecordGenerator.h"
-#include "bench/RecordTable.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+#include "testing/RecordGenerator.h"
+#include "testing/RecordTable.h"
 #include "host/interfaces/ScoreResult.h"
 #include "host/xml/PmmlParser.h"
 #include "host/xml/XmlPlatform.h"
+
+using namespace bnscore::testing;
 
 // The sanitizers bring their own allocator; counting is left to the plain
 // build there.

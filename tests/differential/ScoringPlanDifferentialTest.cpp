@@ -18,10 +18,10 @@
 #include <gtest/gtest.h>
 
 #include "bayesnet/reader/BayesNetTranslator.h"
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
-#include "bench/RecordGenerator.h"
-#include "bench/RecordTable.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+#include "testing/RecordGenerator.h"
+#include "testing/RecordTable.h"
 #include "host/data/BaseCaseRecord.h"
 #include "host/xml/PmmlParser.h"
 #include "host/interfaces/ScoreDictionary.h"
@@ -29,6 +29,8 @@
 #include "host/xml/XmlPlatform.h"
 #include "bayesnet/model/ScoringPlan.h"
 #include "tests/differential/LiteralScorer.h"
+
+using namespace bnscore::testing;
 
 
 namespace {
@@ -161,9 +163,9 @@ GeneratorOptions RandomOptions(std::mt19937_64& random) {
   o.categories = 2 + below(3);
   o.targetCategories = 2 + below(4);  // up to 5: blocks of four and one
   o.numericTarget = below(2) == 1;
-  const NetworkStructure structures[] = {NetworkStructure::NaiveBayes,
-                                         NetworkStructure::TreeAugmented,
-                                         NetworkStructure::General};
+  const ArcPattern structures[] = {ArcPattern::NaiveBayes,
+                                 ArcPattern::TreeAugmented,
+                                 ArcPattern::General};
   o.structure = structures[below(3)];
   o.maxParents = below(4);
   const LearningMethod methods[] = {LearningMethod::MaxLikelihood, LearningMethod::AdjustedBayes,
@@ -281,7 +283,7 @@ GeneratorOptions MutationOptions(std::uint64_t seed) {
   o.bins = 3;
   o.categories = 3;
   o.targetCategories = 3;
-  o.structure = NetworkStructure::General;
+  o.structure = ArcPattern::General;
   o.maxParents = 2;
   o.method = LearningMethod::AdjustedBayes;
   o.missingConfigurations = 0.3;

@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
-#include "bench/RecordGenerator.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+#include "testing/RecordGenerator.h"
 #include "bnscore/bnscore.h"
+
+using namespace bnscore::testing;
 
 namespace {
 

@@ -12,9 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
 #include "bnscore/bnscore.h"
+
+using namespace bnscore::testing;
 
 namespace {
 
@@ -112,7 +114,7 @@ GeneratorOptions Network(std::uint64_t seed, LearningMethod method, double missi
   options.bins = 3;
   options.categories = 2 + static_cast<int>(seed % 2);
   options.targetCategories = 3;
-  options.structure = NetworkStructure::General;
+  options.structure = ArcPattern::General;
   options.maxParents = 3;
   options.method = method;
   options.missingConfigurations = missingConfigurations;

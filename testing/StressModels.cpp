@@ -1,6 +1,8 @@
-#include "bench/StressModels.h"
+#include "testing/StressModels.h"
 
 #include <charconv>
+
+namespace bnscore::testing {
 
 namespace {
 
@@ -121,3 +123,5 @@ StressModel ManyCategoriesModel(int categories) {
   End(out);
   return m;
 }
+
+}  // namespace bnscore::testing

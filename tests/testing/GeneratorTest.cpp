@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
-#include "bench/RecordGenerator.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+#include "testing/RecordGenerator.h"
+
+using namespace bnscore::testing;
 
 namespace {
 
@@ -23,7 +25,7 @@ GeneratorOptions Mixed(std::uint64_t seed) {
   o.categories = 3;
   o.bins = 4;
   o.targetCategories = 3;
-  o.structure = NetworkStructure::General;
+  o.structure = ArcPattern::General;
   o.maxParents = 3;
   o.seed = seed;
   return o;

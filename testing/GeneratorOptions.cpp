@@ -1,6 +1,8 @@
-#include "bench/GeneratorOptions.h"
+#include "testing/GeneratorOptions.h"
 
 #include <utility>
+
+namespace bnscore::testing {
 
 namespace {
 
@@ -15,7 +17,7 @@ std::vector<ShapePreset> MakePresets() {
   naive4.binnedPredictors = 4;
   naive4.bins = 5;
   naive4.targetCategories = 3;
-  naive4.structure = NetworkStructure::NaiveBayes;
+  naive4.structure = ArcPattern::NaiveBayes;
   naive4.seed = 101;
   presets.push_back(Preset("naive4",
                            "4 binned continuous predictors, 3-category target, naive-Bayes arcs",
@@ -29,7 +31,7 @@ std::vector<ShapePreset> MakePresets() {
   mixed20.bins = 5;
   mixed20.categories = 4;
   mixed20.targetCategories = 2;
-  mixed20.structure = NetworkStructure::General;
+  mixed20.structure = ArcPattern::General;
   mixed20.maxParents = 2;
   mixed20.seed = 202;
   presets.push_back(Preset("mixed20",
@@ -40,7 +42,7 @@ std::vector<ShapePreset> MakePresets() {
   string16.stringPredictors = 16;
   string16.categories = 4;
   string16.targetCategories = 2;
-  string16.structure = NetworkStructure::TreeAugmented;
+  string16.structure = ArcPattern::TreeAugmented;
   string16.seed = 303;
   presets.push_back(Preset("string16tan",
                            "16 string predictors, tree-augmented, 2-category target", string16));
@@ -51,7 +53,7 @@ std::vector<ShapePreset> MakePresets() {
   binned18.binnedPredictors = 18;
   binned18.bins = 28;
   binned18.targetCategories = 7;
-  binned18.structure = NetworkStructure::TreeAugmented;
+  binned18.structure = ArcPattern::TreeAugmented;
   binned18.seed = 404;
   presets.push_back(Preset("binned18tan7",
                            "18 binned predictors, tree-augmented, 7-category target, ~3,400 rows",
@@ -61,7 +63,7 @@ std::vector<ShapePreset> MakePresets() {
   wide.stringPredictors = 216;
   wide.categories = 2;
   wide.targetCategories = 2;
-  wide.structure = NetworkStructure::NaiveBayes;
+  wide.structure = ArcPattern::NaiveBayes;
   wide.seed = 505;
   presets.push_back(Preset("wide216",
                            "216 two-valued string predictors, naive-Bayes arcs, 2 categories", wide));
@@ -82,18 +84,18 @@ const ShapePreset* FindShapePreset(const std::string& name) {
   return nullptr;
 }
 
-const char* StructureName(NetworkStructure structure) {
+const char* StructureName(ArcPattern structure) {
   switch (structure) {
-    case NetworkStructure::NaiveBayes: return "naive";
-    case NetworkStructure::TreeAugmented: return "tan";
-    case NetworkStructure::General: return "general";
+    case ArcPattern::NaiveBayes: return "naive";
+    case ArcPattern::TreeAugmented: return "tan";
+    case ArcPattern::General: return "general";
   }
   return "naive";
 }
 
-bool ParseStructure(const std::string& text, NetworkStructure& structure) {
-  for (NetworkStructure s : {NetworkStructure::NaiveBayes, NetworkStructure::TreeAugmented,
-                             NetworkStructure::General}) {
+bool ParseStructure(const std::string& text, ArcPattern& structure) {
+  for (ArcPattern s : {ArcPattern::NaiveBayes, ArcPattern::TreeAugmented,
+                             ArcPattern::General}) {
     if (text == StructureName(s)) {
       structure = s;
       return true;
@@ -121,3 +123,5 @@ bool ParseMethod(const std::string& text, LearningMethod& method) {
   }
   return false;
 }
+
+}  // namespace bnscore::testing

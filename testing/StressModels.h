@@ -1,8 +1,10 @@
-#ifndef BENCH_STRESSMODELS_H_
-#define BENCH_STRESSMODELS_H_
+#ifndef TESTING_STRESSMODELS_H_
+#define TESTING_STRESSMODELS_H_
 
 #include <string>
 #include <vector>
+
+namespace bnscore::testing {
 
 // Small documents whose cost grows fast with a parameter: what a hostile or
 // careless writer could send. The benchmarks time them and the tests score
@@ -31,4 +33,6 @@ StressModel PlanStressModel(int fillers);
 // n = categories (categories + 1) / 2. The record has x = u.
 StressModel ManyCategoriesModel(int categories);
 
-#endif  // BENCH_STRESSMODELS_H_
+}  // namespace bnscore::testing
+
+#endif  // TESTING_STRESSMODELS_H_

@@ -1,4 +1,4 @@
-// The many-categories stress model of bench/StressModels scored through
+// The many-categories stress model of testing/StressModels scored through
 // the loaded plug-in to the numbers its construction gives (the plan
 // stress model's cost is measured by the benchmarks).
 #include <memory>
@@ -7,13 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/RecordTable.h"
-#include "bench/StressModels.h"
+#include "testing/RecordTable.h"
+#include "testing/StressModels.h"
 #include "engine/LoadedModel.h"
 #include "host/interfaces/ScoreResult.h"
 #include "host/xml/XmlPlatform.h"
 
 using namespace bnscore::internal;
+using namespace bnscore::testing;
 
 namespace {
 

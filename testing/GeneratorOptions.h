@@ -1,12 +1,14 @@
-#ifndef BENCH_GENERATOROPTIONS_H_
-#define BENCH_GENERATOROPTIONS_H_
+#ifndef TESTING_GENERATOROPTIONS_H_
+#define TESTING_GENERATOROPTIONS_H_
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+namespace bnscore::testing {
+
 // How the arcs of a generated network are drawn.
-enum class NetworkStructure {
+enum class ArcPattern {
   NaiveBayes,     // target -> every predictor
   TreeAugmented,  // target -> every predictor, plus one predictor parent each
                   // (a random tree over the predictors)
@@ -38,7 +40,7 @@ struct GeneratorOptions {
   int targetCategories = 2;  // >= 2
   bool numericTarget = false;  // target values 1, 2, ... instead of c0, c1, ...
 
-  NetworkStructure structure = NetworkStructure::NaiveBayes;
+  ArcPattern structure = ArcPattern::NaiveBayes;
   int maxParents = 2;  // General only, >= 0
   LearningMethod method = LearningMethod::MaxLikelihood;
   // The fraction of parent configurations left out of the tables of nodes
@@ -75,9 +77,11 @@ const ShapePreset* FindShapePreset(const std::string& name);
 // Text forms of the enumerations, as the command line and the document use
 // them ("naive", "tan", "general"; "maxLikelihood", ...). The parsers return
 // false for an unknown text.
-const char* StructureName(NetworkStructure structure);
-bool ParseStructure(const std::string& text, NetworkStructure& structure);
+const char* StructureName(ArcPattern structure);
+bool ParseStructure(const std::string& text, ArcPattern& structure);
 const char* MethodName(LearningMethod method);
 bool ParseMethod(const std::string& text, LearningMethod& method);
 
-#endif  // BENCH_GENERATOROPTIONS_H_
+}  // namespace bnscore::testing
+
+#endif  // TESTING_GENERATOROPTIONS_H_

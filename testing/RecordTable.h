@@ -1,5 +1,5 @@
-#ifndef BENCH_RECORDTABLE_H_
-#define BENCH_RECORDTABLE_H_
+#ifndef TESTING_RECORDTABLE_H_
+#define TESTING_RECORDTABLE_H_
 
 #include <cstddef>
 #include <memory>
@@ -8,6 +8,8 @@
 
 #include "host/data/BaseCaseRecord.h"
 #include "host/interfaces/ScoreModel.h"
+
+namespace bnscore::testing {
 
 // Case records built once and kept in memory, so that a benchmark can time
 // GetScore alone. Cells are typed and read by bnscore's own code
@@ -43,4 +45,6 @@ class RecordTable {
   std::vector<std::unique_ptr<BaseCaseRecord>> records_;
 };
 
-#endif  // BENCH_RECORDTABLE_H_
+}  // namespace bnscore::testing
+
+#endif  // TESTING_RECORDTABLE_H_

@@ -1,13 +1,15 @@
-#ifndef BENCH_MODELGENERATOR_H_
-#define BENCH_MODELGENERATOR_H_
+#ifndef TESTING_MODELGENERATOR_H_
+#define TESTING_MODELGENERATOR_H_
 
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "bench/GeneratorOptions.h"
+#include "testing/GeneratorOptions.h"
 
-class BenchRandom;
+namespace bnscore::testing {
+
+class SeededRandom;
 
 // One node of a generated network: a predictor or the target.
 struct GeneratedNode {
@@ -72,9 +74,9 @@ class ModelGenerator {
   std::string Pmml() const;
 
  private:
-  void MakeNodes(BenchRandom& random);
-  void MakeArcs(BenchRandom& random);
-  void MakeTables(BenchRandom& random);
+  void MakeNodes(SeededRandom& random);
+  void MakeArcs(SeededRandom& random);
+  void MakeTables(SeededRandom& random);
 
   void WriteDataDictionary(std::ostream& out) const;
   void WriteTransformationDictionary(std::ostream& out) const;
@@ -89,4 +91,6 @@ class ModelGenerator {
   std::vector<std::vector<GeneratedRow>> tables_;  // parallel to nodes_
 };
 
-#endif  // BENCH_MODELGENERATOR_H_
+}  // namespace bnscore::testing
+
+#endif  // TESTING_MODELGENERATOR_H_

@@ -1,4 +1,4 @@
-#include "bench/RecordTable.h"
+#include "testing/RecordTable.h"
 
 #include <fstream>
 #include <stdexcept>
@@ -6,6 +6,8 @@
 #include "engine/RecordFiller.h"
 
 using namespace bnscore::internal;
+
+namespace bnscore::testing {
 
 namespace {
 
@@ -72,3 +74,5 @@ void RecordTable::AddCsvFile(const std::string& path, std::size_t limit) {
     Add(cells);
   }
 }
+
+}  // namespace bnscore::testing

@@ -1,14 +1,16 @@
-#ifndef BENCH_RECORDGENERATOR_H_
-#define BENCH_RECORDGENERATOR_H_
+#ifndef TESTING_RECORDGENERATOR_H_
+#define TESTING_RECORDGENERATOR_H_
 
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "bench/BenchRandom.h"
-#include "bench/GeneratorOptions.h"
-#include "bench/ModelGenerator.h"
+#include "testing/SeededRandom.h"
+#include "testing/GeneratorOptions.h"
+#include "testing/ModelGenerator.h"
+
+namespace bnscore::testing {
 
 // Draws case records for a generated model: one cell per input data field
 // (each predictor's field, for a derived predictor the continuous field it
@@ -48,9 +50,11 @@ class RecordGenerator {
   void NextCell(const Column& column, std::string& cell);
 
   RecordOptions options_;
-  BenchRandom random_;
+  SeededRandom random_;
   std::vector<std::string> names_;
   std::vector<Column> columns_;
 };
 
-#endif  // BENCH_RECORDGENERATOR_H_
+}  // namespace bnscore::testing
+
+#endif  // TESTING_RECORDGENERATOR_H_

@@ -1,11 +1,13 @@
-#include "bench/ModelGenerator.h"
+#include "testing/ModelGenerator.h"
 
 #include <algorithm>
 #include <charconv>
 #include <sstream>
 #include <stdexcept>
 
-#include "bench/BenchRandom.h"
+#include "testing/SeededRandom.h"
+
+namespace bnscore::testing {
 
 namespace {
 
@@ -47,13 +49,13 @@ ModelGenerator::ModelGenerator(const GeneratorOptions& options) : options_(optio
   Require(options.missingConfigurations >= 0.0 && options.missingConfigurations <= 1.0,
           "the fraction of missing configurations must lie in [0, 1]");
 
-  BenchRandom random(options.seed);
+  SeededRandom random(options.seed);
   MakeNodes(random);
   MakeArcs(random);
   MakeTables(random);
 }
 
-void ModelGenerator::MakeNodes(BenchRandom& random) {
+void ModelGenerator::MakeNodes(SeededRandom& random) {
   std::vector<GeneratedNode::Kind> kinds;
   kinds.insert(kinds.end(), options_.binnedPredictors, GeneratedNode::Binned);
   kinds.insert(kinds.end(), options_.numericPredictors, GeneratedNode::NumericCategory);
@@ -112,7 +114,7 @@ void ModelGenerator::MakeNodes(BenchRandom& random) {
   nodes_.push_back(target);
 }
 
-void ModelGenerator::MakeArcs(BenchRandom& random) {
+void ModelGenerator::MakeArcs(SeededRandom& random) {
   const int target = GetTargetIndex();
   std::vector<int> network;  // predictors in the network, in a random order
   for (int i = 0; i < target; ++i) {
@@ -123,10 +125,10 @@ void ModelGenerator::MakeArcs(BenchRandom& random) {
   }
 
   switch (options_.structure) {
-    case NetworkStructure::NaiveBayes:
+    case ArcPattern::NaiveBayes:
       for (int node : network) nodes_[node].parents = {target};
       break;
-    case NetworkStructure::TreeAugmented:
+    case ArcPattern::TreeAugmented:
       // The first predictor is the tree's root; each later one hangs from an
       // earlier one. The target's column comes first or second at random.
       for (std::size_t i = 0; i < network.size(); ++i) {
@@ -141,7 +143,7 @@ void ModelGenerator::MakeArcs(BenchRandom& random) {
         }
       }
       break;
-    case NetworkStructure::General: {
+    case ArcPattern::General: {
       // The target stands early in a random topological order, so that it
       // may have parents and most nodes may choose it; each node draws up to
       // maxParents parents among the nodes before it, the target with
@@ -167,7 +169,7 @@ void ModelGenerator::MakeArcs(BenchRandom& random) {
   }
 }
 
-void ModelGenerator::MakeTables(BenchRandom& random) {
+void ModelGenerator::MakeTables(SeededRandom& random) {
   tables_.assign(nodes_.size(), {});
   for (std::size_t n = 0; n < nodes_.size(); ++n) {
     const GeneratedNode& node = nodes_[n];
@@ -390,3 +392,5 @@ void ModelGenerator::WriteTables(std::ostream& out) const {
   }
   out << "    </ConditionalTables>\n";
 }
+
+}  // namespace bnscore::testing

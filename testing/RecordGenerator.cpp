@@ -1,6 +1,8 @@
-#include "bench/RecordGenerator.h"
+#include "testing/RecordGenerator.h"
 
 #include <charconv>
+
+namespace bnscore::testing {
 
 RecordGenerator::RecordGenerator(const ModelGenerator& model, const RecordOptions& options)
     : options_(options), random_(options.seed) {
@@ -88,3 +90,5 @@ void RecordGenerator::WriteRecords(std::ostream& out, long long count) {
   }
   out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
+
+}  // namespace bnscore::testing

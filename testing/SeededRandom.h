@@ -1,16 +1,18 @@
-#ifndef BENCH_BENCHRANDOM_H_
-#define BENCH_BENCHRANDOM_H_
+#ifndef TESTING_SEEDEDRANDOM_H_
+#define TESTING_SEEDEDRANDOM_H_
 
 #include <cstdint>
 #include <random>
+
+namespace bnscore::testing {
 
 // A seeded random source whose sequence is the same with every standard
 // library: std::mt19937_64 is fully specified, and the mappings to ranges
 // below are our own (the std::uniform_*_distribution classes are not
 // specified bit for bit). Not thread-safe; one per generator.
-class BenchRandom {
+class SeededRandom {
  public:
-  explicit BenchRandom(std::uint64_t seed) : engine_(seed) {}
+  explicit SeededRandom(std::uint64_t seed) : engine_(seed) {}
 
   // A whole number in [0, n); 0 when n is 0. Multiply-high mapping: the
   // bias is below 2^-40 for the ranges used here.
@@ -34,4 +36,6 @@ class BenchRandom {
   std::mt19937_64 engine_;
 };
 
-#endif  // BENCH_BENCHRANDOM_H_
+}  // namespace bnscore::testing
+
+#endif  // TESTING_SEEDEDRANDOM_H_
