@@ -24,21 +24,10 @@ int IndexOf(const BayesNetModel& model, const std::string& name) {
   return -1;
 }
 
-double FallbackScore(const BayesNetModel& model, const std::string& node) {
-  if (model.GetParamLearnMethod() != BayesNetModel::AdjustedBayes) return 0.0;
-  int m = 0;
-  if (const IVkEncoder* encoder = model.GetEncoder(node)) {
-    m = encoder->GetNumCategories();
-  } else if (const ScoreDictionary* dictionary = model.GetDictionary()) {
-    if (const ScoreDictVar* var = dictionary->GetVariable(node)) m = var->GetNumCategories();
-  }
-  return m > 0 ? 1.0 / m : 1.0;
-}
-
 // The node's probability given its parents, for target category c and the
 // predictors' codes (kSysmis: none).
-double LocalScore(const BayesNetModel& model, const std::string& node,
-                  const std::vector<double>& codes, int c) {
+double LocalScore(const BayesNetModel& model, const ExpectedFallback& fallback,
+                  const std::string& node, const std::vector<double>& codes, int c) {
   static const BayesNetModel::CPTable kNoTable;
   const auto& tables = model.GetCPT();
   const auto tableEntry = tables.find(node);
@@ -60,7 +49,7 @@ double LocalScore(const BayesNetModel& model, const std::string& node,
 
   if (parents.empty()) {
     if (x == kSysmis) return 0.0;
-    if (table.empty()) return FallbackScore(model, node);
+    if (table.empty()) return fallback.For(node);
     const std::vector<double>& row = table.begin()->second;
     const int code = ToCode(x);
     return code >= 0 && code < static_cast<int>(row.size()) ? row[code] : 0.0;
@@ -76,7 +65,7 @@ double LocalScore(const BayesNetModel& model, const std::string& node,
   }
   if (x == kSysmis) return 0.0;
   const auto row = table.find(config);
-  if (row == table.end()) return FallbackScore(model, node);
+  if (row == table.end()) return fallback.For(node);
   const int code = ToCode(x);
   return code >= 0 && code < static_cast<int>(row->second.size()) ? row->second[code] : 0.0;
 }
@@ -106,8 +95,16 @@ void SetPrediction(const BayesNetModel& model, BayesNetClsResult* result, bool c
 
 }  // namespace
 
+double ExpectedFallback::For(const std::string& node) const {
+  if (!uniform) return 0.0;
+  const auto count = categories.find(node);
+  if (count == categories.end() || count->second <= 0) return 1.0;
+  return 1.0 / count->second;
+}
+
 MCScore::MCStatus ScoreLiterally(const BayesNetModel& model, const ScoreCaseRecord* record,
-                                 ScoreResult*& result, bool derivedInRecord) {
+                                 ScoreResult*& result, bool derivedInRecord,
+                                 const ExpectedFallback& fallback) {
   const MCScore::MCStatus missing(90029, false);
   const MCScore::MCStatus noScore(90021, false);
   if (record == nullptr) return missing;
@@ -167,8 +164,10 @@ MCScore::MCStatus ScoreLiterally(const BayesNetModel& model, const ScoreCaseReco
     }
     double sum = 0.0;
     for (int c = 0; c < numCategories; ++c) {
-      double s = LocalScore(model, targetName, codes, c);
-      for (const std::string& child : children) s = s * LocalScore(model, child, codes, c);
+      double s = LocalScore(model, fallback, targetName, codes, c);
+      for (const std::string& child : children) {
+        s = s * LocalScore(model, fallback, child, codes, c);
+      }
       scores[c] = s;
       sum += s;
     }

@@ -97,14 +97,15 @@ struct Records {
   std::vector<bool> complete;
 };
 
-// Scores every record through the plan and through ScoreLiterally, each
-// with its own result object (reused, but renewed now and then), and
-// requires the same outcomes; with `objects`, the plan scores the records
-// through ThroughObjects. Given the model's learning method, a record with
+// Scores every record through the plan and through ScoreLiterally (with
+// `fallback`), each with its own result object (reused, but renewed now
+// and then), and requires the same outcomes; with `objects`, the plan
+// scores the records through ThroughObjects. Given the model's learning method, a record with
 // an unknown cell must score 90029, and under AdjustedBayes a complete one
 // 0. Returns the number of records that scored.
-int CompareOnRecords(BayesNetModel& model, const Records& given, const std::string& label,
-                     bool objects = false, const LearningMethod* method = nullptr) {
+int CompareOnRecords(BayesNetModel& model, const Records& given, const ExpectedFallback& fallback,
+                     const std::string& label, bool objects = false,
+                     const LearningMethod* method = nullptr) {
   const RecordTable& records = given.table;
   ScoreResult* planResult = nullptr;
   ScoreResult* literalResult = nullptr;
@@ -119,7 +120,7 @@ int CompareOnRecords(BayesNetModel& model, const Records& given, const std::stri
     const ScoreCaseRecord* record = objects ? copy.get() : records.Get(i);
     const MCScore::MCStatus viaPlan = model.GetScore(record, planResult, false);
     const MCScore::MCStatus literal =
-        ScoreLiterally(model, records.Get(i), literalResult, false);
+        ScoreLiterally(model, records.Get(i), literalResult, false, fallback);
     EXPECT_EQ(Outcome(viaPlan, planResult), Outcome(literal, literalResult))
         << label << ", record " << i;
     if (method != nullptr && !given.complete[i]) {
@@ -149,6 +150,19 @@ Records MakeRecords(const ModelGenerator& generator, const BayesNetModel& model,
     records.complete.push_back(complete);
   }
   return records;
+}
+
+// The fallback of the document the generator wrote: uniform when it names
+// adjustedBayes, over each node's categories as written (a binned
+// predictor's bins, a categorical or derived one's values, the target's
+// categories).
+ExpectedFallback FallbackOf(const ModelGenerator& generator) {
+  ExpectedFallback fallback;
+  fallback.uniform = generator.GetOptions().method == LearningMethod::AdjustedBayes;
+  for (const GeneratedNode& node : generator.GetNodes()) {
+    fallback.categories[node.name] = node.categories;
+  }
+  return fallback;
 }
 
 GeneratorOptions RandomOptions(std::mt19937_64& random) {
@@ -199,7 +213,7 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     options.seed = random();
     const Records records = MakeRecords(generator, *model, options, round % 2 == 0, 60);
     const std::string label = "round " + std::to_string(round);
-    scored += CompareOnRecords(*model, records, label, round % 4 == 3,
+    scored += CompareOnRecords(*model, records, FallbackOf(generator), label, round % 4 == 3,
                                &generator.GetOptions().method);
     if (round % 3 == 1) {
       EXPECT_EQ(model->GetScoringPlan()->NumDenseFactors(), 0) << label;
@@ -226,7 +240,8 @@ TEST(ScoringPlanDifferential, BenchmarkShapesScoreAsTheLiteralPath) {
     options.missingCells = 0.002;
     options.unknownValues = 0.002;
     const Records records = MakeRecords(generator, *model, options, true, 40);
-    EXPECT_GT(CompareOnRecords(*model, records, preset.name), 0) << preset.name;
+    EXPECT_GT(CompareOnRecords(*model, records, FallbackOf(generator), preset.name), 0)
+        << preset.name;
     EXPECT_EQ(model->GetScoringPlan()->NumSparseFactors(), 0) << preset.name;
   }
 }
@@ -240,7 +255,7 @@ TEST(ScoringPlanDifferential, WidePlansScoreAsTheLiteralPath) {
   std::unique_ptr<BayesNetModel> model = Read(generator);
   ASSERT_NE(model, nullptr);
   const Records records = MakeRecords(generator, *model, RecordOptions(), true, 20);
-  EXPECT_EQ(CompareOnRecords(*model, records, "300 predictors"), 20);
+  EXPECT_EQ(CompareOnRecords(*model, records, FallbackOf(generator), "300 predictors"), 20);
 }
 
 // A model as read is scored by several threads at once from its first
@@ -291,9 +306,12 @@ GeneratorOptions MutationOptions(std::uint64_t seed) {
   return o;
 }
 
+// A change made to a model as read, and what it changes of the fallback
+// the oracle expects (nothing when `expect` is empty).
 struct Mutation {
   const char* name;
   std::function<void(BayesNetModel&, const ModelGenerator&)> apply;
+  std::function<void(ExpectedFallback&, const ModelGenerator&)> expect = nullptr;
 };
 
 // The first node that passes a test.
@@ -317,6 +335,7 @@ const std::string& OfKind(const ModelGenerator& g, GeneratedNode::Kind kind) {
 }
 
 void AddUnknownCategories(BayesNetModel& m, const ModelGenerator& g);
+void OneMoreCategory(ExpectedFallback& f, const ModelGenerator& g);
 
 std::vector<Mutation> Mutations() {
   using M = BayesNetModel;
@@ -370,13 +389,15 @@ std::vector<Mutation> Mutations() {
       {"SetDerivedToDataField", [](M& m, const G&) { m.SetDerivedToDataField("a", "b"); }},
       {"SetNeedDerivedPredictor: off", [](M& m, const G&) { m.SetNeedDerivedPredictor(false); }},
       {"SetParamLearnMethod: MaxLikelihood",
-       [](M& m, const G&) { m.SetParamLearnMethod(M::MaxLikelihood); }},
-      {"GetEncoder: a category added", AddUnknownCategories},
+       [](M& m, const G&) { m.SetParamLearnMethod(M::MaxLikelihood); },
+       [](ExpectedFallback& f, const G&) { f.uniform = false; }},
+      {"GetEncoder: a category added", AddUnknownCategories, OneMoreCategory},
       {"GetParentsTable and GetEncoder: parentless nodes read past their first row",
        [](M& m, const G& g) {
          for (auto& entry : m.GetParentsTable()) entry.second.clear();
          AddUnknownCategories(m, g);
-       }},
+       },
+       OneMoreCategory},
   };
 }
 
@@ -389,6 +410,15 @@ void AddUnknownCategories(BayesNetModel& m, const ModelGenerator& g) {
       m.GetEncoder(node.name)->AddCategory("unknown");
     } else if (node.kind == GeneratedNode::NumericCategory) {
       m.GetEncoder(node.name)->AddCategory("-1");
+    }
+  }
+}
+
+// The categorical predictors' encoders know one category more.
+void OneMoreCategory(ExpectedFallback& f, const ModelGenerator& g) {
+  for (const GeneratedNode& node : g.GetNodes()) {
+    if (node.kind == GeneratedNode::StringCategory || node.kind == GeneratedNode::NumericCategory) {
+      ++f.categories[node.name];
     }
   }
 }
@@ -413,7 +443,9 @@ TEST(ScoringPlanDifferential, EveryMutatorAndModifiableReferenceReachesTheScores
       model->GetScore(records.table.Get(0), result, false);
       delete result;
       mutation.apply(*model, generator);
-      CompareOnRecords(*model, records, label);
+      ExpectedFallback fallback = FallbackOf(generator);
+      if (mutation.expect) mutation.expect(fallback, generator);
+      CompareOnRecords(*model, records, fallback, label);
     }
   }
 }
@@ -435,7 +467,8 @@ TEST(ScoringPlanDifferential, CodesBeyondThePlansTablesAreScoredLiterally) {
   delete result;
   ASSERT_NE(model->GetScoringPlan(), nullptr);
   encoder->AddCategory("unknown");
-  EXPECT_GT(CompareOnRecords(*model, records, "kept encoder"), 0);
+  const ExpectedFallback fallback = FallbackOf(generator);  // maxLikelihood: 0 at any count
+  EXPECT_GT(CompareOnRecords(*model, records, fallback, "kept encoder"), 0);
 }
 
 }  // namespace
