@@ -32,16 +32,20 @@ DeployedModel::DeployedModel(std::string id, std::unique_ptr<bnscore::Model> mod
     if (i > 0) schemaJson_.push_back(',');
     schemaJson_.append(categoryLiterals_[i]);
   }
-  schemaJson_.append("],\"predictors\":[");
+  std::string inputs = "[";
   for (std::size_t i = 0; i < schema.inputs.size(); ++i) {
-    if (i > 0) schemaJson_.push_back(',');
-    schemaJson_.append("{\"name\":");
-    AppendJsonString(schemaJson_, schema.inputs[i].name);
-    schemaJson_.append(schema.inputs[i].kind == bnscore::FieldKind::kNumber
-                           ? ",\"kind\":\"number\"}"
-                           : ",\"kind\":\"text\"}");
+    if (i > 0) inputs.push_back(',');
+    inputs.append("{\"name\":");
+    AppendJsonString(inputs, schema.inputs[i].name);
+    inputs.append(schema.inputs[i].kind == bnscore::FieldKind::kNumber ? ",\"kind\":\"number\"}"
+                                                                       : ",\"kind\":\"text\"}");
   }
-  schemaJson_.append("],\"version\":");
+  inputs.push_back(']');
+  // "predictors", the list's former name, is kept for one release beside
+  // "inputs": deprecated (the list holds more than the predictors).
+  schemaJson_.append("],\"inputs\":").append(inputs);
+  schemaJson_.append(",\"predictors\":").append(inputs);
+  schemaJson_.append(",\"version\":");
   if (info_.version.empty()) {
     schemaJson_.append("null");
   } else {

@@ -42,9 +42,9 @@ class DeployedModel {
   // The category as a JSON string literal.
   const std::string& CategoryLiteral(std::size_t i) const { return categoryLiterals_[i]; }
 
-  // {"id":...,"target":...,"categories":[...],"predictors":[{"name":...,"kind":...}],
-  //  "version":...,"sha256":...,"deployed_at":...}
-  // (version null when the document gives none).
+  // {"id":...,"target":...,"categories":[...],"inputs":[{"name":...,"kind":...}],
+  //  "predictors":[the same],"version":...,"sha256":...,"deployed_at":...}
+  // (version null when the document gives none; "predictors" deprecated).
   const std::string& SchemaJson() const { return schemaJson_; }
 
  private:

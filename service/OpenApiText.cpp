@@ -88,10 +88,15 @@ constexpr std::string_view kOpenApi = R"({
     "Model": {"type": "object", "properties": {
       "id": {"type": "string"}, "target": {"type": "string"},
       "categories": {"type": "array", "items": {"type": "string"}},
-      "predictors": {"type": "array", "items": {"type": "object", "properties": {
-        "name": {"type": "string"}, "kind": {"type": "string", "enum": ["number", "text"]}}}},
+      "inputs": {"$ref": "#/components/schemas/Inputs"},
+      "predictors": {"allOf": [{"$ref": "#/components/schemas/Inputs"}], "deprecated": true,
+        "description": "the former name of inputs, kept for one release"},
       "version": {"type": "string", "nullable": true},
       "sha256": {"type": "string"}, "deployed_at": {"type": "string", "format": "date-time"}}},
+    "Inputs": {"type": "array", "description":
+        "the fields a record may carry for the model, each with the kind of value it reads",
+      "items": {"type": "object", "properties": {
+        "name": {"type": "string"}, "kind": {"type": "string", "enum": ["number", "text"]}}}},
     "Error": {"type": "object", "properties": {"error": {"type": "object", "properties": {
       "code": {"type": "integer"}, "message": {"type": "string"}}}}}}}
 }

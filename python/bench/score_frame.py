@@ -55,7 +55,7 @@ def main():
     arguments = parser.parse_args()
 
     model = bnscore.load(arguments.model)
-    text = [name for name, kind in model.schema.predictors.items() if kind == "text"]
+    text = [name for name, kind in model.schema.inputs.items() if kind == "text"]
     frame = pd.read_csv(arguments.records, keep_default_na=False, na_values=[""],
                         float_precision="round_trip", dtype={name: object for name in text})
     rates, extras = [], []

@@ -13,6 +13,7 @@ import importlib
 import os
 import threading
 import typing
+import warnings
 
 import numpy as np
 import pandas as pd
@@ -33,15 +34,24 @@ _native.register_missing_markers(pd.NA, pd.NaT)
 class Schema(typing.NamedTuple):
     """What a model reads and what it gives.
 
-    ``predictors``: the fields a record must carry, in schema order, each
-    mapped to the kind of value it reads, "number" or "text" (with
-    derived_in_record, the derived fields themselves). ``target``: the
+    ``inputs``: the fields a record may carry for the model, in schema
+    order, each mapped to the kind of value it reads, "number" or "text":
+    the predictors and the fields derived predictors are computed from
+    (with derived_in_record, the derived fields themselves). ``target``: the
     target field. ``categories``: the target's categories in output order.
+    ``predictors`` is the deprecated former name of ``inputs``.
     """
 
-    predictors: dict
+    inputs: dict
     target: str
     categories: tuple
+
+    @property
+    def predictors(self):
+        """Deprecated, to be removed in the next release: ``inputs``."""
+        warnings.warn("Schema.predictors is deprecated, use Schema.inputs (the list holds "
+                      "more than the predictors)", DeprecationWarning, stacklevel=2)
+        return self.inputs
 
 
 class _Options(typing.NamedTuple):
@@ -250,7 +260,7 @@ class Model:
 
     def __repr__(self):
         return (f"<bnscore.Model target={self._schema.target!r} "
-                f"predictors={len(self._schema.predictors)} categories={len(self._schema.categories)}>")
+                f"inputs={len(self._schema.inputs)} categories={len(self._schema.categories)}>")
 
 
 def load(path_or_pmml_text, *, by_name=False, derived_in_record=False, prediction_only=False,

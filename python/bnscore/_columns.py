@@ -48,10 +48,10 @@ def fields_of(model, table, allow_missing_columns):
         raise InputError("the DataFrame's columns have several levels (" + _some(names) +
                          "): give one name per column, e.g. "
                          "df.columns = df.columns.get_level_values(-1)")
-    predictors = model.schema.predictors
+    inputs = model.schema.inputs
     positions = {}
     for position, name in enumerate(names):
-        if isinstance(name, str) and name in predictors:
+        if isinstance(name, str) and name in inputs:
             if name in positions:
                 raise InputError(f"the column {name!r} is given twice (at positions "
                                  f"{positions[name]} and {position})")
@@ -60,7 +60,7 @@ def fields_of(model, table, allow_missing_columns):
         _check_missing(model, names, positions)
     texts = _text_fields(model)
     fields = {}
-    for name in predictors:
+    for name in inputs:
         if name in positions:
             values = table[name]  # the one column of that name
             categories = texts.get(name)
@@ -106,7 +106,7 @@ def _missing_predictors(model, header, present):
         if start < 0 or end < 0:
             raise
         listed = ", " + text[start + len("missing columns: "):end] + ", "
-        return [f for f in model.schema.predictors if f not in present and f", {f}, " in listed]
+        return [f for f in model.schema.inputs if f not in present and f", {f}, " in listed]
     return []
 
 
@@ -127,7 +127,7 @@ def _text_fields(model):
     found = model._cache.get("categories")
     if found is None:
         every = text_categories(model.pmml)
-        found = {name: every[name] for name, kind in model.schema.predictors.items()
+        found = {name: every[name] for name, kind in model.schema.inputs.items()
                  if kind == "text" and name in every}
         model._cache["categories"] = found
     return found

@@ -41,7 +41,7 @@ def read_csv(path, model, *, delimiter=",", allow_nonfinite=False):
                          f"{_count(len(rows[record]), 'field')} but the header has "
                          f"{_count(len(header), 'field')}")
     _check_header(path, header, model)
-    kinds = model.schema.predictors
+    kinds = model.schema.inputs
     cells_by_column = list(zip(*body)) if body else [()] * len(header)
     columns = {}
     for position, name in enumerate(header):
@@ -93,7 +93,7 @@ def _count(n, word):
 def _check_header(path, header, model):
     seen = {}
     for position, name in enumerate(header, start=1):
-        if name in model.schema.predictors:
+        if name in model.schema.inputs:
             if name in seen:
                 raise InputError(f"{path}: the header names {name} twice "
                                  f"(columns {seen[name]} and {position})")

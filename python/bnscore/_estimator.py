@@ -13,7 +13,7 @@ def _classes(model):
 
 def _feature_names(model):
     """The fields the model reads, in schema order."""
-    return np.array(list(model.schema.predictors), dtype=object)
+    return np.array(list(model.schema.inputs), dtype=object)
 
 
 classes_ = property(_classes)

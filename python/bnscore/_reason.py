@@ -112,7 +112,7 @@ def warn_if_mostly_unscored(model, fields, status, allow_nonfinite, stacklevel):
     counts = {}
     for text in reasons(model, fields, sample, allow_nonfinite):
         field, separator, fault = text.partition(": ")
-        if separator and field in model.schema.predictors:
+        if separator and field in model.schema.inputs:
             counts.setdefault(field, [0, fault])[0] += 1
     if not counts:
         return

@@ -73,7 +73,7 @@ def write_csv(path, frame):
 def read_records(model, csv_path):
     """Reads a CSV of records as bnscore does: only empty cells missing,
     text fields as text, numbers exactly."""
-    text = [name for name, kind in model.schema.predictors.items() if kind == "text"]
+    text = [name for name, kind in model.schema.inputs.items() if kind == "text"]
     return pd.read_csv(csv_path, keep_default_na=False, na_values=[""], float_precision="round_trip",
                        dtype={name: str for name in text})
 

@@ -131,7 +131,9 @@ def test_schema_display_and_options(credit_model):
 
     network, derived = os.path.join(TEST_DATA, "cli_network.pmml"), os.path.join(TEST_DATA, "cli_derived.csv")
     model = bnscore.load(network, derived_in_record=True)
-    assert "n_bin" in model.schema.predictors
+    assert "n_bin" in model.schema.inputs
+    with pytest.warns(DeprecationWarning, match="use Schema.inputs"):
+        assert model.schema.predictors is model.schema.inputs
     assert_same_as_bnscore(model.score(read_records(model, derived)),
                            bnscore_rows(network, derived, "--derived-in-record"))
 

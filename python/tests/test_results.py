@@ -105,7 +105,7 @@ def test_evaluate_two_categories_with_an_integer_label(tmp_path):
                     "0.02", "-n", "3000", model_path, records], check=True, capture_output=True)
     model = bnscore.load(model_path)
     expected = evaluate_json(model_path, records)
-    frame = pd.read_csv(records, dtype={n: str for n, k in model.schema.predictors.items() if k == "text"},
+    frame = pd.read_csv(records, dtype={n: str for n, k in model.schema.inputs.items() if k == "text"},
                         keep_default_na=False, na_values=[""])
     assert frame[model.schema.target].dtype == np.int64
     assert expected["roc_auc"] is not None and expected["evaluated"] > 2000

@@ -92,7 +92,7 @@ def bnscore_score(path, *options):
 
 def json_records(schema):
     """The example's records as JSON objects, typed as the schema says."""
-    kinds = {p["name"]: p["kind"] for p in schema["predictors"]}
+    kinds = {p["name"]: p["kind"] for p in schema["inputs"]}
     records = []
     with open(RECORDS, encoding="utf-8") as f:
         for row in csv.DictReader(f):
@@ -160,9 +160,11 @@ class ServiceTest(unittest.TestCase):
         schema = s.get("/models/credit").json()
         self.assertEqual(schema["target"], "risk")
         self.assertEqual(schema["categories"], ["low", "medium", "high"])
-        self.assertEqual({p["name"]: p["kind"] for p in schema["predictors"]},
+        self.assertEqual({p["name"]: p["kind"] for p in schema["inputs"]},
                          {"employment": "text", "income": "number", "dependents": "number",
                           "age": "number"})
+        # The list's former name, deprecated, for one release.
+        self.assertEqual(schema["predictors"], schema["inputs"])
 
         records = json_records(schema)
         expected = expected_results()
@@ -704,8 +706,12 @@ class ServiceTest(unittest.TestCase):
                 f.write(MODEL_TEXT)
             s = self.start("--model-dir", model_dir, "--listen", "localhost:0")
             self.assertEqual(s.get("/models").json(), {"models": ["kept"]})
-            self.assertEqual(s.get("/openapi.json").json()["openapi"], "3.0.3")
-            self.assertEqual(set(s.get("/openapi.json").json()["paths"]),
+            api = s.get("/openapi.json").json()
+            self.assertEqual(api["openapi"], "3.0.3")
+            model = api["components"]["schemas"]["Model"]["properties"]
+            self.assertEqual(model["inputs"], {"$ref": "#/components/schemas/Inputs"})
+            self.assertTrue(model["predictors"]["deprecated"])
+            self.assertEqual(set(api["paths"]),
                              {"/health", "/ready", "/metrics", "/openapi.json", "/models",
                               "/models/{id}", "/models/{id}/score"})
             self.assertEqual(s.stop()[0], 0)
