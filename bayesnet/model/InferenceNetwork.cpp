@@ -32,10 +32,17 @@ struct EliminationPlan {
   // loop variable. The loop runs over the output's variables (the last
   // fastest) and then the summed one; strides[i * loops + j] is input i's
   // stride for loop variable j (0 when the input does not hold it).
+  //
+  // What Run needs of it is precomputed: each input's stride of the summed
+  // variable (summedStrides[i]), and for the output's variables the step
+  // of every input's offset when variable j advances and the faster ones
+  // wrap to 0 (carries[j * inputs + i]).
   struct Step {
     std::vector<int> inputs;
     std::vector<int> cards;
     std::vector<std::size_t> strides;
+    std::vector<std::size_t> summedStrides;
+    std::vector<std::size_t> carries;
     std::size_t outOffset = 0;
     std::size_t outSize = 0;
   };
@@ -65,7 +72,6 @@ struct Scratch {
   std::vector<int> positions;
   std::vector<const double*> data;
   std::vector<const double*> inputs;       // of one step
-  std::vector<std::size_t> summedStrides;  // of one step
   std::vector<double> products;            // of one step
   std::vector<std::uint64_t> key;
   std::vector<double> direct;
@@ -77,6 +83,76 @@ struct Scratch {
 Scratch& ThreadScratch() {
   thread_local Scratch scratch;
   return scratch;
+}
+
+// The sum over the summed variable of the product of a step's inputs, for
+// the output entry the inputs' offsets point at. The product is taken input
+// by input in input order and the sum in the summed variable's order, for
+// any number of inputs (kInputs 1 to 3 spell the product out; 0 takes
+// `products` for any number), so each entry is the same to the bit however
+// it is computed.
+template <int kInputs>
+double SumOfProducts(const double* const* inputs, const std::size_t* offsets,
+                     const std::size_t* strides, std::size_t numInputs, std::size_t summed,
+                     double* products) {
+  const double* a = inputs[0] + offsets[0];
+  const std::size_t sa = strides[0];
+  double sum = 0.0;
+  if constexpr (kInputs == 1) {
+    for (std::size_t x = 0; x < summed; ++x) sum += a[x * sa];
+  } else if constexpr (kInputs == 2) {
+    const double* b = inputs[1] + offsets[1];
+    const std::size_t sb = strides[1];
+    for (std::size_t x = 0; x < summed; ++x) sum += a[x * sa] * b[x * sb];
+  } else if constexpr (kInputs == 3) {
+    const double* b = inputs[1] + offsets[1];
+    const double* c = inputs[2] + offsets[2];
+    const std::size_t sb = strides[1];
+    const std::size_t sc = strides[2];
+    for (std::size_t x = 0; x < summed; ++x) sum += a[x * sa] * b[x * sb] * c[x * sc];
+  } else {
+    const double* b = inputs[1] + offsets[1];
+    const std::size_t sb = strides[1];
+    for (std::size_t x = 0; x < summed; ++x) products[x] = a[x * sa] * b[x * sb];
+    for (std::size_t i = 2; i < numInputs; ++i) {
+      const double* data = inputs[i] + offsets[i];
+      const std::size_t stride = strides[i];
+      for (std::size_t x = 0; x < summed; ++x) products[x] *= data[x * stride];
+    }
+    for (std::size_t x = 0; x < summed; ++x) sum += products[x];
+  }
+  return sum;
+}
+
+// One elimination step into `out`, from the inputs and offsets set in the
+// scratch (the offsets move); returns the largest entry.
+template <int kInputs>
+double RunStep(const EliminationPlan::Step& step, Scratch& scratch, double* out) {
+  const std::size_t numInputs = step.inputs.size();
+  const std::size_t outer = step.cards.size() - 1;  // the output's variables
+  const std::size_t summed = static_cast<std::size_t>(step.cards[outer]);
+  const double* const* inputs = scratch.inputs.data();
+  std::size_t* offsets = scratch.offsets.data();
+  int* positions = scratch.positions.data();
+  const std::size_t* strides = step.summedStrides.data();
+  double* products = scratch.products.data();
+  double largest = 0.0;
+  for (std::size_t o = 0; o < step.outSize; ++o) {
+    const double sum =
+        SumOfProducts<kInputs>(inputs, offsets, strides, numInputs, summed, products);
+    out[o] = sum;
+    if (sum > largest) largest = sum;
+    // The next combination of the output's variables, the last fastest.
+    for (std::size_t j = outer; j-- > 0;) {
+      if (++positions[j] < step.cards[j]) {
+        const std::size_t* carry = step.carries.data() + j * numInputs;
+        for (std::size_t i = 0; i < numInputs; ++i) offsets[i] += carry[i];
+        break;
+      }
+      positions[j] = 0;
+    }
+  }
+  return largest;
 }
 
 // A factor while the plan is compiled: its variables with their strides,
@@ -522,6 +598,23 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
       step.inputs.push_back(factor.id);
       for (int var : loops) step.strides.push_back(StrideIn(factor, var));
     }
+    const std::size_t numInputs = step.inputs.size();
+    const std::size_t numLoops = loops.size();
+    const std::size_t outer = numLoops - 1;
+    for (std::size_t i = 0; i < numInputs; ++i) {
+      step.summedStrides.push_back(step.strides[i * numLoops + outer]);
+    }
+    step.carries.assign(outer * numInputs, 0);
+    for (std::size_t j = 0; j < outer; ++j) {
+      for (std::size_t i = 0; i < numInputs; ++i) {
+        std::size_t carry = step.strides[i * numLoops + j];
+        for (std::size_t faster = j + 1; faster < outer; ++faster) {
+          carry -= step.strides[i * numLoops + faster] *
+                   static_cast<std::size_t>(step.cards[faster] - 1);
+        }
+        step.carries[j * numInputs + i] = carry;  // modulo 2^64, as offsets add up
+      }
+    }
     step.outOffset = plan->scratchSize;
     step.outSize = size;
     plan->scratchSize += size;
@@ -563,50 +656,31 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const 
   }
 
   for (const EliminationPlan::Step& step : plan.steps) {
-    const std::size_t loops = step.cards.size();
     const std::size_t numInputs = step.inputs.size();
-    const std::size_t outer = loops - 1;  // the output's variables
     scratch.offsets.resize(numInputs);
     scratch.inputs.resize(numInputs);
-    scratch.summedStrides.resize(numInputs);
-    scratch.positions.assign(outer, 0);
+    scratch.positions.assign(step.cards.size() - 1, 0);
     for (std::size_t i = 0; i < numInputs; ++i) {
       const std::size_t f = static_cast<std::size_t>(step.inputs[i]);
       scratch.offsets[i] = scratch.bases[f];
       scratch.inputs[i] = scratch.data[f];
-      scratch.summedStrides[i] = step.strides[i * loops + outer];
     }
+    scratch.products.resize(static_cast<std::size_t>(step.cards.back()));
     double* out = scratch.values.data() + step.outOffset;
-    const std::size_t summed = static_cast<std::size_t>(step.cards[outer]);
-    scratch.products.resize(summed);
-    double* products = scratch.products.data();
     double largest = 0.0;
-    for (std::size_t o = 0; o < step.outSize; ++o) {
-      // The product of the inputs for each value of the node summed out,
-      // input by input; then their sum.
-      {
-        const double* data = scratch.inputs[0] + scratch.offsets[0];
-        const std::size_t stride = scratch.summedStrides[0];
-        for (std::size_t x = 0; x < summed; ++x) products[x] = data[x * stride];
-      }
-      for (std::size_t i = 1; i < numInputs; ++i) {
-        const double* data = scratch.inputs[i] + scratch.offsets[i];
-        const std::size_t stride = scratch.summedStrides[i];
-        for (std::size_t x = 0; x < summed; ++x) products[x] *= data[x * stride];
-      }
-      double sum = 0.0;
-      for (std::size_t x = 0; x < summed; ++x) sum += products[x];
-      out[o] = sum;
-      if (sum > largest) largest = sum;
-      // The next combination of the output's variables, the last fastest.
-      for (std::size_t j = outer; j-- > 0;) {
-        for (std::size_t i = 0; i < numInputs; ++i) scratch.offsets[i] += step.strides[i * loops + j];
-        if (++scratch.positions[j] < step.cards[j]) break;
-        scratch.positions[j] = 0;
-        for (std::size_t i = 0; i < numInputs; ++i) {
-          scratch.offsets[i] -= step.strides[i * loops + j] * static_cast<std::size_t>(step.cards[j]);
-        }
-      }
+    switch (numInputs) {
+      case 1:
+        largest = RunStep<1>(step, scratch, out);
+        break;
+      case 2:
+        largest = RunStep<2>(step, scratch, out);
+        break;
+      case 3:
+        largest = RunStep<3>(step, scratch, out);
+        break;
+      default:
+        largest = RunStep<0>(step, scratch, out);
+        break;
     }
     // Every entry zero: the evidence has probability zero. Otherwise the
     // factor is scaled to a largest entry of one, which keeps long products
