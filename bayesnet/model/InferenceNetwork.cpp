@@ -60,25 +60,30 @@ struct EliminationPlan {
   std::vector<Final> finals;
 };
 
-namespace {
-
-// Per thread: the dense values of the elimination steps and the running
+// Per thread: the evidence of the record in hand (each node's code and
+// part), the dense values of the elimination steps and the running
 // offsets. They keep their capacity, so a thread allocates nothing once
 // they have grown.
-struct Scratch {
+struct EliminationScratch {
+  std::vector<int> nodeCodes;  // per node: its usable code, or -1
+  std::vector<char> state;     // per node: its part (InferenceNetwork's kBarren ...)
+  std::vector<int> observed;   // the observed nodes, in node order
+  std::vector<int> hidden;     // the hidden nodes, as found
   std::vector<double> values;
   std::vector<std::size_t> bases;
   std::vector<std::size_t> offsets;
   std::vector<int> positions;
   std::vector<const double*> data;
-  std::vector<const double*> inputs;       // of one step
-  std::vector<double> products;            // of one step
+  std::vector<const double*> inputs;  // of one step
+  std::vector<double> products;       // of one step
   std::vector<std::uint64_t> key;
   std::vector<double> direct;
-  std::vector<char> state;
-  std::vector<int> stack;
   std::unique_ptr<EliminationPlan> uncached;  // a plan past kMaxPlans
 };
+
+namespace {
+
+using Scratch = EliminationScratch;
 
 Scratch& ThreadScratch() {
   thread_local Scratch scratch;
@@ -303,20 +308,49 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
       if (inRange) fillRow(base, row);
     }
   }
+
+  // The same, laid out for the per-record passes.
+  const std::size_t numNodes = nodes_.size();
+  std::vector<std::vector<int>> children(numNodes);
+  parentStart_.push_back(0);
+  for (std::size_t n = 0; n < numNodes; ++n) {
+    const Node& node = nodes_[n];
+    nodePredictors_.push_back(node.predictor);
+    nodeCategories_.push_back(node.categories);
+    tables_.push_back(node.table.data());
+    for (std::size_t j = 0; j < node.parents.size(); ++j) {
+      parentList_.push_back(node.parents[j]);
+      parentStrides_.push_back(node.strides[j]);
+      std::vector<int>& of = children[static_cast<std::size_t>(node.parents[j])];
+      if (std::find(of.begin(), of.end(), static_cast<int>(n)) == of.end()) {
+        of.push_back(static_cast<int>(n));
+      }
+    }
+    parentStart_.push_back(static_cast<int>(parentList_.size()));
+  }
+  childStart_.push_back(0);
+  for (const std::vector<int>& of : children) {
+    childList_.insert(childList_.end(), of.begin(), of.end());
+    childStart_.push_back(static_cast<int>(childList_.size()));
+  }
 }
 
 InferenceNetwork::~InferenceNetwork() = default;
 
-bool InferenceNetwork::Outside(int query, const int* codes, const std::vector<char>& state,
-                               double* joint, std::vector<Group>* groups) const {
+bool InferenceNetwork::Outside(int query, const EliminationScratch& scratch, double* joint,
+                               std::vector<Group>* groups) const {
+  const int* nodeCodes = scratch.nodeCodes.data();
+  const char* state = scratch.state.data();
+  const int* parentList = parentList_.data();
+  const std::size_t* parentStrides = parentStrides_.data();
   const Node& q = nodes_[query];
   const int k = q.categories;
   // The query's own table, unless a parent of it is hidden.
   std::size_t base = 0;
   bool own = true;
-  for (std::size_t j = 0; j < q.parents.size() && own; ++j) {
-    own = state[static_cast<std::size_t>(q.parents[j])] == kObserved;
-    if (own) base += static_cast<std::size_t>(CodeOf(q.parents[j], codes)) * q.strides[j];
+  for (int j = parentStart_[query]; j < parentStart_[query + 1] && own; ++j) {
+    own = state[parentList[j]] == kObserved;
+    if (own) base += static_cast<std::size_t>(nodeCodes[parentList[j]]) * parentStrides[j];
   }
   if (own) {
     for (int x = 0; x < k; ++x) joint[x] = q.table[base + static_cast<std::size_t>(x)];
@@ -333,42 +367,39 @@ bool InferenceNetwork::Outside(int query, const int* codes, const std::vector<ch
     std::fill(joint, joint + k, 1.0);
   }
   // The observed nodes without a hidden parent.
-  const int numNodes = NumNodes();
-  for (int n = 0; n < numNodes; ++n) {
-    if (state[static_cast<std::size_t>(n)] != kObserved) continue;
-    const Node& node = nodes_[n];
-    std::size_t offset = static_cast<std::size_t>(CodeOf(n, codes));
+  for (int n : scratch.observed) {
+    std::size_t offset = static_cast<std::size_t>(nodeCodes[n]);
     std::size_t queryStride = 0;
     bool hiddenParent = false;
-    for (std::size_t j = 0; j < node.parents.size(); ++j) {
-      const int parent = node.parents[j];
-      const char parentState = state[static_cast<std::size_t>(parent)];
+    for (int j = parentStart_[n]; j < parentStart_[n + 1]; ++j) {
+      const int parent = parentList[j];
+      const char parentState = state[parent];
       if (parentState == kQuery) {
-        queryStride += node.strides[j];
+        queryStride += parentStrides[j];
       } else if (parentState == kHidden) {
         hiddenParent = true;
         break;
       } else {
-        offset += static_cast<std::size_t>(CodeOf(parent, codes)) * node.strides[j];
+        offset += static_cast<std::size_t>(nodeCodes[parent]) * parentStrides[j];
       }
     }
     if (hiddenParent) continue;  // the plan's
-    const double* table = node.table.data() + offset;
+    const double* table = tables_[static_cast<std::size_t>(n)] + offset;
     if (queryStride == 0) {
       // A constant: only its sign matters, and not for the groups, which
       // are read only for records already scored.
       if (groups == nullptr && !(table[0] > 0.0)) return false;
       continue;
     }
-    for (int x = 0; x < k; ++x) joint[x] *= table[static_cast<std::size_t>(x) * queryStride];
     if (groups != nullptr) {
       Group group;
       for (int x = 0; x < k; ++x) {
         group.values.push_back(table[static_cast<std::size_t>(x) * queryStride]);
       }
-      group.predictors.push_back(node.predictor);
+      group.predictors.push_back(nodes_[n].predictor);
       groups->push_back(std::move(group));
     }
+    for (int x = 0; x < k; ++x) joint[x] *= table[static_cast<std::size_t>(x) * queryStride];
   }
   return true;
 }
@@ -388,43 +419,45 @@ std::size_t InferenceNetwork::KeyHash::operator()(const std::vector<std::uint64_
   return static_cast<std::size_t>(hash);
 }
 
-int InferenceNetwork::CodeOf(int node, const int* codes) const {
-  const Node& n = nodes_[node];
-  if (n.predictor < 0) return -1;
-  const int code = codes[n.predictor];
-  return code >= 0 && code < n.categories ? code : -1;
-}
-
 const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
-                                                 std::vector<char>& state) const {
+                                                 EliminationScratch& scratch) const {
   const std::size_t numNodes = nodes_.size();
-  Scratch& scratch = ThreadScratch();
-  // Observed nodes and the query; then their unobserved ancestors, hidden.
-  state.assign(numNodes, kBarren);
-  std::vector<int>& stack = scratch.stack;
-  stack.clear();
+  // Each node's code; the observed nodes and the query; then their
+  // unobserved ancestors, hidden, found from the query and the observed
+  // nodes up (scratch.hidden is the work list).
+  scratch.nodeCodes.resize(numNodes);
+  scratch.state.assign(numNodes, kBarren);
+  scratch.observed.clear();
+  scratch.hidden.clear();
+  int* nodeCodes = scratch.nodeCodes.data();
+  char* state = scratch.state.data();
   for (std::size_t n = 0; n < numNodes; ++n) {
-    if (static_cast<int>(n) == query) {
-      state[n] = kQuery;
-    } else if (CodeOf(static_cast<int>(n), codes) >= 0) {
+    const int predictor = nodePredictors_[n];
+    int code = -1;
+    if (predictor >= 0) {
+      code = codes[predictor];
+      if (code < 0 || code >= nodeCategories_[n]) code = -1;
+    }
+    nodeCodes[n] = code;
+    if (code >= 0 && static_cast<int>(n) != query) {
       state[n] = kObserved;
-    } else {
-      continue;
-    }
-    stack.push_back(static_cast<int>(n));
-  }
-  bool anyHidden = false;
-  while (!stack.empty()) {
-    const int n = stack.back();
-    stack.pop_back();
-    for (int parent : nodes_[n].parents) {
-      if (state[static_cast<std::size_t>(parent)] != kBarren) continue;
-      state[static_cast<std::size_t>(parent)] = kHidden;
-      anyHidden = true;
-      stack.push_back(parent);
+      scratch.observed.push_back(static_cast<int>(n));
     }
   }
-  if (!anyHidden) return nullptr;
+  state[query] = kQuery;
+  const int* parentList = parentList_.data();
+  auto markParents = [&](int n) {
+    for (int j = parentStart_[n]; j < parentStart_[n + 1]; ++j) {
+      const int parent = parentList[j];
+      if (state[parent] != kBarren) continue;
+      state[parent] = kHidden;
+      scratch.hidden.push_back(parent);
+    }
+  };
+  markParents(query);
+  for (int n : scratch.observed) markParents(n);
+  for (std::size_t h = 0; h < scratch.hidden.size(); ++h) markParents(scratch.hidden[h]);
+  if (scratch.hidden.empty()) return nullptr;
 
   // The plan depends on the query, the hidden nodes and which of their
   // children are observed (the other nodes' tables are Outside's).
@@ -432,15 +465,12 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
   std::vector<std::uint64_t>& key = scratch.key;
   key.assign(1 + 2 * words, 0);
   key[0] = static_cast<std::uint64_t>(query);
-  for (std::size_t n = 0; n < numNodes; ++n) {
-    if (state[n] == kHidden) {
-      key[1 + n / 64] |= std::uint64_t{1} << (n % 64);
-    } else if (state[n] == kObserved || state[n] == kQuery) {
-      for (int parent : nodes_[n].parents) {
-        if (state[static_cast<std::size_t>(parent)] == kHidden) {
-          key[1 + words + n / 64] |= std::uint64_t{1} << (n % 64);
-          break;
-        }
+  for (int h : scratch.hidden) {
+    key[1 + static_cast<std::size_t>(h) / 64] |= std::uint64_t{1} << (h % 64);
+    for (int j = childStart_[h]; j < childStart_[h + 1]; ++j) {
+      const int child = childList_[j];
+      if (state[child] == kObserved || state[child] == kQuery) {
+        key[1 + words + static_cast<std::size_t>(child) / 64] |= std::uint64_t{1} << (child % 64);
       }
     }
   }
@@ -449,7 +479,7 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
     auto found = plans_.find(key);
     if (found != plans_.end()) return found->second.get();
   }
-  std::unique_ptr<EliminationPlan> plan = Compile(query, state);
+  std::unique_ptr<EliminationPlan> plan = Compile(query, scratch.state);
   std::unique_lock<std::shared_mutex> lock(plansMutex_);
   if (plans_.size() >= kMaxPlans) {
     scratch.uncached = std::move(plan);  // kept until this thread's next plan
@@ -634,8 +664,7 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
   return plan;
 }
 
-bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const {
-  Scratch& scratch = ThreadScratch();
+bool InferenceNetwork::Run(const EliminationPlan& plan, EliminationScratch& scratch) const {
   const std::size_t numTables = plan.tables.size();
   const std::size_t numFactors = numTables + plan.steps.size();
   scratch.values.resize(plan.scratchSize);
@@ -645,7 +674,7 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const 
     const EliminationPlan::TableFactor& table = plan.tables[t];
     std::size_t base = 0;
     for (const auto& [node, stride] : table.fixed) {
-      base += static_cast<std::size_t>(CodeOf(node, codes)) * stride;
+      base += static_cast<std::size_t>(scratch.nodeCodes[static_cast<std::size_t>(node)]) * stride;
     }
     scratch.bases[t] = base;
     scratch.data[t] = nodes_[table.node].table.data();
@@ -697,11 +726,10 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, const int* codes) const 
 InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
                                                   double* joint) const {
   Scratch& scratch = ThreadScratch();
-  const EliminationPlan* plan = PlanFor(query, codes, scratch.state);
+  const EliminationPlan* plan = PlanFor(query, codes, scratch);
   if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
   const int k = nodes_[query].categories;
-  if (!Outside(query, codes, scratch.state, joint, nullptr) ||
-      (plan != nullptr && !Run(*plan, codes))) {
+  if (!Outside(query, scratch, joint, nullptr) || (plan != nullptr && !Run(*plan, scratch))) {
     std::fill(joint, joint + k, 0.0);
     return Outcome::kDone;
   }
@@ -725,12 +753,12 @@ InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes,
                                                    std::vector<Group>& groups) const {
   groups.clear();
   Scratch& scratch = ThreadScratch();
-  const EliminationPlan* plan = PlanFor(target_, codes, scratch.state);
+  const EliminationPlan* plan = PlanFor(target_, codes, scratch);
   if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
   const int k = nodes_[target_].categories;
   scratch.direct.resize(static_cast<std::size_t>(k));
-  if (!Outside(target_, codes, scratch.state, scratch.direct.data(), &groups) ||
-      (plan != nullptr && !Run(*plan, codes))) {
+  if (!Outside(target_, scratch, scratch.direct.data(), &groups) ||
+      (plan != nullptr && !Run(*plan, scratch))) {
     groups.clear();
     return Outcome::kDone;
   }
