@@ -93,8 +93,8 @@ Scratch& ThreadScratch() {
 // The sum over the summed variable of the product of a step's inputs, for
 // the output entry the inputs' offsets point at. The product is taken input
 // by input in input order and the sum in the summed variable's order, for
-// any number of inputs (kInputs 1 to 3 spell the product out; 0 takes
-// `products` for any number), so each entry is the same to the bit however
+// any number of inputs (kInputs 1 to 4 spell the product out; 0 takes
+// `products` for five or more), so each entry is the same to the bit however
 // it is computed.
 template <int kInputs>
 double SumOfProducts(const double* const* inputs, const std::size_t* offsets,
@@ -143,10 +143,21 @@ double SumOfProducts(const double* const* inputs, const std::size_t* offsets,
     }
     for (; x < summed; ++x, a += sa, b += sb, c += sc) sum += a[0] * b[0] * c[0];
   } else {
+    // The first four inputs' products, then each further input's.
     const double* b = inputs[1] + offsets[1];
+    const double* c = inputs[2] + offsets[2];
+    const double* d = inputs[3] + offsets[3];
     const std::size_t sb = strides[1];
-    for (; x < summed; ++x) products[x] = a[x * sa] * b[x * sb];
-    for (std::size_t i = 2; i < numInputs; ++i) {
+    const std::size_t sc = strides[2];
+    const std::size_t sd = strides[3];
+    if constexpr (kInputs == 4) {
+      for (; x < summed; ++x, a += sa, b += sb, c += sc, d += sd) sum += a[0] * b[0] * c[0] * d[0];
+      return sum;
+    }
+    for (; x < summed; ++x, a += sa, b += sb, c += sc, d += sd) {
+      products[x] = a[0] * b[0] * c[0] * d[0];
+    }
+    for (std::size_t i = 4; i < numInputs; ++i) {
       const double* data = inputs[i] + offsets[i];
       const std::size_t stride = strides[i];
       for (x = 0; x < summed; ++x) products[x] *= data[x * stride];
@@ -743,6 +754,9 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, EliminationScratch& scra
         break;
       case 3:
         largest = RunStep<3>(step, scratch, out);
+        break;
+      case 4:
+        largest = RunStep<4>(step, scratch, out);
         break;
       default:
         largest = RunStep<0>(step, scratch, out);
