@@ -151,6 +151,20 @@ double SumOfProducts(const double* const* inputs, const std::size_t* offsets,
     const std::size_t sc = strides[2];
     const std::size_t sd = strides[3];
     if constexpr (kInputs == 4) {
+      for (; x + 4 <= summed; x += 4) {
+        const double p0 = a[0] * b[0] * c[0] * d[0];
+        const double p1 = a[sa] * b[sb] * c[sc] * d[sd];
+        const double p2 = a[2 * sa] * b[2 * sb] * c[2 * sc] * d[2 * sd];
+        const double p3 = a[3 * sa] * b[3 * sb] * c[3 * sc] * d[3 * sd];
+        sum += p0;
+        sum += p1;
+        sum += p2;
+        sum += p3;
+        a += 4 * sa;
+        b += 4 * sb;
+        c += 4 * sc;
+        d += 4 * sd;
+      }
       for (; x < summed; ++x, a += sa, b += sb, c += sc, d += sd) sum += a[0] * b[0] * c[0] * d[0];
       return sum;
     }
