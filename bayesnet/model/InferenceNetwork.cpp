@@ -1,7 +1,6 @@
 #include "bayesnet/model/InferenceNetwork.h"
 
 #include <algorithm>
-#include <map>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -581,9 +580,21 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
     const Node& node = nodes_[n];
     EliminationPlan::TableFactor table;
     table.node = n;
-    std::map<int, std::size_t> strides;  // a parent named twice adds up
-    strides[n] += 1;
-    for (std::size_t j = 0; j < node.parents.size(); ++j) strides[node.parents[j]] += node.strides[j];
+    // By node; a parent named twice adds up.
+    std::vector<std::pair<int, std::size_t>> strides{{n, 1}};
+    for (std::size_t j = 0; j < node.parents.size(); ++j) {
+      strides.emplace_back(node.parents[j], node.strides[j]);
+    }
+    std::sort(strides.begin(), strides.end());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < strides.size(); ++i) {
+      if (kept > 0 && strides[kept - 1].first == strides[i].first) {
+        strides[kept - 1].second += strides[i].second;
+      } else {
+        strides[kept++] = strides[i];
+      }
+    }
+    strides.resize(kept);
     LiveFactor factor;
     factor.id = static_cast<int>(plan->tables.size());
     for (const auto& [var, stride] : strides) {
@@ -608,49 +619,93 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
   }
 
   // The elimination order: greedily the hidden node whose elimination adds
-  // the fewest edges between its neighbours (then the fewest neighbours).
-  std::vector<std::set<int>> adjacent(numNodes);
+  // the fewest edges between its neighbours (then the fewest neighbours;
+  // then the first by node). The graph is held as a bit matrix over the
+  // nodes the factors hold, numbered in node order.
+  std::vector<int> local(static_cast<std::size_t>(numNodes), -1);
+  std::vector<int> global;
+  for (const LiveFactor& factor : live) {
+    for (const auto& var : factor.vars) local[static_cast<std::size_t>(var.first)] = 0;
+  }
+  for (int n = 0; n < numNodes; ++n) {
+    if (local[static_cast<std::size_t>(n)] < 0) continue;
+    local[static_cast<std::size_t>(n)] = static_cast<int>(global.size());
+    global.push_back(n);
+  }
+  const std::size_t m = global.size();
+  const std::size_t words = (m + 63) / 64;
+  std::vector<std::uint64_t> adjacent(m * words, 0);
+  auto linked = [&](std::size_t a, std::size_t b) {
+    return (adjacent[a * words + b / 64] >> (b % 64) & 1) != 0;
+  };
+  auto link = [&](std::size_t a, std::size_t b) {
+    adjacent[a * words + b / 64] |= std::uint64_t{1} << (b % 64);
+  };
+  auto unlink = [&](std::size_t a, std::size_t b) {
+    adjacent[a * words + b / 64] &= ~(std::uint64_t{1} << (b % 64));
+  };
+  // The neighbours of a, in order, into `out`.
+  auto neighboursOf = [&](std::size_t a, std::vector<std::size_t>& out) {
+    out.clear();
+    for (std::size_t w = 0; w < words; ++w) {
+      for (std::uint64_t bits = adjacent[a * words + w]; bits != 0; bits &= bits - 1) {
+        out.push_back(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
+      }
+    }
+  };
   for (const LiveFactor& factor : live) {
     for (const auto& a : factor.vars) {
       for (const auto& b : factor.vars) {
-        if (a.first != b.first) adjacent[a.first].insert(b.first);
+        if (a.first != b.first) {
+          link(static_cast<std::size_t>(local[static_cast<std::size_t>(a.first)]),
+               static_cast<std::size_t>(local[static_cast<std::size_t>(b.first)]));
+        }
       }
     }
   }
-  std::set<int> hidden;
-  for (int n = 0; n < numNodes; ++n) {
-    if (state[static_cast<std::size_t>(n)] == kHidden) hidden.insert(n);
+  std::vector<char> hidden(m, 0);
+  std::size_t numHidden = 0;
+  for (std::size_t v = 0; v < m; ++v) {
+    if (state[static_cast<std::size_t>(global[v])] == kHidden) {
+      hidden[v] = 1;
+      ++numHidden;
+    }
   }
   std::vector<int> order;
-  std::vector<std::pair<long, long>> cost(numNodes);
-  std::vector<char> dirty(numNodes, 1);
-  while (!hidden.empty()) {
-    int best = -1;
-    for (int v : hidden) {
+  std::vector<std::pair<long, long>> cost(m);
+  std::vector<char> dirty(m, 1);
+  std::vector<std::size_t> neighbours;
+  std::vector<std::size_t> around;
+  for (; numHidden > 0; --numHidden) {
+    std::size_t best = m;
+    for (std::size_t v = 0; v < m; ++v) {
+      if (hidden[v] == 0) continue;
       if (dirty[v] != 0) {
+        neighboursOf(v, neighbours);
         long fill = 0;
-        for (auto a = adjacent[v].begin(); a != adjacent[v].end(); ++a) {
-          for (auto b = std::next(a); b != adjacent[v].end(); ++b) {
-            if (adjacent[*a].count(*b) == 0) ++fill;
+        for (std::size_t i = 0; i < neighbours.size(); ++i) {
+          for (std::size_t j = i + 1; j < neighbours.size(); ++j) {
+            if (!linked(neighbours[i], neighbours[j])) ++fill;
           }
         }
-        cost[v] = {fill, static_cast<long>(adjacent[v].size())};
+        cost[v] = {fill, static_cast<long>(neighbours.size())};
         dirty[v] = 0;
       }
-      if (best < 0 || cost[v] < cost[best]) best = v;
+      if (best == m || cost[v] < cost[best]) best = v;
     }
-    order.push_back(best);
-    hidden.erase(best);
-    const std::set<int> neighbours = adjacent[best];
-    for (int a : neighbours) {
-      adjacent[a].erase(best);
+    order.push_back(global[best]);
+    hidden[best] = 0;
+    neighboursOf(best, neighbours);
+    for (std::size_t a : neighbours) {
+      unlink(a, best);
       dirty[a] = 1;
-      for (int b : neighbours) {
-        if (a != b) adjacent[a].insert(b);
+      for (std::size_t b : neighbours) {
+        if (a != b) link(a, b);
       }
-      for (int c : adjacent[a]) dirty[c] = 1;
+      neighboursOf(a, around);
+      for (std::size_t c : around) dirty[c] = 1;
     }
-    adjacent[best].clear();
+    for (std::size_t w = 0; w < words; ++w) adjacent[best * words + w] = 0;
   }
 
   // The steps.
@@ -660,11 +715,11 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
     std::vector<LiveFactor> rest;
     for (LiveFactor& factor : live) (Holds(factor, v) ? inputs : rest).push_back(std::move(factor));
     live = std::move(rest);
-    std::set<int> scope;
+    std::vector<int> scope;
     LiveFactor out;
     for (const LiveFactor& factor : inputs) {
       for (const auto& var : factor.vars) {
-        if (var.first != v) scope.insert(var.first);
+        if (var.first != v) scope.push_back(var.first);
       }
       out.predictors.insert(out.predictors.end(), factor.predictors.begin(),
                             factor.predictors.end());
@@ -672,6 +727,8 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
     std::sort(out.predictors.begin(), out.predictors.end());
     out.predictors.erase(std::unique(out.predictors.begin(), out.predictors.end()),
                          out.predictors.end());
+    std::sort(scope.begin(), scope.end());
+    scope.erase(std::unique(scope.begin(), scope.end()), scope.end());
     EliminationPlan::Step step;
     std::vector<int> loops(scope.begin(), scope.end());
     loops.push_back(v);
