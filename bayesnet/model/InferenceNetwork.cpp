@@ -66,8 +66,10 @@ struct EliminationPlan {
 struct EliminationScratch {
   std::vector<int> nodeCodes;  // per node: its usable code, or -1
   std::vector<char> state;     // per node: its part (InferenceNetwork's kBarren ...)
-  std::vector<int> observed;   // the observed nodes, in node order
-  std::vector<int> hidden;     // the hidden nodes, as found
+  std::vector<int> observed;   // the observed nodes, in node order: numObserved of them
+  std::vector<int> hidden;     // the hidden nodes, as found: numHidden of them
+  std::size_t numObserved = 0;
+  std::size_t numHidden = 0;
   std::vector<double> values;
   std::vector<std::size_t> bases;
   std::vector<std::size_t> offsets;
@@ -418,7 +420,8 @@ bool InferenceNetwork::Outside(int query, const EliminationScratch& scratch, dou
     std::fill(joint, joint + k, 1.0);
   }
   // The observed nodes without a hidden parent.
-  for (int n : scratch.observed) {
+  for (std::size_t i = 0; i < scratch.numObserved; ++i) {
+    const int n = scratch.observed[i];
     std::size_t offset = static_cast<std::size_t>(nodeCodes[n]);
     std::size_t queryStride = 0;
     bool hiddenParent = false;
@@ -476,9 +479,9 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
   // Each node's code; the observed nodes and the query; then their
   // unobserved ancestors, hidden, found from the query and the observed
   // nodes up (scratch.hidden is the work list).
-  // The lists are sized once to hold every node and then cut to length.
+  // The arrays are sized once to hold every node.
   scratch.nodeCodes.resize(numNodes);
-  scratch.state.assign(numNodes, kBarren);
+  scratch.state.resize(numNodes);
   scratch.observed.resize(numNodes);
   scratch.hidden.resize(numNodes);
   int* nodeCodes = scratch.nodeCodes.data();
@@ -499,9 +502,11 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
     if (code >= 0 && static_cast<int>(n) != query) {
       state[n] = kObserved;
       observed[numObserved++] = static_cast<int>(n);
+    } else {
+      state[n] = kBarren;
     }
   }
-  scratch.observed.resize(numObserved);
+  scratch.numObserved = numObserved;
   state[query] = kQuery;
   const int* parentStart = parentStart_.data();
   const int* parentList = parentList_.data();
@@ -517,7 +522,7 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
   markParents(query);
   for (std::size_t i = 0; i < numObserved; ++i) markParents(observed[i]);
   for (std::size_t h = 0; h < numHidden; ++h) markParents(hidden[h]);
-  scratch.hidden.resize(numHidden);
+  scratch.numHidden = numHidden;
   if (numHidden == 0) return nullptr;
 
   // The plan depends on the query, the hidden nodes and which of their
@@ -526,7 +531,8 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
   std::vector<std::uint64_t>& key = scratch.key;
   key.assign(1 + 2 * words, 0);
   key[0] = static_cast<std::uint64_t>(query);
-  for (int h : scratch.hidden) {
+  for (std::size_t i = 0; i < numHidden; ++i) {
+    const int h = hidden[i];
     key[1 + static_cast<std::size_t>(h) / 64] |= std::uint64_t{1} << (h % 64);
     for (int j = childStart_[h]; j < childStart_[h + 1]; ++j) {
       const int child = childList_[j];
@@ -581,7 +587,9 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
     EliminationPlan::TableFactor table;
     table.node = n;
     // By node; a parent named twice adds up.
-    std::vector<std::pair<int, std::size_t>> strides{{n, 1}};
+    std::vector<std::pair<int, std::size_t>> strides;
+    strides.reserve(node.parents.size() + 1);
+    strides.emplace_back(n, 1);
     for (std::size_t j = 0; j < node.parents.size(); ++j) {
       strides.emplace_back(node.parents[j], node.strides[j]);
     }
@@ -597,6 +605,8 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
     strides.resize(kept);
     LiveFactor factor;
     factor.id = static_cast<int>(plan->tables.size());
+    table.fixed.reserve(strides.size());
+    factor.vars.reserve(strides.size());
     for (const auto& [var, stride] : strides) {
       if (observed[var] != 0) {
         table.fixed.emplace_back(var, stride);
@@ -742,6 +752,9 @@ std::unique_ptr<EliminationPlan> InferenceNetwork::Compile(int query,
       }
     }
     std::sort(out.vars.begin(), out.vars.end());
+    step.cards.reserve(loops.size());
+    step.inputs.reserve(inputs.size());
+    step.strides.reserve(inputs.size() * loops.size());
     for (int var : loops) step.cards.push_back(nodes_[var].categories);
     for (const LiveFactor& factor : inputs) {
       step.inputs.push_back(factor.id);
