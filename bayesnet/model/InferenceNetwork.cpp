@@ -478,8 +478,8 @@ const EliminationPlan* InferenceNetwork::PlanFor(int query, const int* codes,
   const std::size_t numNodes = nodes_.size();
   // Each node's code; the observed nodes and the query; then their
   // unobserved ancestors, hidden, found from the query and the observed
-  // nodes up (scratch.hidden is the work list).
-  // The arrays are sized once to hold every node.
+  // nodes up (scratch.hidden is the work list). The arrays hold every node
+  // and keep their length from record to record.
   scratch.nodeCodes.resize(numNodes);
   scratch.state.resize(numNodes);
   scratch.observed.resize(numNodes);
