@@ -67,7 +67,30 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
   model_ = &model;
   evidence_ = evidence;
   explain_ = explain;
-  inputs_ = &model.GetSchema().inputs;
+  queryNodes_.clear();
+  return Answer(body, out, flush);
+}
+
+std::uint64_t JsonRecordScorer::Query(const DeployedModel& model, std::string_view body,
+                                      std::string& out, ReplyFlush* flush,
+                                      const std::vector<int>& nodes,
+                                      std::optional<bnscore::EvidenceOptions> evidence) {
+  out.clear();
+  reasons_ = false;
+  model_ = &model;
+  evidence_ = evidence;
+  explain_ = 0;
+  queryNodes_ = nodes;
+  nodes_ = model.GetModel().GetNodes();
+  std::size_t total = 0;
+  for (int node : nodes) total += nodes_[static_cast<std::size_t>(node)].categories.size();
+  posteriors_.resize(total);
+  return Answer(body, out, flush);
+}
+
+std::uint64_t JsonRecordScorer::Answer(std::string_view body, std::string& out,
+                                       ReplyFlush* flush) {
+  inputs_ = &model_->GetSchema().inputs;
   resultsWritten_ = 0;
   // The parser keeps buffers about ten times the size of the largest body
   // it read: those of a large body go as soon as its request is answered
@@ -138,19 +161,19 @@ std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_vi
       }
       ReadRow(record, index++);
       if (rows_ == block) {
-        ScoreColumns(out);
+        AnswerRows(out);
         if (flush != nullptr) flush->Flush(out);
         StartColumns(block);
       }
     }
-    if (rows_ > 0) ScoreColumns(out);
+    if (rows_ > 0) AnswerRows(out);
     out.append("]}\n");
     return count;
   }
 
   StartColumns(1);
   ReadRow(object, -1);
-  ScoreColumns(out);
+  AnswerRows(out);
   out.push_back('\n');
   return 1;
 }
@@ -238,6 +261,64 @@ void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
     }
   }
   ++rows_;
+}
+
+void JsonRecordScorer::AnswerRows(std::string& out) {
+  if (queryNodes_.empty()) {
+    ScoreColumns(out);
+  } else {
+    QueryRows(out);
+  }
+}
+
+void JsonRecordScorer::QueryRows(std::string& out) {
+  for (const NumberTextCell& cell : numberTextCells_) {
+    texts_[cell.input][cell.row] =
+        std::string_view(numberTextChars_).substr(cell.offset, cell.length);
+  }
+  const bnscore::Model& model = model_->GetModel();
+  for (std::size_t r = 0; r < rows_; ++r) {
+    RowRecord(r, explainRecord_);
+    const int status = evidence_ ? model.Query(explainRecord_, queryNodes_, posteriors_, *evidence_)
+                                 : model.Query(explainRecord_, queryNodes_, posteriors_);
+    if (resultsWritten_++ > 0) out.push_back(',');
+    out.append("{\"status\":");
+    out.append(std::to_string(status));
+    out.append(",\"posteriors\":");
+    if (status != bnscore::kScored) {
+      out.append("null}");
+      continue;
+    }
+    out.push_back('{');
+    const double* posterior = posteriors_.data();
+    for (std::size_t n = 0; n < queryNodes_.size(); ++n) {
+      const bnscore::Node& node = nodes_[static_cast<std::size_t>(queryNodes_[n])];
+      if (n > 0) out.push_back(',');
+      AppendJsonString(out, node.name);
+      out.append(":{");
+      for (std::size_t c = 0; c < node.categories.size(); ++c) {
+        if (c > 0) out.push_back(',');
+        AppendJsonString(out, node.categories[c]);
+        out.push_back(':');
+        AppendNumber(out, *posterior++);
+      }
+      out.push_back('}');
+    }
+    out.append("}}");
+  }
+}
+
+void JsonRecordScorer::RowRecord(std::size_t row, std::vector<bnscore::NamedCell>& record) const {
+  const std::vector<bnscore::Field>& inputs = *inputs_;
+  record.clear();
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (inputs[i].kind == bnscore::FieldKind::kNumber) {
+      const double number = numbers_[i][row];
+      if (number == number) record.push_back({inputs[i].name, bnscore::Cell::Of(number)});
+    } else if (!texts_[i][row].empty()) {
+      record.push_back({inputs[i].name, bnscore::Cell::Of(texts_[i][row])});
+    }
+  }
 }
 
 void JsonRecordScorer::ScoreColumns(std::string& out) {
@@ -335,16 +416,7 @@ void JsonRecordScorer::AddReasons(std::string& out, std::size_t firstResult) {
 }
 
 void JsonRecordScorer::AppendExplanation(std::size_t row, std::string& out) {
-  const std::vector<bnscore::Field>& inputs = *inputs_;
-  explainRecord_.clear();
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    if (inputs[i].kind == bnscore::FieldKind::kNumber) {
-      const double number = numbers_[i][row];
-      if (number == number) explainRecord_.push_back({inputs[i].name, bnscore::Cell::Of(number)});
-    } else if (!texts_[i][row].empty()) {
-      explainRecord_.push_back({inputs[i].name, bnscore::Cell::Of(texts_[i][row])});
-    }
-  }
+  RowRecord(row, explainRecord_);
   explanation_.clear();
   if (status_[row] == bnscore::kScored) {
     const bnscore::Model& model = model_->GetModel();

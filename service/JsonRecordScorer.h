@@ -67,11 +67,34 @@ class JsonRecordScorer {
                       std::optional<bnscore::EvidenceOptions> evidence = std::nullopt,
                       int explain = 0);
 
+  // The same for a query request (the same bodies and errors): the reply
+  // to a record is
+  //   {"status":0,"posteriors":{"N":{"C":p,...},"M":{...}}}
+  // with Model::Query's status and posteriors of `nodes` (indices into
+  // Model::GetNodes(), in that order; posteriors null when the record got
+  // none), and to a batch {"results":[reply, ...]}. `evidence` as for Score.
+  std::uint64_t Query(const DeployedModel& model, std::string_view body, std::string& out,
+                      ReplyFlush* flush, const std::vector<int>& nodes,
+                      std::optional<bnscore::EvidenceOptions> evidence = std::nullopt);
+
  private:
   static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
   static constexpr std::size_t kPlacesRemembered = 1024;  // see InputOf
   static constexpr std::size_t kBlockRows = 64;          // records of a batch scored at once
 
+  // Parses the body and answers its records (Score's or Query's).
+  std::uint64_t Answer(std::string_view body, std::string& out, ReplyFlush* flush);
+  // Answers the rows read: ScoreColumns, or QueryRows for a query.
+  void AnswerRows(std::string& out);
+  // Queries the rows read, one by one, and writes their replies.
+  void QueryRows(std::string& out);
+  // The cells of row `row` as a record (the fields it gives).
+  void RowRecord(std::size_t row, std::vector<bnscore::NamedCell>& record) const;
+  // A query request's nodes (empty when scoring), and their names and
+  // categories.
+  std::vector<int> queryNodes_;
+  std::vector<bnscore::Node> nodes_;
+  std::vector<double> posteriors_;
   // Makes the columns of `rows` records, every cell missing.
   void StartColumns(std::size_t rows);
   // Reads `record` into the next row of the columns; `index` is its place

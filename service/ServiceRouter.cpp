@@ -257,7 +257,7 @@ void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
     reply.model = id;
     if (query) {
       if (request.method != "POST") MethodNotAllowed(reply, "POST");
-      HandleQuery(request, id, reply);
+      HandleQuery(request, id, scratch, reply);
     } else if (score) {
       if (request.method != "POST") MethodNotAllowed(reply, "POST");
       HandleScore(request, id, scratch, reply);
@@ -392,27 +392,51 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
 }
 
 void ServiceRouter::HandleQuery(const HttpRequest& request, const std::string& id,
-                                HttpReply& reply) const {
+                                RequestScratch& scratch, HttpReply& reply) const {
   std::shared_ptr<const DeployedModel> model = registry_.Find(id);
   if (!model) throw RequestError(404, "no model is deployed as \"" + id + "\"");
-  if (!EqualsIgnoringCase(MediaType(request.contentType), "text/csv")) {
+  const std::string_view type = MediaType(request.contentType);
+  const bool csv = EqualsIgnoringCase(type, "text/csv");
+  if (!csv && !type.empty() && !EqualsIgnoringCase(type, "application/json")) {
     throw RequestError(415, "unsupported Content-Type \"" + std::string(request.contentType) +
-                                "\": a query takes text/csv");
+                                "\": send application/json or text/csv");
   }
   const InferenceParameters parameters =
       InferenceParameters::Parse(request.target, model->GetModel().GetOptions());
   if (parameters.nodes.empty()) {
     throw RequestError(400, "a query needs the nodes: ?node=N[,M...]");
   }
-  bnscore::TextSource source(request.body);
-  ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
+  if (csv) {
+    bnscore::TextSource source(request.body);
+    ReplySink sink(request.stream, reply, kCsvType, ReplySink::kCsvChunkBytes);
+    try {
+      model->GetModel().QueryCsv(source, "request body", sink, parameters.nodes, ',',
+                                 parameters.evidence);
+    } catch (const bnscore::Error& e) {
+      throw RequestError(400, e.what());
+    }
+    reply.contentType = kCsvType;
+    return;
+  }
+  std::vector<int> nodes;
+  for (const std::string& name : parameters.nodes) {
+    const int node = model->GetModel().FindNode(name);
+    if (node < 0) {
+      std::string known;
+      for (const bnscore::Node& n : model->GetModel().GetNodes()) {
+        known += (known.empty() ? "" : ", ") + n.name;
+      }
+      throw RequestError(400, "no node \"" + name + "\" in the model (its nodes: " + known + ")");
+    }
+    nodes.push_back(node);
+  }
+  ReplySink sink(request.stream, reply, kJsonType, ReplySink::kJsonChunkBytes);
   try {
-    model->GetModel().QueryCsv(source, "request body", sink, parameters.nodes, ',',
-                               parameters.evidence);
+    reply.records = scratch.scorer.Query(*model, request.body, reply.body, &sink, nodes,
+                                         parameters.evidence);
   } catch (const bnscore::Error& e) {
     throw RequestError(400, e.what());
   }
-  reply.contentType = kCsvType;
 }
 
 void ServiceRouter::CheckAdmin(const HttpRequest& request) const {

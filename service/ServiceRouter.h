@@ -133,8 +133,9 @@ class ServiceRouter {
   void HandleScore(const HttpRequest& request, const std::string& id, RequestScratch& scratch,
                    HttpReply& reply) const;
   // POST /models/ID/query?node=N,M: the posteriors of the nodes for each
-  // CSV record of the body (Model::QueryCsv); text/csv only.
-  void HandleQuery(const HttpRequest& request, const std::string& id, HttpReply& reply) const;
+  // record of the body: CSV (Model::QueryCsv) or JSON (JsonRecordScorer).
+  void HandleQuery(const HttpRequest& request, const std::string& id, RequestScratch& scratch,
+                   HttpReply& reply) const;
   void CheckAdmin(const HttpRequest& request) const;
   void LogEvent(std::string_view event, std::string_view id, std::string_view requestId,
                 std::string_view fields) const;

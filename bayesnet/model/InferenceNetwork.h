@@ -14,6 +14,7 @@
 namespace bnscore::internal {
 
 struct EliminationPlan;
+struct EliminationScratch;
 
 // A BayesNetModel's network read as a joint distribution, the product of
 // every node's conditional table, and exact inference on it by variable
@@ -100,11 +101,12 @@ class InferenceNetwork {
     std::vector<double> table;         // empty when too large
   };
 
-  // Sets every node's `state` for `query` and the evidence in `codes`, and
-  // returns the plan that eliminates the hidden nodes (cached by the query,
-  // the hidden nodes and which of their children are observed), or null
-  // when no node is hidden.
-  const EliminationPlan* PlanFor(int query, const int* codes, std::vector<char>& state) const;
+  // Sets the scratch's evidence (every node's code and `state`, the
+  // observed and the hidden nodes) for `query` and the predictor codes in
+  // `codes`, and returns the plan that eliminates the hidden nodes (cached
+  // by the query, the hidden nodes and which of their children are
+  // observed), or null when no node is hidden.
+  const EliminationPlan* PlanFor(int query, const int* codes, EliminationScratch& scratch) const;
   // The plan over the tables of the hidden nodes and of the nodes with a
   // hidden parent.
   std::unique_ptr<EliminationPlan> Compile(int query, const std::vector<char>& state) const;
@@ -120,18 +122,27 @@ class InferenceNetwork {
   // the others are constants that only have to be positive (not checked
   // with `groups`). False when one is not (the evidence has probability
   // zero).
-  bool Outside(int query, const int* codes, const std::vector<char>& state, double* joint,
+  bool Outside(int query, const EliminationScratch& scratch, double* joint,
                std::vector<Group>* groups) const;
-  // Runs the steps of `plan` into the thread's scratch, where the final
-  // factors are then read; false when the evidence has probability zero.
-  bool Run(const EliminationPlan& plan, const int* codes) const;
-  // The node's code in `codes`, or -1 when it has no usable one.
-  int CodeOf(int node, const int* codes) const;
+  // Runs the steps of `plan` on the scratch's evidence into its values,
+  // where the final factors are then read; false when the evidence has
+  // probability zero.
+  bool Run(const EliminationPlan& plan, EliminationScratch& scratch) const;
 
   std::vector<Node> nodes_;
   std::unordered_map<std::string, int> index_;
   int target_ = -1;
   bool tooLarge_ = false;  // some node's table exceeds kFactorLimit
+  // The nodes' predictors, categories and tables, and their parents (with
+  // strides) and children, node n's at [start[n], start[n + 1]).
+  std::vector<int> nodePredictors_;
+  std::vector<int> nodeCategories_;
+  std::vector<const double*> tables_;
+  std::vector<int> parentStart_;
+  std::vector<int> parentList_;
+  std::vector<std::size_t> parentStrides_;
+  std::vector<int> childStart_;
+  std::vector<int> childList_;
 
   struct KeyHash {
     std::size_t operator()(const std::vector<std::uint64_t>& key) const;

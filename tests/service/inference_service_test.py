@@ -90,6 +90,47 @@ class InferenceServiceTest(unittest.TestCase):
         r = self.post("/models/m/query?node=risk", CSV)
         self.assertEqual(r.text.splitlines()[-1], "90029,,,")
 
+    def test_json_query_is_bnscores(self):
+        # The CSV's records as JSON (numbers as numbers or strings, gaps
+        # as null or left out): the numbers of bnscore query's rows.
+        records = [{"applicant": "A01", "age": 34, "income": 52000, "employment": "salaried",
+                    "dependents": 1},
+                   {"age": None, "income": "18500", "employment": "unemployed", "dependents": 0},
+                   {"age": 61, "dependents": 2},
+                   {"age": "45", "income": 41000.0, "employment": "retired", "dependents": 3}]
+        lines = bnscore("query", "--unknown=missing", "--node=risk,employment").splitlines()
+        header, rows = lines[0].split(","), [line.split(",") for line in lines[1:]]
+        r = self.post("/models/m/query?node=risk,employment&unknown=missing",
+                      json.dumps({"records": records}), "application/json")
+        self.assertEqual(r.status_code, 200, r.text)
+        self.assertEqual(r.headers["Content-Type"], "application/json")
+        results = json.loads(r.text, parse_float=str, parse_int=str)["results"]
+        self.assertEqual(len(results), 4)
+        for result, row in zip(results, rows):
+            self.assertEqual(result["status"], row[0])
+            flat = [("probability(%s=%s)" % (node, category), p)
+                    for node, posterior in result["posteriors"].items()
+                    for category, p in posterior.items()]
+            self.assertEqual([name for name, _ in flat], [h.strip('"') for h in header[1:]])
+            self.assertEqual([p for _, p in flat], row[1:])
+        # One record, no content type: the reply to it alone. Without
+        # unknown=missing, "retired" stops it, and its posteriors are null.
+        r = self.server.post("/models/m/query?node=risk", data=json.dumps(records[3]).encode())
+        self.assertEqual(json.loads(r.text), {"status": 90029, "posteriors": None})
+        r = self.post("/models/m/query?node=risk", json.dumps(records[0]), "application/json")
+        self.assertEqual(list(json.loads(r.text, parse_float=str)["posteriors"]["risk"].values()),
+                         bnscore("query", "--node=risk").splitlines()[1].split(",")[1:])
+        for body, part in [('{"records": {}}', '"records" must be an array'),
+                           ('{"age": [1]}', 'field "age" must be a number'),
+                           ('[', "")]:
+            r = self.post("/models/m/query?node=risk", body, "application/json")
+            self.assertEqual(r.status_code, 400, body)
+            self.assertIn(part, r.json()["error"]["message"])
+        r = self.post("/models/m/query?node=nope", "{}", "application/json")
+        self.assertEqual(r.status_code, 400)
+        self.assertIn('no node "nope" in the model (its nodes: risk, ',
+                      r.json()["error"]["message"])
+
     def test_refused_requests(self):
         for path, status, part in [
                 ("/models/m/score?missing=maybe", 400, "missing=maybe"),
@@ -100,7 +141,7 @@ class InferenceServiceTest(unittest.TestCase):
             r = self.post(path, CSV)
             self.assertEqual(r.status_code, status, path + ": " + r.text)
             self.assertIn(part, r.text)
-        r = self.post("/models/m/query?node=risk", "{}", "application/json")
+        r = self.post("/models/m/query?node=risk", "{}", "text/plain")
         self.assertEqual(r.status_code, 415)
 
 
