@@ -860,6 +860,7 @@ bool InferenceNetwork::Run(const EliminationPlan& plan, EliminationScratch& scra
 
 InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
                                                   double* joint) const {
+  if (tooLarge_) return Outcome::kTooLarge;  // some table was never built
   Scratch& scratch = ThreadScratch();
   const EliminationPlan* plan = PlanFor(query, codes, scratch);
   if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
@@ -887,6 +888,7 @@ InferenceNetwork::Outcome InferenceNetwork::Joint(int query, const int* codes,
 InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes,
                                                    std::vector<Group>& groups) const {
   groups.clear();
+  if (tooLarge_) return Outcome::kTooLarge;  // some table was never built
   Scratch& scratch = ThreadScratch();
   const EliminationPlan* plan = PlanFor(target_, codes, scratch);
   if (plan != nullptr && plan->tooLarge) return Outcome::kTooLarge;
