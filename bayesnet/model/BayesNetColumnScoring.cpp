@@ -9,9 +9,6 @@
 
 namespace {
 
-// The status of a scored record (the model's other codes are its own).
-constexpr int kScored = 0;
-
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Rows encoded at a time, column by column: few enough that their codes
@@ -70,7 +67,7 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
       const int* rowCodes = codes.data() + r * n;
       // A code past the dense tables: GetScore scores such a record literally.
       if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
-      int status = static_cast<int>(kMissingPredictor);
+      int status = MCScore::kMissingPredictor;
       int best = -1;
       const double* posteriors = scores.data();
       if (encodings[r] == ScoringPlan::Encoding::Complete) {
@@ -84,7 +81,7 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
             scored = ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best);
           }
         }
-        status = scored ? kScored : static_cast<int>(kNoPositiveScore);
+        status = scored ? MCScore::kScored : MCScore::kNoPositiveScore;
         if (!scored) best = -1;
       }
 
@@ -92,7 +89,7 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
       outputs.prediction[row] = best;
       // Confidence and probabilities as a result gives them: only for a
       // scored record of a model that is not limited to its prediction.
-      const bool give = status == kScored && !predictionOnly_;
+      const bool give = status == MCScore::kScored && !predictionOnly_;
       if (outputs.confidence != nullptr) {
         outputs.confidence[row] = give ? posteriors[best] : kNaN;
       }

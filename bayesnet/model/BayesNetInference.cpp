@@ -27,12 +27,12 @@ InferenceScratch& Scratch() {
 }
 
 const MCScore::MCStatus& MissingStatus() {
-  static const MCScore::MCStatus status(BayesNetModel::kMissingPredictor, false);
+  static const MCScore::MCStatus status(MCScore::kMissingPredictor, false);
   return status;
 }
 
 const MCScore::MCStatus& NoScoreStatus() {
-  static const MCScore::MCStatus status(BayesNetModel::kNoPositiveScore, false);
+  static const MCScore::MCStatus status(MCScore::kNoPositiveScore, false);
   return status;
 }
 
@@ -89,15 +89,15 @@ long BayesNetModel::InferTarget(const ScoreCaseRecord* record, const ScoreCaseRe
                                 const Options& options, double* scores, int& best) const {
   const InferenceNetwork& network = Inference();
   const int target = network.TargetNode();
-  if (target < 0) return kMissingPredictor;
+  if (target < 0) return MCScore::kMissingPredictor;
   InferenceScratch& scratch = Scratch();
-  if (!EvidenceCodes(record, derived, options, scratch.codes)) return kMissingPredictor;
+  if (!EvidenceCodes(record, derived, options, scratch.codes)) return MCScore::kMissingPredictor;
   const int k = network.NumCategories(target);
-  if (k < 1) return kNoPositiveScore;
+  if (k < 1) return MCScore::kNoPositiveScore;
   if (network.Joint(target, scratch.codes.data(), scores) != InferenceNetwork::Outcome::kDone) {
-    return kMissingPredictor;  // too large to infer
+    return MCScore::kMissingPredictor;  // too large to infer
   }
-  return ScoringPlan::NormaliseAndPick(scores, k, best) ? 0 : kNoPositiveScore;
+  return ScoringPlan::NormaliseAndPick(scores, k, best) ? 0 : MCScore::kNoPositiveScore;
 }
 
 MCScore::MCStatus BayesNetModel::ScoreEvidence(const ScoreCaseRecord* record,

@@ -16,6 +16,7 @@
 #include "host/data/BaseModel.h"
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
+#include "host/interfaces/StatusCodes.h"
 
 class BayesNetClsResult;
 class ScoringPlan;
@@ -47,11 +48,6 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
  public:
   enum ArcOrient { ArcOut = 0, ArcIn = 1 };
   enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
-
-  // GetScore's status codes besides success (0). Fixed by the host
-  // interface; do not change.
-  static constexpr long kMissingPredictor = 90029;  // a predictor has no usable code
-  static constexpr long kNoPositiveScore = 90021;   // no positive, finite sum of scores
 
   // A parent configuration: one category code per parent, in parent order.
   using ParentConfig = std::vector<int>;
@@ -156,7 +152,7 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
                                 bool derivedInRecord, const Options* options);
   // The target's posterior given the record's evidence into `scores` (one
   // per category) and the category picked; returns 0, or the status
-  // (kMissingPredictor: an unknown value, or too large to infer).
+  // (MCScore::kMissingPredictor: an unknown value, or too large to infer).
   long InferTarget(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                    const Options& options, double* scores, int& best) const;
   // EvidenceCodes given the derived-values record.

@@ -95,8 +95,8 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
 
 MCScore::MCStatus BayesNetModel::ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,
                                              bool derivedInRecord, const Options* options) {
-  static const MCScore::MCStatus missing(kMissingPredictor, false);
-  static const MCScore::MCStatus noScore(kNoPositiveScore, false);
+  static const MCScore::MCStatus missing(MCScore::kMissingPredictor, false);
+  static const MCScore::MCStatus noScore(MCScore::kNoPositiveScore, false);
   if (record == nullptr) return missing;
 
   bool created = false;
@@ -158,7 +158,7 @@ MCScore::MCStatus BayesNetModel::ScoreRecord(const ScoreCaseRecord* record, Scor
     if (code == 0) {
       posteriors = scores;
       scored = true;
-    } else if (code == kNoPositiveScore) {
+    } else if (code == MCScore::kNoPositiveScore) {
       status = noScore;
     }
   }
