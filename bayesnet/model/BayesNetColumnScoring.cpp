@@ -38,8 +38,8 @@ bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const 
       return false;
     }
   }
-  std::vector<ScoringPlan::ColumnSource> bound;
-  return plan.BindColumns(columns, numColumns, DerivesValues(), bound);
+  std::vector<ColumnCoder::ColumnSource> bound;
+  return plan.Columns().Bind(columns, numColumns, DerivesValues(), bound);
 }
 
 std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
@@ -47,56 +47,45 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
                                         const Outputs& outputs) const {
   if (plan_ == nullptr) return begin;
   const ScoringPlan& plan = *plan_;
-  std::vector<ScoringPlan::ColumnSource> bound;
-  if (!plan.BindColumns(columns, numColumns, DerivesValues(), bound)) return begin;
+  std::vector<ColumnCoder::ColumnSource> bound;
+  if (!plan.Columns().Bind(columns, numColumns, DerivesValues(), bound)) return begin;
 
   const int numCategories = plan.NumCategories();
   const std::size_t k = static_cast<std::size_t>(numCategories);
-  const std::size_t n = static_cast<std::size_t>(std::max(1, plan.NumPredictors()));
+  const std::size_t n =
+      static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
   std::vector<int> codes(kBlockRows * n);
   std::vector<ScoringPlan::Encoding> encodings(kBlockRows);
   std::vector<double> scores(std::max<std::size_t>(1, k));
-  std::vector<std::size_t> offsets(static_cast<std::size_t>(std::max(1, plan.NumFactors())));
-  const bool tabulated = plan.HasPosteriors();
+  std::vector<std::size_t> offsets(
+      static_cast<std::size_t>(std::max(1, plan.Factors().NumFactors())));
 
   for (std::size_t first = begin; first < end; first += kBlockRows) {
     const std::size_t count = std::min(kBlockRows, end - first);
-    plan.EncodeRows(bound.data(), first, count, codes.data(), encodings.data());
+    plan.Columns().EncodeRows(bound.data(), first, count, codes.data(), encodings.data(), false);
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
       const int* rowCodes = codes.data() + r * n;
       // A code past the dense tables: GetScore scores such a record literally.
       if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
-      int status = MCScore::kMissingPredictor;
-      int best = -1;
-      const double* posteriors = scores.data();
-      if (encodings[r] == ScoringPlan::Encoding::Complete) {
-        bool scored = false;
-        if (numCategories > 0) {
-          if (tabulated) {
-            posteriors = plan.Posteriors(rowCodes, best);
-            scored = best >= 0;
-          } else {
-            plan.Score(rowCodes, scores.data(), offsets.data());
-            scored = ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best);
-          }
-        }
-        status = scored ? MCScore::kScored : MCScore::kNoPositiveScore;
-        if (!scored) best = -1;
-      }
+      // A row with gaps is missing here; the engine scores it again through
+      // a record when gaps are summed out.
+      const ScoringPlan::Decision decision =
+          plan.Decide(encodings[r], rowCodes, scores.data(), offsets.data(),
+                      [](double*, int&) { return MCScore::kMissingPredictor; });
 
-      outputs.status[row] = status;
-      outputs.prediction[row] = best;
+      outputs.status[row] = decision.status;
+      outputs.prediction[row] = decision.best;
       // Confidence and probabilities as a result gives them: only for a
       // scored record of a model that is not limited to its prediction.
-      const bool give = status == MCScore::kScored && !predictionOnly_;
+      const bool give = decision.status == MCScore::kScored && !predictionOnly_;
       if (outputs.confidence != nullptr) {
-        outputs.confidence[row] = give ? posteriors[best] : kNaN;
+        outputs.confidence[row] = give ? decision.posteriors[decision.best] : kNaN;
       }
       if (outputs.probabilities != nullptr) {
         double* probabilities = outputs.probabilities + row * k;
         if (give) {
-          std::copy(posteriors, posteriors + k, probabilities);
+          std::copy(decision.posteriors, decision.posteriors + k, probabilities);
         } else {
           std::fill(probabilities, probabilities + k, kNaN);
         }

@@ -125,8 +125,8 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
 
   // ColumnScoring: the plan applied to columns of cells. Accepts nothing
   // until GetScore has built the plan, nor when a predictor's cells need
-  // value objects to be coded (see ScoringPlan::BindColumns). The columns
-  // stand for records without derived values in them.
+  // value objects to be coded (see ColumnCoder::Bind). The columns stand
+  // for records without derived values in them.
   std::vector<const ScoreValue*> GetColumnCategories() const override;
   bool AcceptsColumns(const Column* columns, int numColumns) const override;
   std::size_t ScoreColumns(const Column* columns, int numColumns, std::size_t begin,
@@ -150,17 +150,18 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
   // gaps is then scored by InferTarget.
   MCScore::MCStatus ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,
                                 bool derivedInRecord, const Options* options);
-  // The target's posterior given the record's evidence into `scores` (one
-  // per category) and the category picked; returns 0, or the status
-  // (MCScore::kMissingPredictor: an unknown value, or too large to infer).
-  long InferTarget(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
-                   const Options& options, double* scores, int& best) const;
-  // EvidenceCodes given the derived-values record.
+  // The target's posterior given the evidence `codes` (EncodeEvidence's,
+  // one per predictor; an unknown value is made no value there when the
+  // options say so) into `scores` (one per category) and the category
+  // picked; returns the status: 0, kNoPositiveScore, or kMissingPredictor
+  // (an unknown value, or too large to infer).
+  int InferTarget(int* codes, const Options& options, double* scores, int& best) const;
+  // Evidence given the derived-values record.
   bool EvidenceCodes(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                      const Options& options, std::vector<int>& codes) const;
   // The network for inference, built on first use (and again after Prepare).
   const bnscore::internal::InferenceNetwork& Inference() const;
-  // The record's evidence: every predictor's code (ScoringPlan::
+  // The record's evidence: every predictor's code (PredictorCoder::
   // EncodeEvidence) into `codes`, an unknown value made no value when the
   // options say so, and the derived-values record into `derived`. False
   // when an unknown value stays (the record's status is then missing).
