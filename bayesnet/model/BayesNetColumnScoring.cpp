@@ -15,6 +15,32 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // stay in cache, enough that each column is read as a stream.
 constexpr std::size_t kBlockRows = 32;
 
+// Columns bound to a BayesNetModel: the source of every predictor's code,
+// for the plan they were bound with, and the evidence options. Made by
+// AcceptsColumns, owned by its caller; points into the caller's columns
+// and the plan.
+class BoundPlanColumns final : public ColumnScoring::BoundColumns {
+ public:
+  BoundPlanColumns(const ScoringPlan& plan, const EvidenceInference::Options* evidence)
+      : plan_(plan), sumOutMissing_(evidence != nullptr && evidence->sumOutMissing) {
+    if (evidence != nullptr) evidence_ = *evidence;
+  }
+
+  const ScoringPlan& Plan() const { return plan_; }
+  std::vector<ColumnCoder::ColumnSource>& Sources() { return sources_; }
+  const ColumnCoder::ColumnSource* Sources() const { return sources_.data(); }
+  // Whether rows with gaps are summed out (with Evidence()'s options),
+  // which needs every predictor's code of such rows.
+  bool SumOutMissing() const { return sumOutMissing_; }
+  const EvidenceInference::Options& Evidence() const { return evidence_; }
+
+ private:
+  const ScoringPlan& plan_;
+  std::vector<ColumnCoder::ColumnSource> sources_;
+  bool sumOutMissing_;
+  EvidenceInference::Options evidence_;
+};
+
 }  // namespace
 
 bool BayesNetModel::DerivesValues() const {
@@ -26,8 +52,9 @@ std::vector<const ScoreValue*> BayesNetModel::GetColumnCategories() const {
   return targetCategories_;
 }
 
-bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const {
-  if (plan_ == nullptr) return false;
+std::unique_ptr<ColumnScoring::BoundColumns> BayesNetModel::AcceptsColumns(
+    const Column* columns, int numColumns, const Options* evidence) const {
+  if (plan_ == nullptr) return nullptr;
   // A record without a score predicts the system-missing number or the
   // empty text; the reader of a result finds that among the categories
   // when one of them is such a value, which ScoreColumns does not mimic.
@@ -35,20 +62,22 @@ bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const 
   for (int c = 0; c < plan.NumCategories(); ++c) {
     if (plan.NumericTarget() ? plan.CategoryNumber(c) == NumericValue::GetSysmisValue()
                              : plan.CategoryText(c).empty()) {
-      return false;
+      return nullptr;
     }
   }
-  std::vector<ColumnCoder::ColumnSource> bound;
-  return plan.Columns().Bind(columns, numColumns, DerivesValues(), bound);
+  auto bound = std::make_unique<BoundPlanColumns>(plan, evidence);
+  if (!plan.Columns().Bind(columns, numColumns, DerivesValues(), bound->Sources())) return nullptr;
+  return bound;
 }
 
-std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
-                                        std::size_t begin, std::size_t end,
-                                        const Outputs& outputs) const {
-  if (plan_ == nullptr) return begin;
-  const ScoringPlan& plan = *plan_;
-  std::vector<ColumnCoder::ColumnSource> bound;
-  if (!plan.Columns().Bind(columns, numColumns, DerivesValues(), bound)) return begin;
+std::size_t BayesNetModel::ScoreColumns(const BoundColumns& columns, std::size_t begin,
+                                        std::size_t end, const Outputs& outputs) const {
+  // REQUIRES: `columns` came from this model's AcceptsColumns.
+  const auto& bound = static_cast<const BoundPlanColumns&>(columns);
+  // Columns bound with a plan compiled since then: for GetScore.
+  if (plan_.get() != &bound.Plan()) return begin;
+  const ScoringPlan& plan = bound.Plan();
+  const bool sumOutMissing = bound.SumOutMissing();
 
   const int numCategories = plan.NumCategories();
   const std::size_t k = static_cast<std::size_t>(numCategories);
@@ -62,17 +91,20 @@ std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
 
   for (std::size_t first = begin; first < end; first += kBlockRows) {
     const std::size_t count = std::min(kBlockRows, end - first);
-    plan.Columns().EncodeRows(bound.data(), first, count, codes.data(), encodings.data(), false);
+    plan.Columns().EncodeRows(bound.Sources(), first, count, codes.data(), encodings.data(),
+                              sumOutMissing);
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
-      const int* rowCodes = codes.data() + r * n;
+      int* rowCodes = codes.data() + r * n;
       // A code past the dense tables: GetScore scores such a record literally.
       if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
-      // A row with gaps is missing here; the engine scores it again through
-      // a record when gaps are summed out.
+      // A row with gaps is inferred from the codes the columns gave.
       const ScoringPlan::Decision decision =
           plan.Decide(encodings[r], rowCodes, scores.data(), offsets.data(),
-                      [](double*, int&) { return MCScore::kMissingPredictor; });
+                      [&](double* inferred, int& best) {
+                        if (!sumOutMissing) return MCScore::kMissingPredictor;
+                        return InferTarget(rowCodes, bound.Evidence(), inferred, best);
+                      });
 
       outputs.status[row] = decision.status;
       outputs.prediction[row] = decision.best;

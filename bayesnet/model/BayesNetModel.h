@@ -126,11 +126,14 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
   // ColumnScoring: the plan applied to columns of cells. Accepts nothing
   // until GetScore has built the plan, nor when a predictor's cells need
   // value objects to be coded (see ColumnCoder::Bind). The columns stand
-  // for records without derived values in them.
+  // for records without derived values in them. With evidence options
+  // that sum gaps out, a row with gaps is inferred from the codes the
+  // columns gave, as ScoreEvidence infers the record.
   std::vector<const ScoreValue*> GetColumnCategories() const override;
-  bool AcceptsColumns(const Column* columns, int numColumns) const override;
-  std::size_t ScoreColumns(const Column* columns, int numColumns, std::size_t begin,
-                           std::size_t end, const Outputs& outputs) const override;
+  std::unique_ptr<BoundColumns> AcceptsColumns(const Column* columns, int numColumns,
+                                               const Options* evidence) const override;
+  std::size_t ScoreColumns(const BoundColumns& columns, std::size_t begin, std::size_t end,
+                           const Outputs& outputs) const override;
 
   // EvidenceInference: exact inference on the network's joint distribution
   // (bnscore::internal::InferenceNetwork, built on first use). Scoring with
