@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -52,6 +53,21 @@ using namespace bnscore::cli;
 
 namespace {
 
+// The record statuses as the help texts give them ({missing} and
+// {no-score} in a text stand for them).
+const std::string kMissingStatus = std::to_string(bnscore::kMissingPredictor);
+const std::string kNoScoreStatus = std::to_string(bnscore::kNoPositiveScore);
+
+std::string WithStatusCodes(std::string text) {
+  for (const auto& [mark, code] : {std::pair<std::string, std::string>{"{missing}", kMissingStatus},
+                                   {"{no-score}", kNoScoreStatus}}) {
+    for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) {
+      text.replace(at, mark.size(), code);
+    }
+  }
+  return text;
+}
+
 const char kFooter[] = R"(Commands:
   bnscore score [OPTIONS] MODEL [RECORDS]   score CSV records
   bnscore evaluate [OPTIONS] MODEL RECORDS  compare predictions with known labels
@@ -83,7 +99,7 @@ Every predictor needs a column ('bnscore check --header MODEL' prints them)
 unless --allow-missing-columns.
 
 Output: status,prediction,confidence,probability(C)... per record (status
-0, or 90029: a predictor has no usable value, 90021: no category scored);
+0, or {missing}: a predictor has no usable value, {no-score}: no category scored);
 --reason says why. With -o FILE the file is replaced only when the run
 succeeds. A summary goes to standard error.
 
@@ -243,7 +259,8 @@ void AddInputOptions(CLI::App& command, Arguments& args) {
   command.add_flag("--allow-nonfinite", args.score.allowNonfinite,
                    "Read inf, nan etc. not in --missing-values as numbers instead of stopping");
   command.add_flag("--allow-missing-columns", args.score.allowMissingColumns,
-                   "Score even when predictor columns are absent (their records get 90029)");
+                   "Score even when predictor columns are absent (their records get " +
+                       kMissingStatus + ")");
   command.add_option("--blank-lines", args.blankLines,
                      "skip (default; counted in the summary) or error")
       ->type_name("skip|error")
@@ -429,12 +446,14 @@ int main(int argc, char** argv) {
   // For tests: the size of the input blocks scored in parallel.
   score->add_option("--block-bytes", args.score.blockBytes)->check(CLI::Range(1, 1 << 30))->group("");
   score->add_option("--missing", args.missing,
-                    "stop (default: status 90029) or marginalize: sum fields without a usable "
+                    "stop (default: status " + kMissingStatus +
+                        ") or marginalize: sum fields without a usable "
                     "value out of the network (docs/inference.md)")
       ->type_name("stop|marginalize")
       ->check(CLI::IsMember({"stop", "marginalize"}));
   score->add_option("--unknown", args.unknown,
-                    "stop (default: status 90029) or missing: a value none of its field's "
+                    "stop (default: status " + kMissingStatus +
+                        ") or missing: a value none of its field's "
                     "categories counts as missing")
       ->type_name("stop|missing")
       ->check(CLI::IsMember({"stop", "missing"}));
@@ -443,7 +462,7 @@ int main(int argc, char** argv) {
                     "prediction over the runner-up")
       ->type_name("K")
       ->check(CLI::Range(0, 1000));
-  score->footer(kScoreFooter);
+  score->footer(WithStatusCodes(kScoreFooter));
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "Score labelled records and compare the predictions with the labels");
   AddCommonArguments(*evaluate, args);
@@ -483,17 +502,18 @@ int main(int argc, char** argv) {
       ->delimiter(',')
       ->required();
   query->add_option("--unknown", args.unknown,
-                    "stop (default: status 90029) or missing: a value none of its field's "
+                    "stop (default: status " + kMissingStatus +
+                        ") or missing: a value none of its field's "
                     "categories counts as missing")
       ->type_name("stop|missing")
       ->check(CLI::IsMember({"stop", "missing"}));
   query->add_option("-o,--output", args.query.outputPath, "Write to FILE (default: stdout)")
       ->type_name("FILE");
-  query->footer(R"(Output: CSV with the header status,probability(N=C)... (one column per
+  query->footer(WithStatusCodes(R"(Output: CSV with the header status,probability(N=C)... (one column per
 category C of each queried node N, in code order), one row per record. Fields
 without a usable value are summed out of the network (exact inference);
-status 90029 for a value none of its field's categories (unless --unknown
-missing), 90021 when the record's values have probability zero.)");
+status {missing} for a value none of its field's categories (unless --unknown
+missing), {no-score} when the record's values have probability zero.)"));
 #ifdef BNSCORE_WITH_SERVICE
   ServeArguments serveArgs;
   CLI::App* serve = AddServeCommand(app, serveArgs);

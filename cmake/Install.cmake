@@ -1,7 +1,8 @@
 # `cmake --install build --prefix P`: bin/bnscore; lib/ with libbnscore,
 # libmodelcore and the plug-in libbayesnet.so side by side (each finds the
 # others through $ORIGIN, and libbnscore and bnscore find the plug-in beside
-# themselves); the public headers in include/bnscore; the CMake package
+# themselves); the public headers in include/bnscore (and the status codes
+# they re-export, include/host/interfaces/StatusCodes.h); the CMake package
 # (find_package(bnscore) -> bnscore::bnscore) in lib/cmake/bnscore and the
 # pkg-config file lib/pkgconfig/bnscore.pc.
 include(CMakePackageConfigHelpers)
@@ -12,6 +13,8 @@ install(TARGETS bnscore_shared EXPORT bnscoreTargets
   LIBRARY DESTINATION lib
   INCLUDES DESTINATION include)
 install(DIRECTORY include/bnscore DESTINATION include)
+# The status codes the public header re-exports (it depends on nothing).
+install(FILES host/interfaces/StatusCodes.h DESTINATION include/host/interfaces)
 
 install(EXPORT bnscoreTargets NAMESPACE bnscore:: DESTINATION lib/cmake/bnscore)
 configure_package_config_file(cmake/bnscoreConfig.cmake.in

@@ -25,8 +25,8 @@ bnscore::Error LengthError(std::size_t size, std::size_t expected, const std::st
 ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
                          std::span<const bnscore::Column> columns, std::size_t rows,
                          const bnscore::Outputs& outputs, const ColumnScoring* scoring,
-                         bool rescoreMissing)
-    : rows_(rows), categories_(categories), outputs_(outputs), rescoreMissing_(rescoreMissing) {
+                         const EvidenceInference::Options* evidence)
+    : rows_(rows), categories_(categories), outputs_(outputs) {
   std::vector<char> taken(static_cast<std::size_t>(layout.Size()), 0);
   const std::vector<std::string>& names = layout.GetNames();
   int previous = -1;
@@ -84,7 +84,8 @@ ColumnBatch::ColumnBatch(const FieldLayout& layout, std::size_t categories,
     cell.texts = b.texts;
     cell.missing = b.missing;
   }
-  if (!scoring->AcceptsColumns(cells_.data(), layout.Size())) return;
+  boundCells_ = scoring->AcceptsColumns(cells_.data(), layout.Size(), evidence);
+  if (boundCells_ == nullptr) return;
   scoring_ = scoring;
   cellOutputs_.status = outputs.status.data();
   cellOutputs_.prediction = outputs.prediction.data();
@@ -110,15 +111,7 @@ void ColumnBatch::ScoreRows(ScoringSlot& slot, std::size_t begin, std::size_t en
       }
     };
     if (scoring_ != nullptr) {
-      const std::size_t stop = scoring_->ScoreColumns(cells_.data(), static_cast<int>(cells_.size()),
-                                                      row, end, cellOutputs_);
-      // Rows with gaps are scored again, through the record, to sum them out.
-      for (std::size_t r = row; rescoreMissing_ && r < stop; ++r) {
-        if (outputs_.status[r] != bnscore::kMissingPredictor) continue;
-        useRecord();
-        ScoreRow(slot, r, end, held);
-      }
-      row = stop;
+      row = scoring_->ScoreColumns(*boundCells_, row, end, cellOutputs_);
       if (row == end) break;
     }
     useRecord();

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <span>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "engine/FieldLayout.h"
 #include "engine/ScoringSlot.h"
 #include "host/interfaces/ColumnScoring.h"
+#include "host/interfaces/EvidenceInference.h"
 
 namespace bnscore::internal {
 
@@ -27,16 +29,17 @@ namespace bnscore::internal {
 // When `scoring` is not null (the model's own column scoring, for records
 // of `layout`, whose categories are the result reader's) and accepts the
 // columns as they are (numbers for numeric fields, texts for the others),
-// rows go through it; the rows it leaves, and every row otherwise, are
-// filled into the slot's record and scored through GetScore. With
-// `rescoreMissing` (the slots sum gaps out), the rows the column scoring
-// gave kMissingPredictor are scored again through the slot.
+// bound once for the batch, rows go through it; the rows it leaves, and
+// every row otherwise, are filled into the slot's record and scored
+// through the slot. `evidence` (not null when the slots sum gaps out) is
+// what the column scoring is bound with, so that it scores rows with gaps
+// as the slots do.
 class ColumnBatch {
  public:
   ColumnBatch(const FieldLayout& layout, std::size_t categories,
               std::span<const bnscore::Column> columns, std::size_t rows,
               const bnscore::Outputs& outputs, const ColumnScoring* scoring,
-              bool rescoreMissing = false);
+              const EvidenceInference::Options* evidence = nullptr);
 
   std::size_t Rows() const { return rows_; }
 
@@ -59,15 +62,16 @@ class ColumnBatch {
                 std::vector<std::string_view>& held) const;
 
   std::vector<Bound> bound_;
-  // The model's column scoring and the columns by layout position, when it
-  // accepted them; null otherwise.
+  // The model's column scoring, the columns by layout position and the
+  // handle it bound them to, when it accepted them; null otherwise. The
+  // handle points into cells_ (declared after it, so it goes first).
   const ColumnScoring* scoring_ = nullptr;
   std::vector<ColumnScoring::Column> cells_;
+  std::unique_ptr<ColumnScoring::BoundColumns> boundCells_;
   ColumnScoring::Outputs cellOutputs_;
   std::size_t rows_;
   std::size_t categories_;
   bnscore::Outputs outputs_;
-  bool rescoreMissing_;
 };
 
 }  // namespace bnscore::internal

@@ -247,8 +247,13 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
                   int threads, const EvidenceOptions& evidence) const {
   // Warmed up first: the model's column scoring needs the record positions.
   impl_->WarmUp();
+  // Gaps summed out as the slots sum them out (SlotEvidence).
+  EvidenceInference::Options sumOut;
+  sumOut.sumOutMissing = true;
+  sumOut.unknownAsMissing = evidence.unknown == UnknownValues::kMissing;
+  const bool marginalize = evidence.missing == MissingValues::kMarginalize;
   const ColumnBatch batch(*impl_->layout, impl_->categories->Size(), columns, rows, outputs,
-                          impl_->columnScoring, evidence.missing == MissingValues::kMarginalize);
+                          impl_->columnScoring, marginalize ? &sumOut : nullptr);
   std::size_t parts = threads < 1 ? 1 : static_cast<std::size_t>(threads);
   parts = std::min(parts, std::max<std::size_t>(1, rows / kMinRowsPerThread));
   const std::size_t chunk = parts == 0 ? rows : (rows + parts - 1) / parts;

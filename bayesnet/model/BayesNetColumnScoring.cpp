@@ -9,14 +9,37 @@
 
 namespace {
 
-// The status of a scored record (the model's other codes are its own).
-constexpr int kScored = 0;
-
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Rows encoded at a time, column by column: few enough that their codes
 // stay in cache, enough that each column is read as a stream.
 constexpr std::size_t kBlockRows = 32;
+
+// Columns bound to a BayesNetModel: the source of every predictor's code,
+// for the plan they were bound with, and the evidence options. Made by
+// AcceptsColumns, owned by its caller; points into the caller's columns
+// and the plan.
+class BoundPlanColumns final : public ColumnScoring::BoundColumns {
+ public:
+  BoundPlanColumns(const ScoringPlan& plan, const EvidenceInference::Options* evidence)
+      : plan_(plan), sumOutMissing_(evidence != nullptr && evidence->sumOutMissing) {
+    if (evidence != nullptr) evidence_ = *evidence;
+  }
+
+  const ScoringPlan& Plan() const { return plan_; }
+  std::vector<ColumnCoder::ColumnSource>& Sources() { return sources_; }
+  const ColumnCoder::ColumnSource* Sources() const { return sources_.data(); }
+  // Whether rows with gaps are summed out (with Evidence()'s options),
+  // which needs every predictor's code of such rows.
+  bool SumOutMissing() const { return sumOutMissing_; }
+  const EvidenceInference::Options& Evidence() const { return evidence_; }
+
+ private:
+  const ScoringPlan& plan_;
+  std::vector<ColumnCoder::ColumnSource> sources_;
+  bool sumOutMissing_;
+  EvidenceInference::Options evidence_;
+};
 
 }  // namespace
 
@@ -29,8 +52,9 @@ std::vector<const ScoreValue*> BayesNetModel::GetColumnCategories() const {
   return targetCategories_;
 }
 
-bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const {
-  if (plan_ == nullptr) return false;
+std::unique_ptr<ColumnScoring::BoundColumns> BayesNetModel::AcceptsColumns(
+    const Column* columns, int numColumns, const Options* evidence) const {
+  if (plan_ == nullptr) return nullptr;
   // A record without a score predicts the system-missing number or the
   // empty text; the reader of a result finds that among the categories
   // when one of them is such a value, which ScoreColumns does not mimic.
@@ -38,68 +62,62 @@ bool BayesNetModel::AcceptsColumns(const Column* columns, int numColumns) const 
   for (int c = 0; c < plan.NumCategories(); ++c) {
     if (plan.NumericTarget() ? plan.CategoryNumber(c) == NumericValue::GetSysmisValue()
                              : plan.CategoryText(c).empty()) {
-      return false;
+      return nullptr;
     }
   }
-  std::vector<ScoringPlan::ColumnSource> bound;
-  return plan.BindColumns(columns, numColumns, DerivesValues(), bound);
+  auto bound = std::make_unique<BoundPlanColumns>(plan, evidence);
+  if (!plan.Columns().Bind(columns, numColumns, DerivesValues(), bound->Sources())) return nullptr;
+  return bound;
 }
 
-std::size_t BayesNetModel::ScoreColumns(const Column* columns, int numColumns,
-                                        std::size_t begin, std::size_t end,
-                                        const Outputs& outputs) const {
-  if (plan_ == nullptr) return begin;
-  const ScoringPlan& plan = *plan_;
-  std::vector<ScoringPlan::ColumnSource> bound;
-  if (!plan.BindColumns(columns, numColumns, DerivesValues(), bound)) return begin;
+std::size_t BayesNetModel::ScoreColumns(const BoundColumns& columns, std::size_t begin,
+                                        std::size_t end, const Outputs& outputs) const {
+  // REQUIRES: `columns` came from this model's AcceptsColumns.
+  const auto& bound = static_cast<const BoundPlanColumns&>(columns);
+  // Columns bound with a plan compiled since then: for GetScore.
+  if (plan_.get() != &bound.Plan()) return begin;
+  const ScoringPlan& plan = bound.Plan();
+  const bool sumOutMissing = bound.SumOutMissing();
 
   const int numCategories = plan.NumCategories();
   const std::size_t k = static_cast<std::size_t>(numCategories);
-  const std::size_t n = static_cast<std::size_t>(std::max(1, plan.NumPredictors()));
+  const std::size_t n =
+      static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
   std::vector<int> codes(kBlockRows * n);
   std::vector<ScoringPlan::Encoding> encodings(kBlockRows);
   std::vector<double> scores(std::max<std::size_t>(1, k));
-  std::vector<std::size_t> offsets(static_cast<std::size_t>(std::max(1, plan.NumFactors())));
-  const bool tabulated = plan.HasPosteriors();
+  std::vector<std::size_t> offsets(
+      static_cast<std::size_t>(std::max(1, plan.Factors().NumFactors())));
 
   for (std::size_t first = begin; first < end; first += kBlockRows) {
     const std::size_t count = std::min(kBlockRows, end - first);
-    plan.EncodeRows(bound.data(), first, count, codes.data(), encodings.data());
+    plan.Columns().EncodeRows(bound.Sources(), first, count, codes.data(), encodings.data(),
+                              sumOutMissing);
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
-      const int* rowCodes = codes.data() + r * n;
+      int* rowCodes = codes.data() + r * n;
       // A code past the dense tables: GetScore scores such a record literally.
       if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
-      int status = static_cast<int>(kMissingPredictor);
-      int best = -1;
-      const double* posteriors = scores.data();
-      if (encodings[r] == ScoringPlan::Encoding::Complete) {
-        bool scored = false;
-        if (numCategories > 0) {
-          if (tabulated) {
-            posteriors = plan.Posteriors(rowCodes, best);
-            scored = best >= 0;
-          } else {
-            plan.Score(rowCodes, scores.data(), offsets.data());
-            scored = ScoringPlan::NormaliseAndPick(scores.data(), numCategories, best);
-          }
-        }
-        status = scored ? kScored : static_cast<int>(kNoPositiveScore);
-        if (!scored) best = -1;
-      }
+      // A row with gaps is inferred from the codes the columns gave.
+      const ScoringPlan::Decision decision =
+          plan.Decide(encodings[r], rowCodes, scores.data(), offsets.data(),
+                      [&](double* inferred, int& best) {
+                        if (!sumOutMissing) return MCScore::kMissingPredictor;
+                        return InferTarget(rowCodes, bound.Evidence(), inferred, best);
+                      });
 
-      outputs.status[row] = status;
-      outputs.prediction[row] = best;
+      outputs.status[row] = decision.status;
+      outputs.prediction[row] = decision.best;
       // Confidence and probabilities as a result gives them: only for a
       // scored record of a model that is not limited to its prediction.
-      const bool give = status == kScored && !predictionOnly_;
+      const bool give = decision.status == MCScore::kScored && !predictionOnly_;
       if (outputs.confidence != nullptr) {
-        outputs.confidence[row] = give ? posteriors[best] : kNaN;
+        outputs.confidence[row] = give ? decision.posteriors[decision.best] : kNaN;
       }
       if (outputs.probabilities != nullptr) {
         double* probabilities = outputs.probabilities + row * k;
         if (give) {
-          std::copy(posteriors, posteriors + k, probabilities);
+          std::copy(decision.posteriors, decision.posteriors + k, probabilities);
         } else {
           std::fill(probabilities, probabilities + k, kNaN);
         }

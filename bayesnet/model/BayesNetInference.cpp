@@ -27,13 +27,25 @@ InferenceScratch& Scratch() {
 }
 
 const MCScore::MCStatus& MissingStatus() {
-  static const MCScore::MCStatus status(BayesNetModel::kMissingPredictor, false);
+  static const MCScore::MCStatus status(MCScore::kMissingPredictor, false);
   return status;
 }
 
 const MCScore::MCStatus& NoScoreStatus() {
-  static const MCScore::MCStatus status(BayesNetModel::kNoPositiveScore, false);
+  static const MCScore::MCStatus status(MCScore::kNoPositiveScore, false);
   return status;
+}
+
+// Makes the `n` codes evidence the network reads: an unknown value becomes
+// no value when the options say so. False when one stays unknown (the
+// record's status is then the missing status).
+bool UsableEvidence(int* codes, std::size_t n, const EvidenceInference::Options& options) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (codes[i] != PredictorCoder::kUnknownValue) continue;
+    if (!options.unknownAsMissing) return false;
+    codes[i] = PredictorCoder::kNoValue;
+  }
+  return true;
 }
 
 }  // namespace
@@ -68,36 +80,32 @@ bool BayesNetModel::Evidence(const ScoreCaseRecord* record, bool derivedInRecord
     SetUpIndexOnce(record, derivedInRecord);
   }
   if (plan_ == nullptr) Prepare();  // after a modifiable reference
-  derived = DerivedValues(record, derivedInRecord, &plan_->DerivedFields());
+  derived = DerivedValues(record, derivedInRecord, &plan_->Predictors().DerivedFields());
   return EvidenceCodes(record, derived, options, codes);
 }
 
 bool BayesNetModel::EvidenceCodes(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                                   const Options& options, std::vector<int>& codes) const {
-  const ScoringPlan& plan = *plan_;
-  codes.resize(static_cast<std::size_t>(plan.NumPredictors()));
-  plan.EncodeEvidence(record, derived, codes.data());
-  for (int& code : codes) {
-    if (code != ScoringPlan::kUnknownValue) continue;
-    if (!options.unknownAsMissing) return false;
-    code = ScoringPlan::kNoValue;
-  }
-  return true;
+  const PredictorCoder& predictors = plan_->Predictors();
+  codes.resize(static_cast<std::size_t>(predictors.NumPredictors()));
+  predictors.EncodeEvidence(record, derived, codes.data());
+  return UsableEvidence(codes.data(), codes.size(), options);
 }
 
-long BayesNetModel::InferTarget(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
-                                const Options& options, double* scores, int& best) const {
+int BayesNetModel::InferTarget(int* codes, const Options& options, double* scores,
+                               int& best) const {
   const InferenceNetwork& network = Inference();
   const int target = network.TargetNode();
-  if (target < 0) return kMissingPredictor;
-  InferenceScratch& scratch = Scratch();
-  if (!EvidenceCodes(record, derived, options, scratch.codes)) return kMissingPredictor;
+  if (target < 0) return MCScore::kMissingPredictor;
+  const std::size_t n = static_cast<std::size_t>(plan_->Predictors().NumPredictors());
+  if (!UsableEvidence(codes, n, options)) return MCScore::kMissingPredictor;
   const int k = network.NumCategories(target);
-  if (k < 1) return kNoPositiveScore;
-  if (network.Joint(target, scratch.codes.data(), scores) != InferenceNetwork::Outcome::kDone) {
-    return kMissingPredictor;  // too large to infer
+  if (k < 1) return MCScore::kNoPositiveScore;
+  if (network.Joint(target, codes, scores) != InferenceNetwork::Outcome::kDone) {
+    return MCScore::kMissingPredictor;  // too large to infer
   }
-  return ScoringPlan::NormaliseAndPick(scores, k, best) ? 0 : kNoPositiveScore;
+  return BlanketFactors::NormaliseAndPick(scores, k, best) ? MCScore::kScored
+                                                           : MCScore::kNoPositiveScore;
 }
 
 MCScore::MCStatus BayesNetModel::ScoreEvidence(const ScoreCaseRecord* record,
@@ -131,7 +139,7 @@ MCScore::MCStatus BayesNetModel::QueryNodes(const ScoreCaseRecord* record, bool 
       return MissingStatus();
     }
     int best = 0;
-    if (!ScoringPlan::NormaliseAndPick(out, k, best)) {
+    if (!BlanketFactors::NormaliseAndPick(out, k, best)) {
       std::fill(posteriors, posteriors + total, std::numeric_limits<double>::quiet_NaN());
       return NoScoreStatus();
     }
@@ -176,7 +184,7 @@ MCScore::MCStatus BayesNetModel::ExplainEvidence(const ScoreCaseRecord* record,
     for (int c = 0; c < k; ++c) scores[c] *= group.values[static_cast<std::size_t>(c)];
   }
   int first = 0;
-  if (scratch.groups.empty() || !ScoringPlan::NormaliseAndPick(scores, k, first)) {
+  if (scratch.groups.empty() || !BlanketFactors::NormaliseAndPick(scores, k, first)) {
     return NoScoreStatus();
   }
   if (k < 2) return MCScore::MCStatus();
@@ -190,7 +198,7 @@ MCScore::MCStatus BayesNetModel::ExplainEvidence(const ScoreCaseRecord* record,
                    std::log(group.values[static_cast<std::size_t>(second)]);
     for (int predictor : group.predictors) {
       term.fields.push_back(predictorNames_[static_cast<std::size_t>(predictor)]);
-      term.values.push_back(plan_->ValueText(record, derived, predictor));
+      term.values.push_back(plan_->Predictors().ValueText(record, derived, predictor));
     }
     terms.push_back(std::move(term));
   }

@@ -21,7 +21,7 @@ BayesNetModel::BayesNetModel()
       indexReady_(false),
       needDerivedPredictor_(false),
       paramLearnMethod_(MaxLikelihood),
-      denseFactorLimit_(ScoringPlan::kFactorLimit) {
+      denseFactorLimit_(BlanketFactors::kFactorLimit) {
   SetMissingValuePolicy(MissingAsIs);  // the base's integer member, reset to 0
 }
 

@@ -16,6 +16,7 @@
 #include "host/data/BaseModel.h"
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
+#include "host/interfaces/StatusCodes.h"
 
 class BayesNetClsResult;
 class ScoringPlan;
@@ -47,11 +48,6 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
  public:
   enum ArcOrient { ArcOut = 0, ArcIn = 1 };
   enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
-
-  // GetScore's status codes besides success (0). Fixed by the host
-  // interface; do not change.
-  static constexpr long kMissingPredictor = 90029;  // a predictor has no usable code
-  static constexpr long kNoPositiveScore = 90021;   // no positive, finite sum of scores
 
   // A parent configuration: one category code per parent, in parent order.
   using ParentConfig = std::vector<int>;
@@ -129,12 +125,15 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
 
   // ColumnScoring: the plan applied to columns of cells. Accepts nothing
   // until GetScore has built the plan, nor when a predictor's cells need
-  // value objects to be coded (see ScoringPlan::BindColumns). The columns
-  // stand for records without derived values in them.
+  // value objects to be coded (see ColumnCoder::Bind). The columns stand
+  // for records without derived values in them. With evidence options
+  // that sum gaps out, a row with gaps is inferred from the codes the
+  // columns gave, as ScoreEvidence infers the record.
   std::vector<const ScoreValue*> GetColumnCategories() const override;
-  bool AcceptsColumns(const Column* columns, int numColumns) const override;
-  std::size_t ScoreColumns(const Column* columns, int numColumns, std::size_t begin,
-                           std::size_t end, const Outputs& outputs) const override;
+  std::unique_ptr<BoundColumns> AcceptsColumns(const Column* columns, int numColumns,
+                                               const Options* evidence) const override;
+  std::size_t ScoreColumns(const BoundColumns& columns, std::size_t begin, std::size_t end,
+                           const Outputs& outputs) const override;
 
   // EvidenceInference: exact inference on the network's joint distribution
   // (bnscore::internal::InferenceNetwork, built on first use). Scoring with
@@ -154,17 +153,18 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
   // gaps is then scored by InferTarget.
   MCScore::MCStatus ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,
                                 bool derivedInRecord, const Options* options);
-  // The target's posterior given the record's evidence into `scores` (one
-  // per category) and the category picked; returns 0, or the status
-  // (kMissingPredictor: an unknown value, or too large to infer).
-  long InferTarget(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
-                   const Options& options, double* scores, int& best) const;
-  // EvidenceCodes given the derived-values record.
+  // The target's posterior given the evidence `codes` (EncodeEvidence's,
+  // one per predictor; an unknown value is made no value there when the
+  // options say so) into `scores` (one per category) and the category
+  // picked; returns the status: 0, kNoPositiveScore, or kMissingPredictor
+  // (an unknown value, or too large to infer).
+  int InferTarget(int* codes, const Options& options, double* scores, int& best) const;
+  // Evidence given the derived-values record.
   bool EvidenceCodes(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                      const Options& options, std::vector<int>& codes) const;
   // The network for inference, built on first use (and again after Prepare).
   const bnscore::internal::InferenceNetwork& Inference() const;
-  // The record's evidence: every predictor's code (ScoringPlan::
+  // The record's evidence: every predictor's code (PredictorCoder::
   // EncodeEvidence) into `codes`, an unknown value made no value when the
   // options say so, and the derived-values record into `derived`. False
   // when an unknown value stays (the record's status is then missing).

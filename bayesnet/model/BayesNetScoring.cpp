@@ -95,16 +95,18 @@ MCScore::MCStatus BayesNetModel::GetScore(const ScoreCaseRecord* record, ScoreRe
 
 MCScore::MCStatus BayesNetModel::ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,
                                              bool derivedInRecord, const Options* options) {
-  static const MCScore::MCStatus missing(kMissingPredictor, false);
-  static const MCScore::MCStatus noScore(kNoPositiveScore, false);
+  static const MCScore::MCStatus missing(MCScore::kMissingPredictor, false);
+  static const MCScore::MCStatus noScore(MCScore::kNoPositiveScore, false);
   if (record == nullptr) return missing;
 
   bool created = false;
   BayesNetClsResult* clsResult = BeginScoring(record, result, derivedInRecord, created);
   if (plan_ == nullptr) Prepare();  // after a modifiable reference
   const ScoringPlan& plan = *plan_;
+  const PredictorCoder& predictors = plan.Predictors();
   // Only the derived fields that are predictors.
-  const ScoreCaseRecord* derived = DerivedValues(record, derivedInRecord, &plan.DerivedFields());
+  const ScoreCaseRecord* derived =
+      DerivedValues(record, derivedInRecord, &predictors.DerivedFields());
 
   // Working arrays: on the stack for plans of the usual sizes (no
   // thread-local access, which costs a call in a loaded library), else the
@@ -114,61 +116,37 @@ MCScore::MCStatus BayesNetModel::ScoreRecord(const ScoreCaseRecord* record, Scor
   double stackScores[kStackLimit];
   std::size_t stackOffsets[kStackLimit];
   const int numCategories = plan.NumCategories();
+  const int numFactors = plan.Factors().NumFactors();
   int* codes = stackCodes;
   double* scores = stackScores;
   std::size_t* offsets = stackOffsets;
-  if (plan.NumPredictors() > kStackLimit || numCategories > kStackLimit ||
-      plan.NumFactors() > kStackLimit) {
+  if (predictors.NumPredictors() > kStackLimit || numCategories > kStackLimit ||
+      numFactors > kStackLimit) {
     ScoreScratch& scratch = Scratch();
-    scratch.codes.resize(plan.NumPredictors());
+    scratch.codes.resize(predictors.NumPredictors());
     scratch.scores.resize(numCategories);
-    scratch.offsets.resize(plan.NumFactors());
+    scratch.offsets.resize(numFactors);
     codes = scratch.codes.data();
     scores = scratch.scores.data();
     offsets = scratch.offsets.data();
   }
 
-  const ScoringPlan::Encoding encoding = plan.Encode(record, derived, codes);
-  MCScore::MCStatus status = missing;
-  bool scored = false;
-  int best = 0;
-  const double* posteriors = scores;  // the normalised scores, once scored
-  if (encoding != ScoringPlan::Encoding::Missing) {
-    if (numCategories < 1) {
-      status = noScore;
-    } else {
-      if (encoding == ScoringPlan::Encoding::Complete && plan.HasPosteriors()) {
-        posteriors = plan.Posteriors(codes, best);
-        scored = best >= 0;
-      } else {
-        if (encoding == ScoringPlan::Encoding::Complete) {
-          plan.Score(codes, scores, offsets);
-        } else {
-          plan.ScoreOutsidePlan(codes, scores);  // a code the tables do not cover
-        }
-        scored = ScoringPlan::NormaliseAndPick(scores, numCategories, best);
-      }
-      if (!scored) status = noScore;
-    }
-  }
+  const ScoringPlan::Encoding encoding = predictors.Encode(record, derived, codes);
+  // A record with gaps, when they are to be summed out: by inference, from
+  // every predictor's code (Encode stopped at the first gap).
+  const ScoringPlan::Decision decision =
+      plan.Decide(encoding, codes, scores, offsets, [&](double* inferred, int& best) {
+        if (options == nullptr || !options->sumOutMissing) return MCScore::kMissingPredictor;
+        predictors.EncodeEvidence(record, derived, codes);
+        return InferTarget(codes, *options, inferred, best);
+      });
 
-  // A record with gaps, when they are to be summed out: by inference.
-  if (encoding == ScoringPlan::Encoding::Missing && options != nullptr && options->sumOutMissing) {
-    const long code = InferTarget(record, derived, *options, scores, best);
-    if (code == 0) {
-      posteriors = scores;
-      scored = true;
-    } else if (code == kNoPositiveScore) {
-      status = noScore;
-    }
-  }
-
-  if (scored) {
+  if (decision.status == MCScore::kScored) {
     if (!predictionOnly_) {
-      clsResult->SetConfidence(posteriors[best]);
-      SetPercents(clsResult, posteriors);
+      clsResult->SetConfidence(decision.posteriors[decision.best]);
+      SetPercents(clsResult, decision.posteriors);
     }
-    SetPrediction(clsResult, created, best);
+    SetPrediction(clsResult, created, decision.best);
     return MCScore::MCStatus();
   }
 
@@ -179,7 +157,7 @@ MCScore::MCStatus BayesNetModel::ScoreRecord(const ScoreCaseRecord* record, Scor
     SetPercents(clsResult, scores);
   }
   SetPrediction(clsResult, created, -1);
-  return status;
+  return decision.status == MCScore::kNoPositiveScore ? noScore : missing;
 }
 
 void BayesNetModel::SetPercents(BayesNetClsResult* result, const double* percents) const {

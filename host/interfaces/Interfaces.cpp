@@ -22,6 +22,7 @@ ScoreResult::~ScoreResult() = default;
 ScoreClsResult::~ScoreClsResult() = default;
 ScoreVersionInfo::~ScoreVersionInfo() = default;
 ColumnScoring::~ColumnScoring() = default;
+ColumnScoring::BoundColumns::~BoundColumns() = default;
 EvidenceInference::~EvidenceInference() = default;
 ScoreTranslator::~ScoreTranslator() = default;
 

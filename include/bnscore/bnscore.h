@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/interfaces/StatusCodes.h"
+
 // What libbnscore exports; everything else in it is hidden.
 #define BNSCORE_API __attribute__((visibility("default")))
 
@@ -55,11 +57,11 @@ class BNSCORE_API ModelError : public Error {
   std::string message_;
 };
 
-// Record statuses (as in bnscore's `status` column). Fixed by the host
-// interface; do not change.
-inline constexpr int kScored = 0;
-inline constexpr int kMissingPredictor = 90029;  // a predictor has no usable value
-inline constexpr int kNoPositiveScore = 90021;   // no category got a positive score
+// Record statuses (as in bnscore's `status` column): the host interface's
+// codes, defined once in host/interfaces/StatusCodes.h.
+using MCScore::kScored;
+using MCScore::kMissingPredictor;  // 90029: a predictor has no usable value
+using MCScore::kNoPositiveScore;   // 90021: no category got a positive score
 
 // What a field without a usable value does to its record (docs/inference.md).
 enum class MissingValues : std::uint8_t {

@@ -216,11 +216,11 @@ TEST(ScoringPlanDifferential, RandomNetworksAndRecordsScoreBitForBitAsTheLiteral
     scored += CompareOnRecords(*model, records, FallbackOf(generator), label, round % 4 == 3,
                                &generator.GetOptions().method);
     if (round % 3 == 1) {
-      EXPECT_EQ(model->GetScoringPlan()->NumDenseFactors(), 0) << label;
-      EXPECT_FALSE(model->GetScoringPlan()->HasPosteriors()) << label;
+      EXPECT_EQ(model->GetScoringPlan()->Factors().NumDenseFactors(), 0) << label;
+      EXPECT_FALSE(model->GetScoringPlan()->Factors().HasPosteriors()) << label;
       ++sparsePlans;
-    } else if (model->GetScoringPlan()->NumSparseFactors() == 0) {
-      ++(model->GetScoringPlan()->HasPosteriors() ? tabulated : untabulated);
+    } else if (model->GetScoringPlan()->Factors().NumSparseFactors() == 0) {
+      ++(model->GetScoringPlan()->Factors().HasPosteriors() ? tabulated : untabulated);
     }
   }
   // The comparison covered real scores, not only missing records.
@@ -242,7 +242,7 @@ TEST(ScoringPlanDifferential, BenchmarkShapesScoreAsTheLiteralPath) {
     const Records records = MakeRecords(generator, *model, options, true, 40);
     EXPECT_GT(CompareOnRecords(*model, records, FallbackOf(generator), preset.name), 0)
         << preset.name;
-    EXPECT_EQ(model->GetScoringPlan()->NumSparseFactors(), 0) << preset.name;
+    EXPECT_EQ(model->GetScoringPlan()->Factors().NumSparseFactors(), 0) << preset.name;
   }
 }
 

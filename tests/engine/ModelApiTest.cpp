@@ -24,6 +24,14 @@ using namespace bnscore::internal;
 
 namespace {
 
+// The record statuses are defined once (host/interfaces/StatusCodes.h) and
+// hold the numbers the command line, the service and the documents give;
+// the statuses the loaded plug-in raises are compared with the public
+// names record by record below and in InferenceTest.cpp, and with these
+// numbers in the command line's tests.
+static_assert(bnscore::kScored == 0 && bnscore::kMissingPredictor == 90029 &&
+              bnscore::kNoPositiveScore == 90021);
+
 const std::string kData = BNSCORE_TEST_DATA "/";
 const std::string kExamples = BNSCORE_EXAMPLES "/";
 const std::string kPlugin = BNSCORE_LIB_DIR "/libbayesnet.so";

@@ -51,7 +51,10 @@ RULES = {
     "bayesnet/reader/": (["bayesnet/", *HOST], "the plug-in builds on the host only"),
     # The engine reaches the plug-in through dlopen and the host's interfaces.
     "engine/": (ENGINE, "the engine uses the host, never the plug-in or a front end"),
-    "include/bnscore/": (PUBLIC_API, "the public API stands alone"),
+    # The status codes are the one contract the plug-in and the public API
+    # share; they are defined once, beside the host interfaces.
+    "include/bnscore/": ([*PUBLIC_API, "host/interfaces/StatusCodes.h"],
+                         "the public API stands alone but for the status codes"),
     "formats/": (["formats/", *HOST], "network formats build on the host only"),
     "learn/": (ENGINE, "learning is part of the engine, never a front end"),
     # Front ends use the public API only. bnscore starts the service through
