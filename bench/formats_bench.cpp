@@ -4,6 +4,7 @@
 //   formats_bench [--plugin PATH] [FILE TARGET]...
 //   formats_bench --plugin PATH --load-once FILE TARGET   (one Model::Load)
 //   formats_bench --parse-once FILE                      (one Xerces parse)
+//   formats_bench --write-random FILE                    (the 1,000-node BIF)
 //
 // The last two are for an instruction count under callgrind, which the
 // machine's load does not disturb.
@@ -178,6 +179,10 @@ int main(int argc, char** argv) {
                                      "bench", false);
     parser.parse(input);
     parser.adoptDocument()->release();
+    return 0;
+  }
+  if (argc == 3 && std::string(argv[1]) == "--write-random") {
+    std::ofstream(argv[2], std::ios::binary) << bnscore::formats::WriteBif(RandomNetwork(1000, 3));
     return 0;
   }
   if (argc == 6 && std::string(argv[3]) == "--load-once") {

@@ -1,7 +1,6 @@
 #include "bayesnet/reader/ConditionalTablesReader.h"
 
 #include <cstdlib>
-#include <sstream>
 #include <unordered_map>
 #include <utility>
 
@@ -9,20 +8,11 @@
 #include "bayesnet/reader/FieldText.h"
 #include "bayesnet/reader/PmmlVocabulary.h"
 #include "host/interfaces/VkException.h"
+#include "host/text/NumberText.h"
 
 using xercesc::DOMElement;
 
 namespace {
-
-// A number read from the start of a field as a standard input stream reads
-// a double: leading whitespace skipped, trailing characters ignored, 0.0
-// when the field does not begin with a number.
-double ReadLeadingDouble(const std::string& field) {
-  std::istringstream in(field);
-  double value = 0.0;
-  in >> value;
-  return value;
-}
 
 // A decimal integer read from the start of a field with the rules of atoi:
 // leading digits only, 0 when there are none, no range check.
@@ -58,7 +48,7 @@ class ParentValueIndex {
     if (continuous_) return ReadLeadingInt(value);
     int code = -1;
     if (const auto text = texts_.find(value); text != texts_.end()) code = text->second;
-    if (const auto number = numbers_.find(ReadLeadingDouble(value)); number != numbers_.end()) {
+    if (const auto number = numbers_.find(ReadLeadingNumber(value)); number != numbers_.end()) {
       if (code < 0 || number->second < code) code = number->second;
     }
     return code;
@@ -227,7 +217,7 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
       if (k < parentCount) {
         config[k] = codes.Code(parents[k], field);
       } else {
-        numbers.push_back(ReadLeadingDouble(field));
+        numbers.push_back(ReadLeadingNumber(field));
       }
     }
     numbers.push_back(static_cast<double>(totalN));

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 namespace {
@@ -101,4 +102,61 @@ bool ParseNumber(std::string_view text, double& value) {
   if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
   value = parsed;
   return true;
+}
+
+double ReadLeadingNumber(std::string_view text) {
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  const char* const body = p;  // std::from_chars takes no '+'
+
+  // The prefix, and the decimal magnitude of its value, which tells an
+  // overflow from an underflow when the value is out of range: the value
+  // lies in [10^(magnitude - 1), 10^magnitude) times 10^exponent.
+  long long magnitude = 0;
+  bool digits = false;
+  bool nonzero = false;
+  bool point = false;
+  for (; p < end; ++p) {
+    if (isDigit(*p)) {
+      digits = true;
+      nonzero = nonzero || *p != '0';
+      if (!point && nonzero) ++magnitude;
+      if (point && !nonzero) --magnitude;
+    } else if (*p == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  constexpr long long kExponentCap = 1'000'000'000'000LL;  // far past any double's range
+  long long exponent = 0;
+  if (digits && p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negativeExponent = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+      negativeExponent = *p == '-';
+      ++p;
+    }
+    for (; p < end && isDigit(*p); ++p) {
+      if (exponent < kExponentCap) exponent = exponent * 10 + (*p - '0');
+    }
+    if (negativeExponent) exponent = -exponent;
+  }
+
+  double value = 0.0;
+  const std::from_chars_result r = std::from_chars(body, p, value);
+  if (r.ptr != p) return 0.0;  // no digits, or an exponent without digits
+  if (r.ec == std::errc::result_out_of_range) {
+    value = magnitude + exponent > 0 ? std::numeric_limits<double>::max() : 0.0;
+  } else if (r.ec != std::errc()) {
+    return 0.0;
+  }
+  return negative ? -value : value;
 }
