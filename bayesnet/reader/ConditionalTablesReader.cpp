@@ -1,5 +1,6 @@
 #include "bayesnet/reader/ConditionalTablesReader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 #include <utility>
@@ -163,7 +164,8 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
     throw VkException(VkException::InvalidStructure,
                       "<names must be the first element within ConditionalTable.");
   }
-  const std::string namesText = Transcode(names->getTextContent());
+  std::string namesText;
+  ElementText(names, namesText);
 
   // Every row is collected before any is interpreted.
   std::vector<std::pair<std::string, int>> rows;  // text, totalN
@@ -172,7 +174,8 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
     if (!Dom::IsEqual(row->getTagName(), pmml::kRow)) {
       throw VkException(VkException::StructureError, "Only row elements are allowed here.");
     }
-    std::string text = Transcode(row->getTextContent());
+    std::string text;
+    ElementText(row, text);
     rows.emplace_back(std::move(text), Dom::VerifyInt(row, pmml::kTotalN));
   }
 
@@ -212,15 +215,17 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
     fieldtext::SplitEscaped(fields, text);
     BayesNetModel::ParentConfig config(parentCount, 0);
     std::vector<double> numbers;
+    numbers.reserve(fields.size() - std::min(fields.size(), parentCount) + 1);
     for (std::size_t k = 0; k < fields.size(); ++k) {
-      const std::string field = fieldtext::TrimBlanks(fields[k]);
       if (k < parentCount) {
-        config[k] = codes.Code(parents[k], field);
+        fieldtext::TrimBlanksInPlace(fields[k]);
+        config[k] = codes.Code(parents[k], fields[k]);
       } else {
-        numbers.push_back(ReadLeadingNumber(field));
+        // Blanks around a number are passed over by the reading itself.
+        numbers.push_back(ReadLeadingNumber(fields[k]));
       }
     }
     numbers.push_back(static_cast<double>(totalN));
-    cpt[config] = std::move(numbers);
+    cpt.insert_or_assign(std::move(config), std::move(numbers));
   }
 }

@@ -19,6 +19,35 @@ char* AppendZeros(char* out, int count) {
   return out;
 }
 
+// Whether the number of mantissa [begin, mantissaEnd) and exponent
+// [mantissaEnd, end) ("e-12") is at least 1 in magnitude, for a number that
+// is either far too large or far too small for a double. A value between
+// 10^(m - 1) and 10^m, m the mantissa's magnitude, is large when m plus its
+// exponent is positive.
+bool DecimalExponentIsPositive(const char* begin, const char* mantissaEnd, const char* end) {
+  long long magnitude = 0;
+  bool nonzero = false;
+  bool point = false;
+  for (const char* p = begin; p < mantissaEnd; ++p) {
+    if (*p == '.') {
+      point = true;
+      continue;
+    }
+    nonzero = nonzero || *p != '0';
+    if (!point && nonzero) ++magnitude;
+    if (point && !nonzero) --magnitude;
+  }
+  constexpr long long kCap = 1'000'000'000'000LL;  // far past any double's range
+  long long exponent = 0;
+  const char* p = mantissaEnd < end ? mantissaEnd + 1 : end;  // past the 'e'
+  const bool negativeExponent = p < end && *p == '-';
+  if (p < end && (*p == '+' || *p == '-')) ++p;
+  for (; p < end; ++p) {
+    if (exponent < kCap) exponent = exponent * 10 + (*p - '0');
+  }
+  return magnitude + (negativeExponent ? -exponent : exponent) > 0;
+}
+
 }  // namespace
 
 std::size_t FormatNumber(double value, NumberTextBuffer& buffer) {
@@ -116,45 +145,27 @@ double ReadLeadingNumber(std::string_view text) {
   }
   const char* const body = p;  // std::from_chars takes no '+'
 
-  // The prefix, and the decimal magnitude of its value, which tells an
-  // overflow from an underflow when the value is out of range: the value
-  // lies in [10^(magnitude - 1), 10^magnitude) times 10^exponent.
-  long long magnitude = 0;
-  bool digits = false;
-  bool nonzero = false;
-  bool point = false;
-  for (; p < end; ++p) {
-    if (isDigit(*p)) {
-      digits = true;
-      nonzero = nonzero || *p != '0';
-      if (!point && nonzero) ++magnitude;
-      if (point && !nonzero) --magnitude;
-    } else if (*p == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
+  // The prefix: digits, '.', digits, and an exponent only after a digit.
+  while (p < end && isDigit(*p)) ++p;
+  bool digits = p != body;
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p < end && isDigit(*p)) ++p;
+    digits = digits || p != fraction;
   }
-  constexpr long long kExponentCap = 1'000'000'000'000LL;  // far past any double's range
-  long long exponent = 0;
+  const char* const mantissaEnd = p;
   if (digits && p < end && (*p == 'e' || *p == 'E')) {
     ++p;
-    bool negativeExponent = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-      negativeExponent = *p == '-';
-      ++p;
-    }
-    for (; p < end && isDigit(*p); ++p) {
-      if (exponent < kExponentCap) exponent = exponent * 10 + (*p - '0');
-    }
-    if (negativeExponent) exponent = -exponent;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    while (p < end && isDigit(*p)) ++p;
   }
 
   double value = 0.0;
   const std::from_chars_result r = std::from_chars(body, p, value);
   if (r.ptr != p) return 0.0;  // no digits, or an exponent without digits
   if (r.ec == std::errc::result_out_of_range) {
-    value = magnitude + exponent > 0 ? std::numeric_limits<double>::max() : 0.0;
+    value = DecimalExponentIsPositive(body, mantissaEnd, p) ? std::numeric_limits<double>::max()
+                                                            : 0.0;
   } else if (r.ec != std::errc()) {
     return 0.0;
   }

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -147,7 +148,11 @@ TEST(ReadLeadingNumber, ReadsProbabilityTextsBitForBit) {
       // no number
       "", " ", "-", "+", ".", "-.", "+.", "e5", ".e5", "1e", "1e+", "1e-", "1.e", "+-1", "--1",
       "++1", "inf", "-inf", "nan", "infinity", "abc"};
-  for (const char* text : texts) {
+  std::vector<std::string> all(std::begin(texts), std::end(texts));
+  all.push_back("1" + std::string(400, '0'));             // too large, no exponent
+  all.push_back("-0." + std::string(400, '0') + "1");     // too small, no exponent
+  all.push_back("0." + std::string(320, '0') + "1e10");   // a subnormal
+  for (const std::string& text : all) {
     const double expected = StreamReading(text);
     EXPECT_EQ(Bits(ReadLeadingNumber(text)), Bits(expected))
         << '"' << text << "\" read " << ReadLeadingNumber(text) << ", expected " << expected;
