@@ -133,7 +133,7 @@ std::string XmlDocument::Attribute(const DOMElement* element, const char* name, 
   for (const char* c = name; *c != 0; ++c) key += static_cast<XMLCh>(*c);
   const xercesc::DOMAttr* attribute = element->getAttributeNode(key.c_str());
   if (present != nullptr) *present = attribute != nullptr;
-  return attribute == nullptr ? std::string() : ToUtf8(attribute->getValue());
+  return attribute == nullptr ? std::string() : ToUtf8(BaseTranslator::AttributeValue(*attribute));
 }
 
 }  // namespace bnscore::formats
