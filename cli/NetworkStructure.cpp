@@ -55,44 +55,24 @@ std::map<std::string, std::string>& Texts() {
   return texts;
 }
 
-// Structures given for model paths (UseStructure).
-std::map<std::string, NetworkStructure>& Structures() {
-  static std::map<std::string, NetworkStructure> structures;
-  return structures;
-}
-
 }  // namespace
 
 void NetworkStructure::UseText(const std::string& modelPath, std::string text) {
   Texts()[modelPath] = std::move(text);
 }
 
-void NetworkStructure::UseStructure(const std::string& modelPath, NetworkStructure structure) {
-  Structures()[modelPath] = std::move(structure);
-}
-
 NetworkStructure NetworkStructure::Read(const std::string& modelPath) {
-  if (const auto known = Structures().find(modelPath); known != Structures().end()) {
-    return known->second;
-  }
   const auto given = Texts().find(modelPath);
   std::optional<std::string> compressed;
   if (given == Texts().end()) compressed = bnscore::cli::ReadCompressedModel(modelPath);
   DocumentPtr document = given != Texts().end() ? PmmlParser::ParseText(given->second, modelPath)
                          : compressed           ? PmmlParser::ParseText(*compressed, modelPath)
                                                 : PmmlParser::ParseFile(modelPath);
-  return FromDocument(*document);
-}
-
-NetworkStructure NetworkStructure::FromDocument(const xercesc::DOMDocument& document) {
   xercesc::DOMNodeList* models =
-      BaseTranslator::GetElementsByTagName(document.getDocumentElement(), "BayesNetModel");
+      BaseTranslator::GetElementsByTagName(document->getDocumentElement(), "BayesNetModel");
   NetworkStructure network;
-  // item(0) walks the document only up to the first model; getLength()
-  // would walk all of it.
-  const auto* model =
-      models == nullptr ? nullptr : static_cast<const xercesc::DOMElement*>(models->item(0));
-  if (model == nullptr) return network;
+  if (models == nullptr || models->getLength() == 0) return network;
+  const auto* model = static_cast<const xercesc::DOMElement*>(models->item(0));
 
   const xercesc::DOMElement* schema = BaseTranslator::GetChildByTag(model, "MiningSchema");
   for (const xercesc::DOMElement* field = BaseTranslator::GetFirstChildElt(schema);

@@ -6,8 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include <xercesc/dom/DOMDocument.hpp>
-
 // The structure of a model's network as its document states it, which the
 // host interfaces do not describe: the arcs of the first BayesNetModel's
 // LinkSource (rows whose flag is "yes", each arc once, in document order)
@@ -27,17 +25,10 @@ struct NetworkStructure {
   std::string modelType;
   std::string inferenceMethod;
 
-  // The structure given for `modelPath` with UseStructure; else reads the
-  // PMML file `modelPath`, gzip-compressed or not (ReadCompressedModel;
-  // EngineError when it cannot be read), or the text given for it with
-  // UseText.
+  // Reads the PMML file `modelPath`, gzip-compressed or not
+  // (ReadCompressedModel; EngineError when it cannot be read), or the text
+  // given for it with UseText.
   static NetworkStructure Read(const std::string& modelPath);
-  // The structure of a parsed PMML document.
-  static NetworkStructure FromDocument(const xercesc::DOMDocument& document);
-  // Has Read give `structure` for `modelPath` from now on: the structure of
-  // the document the model was read from (FromDocument), so that the
-  // document is not parsed again.
-  static void UseStructure(const std::string& modelPath, NetworkStructure structure);
   // Has Read take `text` for `modelPath` from now on: the BayesNetModel a
   // network of another format was converted to.
   static void UseText(const std::string& modelPath, std::string text);

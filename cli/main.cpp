@@ -327,13 +327,6 @@ int Run(const std::string& command, const Arguments& args) {
   options.maxDocumentBytes = args.maxDocumentBytes;
   options.maxNodes = args.maxNodes;
   const std::optional<std::string> compressed = bnscore::cli::ReadCompressedModel(args.modelPath);
-  // check and graph take the arcs from the document the model is read from.
-  std::optional<bnscore::ModelInternals::DocumentObserver> structure;
-  if (command == "check" || command == "graph") {
-    structure.emplace([&args](const xercesc::DOMDocument& document) {
-      NetworkStructure::UseStructure(args.modelPath, NetworkStructure::FromDocument(document));
-    });
-  }
   std::unique_ptr<bnscore::Model> loaded = compressed
                                                ? bnscore::Model::LoadText(*compressed, options)
                                                : bnscore::Model::Load(args.modelPath, options);

@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "engine/EngineError.h"
-#include "engine/ModelInternals.h"
 #include "engine/ModelSource.h"
 #include "host/interfaces/VkException.h"
 
@@ -83,7 +82,6 @@ std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath, st
   if (!loaded->model_) {
     throw EngineError("plug-in " + pluginPath + " read no model from " + sourceName);
   }
-  bnscore::ModelInternals::DocumentObserver::Notify(*document);
   return loaded;
 }
 
