@@ -1,9 +1,11 @@
 // formats_bench: what reading a network costs, from its file to the first
 // scored record, against Xerces' own DOM parse of the same document.
 //
-//   formats_bench [--plugin PATH] [FILE TARGET]...
+//   formats_bench [--plugin PATH] [--no-generated] [FILE TARGET]...
 //   formats_bench --plugin PATH --load-once FILE TARGET   (one Model::Load)
 //   formats_bench --parse-once FILE                      (one Xerces parse)
+//   formats_bench --write-random FILE                    (the 1,000-node BIF)
+//   formats_bench --write-naive N FILE                   (naive Bayes PMML)
 //
 // The last two are for an instruction count under callgrind, which the
 // machine's load does not disturb.
@@ -180,6 +182,15 @@ int main(int argc, char** argv) {
     parser.adoptDocument()->release();
     return 0;
   }
+  if (argc == 3 && std::string(argv[1]) == "--write-random") {
+    std::ofstream(argv[2], std::ios::binary) << bnscore::formats::WriteBif(RandomNetwork(1000, 3));
+    return 0;
+  }
+  if (argc == 4 && std::string(argv[1]) == "--write-naive") {
+    std::ofstream(argv[3], std::ios::binary)
+        << bnscore::formats::WritePmml(NaiveBayes(std::stoul(argv[2])), "n0");
+    return 0;
+  }
   if (argc == 6 && std::string(argv[3]) == "--load-once") {
     bnscore::LoadOptions options;
     options.plugin = argv[2];
@@ -187,11 +198,14 @@ int main(int argc, char** argv) {
     return bnscore::Model::Load(argv[4], options) ? 0 : 1;
   }
   std::string plugin;
+  bool generated = true;
   std::vector<std::pair<std::string, std::string>> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--plugin" && i + 1 < argc) {
       plugin = argv[++i];
+    } else if (arg == "--no-generated") {
+      generated = false;
     } else if (i + 1 < argc) {
       files.emplace_back(arg, argv[i + 1]);
       ++i;
@@ -202,6 +216,7 @@ int main(int argc, char** argv) {
   for (const auto& [path, target] : files) {
     Measure(path.substr(path.find_last_of('/') + 1), path, target, plugin);
   }
+  if (!generated) return 0;
   const Network random = RandomNetwork(1000, 3);
   Measure("random1000.bif", Write("random1000.bif", bnscore::formats::WriteBif(random)), "n999",
           plugin);

@@ -76,9 +76,9 @@ std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath, st
   std::unique_ptr<LoadedModel> loaded(new LoadedModel);
   loaded->library_ = PluginLibrary::Open(pluginPath);
   loaded->translator_ = loaded->library_->GiveTranslator();
-  const bool converted = ConvertModelText(text, sourceName, target, limits);
+  bool converted = false;
   // The model keeps no pointer into the document, which goes on return.
-  DocumentPtr document = PmmlParser::ParseText(text, sourceName, limits);
+  DocumentPtr document = ParseModelDocument(text, sourceName, target, limits, converted);
   if (converted) loaded->convertedText_ = std::move(text);
   loaded->model_.reset(loaded->translator_->ParseFromTree(document.get(), "UTF-8"));
   if (!loaded->model_) {

@@ -26,7 +26,7 @@ class LoadedModel {
   // the document. A rejected document propagates the VkException of the
   // host or the plug-in.
   // A network in another format (BIF, XMLBIF, DMG PMML), or a document
-  // asked for another `target`, is converted first (ConvertModelText).
+  // asked for another `target`, is converted first (ParseModelDocument).
   static std::unique_ptr<LoadedModel> Load(const std::string& pluginPath,
                                            const std::string& modelPath,
                                            const std::string& target = {},

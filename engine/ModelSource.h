@@ -7,17 +7,22 @@
 
 namespace bnscore::internal {
 
-// Turns a network document in another format (BIF, XMLBIF, DMG PMML) into
-// the BayesNetModel text the plug-in reads, with `target` as the predicted
-// field; a BayesNetModel document asked for another target is rewritten
-// with it. Returns false, leaving `text` as it is, when the document is
-// already what the plug-in reads: a BayesNetModel document and no other
-// target asked for, or a text whose format cannot be told (the plug-in's
-// parser then says what is wrong with it). A document that cannot be
-// converted throws VkException (code 9) with its file, line and column.
-// Needs a live XmlPlatform.
-bool ConvertModelText(std::string& text, const std::string& source, const std::string& target,
-                      const DocumentLimits& limits = {});
+// Parses the document the plug-in reads for the model text `text` from
+// `source`, with `target` as the predicted field:
+// - a BayesNetModel document is parsed once; asked for another target than
+//   its own, it is rewritten with that target and the rewritten text parsed;
+// - a network in another format (BIF, XMLBIF, DMG PMML) becomes the
+//   BayesNetModel text of `target` (the DMG document's own when empty),
+//   which is parsed;
+// - a text whose format cannot be told is parsed as it is when no target is
+//   asked for (the parser then says what is wrong with it).
+// When the document was rewritten, `text` holds the text parsed and
+// `converted` is true. A document that cannot be parsed or converted throws
+// VkException (code 9) with its file, line and column. Needs a live
+// XmlPlatform.
+DocumentPtr ParseModelDocument(std::string& text, const std::string& source,
+                               const std::string& target, const DocumentLimits& limits,
+                               bool& converted);
 
 }  // namespace bnscore::internal
 

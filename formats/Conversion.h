@@ -18,6 +18,16 @@ namespace bnscore::formats {
 std::string ToPmml(std::string_view text, const std::string& source, std::optional<Format> from,
                    const std::string& target, const ReadLimits& limits = {});
 
+// A BayesNetModel document that the caller parsed from `text` with
+// PmmlParser, asked for `target`: nothing when `target` is empty or the
+// document's own predicted field (the parsed document is read as it is),
+// else the document written for `target` as ToPmml writes it. Reads the
+// parsed document once; faults as ToPmml's.
+std::optional<std::string> RetargetDialect(const xercesc::DOMDocument& parsed,
+                                           std::string_view text, const std::string& source,
+                                           const std::string& target,
+                                           const ReadLimits& limits = {});
+
 }  // namespace bnscore::formats
 
 #endif  // BNSCORE_FORMATS_CONVERSION_H_

@@ -51,6 +51,9 @@ class DialectParser {
  public:
   DialectParser(std::string_view text, const std::string& source, const ReadLimits& limits)
       : document_(text, source, limits.xml), cellLimit_(limits.TableCells(text.size())) {}
+  DialectParser(const xercesc::DOMDocument& parsed, std::string_view text,
+                const std::string& source, const ReadLimits& limits)
+      : document_(parsed, text, source), cellLimit_(limits.TableCells(text.size())) {}
 
   Network Read() {
     const DOMElement* root = document_.Root();
@@ -292,6 +295,11 @@ class DialectParser {
 
 Network ReadDialect(std::string_view text, const std::string& source, const ReadLimits& limits) {
   return DialectParser(text, source, limits).Read();
+}
+
+Network ReadDialect(const xercesc::DOMDocument& parsed, std::string_view text,
+                    const std::string& source, const ReadLimits& limits) {
+  return DialectParser(parsed, text, source, limits).Read();
 }
 
 }  // namespace bnscore::formats

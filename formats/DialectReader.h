@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include <xercesc/dom/DOMDocument.hpp>
+
 #include "formats/Network.h"
 #include "formats/ReadLimits.h"
 
@@ -21,6 +23,9 @@ namespace bnscore::formats {
 // FormatError with line and column.
 Network ReadDialect(std::string_view text, const std::string& source,
                     const ReadLimits& limits = {});
+// The same from the document the caller parsed from `text` with PmmlParser.
+Network ReadDialect(const xercesc::DOMDocument& parsed, std::string_view text,
+                    const std::string& source, const ReadLimits& limits = {});
 
 }  // namespace bnscore::formats
 

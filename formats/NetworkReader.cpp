@@ -57,6 +57,13 @@ std::string_view FirstWord(std::string_view text) {
   return text.substr(pos, end - pos);
 }
 
+// `network` as read, or FormatError naming `source` when it is no network.
+Network Validated(Network network, const std::string& source) {
+  const std::string fault = network.Validate();
+  if (!fault.empty()) throw FormatError(source + ": " + fault);
+  return network;
+}
+
 }  // namespace
 
 std::optional<Format> FormatFromName(std::string_view name) {
@@ -106,9 +113,12 @@ Network ReadNetwork(std::string_view text, const std::string& source, Format for
     case Format::kDmg: network = ReadDmg(text, source, limits); break;
     case Format::kPmml: network = ReadDialect(text, source, limits); break;
   }
-  const std::string fault = network.Validate();
-  if (!fault.empty()) throw FormatError(source + ": " + fault);
-  return network;
+  return Validated(std::move(network), source);
+}
+
+Network ReadDialectNetwork(const xercesc::DOMDocument& parsed, std::string_view text,
+                           const std::string& source, const ReadLimits& limits) {
+  return Validated(ReadDialect(parsed, text, source, limits), source);
 }
 
 }  // namespace bnscore::formats

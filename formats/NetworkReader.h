@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include <xercesc/dom/DOMDocument.hpp>
+
 #include "formats/Network.h"
 #include "formats/ReadLimits.h"
 
@@ -29,6 +31,10 @@ Format DetectFormat(std::string_view text, const std::string& source);
 // Throws FormatError.
 Network ReadNetwork(std::string_view text, const std::string& source, Format format,
                     const ReadLimits& limits = {});
+// A BayesNetModel document that the caller parsed from `text` with
+// PmmlParser, read as ReadNetwork reads the dialect (no second parse).
+Network ReadDialectNetwork(const xercesc::DOMDocument& parsed, std::string_view text,
+                           const std::string& source, const ReadLimits& limits = {});
 
 }  // namespace bnscore::formats
 

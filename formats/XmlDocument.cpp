@@ -18,6 +18,15 @@ namespace {
 
 std::string ToUtf8(const XMLCh* text) {
   if (text == nullptr || *text == 0) return {};
+  // ASCII is copied as it is: a transcoder made per text costs thousands
+  // of instructions.
+  const XMLCh* end = text;
+  while (*end != 0 && *end < 0x80) ++end;
+  if (*end == 0) {
+    std::string ascii(static_cast<std::size_t>(end - text), '\0');
+    for (char& c : ascii) c = static_cast<char>(*text++);
+    return ascii;
+  }
   xercesc::TranscodeToStr utf8(text, "UTF-8");
   return std::string(reinterpret_cast<const char*>(utf8.str()), utf8.length());
 }
@@ -36,11 +45,16 @@ bool EqualsAscii(const XMLCh* text, const char* ascii) {
 XmlDocument::XmlDocument(std::string_view text, std::string source, const DocumentLimits& limits)
     : text_(text), source_(std::move(source)) {
   try {
-    document_ = PmmlParser::ParseText(std::string(text), source_, limits);
+    owned_ = PmmlParser::ParseText(std::string(text), source_, limits);
   } catch (const VkException& e) {
     throw FormatError(e.GetMessage());
   }
+  document_ = owned_.get();
 }
+
+XmlDocument::XmlDocument(const xercesc::DOMDocument& parsed, std::string_view text,
+                         std::string source)
+    : text_(text), source_(std::move(source)), document_(&parsed) {}
 
 void XmlDocument::Fail(const DOMElement* element, const std::string& message) const {
   const int line = element == nullptr ? 0 : BaseTranslator::GetLineNumber(element);
@@ -100,7 +114,12 @@ std::string XmlDocument::Name(const DOMElement* element) {
 }
 
 std::string XmlDocument::Text(const DOMElement* element) {
-  std::string text = ToUtf8(element->getTextContent());
+  // An element whose one child is a text node is read from that node,
+  // without the copy getTextContent makes in the document's heap.
+  const DOMNode* child = element->getFirstChild();
+  const bool oneText = child != nullptr && child->getNextSibling() == nullptr &&
+                       child->getNodeType() == DOMNode::TEXT_NODE;
+  std::string text = ToUtf8(oneText ? child->getNodeValue() : element->getTextContent());
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   std::size_t begin = 0;
   std::size_t end = text.size();
@@ -114,7 +133,7 @@ std::string XmlDocument::Attribute(const DOMElement* element, const char* name, 
   for (const char* c = name; *c != 0; ++c) key += static_cast<XMLCh>(*c);
   const xercesc::DOMAttr* attribute = element->getAttributeNode(key.c_str());
   if (present != nullptr) *present = attribute != nullptr;
-  return attribute == nullptr ? std::string() : ToUtf8(attribute->getValue());
+  return attribute == nullptr ? std::string() : ToUtf8(BaseTranslator::AttributeValue(*attribute));
 }
 
 }  // namespace bnscore::formats

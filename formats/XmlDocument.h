@@ -21,6 +21,9 @@ namespace bnscore::formats {
 class XmlDocument {
  public:
   XmlDocument(std::string_view text, std::string source, const DocumentLimits& limits = {});
+  // A document the caller parsed from `text` with PmmlParser (its lines
+  // known) and keeps: both must outlive this.
+  XmlDocument(const xercesc::DOMDocument& parsed, std::string_view text, std::string source);
 
   const xercesc::DOMElement* Root() const { return document_->getDocumentElement(); }
   const std::string& Source() const { return source_; }
@@ -43,7 +46,8 @@ class XmlDocument {
  private:
   std::string_view text_;
   std::string source_;
-  DocumentPtr document_;
+  DocumentPtr owned_;  // null when the caller owns the document
+  const xercesc::DOMDocument* document_;
 };
 
 }  // namespace bnscore::formats

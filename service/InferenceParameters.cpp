@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "service/QueryParameters.h"
 #include "service/RequestError.h"
 
 namespace bnscore::service {
@@ -18,19 +19,12 @@ namespace {
 InferenceParameters InferenceParameters::Parse(std::string_view target,
                                                const bnscore::LoadOptions& modelOptions) {
   InferenceParameters parameters;
-  const std::size_t question = target.find('?');
-  if (question == std::string_view::npos) return parameters;
-  std::string_view query = target.substr(question + 1);
   bnscore::EvidenceOptions evidence{modelOptions.missing, modelOptions.unknown};
   bool evidenceGiven = false;
-  while (!query.empty()) {
-    const std::size_t amp = query.find('&');
-    const std::string_view pair = query.substr(0, amp);
-    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-    const std::size_t equals = pair.find('=');
-    const std::string_view name = pair.substr(0, equals);
-    const std::string_view value =
-        equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
+  const auto query = bnscore::service::QueryParameters::Parse(target);
+  for (const bnscore::service::QueryParameter& parameter : query.All()) {
+    const std::string_view name = parameter.name;
+    const std::string_view value = parameter.value;
     if (name == "missing") {
       if (value == "marginalize") {
         evidence.missing = bnscore::MissingValues::kMarginalize;

@@ -15,8 +15,10 @@ namespace bnscore::service {
 //   missing=stop|marginalize, unknown=stop|missing  (both: evidence)
 //   explain=K                                       (score, 0..1000)
 //   node=N[,M...]                                   (query; repeatable)
-// Other parameters are ignored. Parse throws RequestError (400) naming a
-// parameter whose value is not one of these.
+// Other parameters are ignored. Names and values are percent-decoded first
+// (QueryParameters), so node=a%2Cb names the nodes a and b. Parse throws
+// RequestError (400) naming a parameter whose value is not one of these, or
+// any parameter with a malformed escape.
 struct InferenceParameters {
   std::optional<bnscore::EvidenceOptions> evidence;  // unset: the model's own
   int explain = 0;

@@ -11,19 +11,13 @@
 #include "service/JsonText.h"
 #include "service/ModelStore.h"
 #include "service/OpenApiText.h"
-#include "service/PercentDecoding.h"
+#include "service/QueryParameters.h"
 #include "service/ProcessMetrics.h"
 #include "service/ModelRegistry.h"
 #include "service/RequestError.h"
 #include "service/ServiceMetrics.h"
 
 namespace bnscore::service {
-
-using bnscore::service::AppendProcessMetrics;
-using bnscore::service::DescribeDocument;
-using bnscore::service::DocumentInfo;
-using bnscore::service::OpenApiText;
-using bnscore::service::PercentDecode;
 
 namespace {
 
@@ -70,21 +64,14 @@ class ReplySink : public bnscore::ByteSink, public JsonRecordScorer::ReplyFlush 
   std::size_t chunkBytes_;
 };
 
-// The value of `name` in the query of `target` ("" when absent).
-std::string_view QueryValue(std::string_view target, std::string_view name) {
-  const std::size_t mark = target.find('?');
-  if (mark == std::string_view::npos) return {};
-  std::string_view query = target.substr(mark + 1);
-  while (!query.empty()) {
-    const std::size_t amp = query.find('&');
-    const std::string_view pair = query.substr(0, amp);
-    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-    const std::size_t equals = pair.find('=');
-    if (pair.substr(0, equals) == name) {
-      return equals == std::string_view::npos ? std::string_view("true") : pair.substr(equals + 1);
-    }
-  }
-  return {};
+// The value of `name` in the query of `target`, percent-decoded ("" when
+// absent, "true" when it has no value). RequestError (400) for a malformed
+// escape in any parameter.
+std::string QueryValue(std::string_view target, std::string_view name) {
+  const QueryParameters query = QueryParameters::Parse(target);
+  const QueryParameter* parameter = query.Find(name);
+  if (parameter == nullptr) return {};
+  return parameter->hasValue ? parameter->value : "true";
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
@@ -285,12 +272,7 @@ void ServiceRouter::HandleModel(const HttpRequest& request, const std::string& i
   if (request.method == "PUT") {
     CheckAdmin(request);
     // ?target=NODE: a network of another format, read as a classifier of NODE.
-    std::string target;
-    const std::string_view given = QueryValue(request.target, "target");
-    if (!PercentDecode(given, target)) {
-      throw RequestError(400, "query parameter target=" + std::string(given) +
-                                  ": a % must be followed by two hexadecimal digits");
-    }
+    const std::string target = QueryValue(request.target, "target");
     std::shared_ptr<const DeployedModel> deployed;
     bool replaced = false;
     try {

@@ -1,8 +1,8 @@
 #include "bayesnet/reader/BayesNetTranslator.h"
 
 #include <memory>
+#include <vector>
 
-#include <xercesc/dom/DOMNodeList.hpp>
 
 #include "bayesnet/reader/ConditionalTablesReader.h"
 #include "bayesnet/reader/DiscretizeReader.h"
@@ -14,7 +14,7 @@
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
-using xercesc::DOMNodeList;
+using xercesc::DOMNode;
 
 namespace {
 
@@ -44,10 +44,33 @@ class ModelUnderConstruction {
   std::unique_ptr<BayesNetModel> model_;
 };
 
-// The list's first element, or null. item(0) walks the document only up
-// to the first match; getLength() would walk all of it.
-const DOMElement* FirstElement(DOMNodeList* list) {
-  return list == nullptr ? nullptr : static_cast<const DOMElement*>(list->item(0));
+// The first element named `tag` below `root`, in document order (as
+// getElementsByTagName(tag)->item(0) finds it), or null. Walks with a stack
+// of the siblings still to visit rather than through parent links, which
+// Xerces finds through a costly cast.
+const DOMElement* FirstElementNamed(const DOMNode* root, const char* tag) {
+  std::vector<const DOMNode*> pending;
+  const DOMNode* node = root->getFirstChild();
+  while (node != nullptr) {
+    if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
+      const auto* element = static_cast<const DOMElement*>(node);
+      if (BaseTranslator::IsEqual(element->getTagName(), tag)) return element;
+    }
+    const DOMNode* child = node->getFirstChild();
+    const DOMNode* next = node->getNextSibling();
+    if (child != nullptr) {
+      if (next != nullptr) pending.push_back(next);
+      node = child;
+    } else if (next != nullptr) {
+      node = next;
+    } else if (!pending.empty()) {
+      node = pending.back();
+      pending.pop_back();
+    } else {
+      node = nullptr;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -67,7 +90,7 @@ ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
 
   std::string version = kDefaultVersion;
   if (const DOMElement* application =
-          FirstElement(GetElementsByTagName(document, pmml::kApplication))) {
+          FirstElementNamed(document, pmml::kApplication)) {
     std::string text = Transcode(GetAttribute(application, pmml::kVersion));
     if (!text.empty()) version = text;
   }
@@ -92,7 +115,7 @@ ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
     cutPoints = DiscretizeReader(*transcoder_).Read(element);
   }
 
-  const DOMElement* modelElement = FirstElement(GetElementsByTagName(document, pmml::kBayesNetModel));
+  const DOMElement* modelElement = FirstElementNamed(document, pmml::kBayesNetModel);
   if (modelElement == nullptr) {
     throw VkException(VkException::StructureError, "<BayesNetModel> is required!");
   }

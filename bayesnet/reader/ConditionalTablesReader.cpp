@@ -1,7 +1,7 @@
 #include "bayesnet/reader/ConditionalTablesReader.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <sstream>
 #include <unordered_map>
 #include <utility>
 
@@ -9,20 +9,11 @@
 #include "bayesnet/reader/FieldText.h"
 #include "bayesnet/reader/PmmlVocabulary.h"
 #include "host/interfaces/VkException.h"
+#include "host/text/NumberText.h"
 
 using xercesc::DOMElement;
 
 namespace {
-
-// A number read from the start of a field as a standard input stream reads
-// a double: leading whitespace skipped, trailing characters ignored, 0.0
-// when the field does not begin with a number.
-double ReadLeadingDouble(const std::string& field) {
-  std::istringstream in(field);
-  double value = 0.0;
-  in >> value;
-  return value;
-}
 
 // A decimal integer read from the start of a field with the rules of atoi:
 // leading digits only, 0 when there are none, no range check.
@@ -58,7 +49,7 @@ class ParentValueIndex {
     if (continuous_) return ReadLeadingInt(value);
     int code = -1;
     if (const auto text = texts_.find(value); text != texts_.end()) code = text->second;
-    if (const auto number = numbers_.find(ReadLeadingDouble(value)); number != numbers_.end()) {
+    if (const auto number = numbers_.find(ReadLeadingNumber(value)); number != numbers_.end()) {
       if (code < 0 || number->second < code) code = number->second;
     }
     return code;
@@ -173,7 +164,8 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
     throw VkException(VkException::InvalidStructure,
                       "<names must be the first element within ConditionalTable.");
   }
-  const std::string namesText = Transcode(names->getTextContent());
+  std::string namesText;
+  ElementText(names, namesText);
 
   // Every row is collected before any is interpreted.
   std::vector<std::pair<std::string, int>> rows;  // text, totalN
@@ -182,7 +174,8 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
     if (!Dom::IsEqual(row->getTagName(), pmml::kRow)) {
       throw VkException(VkException::StructureError, "Only row elements are allowed here.");
     }
-    std::string text = Transcode(row->getTextContent());
+    std::string text;
+    ElementText(row, text);
     rows.emplace_back(std::move(text), Dom::VerifyInt(row, pmml::kTotalN));
   }
 
@@ -222,15 +215,17 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
     fieldtext::SplitEscaped(fields, text);
     BayesNetModel::ParentConfig config(parentCount, 0);
     std::vector<double> numbers;
+    numbers.reserve(fields.size() - std::min(fields.size(), parentCount) + 1);
     for (std::size_t k = 0; k < fields.size(); ++k) {
-      const std::string field = fieldtext::TrimBlanks(fields[k]);
       if (k < parentCount) {
-        config[k] = codes.Code(parents[k], field);
+        fieldtext::TrimBlanksInPlace(fields[k]);
+        config[k] = codes.Code(parents[k], fields[k]);
       } else {
-        numbers.push_back(ReadLeadingDouble(field));
+        // Blanks around a number are passed over by the reading itself.
+        numbers.push_back(ReadLeadingNumber(fields[k]));
       }
     }
     numbers.push_back(static_cast<double>(totalN));
-    cpt[config] = std::move(numbers);
+    cpt.insert_or_assign(std::move(config), std::move(numbers));
   }
 }

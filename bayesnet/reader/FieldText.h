@@ -15,6 +15,8 @@ bool SplitEscaped(std::vector<std::string>& fields, const std::string& text);
 
 // `text` without the spaces at its start and end; other whitespace stays.
 std::string TrimBlanks(const std::string& text);
+// The same in place.
+void TrimBlanksInPlace(std::string& text);
 
 }  // namespace fieldtext
 

@@ -24,12 +24,14 @@ void LinkSourceReader::Read(const DOMElement* linkSource) {
 
   auto& links = model_.GetLinkSource();
   std::vector<std::string> fields;
+  std::string text;
   for (const DOMElement* row = Dom::GetNextSiblingElt(names); row != nullptr;
        row = Dom::GetNextSiblingElt(row)) {
     if (!Dom::IsEqual(row->getTagName(), pmml::kRow)) {
       throw VkException(VkException::StructureError, "Only row elements are allowed here.");
     }
-    if (!fieldtext::SplitEscaped(fields, Transcode(row->getTextContent())) ||
+    ElementText(row, text);
+    if (!fieldtext::SplitEscaped(fields, text) ||
         fields.size() != kArcFields) {
       throw VkException(VkException::InvalidContent, "The format of content is invalid.");
     }

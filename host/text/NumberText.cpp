@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 namespace {
@@ -16,6 +17,35 @@ char* Append(char* out, const char* text, std::size_t length) {
 char* AppendZeros(char* out, int count) {
   for (int i = 0; i < count; ++i) *out++ = '0';
   return out;
+}
+
+// Whether the number of mantissa [begin, mantissaEnd) and exponent
+// [mantissaEnd, end) ("e-12") is at least 1 in magnitude, for a number that
+// is either far too large or far too small for a double. A value between
+// 10^(m - 1) and 10^m, m the mantissa's magnitude, is large when m plus its
+// exponent is positive.
+bool DecimalExponentIsPositive(const char* begin, const char* mantissaEnd, const char* end) {
+  long long magnitude = 0;
+  bool nonzero = false;
+  bool point = false;
+  for (const char* p = begin; p < mantissaEnd; ++p) {
+    if (*p == '.') {
+      point = true;
+      continue;
+    }
+    nonzero = nonzero || *p != '0';
+    if (!point && nonzero) ++magnitude;
+    if (point && !nonzero) --magnitude;
+  }
+  constexpr long long kCap = 1'000'000'000'000LL;  // far past any double's range
+  long long exponent = 0;
+  const char* p = mantissaEnd < end ? mantissaEnd + 1 : end;  // past the 'e'
+  const bool negativeExponent = p < end && *p == '-';
+  if (p < end && (*p == '+' || *p == '-')) ++p;
+  for (; p < end; ++p) {
+    if (exponent < kCap) exponent = exponent * 10 + (*p - '0');
+  }
+  return magnitude + (negativeExponent ? -exponent : exponent) > 0;
 }
 
 }  // namespace
@@ -101,4 +131,43 @@ bool ParseNumber(std::string_view text, double& value) {
   if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
   value = parsed;
   return true;
+}
+
+double ReadLeadingNumber(std::string_view text) {
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  const char* const body = p;  // std::from_chars takes no '+'
+
+  // The prefix: digits, '.', digits, and an exponent only after a digit.
+  while (p < end && isDigit(*p)) ++p;
+  bool digits = p != body;
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p < end && isDigit(*p)) ++p;
+    digits = digits || p != fraction;
+  }
+  const char* const mantissaEnd = p;
+  if (digits && p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    while (p < end && isDigit(*p)) ++p;
+  }
+
+  double value = 0.0;
+  const std::from_chars_result r = std::from_chars(body, p, value);
+  if (r.ptr != p) return 0.0;  // no digits, or an exponent without digits
+  if (r.ec == std::errc::result_out_of_range) {
+    value = DecimalExponentIsPositive(body, mantissaEnd, p) ? std::numeric_limits<double>::max()
+                                                            : 0.0;
+  } else if (r.ec != std::errc()) {
+    return 0.0;
+  }
+  return negative ? -value : value;
 }

@@ -38,4 +38,16 @@ MODELCORE_API std::string NumberToString(double value);
 // text, including the empty text.
 MODELCORE_API bool ParseNumber(std::string_view text, double& value);
 
+// Reads the number at the start of `text` as an input stream of the classic
+// ("C") locale reads a double, whatever the global or C locale is:
+// whitespace (space, \t, \n, \v, \f, \r) skipped, then the longest prefix
+// of the form [+-]digits[.digits][(e|E)[+-]digits] taken (digits on either
+// side of the '.') and the rest of the text ignored. Gives
+// - the correctly rounded value of that prefix (subnormals and -0 kept, a
+//   magnitude below the smallest subnormal rounds to a signed 0);
+// - +-DBL_MAX when its magnitude is too large for a double;
+// - 0.0 when the prefix is no complete number ("", "-", ".", "1e", "1e+").
+// Reads no more than the text, allocates nothing.
+MODELCORE_API double ReadLeadingNumber(std::string_view text);
+
 #endif  // MODELCORE_NUMBERTEXT_H_

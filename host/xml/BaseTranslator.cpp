@@ -152,22 +152,52 @@ DOMNodeList* BaseTranslator::GetElementsByTagName(const DOMNode* node, const cha
   }
 }
 
+namespace {
+
+// The attribute node named `name` (ASCII) of `element`, or null. The name
+// is widened on the stack: attribute names are short.
+const xercesc::DOMAttr* AttributeNode(const DOMElement* element, const char* name) {
+  XMLCh key[64];
+  std::size_t length = 0;
+  while (name[length] != '\0' && length + 1 < sizeof key / sizeof key[0]) {
+    key[length] = static_cast<XMLCh>(static_cast<unsigned char>(name[length]));
+    ++length;
+  }
+  if (name[length] != '\0') {  // a long name: widened on the heap
+    return element->getAttributeNode(xmltext::FromAscii(name).c_str());
+  }
+  key[length] = 0;
+  return element->getAttributeNode(key);
+}
+
+}  // namespace
+
+const XMLCh* BaseTranslator::AttributeValue(const xercesc::DOMAttr& attribute) {
+  const DOMNode* child = attribute.getFirstChild();
+  if (child != nullptr && child->getNextSibling() == nullptr &&
+      child->getNodeType() == DOMNode::TEXT_NODE) {
+    return child->getNodeValue();
+  }
+  return attribute.getValue();
+}
+
 const XMLCh* BaseTranslator::GetAttribute(const DOMElement* element, const char* name) {
   static const XMLCh kEmpty[] = {0};
   if (element == nullptr) return kEmpty;
-  std::basic_string<XMLCh> key = xmltext::FromAscii(name);
-  const XMLCh* value = element->getAttribute(key.c_str());
+  const xercesc::DOMAttr* attribute = AttributeNode(element, name);
+  if (attribute == nullptr) return kEmpty;
+  const XMLCh* value = AttributeValue(*attribute);
   return value != nullptr ? value : kEmpty;
 }
 
 const XMLCh* BaseTranslator::GetAttributeForced(const DOMElement* element, const char* name) {
-  std::basic_string<XMLCh> key = xmltext::FromAscii(name);
-  if (element == nullptr || !element->hasAttribute(key.c_str())) {
+  const xercesc::DOMAttr* attribute = element == nullptr ? nullptr : AttributeNode(element, name);
+  if (attribute == nullptr) {
     throw VkException(VkException::MissingAttribute, "Attribute " + std::string(name) +
                                                          " is required in " + Describe(element) +
                                                          AtLine(element) + ".");
   }
-  return element->getAttribute(key.c_str());
+  return AttributeValue(*attribute);
 }
 
 bool BaseTranslator::IsEqual(const XMLCh* text, const char* str) {

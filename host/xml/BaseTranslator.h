@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNode.hpp>
@@ -51,6 +52,10 @@ class MODELCORE_API BaseTranslator : public ScoreTranslator {
   static const XMLCh* GetAttribute(const xercesc::DOMElement* element, const char* name);
   // The same, but an absent attribute raises code 3.
   static const XMLCh* GetAttributeForced(const xercesc::DOMElement* element, const char* name);
+  // The value of an attribute node, as DOMAttr::getValue gives it. The
+  // usual value, one text node, is read without getValue's cast, which
+  // costs more than the rest of reading the attribute.
+  static const XMLCh* AttributeValue(const xercesc::DOMAttr& attribute);
   // True when `text` equals `str`; a null text equals "".
   static bool IsEqual(const XMLCh* text, const char* str);
   // The text read as a number (ParseNumber's syntax) or as a whole decimal

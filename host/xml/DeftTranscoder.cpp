@@ -31,18 +31,28 @@ DeftTranscoder::DeftTranscoder(const std::string& encoding)
 DeftTranscoder::~DeftTranscoder() = default;
 
 std::string DeftTranscoder::transcodeTo(const XMLCh* text) const {
-  if (text == nullptr || *text == 0) return std::string();
+  std::string out;
+  transcodeTo(text, out);
+  return out;
+}
+
+void DeftTranscoder::transcodeTo(const XMLCh* text, std::string& out) const {
+  out.clear();
+  if (text == nullptr || *text == 0) return;
   // ASCII text is the same bytes in UTF-8: copied without a transcoder
   // (making one per text cost more than the rest of reading a table).
   if (utf8_) {
-    std::string ascii;
     const XMLCh* c = text;
-    for (; *c != 0 && *c < 0x80; ++c) ascii += static_cast<char>(*c);
-    if (*c == 0) return ascii;
+    while (*c != 0 && *c < 0x80) ++c;
+    if (*c == 0) {
+      out.resize(static_cast<std::size_t>(c - text));
+      for (char& byte : out) byte = static_cast<char>(*text++);
+      return;
+    }
   }
   try {
-    xercesc::TranscodeToStr out(text, encoding_.c_str());
-    return std::string(reinterpret_cast<const char*>(out.str()), out.length());
+    xercesc::TranscodeToStr utf(text, encoding_.c_str());
+    out.assign(reinterpret_cast<const char*>(utf.str()), utf.length());
   } catch (const xercesc::XMLException&) {
     throw VkException(VkException::MalformedXml, "The text '" + xmltext::ToUtf8(text) +
                                                      "' cannot be written in " + encoding_ + ".");

@@ -24,6 +24,8 @@ class MODELCORE_API DeftTranscoder {
   // The text in the transcoder's encoding; null gives "". Characters that
   // the encoding cannot represent raise VkException code 9.
   std::string transcodeTo(const XMLCh* text) const;
+  // The same into `out` (replacing what it held, reusing its capacity).
+  void transcodeTo(const XMLCh* text, std::string& out) const;
 
   const std::string& GetEncoding() const { return encoding_; }
 

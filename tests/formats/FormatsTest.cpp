@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "bnscore/bnscore.h"
+#include "engine/ModelInternals.h"
 #include "formats/BifReader.h"
 #include "formats/Conversion.h"
 #include "formats/FormatError.h"
@@ -233,6 +234,60 @@ TEST(NetworkFormats, RewrittenModelsScoreAsTheOriginal) {
       ASSERT_EQ(again->ScoreOne(record, b).status, bnscore::kScored);
       EXPECT_EQ(a, b) << region << " " << income;
     }
+  }
+}
+
+// A BayesNetModel document given a target: its own target reads the
+// document as it is; another one reads it rewritten, as ToPmml writes it;
+// a document the export reader refuses is refused with its message.
+TEST(NetworkFormats, ADialectDocumentTakesATarget) {
+  const std::string path = BNSCORE_TEST_DATA "/plugin_learn_adjusted.pmml";
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto plain = bnscore::Model::Load(path, options);
+  options.target = "risk";
+  const auto own = bnscore::Model::Load(path, options);
+  EXPECT_EQ(bnscore::ModelInternals::GetConvertedText(*own), "");
+  options.target = "region";
+  const auto other = bnscore::Model::Load(path, options);
+  std::string expected;
+  {
+    XmlPlatform xml;
+    expected = ToPmml(ReadFile(path), path, Format::kPmml, "region");
+  }
+  EXPECT_EQ(bnscore::ModelInternals::GetConvertedText(*other), expected);
+  EXPECT_EQ(other->GetSchema().target, "region");
+  options.target.clear();
+  const auto rewritten = bnscore::Model::LoadText(expected, options);
+  for (double income : {100.0, 40000.0, 90000.0}) {
+    const bnscore::NamedCell record[] = {{"region", bnscore::Cell::Of("north")},
+                                         {"rooms", bnscore::Cell::Of(2.0)},
+                                         {"age", bnscore::Cell::Of(41.0)},
+                                         {"income", bnscore::Cell::Of(income)}};
+    std::vector<double> a(2), b(2);
+    ASSERT_EQ(plain->ScoreOne(record, a).status, bnscore::kScored);
+    ASSERT_EQ(own->ScoreOne(record, b).status, bnscore::kScored);
+    EXPECT_EQ(a, b) << income;
+  }
+  for (double income : {100.0, 90000.0}) {
+    const bnscore::NamedCell record[] = {{"risk", bnscore::Cell::Of("low")},
+                                         {"rooms", bnscore::Cell::Of(2.0)},
+                                         {"age", bnscore::Cell::Of(41.0)},
+                                         {"income", bnscore::Cell::Of(income)}};
+    std::vector<double> a(2), b(2);
+    ASSERT_EQ(other->ScoreOne(record, a).status, bnscore::kScored);
+    ASSERT_EQ(rewritten->ScoreOne(record, b).status, bnscore::kScored);
+    EXPECT_EQ(a, b) << income;
+  }
+
+  const std::string refused = BNSCORE_TEST_DATA "/plugin_fault_parent_value.pmml";
+  options.target = "risk";
+  try {
+    bnscore::Model::Load(refused, options);
+    ADD_FAILURE() << "read " << refused;
+  } catch (const bnscore::ModelError& e) {
+    EXPECT_EQ(e.GetCode(), 9);
+    EXPECT_EQ(e.GetMessage(), refused + ":90:9: 'west' is not a value of 'region'");
   }
 }
 

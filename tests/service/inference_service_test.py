@@ -6,6 +6,7 @@ byte with `bnscore score` and `bnscore query`.
     inference_service_test.py BNSCORE EXAMPLES_DIR TEST_DATA_DIR
 """
 
+import http.client
 import json
 import os
 import subprocess
@@ -130,6 +131,35 @@ class InferenceServiceTest(unittest.TestCase):
         self.assertEqual(r.status_code, 400)
         self.assertIn('no node "nope" in the model (its nodes: risk, ',
                       r.json()["error"]["message"])
+
+    def post_exactly(self, path, body):
+        """POSTs CSV to `path` sent as it is (a client library would
+        unescape %65 and the like before sending)."""
+        conn = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=30)
+        try:
+            conn.request("POST", path, body=body.encode(), headers={"Content-Type": "text/csv"})
+            reply = conn.getresponse()
+            return reply.status, reply.read().decode()
+        finally:
+            conn.close()
+
+    def test_every_query_parameter_is_percent_decoded(self):
+        status, text = self.post_exactly(
+            "/models/m/score?missing=marginaliz%65&%75nknown=missing&explain=%32", CSV)
+        self.assertEqual(status, 200, text)
+        self.assertEqual(text, bnscore("score", "--missing", "marginalize", "--unknown", "missing",
+                                       "--explain", "2"))
+        self.assertEqual(self.post_exactly("/models/m/score?reason=%74rue", CSV),
+                         (200, bnscore("score", "--reason")))
+        status, text = self.post_exactly("/models/m/query?node=risk%2Cemployment&unknown=missing",
+                                         CSV)
+        self.assertEqual((status, text),
+                         (200, bnscore("query", "--unknown=missing", "--node=risk,employment")))
+        status, text = self.post_exactly("/models/m/score?missing=stop&explain=%2", CSV)
+        self.assertEqual(status, 400)
+        self.assertEqual(json.loads(text)["error"]["message"],
+                         "query parameter explain=%2: a % must be followed by two hexadecimal "
+                         "digits")
 
     def test_refused_requests(self):
         for path, status, part in [
