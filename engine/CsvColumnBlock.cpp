@@ -1,6 +1,8 @@
 #include "engine/CsvColumnBlock.h"
 
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 
@@ -247,12 +249,26 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
     out.WriteField(prediction >= 0 ? std::string_view(labels_[static_cast<std::size_t>(prediction)])
                                    : std::string_view());
     if (!predictionOnly_) {
-      // Numbers are NaN unless the record was scored and has them.
+      // Numbers are NaN unless the record was scored and has them. The
+      // confidence is the predicted category's probability, whose text is
+      // then made once.
       const double confidence = confidence_[r];
-      out.WriteUnquotedField(confidence == confidence ? numberTexts_.Format(confidence)
-                                                      : std::string_view());
+      const std::string_view confidenceText =
+          confidence == confidence ? numberTexts_.Format(confidence) : std::string_view();
+      out.WriteUnquotedField(confidenceText);
       const double* p = probabilities_.data() + r * categories;
+      std::size_t same = categories;  // the category whose text is the confidence's
+      char held[sizeof(NumberTextBuffer::data)];
+      if (prediction >= 0 && !confidenceText.empty() &&
+          std::bit_cast<std::uint64_t>(p[prediction]) == std::bit_cast<std::uint64_t>(confidence)) {
+        same = static_cast<std::size_t>(prediction);
+        std::memcpy(held, confidenceText.data(), confidenceText.size());
+      }
       for (std::size_t c = 0; c < categories; ++c) {
+        if (c == same) {
+          out.WriteUnquotedField(std::string_view(held, confidenceText.size()));
+          continue;
+        }
         out.WriteUnquotedField(p[c] == p[c] ? numberTexts_.Format(p[c]) : std::string_view());
       }
     }
