@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <span>
@@ -130,7 +131,15 @@ class CsvColumnBlock {
 
   bool Add(const std::vector<std::string_view>& cells, const char* numberCells, long line,
            const std::string& sourceName, bool numbersAsTexts);
-  Span Copy(std::string_view cell);
+  // Copies a cell into the arena (inline: it runs once per text cell).
+  Span Copy(std::string_view cell) {
+    if (cell.size() > arena_.size() - arenaUsed_) GrowArena(cell.size());
+    const Span span{static_cast<std::uint32_t>(arenaUsed_), static_cast<std::uint32_t>(cell.size())};
+    if (!cell.empty()) std::memcpy(arena_.data() + arenaUsed_, cell.data(), cell.size());
+    arenaUsed_ += cell.size();
+    return span;
+  }
+  void GrowArena(std::size_t bytes);
   std::string_view View(Span span) const {
     return std::string_view(arena_.data() + span.offset, span.size);
   }
@@ -157,12 +166,14 @@ class CsvColumnBlock {
   bool predictionOnly_;
   const std::vector<std::string>& labels_;
   NumberCellRules rules_;
+  bool numericMissingValue_;  // a missing-value token reads as a number
   std::vector<Bound> bound_;
   bool keepCells_;            // every cell is copied (keepInput or reason)
   std::vector<Span> cells_;   // rows × header fields, when keepCells_
   std::vector<char> numberCells_;  // the same: 1 for a JSON number
   JsonLinesWriter* json_ = nullptr;
-  std::string arena_;
+  std::vector<char> arena_;  // the copied cells: the first arenaUsed_ bytes
+  std::size_t arenaUsed_ = 0;
   std::size_t rows_ = 0;
   bool asTexts_ = false;      // the row held has its numbers as texts
 
