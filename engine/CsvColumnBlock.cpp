@@ -1,8 +1,13 @@
 #include "engine/CsvColumnBlock.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
+
+#include "engine/DecimalText.h"
 
 namespace bnscore::internal {
 
@@ -57,6 +62,7 @@ CsvColumnBlock::CsvColumnBlock(const bnscore::Model& model, const ScoreModel& ho
       predictionOnly_(options.load.predictionOnly),
       labels_(model.GetSchema().categories),
       rules_(options.missingValues, options.allowNonfinite),
+      numericMissingValue_(rules_.HasNumericMissingValue()),
       keepCells_(options.keepInput || options.reason || options.explain > 0),
       columnOf_(layout.MapColumns(header)) {
   for (int position = 0; position < layout.Size(); ++position) {
@@ -99,11 +105,8 @@ CsvColumnBlock::CsvColumnBlock(const bnscore::Model& model, const ScoreModel& ho
 
 CsvColumnBlock::~CsvColumnBlock() = default;
 
-CsvColumnBlock::Span CsvColumnBlock::Copy(std::string_view cell) {
-  const Span span{static_cast<std::uint32_t>(arena_.size()),
-                  static_cast<std::uint32_t>(cell.size())};
-  arena_.append(cell);
-  return span;
+void CsvColumnBlock::GrowArena(std::size_t bytes) {
+  arena_.resize(std::max(2 * arena_.size(), arenaUsed_ + bytes + 4096));
 }
 
 bool CsvColumnBlock::AddRow(const CsvReader& reader) {
@@ -132,7 +135,7 @@ void CsvColumnBlock::AddCellsAsTexts(const std::vector<std::string_view>& cells,
 bool CsvColumnBlock::Add(const std::vector<std::string_view>& cells, const char* numberCells,
                          long line, const std::string& sourceName, bool numbersAsTexts) {
   const std::size_t row = rows_;
-  const std::size_t arenaBefore = arena_.size();
+  const std::size_t arenaBefore = arenaUsed_;
   try {
     for (Bound& b : bound_) {
       const std::string_view cell = cells[b.column];
@@ -142,10 +145,17 @@ bool CsvColumnBlock::Add(const std::vector<std::string_view>& cells, const char*
         continue;
       }
       double value = 0.0;
+      // Most cells are plain decimals, which ReadNumber would read so too.
+      if (!cell.empty() && !numericMissingValue_ && ParsePlainDecimal(cell, value)) {
+        b.missing[row] = 0;
+        b.numbers[row] = value;
+        if (numbersAsTexts) b.texts[row] = Copy(cell);
+        continue;
+      }
       const NumberCell kind =
           ReadNumber(cell, rules_, layout_.GetNames()[static_cast<std::size_t>(b.position)], value);
       if (kind == NumberCell::kNaN && !numbersAsTexts) {
-        arena_.resize(arenaBefore);
+        arenaUsed_ = arenaBefore;
         return false;
       }
       b.missing[row] = kind == NumberCell::kMissing ? 1 : 0;
@@ -153,7 +163,7 @@ bool CsvColumnBlock::Add(const std::vector<std::string_view>& cells, const char*
       if (numbersAsTexts) b.texts[row] = Copy(cell);
     }
   } catch (const CellError& e) {
-    arena_.resize(arenaBefore);
+    arenaUsed_ = arenaBefore;
     throw CsvError(sourceName, line, e.what());
   }
   if (keepCells_) {
@@ -192,7 +202,7 @@ void CsvColumnBlock::Score() {
 void CsvColumnBlock::Clear() {
   rows_ = 0;
   asTexts_ = false;
-  arena_.clear();
+  arenaUsed_ = 0;
 }
 
 void CsvColumnBlock::ScoreAndVisit(const OutcomeVisitor& visit) {
@@ -247,12 +257,26 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
     out.WriteField(prediction >= 0 ? std::string_view(labels_[static_cast<std::size_t>(prediction)])
                                    : std::string_view());
     if (!predictionOnly_) {
-      // Numbers are NaN unless the record was scored and has them.
+      // Numbers are NaN unless the record was scored and has them. The
+      // confidence is the predicted category's probability, whose text is
+      // then made once.
       const double confidence = confidence_[r];
-      out.WriteUnquotedField(confidence == confidence ? numberTexts_.Format(confidence)
-                                                      : std::string_view());
+      const std::string_view confidenceText =
+          confidence == confidence ? numberTexts_.Format(confidence) : std::string_view();
+      out.WriteUnquotedField(confidenceText);
       const double* p = probabilities_.data() + r * categories;
+      std::size_t same = categories;  // the category whose text is the confidence's
+      char held[sizeof(NumberTextBuffer::data)];
+      if (prediction >= 0 && !confidenceText.empty() &&
+          std::bit_cast<std::uint64_t>(p[prediction]) == std::bit_cast<std::uint64_t>(confidence)) {
+        same = static_cast<std::size_t>(prediction);
+        std::memcpy(held, confidenceText.data(), confidenceText.size());
+      }
       for (std::size_t c = 0; c < categories; ++c) {
+        if (c == same) {
+          out.WriteUnquotedField(std::string_view(held, confidenceText.size()));
+          continue;
+        }
         out.WriteUnquotedField(p[c] == p[c] ? numberTexts_.Format(p[c]) : std::string_view());
       }
     }

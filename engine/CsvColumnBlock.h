@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <span>
@@ -130,7 +131,32 @@ class CsvColumnBlock {
 
   bool Add(const std::vector<std::string_view>& cells, const char* numberCells, long line,
            const std::string& sourceName, bool numbersAsTexts);
-  Span Copy(std::string_view cell);
+  // Copies a cell into the arena (inline: it runs once per text cell).
+  // Categories are mostly short: up to 16 bytes are copied as two
+  // overlapping pieces of fixed size, which reads no byte outside the cell.
+  Span Copy(std::string_view cell) {
+    const std::size_t n = cell.size();
+    if (n > arena_.size() - arenaUsed_) GrowArena(n);
+    const Span span{static_cast<std::uint32_t>(arenaUsed_), static_cast<std::uint32_t>(n)};
+    char* const to = arena_.data() + arenaUsed_;
+    const char* const from = cell.data();
+    if (n >= 8 && n <= 16) {
+      std::memcpy(to, from, 8);
+      std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 0 && n < 4) {
+      to[0] = from[0];
+      to[n / 2] = from[n / 2];
+      to[n - 1] = from[n - 1];
+    } else if (n > 16) {
+      std::memcpy(to, from, n);
+    }
+    arenaUsed_ += n;
+    return span;
+  }
+  void GrowArena(std::size_t bytes);
   std::string_view View(Span span) const {
     return std::string_view(arena_.data() + span.offset, span.size);
   }
@@ -157,12 +183,14 @@ class CsvColumnBlock {
   bool predictionOnly_;
   const std::vector<std::string>& labels_;
   NumberCellRules rules_;
+  bool numericMissingValue_;  // a missing-value token reads as a number
   std::vector<Bound> bound_;
   bool keepCells_;            // every cell is copied (keepInput or reason)
   std::vector<Span> cells_;   // rows × header fields, when keepCells_
   std::vector<char> numberCells_;  // the same: 1 for a JSON number
   JsonLinesWriter* json_ = nullptr;
-  std::string arena_;
+  std::vector<char> arena_;  // the copied cells: the first arenaUsed_ bytes
+  std::size_t arenaUsed_ = 0;
   std::size_t rows_ = 0;
   bool asTexts_ = false;      // the row held has its numbers as texts
 

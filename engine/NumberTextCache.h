@@ -23,11 +23,15 @@ class NumberTextCache {
   std::string_view Format(double value);
 
  private:
-  static constexpr int kSlotBits = 12;
+  // 2^kSetBits sets of kWays slots each: 8,192 texts, 256 KiB.
+  static constexpr int kSetBits = 12;
+  static constexpr std::size_t kWays = 2;
 
-  // Direct-mapped: a number's bits pick its slot, which holds the last
-  // number formatted there (texts longer than kMaxCachedLength are not
-  // kept).
+  // A number's bits pick its set, which holds the last kWays numbers
+  // formatted there, the newest first (texts longer than kMaxCachedLength
+  // are not kept). Two ways, so that the few thousand numbers a model
+  // with few combinations of codes writes over and over rarely push each
+  // other out.
   struct Slot {
     std::uint64_t bits = 0;
     char text[kMaxCachedLength];
@@ -37,6 +41,12 @@ class NumberTextCache {
   std::vector<Slot> slots_;
   NumberTextBuffer buffer_;  // for texts that are not cached
 };
+
+// Writes FormatNumberView's text of `value` to `buffer` and returns it:
+// the same bytes, made with less work for the finite numbers that scoring
+// writes (the shortest digits that read back as `value`, in plain notation
+// from 1e-4 up to 1e16, else as d.ddde+XX).
+std::string_view FormatNumberText(double value, NumberTextBuffer& buffer);
 
 }  // namespace bnscore::internal
 

@@ -61,11 +61,28 @@ TEST(NumberTextCacheTest, GivesTheTextOfFormatNumberView) {
   std::uniform_real_distribution<double> probability(0.0, 1.0);
   std::vector<double> values = {0.0, -0.0, 1.0, 0.1, 1e-7, 2.5e300, NumericValue::GetSysmisValue()};
   for (int i = 0; i < 20000; ++i) values.push_back(probability(random));
+  // Every magnitude, and the edges of plain notation (1e-4 and 1e16).
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t bits = random();
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(value);
+  }
+  for (double edge : {1e-4, 1e-5, 1e15, 1e16, 123456789012345680.0, 9.999999999999999e15, 5e-324,
+                      -1.7976931348623157e308, 1.0 / 3, -2.0 / 3 * 1e-4, 100.0, 1e-300, 1e300}) {
+    values.push_back(edge);
+    values.push_back(std::nextafter(edge, 0.0));
+    values.push_back(std::nextafter(edge, 2 * edge));
+  }
+  values.push_back(std::nan(""));
+  values.push_back(-HUGE_VAL);
   // Twice over, so that many come from the cache and collide in it.
   for (int round = 0; round < 2; ++round) {
     for (double value : values) {
       NumberTextBuffer buffer;
-      ASSERT_EQ(cache.Format(value), FormatNumberView(value, buffer)) << value;
+      const std::string expected(FormatNumberView(value, buffer));
+      ASSERT_EQ(cache.Format(value), expected) << value;
+      ASSERT_EQ(FormatNumberText(value, buffer), expected) << value;
     }
   }
   EXPECT_EQ(cache.Format(-0.0), "-0");
