@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bnscore/bnscore.h"
-#include "engine/ScoreOptions.h"
+#include "cli/ScoreOptions.h"
 
 namespace bnscore::cli {
 
@@ -13,7 +13,7 @@ namespace bnscore::cli {
 // `score` that concern input), the column of the known labels, and the
 // report's format.
 struct EvaluateOptions {
-  internal::ScoreOptions score;
+  ScoreOptions score;
   std::string label;  // "" : the target field's name
   bool json = false;  // a JSON object instead of the text report
 };

@@ -14,6 +14,7 @@
 #include "engine/FieldLayout.h"
 #include "engine/LoadedModel.h"
 #include "engine/ModelInternals.h"
+#include "engine/RecordScoring.h"
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
 #include "engine/WorkerPool.h"
@@ -303,17 +304,42 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
   }
 }
 
+namespace {
+
+// The options of a model loaded with `load` reading records with `csv`.
+ScoreOptions CallOptions(const LoadOptions& load, const CsvOptions& csv) {
+  ScoreOptions score = MakeScoreOptions(load, csv);
+  if (csv.evidence) {
+    score.load.missing = csv.evidence->missing;
+    score.load.unknown = csv.evidence->unknown;
+  }
+  return score;
+}
+
+}  // namespace
+
 CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
                            const CsvOptions& options) const {
   impl_->WarmUp();
-  ScoreOptions score = MakeScoreOptions(impl_->options, options);
-  if (options.evidence) {
-    score.load.missing = options.evidence->missing;
-    score.load.unknown = options.evidence->unknown;
-  }
+  const ScoreOptions score = CallOptions(impl_->options, options);
   try {
     const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
-    return ScoreCsvRecords(model, score, input, std::string(inputName), output);
+    if (options.inputFormat == RecordFormat::kCsv && options.outputFormat == RecordFormat::kCsv) {
+      return ScoreCsvRecords(model, score, input, std::string(inputName), output);
+    }
+    return ScoreRecordBlocks(model, score, input, std::string(inputName), output);
+  } catch (const EngineError& e) {
+    throw Error(e.what());
+  }
+}
+
+CsvSummary Model::ScoreEach(ByteSource& input, std::string_view inputName, OutcomeSink& sink,
+                            const CsvOptions& options) const {
+  impl_->WarmUp();
+  const ScoreOptions score = CallOptions(impl_->options, options);
+  try {
+    const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
+    return ScoreRecordsInto(model, score, input, std::string(inputName), sink);
   } catch (const EngineError& e) {
     throw Error(e.what());
   }
