@@ -11,7 +11,7 @@
 #include "cli/ProgressMeter.h"
 #include "engine/EngineError.h"
 #include "engine/FdStreams.h"
-#include "engine/JsonText.h"
+#include "bnscore/JsonText.h"
 #include "host/text/NumberText.h"
 
 namespace bnscore::cli {
@@ -129,13 +129,12 @@ void WriteText(const Tally& tally, const ClassificationMetrics& metrics,
 
 void AppendKey(const char* key, std::string& out) {
   out += ',';
-  AppendJsonString(key, out);
+  AppendJsonString(out, key);
   out += ':';
 }
 
 void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
                const std::vector<std::string>& categories, const std::string& label, std::ostream& out) {
-  NumberTextBuffer buffer;
   long records = 0;
   for (const auto& entry : tally.statuses) records += entry.second;
   std::string json = "{\"records\":" + std::to_string(records);
@@ -154,27 +153,27 @@ void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
   AppendKey("blank_lines", json);
   json += std::to_string(tally.blankLines);
   AppendKey("label_column", json);
-  AppendJsonString(label, json);
+  AppendJsonString(json, label);
   AppendKey("correct", json);
   json += std::to_string(metrics.GetCorrect());
   AppendKey("accuracy", json);
-  AppendJsonNumber(metrics.GetAccuracy(), buffer, json);
+  AppendJsonNumber(json, metrics.GetAccuracy());
   AppendKey("log_loss", json);
-  AppendJsonNumber(metrics.GetLogLoss(), buffer, json);
+  AppendJsonNumber(json, metrics.GetLogLoss());
   AppendKey("brier_score", json);
-  AppendJsonNumber(metrics.GetBrierScore(), buffer, json);
+  AppendJsonNumber(json, metrics.GetBrierScore());
   AppendKey("roc_auc", json);
-  AppendJsonNumber(metrics.GetRocAuc(), buffer, json);
+  AppendJsonNumber(json, metrics.GetRocAuc());
   AppendKey("categories", json);
   for (std::size_t c = 0; c < metrics.GetNumCategories(); ++c) {
     json += c == 0 ? "[{\"category\":" : ",{\"category\":";
-    AppendJsonString(categories[c], json);
+    AppendJsonString(json, categories[c]);
     AppendKey("precision", json);
-    AppendJsonNumber(metrics.GetPrecision(c), buffer, json);
+    AppendJsonNumber(json, metrics.GetPrecision(c));
     AppendKey("recall", json);
-    AppendJsonNumber(metrics.GetRecall(c), buffer, json);
+    AppendJsonNumber(json, metrics.GetRecall(c));
     AppendKey("f1", json);
-    AppendJsonNumber(metrics.GetF1(c), buffer, json);
+    AppendJsonNumber(json, metrics.GetF1(c));
     json += ",\"support\":" + std::to_string(metrics.GetSupport(c)) + "}";
   }
   json += metrics.GetNumCategories() == 0 ? "[]" : "]";

@@ -35,7 +35,7 @@
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
 #include "engine/EngineError.h"
-#include "engine/JsonText.h"
+#include "bnscore/JsonText.h"
 #include "engine/ModelInternals.h"
 #include "host/xml/XmlPlatform.h"
 #ifdef BNSCORE_WITH_SERVICE
@@ -302,9 +302,9 @@ void WriteDisplayJson(const ScoreModel& model, const std::string& modelPath, std
   std::ostringstream display;
   model.Display(display);
   std::string json = "{\"model\":";
-  AppendJsonString(modelPath, json);
+  bnscore::AppendJsonString(json, modelPath);
   json += ",\"display\":";
-  AppendJsonString(display.str(), json);
+  bnscore::AppendJsonString(json, display.str());
   out << json << "}\n";
 }
 
