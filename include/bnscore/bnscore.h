@@ -118,8 +118,8 @@ struct Schema {
   // cell it reads: every field of the data dictionary but the target (the
   // predictors, and the inputs from which derived predictors are computed),
   // then, with derivedInRecord or byName, the derived fields the data
-  // dictionary does not name, and last the target (read only when it is an
-  // active field too). Other names are ignored; a field without a cell is
+  // dictionary does not name, and last the target when it is an active
+  // field too (read like a predictor, by position or by name). Other names are ignored; a field without a cell is
   // missing.
   std::vector<Field> inputs;
   std::string target;
