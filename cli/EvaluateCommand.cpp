@@ -9,14 +9,11 @@
 #include "cli/ClassificationMetrics.h"
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
-#include "engine/EngineError.h"
 #include "engine/FdStreams.h"
 #include "bnscore/JsonText.h"
 #include "host/text/NumberText.h"
 
 namespace bnscore::cli {
-
-using namespace bnscore::internal;
 
 namespace {
 
@@ -48,7 +45,7 @@ int FindColumn(const std::vector<std::string>& header, const std::string& name) 
 std::string LabelColumnName(const bnscore::Model& model, const EvaluateOptions& options) {
   if (!options.label.empty()) return options.label;
   if (model.GetSchema().target.empty()) {
-    throw EngineError("the model has no target field: give --label");
+    throw bnscore::Error("the model has no target field: give --label");
   }
   return model.GetSchema().target;
 }
@@ -206,7 +203,7 @@ class Evaluation : public bnscore::OutcomeSink {
   void Begin(const std::vector<std::string>& columns) override {
     labelColumn_ = FindColumn(columns, label_);
     if (labelColumn_ < 0) {
-      throw EngineError(inputName_ + ": no label column \"" + label_ + "\" (see --label)");
+      throw bnscore::Error(inputName_ + ": no label column \"" + label_ + "\" (see --label)");
     }
   }
 
@@ -231,7 +228,7 @@ class Evaluation : public bnscore::OutcomeSink {
     }
     const int predicted = record.outcome.prediction;
     if (predicted < 0 || record.probabilities.empty()) {
-      throw EngineError(inputName_ + ":" + std::to_string(record.line) +
+      throw bnscore::Error(inputName_ + ":" + std::to_string(record.line) +
                         ": the model predicted no category of the target");
     }
     // A category the result gives no probability has 0.
@@ -270,7 +267,7 @@ void RunEvaluate(const bnscore::Model& model, const EvaluateOptions& options, st
   ProgressMeter progress(input.GetFile(), options.score.progress,
                          options.score.progressIntervalMs);
   csv.recordsWritten = [&progress](long records) { progress.Add(records); };
-  FdSource source(input.Get(), input.GetName());
+  internal::FdSource source(input.Get(), input.GetName());
   const bnscore::CsvSummary summary = model.ScoreEach(source, input.GetName(), evaluation, csv);
   progress.Finish();
   input.FinishReading();

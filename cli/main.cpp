@@ -298,13 +298,13 @@ void ResolveColumns(Arguments& args) {
 }
 
 // display --format json: {"model":PATH,"display":TEXT}.
-void WriteDisplayJson(const ScoreModel& model, const std::string& modelPath, std::ostream& out) {
-  std::ostringstream display;
-  model.Display(display);
+void WriteDisplayJson(const bnscore::Model& model, const std::string& modelPath,
+                      std::ostream& out) {
+  const std::string display = model.Display();
   std::string json = "{\"model\":";
   bnscore::AppendJsonString(json, modelPath);
   json += ",\"display\":";
-  bnscore::AppendJsonString(json, display.str());
+  bnscore::AppendJsonString(json, display);
   out << json << "}\n";
 }
 
@@ -363,7 +363,7 @@ int Run(const std::string& command, const Arguments& args) {
   } else if (command == "graph") {
     RunGraph(model, GraphOptions{args.modelPath, args.score.outputPath, args.format == "svg"});
   } else if (json) {
-    WriteDisplayJson(model, args.modelPath, std::cout);
+    WriteDisplayJson(*loaded, args.modelPath, std::cout);
   } else {
     std::cout << loaded->Display();
   }
