@@ -9,20 +9,11 @@
 #include "cli/ClassificationMetrics.h"
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
-#include "cli/RecordSource.h"
-#include "cli/ScoreCommand.h"
-#include "engine/CsvReader.h"
-#include "engine/EngineError.h"
-#include "engine/JsonText.h"
-#include "engine/CsvColumnBlock.h"
-#include "engine/FieldLayout.h"
-#include "engine/ModelInternals.h"
-#include "engine/RecordFiller.h"
+#include "engine/FdStreams.h"
+#include "bnscore/JsonText.h"
 #include "host/text/NumberText.h"
 
 namespace bnscore::cli {
-
-using namespace bnscore::internal;
 
 namespace {
 
@@ -51,11 +42,12 @@ int FindColumn(const std::vector<std::string>& header, const std::string& name) 
   return found == header.end() ? -1 : static_cast<int>(found - header.begin());
 }
 
-std::string LabelColumnName(const ScoreModel& model, const EvaluateOptions& options) {
+std::string LabelColumnName(const bnscore::Model& model, const EvaluateOptions& options) {
   if (!options.label.empty()) return options.label;
-  const ScoreDictVar* target = model.GetTargetVar();
-  if (target == nullptr) throw EngineError("the model has no target field: give --label");
-  return target->GetName();
+  if (model.GetSchema().target.empty()) {
+    throw bnscore::Error("the model has no target field: give --label");
+  }
+  return model.GetSchema().target;
 }
 
 std::string FormatFigure(double value) {
@@ -134,13 +126,12 @@ void WriteText(const Tally& tally, const ClassificationMetrics& metrics,
 
 void AppendKey(const char* key, std::string& out) {
   out += ',';
-  AppendJsonString(key, out);
+  AppendJsonString(out, key);
   out += ':';
 }
 
 void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
                const std::vector<std::string>& categories, const std::string& label, std::ostream& out) {
-  NumberTextBuffer buffer;
   long records = 0;
   for (const auto& entry : tally.statuses) records += entry.second;
   std::string json = "{\"records\":" + std::to_string(records);
@@ -159,27 +150,27 @@ void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
   AppendKey("blank_lines", json);
   json += std::to_string(tally.blankLines);
   AppendKey("label_column", json);
-  AppendJsonString(label, json);
+  AppendJsonString(json, label);
   AppendKey("correct", json);
   json += std::to_string(metrics.GetCorrect());
   AppendKey("accuracy", json);
-  AppendJsonNumber(metrics.GetAccuracy(), buffer, json);
+  AppendJsonNumber(json, metrics.GetAccuracy());
   AppendKey("log_loss", json);
-  AppendJsonNumber(metrics.GetLogLoss(), buffer, json);
+  AppendJsonNumber(json, metrics.GetLogLoss());
   AppendKey("brier_score", json);
-  AppendJsonNumber(metrics.GetBrierScore(), buffer, json);
+  AppendJsonNumber(json, metrics.GetBrierScore());
   AppendKey("roc_auc", json);
-  AppendJsonNumber(metrics.GetRocAuc(), buffer, json);
+  AppendJsonNumber(json, metrics.GetRocAuc());
   AppendKey("categories", json);
   for (std::size_t c = 0; c < metrics.GetNumCategories(); ++c) {
     json += c == 0 ? "[{\"category\":" : ",{\"category\":";
-    AppendJsonString(categories[c], json);
+    AppendJsonString(json, categories[c]);
     AppendKey("precision", json);
-    AppendJsonNumber(metrics.GetPrecision(c), buffer, json);
+    AppendJsonNumber(json, metrics.GetPrecision(c));
     AppendKey("recall", json);
-    AppendJsonNumber(metrics.GetRecall(c), buffer, json);
+    AppendJsonNumber(json, metrics.GetRecall(c));
     AppendKey("f1", json);
-    AppendJsonNumber(metrics.GetF1(c), buffer, json);
+    AppendJsonNumber(json, metrics.GetF1(c));
     json += ",\"support\":" + std::to_string(metrics.GetSupport(c)) + "}";
   }
   json += metrics.GetNumCategories() == 0 ? "[]" : "]";
@@ -197,104 +188,96 @@ void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
   out << json;
 }
 
-}  // namespace
+// Compares each record's prediction with its label, as RunEvaluate says.
+class Evaluation : public bnscore::OutcomeSink {
+ public:
+  Evaluation(const std::vector<std::string>& categories, std::string label,
+             const std::vector<std::string>& missingValues, std::string inputName)
+      : categories_(categories),
+        label_(std::move(label)),
+        missingValues_(missingValues),
+        inputName_(std::move(inputName)),
+        metrics_(categories.size()),
+        probabilities_(categories.size()) {}
 
-void RunEvaluate(const bnscore::Model& api, const EvaluateOptions& options, std::ostream& out) {
-  ScoreOptions scoreOptions = options.score;
-  scoreOptions.keepInput = false;
-  scoreOptions.reason = false;
-  const ScoreModel& model = bnscore::ModelInternals::GetHostModel(api);
-  FileDescriptor input = FileDescriptor::OpenForReading(scoreOptions.recordsPath);
-  RecordSource records(input.Get(), input.GetName(), model, scoreOptions);
-  const std::vector<std::string>& header = records.GetColumns();
-  const std::string label = LabelColumnName(model, options);
-  const int labelColumn = FindColumn(header, label);
-  if (labelColumn < 0) {
-    throw EngineError(input.GetName() + ": no label column \"" + label + "\" (see --label)");
+  void Begin(const std::vector<std::string>& columns) override {
+    labelColumn_ = FindColumn(columns, label_);
+    if (labelColumn_ < 0) {
+      throw bnscore::Error(inputName_ + ": no label column \"" + label_ + "\" (see --label)");
+    }
   }
 
-  const FieldLayout layout(model, scoreOptions.load.derivedInRecord, scoreOptions.load.byName);
-  CsvColumnBlock block(api, model, layout, header, scoreOptions);
-  const std::vector<std::string>& categories = api.GetSchema().categories;
-  const NumberCellRules labelRules(scoreOptions.missingValues, true);
-  ClassificationMetrics metrics(categories.size());
-  Tally tally;
-  std::vector<double> probabilities(categories.size());
-  // The label cells and lines of the records in the block.
-  std::vector<std::string> labels(CsvColumnBlock::kRows);
-  std::vector<long> lines(CsvColumnBlock::kRows);
-  ProgressMeter progress(input.GetFile(), scoreOptions.progress,
-                         scoreOptions.progressIntervalMs);
-
-  auto evaluate = [&](std::size_t row, int status, int predicted, const double* p) {
-    if (status != 0) {
-      ++tally.notScored;
+  void Take(const bnscore::ScoredRecord& record) override {
+    if (record.outcome.status != 0) {
+      ++tally_.notScored;
       return;
     }
-    const std::string& labelCell = labels[row];
-    if (labelRules.IsMissingValue(labelCell)) {
-      ++tally.labelMissing;
+    const std::string_view labelCell = record.cells[static_cast<std::size_t>(labelColumn_)];
+    if (labelCell.empty() || std::find(missingValues_.begin(), missingValues_.end(),
+                                       labelCell) != missingValues_.end()) {
+      ++tally_.labelMissing;
       return;
     }
-    const int actual = FindCategory(categories, labelCell);
+    const int actual = FindCategory(categories_, labelCell);
     if (actual < 0) {
-      if (tally.labelUnknown++ == 0) {
-        tally.firstUnknownLabel = labelCell;
-        tally.firstUnknownLine = lines[row];
+      if (tally_.labelUnknown++ == 0) {
+        tally_.firstUnknownLabel = labelCell;
+        tally_.firstUnknownLine = record.line;
       }
       return;
     }
-    if (predicted < 0 || p == nullptr) {
-      throw EngineError(input.GetName() + ":" + std::to_string(lines[row]) +
+    const int predicted = record.outcome.prediction;
+    if (predicted < 0 || record.probabilities.empty()) {
+      throw bnscore::Error(inputName_ + ":" + std::to_string(record.line) +
                         ": the model predicted no category of the target");
     }
     // A category the result gives no probability has 0.
-    for (std::size_t c = 0; c < probabilities.size(); ++c) {
-      probabilities[c] = p[c] == p[c] ? p[c] : 0.0;
+    for (std::size_t c = 0; c < probabilities_.size(); ++c) {
+      const double p = record.probabilities[c];
+      probabilities_[c] = p == p ? p : 0.0;
     }
-    metrics.Add(static_cast<std::size_t>(actual), static_cast<std::size_t>(predicted),
-                probabilities);
-  };
-  auto flush = [&] {
-    const long rows = static_cast<long>(block.Rows());
-    block.ScoreAndVisit(evaluate);
-    progress.Add(rows);
-  };
-  auto add = [&](bool asTexts) {
-    const std::size_t row = block.Rows();
-    labels[row] = records.GetFields()[static_cast<std::size_t>(labelColumn)];
-    lines[row] = records.GetLine();
-    const std::vector<char>* numbers = records.GetNumberCells();
-    const char* numberCells = numbers != nullptr ? numbers->data() : nullptr;
-    if (!asTexts) {
-      return block.AddCells(records.GetFields(), numberCells, records.GetLine(), input.GetName());
-    }
-    block.AddCellsAsTexts(records.GetFields(), numberCells, records.GetLine(), input.GetName());
-    return true;
-  };
-  try {
-    while (records.Next()) {
-      if (add(false)) {
-        if (block.Full()) flush();
-        continue;
-      }
-      flush();
-      add(true);
-      flush();
-    }
-  } catch (const CsvError&) {
-    flush();  // the records before the fault, whose own fault comes first
-    throw;
+    metrics_.Add(static_cast<std::size_t>(actual), static_cast<std::size_t>(predicted),
+                 probabilities_);
   }
-  flush();
+
+  Tally& GetTally() { return tally_; }
+  const ClassificationMetrics& GetMetrics() const { return metrics_; }
+
+ private:
+  const std::vector<std::string>& categories_;
+  std::string label_;
+  std::vector<std::string> missingValues_;  // besides the empty cell
+  std::string inputName_;
+  int labelColumn_ = -1;
+  ClassificationMetrics metrics_;
+  Tally tally_;
+  std::vector<double> probabilities_;
+};
+
+}  // namespace
+
+void RunEvaluate(const bnscore::Model& model, const EvaluateOptions& options, std::ostream& out) {
+  bnscore::CsvOptions csv = options.score;
+  csv.keepInput = false;
+  csv.reason = false;
+  FileDescriptor input = FileDescriptor::OpenForReading(options.score.recordsPath);
+  const std::vector<std::string>& categories = model.GetSchema().categories;
+  const std::string label = LabelColumnName(model, options);
+  Evaluation evaluation(categories, label, csv.missingValues, input.GetName());
+  ProgressMeter progress(input.GetFile(), options.score.progress,
+                         options.score.progressIntervalMs);
+  csv.recordsWritten = [&progress](long records) { progress.Add(records); };
+  internal::FdSource source(input.Get(), input.GetName());
+  const bnscore::CsvSummary summary = model.ScoreEach(source, input.GetName(), evaluation, csv);
   progress.Finish();
   input.FinishReading();
-  block.AddStatusCounts(tally.statuses);
-  tally.blankLines = records.GetBlankLines();
+  Tally& tally = evaluation.GetTally();
+  for (const auto& [status, count] : summary.statusCounts) tally.statuses[status] = count;
+  tally.blankLines = summary.blankLines;
   if (options.json) {
-    WriteJson(tally, metrics, categories, label, out);
+    WriteJson(tally, evaluation.GetMetrics(), categories, label, out);
   } else {
-    WriteText(tally, metrics, categories, label, out);
+    WriteText(tally, evaluation.GetMetrics(), categories, label, out);
   }
 }
 

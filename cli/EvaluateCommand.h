@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bnscore/bnscore.h"
-#include "engine/ScoreOptions.h"
+#include "cli/ScoreOptions.h"
 
 namespace bnscore::cli {
 
@@ -13,7 +13,7 @@ namespace bnscore::cli {
 // `score` that concern input), the column of the known labels, and the
 // report's format.
 struct EvaluateOptions {
-  internal::ScoreOptions score;
+  ScoreOptions score;
   std::string label;  // "" : the target field's name
   bool json = false;  // a JSON object instead of the text report
 };
@@ -22,8 +22,8 @@ struct EvaluateOptions {
 // predictions with the labels of the label column; writes the report to
 // `out`. Records whose status is not 0, whose label is missing or whose
 // label is no category of the target are counted apart and not evaluated.
-// Throws EngineError for file and CSV faults and for a label column that the
-// input lacks.
+// Throws bnscore::Error for CSV faults and for a label column that the input
+// lacks, EngineError for file faults.
 void RunEvaluate(const bnscore::Model& model, const EvaluateOptions& options, std::ostream& out);
 
 }  // namespace bnscore::cli

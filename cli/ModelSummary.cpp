@@ -10,7 +10,7 @@
 #include "cli/NetworkStructure.h"
 #include "engine/CsvWriter.h"
 #include "engine/FieldLayout.h"
-#include "engine/JsonText.h"
+#include "bnscore/JsonText.h"
 #include "host/data/TransformationDictionary.h"
 #include "host/interfaces/ScoreDictionary.h"
 #include "host/interfaces/ScoreValueLabel.h"
@@ -78,7 +78,7 @@ void AppendNames(const std::vector<std::string>& names, std::string& json) {
   json += '[';
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i > 0) json += ',';
-    AppendJsonString(names[i], json);
+    AppendJsonString(json, names[i]);
   }
   json += ']';
 }
@@ -87,10 +87,10 @@ void AppendNames(const std::vector<std::string>& names, std::string& json) {
 // closing brace, so that callers may add members.
 void AppendVariable(const ScoreDictVar& var, std::string& json) {
   json += "{\"name\":";
-  AppendJsonString(var.GetName(), json);
+  AppendJsonString(json, var.GetName());
   json += var.GetValueType() == 0 ? ",\"value_type\":\"numeric\"" : ",\"value_type\":\"string\"";
   json += ",\"measure\":";
-  AppendJsonString(MeasureName(var.GetMeasure()), json);
+  AppendJsonString(json, MeasureName(var.GetMeasure()));
   std::vector<std::string> categories;
   const ScoreValueLabelSet* labels = var.GetValueLabelSet();
   if (labels != nullptr) {
@@ -106,13 +106,13 @@ void AppendVariable(const ScoreDictVar& var, std::string& json) {
 // ,"bins":FIELD,"intervals":[{"category":..,"interval":"(25000, 60000]"}...]
 void AppendBins(const Discretization& bins, std::string& json) {
   json += ",\"bins\":";
-  AppendJsonString(bins.field, json);
+  AppendJsonString(json, bins.field);
   json += ",\"intervals\":[";
   for (std::size_t i = 0; i < bins.bins.size(); ++i) {
     json += i > 0 ? ",{\"category\":" : "{\"category\":";
-    AppendJsonString(bins.bins[i].binValue, json);
+    AppendJsonString(json, bins.bins[i].binValue);
     json += ",\"interval\":";
-    AppendJsonString(bnscore::cli::DescribeInterval(bins.bins[i]), json);
+    AppendJsonString(json, bnscore::cli::DescribeInterval(bins.bins[i]));
     json += '}';
   }
   json += ']';
@@ -192,15 +192,15 @@ void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, st
 void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
                            std::ostream& out) {
   std::string json = "{\"model\":";
-  AppendJsonString(modelPath, json);
+  AppendJsonString(json, modelPath);
   json += ",\"type\":";
-  AppendJsonString(model.GetModelType() == ScoreModel::BayesNet ? "Bayesian network" : "other",
-                   json);
+  AppendJsonString(json,
+                   model.GetModelType() == ScoreModel::BayesNet ? "Bayesian network" : "other");
   json += ",\"type_code\":" + std::to_string(model.GetModelType());
   json += ",\"version\":";
   const ScoreVersionInfo* version = model.GetVersionInfo();
   if (version != nullptr) {
-    AppendJsonString(version->GetVersion(), json);
+    AppendJsonString(json, version->GetVersion());
   } else {
     json += "null";
   }
@@ -222,19 +222,19 @@ void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath
   json += ",\"arcs\":[";
   for (std::size_t i = 0; i < network.arcs.size(); ++i) {
     json += i > 0 ? ",[" : "[";
-    AppendJsonString(network.arcs[i].first, json);
+    AppendJsonString(json, network.arcs[i].first);
     json += ',';
-    AppendJsonString(network.arcs[i].second, json);
+    AppendJsonString(json, network.arcs[i].second);
     json += ']';
   }
   json += "]";
   if (!network.modelType.empty()) {
     json += ",\"source_model_type\":";
-    AppendJsonString(network.modelType, json);
+    AppendJsonString(json, network.modelType);
   }
   if (!network.inferenceMethod.empty()) {
     json += ",\"source_inference_method\":";
-    AppendJsonString(network.inferenceMethod, json);
+    AppendJsonString(json, network.inferenceMethod);
   }
   json += ",\"markov_blanket\":";
   AppendNames(target != nullptr ? network.MarkovBlanket(target->GetName())

@@ -8,20 +8,15 @@
 #include "cli/AtomicOutputFile.h"
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
-#include "cli/RecordSource.h"
 #include "cli/UnscoredDiagnosis.h"
-#include "engine/CsvColumnBlock.h"
-#include "engine/CsvScoring.h"
-#include "engine/CsvWriter.h"
 #include "engine/EngineError.h"
 #include "engine/FdStreams.h"
-#include "engine/FieldLayout.h"
-#include "engine/JsonLinesWriter.h"
-#include "engine/ModelInternals.h"
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
+using internal::FdSink;
+using internal::FdSource;
+using internal::OutputClosed;
 
 namespace {
 
@@ -91,59 +86,6 @@ void WriteUnscored(const bnscore::Model& model, const ScoreOptions& options,
       << '\n';
 }
 
-// Scores and writes the records `block` holds.
-void Flush(CsvColumnBlock& block, CsvWriter& writer, ProgressMeter& progress) {
-  const long rows = static_cast<long>(block.Rows());
-  if (rows == 0) return;
-  block.ScoreAndWrite(writer);
-  progress.Add(rows);
-}
-
-// JSON Lines in or out: blocks of records read, scored through the
-// model's column path and written in turn, on this thread.
-bnscore::CsvSummary ScoreRecordBlocks(const bnscore::Model& api, const ScoreModel& model,
-                                      const ScoreOptions& options, const FileDescriptor& input,
-                                      OutputFile& output, ProgressMeter& progress) {
-  RecordSource records(input.Get(), input.GetName(), model, options);
-  const std::vector<std::string> names =
-      OutputNames(records.GetColumns(), model, options, input.GetName());
-  const FieldLayout layout(model, options.load.derivedInRecord, options.load.byName);
-  CsvColumnBlock block(api, model, layout, records.GetColumns(), options);
-  output.Open();
-  CsvWriter writer(output, "the output");
-  writer.SetDelimiter(options.delimiter);
-  std::unique_ptr<JsonLinesWriter> jsonOut;
-  if (options.outputFormat == RecordFormat::JsonLines) {
-    jsonOut = std::make_unique<JsonLinesWriter>(api.GetSchema().categories,
-                                                records.GetColumns(), options);
-    block.SetJsonLines(jsonOut.get());
-  } else if (options.outputHeader) {
-    for (const std::string& name : names) writer.WriteField(name);
-    writer.EndRow();
-  }
-  try {
-    while (records.Next()) {
-      const std::vector<char>* numbers = records.GetNumberCells();
-      const char* numberCells = numbers != nullptr ? numbers->data() : nullptr;
-      if (block.AddCells(records.GetFields(), numberCells, records.GetLine(), input.GetName())) {
-        if (block.Full()) Flush(block, writer, progress);
-        continue;
-      }
-      Flush(block, writer, progress);
-      block.AddCellsAsTexts(records.GetFields(), numberCells, records.GetLine(), input.GetName());
-      Flush(block, writer, progress);
-    }
-  } catch (const CsvError&) {
-    Flush(block, writer, progress);  // the records before the fault
-    throw;
-  }
-  Flush(block, writer, progress);
-  writer.Flush();
-  std::map<long, long> statusCounts;
-  block.AddStatusCounts(statusCounts);
-  return Summarise(statusCounts, records.GetBlankLines());
-}
-
 }  // namespace
 
 bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& options,
@@ -151,21 +93,15 @@ bnscore::CsvSummary RunScore(const bnscore::Model& model, const ScoreOptions& op
   FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
   OutputFile output(options.outputPath);
   ProgressMeter progress(input.GetFile(), options.progress, options.progressIntervalMs);
+  bnscore::CsvOptions csv = options;
+  csv.recordsWritten = [&progress](long records) { progress.Add(records); };
+  FdSource source(input.Get(), input.GetName());
   bnscore::CsvSummary counts;
-  if (options.inputFormat == RecordFormat::JsonLines ||
-      options.outputFormat == RecordFormat::JsonLines) {
-    counts = ScoreRecordBlocks(model, bnscore::ModelInternals::GetHostModel(model), options,
-                               input, output, progress);
-  } else {
-    bnscore::CsvOptions csv = options;
-    csv.recordsWritten = [&progress](long records) { progress.Add(records); };
-    FdSource source(input.Get(), input.GetName());
-    try {
-      counts = model.ScoreCsv(source, input.GetName(), output, csv);
-    } catch (const bnscore::Error& e) {
-      if (output.IsClosed()) throw OutputClosed(e.what());
-      throw;
-    }
+  try {
+    counts = model.ScoreCsv(source, input.GetName(), output, csv);
+  } catch (const bnscore::Error& e) {
+    if (output.IsClosed()) throw OutputClosed(e.what());
+    throw;
   }
   input.FinishReading();
   output.Commit();  // even when nothing was written (no header row, no records)

@@ -11,14 +11,10 @@
 #include <vector>
 
 #include "cli/FileDescriptor.h"
-#include "cli/RecordSource.h"
-#include "engine/CsvColumnBlock.h"
-#include "engine/FieldLayout.h"
-#include "engine/ModelInternals.h"
+#include "engine/FdStreams.h"
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
 namespace {
 
 // One kind of reason of one field, e.g. ("temperature", "not a number").
@@ -65,6 +61,31 @@ std::pair<std::string, int> Classify(std::string_view reason, std::string& examp
   return {std::string(reason), -1};
 }
 
+// Counts the reasons of the records it takes, up to `maxRecords`; at the
+// next one it throws Enough.
+class ReasonTally : public bnscore::OutcomeSink {
+ public:
+  struct Enough {};
+
+  explicit ReasonTally(long maxRecords) : maxRecords_(maxRecords) {}
+
+  void Take(const bnscore::ScoredRecord& record) override {
+    if (examined == maxRecords_) throw Enough();
+    ++examined;
+    if (record.outcome.status == bnscore::kScored) scored = true;
+    std::string example;
+    Cause& cause = causes[Classify(record.reason, example)];
+    if (cause.records++ == 0) cause.example = example;
+  }
+
+  std::map<std::pair<std::string, int>, Cause> causes;
+  long examined = 0;
+  bool scored = false;  // a record scored: not the input that was scored
+
+ private:
+  long maxRecords_;
+};
+
 }  // namespace
 
 std::string DiagnoseUnscored(const bnscore::Model& model, const ScoreOptions& options,
@@ -78,41 +99,21 @@ std::string DiagnoseUnscored(const bnscore::Model& model, const ScoreOptions& op
       }
     }
     FileDescriptor input = FileDescriptor::OpenForReading(options.recordsPath);
-    ScoreOptions explained = options;
+    bnscore::CsvOptions explained = options;
     explained.reason = true;
-    explained.progress = false;
-    const ScoreModel& host = bnscore::ModelInternals::GetHostModel(model);
-    RecordSource records(input.Get(), input.GetName(), host, explained);
-    const FieldLayout layout(host, explained.load.derivedInRecord, explained.load.byName);
-    CsvColumnBlock block(model, host, layout, records.GetColumns(), explained);
-    std::map<std::pair<std::string, int>, Cause> causes;
-    long examined = 0;
-    bool more = false;   // records left unread
-    bool scored = false;  // a record scored: not the input that was scored
-    auto tally = [&causes, &scored](int status, std::string_view reason) {
-      if (status == 0) scored = true;
-      std::string example;
-      Cause& cause = causes[Classify(reason, example)];
-      if (cause.records++ == 0) cause.example = example;
-    };
-    while (records.Next()) {
-      if (examined == maxRecords) {
-        more = true;
-        break;
-      }
-      ++examined;
-      const std::vector<char>* numbers = records.GetNumberCells();
-      const char* numberCells = numbers != nullptr ? numbers->data() : nullptr;
-      if (!block.AddCells(records.GetFields(), numberCells, records.GetLine(), input.GetName())) {
-        block.ScoreAndVisitReasons(tally);
-        block.AddCellsAsTexts(records.GetFields(), numberCells, records.GetLine(),
-                              input.GetName());
-      }
-      if (block.Full()) block.ScoreAndVisitReasons(tally);
+    explained.recordsWritten = nullptr;
+    ReasonTally tally(maxRecords);
+    bool more = false;  // records left unread
+    internal::FdSource source(input.Get(), input.GetName());
+    try {
+      model.ScoreEach(source, input.GetName(), tally, explained);
+    } catch (const ReasonTally::Enough&) {
+      more = true;
     }
-    block.ScoreAndVisitReasons(tally);
-    if (scored) return {};
+    if (tally.scored) return {};
     if (!more) input.FinishReading();  // (gzip: its thread ends only at the end)
+    const auto& causes = tally.causes;
+    const long examined = tally.examined;
     if (causes.empty()) return {};
     auto commonest = causes.begin();
     for (auto c = causes.begin(); c != causes.end(); ++c) {

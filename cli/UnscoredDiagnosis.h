@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bnscore/bnscore.h"
-#include "engine/ScoreOptions.h"
+#include "cli/ScoreOptions.h"
 
 namespace bnscore::cli {
 
@@ -20,7 +20,7 @@ namespace bnscore::cli {
 // was (it changed). Reads at most `maxRecords` records, and then says so:
 // "(in the first 1000000 records)". Uses `model` on this thread; the run
 // must be over.
-std::string DiagnoseUnscored(const bnscore::Model& model, const internal::ScoreOptions& options,
+std::string DiagnoseUnscored(const bnscore::Model& model, const ScoreOptions& options,
                              long maxRecords = 1000000);
 
 }  // namespace bnscore::cli

@@ -36,7 +36,7 @@
 #include "engine/CsvReader.h"
 #include "engine/CsvScoring.h"
 #include "engine/EngineError.h"
-#include "engine/JsonText.h"
+#include "bnscore/JsonText.h"
 #include "engine/ModelInternals.h"
 #include "host/xml/XmlPlatform.h"
 #ifdef BNSCORE_WITH_SERVICE
@@ -195,14 +195,14 @@ struct Arguments {
   std::string target;  // --target: the predicted variable of a network in another format
   std::size_t maxDocumentBytes = 0;  // --max-document-bytes (0: the default)
   std::size_t maxNodes = 0;          // --max-nodes (0: the default)
-  ScoreOptions score;   // score, and evaluate's input
+  bnscore::cli::ScoreOptions score;   // score, and evaluate's input
   bool header = false;  // check --header
   // evaluate
   std::string label;
   std::string format = "text";
   // Option texts read into `score` after parsing.
   std::string delimiter = ",";
-  std::string missingValues = JoinList(ScoreOptions().missingValues);
+  std::string missingValues = JoinList(bnscore::CsvOptions().missingValues);
   std::string blankLines = "skip";
   std::string inputFormat = "csv";
   std::string outputFormat = "csv";
@@ -295,7 +295,7 @@ void AddFormatOption(CLI::App& command, Arguments& args) {
 // --header-file (read with the input's delimiter).
 void ResolveColumns(Arguments& args) {
   const bool named = !args.columns.empty() || !args.headerFile.empty();
-  if (args.score.inputFormat == RecordFormat::JsonLines) {
+  if (args.score.inputFormat == bnscore::RecordFormat::kJsonLines) {
     if (args.noHeader) throw EngineError("--no-header: JSON Lines input has no header row anyway");
   } else if (named != args.noHeader) {
     throw EngineError(args.noHeader ? "--no-header needs the columns' names: --columns A,B,... or "
@@ -308,20 +308,20 @@ void ResolveColumns(Arguments& args) {
     FileDescriptor file = FileDescriptor::OpenForReading(args.headerFile);
     CsvReader reader(file.Get(), file.GetName());
     reader.SetDelimiter(args.score.delimiter);
-    args.score.columns = ReadHeader(reader, args.score);
+    args.score.columns = ReadHeader(reader, MakeScoreOptions(args.score.load, args.score));
   } else {
     args.score.columns = SplitList(args.columns);
   }
 }
 
 // display --format json: {"model":PATH,"display":TEXT}.
-void WriteDisplayJson(const ScoreModel& model, const std::string& modelPath, std::ostream& out) {
-  std::ostringstream display;
-  model.Display(display);
+void WriteDisplayJson(const bnscore::Model& model, const std::string& modelPath,
+                      std::ostream& out) {
+  const std::string display = model.Display();
   std::string json = "{\"model\":";
-  AppendJsonString(modelPath, json);
+  bnscore::AppendJsonString(json, modelPath);
   json += ",\"display\":";
-  AppendJsonString(display.str(), json);
+  bnscore::AppendJsonString(json, display);
   out << json << "}\n";
 }
 
@@ -380,7 +380,7 @@ int Run(const std::string& command, const Arguments& args) {
   } else if (command == "graph") {
     RunGraph(model, GraphOptions{args.modelPath, args.score.outputPath, args.format == "svg"});
   } else if (json) {
-    WriteDisplayJson(model, args.modelPath, std::cout);
+    WriteDisplayJson(*loaded, args.modelPath, std::cout);
   } else {
     std::cout << loaded->Display();
   }
@@ -548,8 +548,8 @@ missing), {no-score} when the record's values have probability zero.)"));
   if (args.missing == "marginalize") args.score.load.missing = bnscore::MissingValues::kMarginalize;
   if (args.unknown == "missing") args.score.load.unknown = bnscore::UnknownValues::kMissing;
   args.score.rejectBlankLines = args.blankLines == "error";
-  if (args.inputFormat == "jsonl") args.score.inputFormat = RecordFormat::JsonLines;
-  if (args.outputFormat == "jsonl") args.score.outputFormat = RecordFormat::JsonLines;
+  if (args.inputFormat == "jsonl") args.score.inputFormat = bnscore::RecordFormat::kJsonLines;
+  if (args.outputFormat == "jsonl") args.score.outputFormat = bnscore::RecordFormat::kJsonLines;
 
   try {
     ResolveColumns(args);

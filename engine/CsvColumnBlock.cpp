@@ -206,19 +206,6 @@ void CsvColumnBlock::Clear() {
 }
 
 void CsvColumnBlock::ScoreAndVisit(const OutcomeVisitor& visit) {
-  if (rows_ == 0) return;
-  Score();
-  const std::size_t rows = rows_;
-  const std::size_t categories = labels_.size();
-  Clear();  // first: a visitor may throw
-  for (std::size_t r = 0; r < rows; ++r) {
-    Count(status_[r]);
-    visit(r, status_[r], prediction_[r],
-          predictionOnly_ ? nullptr : probabilities_.data() + r * categories);
-  }
-}
-
-void CsvColumnBlock::ScoreAndVisitReasons(const ReasonVisitor& visit) {
   const std::size_t rows = rows_;
   if (rows == 0) return;
   Score();
@@ -226,10 +213,21 @@ void CsvColumnBlock::ScoreAndVisitReasons(const ReasonVisitor& visit) {
     CsvColumnBlock& block;
     ~Emptied() { block.Clear(); }  // also when a visitor throws
   } emptied{*this};
+  const std::size_t categories = labels_.size();
+  const double none = std::numeric_limits<double>::quiet_NaN();
   for (std::size_t r = 0; r < rows; ++r) {
     const int status = status_[r];
     Count(status);
-    visit(status, reason_ && status != bnscore::kScored ? Explain(r, status) : std::string_view());
+    if (keepCells_) SetRowCells(r);
+    const RowOutcome outcome{
+        status,
+        prediction_[r],
+        predictionOnly_ ? none : confidence_[r],
+        predictionOnly_ ? nullptr : probabilities_.data() + r * categories,
+        reason_ && status != bnscore::kScored ? Explain(r, status) : std::string_view(),
+        keepCells_ ? std::span<const std::string_view>(rowCells_)
+                   : std::span<const std::string_view>()};
+    visit(r, outcome);
   }
 }
 

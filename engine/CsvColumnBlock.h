@@ -90,18 +90,24 @@ class CsvColumnBlock {
   // the block.
   void ScoreAndWrite(CsvWriter& out);
 
-  // Scores the rows held and hands each row's outcome to `visit` (row
-  // index in the block, status, prediction (-1: none), probabilities: one
-  // per category, NaN where the record has none, or null with
-  // predictionOnly) instead of writing it, then empties the block.
-  using OutcomeVisitor =
-      std::function<void(std::size_t row, int status, int prediction, const double* probabilities)>;
+  // One row's outcome, as ScoreAndVisit hands it over: probabilities one
+  // per category (NaN where the record has none), or null with
+  // predictionOnly; with reason, why the status is not 0 ("" when it is);
+  // with keepInput or reason, the row's cells (else none). Views valid
+  // during the visit only.
+  struct RowOutcome {
+    int status;
+    int prediction;  // -1: none
+    double confidence;
+    const double* probabilities;
+    std::string_view reason;
+    std::span<const std::string_view> cells;
+  };
+  // Scores the rows held and hands each row's outcome to `visit` (with the
+  // row's index in the block) instead of writing it, then empties the
+  // block (also when `visit` throws).
+  using OutcomeVisitor = std::function<void(std::size_t row, const RowOutcome& outcome)>;
   void ScoreAndVisit(const OutcomeVisitor& visit);
-
-  // Scores the rows held and hands each row's status and, with reason,
-  // its reason ("" for a scored row) to `visit`, then empties the block.
-  using ReasonVisitor = std::function<void(int status, std::string_view reason)>;
-  void ScoreAndVisitReasons(const ReasonVisitor& visit);
 
   // Adds the records scored so far, by status code, to `counts`.
   void AddStatusCounts(std::map<long, long>& counts) const;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/EngineError.h"
-#include "engine/JsonText.h"
+#include "bnscore/JsonText.h"
 
 namespace bnscore::internal {
 
@@ -68,9 +68,9 @@ std::string_view ExplainColumns::Json(long status, const ScoreCaseRecord& record
   for (std::size_t i = 0; i < terms_.size() && i < count_; ++i) {
     const bnscore::Reason reason = MakeReason(terms_[i]);
     json_ += i == 0 ? "{\"field\":" : ",{\"field\":";
-    AppendJsonString(reason.field, json_);
+    AppendJsonString(json_, reason.field);
     json_ += ",\"value\":";
-    AppendJsonString(reason.value, json_);
+    AppendJsonString(json_, reason.value);
     json_ += ",\"logOdds\":";
     json_ += std::isfinite(reason.logOdds) ? FormatNumberView(reason.logOdds, text_) : "null";
     json_ += '}';

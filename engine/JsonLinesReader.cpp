@@ -1,9 +1,6 @@
 #include "engine/JsonLinesReader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 
@@ -26,8 +23,9 @@ std::string Quoted(std::string_view key) { return "key \"" + std::string(key) + 
 
 }  // namespace
 
-JsonLinesReader::JsonLinesReader(int fd, std::string sourceName, std::size_t bufferSize)
-    : fd_(fd),
+JsonLinesReader::JsonLinesReader(bnscore::ByteSource& source, std::string sourceName,
+                                 std::size_t bufferSize)
+    : source_(source),
       sourceName_(std::move(sourceName)),
       buffer_(new char[std::max<std::size_t>(bufferSize, 1) + simdjson::SIMDJSON_PADDING]),
       capacity_(std::max<std::size_t>(bufferSize, 1)) {}
@@ -101,15 +99,9 @@ bool JsonLinesReader::Refill() {
     buffer_ = std::move(grown);
     capacity_ = capacity;
   }
-  for (;;) {
-    const ssize_t n = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
-    if (n > 0) {
-      end_ += static_cast<std::size_t>(n);
-      return true;
-    }
-    if (n == 0) return false;
-    if (errno != EINTR) throw EngineError("cannot read " + sourceName_ + ": " + std::strerror(errno));
-  }
+  const std::size_t n = source_.Read(buffer_.get() + end_, capacity_ - end_);
+  end_ += n;
+  return n > 0;
 }
 
 void JsonLinesReader::ParseLine(const char* text, std::size_t size) {

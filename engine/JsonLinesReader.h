@@ -10,9 +10,11 @@
 
 #include <simdjson.h>
 
+#include "bnscore/bnscore.h"
+
 namespace bnscore::internal {
 
-// A streaming reader of JSON Lines records from a file descriptor: one JSON
+// A streaming reader of JSON Lines records from a ByteSource: one JSON
 // object per line, whose members map field names to a number, a string or
 // null. Each record becomes one cell per column, like a CSV row:
 //   - a string: its text, unescaped;
@@ -32,13 +34,14 @@ namespace bnscore::internal {
 // Cells are views into the reader's buffers, valid until the next ReadRow.
 // The input is read in large blocks into one buffer that grows only when a
 // line does not fit; once it and the per-column texts have reached their
-// working size, reading allocates nothing. The file descriptor stays the
-// caller's.
+// working size, reading allocates nothing. The source stays the caller's
+// and must outlive the reader; what its Read throws goes through.
 class JsonLinesReader {
  public:
   static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
 
-  JsonLinesReader(int fd, std::string sourceName, std::size_t bufferSize = kDefaultBufferSize);
+  JsonLinesReader(bnscore::ByteSource& source, std::string sourceName,
+                  std::size_t bufferSize = kDefaultBufferSize);
   ~JsonLinesReader();
 
   JsonLinesReader(const JsonLinesReader&) = delete;
@@ -49,7 +52,7 @@ class JsonLinesReader {
   void SetRejectBlankLines(bool reject) { rejectBlankLines_ = reject; }
 
   // Reads the next record; false at the end of the input. Throws CsvError
-  // for a faulty line and EngineError for a read error.
+  // for a faulty line; what the source throws goes through.
   bool ReadRow();
 
   const std::vector<std::string>& GetColumns() const { return columns_; }
@@ -71,7 +74,7 @@ class JsonLinesReader {
   void SetCell(std::size_t column, simdjson::dom::element value, std::string_view key);
   [[noreturn]] void Fail(const std::string& what) const;
 
-  int fd_;
+  bnscore::ByteSource& source_;
   std::string sourceName_;
   bool rejectBlankLines_ = false;
   long blankLines_ = 0;

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "bnscore/JsonText.h"
 #include "engine/CsvWriter.h"
-#include "engine/NumberTextCache.h"
 #include "engine/ScoreOptions.h"
 
 namespace bnscore::internal {
@@ -14,11 +14,9 @@ namespace bnscore::internal {
 // Writes scored records as JSON Lines, one object per record:
 //   {"status":0,"prediction":"low","confidence":0.65,
 //    "probabilities":{"low":0.65,"medium":0.3,"high":0.05}}
-// with the target's categories in their order. When the status is not 0,
-// "confidence" and "probabilities" are null, and so is "prediction" when
-// there is none (or its text is empty). With predictionOnly "confidence"
-// and "probabilities" are always null (the keys of the service's replies);
-// with reason a last "reason" (null for status 0); with keepInput a first
+// with the target's categories in their order: the members of the
+// service's replies, written by the same JsonOutcomeWriter (which says
+// when they are null); with reason a last "reason" (null for status 0); with keepInput a first
 // "input" object of the input's cells by column (null for an empty cell;
 // a number when the input gave one, else a string). Numbers have the
 // shortest digits that read back to the same double, as in the CSV output.
@@ -43,12 +41,9 @@ class JsonLinesWriter {
 
  private:
   bool keepInput_;
-  bool predictionOnly_;
   bool reason_;
-  const std::vector<std::string>& categories_;
-  std::vector<std::string> inputKeys_;     // "\"name\":" per input column
-  std::vector<std::string> categoryKeys_;  // "\"category\":" per category
-  NumberTextCache numbers_;
+  bnscore::JsonOutcomeWriter outcome_;
+  std::vector<std::string> inputKeys_;  // "\"name\":" per input column
   std::string line_;
 };
 

@@ -1,10 +1,12 @@
-#include "engine/JsonText.h"
+#include "bnscore/JsonText.h"
 
+#include <charconv>
 #include <cmath>
 
+#include "engine/NumberTextCache.h"
 #include "host/text/NumberText.h"
 
-namespace bnscore::internal {
+namespace bnscore {
 
 namespace {
 
@@ -38,7 +40,7 @@ std::size_t Utf8SequenceLength(std::string_view text) {
 
 }  // namespace
 
-void AppendJsonString(std::string_view text, std::string& out) {
+void AppendJsonString(std::string& out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   out.push_back('"');
   std::size_t plain = 0;  // start of the run of bytes copied as they are
@@ -76,12 +78,82 @@ void AppendJsonString(std::string_view text, std::string& out) {
   out.push_back('"');
 }
 
-void AppendJsonNumber(double value, NumberTextBuffer& buffer, std::string& out) {
+void AppendJsonNumber(std::string& out, double value) {
   if (!std::isfinite(value)) {
     out += "null";
     return;
   }
+  NumberTextBuffer buffer;
   out += FormatNumberView(value, buffer);
 }
 
-}  // namespace bnscore::internal
+void AppendJsonInteger(std::string& out, long long value) {
+  char digits[24];
+  const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, r.ptr);
+}
+
+struct JsonOutcomeWriter::Impl {
+  std::vector<std::string> categories;
+  bool predictionOnly;
+  std::vector<std::string> literals;  // per category: "\"C\""
+  std::vector<std::string> keys;      // per category: "\"C\":"
+  internal::NumberTextCache numbers;
+
+  // A number seen as NaN or infinite is null.
+  void AppendNumber(std::string& out, double value) {
+    if (std::isfinite(value)) {
+      out += numbers.Format(value);
+    } else {
+      out += "null";
+    }
+  }
+};
+
+JsonOutcomeWriter::JsonOutcomeWriter(const std::vector<std::string>& categories,
+                                     bool predictionOnly)
+    : impl_(new Impl{categories, predictionOnly, {}, {}, {}}) {
+  for (const std::string& category : categories) {
+    std::string literal;
+    AppendJsonString(literal, category);
+    impl_->keys.push_back(literal + ':');
+    impl_->literals.push_back(std::move(literal));
+  }
+}
+
+JsonOutcomeWriter::~JsonOutcomeWriter() = default;
+
+const std::vector<std::string>& JsonOutcomeWriter::GetCategories() const {
+  return impl_->categories;
+}
+
+bool JsonOutcomeWriter::IsPredictionOnly() const { return impl_->predictionOnly; }
+
+void JsonOutcomeWriter::Append(const Outcome& outcome, const double* probabilities,
+                               std::string& out) {
+  Impl& impl = *impl_;
+  out += "\"status\":";
+  AppendJsonInteger(out, outcome.status);
+  out += ",\"prediction\":";
+  if (outcome.prediction >= 0 &&
+      static_cast<std::size_t>(outcome.prediction) < impl.literals.size()) {
+    out += impl.literals[static_cast<std::size_t>(outcome.prediction)];
+  } else {
+    out += "null";
+  }
+  if (outcome.status != kScored || impl.predictionOnly) {
+    out += ",\"confidence\":null,\"probabilities\":null";
+    return;
+  }
+  out += ",\"confidence\":";
+  impl.AppendNumber(out, outcome.confidence);
+  out += ",\"probabilities\":{";
+  for (std::size_t c = 0; c < impl.keys.size(); ++c) {
+    if (c > 0) out += ',';
+    out += impl.keys[c];
+    impl.AppendNumber(out, probabilities[c]);
+  }
+  out += '}';
+}
+
+}  // namespace bnscore

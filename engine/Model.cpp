@@ -14,11 +14,14 @@
 #include "engine/FieldLayout.h"
 #include "engine/LoadedModel.h"
 #include "engine/ModelInternals.h"
+#include "engine/NameProbe.h"
+#include "engine/RecordScoring.h"
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
 #include "engine/WorkerPool.h"
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
+#include "host/interfaces/ScoreResult.h"
 #include "host/interfaces/VkException.h"
 #include "host/xml/XmlPlatform.h"
 
@@ -104,13 +107,28 @@ struct Model::Impl {
         target != nullptr && model.GetDictionary() != nullptr
             ? model.GetDictionary()->GetVariable(schema.target)
             : nullptr;
-    const bool targetRead = indexed != nullptr && !options.byName && indexed->GetIndex() >= 0;
+    const bool targetRead = indexed != nullptr && (options.byName ? AsksForTarget()
+                                                                   : indexed->GetIndex() >= 0);
     for (int i = 0; i < layout->Size(); ++i) {
       const std::string& name = layout->GetNames()[static_cast<std::size_t>(i)];
       if (target != nullptr && name == schema.target && !targetRead) continue;
       schema.inputs.push_back(
           Field{name, layout->IsNumeric(i) ? FieldKind::kNumber : FieldKind::kText});
     }
+  }
+
+  // Whether the model, reading records by name, asks them for the target
+  // (a target that is an active field too): a record with every field
+  // summed out shows it.
+  bool AsksForTarget() {
+    if (inference == nullptr) return false;
+    NameProbe probe;
+    ScoreResult* result = nullptr;
+    EvidenceInference::Options sumOut;
+    sumOut.sumOutMissing = true;
+    inference->ScoreEvidence(&probe, result, options.derivedInRecord, sumOut);
+    delete result;  // the caller's
+    return probe.WasAsked(schema.target);
   }
 
   // Whether `values` are the categories, in order (each equal to the
@@ -308,17 +326,42 @@ void Model::Score(std::span<const Column> columns, std::size_t rows, const Outpu
   }
 }
 
+namespace {
+
+// The options of a model loaded with `load` reading records with `csv`.
+ScoreOptions CallOptions(const LoadOptions& load, const CsvOptions& csv) {
+  ScoreOptions score = MakeScoreOptions(load, csv);
+  if (csv.evidence) {
+    score.load.missing = csv.evidence->missing;
+    score.load.unknown = csv.evidence->unknown;
+  }
+  return score;
+}
+
+}  // namespace
+
 CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
                            const CsvOptions& options) const {
   impl_->WarmUp();
-  ScoreOptions score = MakeScoreOptions(impl_->options, options);
-  if (options.evidence) {
-    score.load.missing = options.evidence->missing;
-    score.load.unknown = options.evidence->unknown;
-  }
+  const ScoreOptions score = CallOptions(impl_->options, options);
   try {
     const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
-    return ScoreCsvRecords(model, score, input, std::string(inputName), output);
+    if (options.inputFormat == RecordFormat::kCsv && options.outputFormat == RecordFormat::kCsv) {
+      return ScoreCsvRecords(model, score, input, std::string(inputName), output);
+    }
+    return ScoreRecordBlocks(model, score, input, std::string(inputName), output);
+  } catch (const EngineError& e) {
+    throw Error(e.what());
+  }
+}
+
+CsvSummary Model::ScoreEach(ByteSource& input, std::string_view inputName, OutcomeSink& sink,
+                            const CsvOptions& options) const {
+  impl_->WarmUp();
+  const ScoreOptions score = CallOptions(impl_->options, options);
+  try {
+    const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
+    return ScoreRecordsInto(model, score, input, std::string(inputName), sink);
   } catch (const EngineError& e) {
     throw Error(e.what());
   }

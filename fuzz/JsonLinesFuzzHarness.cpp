@@ -1,29 +1,37 @@
 #include "fuzz/JsonLinesFuzzHarness.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
 #include <simdjson.h>
 
-#include "engine/CsvColumnBlock.h"
-#include "engine/CsvReader.h"
-#include "engine/CsvWriter.h"
-#include "engine/EngineError.h"
-#include "engine/FieldLayout.h"
-#include "engine/JsonLinesReader.h"
-#include "engine/JsonLinesWriter.h"
-#include "engine/ModelInternals.h"
-
-using namespace bnscore::internal;
-
 namespace {
 
+// The read sizes to pick from: tiny ones make lines cross many refills.
 constexpr std::size_t kSizes[] = {1, 2, 3, 7, 16, 64, 4096, 65536};
+// What the input is read with when no size is picked: as a file is.
+constexpr std::size_t kWholeReads = std::size_t{1} << 20;
+
+// The JSON Lines bytes, given at most `piece` bytes a read.
+class PieceSource : public bnscore::ByteSource {
+ public:
+  PieceSource(const std::string& text, std::size_t piece) : text_(text), piece_(piece) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min({size, piece_, text_.size() - offset_});
+    std::memcpy(buffer, text_.data() + offset_, n);
+    offset_ += n;
+    return n;
+  }
+
+ private:
+  const std::string& text_;
+  std::size_t piece_;
+  std::size_t offset_ = 0;
+};
 
 [[noreturn]] void Abort(const std::string& what) {
   std::fprintf(stderr, "jsonl fuzz: %s\n", what.c_str());
@@ -48,9 +56,7 @@ void CheckLines(const std::string& output) {
 
 }  // namespace
 
-JsonLinesFuzzHarness::JsonLinesFuzzHarness(const std::string& modelPath)
-    : input_(::memfd_create("jsonl_fuzz", 0)) {
-  if (input_ < 0) throw std::runtime_error("cannot open the fuzz file");
+JsonLinesFuzzHarness::JsonLinesFuzzHarness(const std::string& modelPath) {
   for (bool predictionOnly : {false, true}) {
     bnscore::LoadOptions load;
     load.predictionOnly = predictionOnly;
@@ -58,17 +64,14 @@ JsonLinesFuzzHarness::JsonLinesFuzzHarness(const std::string& modelPath)
   }
 }
 
-JsonLinesFuzzHarness::~JsonLinesFuzzHarness() { ::close(input_); }
+JsonLinesFuzzHarness::~JsonLinesFuzzHarness() = default;
 
 bool JsonLinesFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return false;
   const unsigned options = data[0];
-  if (::ftruncate(input_, 0) != 0 ||
-      ::pwrite(input_, data + 1, size - 1, 0) != static_cast<ssize_t>(size - 1)) {
-    throw std::runtime_error("cannot fill the memory file");
-  }
+  input_.assign(reinterpret_cast<const char*>(data + 1), size - 1);
   const Outcome small = Score(options, kSizes[options & 7u]);
-  const Outcome large = Score(options, JsonLinesReader::kDefaultBufferSize);
+  const Outcome large = Score(options, kWholeReads);
   if (small.output != large.output || small.fault != large.fault) {
     Abort("buffers of " + std::to_string(kSizes[options & 7u]) +
           " bytes and of the default size differ:\n--- small: " + small.fault + "\n" +
@@ -79,45 +82,24 @@ bool JsonLinesFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
 }
 
 JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options,
-                                                          std::size_t bufferSize) {
-  ScoreOptions score;
-  score.keepInput = (options & 8u) != 0;
-  score.reason = (options & 16u) != 0;
-  score.load.predictionOnly = (options & 32u) != 0;
-  const bnscore::Model& model = *models_[score.load.predictionOnly ? 1 : 0];
-  const ScoreModel& host = bnscore::ModelInternals::GetHostModel(model);
-  if (::lseek(input_, 0, SEEK_SET) != 0) throw std::runtime_error("cannot rewind the memory file");
-  JsonLinesReader reader(input_, "fuzz.jsonl", bufferSize);
-  if ((options & 64u) != 0) reader.SetColumns({"id", "x", "n"});
-  CsvWriter writer(64);
+                                                          std::size_t pieceSize) {
+  // What `bnscore score --input-format jsonl --output-format jsonl` runs.
+  bnscore::CsvOptions jsonl;
+  jsonl.inputFormat = bnscore::RecordFormat::kJsonLines;
+  jsonl.outputFormat = bnscore::RecordFormat::kJsonLines;
+  jsonl.keepInput = (options & 8u) != 0;
+  jsonl.reason = (options & 16u) != 0;
+  if ((options & 64u) != 0) jsonl.columns = {"id", "x", "n"};
+  // Random keys seldom name every predictor: score them anyway.
+  jsonl.allowMissingColumns = true;
+  const bnscore::Model& model = *models_[(options & 32u) != 0 ? 1 : 0];
+  PieceSource input(input_, pieceSize);
   Outcome outcome;
+  bnscore::StringSink output(outcome.output);
   try {
-    if (reader.ReadRow()) {
-      // What `bnscore score` does with JSON Lines, on one thread.
-      const FieldLayout layout(host, false, false);
-      CsvColumnBlock block(model, host, layout, reader.GetColumns(), score);
-      JsonLinesWriter json(model.GetSchema().categories, reader.GetColumns(), score);
-      block.SetJsonLines(&json);
-      try {
-        do {
-          const char* numbers = reader.GetNumberCells().data();
-          if (block.AddCells(reader.GetFields(), numbers, reader.GetLine(), "fuzz.jsonl")) {
-            if (block.Full()) block.ScoreAndWrite(writer);
-            continue;
-          }
-          block.ScoreAndWrite(writer);
-          block.AddCellsAsTexts(reader.GetFields(), numbers, reader.GetLine(), "fuzz.jsonl");
-          block.ScoreAndWrite(writer);
-        } while (reader.ReadRow());
-      } catch (const CsvError&) {
-        block.ScoreAndWrite(writer);
-        throw;
-      }
-      block.ScoreAndWrite(writer);
-    }
-  } catch (const EngineError& e) {
+    model.ScoreCsv(input, "fuzz.jsonl", output, jsonl);
+  } catch (const bnscore::Error& e) {
     outcome.fault = e.what();
   }
-  outcome.output = writer.GetBuffered();
   return outcome;
 }

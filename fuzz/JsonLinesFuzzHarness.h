@@ -9,21 +9,21 @@
 #include "bnscore/bnscore.h"
 
 // The JSON Lines path of `bnscore score --input-format jsonl --output-format
-// jsonl` that jsonl_fuzzer drives: JsonLinesReader, CsvColumnBlock (the
-// model's column path) and JsonLinesWriter, against one model read through
-// the plug-in at construction, with and without --prediction-only (a
-// refused file throws bnscore::ModelError).
+// jsonl` that jsonl_fuzzer drives: Model::ScoreCsv with JSON Lines in and
+// out, against one model read through the plug-in at construction, with and
+// without --prediction-only (a refused file throws bnscore::ModelError).
 //
 // Run takes an option byte followed by JSON Lines bytes. The option byte
-// picks one of eight small reader buffer sizes (bits 0 to 2), --keep-input
+// picks one of eight small read sizes of the input (bits 0 to 2), --keep-input
 // (bit 3), --reason (bit 4), --prediction-only (bit 5) and given columns
 // "id,x,n" instead of the first record's keys (bit 6). The bytes are read
-// twice, with the picked buffer and with the default one: both runs must
+// twice, in pieces of the picked size and whole: both runs must
 // write the same lines and end with the same fault, and every line written
 // must be one JSON object; Run aborts otherwise.
 //
 // Run returns true when every record was scored, false when the input was
-// refused with a EngineError (an expected outcome). Anything else is a fault.
+// refused with a bnscore::Error (an expected outcome). Anything else is a
+// fault.
 class JsonLinesFuzzHarness {
  public:
   explicit JsonLinesFuzzHarness(const std::string& modelPath);
@@ -41,10 +41,10 @@ class JsonLinesFuzzHarness {
     std::string fault;
   };
 
-  Outcome Score(unsigned options, std::size_t bufferSize);
+  Outcome Score(unsigned options, std::size_t pieceSize);
 
   std::unique_ptr<bnscore::Model> models_[2];  // without and with --prediction-only
-  int input_;  // the memory file holding the JSON Lines bytes; owned
+  std::string input_;  // the JSON Lines bytes of the run
 };
 
 #endif  // BNSCORE_FUZZ_JSONLINESFUZZHARNESS_H_

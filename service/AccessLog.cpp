@@ -9,7 +9,7 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "service/JsonText.h"
+#include "bnscore/JsonText.h"
 
 namespace bnscore::service {
 

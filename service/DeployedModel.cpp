@@ -1,6 +1,6 @@
 #include "service/DeployedModel.h"
 
-#include "service/JsonText.h"
+#include "bnscore/JsonText.h"
 
 namespace bnscore::service {
 
@@ -19,7 +19,6 @@ DeployedModel::DeployedModel(std::string id, std::unique_ptr<bnscore::Model> mod
   for (const std::string& category : schema.categories) {
     std::string literal;
     AppendJsonString(literal, category);
-    categoryKeys_.push_back(literal + ":");
     categoryLiterals_.push_back(std::move(literal));
   }
 

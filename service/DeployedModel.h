@@ -15,8 +15,7 @@ namespace bnscore::service {
 class ModelMetrics;
 
 // A model deployed under an id, with what answering for it needs ready:
-// the input field of each name, the target's categories as JSON keys and
-// the schema as JSON. Owns the model; immutable once built, so that any
+// the input field of each name and the schema as JSON. Owns the model; immutable once built, so that any
 // number of requests may use it at once while the registry replaces it
 // (each holds a std::shared_ptr to the DeployedModel it started with).
 class DeployedModel {
@@ -37,10 +36,6 @@ class DeployedModel {
   // The position of `name` in the schema's inputs, or -1.
   int FindInput(std::string_view name) const;
 
-  // `"C":` for category i, ready to be followed by its probability.
-  const std::string& CategoryKey(std::size_t i) const { return categoryKeys_[i]; }
-  // The category as a JSON string literal.
-  const std::string& CategoryLiteral(std::size_t i) const { return categoryLiterals_[i]; }
 
   // {"id":...,"target":...,"categories":[...],"inputs":[{"name":...,"kind":...}],
   //  "predictors":[the same],"version":...,"sha256":...,"deployed_at":...}
@@ -55,7 +50,6 @@ class DeployedModel {
   std::string etag_;
   // Keys view the names held by the model's schema.
   std::unordered_map<std::string_view, int> inputs_;
-  std::vector<std::string> categoryKeys_;
   std::vector<std::string> categoryLiterals_;
   std::string schemaJson_;
 };

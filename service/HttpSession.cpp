@@ -19,7 +19,8 @@
 
 #include "service/AccessLog.h"
 #include "service/GzipBody.h"
-#include "service/JsonText.h"
+#include "bnscore/JsonText.h"
+#include "service/JsonErrorText.h"
 #include "service/RequestError.h"
 #include "service/RequestFraming.h"
 #include "service/ServiceMetrics.h"

@@ -1,5 +1,7 @@
 #include "service/JsonErrorText.h"
 
+#include "bnscore/JsonText.h"
+
 #include <nlohmann/json.hpp>
 
 namespace bnscore::service {
@@ -42,6 +44,15 @@ std::string DescribeJsonError(std::string_view body, std::string_view parserMess
     if (end != std::string_view::npos) text.remove_prefix(end + 2);
   }
   return "malformed JSON: " + std::string(text);
+}
+
+void WriteJsonError(std::string& out, int code, std::string_view message) {
+  out.clear();
+  out.append("{\"error\":{\"code\":");
+  AppendJsonInteger(out, code);
+  out.append(",\"message\":");
+  AppendJsonString(out, message);
+  out.append("}}\n");
 }
 
 }  // namespace bnscore::service

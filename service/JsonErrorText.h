@@ -15,6 +15,9 @@ namespace bnscore::service {
 // the message falls back to `parserMessage`. Only for rejected bodies.
 std::string DescribeJsonError(std::string_view body, std::string_view parserMessage);
 
+// Sets `out` to {"error":{"code":CODE,"message":"MESSAGE"}} and a line end.
+void WriteJsonError(std::string& out, int code, std::string_view message);
+
 }  // namespace bnscore::service
 
 #endif  // BNSCORE_SERVICE_JSONERRORTEXT_H_

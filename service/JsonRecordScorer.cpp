@@ -9,7 +9,7 @@
 #include "service/DeployedModel.h"
 #include "service/JsonErrorText.h"
 #include "service/JsonNanText.h"
-#include "service/JsonText.h"
+#include "bnscore/JsonText.h"
 #include "service/RequestError.h"
 #include "host/text/NumberText.h"
 
@@ -440,29 +440,16 @@ void JsonRecordScorer::AppendExplanation(std::size_t row, std::string& out) {
 
 void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome,
                                    const double* probabilities, std::string& out) {
-  const std::size_t categories = model_->GetSchema().categories.size();
-  out.append("{\"status\":");
-  AppendJsonInteger(out, outcome.status);
-  out.append(",\"prediction\":");
-  if (outcome.prediction >= 0 && static_cast<std::size_t>(outcome.prediction) < categories) {
-    out.append(model_->CategoryLiteral(static_cast<std::size_t>(outcome.prediction)));
-  } else {
-    out.append("null");
-  }
-  out.append(",\"confidence\":");
-  AppendNumber(out, outcome.confidence);
-  out.append(",\"probabilities\":");
-  if (outcome.status != bnscore::kScored || model_->GetModel().GetOptions().predictionOnly) {
-    out.append("null}");
-    return;
+  const bnscore::Model& model = model_->GetModel();
+  // The writer keeps the keys of the last model's categories.
+  if (!outcomeWriter_ || outcomeWriter_->GetCategories() != model.GetSchema().categories ||
+      outcomeWriter_->IsPredictionOnly() != model.GetOptions().predictionOnly) {
+    outcomeWriter_ = std::make_unique<bnscore::JsonOutcomeWriter>(
+        model.GetSchema().categories, model.GetOptions().predictionOnly);
   }
   out.push_back('{');
-  for (std::size_t i = 0; i < categories; ++i) {
-    if (i > 0) out.push_back(',');
-    out.append(model_->CategoryKey(i));
-    AppendNumber(out, probabilities[i]);
-  }
-  out.append("}}");
+  outcomeWriter_->Append(outcome, probabilities, out);
+  out.push_back('}');
 }
 
 void JsonRecordScorer::AppendNumber(std::string& out, double value) {

@@ -2,6 +2,7 @@
 #define BNSCORE_SERVICE_JSONRECORDSCORER_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include <simdjson.h>
 
+#include "bnscore/JsonText.h"
 #include "bnscore/NumberCellReader.h"
 #include "bnscore/bnscore.h"
 #include "engine/NumberTextCache.h"
@@ -158,6 +160,9 @@ class JsonRecordScorer {
   std::vector<double> probabilities_;
   // Scored records repeat the same probabilities: their texts are kept.
   internal::NumberTextCache numberTexts_;
+  // Writes the outcome members of each reply (made again for a model with
+  // other categories).
+  std::unique_ptr<bnscore::JsonOutcomeWriter> outcomeWriter_;
   // The input found at each place of the last record (-1: none).
   std::vector<int> lastInputAt_;
 };

@@ -20,7 +20,7 @@
 #include "service/DeployedModel.h"
 #include "service/DocumentInfo.h"
 #include "service/HttpServer.h"
-#include "service/JsonText.h"
+#include "bnscore/JsonText.h"
 #include "service/ModelStore.h"
 #include "service/ModelRegistry.h"
 #include "service/ServiceMetrics.h"

@@ -1,6 +1,6 @@
 #include "service/ServiceMetrics.h"
 
-#include "service/JsonText.h"
+#include "bnscore/JsonText.h"
 
 namespace bnscore::service {
 

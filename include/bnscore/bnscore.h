@@ -120,8 +120,8 @@ struct Schema {
   // cell it reads: every field of the data dictionary but the target (the
   // predictors, and the inputs from which derived predictors are computed),
   // then, with derivedInRecord or byName, the derived fields the data
-  // dictionary does not name, and last the target (read only when it is an
-  // active field too). Other names are ignored; a field without a cell is
+  // dictionary does not name, and last the target when it is an active
+  // field too (read like a predictor, by position or by name). Other names are ignored; a field without a cell is
   // missing.
   std::vector<Field> inputs;
   std::string target;
@@ -190,7 +190,7 @@ struct Outputs {
   std::span<double> probabilities;
 };
 
-// A byte stream read by ScoreCsv. Read fills up to `size` bytes and returns
+// A byte stream read by ScoreCsv and ScoreEach. Read fills up to `size` bytes and returns
 // how many it gave; 0 means the end. It may throw.
 class BNSCORE_API ByteSource {
  public:
@@ -228,6 +228,12 @@ class BNSCORE_API StringSink final : public ByteSink {
 
  private:
   std::string& text_;
+};
+
+// The format of the records read or written by ScoreCsv and ScoreEach.
+enum class RecordFormat : std::uint8_t {
+  kCsv,        // a header row (or CsvOptions::columns), then one record a row
+  kJsonLines,  // one JSON object a record, a line each (docs/formats.md)
 };
 
 struct CsvOptions {
@@ -269,6 +275,12 @@ struct CsvOptions {
   // When set, called on the calling thread as records are written, with
   // how many since the last call (for a progress display).
   std::function<void(long records)> recordsWritten;
+  // What is read and what is written. JSON Lines input has no header row:
+  // its columns are `columns`, else the first record's keys, else (no
+  // record) the model's predictors. JSON Lines is scored on the calling
+  // thread, whatever `threads` says; the output is the same.
+  RecordFormat inputFormat = RecordFormat::kCsv;
+  RecordFormat outputFormat = RecordFormat::kCsv;
 };
 
 // One reason of an explanation (Model::Explain): a term of the log-odds of
@@ -294,6 +306,30 @@ struct CsvSummary {
   long records = 0;
   std::vector<std::pair<int, long>> statusCounts;
   long blankLines = 0;
+};
+
+// One record scored by Model::ScoreEach. The views are valid during the
+// OutcomeSink::Take call only.
+struct ScoredRecord {
+  long line = 0;                            // the record's line in the input
+  std::span<const std::string_view> cells;  // its cells, one per input column
+  Outcome outcome;
+  // One per category (NaN where the record has none); empty with
+  // predictionOnly.
+  std::span<const double> probabilities;
+  // With CsvOptions::reason, why the status is not kScored ("" when it is).
+  std::string_view reason;
+};
+
+// Takes the records Model::ScoreEach scores, in input order, on the calling
+// thread. Either member may throw to stop the run; the exception goes
+// through ScoreEach.
+class BNSCORE_API OutcomeSink {
+ public:
+  virtual ~OutcomeSink() = default;
+  // The input's columns, once checked, before the first record.
+  virtual void Begin(const std::vector<std::string>& columns) { (void)columns; }
+  virtual void Take(const ScoredRecord& record) = 0;
 };
 
 struct ModelInternals;
@@ -384,8 +420,17 @@ class BNSCORE_API Model {
   // and writes exactly what `bnscore score` writes for them to `output`.
   // `inputName` names the input in CSV faults (Error, "NAME:LINE: ...");
   // rows before a fault are written.
+  // With options.inputFormat or outputFormat kJsonLines, JSON Lines is
+  // read or written instead (docs/formats.md).
   CsvSummary ScoreCsv(ByteSource& input, std::string_view inputName, ByteSink& output,
                       const CsvOptions& options = {}) const;
+
+  // Reads and scores records as ScoreCsv does, and hands each one's outcome
+  // to `sink` instead of writing it (outputFormat, keepInput, outputHeader
+  // and explain do not apply). Records before a fault of the input reach
+  // the sink before the Error.
+  CsvSummary ScoreEach(ByteSource& input, std::string_view inputName, OutcomeSink& sink,
+                       const CsvOptions& options = {}) const;
 
  private:
   friend struct ModelInternals;  // the engine's own front ends

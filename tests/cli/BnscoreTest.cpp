@@ -98,6 +98,23 @@ TEST(BnscoreTest, DerivedValuesComeFromTheRecordOnlyWhenAsked) {
   EXPECT_EQ(run.err, "bnscore: scored 2 records: 1 with status 0, 1 with status 90029\n");
 }
 
+TEST(BnscoreTest, ATargetThatIsAnActiveFieldIsReadByNameToo) {
+  // T (0.6, 0.4) with the child X: P(a | X = x1) = 0.42 / (0.42 + 0.08);
+  // T's own cell must be one of its categories.
+  const std::string records =
+      WriteTempFile("active_target.csv", "X,T\nx1,a\nx1,b\nx1,\nx1,zz\n");
+  const std::string want =
+      "status,prediction,confidence,probability(a),probability(b)\n"
+      "0,a,0.84,0.84,0.16000000000000003\n0,a,0.84,0.84,0.16000000000000003\n"
+      "90029,,,,\n90029,,,,\n";
+  for (const char* order : {"--by-name", "--threads=1"}) {
+    const Outcome run = RunBnscore({"score", order, kData + "active_target.pmml", records});
+    EXPECT_EQ(run.out, want) << order;
+    EXPECT_EQ(run.status, 0);
+  }
+  std::remove(records.c_str());
+}
+
 TEST(BnscoreTest, HeaderOnlyInputScoresNothing) {
   Outcome run = RunBnscore({"score", kModel, kData + "cli_header_only.csv"});
   EXPECT_EQ(run.status, 0);

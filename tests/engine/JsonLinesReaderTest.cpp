@@ -1,26 +1,21 @@
 #include "engine/JsonLinesReader.h"
 
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/CsvReader.h"
-#include "tests/TestProcess.h"
 
 using namespace bnscore::internal;
 
 namespace {
 
-using testprocess::MemoryFile;
-
 // Each record as "line:cell|cell|..." with a '#' after number cells.
 std::vector<std::string> ReadAll(const std::string& text, std::size_t bufferSize,
                                  long* blankLines = nullptr) {
-  const int fd = MemoryFile(text);
-  JsonLinesReader reader(fd, "in.jsonl", bufferSize);
+  bnscore::TextSource source(text);
+  JsonLinesReader reader(source, "in.jsonl", bufferSize);
   std::vector<std::string> records;
   while (reader.ReadRow()) {
     std::string record = std::to_string(reader.GetLine()) + ":";
@@ -31,7 +26,6 @@ std::vector<std::string> ReadAll(const std::string& text, std::size_t bufferSize
     records.push_back(record);
   }
   if (blankLines != nullptr) *blankLines = reader.GetBlankLines();
-  ::close(fd);
   return records;
 }
 
@@ -82,15 +76,14 @@ TEST(JsonLinesReaderTest, FaultsNameTheLineAndTheKey) {
 }
 
 TEST(JsonLinesReaderTest, GivenColumnsReplaceTheFirstRecordsKeys) {
-  const int fd = MemoryFile("{\"b\": \"u\"}\n{\"a\": 2}\n");
-  JsonLinesReader reader(fd, "in.jsonl");
+  bnscore::TextSource source("{\"b\": \"u\"}\n{\"a\": 2}\n");
+  JsonLinesReader reader(source, "in.jsonl");
   reader.SetColumns({"a", "b"});
   ASSERT_TRUE(reader.ReadRow());
   EXPECT_EQ(reader.GetFields(), (std::vector<std::string_view>{"", "u"}));
   ASSERT_TRUE(reader.ReadRow());
   EXPECT_EQ(reader.GetFields(), (std::vector<std::string_view>{"2", ""}));
   EXPECT_FALSE(reader.ReadRow());
-  ::close(fd);
 }
 
 }  // namespace

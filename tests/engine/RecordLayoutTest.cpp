@@ -188,14 +188,22 @@ TEST(RecordLayoutTest, ARecordReadByNameGivesItsOwnDerivedPredictor) {
 }
 
 TEST(RecordLayoutTest, ATargetThatIsAnActiveFieldIsReadAsAPredictor) {
+  // Read by name too: the model asks the record for T by its name.
+  for (bool byName : {false, true}) {
+    SCOPED_TRACE(byName ? "by name" : "by position");
+    bnscore::LoadOptions options;
+    options.plugin = kPlugin;
+    options.byName = byName;
+    const auto model = bnscore::Model::LoadText(kActiveTargetModel, options);
+    // Listed for callers that pass columns by the schema's names.
+    ASSERT_EQ(model->GetSchema().inputs.size(), 2u);
+    EXPECT_EQ(model->GetSchema().inputs[1].name, "T");
+    EXPECT_EQ(Outcomes(*model, "X,T\nx1,a\nx1,b\nx1,\nx1,zz\n"),
+              (std::vector<std::string>{"0,a", "0,a", "90029,", "90029,"}));
+  }
   bnscore::LoadOptions options;
   options.plugin = kPlugin;
   const auto model = bnscore::Model::LoadText(kActiveTargetModel, options);
-  // Listed for callers that pass columns by the schema's names.
-  ASSERT_EQ(model->GetSchema().inputs.size(), 2u);
-  EXPECT_EQ(model->GetSchema().inputs[1].name, "T");
-  EXPECT_EQ(Outcomes(*model, "X,T\nx1,a\nx1,b\nx1,\nx1,zz\n"),
-            (std::vector<std::string>{"0,a", "0,a", "90029,", "90029,"}));
 
   std::vector<double> p(2);
   const std::vector<std::string_view> x = {"x1"};

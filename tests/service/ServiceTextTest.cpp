@@ -7,7 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "service/JsonText.h"
+#include "bnscore/JsonText.h"
+#include "service/JsonErrorText.h"
 #include "service/ServeCommand.h"
 #include "service/ServiceMetrics.h"
 
@@ -17,13 +18,13 @@ namespace {
 
 std::string Json(std::string_view text) {
   std::string out;
-  AppendJsonString(out, text);
+  bnscore::AppendJsonString(out, text);
   return out;
 }
 
 std::string Number(double value) {
   std::string out;
-  AppendJsonNumber(out, value);
+  bnscore::AppendJsonNumber(out, value);
   return out;
 }
 

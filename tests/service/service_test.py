@@ -559,6 +559,35 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(reply.json()["reason"], 'employment: unknown category "retired"')
         self.assertEqual(s.stop()[0], 0)
 
+    def test_json_lines_of_bnscore_score_are_the_service_replies(self):
+        s = self.start("--model", "credit=" + MODEL)
+        records = json_records(s.get("/models/credit").json())
+        records += [{"employment": "retired", "income": "52000", "age": 34},
+                    {"employment": 7.5, "income": 1e5, "age": "NA", "dependents": 0},
+                    {"employment": "caf\u00e9 \"x\"", "income": "abc"}]
+        with tempfile.NamedTemporaryFile("w", suffix=".jsonl", delete=False) as f:
+            for record in records:
+                f.write(json.dumps(record) + "\n")
+        try:
+            for options, query in (([], ""), (["--reason"], "?reason=true")):
+                lines = None
+                for threads in ("1", "2"):
+                    out = bnscore_score(f.name, "--input-format", "jsonl", "--output-format",
+                                        "jsonl", "--threads", threads, *options)
+                    self.assertEqual(out, lines or out)
+                    lines = out
+                lines = lines.splitlines(keepends=True)
+                self.assertEqual(len(lines), len(records))
+                batch = s.post("/models/credit/score" + query, json={"records": records})
+                self.assertEqual(batch.text,
+                                 '{"results":[' + ",".join(l.rstrip("\n") for l in lines) + "]}\n")
+                for record, line in zip(records[-4:], lines[-4:]):
+                    self.assertEqual(s.post("/models/credit/score" + query, json=record).text,
+                                     line)
+        finally:
+            os.unlink(f.name)
+        self.assertEqual(s.stop()[0], 0)
+
     def test_framing_that_could_smuggle_a_request_is_refused_and_closes(self):
         s = self.start("--model", "m=" + MODEL)
         second = b"GET /health HTTP/1.1\r\nHost: x\r\n\r\n"

@@ -1,5 +1,5 @@
-#ifndef BNSCORE_CLI_RECORDSOURCE_H_
-#define BNSCORE_CLI_RECORDSOURCE_H_
+#ifndef BNSCORE_ENGINE_RECORDSOURCE_H_
+#define BNSCORE_ENGINE_RECORDSOURCE_H_
 
 #include <memory>
 #include <string>
@@ -11,7 +11,7 @@
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
 
-namespace bnscore::cli {
+namespace bnscore::internal {
 
 // The records of one input, read one at a time, as CSV or as JSON Lines
 // (options.inputFormat), with their columns known before the first one:
@@ -21,12 +21,12 @@ namespace bnscore::cli {
 // predictor unless options.allowMissingColumns (EngineError otherwise).
 //
 // Next throws CsvError for a faulty record (a CSV row whose field count is
-// not the header's included), naming the line. The file descriptor stays
-// the caller's.
+// not the header's included), naming the line. The source stays the
+// caller's and must outlive this.
 class RecordSource {
  public:
-  RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
-               const internal::ScoreOptions& options);
+  RecordSource(bnscore::ByteSource& source, const std::string& sourceName,
+               const ScoreModel& model, const ScoreOptions& options);
   ~RecordSource();
 
   RecordSource(const RecordSource&) = delete;
@@ -48,12 +48,12 @@ class RecordSource {
   long GetBlankLines() const { return json_ ? json_->GetBlankLines() : csv_->GetBlankLines(); }
 
  private:
-  std::unique_ptr<internal::CsvReader> csv_;
-  std::unique_ptr<internal::JsonLinesReader> json_;
+  std::unique_ptr<CsvReader> csv_;
+  std::unique_ptr<JsonLinesReader> json_;
   std::vector<std::string> columns_;
   bool pending_ = false;  // JSON Lines: the first record, read with the columns
 };
 
-}  // namespace bnscore::cli
+}  // namespace bnscore::internal
 
-#endif  // BNSCORE_CLI_RECORDSOURCE_H_
+#endif  // BNSCORE_ENGINE_RECORDSOURCE_H_

@@ -1,17 +1,15 @@
-#include "cli/RecordSource.h"
+#include "engine/RecordSource.h"
 
 #include "engine/CsvScoring.h"
 #include "engine/FieldLayout.h"
 #include "engine/CsvColumnBlock.h"
 
-namespace bnscore::cli {
+namespace bnscore::internal {
 
-using namespace bnscore::internal;
-
-RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreModel& model,
-                           const ScoreOptions& options) {
-  if (options.inputFormat == RecordFormat::JsonLines) {
-    json_ = std::make_unique<JsonLinesReader>(fd, sourceName);
+RecordSource::RecordSource(bnscore::ByteSource& source, const std::string& sourceName,
+                           const ScoreModel& model, const ScoreOptions& options) {
+  if (options.inputFormat == bnscore::RecordFormat::kJsonLines) {
+    json_ = std::make_unique<JsonLinesReader>(source, sourceName);
     json_->SetRejectBlankLines(options.rejectBlankLines);
     if (!options.columns.empty()) json_->SetColumns(options.columns);
     pending_ = json_->ReadRow();
@@ -21,7 +19,7 @@ RecordSource::RecordSource(int fd, const std::string& sourceName, const ScoreMod
     CheckPredictorColumns(columns_, model, options,
                           sourceName + ":" + std::to_string(json_->GetLine()));
   } else {
-    csv_ = std::make_unique<CsvReader>(fd, sourceName);
+    csv_ = std::make_unique<CsvReader>(source, sourceName);
     csv_->SetDelimiter(options.delimiter);
     csv_->SetRejectBlankLines(options.rejectBlankLines);
     columns_ = ReadHeader(*csv_, options);
@@ -44,4 +42,4 @@ bool RecordSource::Next() {
   return true;
 }
 
-}  // namespace bnscore::cli
+}  // namespace bnscore::internal
