@@ -108,7 +108,7 @@ bool JsonLinesReader::Refill() {
       return true;
     }
     if (n == 0) return false;
-    if (errno != EINTR) throw EngineError("cannot read " + sourceName_ + ": " + std::strerror(errno));
+    if (errno != EINTR) throw FileError("cannot read " + sourceName_ + ": " + std::strerror(errno));
   }
 }
 

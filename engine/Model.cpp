@@ -17,6 +17,7 @@
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
 #include "engine/WorkerPool.h"
+#include "engine/XmlTurns.h"
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/VkException.h"
@@ -27,13 +28,6 @@ namespace bnscore {
 using namespace bnscore::internal;
 
 namespace {
-
-// Xerces is initialised only while a document is read; XmlPlatform counts
-// its users but is not thread-safe, so loads take turns.
-std::mutex& LoadMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
 
 // Rows below which a batch is not worth another thread.
 constexpr std::size_t kMinRowsPerThread = 1024;
@@ -149,20 +143,18 @@ DocumentLimits LimitsOf(const LoadOptions& options) {
   return limits;
 }
 
-// Reads a model with `read`, which is given the plug-in path, turning the
-// host's faults into the API's exceptions.
+// Reads a model with `read`, which is given the plug-in path. The one place
+// where the host's faults (VkException) become the API's ModelError.
 std::unique_ptr<LoadedModel> ReadModel(
     const LoadOptions& options,
     const std::function<std::unique_ptr<LoadedModel>(const std::string&)>& read) {
   try {
     const std::string plugin = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
-    std::lock_guard<std::mutex> lock(LoadMutex());
+    std::lock_guard<std::mutex> lock(XmlTurns());
     XmlPlatform xml;
     return read(plugin);
   } catch (const VkException& e) {
     throw ModelError(e.GetCode(), e.GetMessage());
-  } catch (const EngineError& e) {
-    throw Error(e.what());
   }
 }
 
@@ -311,12 +303,8 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
     score.load.missing = options.evidence->missing;
     score.load.unknown = options.evidence->unknown;
   }
-  try {
-    const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
-    return ScoreCsvRecords(model, score, input, std::string(inputName), output);
-  } catch (const EngineError& e) {
-    throw Error(e.what());
-  }
+  const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
+  return ScoreCsvRecords(model, score, input, std::string(inputName), output);
 }
 
 std::vector<Node> Model::GetNodes() const { return impl_->GetNodes(); }

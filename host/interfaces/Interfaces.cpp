@@ -4,6 +4,7 @@
 
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
+#include "host/interfaces/ModelStructure.h"
 #include "host/interfaces/ScoreCaseRecord.h"
 #include "host/interfaces/ScoreDictVar.h"
 #include "host/interfaces/ScoreDictionary.h"
@@ -23,6 +24,7 @@ ScoreClsResult::~ScoreClsResult() = default;
 ScoreVersionInfo::~ScoreVersionInfo() = default;
 ColumnScoring::~ColumnScoring() = default;
 EvidenceInference::~EvidenceInference() = default;
+ModelStructure::~ModelStructure() = default;
 ScoreTranslator::~ScoreTranslator() = default;
 
 ResultAdvice::~ResultAdvice() = default;
