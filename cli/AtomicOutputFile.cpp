@@ -11,11 +11,10 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/EngineError.h"
+#include "bnscore/bnscore.h"
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
 namespace {
 
 // The temporary file a signal handler removes: set while one exists.
@@ -87,7 +86,7 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : name_(path) {
   const bool exists = ::stat(target_.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
     fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd_ < 0) throw EngineError(Fault("open", path));
+    if (fd_ < 0) throw FileError(Fault("open", path));
     owned_ = true;
     return;
   }
@@ -97,13 +96,13 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : name_(path) {
   fd_ = CreateTemporaryRemovedOnSignals(folder + "." + base + ".XXXXXX", temporary_);
   if (fd_ < 0) {
     temporary_.clear();
-    throw EngineError(Fault("create", path));
+    throw FileError(Fault("create", path));
   }
   owned_ = true;
   if (::fchmod(fd_, exists ? (existing.st_mode & 07777) : NewFileMode()) != 0) {
     const std::string message = Fault("set the permissions of", path);
     Discard();
-    throw EngineError(message);
+    throw FileError(message);
   }
 }
 
@@ -124,26 +123,26 @@ void AtomicOutputFile::Write(std::string_view text) {
   while (!text.empty()) {
     const ssize_t n = ::write(fd_, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EngineError("cannot write " + name_ + ": " + std::strerror(errno));
+    if (n <= 0) throw FileError("cannot write " + name_ + ": " + std::strerror(errno));
     text.remove_prefix(static_cast<std::size_t>(n));
   }
 }
 
 void AtomicOutputFile::Commit() {
   if (committed_ || !owned_) return;
-  if (!temporary_.empty() && ::fsync(fd_) != 0) throw EngineError(Fault("write", name_));
+  if (!temporary_.empty() && ::fsync(fd_) != 0) throw FileError(Fault("write", name_));
   const int fd = fd_;
   owned_ = false;
   if (::close(fd) != 0) {
     const std::string message = Fault("write", name_);
     Discard();
-    throw EngineError(message);
+    throw FileError(message);
   }
   if (!temporary_.empty()) {
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
       const std::string message = Fault("replace", name_);
       Discard();
-      throw EngineError(message);
+      throw FileError(message);
     }
     gHaveTemporary = 0;
     temporary_.clear();
@@ -162,7 +161,7 @@ void RefuseOutputOverInputs(const std::string& outputPath, const std::vector<Run
       continue;
     }
     if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-      throw EngineError("the output " + outputPath + " is " + input.role + " " +
+      throw Error("the output " + outputPath + " is " + input.role + " " +
                         (standardInput ? std::string("(standard input)") : input.path));
     }
   }

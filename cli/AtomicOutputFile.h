@@ -27,7 +27,7 @@ namespace bnscore::cli {
 // process (the signal handler knows one temporary file).
 class AtomicOutputFile {
  public:
-  // Creates the temporary file (or opens the device). Throws EngineError
+  // Creates the temporary file (or opens the device). Throws bnscore::FileError
   // naming `path` when it cannot.
   explicit AtomicOutputFile(const std::string& path);
   ~AtomicOutputFile();
@@ -39,11 +39,11 @@ class AtomicOutputFile {
   // The name for messages: the path as given, or "stdout".
   const std::string& GetName() const { return name_; }
 
-  // Writes all of `text`; throws EngineError naming the file when it
+  // Writes all of `text`; throws bnscore::FileError naming the file when it
   // cannot.
   void Write(std::string_view text);
   // Flushes the written bytes to disk, closes the file and renames it over
-  // the path. Throws EngineError when any of that fails (the old file then
+  // the path. Throws bnscore::FileError when any of that fails (the old file then
   // stays). Standard output is only left open; a second call does nothing.
   void Commit();
 
@@ -64,7 +64,7 @@ struct RunInput {
   std::string path;  // "-" or "": standard input
 };
 
-// Throws EngineError ("the output OUT is ROLE IN") when `outputPath` is the
+// Throws bnscore::Error ("the output OUT is ROLE IN") when `outputPath` is the
 // same file (device and inode) as one of `inputs`; writing it would destroy
 // an input. Standard output ("" or "-") and inputs that do not exist pass.
 void RefuseOutputOverInputs(const std::string& outputPath, const std::vector<RunInput>& inputs);

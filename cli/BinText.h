@@ -2,16 +2,11 @@
 #define BNSCORE_CLI_BINTEXT_H_
 
 #include <string>
+#include <vector>
 
-#include "host/data/TransformationDictionary.h"
-#include "host/interfaces/ScoreModel.h"
+#include "bnscore/bnscore.h"
 
 namespace bnscore::cli {
-
-// The Discretize behind derived field `name` of the model's transformation
-// dictionary; null when the field is not a discretization (or there is no
-// such field). Borrowed from the model.
-const Discretization* FindBins(const ScoreModel& model, const std::string& name);
 
 // The bins with their cut points, in document order. Bins that follow one
 // another without gap or overlap, from minus to plus infinity, read as a
@@ -19,10 +14,10 @@ const Discretization* FindBins(const ScoreModel& model, const std::string& name)
 //   low <= 25000 < middle <= 60000 < high
 // any others bin by bin, with intervals:
 //   low (-inf, 25000]; high (60000, +inf)
-std::string DescribeBins(const Discretization& bins);
+std::string DescribeBins(const std::vector<Bin>& bins);
 
 // One bin's interval: "(25000, 60000]", "(-inf, 30]".
-std::string DescribeInterval(const DiscretizeBin& bin);
+std::string DescribeInterval(const Bin& bin);
 
 }  // namespace bnscore::cli
 

@@ -6,17 +6,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "bnscore/convert.h"
 #include "cli/AtomicOutputFile.h"
-#include "engine/EngineError.h"
-#include "formats/FormatError.h"
-#include "formats/NetworkReader.h"
-#include "formats/NetworkWriters.h"
-#include "formats/PmmlWriter.h"
-#include "host/xml/XmlPlatform.h"
 
 namespace bnscore::cli {
-
-using namespace bnscore::internal;
 
 namespace {
 
@@ -68,32 +61,16 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertArguments& arguments) {
 }
 
 int RunConvert(const ConvertArguments& arguments, std::ostream& errors) {
-  using namespace bnscore::formats;
   try {
     bnscore::cli::RefuseOutputOverInputs(arguments.output, {{"the input", arguments.input}});
     const std::string text = ReadWhole(arguments.input);
-    std::string output;
-    {
-      XmlPlatform xml;
-      const Format from = arguments.from.empty() ? DetectFormat(text, arguments.input)
-                                                 : *FormatFromName(arguments.from);
-      const Network network = ReadNetwork(text, arguments.input, from);
-      try {
-        if (arguments.to == "xmlbif") {
-          output = WriteXmlbif(network);
-        } else if (arguments.to == "bif") {
-          output = WriteBif(network);
-        } else {
-          const std::string& target = arguments.target.empty() ? network.target : arguments.target;
-          if (target.empty()) {
-            throw FormatError("the document names no target: give one with --target NODE");
-          }
-          output = WritePmml(network, target);
-        }
-      } catch (const FormatError& e) {
-        throw FormatError(arguments.input + ": " + e.what());
-      }
-    }
+    const NetworkFormat to = arguments.to == "xmlbif" ? NetworkFormat::kXmlbif
+                             : arguments.to == "bif"  ? NetworkFormat::kBif
+                                                      : NetworkFormat::kPmml;
+    const std::string output = ConvertNetwork(
+        text, arguments.input,
+        arguments.from.empty() ? std::nullopt : NetworkFormatNamed(arguments.from), to,
+        arguments.target);
     if (arguments.output.empty() || arguments.output == "-") {
       std::cout << output;
       std::cout.flush();
@@ -104,15 +81,15 @@ int RunConvert(const ConvertArguments& arguments, std::ostream& errors) {
       out.Commit();
     }
     return 0;
-  } catch (const EngineError& fault) {  // the output file
+  } catch (const ConversionError& e) {
+    errors << "bnscore: " << e.what() << '\n';
+    return 2;
+  } catch (const Error& fault) {  // the output file
     errors << "bnscore: " << fault.what() << '\n';
     return 1;
   } catch (const FileFault& fault) {
     errors << "bnscore: " << fault.message << '\n';
     return 1;
-  } catch (const FormatError& e) {
-    errors << "bnscore: " << e.what() << '\n';
-    return 2;
   }
 }
 

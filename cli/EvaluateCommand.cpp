@@ -9,9 +9,9 @@
 #include "cli/ClassificationMetrics.h"
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
-#include "engine/FdStreams.h"
+#include "bnscore/FdStreams.h"
 #include "bnscore/JsonText.h"
-#include "host/text/NumberText.h"
+#include "bnscore/NumberText.h"
 
 namespace bnscore::cli {
 
@@ -52,8 +52,7 @@ std::string LabelColumnName(const bnscore::Model& model, const EvaluateOptions& 
 
 std::string FormatFigure(double value) {
   if (std::isnan(value)) return "-";
-  NumberTextBuffer buffer;
-  return std::string(FormatNumberView(value, buffer));
+  return bnscore::FormatNumber(value);
 }
 
 void WriteTable(const std::vector<std::vector<std::string>>& rows, std::ostream& out) {
@@ -267,7 +266,7 @@ void RunEvaluate(const bnscore::Model& model, const EvaluateOptions& options, st
   ProgressMeter progress(input.GetFile(), options.score.progress,
                          options.score.progressIntervalMs);
   csv.recordsWritten = [&progress](long records) { progress.Add(records); };
-  internal::FdSource source(input.Get(), input.GetName());
+  FdSource source(input.Get(), input.GetName());
   const bnscore::CsvSummary summary = model.ScoreEach(source, input.GetName(), evaluation, csv);
   progress.Finish();
   input.FinishReading();

@@ -10,11 +10,10 @@
 #include <utility>
 
 #include "cli/InputKind.h"
-#include "engine/EngineError.h"
+#include "bnscore/bnscore.h"
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
 
 FileDescriptor::FileDescriptor(int fd, bool owned, std::string name)
     : fd_(fd), owned_(owned), name_(std::move(name)) {}
@@ -76,11 +75,11 @@ FileDescriptor FileDescriptor::OpenForReading(const std::string& path) {
                                                      true, path);
   if (file.fd_ < 0) {
     file.owned_ = false;
-    throw EngineError("cannot open " + path + ": " + std::strerror(errno));
+    throw FileError("cannot open " + path + ": " + std::strerror(errno));
   }
   const bnscore::cli::InputKind kind = bnscore::cli::ClassifyInput(PeekHead(file.fd_));
   if (kind.IsRefused()) {
-    throw EngineError(file.name_ + ": " + kind.description);
+    throw Error(file.name_ + ": " + kind.description);
   }
   if (kind.kind == bnscore::cli::InputKind::Gzip) {
     file.gzip_ = std::make_unique<bnscore::cli::GzipDecoder>(file.fd_, file.name_);
@@ -91,7 +90,7 @@ FileDescriptor FileDescriptor::OpenForReading(const std::string& path) {
 FileDescriptor FileDescriptor::OpenForWriting(const std::string& path) {
   if (path.empty() || path == "-") return FileDescriptor(STDOUT_FILENO, false, "stdout");
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw EngineError("cannot create " + path + ": " + std::strerror(errno));
+  if (fd < 0) throw FileError("cannot create " + path + ": " + std::strerror(errno));
   return FileDescriptor(fd, true, path);
 }
 

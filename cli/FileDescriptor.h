@@ -15,10 +15,11 @@ class FileDescriptor {
   // Opens `path` for reading; "-" is standard input. Looks at the first
   // bytes without taking them (InputKind): gzip-compressed input is read
   // through a GzipDecoder, so that Get gives the text; UTF-16 and other
-  // binary input is refused. Throws EngineError ("NAME: looks like ...").
+  // binary input is refused. Throws bnscore::FileError when it cannot be
+  // opened, bnscore::Error ("NAME: looks like ...") for such input.
   static FileDescriptor OpenForReading(const std::string& path);
   // Creates or truncates `path` for writing; "" or "-" is standard output.
-  // Throws EngineError.
+  // Throws bnscore::FileError.
   static FileDescriptor OpenForWriting(const std::string& path);
 
   FileDescriptor(FileDescriptor&& other) noexcept;
@@ -32,7 +33,7 @@ class FileDescriptor {
   // The file itself, also for gzip input: where a progress meter sees how
   // far the reading is.
   int GetFile() const { return fd_; }
-  // For input: throws EngineError when the text did not come whole (gzip
+  // For input: throws bnscore::Error when the text did not come whole (gzip
   // data corrupt or cut short). Call once the reader has seen its end.
   void FinishReading();
   // The name to use in messages: the path, or "stdin"/"stdout".

@@ -12,17 +12,12 @@
 
 #include "cli/AtomicOutputFile.h"
 #include "cli/BinText.h"
-#include "cli/NetworkStructure.h"
-#include "engine/EngineError.h"
-#include "host/interfaces/ScoreDictionary.h"
-#include "host/interfaces/ScoreValueLabel.h"
-#include "host/data/TransformationDictionary.h"
+#include "bnscore/bnscore.h"
 
 extern char** environ;
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
 
 namespace {
 
@@ -46,35 +41,38 @@ std::string Quoted(const std::string& text) {
   return quoted + '"';
 }
 
-std::string CategoryList(const ScoreDictVar* var) {
-  const ScoreValueLabelSet* labels = var != nullptr ? var->GetValueLabelSet() : nullptr;
-  if (labels == nullptr) return {};
+std::string CategoryList(const Variable* var) {
+  if (var == nullptr) return {};
   std::string list;
   std::size_t shown = 0;
-  for (const ScoreValueLabel* label : labels->GetLabels()) {
+  for (const std::string& category : var->categories) {
     if (shown == kMaxCategories) {
-      list += " | ... (" + std::to_string(labels->GetLabels().size() - shown) + " more)";
+      list += " | ... (" + std::to_string(var->categories.size() - shown) + " more)";
       break;
     }
-    NumberTextBuffer buffer;
-    list += (shown++ == 0 ? "" : " | ") + std::string(label->GetValue()->GetStringView(buffer));
+    list += (shown++ == 0 ? "" : " | ") + category;
   }
   return list;
 }
 
+const Variable* FindVariable(const std::vector<Variable>& vars, const std::string& name) {
+  for (const Variable& var : vars) {
+    if (var.name == name) return &var;
+  }
+  return nullptr;
+}
+
 // "name", then the categories, or the bins of a binned field with their
 // cut points.
-std::string NodeLabel(const ScoreModel& model, const std::string& name, const ScoreDictVar* var,
-                      const NetworkStructure& network, const ScoreDictionary* derived,
-                      bool isTarget) {
+std::string NodeLabel(const std::string& name, const Variable* var, const Structure& network,
+                      const ModelDescription& description, bool isTarget) {
   std::string label = name + (isTarget ? "\n(target)" : "");
-  const auto binned = network.bins.find(name);
-  if (binned != network.bins.end() && derived != nullptr) {
-    const Discretization* discretization = bnscore::cli::FindBins(model, binned->second);
-    const std::string bins = discretization != nullptr
-                                 ? bnscore::cli::DescribeBins(*discretization)
-                                 : CategoryList(derived->GetVariable(binned->second));
-    return label + "\nbins (" + binned->second + ")" + (bins.empty() ? "" : ":\n" + bins);
+  const BinnedField* binned = network.FindBinned(name);
+  if (binned != nullptr) {
+    const std::string bins =
+        binned->discretized ? DescribeBins(binned->bins)
+                            : CategoryList(FindVariable(description.derived, binned->derivedField));
+    return label + "\nbins (" + binned->derivedField + ")" + (bins.empty() ? "" : ":\n" + bins);
   }
   const std::string categories = CategoryList(var);
   return categories.empty() ? label : label + "\n" + categories;
@@ -90,7 +88,7 @@ void WriteAll(int fd, const std::string& text, const std::string& name) {
     const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EPIPE) throw OutputClosed("cannot write " + name);
-    if (n <= 0) throw EngineError("cannot write " + name + ": " + std::strerror(errno));
+    if (n <= 0) throw FileError("cannot write " + name + ": " + std::strerror(errno));
     written += static_cast<std::size_t>(n);
   }
 }
@@ -99,7 +97,7 @@ void WriteAll(int fd, const std::string& text, const std::string& name) {
 // its standard output.
 void RenderSvg(const std::string& dotText, int outputFd) {
   int pipeFds[2];
-  if (::pipe(pipeFds) != 0) throw EngineError(std::string("cannot make a pipe: ") + std::strerror(errno));
+  if (::pipe(pipeFds) != 0) throw Error(std::string("cannot make a pipe: ") + std::strerror(errno));
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[0], STDIN_FILENO);
@@ -115,16 +113,16 @@ void RenderSvg(const std::string& dotText, int outputFd) {
   if (spawned != 0) {
     ::close(pipeFds[1]);
     if (spawned == ENOENT) {
-      throw EngineError(
+      throw Error(
           "--format svg needs Graphviz's dot, which is not installed (on Debian: apt-get install "
           "graphviz); --format dot writes the graph for any other renderer");
     }
-    throw EngineError(std::string("cannot run dot: ") + std::strerror(spawned));
+    throw Error(std::string("cannot run dot: ") + std::strerror(spawned));
   }
   std::string writeFault;
   try {
     WriteAll(pipeFds[1], dotText, "to dot");
-  } catch (const EngineError& e) {
+  } catch (const Error& e) {
     writeFault = e.what();  // dot ended early; its status says why
   }
   ::close(pipeFds[1]);
@@ -132,34 +130,31 @@ void RenderSvg(const std::string& dotText, int outputFd) {
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw EngineError("dot failed (" +
+    throw Error("dot failed (" +
                    (WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
                                       : "signal " + std::to_string(WTERMSIG(status))) +
                    ")");
   }
-  if (!writeFault.empty()) throw EngineError(writeFault);
+  if (!writeFault.empty()) throw Error(writeFault);
 }
 
 }  // namespace
 
-std::string MakeDot(const ScoreModel& model, const std::string& modelPath) {
-  const NetworkStructure network = NetworkStructure::Read(modelPath);
-  const ScoreDictVar* target = model.GetTargetVar();
-  const std::string targetName = target != nullptr ? target->GetName() : std::string();
-  std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
-  const ScoreDictionary* derived = model.GetTransformationDictionary();
+std::string MakeDot(const Model& model, const std::string& modelPath) {
+  const ModelDescription description = model.Describe();
+  const Structure network = model.GetStructure();
+  const Variable* target = description.target ? &*description.target : nullptr;
+  const std::string targetName = target != nullptr ? target->name : std::string();
 
   std::vector<std::string> nodes;
   if (target != nullptr) nodes.push_back(targetName);
-  std::vector<ScoreDictVar*> inputVars;
-  if (inputs != nullptr) inputs->GetVariables(inputVars);
-  for (const ScoreDictVar* var : inputVars) AddOnce(nodes, var->GetName());
-  for (const auto& arc : network.arcs) {
-    AddOnce(nodes, arc.first);
-    AddOnce(nodes, arc.second);
+  for (const Variable& var : description.inputs) AddOnce(nodes, var.name);
+  for (const Arc& arc : network.arcs) {
+    AddOnce(nodes, arc.parent);
+    AddOnce(nodes, arc.child);
   }
   const std::vector<std::string> blanket =
-      target != nullptr ? network.MarkovBlanket(targetName) : std::vector<std::string>();
+      target != nullptr ? network.markovBlanket : std::vector<std::string>();
 
   const std::size_t slash = modelPath.find_last_of('/');
   std::string dot = "digraph " +
@@ -173,11 +168,9 @@ std::string MakeDot(const ScoreModel& model, const std::string& modelPath) {
   dot += "  node [shape=box, style=\"rounded,filled\", fillcolor=white, fontname=Helvetica];\n";
   for (const std::string& name : nodes) {
     const bool isTarget = target != nullptr && name == targetName;
-    const ScoreDictVar* var = isTarget ? target
-                              : inputs != nullptr ? inputs->GetVariable(name)
-                                                  : nullptr;
+    const Variable* var = isTarget ? target : FindVariable(description.inputs, name);
     dot += "  " + Quoted(name) + " [label=" +
-           Quoted(NodeLabel(model, name, var, network, derived, isTarget));
+           Quoted(NodeLabel(name, var, network, description, isTarget));
     if (isTarget) {
       dot += ", fillcolor=\"#f4b183\", penwidth=2";
     } else if (std::find(blanket.begin(), blanket.end(), name) != blanket.end()) {
@@ -185,13 +178,13 @@ std::string MakeDot(const ScoreModel& model, const std::string& modelPath) {
     }
     dot += "];\n";
   }
-  for (const auto& arc : network.arcs) {
-    dot += "  " + Quoted(arc.first) + " -> " + Quoted(arc.second) + ";\n";
+  for (const Arc& arc : network.arcs) {
+    dot += "  " + Quoted(arc.parent) + " -> " + Quoted(arc.child) + ";\n";
   }
   return dot + "}\n";
 }
 
-void RunGraph(const ScoreModel& model, const GraphOptions& options) {
+void RunGraph(const Model& model, const GraphOptions& options) {
   const std::string dot = MakeDot(model, options.modelPath);
   bnscore::cli::AtomicOutputFile output(options.outputPath);
   if (options.svg) {

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "cli/InputKind.h"
-#include "engine/EngineError.h"
+#include "bnscore/bnscore.h"
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
 namespace {
 
 std::mutex gFaultMutex;
@@ -41,7 +40,7 @@ GzipDecoder::GzipDecoder(int sourceFd, std::string name)
     : sourceFd_(sourceFd), name_(std::move(name)) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
-    throw EngineError("cannot make a pipe for " + name_ + ": " + std::strerror(errno));
+    throw Error("cannot make a pipe for " + name_ + ": " + std::strerror(errno));
   }
   readFd_ = fds[0];
   writeFd_ = fds[1];
@@ -50,7 +49,7 @@ GzipDecoder::GzipDecoder(int sourceFd, std::string name)
   } catch (const std::exception& e) {
     ::close(readFd_);
     ::close(writeFd_);
-    throw EngineError("cannot start reading " + name_ + ": " + e.what());
+    throw Error("cannot start reading " + name_ + ": " + e.what());
   }
 }
 
@@ -62,7 +61,7 @@ GzipDecoder::~GzipDecoder() {
 void GzipDecoder::Finish() {
   if (thread_.joinable()) thread_.join();
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!fault_.empty()) throw EngineError(name_ + ": " + fault_);
+  if (!fault_.empty()) throw Error(name_ + ": " + fault_);
 }
 
 void GzipDecoder::SetFault(const std::string& text) {

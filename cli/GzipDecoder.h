@@ -24,7 +24,7 @@ namespace bnscore::cli {
 class GzipDecoder {
  public:
   // Starts the thread. `name` is the input's name for messages. Throws
-  // EngineError when the pipe or the thread cannot be made.
+  // bnscore::Error when the pipe or the thread cannot be made.
   GzipDecoder(int sourceFd, std::string name);
   ~GzipDecoder();
 
@@ -34,7 +34,7 @@ class GzipDecoder {
   // The read end of the pipe: the text.
   int Get() const { return readFd_; }
 
-  // Waits for the thread; throws EngineError ("NAME: ...") when it met a
+  // Waits for the thread; throws bnscore::Error ("NAME: ...") when it met a
   // fault.
   void Finish();
 

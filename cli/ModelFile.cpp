@@ -6,32 +6,30 @@
 
 #include <memory>
 
+#include "bnscore/bnscore.h"
 #include "cli/InputKind.h"
-#include "engine/EngineError.h"
-#include "host/xml/PmmlParser.h"
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
 namespace {
 
 std::string Inflate(const std::string& path) {
   std::unique_ptr<gzFile_s, decltype(&gzclose)> file(gzopen(path.c_str(), "rb"), &gzclose);
-  if (!file) throw EngineError("cannot open " + path);
+  if (!file) throw FileError("cannot open " + path);
   std::string text;
   char buffer[64 * 1024];
-  while (text.size() <= PmmlParser::kMaxDocumentBytes) {
+  while (text.size() <= kDefaultMaxDocumentBytes) {
     const int got = gzread(file.get(), buffer, sizeof buffer);
     if (got < 0) {
       int code = 0;
       const char* message = gzerror(file.get(), &code);
-      throw EngineError(path + ": the gzip data is corrupt (" +
+      throw Error(path + ": the gzip data is corrupt (" +
                         std::string(message != nullptr ? message : "read failed") + ")");
     }
     if (got == 0) {
       // gzread ends quietly at a cut-short member; gzclose_r does not.
       if (gzclose_r(file.release()) != Z_OK) {
-        throw EngineError(path + ": the gzip data ends early (the file is cut short)");
+        throw Error(path + ": the gzip data ends early (the file is cut short)");
       }
       return text;
     }
@@ -50,9 +48,9 @@ std::optional<std::string> ReadCompressedModel(const std::string& path) {
   ::close(fd);
   if (got <= 0) return std::nullopt;
   const InputKind kind = ClassifyInput(std::string_view(head, static_cast<std::size_t>(got)));
-  if (kind.kind == InputKind::Wide) throw EngineError(path + ": " + kind.description);
+  if (kind.kind == InputKind::Wide) throw Error(path + ": " + kind.description);
   if (kind.kind == InputKind::Binary) {
-    throw EngineError(path + ": " + kind.description.substr(0, kind.description.find(';')) +
+    throw Error(path + ": " + kind.description.substr(0, kind.description.find(';')) +
                       "; a model is a PMML (XML) document");
   }
   if (kind.kind != InputKind::Gzip) return std::nullopt;

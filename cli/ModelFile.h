@@ -11,7 +11,7 @@ namespace bnscore::cli {
 // returned (at most one byte more than a document may have, so that the
 // parser's own limit still speaks); a text file gives nullopt, to be read
 // by path. UTF-16 and UTF-32 text, which the parser does not take, and
-// binary data are refused with EngineError ("PATH: looks like UTF-16 text
+// binary data are refused with bnscore::Error ("PATH: looks like UTF-16 text
 // ...; convert it to UTF-8", "PATH: looks like ...; a model is a PMML (XML)
 // document"), as is corrupt gzip data. A file that cannot be opened gives
 // nullopt (the loader says why).

@@ -1,75 +1,56 @@
 #include "cli/ModelSummary.h"
 
-#include <algorithm>
-#include <map>
-#include <memory>
-#include <utility>
 #include <vector>
 
 #include "cli/BinText.h"
-#include "cli/NetworkStructure.h"
-#include "engine/CsvWriter.h"
-#include "engine/FieldLayout.h"
 #include "bnscore/JsonText.h"
-#include "host/data/TransformationDictionary.h"
-#include "host/interfaces/ScoreDictionary.h"
-#include "host/interfaces/ScoreValueLabel.h"
 
 namespace bnscore::cli {
 
-using namespace bnscore::internal;
 
 namespace {
 
-const char* MeasureName(int measure) {
+const char* MeasureName(Measure measure) {
   switch (measure) {
-    case ScoreDictVar::Continuous:
+    case Measure::kContinuous:
       return "continuous";
-    case ScoreDictVar::Categorical:
+    case Measure::kCategorical:
       return "categorical";
-    case ScoreDictVar::Ordinal:
+    case Measure::kOrdinal:
       return "ordinal";
     default:
       return "unknown measure";
   }
 }
 
+const char* ValueTypeName(const Variable& var) { return var.numeric ? "numeric" : "string"; }
+
 // "name (numeric, categorical): a, b, c" and a line end.
-void WriteVariable(const ScoreDictVar& var, std::ostream& out) {
-  out << var.GetName() << " (" << (var.GetValueType() == 0 ? "numeric" : "string") << ", "
-      << MeasureName(var.GetMeasure()) << ")";
-  const ScoreValueLabelSet* labels = var.GetValueLabelSet();
-  if (labels != nullptr && !labels->GetLabels().empty()) {
-    const char* separator = ": ";
-    for (const ScoreValueLabel* label : labels->GetLabels()) {
-      NumberTextBuffer buffer;
-      out << separator << label->GetValue()->GetStringView(buffer);
-      separator = ", ";
-    }
+void WriteVariable(const Variable& var, std::ostream& out) {
+  out << var.name << " (" << ValueTypeName(var) << ", " << MeasureName(var.measure) << ")";
+  const char* separator = ": ";
+  for (const std::string& category : var.categories) {
+    out << separator << category;
+    separator = ", ";
   }
   out << '\n';
 }
 
 // A derived field that bins a field: "name (string, categorical) bins
 // income: low <= 25000 < middle <= 60000 < high".
-void WriteBinnedVariable(const ScoreDictVar& var, const Discretization& bins, std::ostream& out) {
-  out << var.GetName() << " (" << (var.GetValueType() == 0 ? "numeric" : "string") << ", "
-      << MeasureName(var.GetMeasure()) << ") bins " << bins.field << ": "
-      << bnscore::cli::DescribeBins(bins) << '\n';
+void WriteBinnedVariable(const Variable& var, std::ostream& out) {
+  out << var.name << " (" << ValueTypeName(var) << ", " << MeasureName(var.measure) << ") bins "
+      << *var.binsOf << ": " << DescribeBins(var.bins) << '\n';
 }
 
-void WriteVariables(const char* heading, const ScoreDictionary* dictionary,
-                    const ScoreModel& model, std::ostream& out) {
-  std::vector<ScoreDictVar*> vars;
-  if (dictionary != nullptr) dictionary->GetVariables(vars);
+void WriteVariables(const char* heading, const std::vector<Variable>& vars, std::ostream& out) {
   out << heading << " (" << vars.size() << "):\n";
-  for (const ScoreDictVar* var : vars) {
+  for (const Variable& var : vars) {
     out << "  ";
-    const Discretization* bins = bnscore::cli::FindBins(model, var->GetName());
-    if (bins != nullptr && dictionary == model.GetTransformationDictionary()) {
-      WriteBinnedVariable(*var, *bins, out);
+    if (var.binsOf) {
+      WriteBinnedVariable(var, out);
     } else {
-      WriteVariable(*var, out);
+      WriteVariable(var, out);
     }
   }
 }
@@ -83,169 +64,159 @@ void AppendNames(const std::vector<std::string>& names, std::string& json) {
   json += ']';
 }
 
-// {"name":..,"value_type":..,"measure":..,"categories":[..] without the
-// closing brace, so that callers may add members.
-void AppendVariable(const ScoreDictVar& var, std::string& json) {
+// {"name":..,"value_type":..,"measure":..,"categories":[..], with a derived
+// field's bins.
+void AppendVariable(const Variable& var, std::string& json) {
   json += "{\"name\":";
-  AppendJsonString(json, var.GetName());
-  json += var.GetValueType() == 0 ? ",\"value_type\":\"numeric\"" : ",\"value_type\":\"string\"";
+  AppendJsonString(json, var.name);
+  json += var.numeric ? ",\"value_type\":\"numeric\"" : ",\"value_type\":\"string\"";
   json += ",\"measure\":";
-  AppendJsonString(json, MeasureName(var.GetMeasure()));
-  std::vector<std::string> categories;
-  const ScoreValueLabelSet* labels = var.GetValueLabelSet();
-  if (labels != nullptr) {
-    for (const ScoreValueLabel* label : labels->GetLabels()) {
-      NumberTextBuffer buffer;
-      categories.emplace_back(label->GetValue()->GetStringView(buffer));
-    }
-  }
+  AppendJsonString(json, MeasureName(var.measure));
   json += ",\"categories\":";
-  AppendNames(categories, json);
-}
-
-// ,"bins":FIELD,"intervals":[{"category":..,"interval":"(25000, 60000]"}...]
-void AppendBins(const Discretization& bins, std::string& json) {
-  json += ",\"bins\":";
-  AppendJsonString(json, bins.field);
-  json += ",\"intervals\":[";
-  for (std::size_t i = 0; i < bins.bins.size(); ++i) {
-    json += i > 0 ? ",{\"category\":" : "{\"category\":";
-    AppendJsonString(json, bins.bins[i].binValue);
-    json += ",\"interval\":";
-    AppendJsonString(json, bnscore::cli::DescribeInterval(bins.bins[i]));
-    json += '}';
+  AppendNames(var.categories, json);
+  if (var.binsOf) {
+    // ,"bins":FIELD,"intervals":[{"category":..,"interval":"(25000, 60000]"}...]
+    json += ",\"bins\":";
+    AppendJsonString(json, *var.binsOf);
+    json += ",\"intervals\":[";
+    for (std::size_t i = 0; i < var.bins.size(); ++i) {
+      json += i > 0 ? ",{\"category\":" : "{\"category\":";
+      AppendJsonString(json, var.bins[i].category);
+      json += ",\"interval\":";
+      AppendJsonString(json, DescribeInterval(var.bins[i]));
+      json += '}';
+    }
+    json += ']';
   }
-  json += ']';
+  json += '}';
 }
 
-void AppendVariables(const ScoreDictionary* dictionary, const ScoreModel& model,
-                     std::string& json) {
-  std::vector<ScoreDictVar*> vars;
-  if (dictionary != nullptr) dictionary->GetVariables(vars);
+void AppendVariables(const std::vector<Variable>& vars, std::string& json) {
   json += '[';
   for (std::size_t i = 0; i < vars.size(); ++i) {
     if (i > 0) json += ',';
-    AppendVariable(*vars[i], json);
-    const Discretization* bins = bnscore::cli::FindBins(model, vars[i]->GetName());
-    if (bins != nullptr && dictionary == model.GetTransformationDictionary()) {
-      AppendBins(*bins, json);
-    }
-    json += '}';
+    AppendVariable(vars[i], json);
   }
   json += ']';
 }
 
 // The arcs, then the target's Markov blanket.
-void WriteNetwork(const NetworkStructure& network, const std::string& target, std::ostream& out) {
+void WriteNetwork(const Structure& network, const std::string& target, std::ostream& out) {
   out << "arcs (" << network.arcs.size() << "):\n";
-  for (const auto& arc : network.arcs) out << "  " << arc.first << " -> " << arc.second << '\n';
-  const std::vector<std::string> blanket = network.MarkovBlanket(target);
-  out << "Markov blanket of " << target << " (" << blanket.size() << ")";
+  for (const Arc& arc : network.arcs) out << "  " << arc.parent << " -> " << arc.child << '\n';
+  out << "Markov blanket of " << target << " (" << network.markovBlanket.size() << ")";
   const char* separator = ": ";
-  for (const std::string& name : blanket) {
+  for (const std::string& name : network.markovBlanket) {
     out << separator << name;
     separator = ", ";
   }
   out << '\n';
 }
 
+// A CSV field as bnscore writes one: quoted when it holds a comma, a quote
+// or a line end.
+void AppendCsvField(const std::string& text, std::string& row) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    row += text;
+    return;
+  }
+  row += '"';
+  for (char c : text) {
+    if (c == '"') row += '"';
+    row += c;
+  }
+  row += '"';
+}
+
+const char* TypeName(const ModelDescription& description) {
+  return description.bayesNet ? "Bayesian network" : "other";
+}
+
 }  // namespace
 
-std::vector<std::string> ExpectedColumns(const ScoreModel& model) {
-  return FieldLayout(model, false, false).GetPredictorNames();
+void WriteExpectedHeader(const Model& model, std::ostream& out) {
+  std::string row;
+  for (const std::string& name : model.Describe().predictors) {
+    if (!row.empty()) row += ',';
+    AppendCsvField(name, row);
+  }
+  out << row << '\n';
 }
 
-void WriteExpectedHeader(const ScoreModel& model, std::ostream& out) {
-  CsvWriter row(256);
-  for (const std::string& name : ExpectedColumns(model)) row.WriteField(name);
-  row.EndRow();
-  out << row.GetBuffered();
-}
-
-void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, std::ostream& out) {
+void WriteModelSummary(const Model& model, const std::string& modelPath, std::ostream& out) {
+  const ModelDescription description = model.Describe();
   out << "model: " << modelPath << '\n';
-  out << "type: " << (model.GetModelType() == ScoreModel::BayesNet ? "Bayesian network" : "other")
-      << " (" << model.GetModelType() << ")\n";
-  const ScoreVersionInfo* version = model.GetVersionInfo();
-  if (version != nullptr) out << "written by version: " << version->GetVersion() << '\n';
+  out << "type: " << TypeName(description) << " (" << description.typeCode << ")\n";
+  if (description.version) out << "written by version: " << *description.version << '\n';
   out << "target: ";
-  const ScoreDictVar* target = model.GetTargetVar();
-  if (target != nullptr) {
-    WriteVariable(*target, out);
+  if (description.target) {
+    WriteVariable(*description.target, out);
   } else {
     out << "none\n";
   }
-  // GetVarsOfRole makes a new dictionary (or none) that the caller owns.
-  std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
-  WriteVariables("input fields", inputs.get(), model, out);
-  WriteVariables("derived fields", model.GetTransformationDictionary(), model, out);
-  if (target != nullptr) {
-    const NetworkStructure network = NetworkStructure::Read(modelPath);
-    if (!network.modelType.empty()) out << "source model type: " << network.modelType << '\n';
-    if (!network.inferenceMethod.empty()) {
-      out << "source inference method: " << network.inferenceMethod << '\n';
+  WriteVariables("input fields", description.inputs, out);
+  WriteVariables("derived fields", description.derived, out);
+  if (description.target) {
+    const Structure network = model.GetStructure();
+    if (!network.sourceModelType.empty()) {
+      out << "source model type: " << network.sourceModelType << '\n';
     }
-    WriteNetwork(network, target->GetName(), out);
+    if (!network.sourceInferenceMethod.empty()) {
+      out << "source inference method: " << network.sourceInferenceMethod << '\n';
+    }
+    WriteNetwork(network, description.target->name, out);
   }
 }
 
-void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
-                           std::ostream& out) {
+void WriteModelSummaryJson(const Model& model, const std::string& modelPath, std::ostream& out) {
+  const ModelDescription description = model.Describe();
   std::string json = "{\"model\":";
   AppendJsonString(json, modelPath);
   json += ",\"type\":";
-  AppendJsonString(json,
-                   model.GetModelType() == ScoreModel::BayesNet ? "Bayesian network" : "other");
-  json += ",\"type_code\":" + std::to_string(model.GetModelType());
+  AppendJsonString(json, TypeName(description));
+  json += ",\"type_code\":" + std::to_string(description.typeCode);
   json += ",\"version\":";
-  const ScoreVersionInfo* version = model.GetVersionInfo();
-  if (version != nullptr) {
-    AppendJsonString(json, version->GetVersion());
+  if (description.version) {
+    AppendJsonString(json, *description.version);
   } else {
     json += "null";
   }
   json += ",\"target\":";
-  const ScoreDictVar* target = model.GetTargetVar();
-  if (target != nullptr) {
-    AppendVariable(*target, json);
-    json += '}';
+  if (description.target) {
+    AppendVariable(*description.target, json);
   } else {
     json += "null";
   }
-  std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
   json += ",\"inputs\":";
-  AppendVariables(inputs.get(), model, json);
+  AppendVariables(description.inputs, json);
   json += ",\"derived\":";
-  AppendVariables(model.GetTransformationDictionary(), model, json);
-  const NetworkStructure network =
-      target != nullptr ? NetworkStructure::Read(modelPath) : NetworkStructure();
+  AppendVariables(description.derived, json);
+  const Structure network = description.target ? model.GetStructure() : Structure();
   json += ",\"arcs\":[";
   for (std::size_t i = 0; i < network.arcs.size(); ++i) {
     json += i > 0 ? ",[" : "[";
-    AppendJsonString(json, network.arcs[i].first);
+    AppendJsonString(json, network.arcs[i].parent);
     json += ',';
-    AppendJsonString(json, network.arcs[i].second);
+    AppendJsonString(json, network.arcs[i].child);
     json += ']';
   }
   json += "]";
-  if (!network.modelType.empty()) {
+  if (!network.sourceModelType.empty()) {
     json += ",\"source_model_type\":";
-    AppendJsonString(json, network.modelType);
+    AppendJsonString(json, network.sourceModelType);
   }
-  if (!network.inferenceMethod.empty()) {
+  if (!network.sourceInferenceMethod.empty()) {
     json += ",\"source_inference_method\":";
-    AppendJsonString(json, network.inferenceMethod);
+    AppendJsonString(json, network.sourceInferenceMethod);
   }
   json += ",\"markov_blanket\":";
-  AppendNames(target != nullptr ? network.MarkovBlanket(target->GetName())
-                                : std::vector<std::string>(),
-              json);
+  AppendNames(network.markovBlanket, json);
   out << json << "}\n";
 }
 
-void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out) {
+void WriteExpectedHeaderJson(const Model& model, std::ostream& out) {
   std::string json;
-  AppendNames(ExpectedColumns(model), json);
+  AppendNames(model.Describe().predictors, json);
   out << json << '\n';
 }
 

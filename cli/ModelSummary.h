@@ -3,9 +3,8 @@
 
 #include <ostream>
 #include <string>
-#include <vector>
 
-#include "host/interfaces/ScoreModel.h"
+#include "bnscore/bnscore.h"
 
 namespace bnscore::cli {
 
@@ -13,17 +12,14 @@ namespace bnscore::cli {
 // and version, the target with its categories, the input fields and the
 // derived fields, each with its value type and measure (a binning derived
 // field with its bins and their cut points, DescribeBins); then the arcs of
-// the network and the target's Markov blanket, read from the model's
-// document (`modelPath`), which the host interfaces do not describe.
-void WriteModelSummary(const ScoreModel& model, const std::string& modelPath, std::ostream& out);
+// the network and the target's Markov blanket as the plug-in read them
+// (Model::GetStructure). `modelPath` is only shown.
+void WriteModelSummary(const Model& model, const std::string& modelPath, std::ostream& out);
 
-// The columns that records for `model` need: its predictors, in the order
-// of its data dictionary, the order every front end lists fields in (the
-// library's Schema, the service's model description).
-std::vector<std::string> ExpectedColumns(const ScoreModel& model);
-
-// Writes ExpectedColumns as a CSV header row.
-void WriteExpectedHeader(const ScoreModel& model, std::ostream& out);
+// Writes the columns that records for `model` need (its predictors, in the
+// order of its data dictionary, the order every front end lists fields in)
+// as a CSV header row.
+void WriteExpectedHeader(const Model& model, std::ostream& out);
 
 // The same as WriteModelSummary, as one JSON object on one line:
 //   {"model":PATH,"type":"Bayesian network","type_code":28,"version":"1.0",
@@ -33,11 +29,10 @@ void WriteExpectedHeader(const ScoreModel& model, std::ostream& out);
 // "measure":..,"categories":[..]}; "version" and "target" are null when
 // the model has none. A derived field that bins a field adds
 // "bins":FIELD and "intervals":[{"category":..,"interval":"(0, 10]"}...].
-void WriteModelSummaryJson(const ScoreModel& model, const std::string& modelPath,
-                           std::ostream& out);
+void WriteModelSummaryJson(const Model& model, const std::string& modelPath, std::ostream& out);
 
-// ExpectedColumns as a JSON array on one line.
-void WriteExpectedHeaderJson(const ScoreModel& model, std::ostream& out);
+// The expected columns as a JSON array on one line.
+void WriteExpectedHeaderJson(const Model& model, std::ostream& out);
 
 }  // namespace bnscore::cli
 

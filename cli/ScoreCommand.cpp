@@ -9,14 +9,11 @@
 #include "cli/FileDescriptor.h"
 #include "cli/ProgressMeter.h"
 #include "cli/UnscoredDiagnosis.h"
-#include "engine/EngineError.h"
-#include "engine/FdStreams.h"
+#include "bnscore/FdStreams.h"
 
 namespace bnscore::cli {
 
-using internal::FdSink;
-using internal::FdSource;
-using internal::OutputClosed;
+using bnscore::OutputClosed;
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/FileDescriptor.h"
-#include "engine/FdStreams.h"
+#include "bnscore/FdStreams.h"
 
 namespace bnscore::cli {
 
@@ -104,7 +104,7 @@ std::string DiagnoseUnscored(const bnscore::Model& model, const ScoreOptions& op
     explained.recordsWritten = nullptr;
     ReasonTally tally(maxRecords);
     bool more = false;  // records left unread
-    internal::FdSource source(input.Get(), input.GetName());
+    FdSource source(input.Get(), input.GetName());
     try {
       model.ScoreEach(source, input.GetName(), tally, explained);
     } catch (const ReasonTally::Enough&) {

@@ -20,9 +20,11 @@
 #include <CLI/CLI.hpp>
 
 #include "bnscore/bnscore.h"
+#include "bnscore/csv.h"
 #include "cli/AtomicOutputFile.h"
 #include "cli/ConvertCommand.h"
 #include "cli/EvaluateCommand.h"
+#include "bnscore/FdStreams.h"
 #include "cli/FileDescriptor.h"
 #include "cli/GraphCommand.h"
 #include "cli/GzipDecoder.h"
@@ -30,21 +32,16 @@
 #include "cli/ListText.h"
 #include "cli/ModelFile.h"
 #include "cli/ModelSummary.h"
-#include "cli/NetworkStructure.h"
 #include "cli/QueryCommand.h"
 #include "cli/ScoreCommand.h"
-#include "engine/CsvReader.h"
-#include "engine/CsvScoring.h"
-#include "engine/EngineError.h"
 #include "bnscore/JsonText.h"
-#include "engine/ModelInternals.h"
-#include "host/xml/XmlPlatform.h"
 #ifdef BNSCORE_WITH_SERVICE
 #include "service/ServeCommandLine.h"
+#endif
 
-using namespace bnscore::internal;
-using namespace bnscore::service;
 using namespace bnscore::cli;
+#ifdef BNSCORE_WITH_SERVICE
+using namespace bnscore::service;
 #endif
 
 #ifndef BNSCORE_VERSION
@@ -296,9 +293,9 @@ void AddFormatOption(CLI::App& command, Arguments& args) {
 void ResolveColumns(Arguments& args) {
   const bool named = !args.columns.empty() || !args.headerFile.empty();
   if (args.score.inputFormat == bnscore::RecordFormat::kJsonLines) {
-    if (args.noHeader) throw EngineError("--no-header: JSON Lines input has no header row anyway");
+    if (args.noHeader) throw bnscore::Error("--no-header: JSON Lines input has no header row anyway");
   } else if (named != args.noHeader) {
-    throw EngineError(args.noHeader ? "--no-header needs the columns' names: --columns A,B,... or "
+    throw bnscore::Error(args.noHeader ? "--no-header needs the columns' names: --columns A,B,... or "
                                    "--header-file FILE"
                                  : "--columns and --header-file name the columns of input "
                                    "without a header row: add --no-header");
@@ -306,9 +303,8 @@ void ResolveColumns(Arguments& args) {
   if (!named) return;
   if (!args.headerFile.empty()) {
     FileDescriptor file = FileDescriptor::OpenForReading(args.headerFile);
-    CsvReader reader(file.Get(), file.GetName());
-    reader.SetDelimiter(args.score.delimiter);
-    args.score.columns = ReadHeader(reader, MakeScoreOptions(args.score.load, args.score));
+    bnscore::FdSource source(file.Get(), file.GetName());
+    args.score.columns = bnscore::ReadCsvHeader(source, file.GetName(), args.score.delimiter);
   } else {
     args.score.columns = SplitList(args.columns);
   }
@@ -317,11 +313,10 @@ void ResolveColumns(Arguments& args) {
 // display --format json: {"model":PATH,"display":TEXT}.
 void WriteDisplayJson(const bnscore::Model& model, const std::string& modelPath,
                       std::ostream& out) {
-  const std::string display = model.Display();
   std::string json = "{\"model\":";
   bnscore::AppendJsonString(json, modelPath);
   json += ",\"display\":";
-  bnscore::AppendJsonString(json, display);
+  bnscore::AppendJsonString(json, model.Display());
   out << json << "}\n";
 }
 
@@ -337,8 +332,6 @@ int Run(const std::string& command, const Arguments& args) {
     bnscore::cli::RefuseOutputOverInputs(args.query.outputPath, inputs);
   }
   bnscore::cli::RefuseOutputOverInputs(args.score.outputPath, inputs);
-  XmlPlatform xml;  // Xerces stays initialised for the whole run (check and graph read the
-                    // document again)
   bnscore::LoadOptions options;
   if (command == "score" || command == "evaluate" || command == "query") {
     options = args.score.load;
@@ -351,9 +344,6 @@ int Run(const std::string& command, const Arguments& args) {
   std::unique_ptr<bnscore::Model> loaded = compressed
                                                ? bnscore::Model::LoadText(*compressed, options)
                                                : bnscore::Model::Load(args.modelPath, options);
-  const std::string& converted = bnscore::ModelInternals::GetConvertedText(*loaded);
-  if (!converted.empty()) NetworkStructure::UseText(args.modelPath, converted);
-  ScoreModel& model = bnscore::ModelInternals::GetHostModel(*loaded);
   int status = 0;
   if (command == "query") {
     RunQuery(*loaded, args.query);
@@ -367,18 +357,18 @@ int Run(const std::string& command, const Arguments& args) {
                 std::cout);
   } else if (command == "check" && args.header) {
     if (json) {
-      WriteExpectedHeaderJson(model, std::cout);
+      WriteExpectedHeaderJson(*loaded, std::cout);
     } else {
-      WriteExpectedHeader(model, std::cout);
+      WriteExpectedHeader(*loaded, std::cout);
     }
   } else if (command == "check") {
     if (json) {
-      WriteModelSummaryJson(model, args.modelPath, std::cout);
+      WriteModelSummaryJson(*loaded, args.modelPath, std::cout);
     } else {
-      WriteModelSummary(model, args.modelPath, std::cout);
+      WriteModelSummary(*loaded, args.modelPath, std::cout);
     }
   } else if (command == "graph") {
-    RunGraph(model, GraphOptions{args.modelPath, args.score.outputPath, args.format == "svg"});
+    RunGraph(*loaded, GraphOptions{args.modelPath, args.score.outputPath, args.format == "svg"});
   } else if (json) {
     WriteDisplayJson(*loaded, args.modelPath, std::cout);
   } else {
@@ -386,8 +376,8 @@ int Run(const std::string& command, const Arguments& args) {
   }
   std::cout.flush();
   if (!std::cout) {
-    if (errno == EPIPE) throw OutputClosed("cannot write stdout");
-    throw EngineError(std::string("cannot write stdout: ") + std::strerror(errno));
+    if (errno == EPIPE) throw bnscore::OutputClosed("cannot write stdout");
+    throw bnscore::FileError(std::string("cannot write stdout: ") + std::strerror(errno));
   }
   return status;
 }
@@ -554,7 +544,7 @@ missing), {no-score} when the record's values have probability zero.)"));
   try {
     ResolveColumns(args);
     return Run(app.get_subcommands().front()->get_name(), args);
-  } catch (const OutputClosed&) {
+  } catch (const bnscore::OutputClosed&) {
     return 141;  // as a shell reports a process that a closed pipe ended
   } catch (const bnscore::ModelError& e) {
     std::cerr << "bnscore: " << args.modelPath << ": " << e.what() << '\n';

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/FdStreams.h"
+#include "bnscore/FdStreams.h"
 
 namespace bnscore::internal {
 

@@ -164,7 +164,7 @@ bool CsvColumnBlock::Add(const std::vector<std::string_view>& cells, const char*
     }
   } catch (const CellError& e) {
     arenaUsed_ = arenaBefore;
-    throw CsvError(sourceName, line, e.what());
+    throw CsvError(sourceName, line, e.what(), e.GetColumn());
   }
   if (keepCells_) {
     for (std::size_t c = 0; c < headerFields_; ++c) {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "engine/EngineError.h"
-#include "engine/FdStreams.h"
+#include "bnscore/FdStreams.h"
 
 namespace bnscore::internal {
 

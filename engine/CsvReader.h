@@ -12,20 +12,8 @@
 
 namespace bnscore::internal {
 
-// A fault in CSV text: the line on which it was found and what is wrong.
-// what() is "SOURCE:LINE: TEXT".
-class CsvError : public EngineError {
- public:
-  CsvError(const std::string& sourceName, long line, const std::string& text)
-      : EngineError(sourceName + ":" + std::to_string(line) + ": " + text), line_(line), text_(text) {}
-
-  long GetLine() const { return line_; }
-  const std::string& GetText() const { return text_; }
-
- private:
-  long line_;
-  std::string text_;
-};
+// A fault in CSV text: the public bnscore::CsvError.
+using bnscore::CsvError;
 
 // A streaming reader of RFC 4180 CSV from a byte source (or a file
 // descriptor, read through an FdSource).

@@ -1,19 +1,19 @@
-#include "engine/FdStreams.h"
+#include "bnscore/FdStreams.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "engine/EngineError.h"
+#include "bnscore/errors.h"
 
-namespace bnscore::internal {
+namespace bnscore {
 
 std::size_t FdSource::Read(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) throw EngineError("cannot read " + name_ + ": " + std::strerror(errno));
+    if (errno != EINTR) throw FileError("cannot read " + name_ + ": " + std::strerror(errno));
   }
 }
 
@@ -26,10 +26,10 @@ void FdSink::Write(const char* data, std::size_t size) {
       const int error = errno;
       const std::string message = "cannot write " + name_ + ": " + std::strerror(error);
       if (error == EPIPE) throw OutputClosed(message);
-      throw EngineError(message);
+      throw FileError(message);
     }
     written += static_cast<std::size_t>(n);
   }
 }
 
-}  // namespace bnscore::internal
+}  // namespace bnscore

@@ -20,7 +20,7 @@ namespace {
 // file fault, not a rejected model).
 std::string ReadModelFile(const std::string& path, std::size_t limit) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EngineError("cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) throw FileError("cannot open " + path + ": " + std::strerror(errno));
   // A file known to be too large is refused unread (the parser refuses
   // the text of one whose size was not known, such as a pipe).
   struct stat status {};
@@ -44,7 +44,7 @@ std::string ReadModelFile(const std::string& path, std::size_t limit) {
     } else if (errno != EINTR) {
       const int error = errno;
       ::close(fd);
-      throw EngineError("cannot read " + path + ": " + std::strerror(error));
+      throw FileError("cannot read " + path + ": " + std::strerror(error));
     }
   }
   ::close(fd);

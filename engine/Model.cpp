@@ -19,6 +19,7 @@
 #include "engine/ScoringSlotPool.h"
 #include "engine/TargetCategories.h"
 #include "engine/WorkerPool.h"
+#include "engine/XmlTurns.h"
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/ScoreResult.h"
@@ -30,13 +31,6 @@ namespace bnscore {
 using namespace bnscore::internal;
 
 namespace {
-
-// Xerces is initialised only while a document is read; XmlPlatform counts
-// its users but is not thread-safe, so loads take turns.
-std::mutex& LoadMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
 
 // Rows below which a batch is not worth another thread.
 constexpr std::size_t kMinRowsPerThread = 1024;
@@ -167,20 +161,18 @@ DocumentLimits LimitsOf(const LoadOptions& options) {
   return limits;
 }
 
-// Reads a model with `read`, which is given the plug-in path, turning the
-// host's faults into the API's exceptions.
+// Reads a model with `read`, which is given the plug-in path. The one place
+// where the host's faults (VkException) become the API's ModelError.
 std::unique_ptr<LoadedModel> ReadModel(
     const LoadOptions& options,
     const std::function<std::unique_ptr<LoadedModel>(const std::string&)>& read) {
   try {
     const std::string plugin = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
-    std::lock_guard<std::mutex> lock(LoadMutex());
+    std::lock_guard<std::mutex> lock(XmlTurns());
     XmlPlatform xml;
     return read(plugin);
   } catch (const VkException& e) {
     throw ModelError(e.GetCode(), e.GetMessage());
-  } catch (const EngineError& e) {
-    throw Error(e.what());
   }
 }
 
@@ -344,27 +336,19 @@ CsvSummary Model::ScoreCsv(ByteSource& input, std::string_view inputName, ByteSi
                            const CsvOptions& options) const {
   impl_->WarmUp();
   const ScoreOptions score = CallOptions(impl_->options, options);
-  try {
-    const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
-    if (options.inputFormat == RecordFormat::kCsv && options.outputFormat == RecordFormat::kCsv) {
-      return ScoreCsvRecords(model, score, input, std::string(inputName), output);
-    }
-    return ScoreRecordBlocks(model, score, input, std::string(inputName), output);
-  } catch (const EngineError& e) {
-    throw Error(e.what());
+  const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
+  if (options.inputFormat == RecordFormat::kCsv && options.outputFormat == RecordFormat::kCsv) {
+    return ScoreCsvRecords(model, score, input, std::string(inputName), output);
   }
+  return ScoreRecordBlocks(model, score, input, std::string(inputName), output);
 }
 
 CsvSummary Model::ScoreEach(ByteSource& input, std::string_view inputName, OutcomeSink& sink,
                             const CsvOptions& options) const {
   impl_->WarmUp();
   const ScoreOptions score = CallOptions(impl_->options, options);
-  try {
-    const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
-    return ScoreRecordsInto(model, score, input, std::string(inputName), sink);
-  } catch (const EngineError& e) {
-    throw Error(e.what());
-  }
+  const CsvModel model{*this, impl_->GetModel(), *impl_->layout, impl_->workers};
+  return ScoreRecordsInto(model, score, input, std::string(inputName), sink);
 }
 
 std::vector<Node> Model::GetNodes() const { return impl_->GetNodes(); }

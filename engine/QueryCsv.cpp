@@ -31,7 +31,7 @@ long Model::QueryCsv(ByteSource& input, std::string_view inputName, ByteSink& ou
     indexes.push_back(node);
     total += all[static_cast<std::size_t>(node)].categories.size();
   }
-  try {
+  {
     CsvReader reader(input, std::string(inputName));
     reader.SetDelimiter(delimiter);
     CsvWriter writer(output, "the output");
@@ -70,8 +70,6 @@ long Model::QueryCsv(ByteSource& input, std::string_view inputName, ByteSink& ou
     }
     writer.Flush();
     return records;
-  } catch (const EngineError& e) {
-    throw Error(e.what());
   }
 }
 

@@ -46,7 +46,7 @@ void FillRecord(const std::vector<std::string_view>& cells, const std::vector<ch
 }
 
 CellError NotFiniteCell(const std::string& field, std::string_view cell) {
-  return CellError("column " + field + ": \"" + std::string(cell) +
+  return CellError(field, "column " + field + ": \"" + std::string(cell) +
                    "\" is not a finite number (add it to --missing-values, or pass "
                    "--allow-nonfinite)");
 }

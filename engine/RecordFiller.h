@@ -12,13 +12,10 @@
 
 namespace bnscore::internal {
 
-// A cell that cannot become a record value (a number that is not finite
-// where those are refused). The message names the column and the cell; the
-// caller adds the place in the input.
-class CellError : public EngineError {
- public:
-  explicit CellError(const std::string& message) : EngineError(message) {}
-};
+// A cell that cannot become a record value: the public bnscore::CellError,
+// whose message names the column and the cell; the caller adds the place
+// in the input.
+using bnscore::CellError;
 
 // How the cells of numeric columns become numbers: the texts that stand for
 // a missing value besides the empty cell, and whether a number that is not

@@ -11,7 +11,7 @@
 #include "service/JsonNanText.h"
 #include "bnscore/JsonText.h"
 #include "service/RequestError.h"
-#include "host/text/NumberText.h"
+#include "bnscore/NumberText.h"
 
 namespace bnscore::service {
 
@@ -226,8 +226,7 @@ void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
         } else {
           // A number for a text field is its shortest round-trip text, as
           // the engine reads one; viewed once every record is read.
-          NumberTextBuffer buffer;
-          const std::string_view text = FormatNumberView(number, buffer);
+          const std::string text = bnscore::FormatNumber(number);
           numberTextCells_.push_back({i, rows_, numberTextChars_.size(), text.size()});
           numberTextChars_.append(text);
         }
@@ -371,8 +370,7 @@ void JsonRecordScorer::AddReasons(std::string& out, std::size_t firstResult) {
       } else if (!givenTexts_[i][r].empty()) {
         cells[i].assign(givenTexts_[i][r]);  // as the client wrote it
       } else if (!std::isnan(numbers_[i][r])) {
-        NumberTextBuffer buffer;
-        cells[i].assign(FormatNumberView(numbers_[i][r], buffer));
+        cells[i].assign(bnscore::FormatNumber(numbers_[i][r]));
       }
     }
   }

@@ -17,6 +17,7 @@
 #include "service/ModelRegistry.h"
 #include "service/RequestError.h"
 #include "service/ServiceMetrics.h"
+#include "service/StructureJson.h"
 
 namespace bnscore::service {
 
@@ -25,6 +26,7 @@ namespace {
 constexpr std::string_view kModelsPrefix = "/models/";
 constexpr std::string_view kScoreSuffix = "/score";
 constexpr std::string_view kQuerySuffix = "/query";
+constexpr std::string_view kStructureSuffix = "/structure";
 
 constexpr const char* kCsvType = "text/csv; charset=utf-8";
 constexpr const char* kJsonType = "application/json";
@@ -240,10 +242,18 @@ void ServiceRouter::Route(const HttpRequest& request, RequestScratch& scratch,
     const bool query = !score && rest.size() > kQuerySuffix.size() &&
                        rest.substr(rest.size() - kQuerySuffix.size()) == kQuerySuffix;
     if (query) rest.remove_suffix(kQuerySuffix.size());
+    const bool structure = !score && !query && rest.size() > kStructureSuffix.size() &&
+                           rest.substr(rest.size() - kStructureSuffix.size()) == kStructureSuffix;
+    if (structure) rest.remove_suffix(kStructureSuffix.size());
     if (!IsValidId(rest)) throw RequestError(400, std::string("invalid model id: ") + kIdRule);
     const std::string id(rest);
     reply.model = id;
-    if (query) {
+    if (structure) {
+      if (!get) MethodNotAllowed(reply, "GET, HEAD");
+      std::shared_ptr<const DeployedModel> model = registry_.Find(id);
+      if (!model) throw RequestError(404, "no model is deployed as \"" + id + "\"");
+      reply.body.append(StructureJson(id, model->GetModel()));
+    } else if (query) {
       if (request.method != "POST") MethodNotAllowed(reply, "POST");
       HandleQuery(request, id, scratch, reply);
     } else if (score) {

@@ -17,6 +17,7 @@
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
 #include "host/interfaces/StatusCodes.h"
+#include "host/interfaces/ModelStructure.h"
 
 class BayesNetClsResult;
 class ScoringPlan;
@@ -44,7 +45,10 @@ class InferenceNetwork;
 // Ownership: the model owns its encoders. The dictionaries and the version
 // information belong to BaseModel; variables and category values belong to
 // the dictionaries; the model only points at them.
-class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, public EvidenceInference {
+class BAYESNET_API BayesNetModel : public BaseModel,
+                                   public ColumnScoring,
+                                   public EvidenceInference,
+                                   public ModelStructure {
  public:
   enum ArcOrient { ArcOut = 0, ArcIn = 1 };
   enum ParamLearnMethod { MaxLikelihood = 0, AdjustedBayes = 1, BayesMethod = 2 };
@@ -73,6 +77,11 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
   std::map<std::string, std::map<std::string, ArcOrient>>& GetLinkSource();
   std::map<std::string, std::vector<std::string>>& GetParentsTable();
   std::map<std::string, CPTable>& GetCPT();
+  // An arc as the document states it, in order, after GetLinkSource has
+  // been given it (GetArcs lists those GetLinkSource still holds); and what
+  // a converted document says of its source.
+  void NoteArc(const std::string& parent, const std::string& child);
+  void SetSource(const std::string& modelType, const std::string& inferenceMethod);
 
   // Compiles the scoring plan from the model as it stands; factors of more
   // than `denseFactorLimit` table entries are looked up row by row (the
@@ -147,6 +156,13 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
                                double* posteriors) override;
   MCScore::MCStatus ExplainEvidence(const ScoreCaseRecord* record, bool derivedInRecord,
                                     const Options& options, std::vector<Term>& terms) override;
+
+  // ModelStructure (BayesNetStructure.cpp): the arcs of the link source,
+  // the bins of the transformation dictionary.
+  std::vector<Arc> GetArcs() const override;
+  std::vector<std::string> GetMarkovBlanket() const override;
+  std::vector<BinnedField> GetBinnedFields() const override;
+  Source GetSource() const override;
 
  private:
   // GetScore, and with `options` (not null) ScoreEvidence: a record with
@@ -223,6 +239,8 @@ class BAYESNET_API BayesNetModel : public BaseModel, public ColumnScoring, publi
   std::map<std::string, std::map<std::string, ArcOrient>> linkSource_;
   std::map<std::string, std::vector<std::string>> parentsTable_;
   std::map<std::string, CPTable> cpt_;
+  std::vector<Arc> arcOrder_;  // see NoteArc
+  Source source_;
   ParamLearnMethod paramLearnMethod_;
   std::unique_ptr<ScoringPlan> plan_;  // see GetScoringPlan
   std::size_t denseFactorLimit_;       // of the last Prepare

@@ -145,6 +145,12 @@ ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
     } else if (IsEqual(child->getTagName(), pmml::kConditionalTables)) {
       sawConditionalTables = true;
       tables.Read(child);
+    } else if (IsEqual(child->getTagName(), pmml::kExtension) &&
+               IsEqual(GetAttribute(child, pmml::kExtender), pmml::kConverterExtender)) {
+      if (const DOMElement* source = GetChildByTag(child, pmml::kSource)) {
+        model_->SetSource(Transcode(GetAttribute(source, pmml::kModelType)),
+                          Transcode(GetAttribute(source, pmml::kInferenceMethod)));
+      }
     }
   }
 

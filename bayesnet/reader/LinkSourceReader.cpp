@@ -47,5 +47,6 @@ void LinkSourceReader::Read(const DOMElement* linkSource) {
     child = fields_.Resolve(child);
     links[parent][child] = BayesNetModel::ArcOut;
     links[child][parent] = BayesNetModel::ArcIn;
+    model_.NoteArc(parent, child);
   }
 }

@@ -51,6 +51,12 @@ inline constexpr char kYes[] = "yes";
 
 // The extender that marks the extensions of the host's own PMML dialect.
 inline constexpr char kHostExtender[] = "modelcore";
+// The extender of what bnscore's converter writes about a network's source
+// (a Source element with these attributes).
+inline constexpr char kConverterExtender[] = "bnscore";
+inline constexpr char kSource[] = "Source";
+inline constexpr char kModelType[] = "modelType";
+inline constexpr char kInferenceMethod[] = "inferenceMethod";
 
 }  // namespace pmml
 

@@ -4,6 +4,7 @@
 
 #include "host/interfaces/ColumnScoring.h"
 #include "host/interfaces/EvidenceInference.h"
+#include "host/interfaces/ModelStructure.h"
 #include "host/interfaces/ScoreCaseRecord.h"
 #include "host/interfaces/ScoreDictVar.h"
 #include "host/interfaces/ScoreDictionary.h"
@@ -24,6 +25,7 @@ ScoreVersionInfo::~ScoreVersionInfo() = default;
 ColumnScoring::~ColumnScoring() = default;
 ColumnScoring::BoundColumns::~BoundColumns() = default;
 EvidenceInference::~EvidenceInference() = default;
+ModelStructure::~ModelStructure() = default;
 ScoreTranslator::~ScoreTranslator() = default;
 
 ResultAdvice::~ResultAdvice() = default;

@@ -29,33 +29,16 @@
 #include <vector>
 
 #include "host/interfaces/StatusCodes.h"
+#include "bnscore/description.h"
+#include "bnscore/errors.h"
+#include "bnscore/structure.h"
 
 // What libbnscore exports; everything else in it is hidden.
+#ifndef BNSCORE_API
 #define BNSCORE_API __attribute__((visibility("default")))
+#endif
 
 namespace bnscore {
-
-// A fault of the engine: a file that cannot be read, a plug-in that cannot
-// be loaded, a CSV fault. what() says what and where (file, line).
-class BNSCORE_API Error : public std::runtime_error {
- public:
-  explicit Error(const std::string& message) : std::runtime_error(message) {}
-};
-
-// A model document that the host or the plug-in rejected. GetCode() is the
-// host's fault code, GetMessage() its message as the host gave it; what()
-// is "error CODE: MESSAGE".
-class BNSCORE_API ModelError : public Error {
- public:
-  ModelError(int code, const std::string& message)
-      : Error("error " + std::to_string(code) + ": " + message), code_(code), message_(message) {}
-  int GetCode() const noexcept { return code_; }
-  const std::string& GetMessage() const noexcept { return message_; }
-
- private:
-  int code_;
-  std::string message_;
-};
 
 // Record statuses (as in bnscore's `status` column): the host interface's
 // codes, defined once in host/interfaces/StatusCodes.h.
@@ -80,6 +63,9 @@ struct EvidenceOptions {
   MissingValues missing = MissingValues::kStop;
   UnknownValues unknown = UnknownValues::kStop;
 };
+
+// The default of LoadOptions::maxDocumentBytes: 256 MiB.
+inline constexpr std::size_t kDefaultMaxDocumentBytes = std::size_t{256} << 20;
 
 // How a model reads its records; the options of `bnscore score`.
 struct LoadOptions {
@@ -381,6 +367,13 @@ class BNSCORE_API Model {
   // inference.
   std::vector<Node> GetNodes() const;
   int FindNode(std::string_view name) const;
+
+  // The network's arcs, the target's Markov blanket and the binned fields
+  // as the plug-in read them (Error when the plug-in does not describe its
+  // network).
+  Structure GetStructure() const;
+  // The fields the document declares, with their types and categories.
+  ModelDescription Describe() const;
 
   // The posterior of each node nodes[i] (an index into GetNodes()) given
   // the record's usable values, by exact inference: fields without one are

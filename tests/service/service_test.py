@@ -238,6 +238,28 @@ class ServiceTest(unittest.TestCase):
         self.assertIn('bnscore_score_errors_total{model="credit"} 1', lines)
         self.assertEqual(s.stop()[0], 0)
 
+    def test_the_network_as_the_plugin_read_it(self):
+        s = self.start("--model", "credit=" + MODEL)
+        reply = s.get("/models/credit/structure")
+        self.assertEqual(reply.status_code, 200, reply.text)
+        # Written from examples/credit_risk.pmml: age_group stands for age.
+        self.assertEqual(reply.json(), {
+            "id": "credit", "target": "risk",
+            "arcs": [["employment", "risk"], ["employment", "income"], ["risk", "income"],
+                     ["risk", "dependents"], ["risk", "age"]],
+            "markov_blanket": ["employment", "income", "dependents", "age"],
+            "binned": [
+                {"field": "age", "derived": "age_group", "intervals": [
+                    {"category": "young", "interval": "(-inf, 30]"},
+                    {"category": "adult", "interval": "(30, 55]"},
+                    {"category": "senior", "interval": "(55, +inf)"}]},
+                {"field": "income", "derived": "income_band", "intervals": [
+                    {"category": "low", "interval": "(-inf, 25000]"},
+                    {"category": "middle", "interval": "(25000, 60000]"},
+                    {"category": "high", "interval": "(60000, +inf)"}]}]})
+        self.assertError(s.get("/models/other/structure"), 404, 404, "no model is deployed")
+        self.assertEqual(s.post("/models/credit/structure", json={}).status_code, 405)
+
     def test_every_request_error(self):
         s = self.start("--model", "credit=" + MODEL, "--max-body", "100000")
         score = "/models/credit/score"

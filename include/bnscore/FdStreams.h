@@ -1,16 +1,16 @@
-#ifndef BNSCORE_ENGINE_FDSTREAMS_H_
-#define BNSCORE_ENGINE_FDSTREAMS_H_
+#ifndef BNSCORE_FDSTREAMS_H_
+#define BNSCORE_FDSTREAMS_H_
 
 #include <cstddef>
 #include <string>
 
 #include "bnscore/bnscore.h"
 
-namespace bnscore::internal {
+namespace bnscore {
 
 // A ByteSource that reads a file descriptor with read(). The descriptor
-// stays the caller's. A read error throws EngineError "cannot read NAME: ...".
-class FdSource : public bnscore::ByteSource {
+// stays the caller's. A read error throws FileError "cannot read NAME: ...".
+class BNSCORE_API FdSource : public bnscore::ByteSource {
  public:
   FdSource(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
   std::size_t Read(char* buffer, std::size_t size) override;
@@ -21,9 +21,9 @@ class FdSource : public bnscore::ByteSource {
 };
 
 // A ByteSink that writes all its bytes to a file descriptor. The descriptor
-// stays the caller's. A write error throws EngineError "cannot write NAME: ...",
+// stays the caller's. A write error throws FileError "cannot write NAME: ...",
 // OutputClosed when the reader of a pipe went away (EPIPE).
-class FdSink : public bnscore::ByteSink {
+class BNSCORE_API FdSink : public bnscore::ByteSink {
  public:
   FdSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
   void Write(const char* data, std::size_t size) override;
@@ -33,6 +33,6 @@ class FdSink : public bnscore::ByteSink {
   std::string name_;
 };
 
-}  // namespace bnscore::internal
+}  // namespace bnscore
 
-#endif  // BNSCORE_ENGINE_FDSTREAMS_H_
+#endif  // BNSCORE_FDSTREAMS_H_
