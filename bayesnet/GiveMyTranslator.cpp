@@ -4,6 +4,4 @@
 
 #include "bayesnet/reader/BayesNetTranslator.h"
 
-ScoreTranslator* GiveMyTranslator() {
-  return new (std::nothrow) BayesNetTranslator();
-}
+ScoreTranslator* GiveMyTranslator() { return new (std::nothrow) BayesNetTranslator(); }

@@ -29,8 +29,8 @@ void ListShapes(std::FILE* out) {
 }
 
 // Writes a stress model and `count` copies of its record; 0 on success.
-int WriteStress(const StressModel& m, const std::string& modelPath,
-                const std::string& recordsPath, long long count) {
+int WriteStress(const StressModel& m, const std::string& modelPath, const std::string& recordsPath,
+                long long count) {
   std::ofstream model(modelPath, std::ios::binary);
   model << m.pmml;
   model.close();
@@ -80,25 +80,26 @@ int main(int argc, char** argv) {
   app.add_option("-n,--records", count, "Number of records")->check(CLI::NonNegativeNumber);
 
   auto* binned = app.add_option("--binned", o.binnedPredictors, "Binned continuous predictors");
-  auto* numeric = app.add_option("--numeric", o.numericPredictors, "Categorical numeric predictors");
+  auto* numeric =
+      app.add_option("--numeric", o.numericPredictors, "Categorical numeric predictors");
   auto* strings = app.add_option("--string", o.stringPredictors, "Categorical string predictors");
   auto* derived = app.add_option("--derived", o.derivedPredictors,
                                  "Derived predictors (DerivedFields extension)");
   auto* bins = app.add_option("--bins", o.bins, "Bins per binned predictor");
   auto* categories = app.add_option("--categories", o.categories,
                                     "Categories per categorical or derived predictor");
-  auto* targetCategories = app.add_option("--target-categories", o.targetCategories,
-                                          "Categories of the target");
-  auto* numericTarget = app.add_flag("--numeric-target", o.numericTarget,
-                                     "Numeric target values (1, 2, ...)");
+  auto* targetCategories =
+      app.add_option("--target-categories", o.targetCategories, "Categories of the target");
+  auto* numericTarget =
+      app.add_flag("--numeric-target", o.numericTarget, "Numeric target values (1, 2, ...)");
   auto* structureOption = app.add_option("--structure", structure, "naive, tan or general");
-  auto* maxParents = app.add_option("--max-parents", o.maxParents,
-                                    "Most parents per node (general structure)");
-  auto* methodOption = app.add_option("--method", method,
-                                      "maxLikelihood, adjustedBayes or bayesMethod");
-  auto* missingConfigurations = app.add_option(
-      "--missing-configurations", o.missingConfigurations,
-      "Fraction of parent configurations left out of the tables");
+  auto* maxParents =
+      app.add_option("--max-parents", o.maxParents, "Most parents per node (general structure)");
+  auto* methodOption =
+      app.add_option("--method", method, "maxLikelihood, adjustedBayes or bayesMethod");
+  auto* missingConfigurations =
+      app.add_option("--missing-configurations", o.missingConfigurations,
+                     "Fraction of parent configurations left out of the tables");
   auto* seed = app.add_option("--seed", o.seed, "Seed of the model");
   app.add_option("--missing-cells", r.missingCells, "Fraction of empty cells");
   app.add_option("--unknown-values", r.unknownValues, "Fraction of cells with unknown values");
@@ -126,7 +127,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  if (planStress >= 0) return WriteStress(PlanStressModel(planStress), modelPath, recordsPath, count);
+  if (planStress >= 0)
+    return WriteStress(PlanStressModel(planStress), modelPath, recordsPath, count);
   if (manyCategories > 0) {
     return WriteStress(ManyCategoriesModel(manyCategories), modelPath, recordsPath, count);
   }

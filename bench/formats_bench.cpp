@@ -63,7 +63,8 @@ Network RandomNetwork(std::size_t nodes, unsigned seed) {
     const std::size_t parents = n == 0 ? 0 : std::min<std::size_t>(n, random() % 4);
     while (v.parents.size() < parents) {
       const std::size_t p = random() % n;
-      if (std::find(v.parents.begin(), v.parents.end(), p) == v.parents.end()) v.parents.push_back(p);
+      if (std::find(v.parents.begin(), v.parents.end(), p) == v.parents.end())
+        v.parents.push_back(p);
     }
     network.variables.push_back(std::move(v));
   }
@@ -211,8 +212,8 @@ int main(int argc, char** argv) {
       ++i;
     }
   }
-  std::printf("%-28s %10s %10s %9s %9s %9s %6s %8s\n", "document", "bytes", "pmml_bytes",
-              "load_s", "first_s", "xerces_s", "ratio", "peak_MB");
+  std::printf("%-28s %10s %10s %9s %9s %9s %6s %8s\n", "document", "bytes", "pmml_bytes", "load_s",
+              "first_s", "xerces_s", "ratio", "peak_MB");
   for (const auto& [path, target] : files) {
     Measure(path.substr(path.find_last_of('/') + 1), path, target, plugin);
   }

@@ -60,8 +60,7 @@ double Seconds(Clock::time_point start) {
 }
 
 // Records/s of ScoreCsv, the best of `runs`.
-double CsvRate(const bnscore::Model& model, const std::string& csv, std::size_t records,
-               int runs) {
+double CsvRate(const bnscore::Model& model, const std::string& csv, std::size_t records, int runs) {
   double best = 0.0;
   for (int run = 0; run < runs; ++run) {
     bnscore::TextSource source(csv);
@@ -104,7 +103,8 @@ void Query(const char* name, int predictors, int maxParents, const std::string& 
   const auto model = bnscore::Model::LoadText(generator.Pmml(), load);
   const std::string node = generator.GetNodes()[static_cast<std::size_t>(predictors / 2)].name;
   const std::vector<int> nodes{model->FindNode(node)};
-  std::vector<double> posterior(model->GetNodes()[static_cast<std::size_t>(nodes[0])].categories.size());
+  std::vector<double> posterior(
+      model->GetNodes()[static_cast<std::size_t>(nodes[0])].categories.size());
   for (double missing : {0.0, 0.1}) {
     RecordOptions recordOptions;
     recordOptions.missingCells = missing;
@@ -149,8 +149,9 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   try {
     if (!queryOnly) {
-      std::printf("| shape | complete, records/s | 10%% empty + marginalize, records/s | ratio |\n"
-                  "|---|---|---|---|\n");
+      std::printf(
+          "| shape | complete, records/s | 10%% empty + marginalize, records/s | ratio |\n"
+          "|---|---|---|---|\n");
       for (const ShapePreset& preset : ShapePresets()) {
         if (shape.empty() || preset.name == shape) Shape(preset, plugin, records, runs, only);
       }

@@ -145,8 +145,8 @@ int Given(const std::string& networkPath, const std::string& target, long rows) 
   options.structure = "given:" + networkPath;
   options.missingValues.clear();
   std::vector<std::string> notes;
-  const bnscore::formats::Network learned = bnscore::learn::LearnNetwork(
-      bnscore::learn::DataSource::Text(csv, "sample"), options, notes);
+  const bnscore::formats::Network learned =
+      bnscore::learn::LearnNetwork(bnscore::learn::DataSource::Text(csv, "sample"), options, notes);
   for (const std::string& note : notes) std::cout << "note: " << note << '\n';
   double worst = 0.0, worstSupported = 0.0;  // over all rows; over rows of totalN >= 1000
   std::string where;
@@ -177,11 +177,10 @@ int Given(const std::string& networkPath, const std::string& target, long rows) 
       if (!seen) continue;  // a configuration never sampled
       for (std::size_t s = 0; s < k; ++s) {
         const auto at = std::find(mine.states.begin(), mine.states.end(), variable.states[s]);
-        const double got =
-            at == mine.states.end()
-                ? 0.0
-                : mine.table[learnedRow * mine.states.size() +
-                             static_cast<std::size_t>(at - mine.states.begin())];
+        const double got = at == mine.states.end()
+                               ? 0.0
+                               : mine.table[learnedRow * mine.states.size() +
+                                            static_cast<std::size_t>(at - mine.states.begin())];
         const double error = std::fabs(got - variable.table[row * k + s]);
         if (mine.counts[learnedRow] >= 1000) worstSupported = std::max(worstSupported, error);
         if (error > worst) {
@@ -193,8 +192,7 @@ int Given(const std::string& networkPath, const std::string& target, long rows) 
     }
   }
   std::cout << networkPath << ": " << rows << " samples, largest absolute table error " << worst
-            << " at " << where << "; over rows of 1,000 samples or more " << worstSupported
-            << '\n';
+            << " at " << where << "; over rows of 1,000 samples or more " << worstSupported << '\n';
   return 0;
 }
 

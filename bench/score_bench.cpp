@@ -211,7 +211,8 @@ int main(int argc, char** argv) {
   app.add_option("--shape", s.shape, "Generate the model and records of a named shape instead");
   app.add_option("--plugin", s.plugin, "The plug-in (default: $BNSCORE_PLUGIN, else beside)");
   app.add_option("-n,--records", s.records, "Records held in memory (default: ~10,000 cells)");
-  app.add_option("--runs", s.runs, "Timed runs; the median is reported")->check(CLI::PositiveNumber);
+  app.add_option("--runs", s.runs, "Timed runs; the median is reported")
+      ->check(CLI::PositiveNumber);
   app.add_option("--min-time", s.minSeconds, "Least seconds per run");
   app.add_flag("--by-name", s.byName, "Records without positional access");
   app.add_flag("--derived-in-record", s.derivedInRecord, "Records carry derived values");

@@ -162,7 +162,7 @@ void RefuseOutputOverInputs(const std::string& outputPath, const std::vector<Run
     }
     if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
       throw Error("the output " + outputPath + " is " + input.role + " " +
-                        (standardInput ? std::string("(standard input)") : input.path));
+                  (standardInput ? std::string("(standard input)") : input.path));
     }
   }
 }

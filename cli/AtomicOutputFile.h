@@ -51,10 +51,10 @@ class AtomicOutputFile {
   void Discard() noexcept;
 
   int fd_ = -1;
-  bool owned_ = false;       // fd_ is ours to close
-  std::string name_;         // as given
-  std::string target_;       // the file renamed over (a link's target)
-  std::string temporary_;    // "" when writing directly
+  bool owned_ = false;     // fd_ is ours to close
+  std::string name_;       // as given
+  std::string target_;     // the file renamed over (a link's target)
+  std::string temporary_;  // "" when writing directly
   bool committed_ = false;
 };
 

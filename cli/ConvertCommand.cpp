@@ -13,7 +13,8 @@ namespace bnscore::cli {
 
 namespace {
 
-const char kConvertFooter[] = R"(Reads a Bayesian network in BIF, XMLBIF 0.3, the DMG PMML standard's
+const char kConvertFooter[] =
+    R"(Reads a Bayesian network in BIF, XMLBIF 0.3, the DMG PMML standard's
 BayesianNetworkModel (discrete nodes) or this scorer's own BayesNetModel
 (--from names the format; else it is told from the content) and writes it:
 --to pmml (default): a BayesNetModel with --target as the predicted field
@@ -47,8 +48,9 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertArguments& arguments) {
   convert->add_option("IN", arguments.input, "The network document")->required();
   convert->add_option("-o,--output", arguments.output, "Write to FILE (default: stdout)")
       ->type_name("FILE");
-  convert->add_option("--target", arguments.target,
-                      "The variable the written model predicts (--to pmml)")
+  convert
+      ->add_option("--target", arguments.target,
+                   "The variable the written model predicts (--to pmml)")
       ->type_name("NODE");
   convert->add_option("--from", arguments.from, "The input's format (default: from its content)")
       ->type_name("bif|xmlbif|dmg|pmml")
@@ -67,10 +69,10 @@ int RunConvert(const ConvertArguments& arguments, std::ostream& errors) {
     const NetworkFormat to = arguments.to == "xmlbif" ? NetworkFormat::kXmlbif
                              : arguments.to == "bif"  ? NetworkFormat::kBif
                                                       : NetworkFormat::kPmml;
-    const std::string output = ConvertNetwork(
-        text, arguments.input,
-        arguments.from.empty() ? std::nullopt : NetworkFormatNamed(arguments.from), to,
-        arguments.target);
+    const std::string output =
+        ConvertNetwork(text, arguments.input,
+                       arguments.from.empty() ? std::nullopt : NetworkFormatNamed(arguments.from),
+                       to, arguments.target);
     if (arguments.output.empty() || arguments.output == "-") {
       std::cout << output;
       std::cout.flush();

@@ -18,7 +18,7 @@ struct ConvertArguments {
   std::string input;
   std::string output;  // "" or "-": standard output
   std::string target;
-  std::string from;    // "" detects
+  std::string from;  // "" detects
   std::string to = "pmml";
 };
 

@@ -72,7 +72,8 @@ void WriteTable(const std::vector<std::vector<std::string>>& rows, std::ostream&
 }
 
 void WriteText(const Tally& tally, const ClassificationMetrics& metrics,
-               const std::vector<std::string>& categories, const std::string& label, std::ostream& out) {
+               const std::vector<std::string>& categories, const std::string& label,
+               std::ostream& out) {
   long records = 0;
   for (const auto& entry : tally.statuses) records += entry.second;
   out << "records: " << records << '\n';
@@ -96,12 +97,13 @@ void WriteText(const Tally& tally, const ClassificationMetrics& metrics,
   out << "log-loss: " << FormatFigure(metrics.GetLogLoss()) << '\n';
   out << "Brier score: " << FormatFigure(metrics.GetBrierScore()) << '\n';
   if (metrics.GetNumCategories() == 2) {
-    out << "ROC AUC: " << FormatFigure(metrics.GetRocAuc()) << " (positive category: "
-        << categories[1] << ")\n";
+    out << "ROC AUC: " << FormatFigure(metrics.GetRocAuc())
+        << " (positive category: " << categories[1] << ")\n";
   }
 
   out << "\nby category:\n";
-  std::vector<std::vector<std::string>> rows = {{"category", "precision", "recall", "F1", "support"}};
+  std::vector<std::vector<std::string>> rows = {
+      {"category", "precision", "recall", "F1", "support"}};
   for (std::size_t c = 0; c < metrics.GetNumCategories(); ++c) {
     rows.push_back({categories[c], FormatFigure(metrics.GetPrecision(c)),
                     FormatFigure(metrics.GetRecall(c)), FormatFigure(metrics.GetF1(c)),
@@ -130,7 +132,8 @@ void AppendKey(const char* key, std::string& out) {
 }
 
 void WriteJson(const Tally& tally, const ClassificationMetrics& metrics,
-               const std::vector<std::string>& categories, const std::string& label, std::ostream& out) {
+               const std::vector<std::string>& categories, const std::string& label,
+               std::ostream& out) {
   long records = 0;
   for (const auto& entry : tally.statuses) records += entry.second;
   std::string json = "{\"records\":" + std::to_string(records);
@@ -212,8 +215,8 @@ class Evaluation : public bnscore::OutcomeSink {
       return;
     }
     const std::string_view labelCell = record.cells[static_cast<std::size_t>(labelColumn_)];
-    if (labelCell.empty() || std::find(missingValues_.begin(), missingValues_.end(),
-                                       labelCell) != missingValues_.end()) {
+    if (labelCell.empty() || std::find(missingValues_.begin(), missingValues_.end(), labelCell) !=
+                                 missingValues_.end()) {
       ++tally_.labelMissing;
       return;
     }
@@ -228,7 +231,7 @@ class Evaluation : public bnscore::OutcomeSink {
     const int predicted = record.outcome.prediction;
     if (predicted < 0 || record.probabilities.empty()) {
       throw bnscore::Error(inputName_ + ":" + std::to_string(record.line) +
-                        ": the model predicted no category of the target");
+                           ": the model predicted no category of the target");
     }
     // A category the result gives no probability has 0.
     for (std::size_t c = 0; c < probabilities_.size(); ++c) {
@@ -263,8 +266,7 @@ void RunEvaluate(const bnscore::Model& model, const EvaluateOptions& options, st
   const std::vector<std::string>& categories = model.GetSchema().categories;
   const std::string label = LabelColumnName(model, options);
   Evaluation evaluation(categories, label, csv.missingValues, input.GetName());
-  ProgressMeter progress(input.GetFile(), options.score.progress,
-                         options.score.progressIntervalMs);
+  ProgressMeter progress(input.GetFile(), options.score.progress, options.score.progressIntervalMs);
   csv.recordsWritten = [&progress](long records) { progress.Add(records); };
   FdSource source(input.Get(), input.GetName());
   const bnscore::CsvSummary summary = model.ScoreEach(source, input.GetName(), evaluation, csv);

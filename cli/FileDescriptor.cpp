@@ -14,7 +14,6 @@
 
 namespace bnscore::cli {
 
-
 FileDescriptor::FileDescriptor(int fd, bool owned, std::string name)
     : fd_(fd), owned_(owned), name_(std::move(name)) {}
 
@@ -70,9 +69,9 @@ std::string PeekHead(int fd) {
 }  // namespace
 
 FileDescriptor FileDescriptor::OpenForReading(const std::string& path) {
-  FileDescriptor file = path == "-" ? FileDescriptor(STDIN_FILENO, false, "stdin")
-                                    : FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC),
-                                                     true, path);
+  FileDescriptor file =
+      path == "-" ? FileDescriptor(STDIN_FILENO, false, "stdin")
+                  : FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC), true, path);
   if (file.fd_ < 0) {
     file.owned_ = false;
     throw FileError("cannot open " + path + ": " + std::strerror(errno));

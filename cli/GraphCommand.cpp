@@ -18,7 +18,6 @@ extern char** environ;
 
 namespace bnscore::cli {
 
-
 namespace {
 
 // Categories shown on a node before "... (N more)".
@@ -131,9 +130,9 @@ void RenderSvg(const std::string& dotText, int outputFd) {
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     throw Error("dot failed (" +
-                   (WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
-                                      : "signal " + std::to_string(WTERMSIG(status))) +
-                   ")");
+                (WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                   : "signal " + std::to_string(WTERMSIG(status))) +
+                ")");
   }
   if (!writeFault.empty()) throw Error(writeFault);
 }
@@ -161,16 +160,15 @@ std::string MakeDot(const Model& model, const std::string& modelPath) {
                     Quoted(slash == std::string::npos ? modelPath : modelPath.substr(slash + 1)) +
                     " {\n";
   dot += "  label=" +
-         Quoted(target != nullptr ? "target " + targetName +
-                                        " (orange); its Markov blanket in blue"
+         Quoted(target != nullptr ? "target " + targetName + " (orange); its Markov blanket in blue"
                                   : std::string("no target")) +
          ";\n  labelloc=t;\n  fontname=Helvetica;\n  rankdir=TB;\n";
   dot += "  node [shape=box, style=\"rounded,filled\", fillcolor=white, fontname=Helvetica];\n";
   for (const std::string& name : nodes) {
     const bool isTarget = target != nullptr && name == targetName;
     const Variable* var = isTarget ? target : FindVariable(description.inputs, name);
-    dot += "  " + Quoted(name) + " [label=" +
-           Quoted(NodeLabel(name, var, network, description, isTarget));
+    dot += "  " + Quoted(name) +
+           " [label=" + Quoted(NodeLabel(name, var, network, description, isTarget));
     if (isTarget) {
       dot += ", fillcolor=\"#f4b183\", penwidth=2";
     } else if (std::find(blanket.begin(), blanket.end(), name) != blanket.end()) {

@@ -113,12 +113,12 @@ void GzipDecoder::Run() {
       const std::size_t produced = out.size() - stream.avail_out;
       if (!classified && produced > 0) {
         classified = true;
-        const InputKind kind = ClassifyInput(
-            std::string_view(reinterpret_cast<const char*>(out.data()), std::min<std::size_t>(produced, 512)));
+        const InputKind kind = ClassifyInput(std::string_view(
+            reinterpret_cast<const char*>(out.data()), std::min<std::size_t>(produced, 512)));
         if (kind.kind != InputKind::Text) {
           SetFault("decompressed, it " + (kind.kind == InputKind::Gzip
-                                               ? std::string("is gzip-compressed again")
-                                               : kind.description));
+                                              ? std::string("is gzip-compressed again")
+                                              : kind.description));
           stop = true;
           break;
         }

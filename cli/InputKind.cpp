@@ -12,9 +12,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 InputKind Wide(std::string description) { return {InputKind::Wide, std::move(description)}; }
 
-InputKind Binary(std::string description) {
-  return {InputKind::Binary, std::move(description)};
-}
+InputKind Binary(std::string description) { return {InputKind::Binary, std::move(description)}; }
 
 }  // namespace
 
@@ -34,8 +32,9 @@ InputKind ClassifyInput(std::string_view head) {
     return Wide("looks like UTF-16 text (byte-order mark FE FF); convert it to UTF-8");
   }
   if (StartsWith(head, "PK\x03\x04"sv)) {
-    return Binary("looks like a zip archive (an .xlsx workbook is one); unzip it, or save the "
-                  "sheet as CSV");
+    return Binary(
+        "looks like a zip archive (an .xlsx workbook is one); unzip it, or save the "
+        "sheet as CSV");
   }
   if (StartsWith(head, "\xd0\xcf\x11\xe0"sv)) {
     return Binary("looks like a legacy Office file (.xls); save the sheet as CSV");
@@ -43,7 +42,9 @@ InputKind ClassifyInput(std::string_view head) {
   if (StartsWith(head, "BZh"sv) && head.size() >= 4 && head[3] >= '1' && head[3] <= '9') {
     return Binary("looks like bzip2-compressed data; decompress it first (bunzip2), or use gzip");
   }
-  if (StartsWith(head, "\xfd" "7zXZ\x00"sv)) {
+  if (StartsWith(head,
+                 "\xfd"
+                 "7zXZ\x00"sv)) {
     return Binary("looks like xz-compressed data; decompress it first (unxz), or use gzip");
   }
   if (StartsWith(head, "\x28\xb5\x2f\xfd"sv)) {
@@ -62,12 +63,14 @@ InputKind ClassifyInput(std::string_view head) {
   if (nuls == 0 || nuls * 10 < head.size()) return {};
   const std::size_t pairs = head.size() / 2;
   if (pairs > 0 && oddNuls * 2 >= pairs && evenNuls * 10 < pairs) {
-    return Wide("looks like UTF-16 text without a byte-order mark (little-endian); convert it "
-                  "to UTF-8");
+    return Wide(
+        "looks like UTF-16 text without a byte-order mark (little-endian); convert it "
+        "to UTF-8");
   }
   if (pairs > 0 && evenNuls * 2 >= pairs && oddNuls * 10 < pairs) {
-    return Wide("looks like UTF-16 text without a byte-order mark (big-endian); convert it to "
-                  "UTF-8");
+    return Wide(
+        "looks like UTF-16 text without a byte-order mark (big-endian); convert it to "
+        "UTF-8");
   }
   return Binary("looks like binary data, not text (" + std::to_string(evenNuls + oddNuls) +
                 " NUL bytes in the first " + std::to_string(head.size()) + ")");

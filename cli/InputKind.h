@@ -9,10 +9,10 @@ namespace bnscore::cli {
 // What the first bytes of an input say it is.
 struct InputKind {
   enum Kind {
-    Text,     // UTF-8 (or ASCII) text, as far as the bytes show
-    Gzip,     // gzip-compressed (magic bytes 1F 8B)
-    Wide,     // UTF-16 or UTF-32 text
-    Binary,   // binary data, or another compressed format
+    Text,    // UTF-8 (or ASCII) text, as far as the bytes show
+    Gzip,    // gzip-compressed (magic bytes 1F 8B)
+    Wide,    // UTF-16 or UTF-32 text
+    Binary,  // binary data, or another compressed format
   };
   Kind kind = Text;
   // For Wide and Binary: what the input looks like and what to do, e.g.

@@ -14,7 +14,8 @@ namespace bnscore::cli {
 
 namespace {
 
-const char kLearnFooter[] = R"(Learns a Bayesian-network classifier of the --target column from CSV data
+const char kLearnFooter[] =
+    R"(Learns a Bayesian-network classifier of the --target column from CSV data
 whose first row names the columns, and writes it as a BayesNetModel that
 'bnscore score' (and the C++, Python and service front ends) score.
 
@@ -61,28 +62,34 @@ CLI::App* AddLearnCommand(CLI::App& app, LearnArguments& arguments) {
       ->type_name("COLUMN");
   learn->add_option("-o,--output", arguments.output, "Write the model to FILE (default: stdout)")
       ->type_name("FILE");
-  learn->add_option("--structure", options.structure,
-                    "naive (default), tan, k2, or given:FILE (a network's arcs)")
+  learn
+      ->add_option("--structure", options.structure,
+                   "naive (default), tan, k2, or given:FILE (a network's arcs)")
       ->type_name("naive|tan|k2|given:FILE");
-  learn->add_option("--max-parents", options.maxParents,
-                    "k2: the most parents of a node, the target included (default 2)")
+  learn
+      ->add_option("--max-parents", options.maxParents,
+                   "k2: the most parents of a node, the target included (default 2)")
       ->type_name("N")
       ->check(CLI::Range(1, 16));
-  learn->add_option("--discretize", options.discretize,
-                    "How numeric columns are binned: mdl (default), equal-width:K, "
-                    "equal-frequency:K")
+  learn
+      ->add_option("--discretize", options.discretize,
+                   "How numeric columns are binned: mdl (default), equal-width:K, "
+                   "equal-frequency:K")
       ->type_name("METHOD");
-  learn->add_option("--alpha", options.alpha,
-                    "The prior count of every table cell (default 0.5; 0: maximum likelihood)")
+  learn
+      ->add_option("--alpha", options.alpha,
+                   "The prior count of every table cell (default 0.5; 0: maximum likelihood)")
       ->type_name("A");
-  learn->add_option("--max-categories", options.maxCategories,
-                    "Drop a categorical column of more values than this (default 1000)")
+  learn
+      ->add_option("--max-categories", options.maxCategories,
+                   "Drop a categorical column of more values than this (default 1000)")
       ->type_name("N");
   learn->add_option("--delimiter", arguments.delimiter, "Field delimiter: , (default), ; | or \\t")
       ->type_name("C");
-  learn->add_option("--missing-values", arguments.missingValues,
-                    "Cells that are missing values besides the empty cell (default: " +
-                        arguments.missingValues + "; '' for none)")
+  learn
+      ->add_option("--missing-values", arguments.missingValues,
+                   "Cells that are missing values besides the empty cell (default: " +
+                       arguments.missingValues + "; '' for none)")
       ->type_name("LIST");
   learn->add_flag("-q,--quiet", arguments.quiet, "No notes on standard error");
   learn->footer(kLearnFooter);

@@ -24,7 +24,7 @@ std::string Inflate(const std::string& path) {
       int code = 0;
       const char* message = gzerror(file.get(), &code);
       throw Error(path + ": the gzip data is corrupt (" +
-                        std::string(message != nullptr ? message : "read failed") + ")");
+                  std::string(message != nullptr ? message : "read failed") + ")");
     }
     if (got == 0) {
       // gzread ends quietly at a cut-short member; gzclose_r does not.
@@ -51,7 +51,7 @@ std::optional<std::string> ReadCompressedModel(const std::string& path) {
   if (kind.kind == InputKind::Wide) throw Error(path + ": " + kind.description);
   if (kind.kind == InputKind::Binary) {
     throw Error(path + ": " + kind.description.substr(0, kind.description.find(';')) +
-                      "; a model is a PMML (XML) document");
+                "; a model is a PMML (XML) document");
   }
   if (kind.kind != InputKind::Gzip) return std::nullopt;
   return Inflate(path);

@@ -7,7 +7,6 @@
 
 namespace bnscore::cli {
 
-
 namespace {
 
 const char* MeasureName(Measure measure) {

@@ -45,8 +45,8 @@ void ProgressMeter::Draw(std::chrono::steady_clock::time_point now) {
   lastDraw_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const off_t offset = ::lseek(inputFd_, 0, SEEK_CUR);
-  const double done = offset > 0 ? static_cast<double>(offset) / static_cast<double>(inputBytes_)
-                                 : 0.0;
+  const double done =
+      offset > 0 ? static_cast<double>(offset) / static_cast<double>(inputBytes_) : 0.0;
   char text[160];
   const int length =
       std::snprintf(text, sizeof text, "bnscore: %ld records, %.0f records/s, %.0f%% of %.1f MB",
@@ -54,8 +54,8 @@ void ProgressMeter::Draw(std::chrono::steady_clock::time_point now) {
                     done * 100, static_cast<double>(inputBytes_) / 1e6);
   if (done > 0 && done < 1 && length > 0 && static_cast<std::size_t>(length) < sizeof text) {
     const long eta = static_cast<long>(seconds * (1 - done) / done + 0.5);
-    std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
-                  ", ETA %ld:%02ld", eta / 60, eta % 60);
+    std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), ", ETA %ld:%02ld",
+                  eta / 60, eta % 60);
   }
   line_ = kEraseLine;
   line_ += text;

@@ -79,7 +79,8 @@ void WriteUnscored(const bnscore::Model& model, const ScoreOptions& options,
   }
   const std::string why = bnscore::cli::DiagnoseUnscored(model, options);
   out << "bnscore: no record was scored"
-      << (why.empty() ? std::string(" (--reason says why for each record)") : "; commonest reason: " + why)
+      << (why.empty() ? std::string(" (--reason says why for each record)")
+                      : "; commonest reason: " + why)
       << '\n';
 }
 

@@ -90,7 +90,8 @@ rejected ("bnscore: MODEL: error CODE: MESSAGE" on standard error); 3 score
 
 Reference: docs/cli.md.)";
 
-const char kScoreFooter[] = R"(Records: CSV (or --delimiter) whose first row names the fields, or JSON
+const char kScoreFooter[] =
+    R"(Records: CSV (or --delimiter) whose first row names the fields, or JSON
 Lines (--input-format jsonl); gzip-compressed input is read as its text.
 Every predictor needs a column ('bnscore check --header MODEL' prints them)
 unless --allow-missing-columns.
@@ -116,7 +117,8 @@ output went away (e.g. '| head').
 
 Reference: docs/cli.md.)";
 
-const char kEvaluateFooter[] = R"(Scores the records as 'bnscore score' does (the same input options) and
+const char kEvaluateFooter[] =
+    R"(Scores the records as 'bnscore score' does (the same input options) and
 compares each prediction with the record's label, the cell of the --label
 column (default: the column named after the model's target). Reports the
 records by status; accuracy; per target category precision, recall, F1 and
@@ -132,7 +134,8 @@ text and null in JSON.
 Exit status: 0 the report was written; 1 usage, file, plug-in or CSV error,
 or no label column; 2 the model was rejected.)";
 
-const char kCheckFooter[] = R"(Prints the model's type, target, input fields, derived fields, the arcs
+const char kCheckFooter[] =
+    R"(Prints the model's type, target, input fields, derived fields, the arcs
 of its network and the target's Markov blanket (the fields whose values
 scoring uses). With --header, prints only the CSV header that records for
 this model need: its predictors, in the order of the mining schema.
@@ -142,7 +145,8 @@ of the names).
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
 rejected.)";
 
-const char kGraphFooter[] = R"(Writes the model's network as a Graphviz DOT digraph: one node per field,
+const char kGraphFooter[] =
+    R"(Writes the model's network as a Graphviz DOT digraph: one node per field,
 labelled with its categories (or, for a binned field, its bins), one edge
 per arc of the document's LinkSource. The target is orange, the other
 fields of its Markov blanket (those whose tables scoring reads) blue.
@@ -152,7 +156,8 @@ found on PATH.
 Exit status: 0 the graph was written; 1 file or plug-in error, or dot
 missing or failing; 2 the model was rejected.)";
 
-const char kDisplayFooter[] = R"(Prints the plug-in's own Display text of the model; with --format json,
+const char kDisplayFooter[] =
+    R"(Prints the plug-in's own Display text of the model; with --format json,
 {"model":MODEL,"display":TEXT}.
 
 Exit status: 0 the model was read; 1 file or plug-in error; 2 the model was
@@ -168,8 +173,8 @@ std::string ReadDelimiter(const std::string& text, char& delimiter) {
     return {};
   }
   const unsigned char c = text.size() == 1 ? static_cast<unsigned char>(text[0]) : 0;
-  const bool allowed = c == '\t' || c == ' ' || (std::ispunct(c) && c != '"' && c != '.' &&
-                                                  c != '-' && c != '+');
+  const bool allowed =
+      c == '\t' || c == ' ' || (std::ispunct(c) && c != '"' && c != '.' && c != '-' && c != '+');
   if (!allowed) {
     return "the delimiter must be one punctuation character, a blank or a tab (',', ';', '|', "
            "'\\t' or tab), not a letter, a digit, a quote, '.', '-', '+' or a line end";
@@ -192,8 +197,8 @@ struct Arguments {
   std::string target;  // --target: the predicted variable of a network in another format
   std::size_t maxDocumentBytes = 0;  // --max-document-bytes (0: the default)
   std::size_t maxNodes = 0;          // --max-nodes (0: the default)
-  bnscore::cli::ScoreOptions score;   // score, and evaluate's input
-  bool header = false;  // check --header
+  bnscore::cli::ScoreOptions score;  // score, and evaluate's input
+  bool header = false;               // check --header
   // evaluate
   std::string label;
   std::string format = "text";
@@ -217,53 +222,63 @@ struct Arguments {
 constexpr int kNotAllScored = 3;
 
 void AddCommonArguments(CLI::App& command, Arguments& args) {
-  command.add_option("MODEL", args.modelPath,
-                     "PMML model file, or a network in BIF, XMLBIF or DMG PMML")
+  command
+      .add_option("MODEL", args.modelPath,
+                  "PMML model file, or a network in BIF, XMLBIF or DMG PMML")
       ->required();
   command.add_option("--plugin", args.pluginPath, "Model plug-in library to load")
       ->type_name("PATH");
-  command.add_option("--target", args.target,
-                     "The variable to predict: needed for a BIF or XMLBIF network (every other "
-                     "variable a predictor); for PMML it replaces the document's target")
+  command
+      .add_option("--target", args.target,
+                  "The variable to predict: needed for a BIF or XMLBIF network (every other "
+                  "variable a predictor); for PMML it replaces the document's target")
       ->type_name("NODE");
-  command.add_option("--max-document-bytes", args.maxDocumentBytes,
-                     "Refuse a model document larger than this (default: 256 MiB)")
+  command
+      .add_option("--max-document-bytes", args.maxDocumentBytes,
+                  "Refuse a model document larger than this (default: 256 MiB)")
       ->type_name("N");
-  command.add_option("--max-nodes", args.maxNodes,
-                     "Refuse a model document of more XML nodes than this (default: 200,000 or "
-                     "one per 8 bytes of the document, whichever is more)")
+  command
+      .add_option("--max-nodes", args.maxNodes,
+                  "Refuse a model document of more XML nodes than this (default: 200,000 or "
+                  "one per 8 bytes of the document, whichever is more)")
       ->type_name("N");
 }
 
 // The options of `score` and `evaluate` that say how the records are read.
 void AddInputOptions(CLI::App& command, Arguments& args) {
-  command.add_option("--input-format", args.inputFormat,
-                     "csv (default) or jsonl: one JSON object per line, field -> number, string "
-                     "or null")
+  command
+      .add_option("--input-format", args.inputFormat,
+                  "csv (default) or jsonl: one JSON object per line, field -> number, string "
+                  "or null")
       ->type_name("csv|jsonl")
       ->check(CLI::IsMember({"csv", "jsonl"}));
   command.add_flag("--derived-in-record", args.score.load.derivedInRecord,
                    "The records carry the derived fields' values");
-  command.add_option("--delimiter", args.delimiter,
-                     "Field delimiter of the input and the output: , (default), ; | or \\t")
+  command
+      .add_option("--delimiter", args.delimiter,
+                  "Field delimiter of the input and the output: , (default), ; | or \\t")
       ->type_name("C")
       ->check(CLI::Validator(
           [&args](std::string& text) { return ReadDelimiter(text, args.score.delimiter); }, ""));
-  command.add_option("--missing-values", args.missingValues,
-                     "Cells of numeric columns that are missing values, besides the empty cell "
-                     "(default: " + args.missingValues + "; '' for none)")
+  command
+      .add_option("--missing-values", args.missingValues,
+                  "Cells of numeric columns that are missing values, besides the empty cell "
+                  "(default: " +
+                      args.missingValues + "; '' for none)")
       ->type_name("LIST");
   command.add_flag("--allow-nonfinite", args.score.allowNonfinite,
                    "Read inf, nan etc. not in --missing-values as numbers instead of stopping");
-  command.add_flag("--allow-missing-columns", args.score.allowMissingColumns,
-                   "Score even when predictor columns are absent (their records get " +
-                       kMissingStatus + ")");
-  command.add_option("--blank-lines", args.blankLines,
-                     "skip (default; counted in the summary) or error")
+  command.add_flag(
+      "--allow-missing-columns", args.score.allowMissingColumns,
+      "Score even when predictor columns are absent (their records get " + kMissingStatus + ")");
+  command
+      .add_option("--blank-lines", args.blankLines,
+                  "skip (default; counted in the summary) or error")
       ->type_name("skip|error")
       ->check(CLI::IsMember({"skip", "error"}));
-  command.add_flag("--no-progress", [&args](std::int64_t) { args.score.progress = false; },
-                   "No progress line (shown on a terminal when the input is a file)");
+  command.add_flag(
+      "--no-progress", [&args](std::int64_t) { args.score.progress = false; },
+      "No progress line (shown on a terminal when the input is a file)");
   // For tests: the progress line's redraw interval.
   command.add_option("--progress-interval", args.score.progressIntervalMs)
       ->check(CLI::Range(0, 60000))
@@ -272,12 +287,14 @@ void AddInputOptions(CLI::App& command, Arguments& args) {
       "--no-header", args.noHeader,
       "The input has no header row (a streaming partition): name its columns with --columns "
       "or --header-file");
-  command.add_option("--columns", args.columns,
-                     "Names of the input's columns: of CSV with --no-header; of JSON Lines "
-                     "instead of the first record's keys")
+  command
+      .add_option("--columns", args.columns,
+                  "Names of the input's columns: of CSV with --no-header; of JSON Lines "
+                  "instead of the first record's keys")
       ->type_name("A,B,...");
-  command.add_option("--header-file", args.headerFile,
-                     "A file whose first row names the input's columns, as --columns")
+  command
+      .add_option("--header-file", args.headerFile,
+                  "A file whose first row names the input's columns, as --columns")
       ->type_name("FILE")
       ->excludes("--columns");
 }
@@ -293,12 +310,14 @@ void AddFormatOption(CLI::App& command, Arguments& args) {
 void ResolveColumns(Arguments& args) {
   const bool named = !args.columns.empty() || !args.headerFile.empty();
   if (args.score.inputFormat == bnscore::RecordFormat::kJsonLines) {
-    if (args.noHeader) throw bnscore::Error("--no-header: JSON Lines input has no header row anyway");
+    if (args.noHeader)
+      throw bnscore::Error("--no-header: JSON Lines input has no header row anyway");
   } else if (named != args.noHeader) {
-    throw bnscore::Error(args.noHeader ? "--no-header needs the columns' names: --columns A,B,... or "
-                                   "--header-file FILE"
-                                 : "--columns and --header-file name the columns of input "
-                                   "without a header row: add --no-header");
+    throw bnscore::Error(args.noHeader
+                             ? "--no-header needs the columns' names: --columns A,B,... or "
+                               "--header-file FILE"
+                             : "--columns and --header-file name the columns of input "
+                               "without a header row: add --no-header");
   }
   if (!named) return;
   if (!args.headerFile.empty()) {
@@ -353,8 +372,7 @@ int Run(const std::string& command, const Arguments& args) {
       if (args.strict && code != 0 && records > 0) status = kNotAllScored;
     }
   } else if (command == "evaluate") {
-    RunEvaluate(*loaded, EvaluateOptions{args.score, args.label, args.format == "json"},
-                std::cout);
+    RunEvaluate(*loaded, EvaluateOptions{args.score, args.label, args.format == "json"}, std::cout);
   } else if (command == "check" && args.header) {
     if (json) {
       WriteExpectedHeaderJson(*loaded, std::cout);
@@ -410,7 +428,9 @@ int main(int argc, char** argv) {
       app.add_subcommand("score", "Score the records (CSV or JSON Lines); write one result each");
   AddCommonArguments(*score, args);
   score->add_option("RECORDS", args.score.recordsPath, "CSV records (file, or - / absent: stdin)");
-  score->add_option("-o,--output", args.score.outputPath, "Write the results to FILE (default: stdout)")
+  score
+      ->add_option("-o,--output", args.score.outputPath,
+                   "Write the results to FILE (default: stdout)")
       ->type_name("FILE");
   AddInputOptions(*score, args);
   score->add_flag("--prediction-only", args.score.load.predictionOnly,
@@ -419,37 +439,46 @@ int main(int argc, char** argv) {
                   "Copy the input columns in front of the result columns");
   score->add_flag("--reason", args.score.reason,
                   "Add a reason column: why a record has a non-zero status");
-  score->add_option("--output-format", args.outputFormat,
-                    "csv (default) or jsonl: one JSON object per record")
+  score
+      ->add_option("--output-format", args.outputFormat,
+                   "csv (default) or jsonl: one JSON object per record")
       ->type_name("csv|jsonl")
       ->check(CLI::IsMember({"csv", "jsonl"}));
   score->add_flag("--strict", args.strict,
                   "Exit with status 3 when any record is not scored (status not 0)");
-  score->add_flag("--no-output-header", [&args](std::int64_t) { args.score.outputHeader = false; },
-                  "Write no header row (for streaming: each partition's output is rows only)");
+  score->add_flag(
+      "--no-output-header", [&args](std::int64_t) { args.score.outputHeader = false; },
+      "Write no header row (for streaming: each partition's output is rows only)");
   // Looks every predictor up by name in every record instead of by its
   // position: the same results, slower. For testing the model's lookups.
   score->add_flag("--by-name", args.score.load.byName)->group("");
-  score->add_option("--threads", args.score.threads, "Scoring threads (default: the number of cores)")
+  score
+      ->add_option("--threads", args.score.threads,
+                   "Scoring threads (default: the number of cores)")
       ->type_name("N")
       ->check(CLI::Range(1, 1024));
   // For tests: the size of the input blocks scored in parallel.
-  score->add_option("--block-bytes", args.score.blockBytes)->check(CLI::Range(1, 1 << 30))->group("");
-  score->add_option("--missing", args.missing,
-                    "stop (default: status " + kMissingStatus +
-                        ") or marginalize: sum fields without a usable "
-                    "value out of the network (docs/inference.md)")
+  score->add_option("--block-bytes", args.score.blockBytes)
+      ->check(CLI::Range(1, 1 << 30))
+      ->group("");
+  score
+      ->add_option("--missing", args.missing,
+                   "stop (default: status " + kMissingStatus +
+                       ") or marginalize: sum fields without a usable "
+                       "value out of the network (docs/inference.md)")
       ->type_name("stop|marginalize")
       ->check(CLI::IsMember({"stop", "marginalize"}));
-  score->add_option("--unknown", args.unknown,
-                    "stop (default: status " + kMissingStatus +
-                        ") or missing: a value none of its field's "
-                    "categories counts as missing")
+  score
+      ->add_option("--unknown", args.unknown,
+                   "stop (default: status " + kMissingStatus +
+                       ") or missing: a value none of its field's "
+                       "categories counts as missing")
       ->type_name("stop|missing")
       ->check(CLI::IsMember({"stop", "missing"}));
-  score->add_option("--explain", args.score.explain,
-                    "Add reason_1..K and logodds_1..K: the K fields that most favour the "
-                    "prediction over the runner-up")
+  score
+      ->add_option("--explain", args.score.explain,
+                   "Add reason_1..K and logodds_1..K: the K fields that most favour the "
+                   "prediction over the runner-up")
       ->type_name("K")
       ->check(CLI::Range(0, 1000));
   score->footer(WithStatusCodes(kScoreFooter));
@@ -459,8 +488,9 @@ int main(int argc, char** argv) {
   evaluate->add_option("RECORDS", args.score.recordsPath, "Labelled records (file, or -: stdin)")
       ->required();
   AddInputOptions(*evaluate, args);
-  evaluate->add_option("--label", args.label,
-                       "The column of the known categories (default: the target's name)")
+  evaluate
+      ->add_option("--label", args.label,
+                   "The column of the known categories (default: the target's name)")
       ->type_name("COLUMN");
   AddFormatOption(*evaluate, args);
   evaluate->footer(kEvaluateFooter);
@@ -491,15 +521,17 @@ int main(int argc, char** argv) {
       ->type_name("N[,M...]")
       ->delimiter(',')
       ->required();
-  query->add_option("--unknown", args.unknown,
-                    "stop (default: status " + kMissingStatus +
-                        ") or missing: a value none of its field's "
-                    "categories counts as missing")
+  query
+      ->add_option("--unknown", args.unknown,
+                   "stop (default: status " + kMissingStatus +
+                       ") or missing: a value none of its field's "
+                       "categories counts as missing")
       ->type_name("stop|missing")
       ->check(CLI::IsMember({"stop", "missing"}));
   query->add_option("-o,--output", args.query.outputPath, "Write to FILE (default: stdout)")
       ->type_name("FILE");
-  query->footer(WithStatusCodes(R"(Output: CSV with the header status,probability(N=C)... (one column per
+  query->footer(
+      WithStatusCodes(R"(Output: CSV with the header status,probability(N=C)... (one column per
 category C of each queried node N, in code order), one row per record. Fields
 without a usable value are summed out of the network (exact inference);
 status {missing} for a value none of its field's categories (unless --unknown

@@ -50,8 +50,8 @@ class ColumnBatch {
   // A column as the row loop reads it: plain pointers to its cells, so that
   // nothing about the column is looked up again per row.
   struct Bound {
-    int position;               // in the layout
-    const double* numbers;      // null for a column of texts
+    int position;                   // in the layout
+    const double* numbers;          // null for a column of texts
     const std::string_view* texts;  // null for a column of numbers
     const std::uint8_t* missing;    // null when the column has no mask
   };

@@ -52,8 +52,8 @@ std::string ConvertNetwork(std::string_view text, const std::string& source,
   XmlPlatform xml;
   formats::Network network;
   try {
-    network = formats::ReadNetwork(
-        text, source, from ? Internal(*from) : formats::DetectFormat(text, source));
+    network = formats::ReadNetwork(text, source,
+                                   from ? Internal(*from) : formats::DetectFormat(text, source));
   } catch (const formats::FormatError& e) {
     throw ConversionError(e.what());
   }

@@ -11,8 +11,8 @@ namespace bnscore::internal {
 CsvBlockReader::CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize)
     : CsvBlockReader(std::make_unique<FdSource>(fd, sourceName), sourceName, blockSize) {}
 
-CsvBlockReader::CsvBlockReader(std::unique_ptr<bnscore::ByteSource> source,
-                               std::string sourceName, std::size_t blockSize)
+CsvBlockReader::CsvBlockReader(std::unique_ptr<bnscore::ByteSource> source, std::string sourceName,
+                               std::size_t blockSize)
     : CsvBlockReader(*source, std::move(sourceName), blockSize) {
   ownedSource_ = std::move(source);
 }

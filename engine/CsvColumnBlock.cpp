@@ -44,18 +44,20 @@ NumberCell ReadNumber(std::string_view cell, const NumberCellRules& rules, const
 void CheckFieldCount(const CsvReader& reader, std::size_t headerFields) {
   if (reader.GetNumFields() != headerFields) {
     throw CsvError(reader.GetSourceName(), reader.GetLine(),
-                   "the row has " + Count(reader.GetNumFields(), "field") +
-                       " but the header has " + Count(headerFields, "field"));
+                   "the row has " + Count(reader.GetNumFields(), "field") + " but the header has " +
+                       Count(headerFields, "field"));
   }
 }
 
 CsvColumnBlock::CsvColumnBlock(const bnscore::Model& model, const ScoreModel& host,
                                const FieldLayout& layout, const std::vector<std::string>& header,
                                const ScoreOptions& options)
-    : score_([&model, evidence = bnscore::EvidenceOptions{options.load.missing,
-                                                           options.load.unknown}](
-                 std::span<const bnscore::Column> columns, std::size_t rows,
-                 const bnscore::Outputs& outputs) { model.Score(columns, rows, outputs, 1, evidence); }),
+    : score_(
+          [&model, evidence = bnscore::EvidenceOptions{options.load.missing, options.load.unknown}](
+              std::span<const bnscore::Column> columns, std::size_t rows,
+              const bnscore::Outputs& outputs) {
+            model.Score(columns, rows, outputs, 1, evidence);
+          }),
       layout_(layout),
       headerFields_(header.size()),
       keepInput_(options.keepInput),
@@ -119,9 +121,8 @@ void CsvColumnBlock::AddRowAsTexts(const CsvReader& reader) {
   AddCellsAsTexts(reader.GetFields(), nullptr, reader.GetLine(), reader.GetSourceName());
 }
 
-bool CsvColumnBlock::AddCells(const std::vector<std::string_view>& cells,
-                              const char* numberCells, long line,
-                              const std::string& sourceName) {
+bool CsvColumnBlock::AddCells(const std::vector<std::string_view>& cells, const char* numberCells,
+                              long line, const std::string& sourceName) {
   return Add(cells, numberCells, line, sourceName, false);
 }
 
@@ -190,8 +191,8 @@ void CsvColumnBlock::Score() {
     columns_[i] = bnscore::Column::Texts(name, std::span(b.views.data(), rows), missing);
   }
   const std::size_t categories = labels_.size();
-  bnscore::Outputs outputs{std::span(status_.data(), rows), std::span(prediction_.data(), rows),
-                           {}, {}};
+  bnscore::Outputs outputs{
+      std::span(status_.data(), rows), std::span(prediction_.data(), rows), {}, {}};
   if (!predictionOnly_) {
     outputs.confidence = std::span(confidence_.data(), rows);
     outputs.probabilities = std::span(probabilities_.data(), rows * categories);
@@ -305,14 +306,16 @@ void CsvColumnBlock::WriteJsonLines(std::size_t rows, CsvWriter& out) {
 }
 
 void CsvColumnBlock::SetRowCells(std::size_t row) {
-  for (std::size_t c = 0; c < headerFields_; ++c) rowCells_[c] = View(cells_[row * headerFields_ + c]);
+  for (std::size_t c = 0; c < headerFields_; ++c)
+    rowCells_[c] = View(cells_[row * headerFields_ + c]);
 }
 
 void CsvColumnBlock::FillRowRecord(std::size_t row) {
   SetRowCells(row);
   for (std::size_t p = 0; p < layoutCells_.size(); ++p) {
     const int column = columnOf_[p];
-    layoutCells_[p] = column >= 0 ? rowCells_[static_cast<std::size_t>(column)] : std::string_view();
+    layoutCells_[p] =
+        column >= 0 ? rowCells_[static_cast<std::size_t>(column)] : std::string_view();
   }
   // The cells were read once already: filling the record throws nothing.
   FillRecord(layoutCells_, layout_.GetNumeric(), rules_, *record_);

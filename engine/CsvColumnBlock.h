@@ -129,8 +129,8 @@ class CsvColumnBlock {
     int position;        // in the layout
     std::size_t column;  // in the header
     bool numeric;
-    std::vector<double> numbers;        // numeric fields
-    std::vector<Span> texts;            // text fields, and numbers as texts
+    std::vector<double> numbers;          // numeric fields
+    std::vector<Span> texts;              // text fields, and numbers as texts
     std::vector<std::string_view> views;  // texts, made when scored
     std::vector<std::uint8_t> missing;
   };
@@ -191,14 +191,14 @@ class CsvColumnBlock {
   NumberCellRules rules_;
   bool numericMissingValue_;  // a missing-value token reads as a number
   std::vector<Bound> bound_;
-  bool keepCells_;            // every cell is copied (keepInput or reason)
-  std::vector<Span> cells_;   // rows × header fields, when keepCells_
+  bool keepCells_;                 // every cell is copied (keepInput or reason)
+  std::vector<Span> cells_;        // rows × header fields, when keepCells_
   std::vector<char> numberCells_;  // the same: 1 for a JSON number
   JsonLinesWriter* json_ = nullptr;
   std::vector<char> arena_;  // the copied cells: the first arenaUsed_ bytes
   std::size_t arenaUsed_ = 0;
   std::size_t rows_ = 0;
-  bool asTexts_ = false;      // the row held has its numbers as texts
+  bool asTexts_ = false;  // the row held has its numbers as texts
 
   std::vector<bnscore::Column> columns_;
   std::vector<std::int32_t> status_;

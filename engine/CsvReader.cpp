@@ -132,7 +132,8 @@ CsvReader::Parse CsvReader::ParseRow() {
       const char* start = ++p;
       bool escaped = false;
       for (;;) {
-        const char* quote = static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
+        const char* quote =
+            static_cast<const char*>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
         if (quote == nullptr) {
           if (eof_) Fail(openLine, "quoted field is not closed before the end of the input");
           return Parse::NeedMore;

@@ -99,7 +99,7 @@ class CsvReader {
   [[noreturn]] void Fail(long line, const std::string& what) const;
 
   std::unique_ptr<bnscore::ByteSource> ownedSource_;  // for a file descriptor
-  bnscore::ByteSource* source_;  // null when reading in-memory blocks
+  bnscore::ByteSource* source_;                       // null when reading in-memory blocks
   char delimiter_ = ',';
   // Per byte: true for the bytes that end an unquoted field (the delimiter,
   // CR, LF), so that scanning a field tests each byte once.
@@ -114,7 +114,7 @@ class CsvReader {
   std::size_t end_ = 0;    // one past the last byte read
   bool eof_ = false;
   bool bomChecked_ = false;
-  long line_ = 1;          // line of the byte at begin_
+  long line_ = 1;  // line of the byte at begin_
   long rowLine_ = 0;
   std::vector<std::string_view> fields_;
   std::vector<std::size_t> escaped_;  // fields holding doubled quotes

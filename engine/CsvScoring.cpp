@@ -89,7 +89,7 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& header,
   for (const std::string& column : header) {
     if (resultNames.count(column) != 0) {
       throw EngineError(inputName + ": --keep-input: the input has a column \"" + column +
-                     "\", which is a result column too; rename it in the input");
+                        "\", which is a result column too; rename it in the input");
     }
   }
   names.insert(names.begin(), header.begin(), header.end());

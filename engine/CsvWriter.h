@@ -42,7 +42,10 @@ class CsvWriter {
   // What a memory writer holds.
   std::string_view GetBuffered() const { return std::string_view(buffer_.get(), size_); }
   // Empties a memory writer, keeping its buffer.
-  void Clear() { size_ = 0; atRowStart_ = true; }
+  void Clear() {
+    size_ = 0;
+    atRowStart_ = true;
+  }
 
   CsvWriter(const CsvWriter&) = delete;
   CsvWriter& operator=(const CsvWriter&) = delete;
@@ -74,7 +77,7 @@ class CsvWriter {
   bool NeedsQuotes(std::string_view text) const;
 
   std::unique_ptr<bnscore::ByteSink> ownedSink_;  // for a file descriptor
-  bnscore::ByteSink* sink_;                        // null for a writer into memory
+  bnscore::ByteSink* sink_;                       // null for a writer into memory
   char delimiter_ = ',';
   // Per byte: true for the bytes that make a field need quotes (the
   // delimiter, a double quote, CR, LF), so that each byte is tested once.

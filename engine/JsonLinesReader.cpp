@@ -74,9 +74,9 @@ bool JsonLinesReader::NextLine(std::size_t& lineBegin, std::size_t& lineEnd) {
     const void* newline = std::memchr(start + searched, '\n', end_ - begin_ - searched);
     if (newline != nullptr || (eof_ && begin_ < end_)) {
       lineBegin = begin_;
-      lineEnd = newline != nullptr ? static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                                              buffer_.get())
-                                   : end_;
+      lineEnd = newline != nullptr
+                    ? static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.get())
+                    : end_;
       begin_ = newline != nullptr ? lineEnd + 1 : end_;
       if (lineEnd > lineBegin && buffer_[lineEnd - 1] == '\r') --lineEnd;
       line_ = nextLine_++;
@@ -122,11 +122,9 @@ void JsonLinesReader::ParseLine(const char* text, std::size_t size) {
   }
   std::fill(seen_.begin(), seen_.end(), 0);
   for (simdjson::dom::key_value_pair member : object) {
-    const auto found = std::lower_bound(
-        sortedColumns_.begin(), sortedColumns_.end(), member.key,
-        [](const std::pair<std::string_view, std::size_t>& entry, std::string_view key) {
-          return entry.first < key;
-        });
+    const auto found = std::lower_bound(sortedColumns_.begin(), sortedColumns_.end(), member.key,
+                                        [](const std::pair<std::string_view, std::size_t>& entry,
+                                           std::string_view key) { return entry.first < key; });
     if (found == sortedColumns_.end() || found->first != member.key) {
       Fail(Quoted(member.key) +
            " is not a column (the columns are the first record's keys, or --columns)");
@@ -156,7 +154,8 @@ void JsonLinesReader::SetCell(std::size_t column, simdjson::dom::element value,
       fields_[column] = std::string_view();
       return;
     case simdjson::dom::element_type::INT64: {
-      const auto end = std::to_chars(digits, digits + sizeof digits, value.get_int64().value_unsafe());
+      const auto end =
+          std::to_chars(digits, digits + sizeof digits, value.get_int64().value_unsafe());
       numberTexts_[column].assign(digits, end.ptr);
       break;
     }

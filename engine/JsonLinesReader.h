@@ -84,8 +84,8 @@ class JsonLinesReader {
   std::size_t end_ = 0;    // one past the last byte in the buffer
   bool eof_ = false;
   bool bomChecked_ = false;
-  long line_ = 0;          // the current record's line
-  long nextLine_ = 1;      // the line at begin_
+  long line_ = 0;      // the current record's line
+  long nextLine_ = 1;  // the line at begin_
 
   simdjson::dom::parser parser_;
   std::vector<std::string> columns_;
@@ -93,8 +93,8 @@ class JsonLinesReader {
   // The columns by name, for lookups by key without allocation.
   std::vector<std::pair<std::string_view, std::size_t>> sortedColumns_;
   std::vector<std::string_view> fields_;
-  std::vector<char> numbers_;       // per column: the value is a number
-  std::vector<char> seen_;          // per column: set by the current line
+  std::vector<char> numbers_;             // per column: the value is a number
+  std::vector<char> seen_;                // per column: set by the current line
   std::vector<std::string> numberTexts_;  // per column: a number's text
 };
 

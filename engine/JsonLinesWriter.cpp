@@ -25,8 +25,8 @@ JsonLinesWriter::JsonLinesWriter(const std::vector<std::string>& categories,
 
 void JsonLinesWriter::WriteRow(int status, int prediction, double confidence,
                                const double* probabilities,
-                               const std::vector<std::string_view>& cells,
-                               const char* numberCells, std::string_view reason, CsvWriter& out,
+                               const std::vector<std::string_view>& cells, const char* numberCells,
+                               std::string_view reason, CsvWriter& out,
                                std::string_view explanation) {
   line_.clear();
   line_ += '{';

@@ -29,9 +29,8 @@ std::string ReadModelFile(const std::string& path, std::size_t limit) {
     ::close(fd);
     const std::string size = limit % (1 << 20) == 0 ? std::to_string(limit >> 20) + " MiB"
                                                     : std::to_string(limit) + " bytes";
-    throw VkException(VkException::MalformedXml,
-                      path + ": the document is larger than " + size +
-                          ": larger documents are not read");
+    throw VkException(VkException::MalformedXml, path + ": the document is larger than " + size +
+                                                     ": larger documents are not read");
   }
   std::string text;
   char chunk[1 << 16];

@@ -51,8 +51,7 @@ class LoadedModel {
   LoadedModel() = default;
   // Loads the plug-in, then has it read the document that `parse` gives.
   static std::unique_ptr<LoadedModel> Read(const std::string& pluginPath, std::string text,
-                                           const std::string& sourceName,
-                                           const std::string& target,
+                                           const std::string& sourceName, const std::string& target,
                                            const DocumentLimits& limits);
 
   // Declared in load order; destroyed in the reverse order.

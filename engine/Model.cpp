@@ -97,12 +97,11 @@ struct Model::Impl {
     // The layout ends with the target; the schema lists it only when the
     // model reads it as a predictor, which the warm-up showed by giving it
     // a record position.
-    const ScoreDictVar* indexed =
-        target != nullptr && model.GetDictionary() != nullptr
-            ? model.GetDictionary()->GetVariable(schema.target)
-            : nullptr;
-    const bool targetRead = indexed != nullptr && (options.byName ? AsksForTarget()
-                                                                   : indexed->GetIndex() >= 0);
+    const ScoreDictVar* indexed = target != nullptr && model.GetDictionary() != nullptr
+                                      ? model.GetDictionary()->GetVariable(schema.target)
+                                      : nullptr;
+    const bool targetRead =
+        indexed != nullptr && (options.byName ? AsksForTarget() : indexed->GetIndex() >= 0);
     for (int i = 0; i < layout->Size(); ++i) {
       const std::string& name = layout->GetNames()[static_cast<std::size_t>(i)];
       if (target != nullptr && name == schema.target && !targetRead) continue;
@@ -202,10 +201,9 @@ Model::~Model() = default;
 std::unique_ptr<Model> Model::Load(const std::string& path, const LoadOptions& options) {
   auto impl = std::make_unique<Impl>();
   impl->options = options;
-  impl->loaded = ReadModel(
-      options, [&path, &options](const std::string& plugin) {
-        return LoadedModel::Load(plugin, path, options.target, LimitsOf(options));
-      });
+  impl->loaded = ReadModel(options, [&path, &options](const std::string& plugin) {
+    return LoadedModel::Load(plugin, path, options.target, LimitsOf(options));
+  });
   impl->Prepare();
   return std::unique_ptr<Model>(new Model(std::move(impl)));
 }

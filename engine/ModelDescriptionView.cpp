@@ -95,10 +95,9 @@ ModelDescription Model::Describe() const {
   std::unique_ptr<ScoreDictionary> inputs(model.GetVarsOfRole(ScoreModel::InputRole));
   description.inputs = VariablesOf(inputs.get(), nullptr);
   const ScoreDictionary* transformation = model.GetTransformationDictionary();
-  description.derived = VariablesOf(
-      transformation, dynamic_cast<const TransformationDictionary*>(transformation));
-  description.predictors =
-      internal::FieldLayout(model, false, false).GetPredictorNames();
+  description.derived =
+      VariablesOf(transformation, dynamic_cast<const TransformationDictionary*>(transformation));
+  description.predictors = internal::FieldLayout(model, false, false).GetPredictorNames();
   return description;
 }
 

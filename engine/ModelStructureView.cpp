@@ -39,7 +39,8 @@ Structure Model::GetStructure() const {
   }
   structure.markovBlanket = plugin->GetMarkovBlanket();
   for (ModelStructure::BinnedField& field : plugin->GetBinnedFields()) {
-    BinnedField binned{std::move(field.field), std::move(field.derivedField), field.discretized, {}};
+    BinnedField binned{
+        std::move(field.field), std::move(field.derivedField), field.discretized, {}};
     for (const ModelStructure::Bin& bin : field.bins) binned.bins.push_back(PublicBin(bin));
     structure.binnedFields.push_back(std::move(binned));
   }

@@ -15,8 +15,8 @@ std::string_view FormatNumberText(double value, NumberTextBuffer& buffer) {
   // The shortest digits that read back as the value, as -d.ddde+XX (at
   // least two digits of exponent), then moved into place.
   char sci[32];
-  const char* const end = std::to_chars(sci, sci + sizeof sci, value,
-                                        std::chars_format::scientific).ptr;
+  const char* const end =
+      std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
   const char* p = sci;
   char* const begin = buffer.data;
   char* out = begin;

@@ -47,7 +47,7 @@ class OwnedResult {
   const ScoreResult* Get() const { return raw_; }
 
  private:
-  ScoreResult* raw_ = nullptr;  // what GetScore sees; owned by owned_
+  ScoreResult* raw_ = nullptr;              // what GetScore sees; owned by owned_
   EvidenceInference* inference_ = nullptr;  // the model, when it scores
   EvidenceInference::Options options_;
   std::unique_ptr<ScoreResult> owned_;

@@ -75,15 +75,15 @@ class ParallelScoring {
     ~Job();  // where Worker is complete
 
     CsvBlock input;
-    std::size_t begin = 0;     // the rows start here
-    CsvWriter output;          // the output rows, in memory
-    long lines = 0;            // lines the block spans
-    long records = 0;          // rows scored
+    std::size_t begin = 0;  // the rows start here
+    CsvWriter output;       // the output rows, in memory
+    long lines = 0;         // lines the block spans
+    long records = 0;       // rows scored
     bool done = false;
-    bool failed = false;       // a CSV fault after the rows in `output`
-    long faultLine = 0;        // counting from 1 at the block's start
+    bool failed = false;  // a CSV fault after the rows in `output`
+    long faultLine = 0;   // counting from 1 at the block's start
     std::string faultText;
-    std::exception_ptr error;  // any other fault
+    std::exception_ptr error;        // any other fault
     std::unique_ptr<Worker> worker;  // the job's scoring state
   };
 

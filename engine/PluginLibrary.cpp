@@ -56,7 +56,7 @@ std::string PluginLibrary::FindDefault() {
   if (::access(beside.c_str(), F_OK) == 0) return beside;
   if (::access(installed.c_str(), F_OK) == 0) return installed;
   throw EngineError(std::string("cannot find the plug-in ") + kPluginFile + " (looked in " + dir +
-                 " and " + dir + "/../lib); name it with --plugin or BNSCORE_PLUGIN");
+                    " and " + dir + "/../lib); name it with --plugin or BNSCORE_PLUGIN");
 }
 
 std::unique_ptr<ScoreTranslator> PluginLibrary::GiveTranslator() const {

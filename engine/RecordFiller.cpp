@@ -47,8 +47,8 @@ void FillRecord(const std::vector<std::string_view>& cells, const std::vector<ch
 
 CellError NotFiniteCell(const std::string& field, std::string_view cell) {
   return CellError(field, "column " + field + ": \"" + std::string(cell) +
-                   "\" is not a finite number (add it to --missing-values, or pass "
-                   "--allow-nonfinite)");
+                              "\" is not a finite number (add it to --missing-values, or pass "
+                              "--allow-nonfinite)");
 }
 
 bnscore::NumberCellKind ReadNumberCell(std::string_view cell, const NumberCellRules& rules,
@@ -90,8 +90,7 @@ void FillField(std::string_view cell, bool numeric, const NumberCellRules& rules
   }
 }
 
-NumberCellRules::NumberCellRules(const std::vector<std::string>& missingValues,
-                                 bool allowNonfinite)
+NumberCellRules::NumberCellRules(const std::vector<std::string>& missingValues, bool allowNonfinite)
     : missingValues_(missingValues), allowNonfinite_(allowNonfinite) {
   for (const std::string& missing : missingValues_) {
     if (missing.empty()) continue;  // the empty cell is missing anyway

@@ -64,8 +64,8 @@ bnscore::CsvSummary ScoreRecordBlocks(const CsvModel& model, const ScoreOptions&
   writer.SetDelimiter(options.delimiter);
   std::unique_ptr<JsonLinesWriter> json;
   if (options.outputFormat == bnscore::RecordFormat::kJsonLines) {
-    json = std::make_unique<JsonLinesWriter>(model.api.GetSchema().categories,
-                                             records.GetColumns(), options);
+    json = std::make_unique<JsonLinesWriter>(model.api.GetSchema().categories, records.GetColumns(),
+                                             options);
     block.SetJsonLines(json.get());
   } else if (options.outputHeader) {
     for (const std::string& name : names) writer.WriteField(name);

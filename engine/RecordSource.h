@@ -25,8 +25,8 @@ namespace bnscore::internal {
 // caller's and must outlive this.
 class RecordSource {
  public:
-  RecordSource(bnscore::ByteSource& source, const std::string& sourceName,
-               const ScoreModel& model, const ScoreOptions& options);
+  RecordSource(bnscore::ByteSource& source, const std::string& sourceName, const ScoreModel& model,
+               const ScoreOptions& options);
   ~RecordSource();
 
   RecordSource(const RecordSource&) = delete;

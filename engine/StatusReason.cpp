@@ -75,8 +75,8 @@ bool StatusReason::FindFault(const Field& field, const std::vector<std::string_v
   }
   std::string_view cell = cells[static_cast<std::size_t>(field.column)];
   if (cell.empty() && field.emptyIsComputed) return false;
-  const bool isFault = var.GetValueType() == 0 ? FindNumberFault(var, cell)
-                                               : FindTextFault(var, cell);
+  const bool isFault =
+      var.GetValueType() == 0 ? FindNumberFault(var, cell) : FindTextFault(var, cell);
   if (isFault) text_.insert(0, var.GetName() + ": ");
   return isFault;
 }

@@ -39,8 +39,8 @@ class StatusReason {
  public:
   // `columnOf` gives each field of `layout` its column in the records (-1:
   // none), as FieldLayout::MapColumns does.
-  StatusReason(const ScoreModel& model, const FieldLayout& layout,
-               const std::vector<int>& columnOf, const ScoreOptions& options);
+  StatusReason(const ScoreModel& model, const FieldLayout& layout, const std::vector<int>& columnOf,
+               const ScoreOptions& options);
   ~StatusReason();
 
   StatusReason(const StatusReason&) = delete;

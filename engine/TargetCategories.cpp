@@ -35,8 +35,8 @@ TargetCategories::TargetCategories(const ScoreModel& model) {
     NumberTextBuffer buffer;
     const std::string_view text = value->GetStringView(buffer);
     const bool isText = value->GetType() == ScoreValue::String;
-    const bool isNew = isText ? seenTexts.emplace(text).second
-                              : seenNumbers.insert(value->GetDouble()).second;
+    const bool isNew =
+        isText ? seenTexts.emplace(text).second : seenNumbers.insert(value->GetDouble()).second;
     if (!isNew) continue;
     values_.push_back(value);
     labels_.emplace_back(text);

@@ -38,8 +38,8 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable ready_;
   std::deque<std::function<void()>> queue_;  // guarded by mutex_
-  bool stopping_ = false;                     // guarded by mutex_
-  std::vector<std::thread> threads_;          // guarded by mutex_
+  bool stopping_ = false;                    // guarded by mutex_
+  std::vector<std::thread> threads_;         // guarded by mutex_
 };
 
 }  // namespace bnscore::internal

@@ -22,7 +22,9 @@ struct Token {
   std::size_t column = 0;
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 bool IsPunct(char c) { return std::strchr("{}()[],;|", c) != nullptr && c != '\0'; }
 
 // Splits BIF text into words, quoted strings and punctuation, keeping each
@@ -103,7 +105,8 @@ class Lexer {
       if (pos_ + 1 < text_.size() && text_[pos_] == '/' && text_[pos_ + 1] == '*') {
         Token start = Here();
         pos_ += 2;
-        while (pos_ + 1 < text_.size() && !(text_[pos_] == '*' && text_[pos_ + 1] == '/')) Advance();
+        while (pos_ + 1 < text_.size() && !(text_[pos_] == '*' && text_[pos_ + 1] == '/'))
+          Advance();
         if (pos_ + 1 >= text_.size()) Fail(start, "a comment that does not end");
         pos_ += 2;
         continue;
@@ -241,8 +244,8 @@ class BifParser {
     Token count = lexer_.Next();
     std::size_t n = 0;
     const char* end = count.text.data() + count.text.size();
-    if (count.kind != TokenKind::kWord ||
-        std::from_chars(count.text.data(), end, n).ptr != end || n < 1) {
+    if (count.kind != TokenKind::kWord || std::from_chars(count.text.data(), end, n).ptr != end ||
+        n < 1) {
       lexer_.Fail(count, "expected the number of states, found " + Lexer::Describe(count));
     }
     lexer_.Expect(']', "after the number of states");
@@ -259,9 +262,8 @@ class BifParser {
       lexer_.Expect(',', "between states");
     }
     if (variable.states.size() != n) {
-      lexer_.Fail(count, "variable '" + variable.name + "' declares " +
-                             std::string(count.text) + " states but lists " +
-                             std::to_string(variable.states.size()));
+      lexer_.Fail(count, "variable '" + variable.name + "' declares " + std::string(count.text) +
+                             " states but lists " + std::to_string(variable.states.size()));
     }
     lexer_.Expect(';', "after the states");
   }
@@ -284,12 +286,13 @@ class BifParser {
       for (;;) {
         Token parentName = lexer_.ExpectName("a parent");
         const std::size_t parent = FindVariable(parentName);
-        if (parent == child) lexer_.Fail(parentName, "'" + network_.variables[child].name +
-                                                         "' is given as its own parent");
+        if (parent == child)
+          lexer_.Fail(parentName,
+                      "'" + network_.variables[child].name + "' is given as its own parent");
         for (std::size_t other : parents) {
           if (other == parent) {
-            lexer_.Fail(parentName, "the parent '" + std::string(parentName.text) +
-                                        "' is listed twice");
+            lexer_.Fail(parentName,
+                        "the parent '" + std::string(parentName.text) + "' is listed twice");
           }
         }
         parents.push_back(parent);
@@ -375,14 +378,14 @@ class BifParser {
       const long found = states_.Find(variable.parents[j], value.text);
       const std::size_t code = found < 0 ? 0 : static_cast<std::size_t>(found);
       if (found < 0) {
-        lexer_.Fail(value, "'" + std::string(value.text) + "' is not a state of '" + parent.name +
-                               "'");
+        lexer_.Fail(value,
+                    "'" + std::string(value.text) + "' is not a state of '" + parent.name + "'");
       }
       row = row * parent.states.size() + code;
       if (j + 1 < variable.parents.size()) lexer_.Expect(',', "between parents' states");
     }
-    if (variable.parents.empty()) lexer_.Fail(open, "a row of states for '" + variable.name +
-                                                        "', which has no parents");
+    if (variable.parents.empty())
+      lexer_.Fail(open, "a row of states for '" + variable.name + "', which has no parents");
     lexer_.Expect(')', "after the parents' states");
     return row;
   }

@@ -58,7 +58,8 @@ class DialectParser {
   Network Read() {
     const DOMElement* root = document_.Root();
     if (!XmlDocument::Is(root, "PMML")) {
-      document_.Fail(root, "expected the root element <PMML>, found <" + XmlDocument::Name(root) + ">");
+      document_.Fail(root,
+                     "expected the root element <PMML>, found <" + XmlDocument::Name(root) + ">");
     }
     const DOMElement* dictionary = XmlDocument::Child(root, "DataDictionary");
     if (dictionary == nullptr) document_.Fail(root, "<PMML> has no <DataDictionary>");
@@ -72,7 +73,8 @@ class DialectParser {
     for (const char* step : {"Extension", "BayesNetSettings", "ParameterLearning"}) {
       if (learning != nullptr) learning = XmlDocument::Child(learning, step);
     }
-    if (learning != nullptr) network_.parameterLearning = XmlDocument::Attribute(learning, "method");
+    if (learning != nullptr)
+      network_.parameterLearning = XmlDocument::Attribute(learning, "method");
     ReadSchema(model);
     ReadSource(model);
     // Variables in data-dictionary order, then derived predictors.
@@ -85,9 +87,11 @@ class DialectParser {
     }
     std::unordered_map<std::string, const DOMElement*> tables;  // the last table of a field
     std::vector<std::string> tableOrder;
-    for (const DOMElement* e = XmlDocument::FirstChild(model); e != nullptr; e = XmlDocument::Next(e)) {
+    for (const DOMElement* e = XmlDocument::FirstChild(model); e != nullptr;
+         e = XmlDocument::Next(e)) {
       if (!XmlDocument::Is(e, "ConditionalTables")) continue;
-      for (const DOMElement* t = XmlDocument::FirstChild(e); t != nullptr; t = XmlDocument::Next(t)) {
+      for (const DOMElement* t = XmlDocument::FirstChild(e); t != nullptr;
+           t = XmlDocument::Next(t)) {
         if (!XmlDocument::Is(t, "ConditionalTable")) continue;
         const std::string name = Resolve(t, XmlDocument::Attribute(t, "fieldName"));
         if (tables.emplace(name, t).second) {
@@ -144,7 +148,8 @@ class DialectParser {
       if (!XmlDocument::Is(field, "MiningField")) continue;
       const std::string name = XmlDocument::Attribute(field, "name");
       if (XmlDocument::Attribute(field, "usageType") == "predicted") network_.target = name;
-      for (const DOMElement* e = XmlDocument::FirstChild(field); e != nullptr; e = XmlDocument::Next(e)) {
+      for (const DOMElement* e = XmlDocument::FirstChild(field); e != nullptr;
+           e = XmlDocument::Next(e)) {
         if (!XmlDocument::Is(e, "Extension")) continue;
         const DOMElement* ref = XmlDocument::FirstChild(e);
         if (ref != nullptr && XmlDocument::Is(ref, "DerivedFieldRef")) {
@@ -158,8 +163,10 @@ class DialectParser {
 
   // What an earlier conversion recorded of its source.
   void ReadSource(const DOMElement* model) {
-    for (const DOMElement* e = XmlDocument::FirstChild(model); e != nullptr; e = XmlDocument::Next(e)) {
-      if (!XmlDocument::Is(e, "Extension") || XmlDocument::Attribute(e, "extender") != "bnscore") continue;
+    for (const DOMElement* e = XmlDocument::FirstChild(model); e != nullptr;
+         e = XmlDocument::Next(e)) {
+      if (!XmlDocument::Is(e, "Extension") || XmlDocument::Attribute(e, "extender") != "bnscore")
+        continue;
       if (const DOMElement* source = XmlDocument::Child(e, "Source")) {
         network_.modelType = XmlDocument::Attribute(source, "modelType");
         network_.inferenceMethod = XmlDocument::Attribute(source, "inferenceMethod");
@@ -217,14 +224,15 @@ class DialectParser {
       }
       return static_cast<std::size_t>(code);
     }
-    const long code = states_.Find(static_cast<std::size_t>(&variable - network_.variables.data()),
-                                   value);
+    const long code =
+        states_.Find(static_cast<std::size_t>(&variable - network_.variables.data()), value);
     if (code < 0) document_.Fail(at, "'" + value + "' is not a value of '" + variable.name + "'");
     return static_cast<std::size_t>(code);
   }
 
   void ReadTable(const DOMElement* table, const std::string& field) {
-    Variable& variable = network_.variables[static_cast<std::size_t>(network_.Find(VariableName(field)))];
+    Variable& variable =
+        network_.variables[static_cast<std::size_t>(network_.Find(VariableName(field)))];
     const DOMElement* names = XmlDocument::FirstChild(table);
     if (names == nullptr || !XmlDocument::Is(names, "names")) {
       document_.Fail(table, "<names> must be the first element of a ConditionalTable");
@@ -236,7 +244,8 @@ class DialectParser {
                                 std::to_string(count));
     }
     for (long j = 0; j < count; ++j) {
-      const std::string name = VariableName(Resolve(names, parentNames[static_cast<std::size_t>(j)]));
+      const std::string name =
+          VariableName(Resolve(names, parentNames[static_cast<std::size_t>(j)]));
       const long parent = network_.Find(name);
       if (parent < 0) document_.Fail(names, "the parent '" + name + "' has no table");
       variable.parents.push_back(static_cast<std::size_t>(parent));
@@ -252,8 +261,10 @@ class DialectParser {
     variable.table.assign(rows * states, 0.0);
     variable.given.assign(rows, 0);
     variable.counts.assign(rows, 0.0);
-    for (const DOMElement* row = XmlDocument::Next(names); row != nullptr; row = XmlDocument::Next(row)) {
-      if (!XmlDocument::Is(row, "row")) document_.Fail(row, "only <row> elements may follow <names>");
+    for (const DOMElement* row = XmlDocument::Next(names); row != nullptr;
+         row = XmlDocument::Next(row)) {
+      if (!XmlDocument::Is(row, "row"))
+        document_.Fail(row, "only <row> elements may follow <names>");
       const std::vector<std::string> fields = SplitList(XmlDocument::Text(row));
       if (fields.size() != variable.parents.size() + states) {
         document_.Fail(row, "a row of '" + variable.name + "' needs " +
@@ -267,7 +278,8 @@ class DialectParser {
       }
       for (std::size_t k = 0; k < states; ++k) {
         const std::optional<double> p = ParseDecimal(fields[variable.parents.size() + k]);
-        if (!p) document_.Fail(row, "'" + fields[variable.parents.size() + k] + "' is not a number");
+        if (!p)
+          document_.Fail(row, "'" + fields[variable.parents.size() + k] + "' is not a number");
         variable.table[index * states + k] = *p;
       }
       variable.given[index] = 1;

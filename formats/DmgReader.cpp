@@ -21,7 +21,8 @@ class DmgParser {
   Network Read() {
     const DOMElement* root = document_.Root();
     if (!XmlDocument::Is(root, "PMML")) {
-      document_.Fail(root, "expected the root element <PMML>, found <" + XmlDocument::Name(root) + ">");
+      document_.Fail(root,
+                     "expected the root element <PMML>, found <" + XmlDocument::Name(root) + ">");
     }
     ReadDataDictionary(XmlDocument::Child(root, "DataDictionary"));
     const DOMElement* model = XmlDocument::Child(root, "BayesianNetworkModel");
@@ -92,7 +93,8 @@ class DmgParser {
     if (!present) document_.Fail(element, "<DiscreteNode> has no name");
     for (const DOMElement* e = XmlDocument::FirstChild(element); e != nullptr;
          e = XmlDocument::Next(e)) {
-      if (XmlDocument::Is(e, "DerivedField") && XmlDocument::Attribute(e, "name") == variable.name) {
+      if (XmlDocument::Is(e, "DerivedField") &&
+          XmlDocument::Attribute(e, "name") == variable.name) {
         ReadBins(e, variable);
       }
     }
@@ -110,7 +112,8 @@ class DmgParser {
         document_.Fail(element, "node '" + variable.name + "' has the state '" + state + "' twice");
       }
     }
-    if (variable.states.empty()) document_.Fail(element, "node '" + variable.name + "' has no states");
+    if (variable.states.empty())
+      document_.Fail(element, "node '" + variable.name + "' has no states");
     const std::string name = variable.name;
     if (!network_.Add(std::move(variable))) {
       document_.Fail(element, "node '" + name + "' is defined twice");
@@ -142,8 +145,8 @@ class DmgParser {
       const std::string left = XmlDocument::Attribute(interval, "leftMargin", &hasLeft);
       const std::string right = XmlDocument::Attribute(interval, "rightMargin", &hasRight);
       const std::string closure = XmlDocument::Attribute(interval, "closure");
-      if ((i == 0) == hasLeft || last == hasRight ||
-          (!last && closure != "openClosed") || (last && closure != "openOpen" && closure != "openClosed")) {
+      if ((i == 0) == hasLeft || last == hasRight || (!last && closure != "openClosed") ||
+          (last && closure != "openOpen" && closure != "openClosed")) {
         document_.Fail(interval, "the bins of '" + variable.name +
                                      "' must be (-inf, c1], (c1, c2], ..., (cn, inf) in this "
                                      "order, as the scorer bins");
@@ -158,8 +161,8 @@ class DmgParser {
       if (hasRight) {
         const std::optional<double> margin = ParseDecimal(right);
         if (!margin || (!bins.cuts.empty() && !(*margin > bins.cuts.back()))) {
-          document_.Fail(interval, "the right margin " + right + " of a bin of '" +
-                                       variable.name + "' is not above the one before");
+          document_.Fail(interval, "the right margin " + right + " of a bin of '" + variable.name +
+                                       "' is not above the one before");
         }
         bins.cuts.push_back(*margin);
       }
@@ -179,14 +182,15 @@ class DmgParser {
       }
     };
     collect(node);
-    for (const DOMElement* e = XmlDocument::FirstChild(node); e != nullptr; e = XmlDocument::Next(e)) {
+    for (const DOMElement* e = XmlDocument::FirstChild(node); e != nullptr;
+         e = XmlDocument::Next(e)) {
       if (XmlDocument::Is(e, "DiscreteConditionalProbability")) collect(e);
     }
   }
 
   std::size_t StateCode(const DOMElement* at, const Variable& variable, const std::string& value) {
-    const long code = states_.Find(static_cast<std::size_t>(&variable - network_.variables.data()),
-                                   value);
+    const long code =
+        states_.Find(static_cast<std::size_t>(&variable - network_.variables.data()), value);
     if (code < 0) document_.Fail(at, "'" + value + "' is not a state of '" + variable.name + "'");
     return static_cast<std::size_t>(code);
   }
@@ -221,8 +225,8 @@ class DmgParser {
       if (XmlDocument::Is(e, "DiscreteConditionalProbability")) conditionals.push_back(e);
     }
     if (root && !conditionals.empty()) {
-      document_.Fail(element, "node '" + variable.name +
-                                  "' has both root probabilities and conditional ones");
+      document_.Fail(
+          element, "node '" + variable.name + "' has both root probabilities and conditional ones");
     }
     if (!root && conditionals.empty()) {
       document_.Fail(element, "node '" + variable.name + "' has no probabilities");
@@ -246,8 +250,8 @@ class DmgParser {
         variable.parents.push_back(static_cast<std::size_t>(parent));
       }
       if (variable.parents.empty()) {
-        document_.Fail(conditionals[0], "a conditional probability of '" + variable.name +
-                                            "' names no parent");
+        document_.Fail(conditionals[0],
+                       "a conditional probability of '" + variable.name + "' names no parent");
       }
     }
     const std::size_t rows = network_.RowCount(variable, cellLimit_ / states);
@@ -271,7 +275,8 @@ class DmgParser {
         if (!XmlDocument::Is(e, "ParentValue")) continue;
         const std::string name = XmlDocument::Attribute(e, "parent");
         std::size_t j = 0;
-        while (j < variable.parents.size() && network_.variables[variable.parents[j]].name != name) ++j;
+        while (j < variable.parents.size() && network_.variables[variable.parents[j]].name != name)
+          ++j;
         if (j == variable.parents.size() || codes[j] >= 0) {
           document_.Fail(e, "the parents of '" + variable.name +
                                 "' differ from those of its first conditional probability");

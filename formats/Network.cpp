@@ -62,7 +62,8 @@ std::string Network::Validate() const {
     const std::size_t rows = RowCount(variable);
     if (rows == 0 || variable.table.size() / variable.states.size() != rows ||
         variable.table.size() % variable.states.size() != 0) {
-      return "the table of '" + variable.name + "' does not have one row per configuration of "
+      return "the table of '" + variable.name +
+             "' does not have one row per configuration of "
              "its parents";
     }
     if (!variable.given.empty() && variable.given.size() != rows) {

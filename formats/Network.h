@@ -17,7 +17,7 @@ namespace bnscore::formats {
 // cuts[0], the last everything above the last cut. The variable's states
 // name the bins, one per bin (cuts.size() + 1 of them).
 struct Discretization {
-  std::string input;  // the continuous field the bins are taken of
+  std::string input;         // the continuous field the bins are taken of
   std::vector<double> cuts;  // strictly ascending
 };
 

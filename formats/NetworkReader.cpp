@@ -76,10 +76,14 @@ std::optional<Format> FormatFromName(std::string_view name) {
 
 const char* FormatName(Format format) {
   switch (format) {
-    case Format::kBif: return "bif";
-    case Format::kXmlbif: return "xmlbif";
-    case Format::kDmg: return "dmg";
-    case Format::kPmml: return "pmml";
+    case Format::kBif:
+      return "bif";
+    case Format::kXmlbif:
+      return "xmlbif";
+    case Format::kDmg:
+      return "dmg";
+    case Format::kPmml:
+      return "pmml";
   }
   return "?";
 }
@@ -100,7 +104,8 @@ Format DetectFormat(std::string_view text, const std::string& source) {
   }
   const std::string_view word = FirstWord(text);
   if (word == "network" || word == "variable" || word == "probability") return Format::kBif;
-  throw FormatError(source + ": neither XML nor BIF text: cannot tell its format (name it with "
+  throw FormatError(source +
+                    ": neither XML nor BIF text: cannot tell its format (name it with "
                     "--from bif|xmlbif|dmg|pmml)");
 }
 
@@ -108,10 +113,18 @@ Network ReadNetwork(std::string_view text, const std::string& source, Format for
                     const ReadLimits& limits) {
   Network network;
   switch (format) {
-    case Format::kBif: network = ReadBif(text, source, limits); break;
-    case Format::kXmlbif: network = ReadXmlbif(text, source, limits); break;
-    case Format::kDmg: network = ReadDmg(text, source, limits); break;
-    case Format::kPmml: network = ReadDialect(text, source, limits); break;
+    case Format::kBif:
+      network = ReadBif(text, source, limits);
+      break;
+    case Format::kXmlbif:
+      network = ReadXmlbif(text, source, limits);
+      break;
+    case Format::kDmg:
+      network = ReadDmg(text, source, limits);
+      break;
+    case Format::kPmml:
+      network = ReadDialect(text, source, limits);
+      break;
   }
   return Validated(std::move(network), source);
 }

@@ -73,7 +73,8 @@ bool ReadBinsProperty(std::string_view text, Discretization& bins) {
 }
 
 std::string WriteXmlbif(const Network& network) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BIF VERSION=\"0.3\">\n<NETWORK>\n";
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BIF VERSION=\"0.3\">\n<NETWORK>\n";
   if (!network.name.empty()) {
     CheckXmlName(network.name);
     out += "<NAME>";

@@ -58,7 +58,8 @@ class Writer {
     if (index < 0) throw FormatError("the network has no variable '" + target + "'");
     target_ = static_cast<std::size_t>(index);
     if (network.variables[target_].discretization) {
-      throw FormatError("the target '" + target + "' is a binned field; the target must be a "
+      throw FormatError("the target '" + target +
+                        "' is a binned field; the target must be a "
                         "categorical variable");
     }
     if (!IsXmlSafe(network.name)) {
@@ -92,8 +93,9 @@ class Writer {
     out_.reserve(4096);
     out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PMML version=\"3.1\">\n  <Header/>\n";
     if (!network_.parameterLearning.empty()) {
-      out_ += "  <MiningBuildTask>\n    <Extension>\n      <BayesNetSettings>\n"
-              "        <ParameterLearning";
+      out_ +=
+          "  <MiningBuildTask>\n    <Extension>\n      <BayesNetSettings>\n"
+          "        <ParameterLearning";
       Attribute("method", network_.parameterLearning, out_);
       out_ += "/>\n      </BayesNetSettings>\n    </Extension>\n  </MiningBuildTask>\n";
     }
@@ -131,8 +133,8 @@ class Writer {
   }
 
   void WriteDataDictionary() {
-    out_ += "  <DataDictionary numberOfFields=\"" + std::to_string(network_.variables.size()) +
-            "\">\n";
+    out_ +=
+        "  <DataDictionary numberOfFields=\"" + std::to_string(network_.variables.size()) + "\">\n";
     for (const Variable& variable : network_.variables) {
       out_ += "    <DataField";
       Attribute("name", FieldName(variable), out_);
@@ -236,7 +238,8 @@ class Writer {
       std::size_t stride = 1;
       for (std::size_t j = variable.parents.size(); j-- > 0;) {
         const std::size_t at = static_cast<std::size_t>(
-            std::lower_bound(parents.begin(), parents.end(), variable.parents[j]) - parents.begin());
+            std::lower_bound(parents.begin(), parents.end(), variable.parents[j]) -
+            parents.begin());
         strides[at] = stride;
         stride *= network_.variables[variable.parents[j]].states.size();
       }
@@ -262,8 +265,8 @@ class Writer {
                 const std::vector<std::size_t>& codes) {
     const double count = variable.counts.empty() ? 0.0 : variable.counts[row];
     out_ += "        <row totalN=\"";
-    out_ += std::to_string(std::isfinite(count) && std::fabs(count) < 2e9 ? std::llround(count)
-                                                                          : 0LL);
+    out_ +=
+        std::to_string(std::isfinite(count) && std::fabs(count) < 2e9 ? std::llround(count) : 0LL);
     out_ += "\">";
     for (std::size_t j = 0; j < codes.size(); ++j) {
       const Variable& parent = network_.variables[parents[j]];

@@ -109,9 +109,7 @@ bool XmlDocument::Is(const DOMElement* element, const char* tag) {
   return EqualsAscii(element->getTagName(), tag);
 }
 
-std::string XmlDocument::Name(const DOMElement* element) {
-  return ToUtf8(element->getTagName());
-}
+std::string XmlDocument::Name(const DOMElement* element) { return ToUtf8(element->getTagName()); }
 
 std::string XmlDocument::Text(const DOMElement* element) {
   // An element whose one child is a text node is read from that node,

@@ -20,7 +20,8 @@ class XmlbifParser {
   Network Read() {
     const DOMElement* root = document_.Root();
     if (!XmlDocument::Is(root, "BIF")) {
-      document_.Fail(root, "expected the root element <BIF>, found <" + XmlDocument::Name(root) + ">");
+      document_.Fail(root,
+                     "expected the root element <BIF>, found <" + XmlDocument::Name(root) + ">");
     }
     const DOMElement* network = XmlDocument::Child(root, "NETWORK");
     if (network == nullptr) document_.Fail(root, "<BIF> has no <NETWORK>");
@@ -83,7 +84,8 @@ class XmlbifParser {
 
   void ReadDefinition(const DOMElement* element) {
     const DOMElement* forElement = XmlDocument::Child(element, "FOR");
-    if (forElement == nullptr) document_.Fail(element, "<" + XmlDocument::Name(element) + "> has no <FOR>");
+    if (forElement == nullptr)
+      document_.Fail(element, "<" + XmlDocument::Name(element) + "> has no <FOR>");
     const std::size_t child = FindVariable(forElement);
     std::vector<std::size_t> parents;
     const DOMElement* table = nullptr;
@@ -91,12 +93,12 @@ class XmlbifParser {
          e = XmlDocument::Next(e)) {
       if (XmlDocument::Is(e, "GIVEN")) {
         const std::size_t parent = FindVariable(e);
-        if (parent == child) document_.Fail(e, "'" + network_.variables[child].name +
-                                                   "' is given as its own parent");
+        if (parent == child)
+          document_.Fail(e, "'" + network_.variables[child].name + "' is given as its own parent");
         for (std::size_t other : parents) {
           if (other == parent) {
-            document_.Fail(e, "the parent '" + network_.variables[parent].name +
-                                  "' is given twice");
+            document_.Fail(e,
+                           "the parent '" + network_.variables[parent].name + "' is given twice");
           }
         }
         parents.push_back(parent);
@@ -108,8 +110,8 @@ class XmlbifParser {
     if (variable.HasTable()) {
       document_.Fail(element, "variable '" + variable.name + "' has a second definition");
     }
-    if (table == nullptr) document_.Fail(element, "the definition of '" + variable.name +
-                                                      "' has no <TABLE>");
+    if (table == nullptr)
+      document_.Fail(element, "the definition of '" + variable.name + "' has no <TABLE>");
     variable.parents = std::move(parents);
     const std::size_t states = variable.states.size();
     const std::size_t rows = network_.RowCount(variable, cellLimit_ / states);

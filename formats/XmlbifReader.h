@@ -16,8 +16,7 @@ namespace bnscore::formats {
 // fastest, then the last <GIVEN>. Decision and utility variables are
 // refused. Requires a live XmlPlatform; faults throw FormatError naming
 // `source`, the element's line and column.
-Network ReadXmlbif(std::string_view text, const std::string& source,
-                   const ReadLimits& limits = {});
+Network ReadXmlbif(std::string_view text, const std::string& source, const ReadLimits& limits = {});
 
 }  // namespace bnscore::formats
 

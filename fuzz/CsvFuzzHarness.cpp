@@ -85,7 +85,8 @@ CsvFuzzHarness::Outcome CsvFuzzHarness::Score(const bnscore::Model& model,
   try {
     const bnscore::CsvSummary counts = model.ScoreCsv(source, "fuzz.csv", sink, options);
     summary << counts.records;
-    for (const auto& [status, count] : counts.statusCounts) summary << ' ' << status << ':' << count;
+    for (const auto& [status, count] : counts.statusCounts)
+      summary << ' ' << status << ':' << count;
   } catch (const bnscore::Error& e) {
     outcome.fault = e.what();
   }
@@ -94,8 +95,8 @@ CsvFuzzHarness::Outcome CsvFuzzHarness::Score(const bnscore::Model& model,
   return outcome;
 }
 
-bool CsvFuzzHarness::CompareThreads(const bnscore::Model& model,
-                                    const bnscore::CsvOptions& options, std::size_t blockBytes) {
+bool CsvFuzzHarness::CompareThreads(const bnscore::Model& model, const bnscore::CsvOptions& options,
+                                    std::size_t blockBytes) {
   bnscore::CsvOptions parallel = options;
   parallel.threads = 2;
   parallel.blockBytes = blockBytes;

@@ -30,7 +30,6 @@ class JsonFuzzHarness {
   void CheckShape(std::string_view body, simdjson::dom::element reply);
 
  public:
-
  private:
   bnscore::service::ServiceMetrics metrics_;
   bnscore::service::ModelRegistry registry_;

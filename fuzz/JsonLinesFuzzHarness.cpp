@@ -81,8 +81,7 @@ bool JsonLinesFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
   return small.fault.empty();
 }
 
-JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options,
-                                                          std::size_t pieceSize) {
+JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options, std::size_t pieceSize) {
   // What `bnscore score --input-format jsonl --output-format jsonl` runs.
   bnscore::CsvOptions jsonl;
   jsonl.inputFormat = bnscore::RecordFormat::kJsonLines;

@@ -44,7 +44,7 @@ class JsonLinesFuzzHarness {
   Outcome Score(unsigned options, std::size_t pieceSize);
 
   std::unique_ptr<bnscore::Model> models_[2];  // without and with --prediction-only
-  std::string input_;  // the JSON Lines bytes of the run
+  std::string input_;                          // the JSON Lines bytes of the run
 };
 
 #endif  // BNSCORE_FUZZ_JSONLINESFUZZHARNESS_H_

@@ -17,7 +17,9 @@ namespace bnscore::learn {
 // up without a copy.
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
 };
 using TextIndex = std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>>;
 
@@ -47,8 +49,7 @@ class Column {
 
   // The numbers seen, ascending, with counts per class; `classOrder[c]` is
   // the final number of first-seen class c.
-  ValueCounts GetValueCounts(const std::vector<std::size_t>& classOrder,
-                             std::size_t classes) const;
+  ValueCounts GetValueCounts(const std::vector<std::size_t>& classOrder, std::size_t classes) const;
 
   // Decisions. Categorical: the distinct texts, sorted, become the states.
   // Numeric: the given cuts make the bins (named "(a,b]").

@@ -85,8 +85,8 @@ class MdlSplitter {
     const double e1 = Entropy(left, leftN, k1);
     const double e2 = Entropy(right, n - leftN, k2);
     const double gain = entropy - bestEntropy;
-    const double delta = std::log2(std::pow(3.0, classes) - 2) -
-                         (classes * entropy - k1 * e1 - k2 * e2);
+    const double delta =
+        std::log2(std::pow(3.0, classes) - 2) - (classes * entropy - k1 * e1 - k2 * e2);
     const double threshold =
         (std::log2(static_cast<double>(n) - 1) + delta) / static_cast<double>(n);
     if (!(gain > threshold)) return;
@@ -115,9 +115,8 @@ std::vector<double> EqualWidthCuts(const ValueCounts& column, std::size_t bins) 
   for (std::size_t i = 1; i < bins; ++i) {
     const double edge = low + (high - low) * static_cast<double>(i) / static_cast<double>(bins);
     // The last value at or below the edge, and the next one.
-    const std::size_t upper =
-        static_cast<std::size_t>(std::upper_bound(values.begin(), values.end(), edge) -
-                                 values.begin());
+    const std::size_t upper = static_cast<std::size_t>(
+        std::upper_bound(values.begin(), values.end(), edge) - values.begin());
     if (upper == 0 || upper >= values.size()) continue;
     const double cut = CutBetween(values[upper - 1], values[upper]);
     if (cuts.empty() || cut > cuts.back()) cuts.push_back(cut);

@@ -245,16 +245,15 @@ class Learning {
     for (const auto& set : sets) tables.emplace_back(set, cardinalities_);
     std::vector<int> codes(variables_.size(), -1);
     std::vector<std::string> header;
-    source_.Read(options_.delimiter, header,
-                 [&](const std::vector<std::string_view>& cells, long) {
-                   for (std::size_t v = 0; v < variableColumn_.size(); ++v) {
-                     const std::string_view cell = cells[variableColumn_[v]];
-                     codes[v] = IsMissingCell(cell, options_.missingValues)
-                                    ? -1
-                                    : columns_[variableColumn_[v]].Code(cell);
-                   }
-                   for (FamilyCounts& table : tables) table.Add(codes);
-                 });
+    source_.Read(options_.delimiter, header, [&](const std::vector<std::string_view>& cells, long) {
+      for (std::size_t v = 0; v < variableColumn_.size(); ++v) {
+        const std::string_view cell = cells[variableColumn_[v]];
+        codes[v] = IsMissingCell(cell, options_.missingValues)
+                       ? -1
+                       : columns_[variableColumn_[v]].Code(cell);
+      }
+      for (FamilyCounts& table : tables) table.Add(codes);
+    });
     if (header != header_) throw Error(source_.GetName() + ": the data changed while read");
     return tables;
   }
@@ -366,8 +365,8 @@ class Learning {
     try {
       XmlPlatform xml;
       const std::string document = text.str();
-      network = formats::ReadNetwork(
-          document, plan_.givenPath, formats::DetectFormat(document, plan_.givenPath));
+      network = formats::ReadNetwork(document, plan_.givenPath,
+                                     formats::DetectFormat(document, plan_.givenPath));
     } catch (const formats::FormatError& e) {
       throw Error(e.what());
     }

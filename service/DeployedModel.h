@@ -15,9 +15,9 @@ namespace bnscore::service {
 class ModelMetrics;
 
 // A model deployed under an id, with what answering for it needs ready:
-// the input field of each name and the schema as JSON. Owns the model; immutable once built, so that any
-// number of requests may use it at once while the registry replaces it
-// (each holds a std::shared_ptr to the DeployedModel it started with).
+// the input field of each name and the schema as JSON. Owns the model; immutable once built, so
+// that any number of requests may use it at once while the registry replaces it (each holds a
+// std::shared_ptr to the DeployedModel it started with).
 class DeployedModel {
  public:
   // `metrics` is shared with the service's ServiceMetrics; `info`
@@ -35,7 +35,6 @@ class DeployedModel {
 
   // The position of `name` in the schema's inputs, or -1.
   int FindInput(std::string_view name) const;
-
 
   // {"id":...,"target":...,"categories":[...],"inputs":[{"name":...,"kind":...}],
   //  "predictors":[the same],"version":...,"sha256":...,"deployed_at":...}

@@ -19,9 +19,8 @@ std::string AttributeOf(std::string_view text, std::string_view element, std::st
     if (at == std::string_view::npos) return "";
     const std::size_t after = at + open.size();
     // "<Header" but not "<HeaderX".
-    if (after < text.size() && (text[after] == ' ' || text[after] == '\t' ||
-                                text[after] == '\n' || text[after] == '\r' ||
-                                text[after] == '>' || text[after] == '/')) {
+    if (after < text.size() && (text[after] == ' ' || text[after] == '\t' || text[after] == '\n' ||
+                                text[after] == '\r' || text[after] == '>' || text[after] == '/')) {
       break;
     }
     at = after;

@@ -97,8 +97,8 @@ struct HttpServer::Impl {
   int signalEvent = -1;  // written by the signal handler
   int hangupEvent = -1;  // written by the SIGHUP handler
   std::function<void()> reload;
-  int ticker = -1;       // timerfd
-  std::mutex mutex;      // guards the members below
+  int ticker = -1;   // timerfd
+  std::mutex mutex;  // guards the members below
   // Every open connection. A worker deletes a session only under the
   // mutex, so Tick and StartDrain may touch the sockets of those listed.
   std::unordered_map<HttpSession*, std::unique_ptr<HttpSession>> sessions;
@@ -343,11 +343,12 @@ bool HttpServer::Run() {
   }
 
   gSignalEvent.store(impl.signalEvent);
-  struct sigaction onSignal{};
+  struct sigaction onSignal {};
   onSignal.sa_handler = OnSignal;
   sigemptyset(&onSignal.sa_mask);
   onSignal.sa_flags = SA_RESTART;
-  struct sigaction oldTerm{}, oldInt{}, oldHup{};
+  struct sigaction oldTerm {
+  }, oldInt{}, oldHup{};
   ::sigaction(SIGTERM, &onSignal, &oldTerm);
   ::sigaction(SIGINT, &onSignal, &oldInt);
   gHangupEvent.store(impl.hangupEvent);

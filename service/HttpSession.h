@@ -123,8 +123,8 @@ class HttpSession : private ReplyStream {
   bool keepAlive_ = false;       // of the request being answered
   bool refused_ = false;         // the reply refuses a request that was not read
   HttpReply reply_;
-  std::string head_;             // status line and header of the reply
-  std::size_t sent_ = 0;         // bytes of head_ and then reply_.body sent
+  std::string head_;                          // status line and header of the reply
+  std::size_t sent_ = 0;                      // bytes of head_ and then reply_.body sent
   std::int64_t phaseDeadline_ = kNoDeadline;  // of the request, the reply or the lingering
   std::atomic<std::int64_t> deadline_{kNoDeadline};
   // kServed while a thread serves the session; kWaitingForRequest while it
@@ -140,7 +140,7 @@ class HttpSession : private ReplyStream {
   std::string refusalMessage_;
   // Bytes of the server's body budget this request holds.
   std::size_t reserved_ = 0;
-  std::string inflated_;  // the body of a gzip request, decompressed
+  std::string inflated_;   // the body of a gzip request, decompressed
   bool headOnly_ = false;  // a HEAD request: the reply has no body
   std::string requestId_;
   std::int64_t requestStart_ = 0;  // steady nanoseconds, when logging

@@ -10,8 +10,8 @@ namespace bnscore::service {
 namespace {
 
 [[noreturn]] void Refuse(std::string_view name, std::string_view value, const char* allowed) {
-  throw RequestError(400, "query parameter " + std::string(name) + "=" + std::string(value) +
-                              ": use " + allowed);
+  throw RequestError(
+      400, "query parameter " + std::string(name) + "=" + std::string(value) + ": use " + allowed);
 }
 
 }  // namespace

@@ -23,11 +23,16 @@ using simdjson::dom::element_type;
 
 const char* TypeName(element_type type) {
   switch (type) {
-    case element_type::ARRAY: return "an array";
-    case element_type::OBJECT: return "an object";
-    case element_type::STRING: return "a string";
-    case element_type::BOOL: return "true or false";
-    default: return "a number";
+    case element_type::ARRAY:
+      return "an array";
+    case element_type::OBJECT:
+      return "an object";
+    case element_type::STRING:
+      return "a string";
+    case element_type::BOOL:
+      return "true or false";
+    default:
+      return "a number";
   }
 }
 
@@ -88,8 +93,7 @@ std::uint64_t JsonRecordScorer::Query(const DeployedModel& model, std::string_vi
   return Answer(body, out, flush);
 }
 
-std::uint64_t JsonRecordScorer::Answer(std::string_view body, std::string& out,
-                                       ReplyFlush* flush) {
+std::uint64_t JsonRecordScorer::Answer(std::string_view body, std::string& out, ReplyFlush* flush) {
   inputs_ = &model_->GetSchema().inputs;
   resultsWritten_ = 0;
   // The parser keeps buffers about ten times the size of the largest body
@@ -156,8 +160,8 @@ std::uint64_t JsonRecordScorer::Answer(std::string_view body, std::string& out,
     for (simdjson::dom::element element : records) {
       simdjson::dom::object record;
       if (element.get_object().get(record)) {
-        throw RequestError(400, Where(index) + "a record must be a JSON object, not " +
-                                    TypeName(element.type()));
+        throw RequestError(
+            400, Where(index) + "a record must be a JSON object, not " + TypeName(element.type()));
       }
       ReadRow(record, index++);
       if (rows_ == block) {
@@ -241,7 +245,8 @@ void JsonRecordScorer::ReadRow(simdjson::dom::object record, long index) {
         if (reasons_) givenTexts_[i][rows_] = text;
         double number;
         const auto kind = cellReader_.Read(text, number);
-        if (kind == bnscore::NumberCellKind::kNumber || kind == bnscore::NumberCellKind::kNotANumber) {
+        if (kind == bnscore::NumberCellKind::kNumber ||
+            kind == bnscore::NumberCellKind::kNotANumber) {
           numbers_[i][rows_] = number;
         } else if (kind == bnscore::NumberCellKind::kNotFinite) {
           std::string message = Where(index);
@@ -329,11 +334,12 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
   }
   columns_.resize(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    columns_[i] = inputs[i].kind == bnscore::FieldKind::kNumber
-                      ? bnscore::Column::Numbers(inputs[i].name,
-                                                 std::span<const double>(numbers_[i]).first(rows_))
-                      : bnscore::Column::Texts(
-                            inputs[i].name, std::span<const std::string_view>(texts_[i]).first(rows_));
+    columns_[i] =
+        inputs[i].kind == bnscore::FieldKind::kNumber
+            ? bnscore::Column::Numbers(inputs[i].name,
+                                       std::span<const double>(numbers_[i]).first(rows_))
+            : bnscore::Column::Texts(inputs[i].name,
+                                     std::span<const std::string_view>(texts_[i]).first(rows_));
   }
   status_.resize(rows_);
   prediction_.resize(rows_);
@@ -388,8 +394,10 @@ void JsonRecordScorer::AddReasons(std::string& out, std::size_t firstResult) {
     for (;; ++end) {  // the end of this result's object
       const char c = out[end];
       if (inString) {
-        if (c == '\\') ++end;
-        else if (c == '"') inString = false;
+        if (c == '\\')
+          ++end;
+        else if (c == '"')
+          inString = false;
       } else if (c == '"') {
         inString = true;
       } else if (c == '{') {
@@ -436,8 +444,8 @@ void JsonRecordScorer::AppendExplanation(std::size_t row, std::string& out) {
   out.append("]}");
 }
 
-void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome,
-                                   const double* probabilities, std::string& out) {
+void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome, const double* probabilities,
+                                   std::string& out) {
   const bnscore::Model& model = model_->GetModel();
   // The writer keeps the keys of the last model's categories.
   if (!outcomeWriter_ || outcomeWriter_->GetCategories() != model.GetSchema().categories ||

@@ -80,9 +80,9 @@ class JsonRecordScorer {
                       std::optional<bnscore::EvidenceOptions> evidence = std::nullopt);
 
  private:
-  static constexpr std::size_t kKeptCapacity = 1 << 20;  // bytes of body
+  static constexpr std::size_t kKeptCapacity = 1 << 20;   // bytes of body
   static constexpr std::size_t kPlacesRemembered = 1024;  // see InputOf
-  static constexpr std::size_t kBlockRows = 64;          // records of a batch scored at once
+  static constexpr std::size_t kBlockRows = 64;           // records of a batch scored at once
 
   // Parses the body and answers its records (Score's or Query's).
   std::uint64_t Answer(std::string_view body, std::string& out, ReplyFlush* flush);
@@ -105,8 +105,7 @@ class JsonRecordScorer {
   // Scores the rows read, with one Score call, and writes their replies,
   // each after a comma but the request's first.
   void ScoreColumns(std::string& out);
-  void WriteResult(const bnscore::Outcome& outcome,
-                   const double* probabilities, std::string& out);
+  void WriteResult(const bnscore::Outcome& outcome, const double* probabilities, std::string& out);
   // The input named `key`, the member at `place` of its record (-1: the
   // model reads no such field).
   int InputOf(std::string_view key, std::size_t place);
@@ -126,7 +125,7 @@ class JsonRecordScorer {
   std::size_t resultsWritten_ = 0;
   simdjson::dom::parser parser_;
   const bnscore::NumberCellReader cellReader_;  // as bnscore score's defaults
-  std::string rewritten_;  // a body with NaN words made null
+  std::string rewritten_;                       // a body with NaN words made null
   // With reasons: the strings given for number fields (empty: none), the
   // cells of the records to explain, and who explains them.
   bool reasons_ = false;

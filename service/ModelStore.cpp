@@ -34,7 +34,8 @@ std::atomic<unsigned> gTemporaryCount{0};
 ModelStore::ModelStore(std::string directory) : directory_(std::move(directory)) {
   struct stat info {};
   if (::stat(directory_.c_str(), &info) != 0) throw SystemError("--model-dir " + directory_);
-  if (!S_ISDIR(info.st_mode)) throw std::runtime_error("--model-dir " + directory_ + ": not a directory");
+  if (!S_ISDIR(info.st_mode))
+    throw std::runtime_error("--model-dir " + directory_ + ": not a directory");
 }
 
 std::string ModelStore::PathOf(const std::string& id) const {
@@ -86,8 +87,7 @@ void ModelStore::Keep(const std::string& id, std::string_view pmml,
 void ModelStore::WriteFile(const std::string& id, const std::string& path,
                            std::string_view pmml) const {
   // A name that List skips (it does not end in .pmml).
-  const std::string temporary = directory_ + "/." + id + ".tmp" +
-                                std::to_string(::getpid()) + "-" +
+  const std::string temporary = directory_ + "/." + id + ".tmp" + std::to_string(::getpid()) + "-" +
                                 std::to_string(gTemporaryCount.fetch_add(1));
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) throw SystemError("cannot write " + temporary);

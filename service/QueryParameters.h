@@ -10,7 +10,7 @@ namespace bnscore::service {
 // One parameter of a request's query, name and value percent-decoded.
 struct QueryParameter {
   std::string name;
-  std::string value;   // "" when the parameter has no '='
+  std::string value;  // "" when the parameter has no '='
   bool hasValue = false;
 };
 

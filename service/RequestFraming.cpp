@@ -57,8 +57,8 @@ HeaderFacts ScanHeader(const http::fields& fields) {
         break;
       case http::field::unknown: {
         const auto name = field.name_string();
-        if (name.size() == 12 && SameWord(std::string_view(name.data(), name.size()),
-                                          "X-Request-Id")) {
+        if (name.size() == 12 &&
+            SameWord(std::string_view(name.data(), name.size()), "X-Request-Id")) {
           facts.requestId = std::string_view(field.value().data(), field.value().size());
         }
         break;
@@ -72,8 +72,7 @@ HeaderFacts ScanHeader(const http::fields& fields) {
 
 FramingFault CheckFraming(const http::fields& fields, unsigned version) {
   if (fields.find(http::field::transfer_encoding) == fields.end()) return {};
-  const std::vector<std::string_view> codings =
-      Codings(fields, http::field::transfer_encoding);
+  const std::vector<std::string_view> codings = Codings(fields, http::field::transfer_encoding);
   if (fields.find(http::field::content_length) != fields.end()) {
     return {400, "a request may not have both Transfer-Encoding and Content-Length"};
   }
@@ -93,8 +92,7 @@ BodyEncoding ContentEncodingOf(const http::fields& fields) {
   std::vector<std::string_view> codings = Codings(fields, http::field::content_encoding);
   std::erase_if(codings, [](std::string_view c) { return SameWord(c, "identity"); });
   if (codings.empty()) return BodyEncoding::kIdentity;
-  if (codings.size() == 1 &&
-      (SameWord(codings[0], "gzip") || SameWord(codings[0], "x-gzip"))) {
+  if (codings.size() == 1 && (SameWord(codings[0], "gzip") || SameWord(codings[0], "x-gzip"))) {
     return BodyEncoding::kGzip;
   }
   return BodyEncoding::kUnsupported;

@@ -14,12 +14,12 @@ struct ServeArguments {
   // ADDR:PORT, [IPv6]:PORT, localhost:PORT, :PORT (every IPv4 address) or
   // PORT (127.0.0.1); port 0: any free port.
   std::string listen = "127.0.0.1:8080";
-  std::vector<std::string> models;        // ID=PATH, deployed before listening
-  std::string adminTokenFile;             // the token PUT and DELETE need; "" for none
-  std::string accessLog = "off";          // off, stderr or a file to append to
-  std::string modelDir;                   // deployed at start, and keeps HTTP deployments
-  std::string plugin;                     // "" finds it as bnscore score does
-  std::size_t maxDocumentBytes = 0;       // model document limits (0: the defaults)
+  std::vector<std::string> models;   // ID=PATH, deployed before listening
+  std::string adminTokenFile;        // the token PUT and DELETE need; "" for none
+  std::string accessLog = "off";     // off, stderr or a file to append to
+  std::string modelDir;              // deployed at start, and keeps HTTP deployments
+  std::string plugin;                // "" finds it as bnscore score does
+  std::size_t maxDocumentBytes = 0;  // model document limits (0: the defaults)
   std::size_t maxNodes = 0;
   ServerOptions server;
 };

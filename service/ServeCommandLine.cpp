@@ -36,8 +36,10 @@ timeout); 2 a --model document was rejected.)";
 // CLI11 validator and converter for milliseconds given in seconds.
 void AddSeconds(CLI::App& serve, const std::string& name, std::chrono::milliseconds& target,
                 const std::string& help) {
-  serve.add_option_function<double>(
-          name, [&target](double seconds) {
+  serve
+      .add_option_function<double>(
+          name,
+          [&target](double seconds) {
             target = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
           },
           help + " (default " + std::to_string(target.count() / 1000) + ")")
@@ -50,55 +52,63 @@ void AddSeconds(CLI::App& serve, const std::string& name, std::chrono::milliseco
 CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
   CLI::App* serve = app.add_subcommand("serve", "Serve models over HTTP: a REST scoring service");
   serve->footer(kServeFooter);
-  serve->add_option("--listen", arguments.listen,
-                    "Address and port to listen on: ADDR:PORT, [IPv6]:PORT, "
-                    "localhost:PORT, :PORT (all IPv4 addresses) or PORT (127.0.0.1); "
-                    "default 127.0.0.1:8080; port 0: any")
+  serve
+      ->add_option("--listen", arguments.listen,
+                   "Address and port to listen on: ADDR:PORT, [IPv6]:PORT, "
+                   "localhost:PORT, :PORT (all IPv4 addresses) or PORT (127.0.0.1); "
+                   "default 127.0.0.1:8080; port 0: any")
       ->type_name("ADDR:PORT");
-  serve->add_option("--model", arguments.models,
-                    "Deploy the PMML file PATH as ID (repeatable); ID=PATH#NODE deploys a "
-                    "network in BIF, XMLBIF or DMG PMML with NODE as its target")
+  serve
+      ->add_option("--model", arguments.models,
+                   "Deploy the PMML file PATH as ID (repeatable); ID=PATH#NODE deploys a "
+                   "network in BIF, XMLBIF or DMG PMML with NODE as its target")
       ->type_name("ID=PATH[#NODE]");
   serve->add_option("--threads", arguments.server.threads, "Server threads (default 2)")
       ->type_name("N")
       ->check(CLI::Range(1, 256));
-  serve->add_option("--admin-token-file", arguments.adminTokenFile,
-                    "File whose first line (blanks trimmed) is the token that PUT and "
-                    "DELETE need")
+  serve
+      ->add_option("--admin-token-file", arguments.adminTokenFile,
+                   "File whose first line (blanks trimmed) is the token that PUT and "
+                   "DELETE need")
       ->type_name("FILE");
-  serve->add_option("--max-body", arguments.server.maxBody,
-                    "Largest request body accepted, in bytes, also once decompressed "
-                    "(default 67108864)")
+  serve
+      ->add_option("--max-body", arguments.server.maxBody,
+                   "Largest request body accepted, in bytes, also once decompressed "
+                   "(default 67108864)")
       ->type_name("BYTES")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 40));
-  serve->add_option("--max-buffered", arguments.server.maxBuffered,
-                    "Bytes of request bodies over 64 KiB that all connections together may "
-                    "hold; past it a new body gets 503 with Retry-After (default 268435456)")
+  serve
+      ->add_option("--max-buffered", arguments.server.maxBuffered,
+                   "Bytes of request bodies over 64 KiB that all connections together may "
+                   "hold; past it a new body gets 503 with Retry-After (default 268435456)")
       ->type_name("BYTES")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 40));
-  serve->add_option("--access-log", arguments.accessLog,
-                    "One JSON line per request: off (default), stderr, or a FILE to append to")
+  serve
+      ->add_option("--access-log", arguments.accessLog,
+                   "One JSON line per request: off (default), stderr, or a FILE to append to")
       ->type_name("off|stderr|FILE");
-  serve->add_option("--model-dir", arguments.modelDir,
-                    "Deploy every ID.pmml in DIR at start, and keep models deployed over "
-                    "HTTP there (written atomically; DELETE removes them)")
+  serve
+      ->add_option("--model-dir", arguments.modelDir,
+                   "Deploy every ID.pmml in DIR at start, and keep models deployed over "
+                   "HTTP there (written atomically; DELETE removes them)")
       ->type_name("DIR");
   AddSeconds(*serve, "--read-timeout", arguments.server.readTimeout,
              "Seconds to receive a request's header, and again its body");
   AddSeconds(*serve, "--idle-timeout", arguments.server.idleTimeout,
              "Seconds a keep-alive connection may wait for its next request");
-  AddSeconds(*serve, "--write-timeout", arguments.server.writeTimeout,
-             "Seconds to send a reply");
+  AddSeconds(*serve, "--write-timeout", arguments.server.writeTimeout, "Seconds to send a reply");
   AddSeconds(*serve, "--drain-timeout", arguments.server.drainTimeout,
              "Seconds that requests in flight get after SIGTERM");
   serve->add_option("--plugin", arguments.plugin, "Model plug-in library to load")
       ->type_name("PATH");
-  serve->add_option("--max-document-bytes", arguments.maxDocumentBytes,
-                    "Refuse a model document larger than this (default: 256 MiB)")
+  serve
+      ->add_option("--max-document-bytes", arguments.maxDocumentBytes,
+                   "Refuse a model document larger than this (default: 256 MiB)")
       ->type_name("N");
-  serve->add_option("--max-nodes", arguments.maxNodes,
-                    "Refuse a model document of more XML nodes than this (default: 200,000 or "
-                    "one per 8 bytes of the document, whichever is more)")
+  serve
+      ->add_option("--max-nodes", arguments.maxNodes,
+                   "Refuse a model document of more XML nodes than this (default: 200,000 or "
+                   "one per 8 bytes of the document, whichever is more)")
       ->type_name("N");
   return serve;
 }

@@ -8,8 +8,8 @@ namespace bnscore::service {
 
 // How the HTTP server runs.
 struct ServerOptions {
-  int threads = 2;                                // server threads, all serving every connection
-  std::size_t maxBody = 64u << 20;                // larger request bodies get 413
+  int threads = 2;                  // server threads, all serving every connection
+  std::size_t maxBody = 64u << 20;  // larger request bodies get 413
   // Bytes of request bodies (over 64 KiB each) that all connections
   // together may hold; past it a new body gets 503 with Retry-After.
   std::size_t maxBuffered = 256u << 20;

@@ -97,8 +97,8 @@ std::string ServiceMetrics::Render() const {
         bound.clear();
         AppendJsonNumber(bound, ModelMetrics::kBucketBounds[i]);
       }
-      AppendLine(out, "bnscore_score_latency_seconds_bucket", "{" + model + ",le=\"" + bound + "\"}",
-                 static_cast<double>(cumulative));
+      AppendLine(out, "bnscore_score_latency_seconds_bucket",
+                 "{" + model + ",le=\"" + bound + "\"}", static_cast<double>(cumulative));
     }
     AppendLine(out, "bnscore_score_latency_seconds_sum", "{" + model + "}", metrics->LatencySum());
     AppendLine(out, "bnscore_score_latency_seconds_count", "{" + model + "}",

@@ -43,8 +43,7 @@ class ReplySink : public bnscore::ByteSink, public JsonRecordScorer::ReplyFlush 
   static constexpr std::size_t kCsvChunkBytes = 64 * 1024;
   static constexpr std::size_t kJsonChunkBytes = 1 << 20;
 
-  ReplySink(ReplyStream* stream, HttpReply& reply, const char* contentType,
-            std::size_t chunkBytes)
+  ReplySink(ReplyStream* stream, HttpReply& reply, const char* contentType, std::size_t chunkBytes)
       : stream_(stream), reply_(reply), contentType_(contentType), chunkBytes_(chunkBytes) {}
   void Write(const char* data, std::size_t size) override {
     reply_.body.append(data, size);
@@ -425,8 +424,8 @@ void ServiceRouter::HandleQuery(const HttpRequest& request, const std::string& i
   }
   ReplySink sink(request.stream, reply, kJsonType, ReplySink::kJsonChunkBytes);
   try {
-    reply.records = scratch.scorer.Query(*model, request.body, reply.body, &sink, nodes,
-                                         parameters.evidence);
+    reply.records =
+        scratch.scorer.Query(*model, request.body, reply.body, &sink, nodes, parameters.evidence);
   } catch (const bnscore::Error& e) {
     throw RequestError(400, e.what());
   }
@@ -436,7 +435,8 @@ void ServiceRouter::CheckAdmin(const HttpRequest& request) const {
   if (!admin_.token.empty()) {
     constexpr std::string_view kBearer = "Bearer ";
     const std::string_view given = request.authorization;
-    if (given.size() < kBearer.size() || !EqualsIgnoringCase(given.substr(0, kBearer.size()), kBearer) ||
+    if (given.size() < kBearer.size() ||
+        !EqualsIgnoringCase(given.substr(0, kBearer.size()), kBearer) ||
         !SameSecret(given.substr(kBearer.size()), admin_.token)) {
       throw RequestError(401, "this needs the header \"Authorization: Bearer <admin token>\"");
     }

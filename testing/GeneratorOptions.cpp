@@ -19,9 +19,8 @@ std::vector<ShapePreset> MakePresets() {
   naive4.targetCategories = 3;
   naive4.structure = ArcPattern::NaiveBayes;
   naive4.seed = 101;
-  presets.push_back(Preset("naive4",
-                           "4 binned continuous predictors, 3-category target, naive-Bayes arcs",
-                           naive4));
+  presets.push_back(Preset(
+      "naive4", "4 binned continuous predictors, 3-category target, naive-Bayes arcs", naive4));
 
   GeneratorOptions mixed20;
   mixed20.binnedPredictors = 6;
@@ -34,9 +33,8 @@ std::vector<ShapePreset> MakePresets() {
   mixed20.structure = ArcPattern::General;
   mixed20.maxParents = 2;
   mixed20.seed = 202;
-  presets.push_back(Preset("mixed20",
-                           "20 mixed predictors, <= 2 parents per node, 2-category target",
-                           mixed20));
+  presets.push_back(
+      Preset("mixed20", "20 mixed predictors, <= 2 parents per node, 2-category target", mixed20));
 
   GeneratorOptions string16;
   string16.stringPredictors = 16;
@@ -44,8 +42,8 @@ std::vector<ShapePreset> MakePresets() {
   string16.targetCategories = 2;
   string16.structure = ArcPattern::TreeAugmented;
   string16.seed = 303;
-  presets.push_back(Preset("string16tan",
-                           "16 string predictors, tree-augmented, 2-category target", string16));
+  presets.push_back(
+      Preset("string16tan", "16 string predictors, tree-augmented, 2-category target", string16));
 
   // 17 predictors with a predictor parent: 17 * 7 * 28 rows, plus 7 for the
   // tree's root and 1 for the target: 3,340 table rows.
@@ -65,8 +63,8 @@ std::vector<ShapePreset> MakePresets() {
   wide.targetCategories = 2;
   wide.structure = ArcPattern::NaiveBayes;
   wide.seed = 505;
-  presets.push_back(Preset("wide216",
-                           "216 two-valued string predictors, naive-Bayes arcs, 2 categories", wide));
+  presets.push_back(
+      Preset("wide216", "216 two-valued string predictors, naive-Bayes arcs, 2 categories", wide));
   return presets;
 }
 
@@ -86,16 +84,18 @@ const ShapePreset* FindShapePreset(const std::string& name) {
 
 const char* StructureName(ArcPattern structure) {
   switch (structure) {
-    case ArcPattern::NaiveBayes: return "naive";
-    case ArcPattern::TreeAugmented: return "tan";
-    case ArcPattern::General: return "general";
+    case ArcPattern::NaiveBayes:
+      return "naive";
+    case ArcPattern::TreeAugmented:
+      return "tan";
+    case ArcPattern::General:
+      return "general";
   }
   return "naive";
 }
 
 bool ParseStructure(const std::string& text, ArcPattern& structure) {
-  for (ArcPattern s : {ArcPattern::NaiveBayes, ArcPattern::TreeAugmented,
-                             ArcPattern::General}) {
+  for (ArcPattern s : {ArcPattern::NaiveBayes, ArcPattern::TreeAugmented, ArcPattern::General}) {
     if (text == StructureName(s)) {
       structure = s;
       return true;
@@ -106,9 +106,12 @@ bool ParseStructure(const std::string& text, ArcPattern& structure) {
 
 const char* MethodName(LearningMethod method) {
   switch (method) {
-    case LearningMethod::MaxLikelihood: return "maxLikelihood";
-    case LearningMethod::AdjustedBayes: return "adjustedBayes";
-    case LearningMethod::BayesMethod: return "bayesMethod";
+    case LearningMethod::MaxLikelihood:
+      return "maxLikelihood";
+    case LearningMethod::AdjustedBayes:
+      return "adjustedBayes";
+    case LearningMethod::BayesMethod:
+      return "bayesMethod";
   }
   return "maxLikelihood";
 }

@@ -35,9 +35,9 @@ struct GeneratorOptions {
   // stand outside the network: they need a value but add no factor.
   int derivedPredictors = 0;
 
-  int bins = 5;              // per binned predictor, >= 2
-  int categories = 3;        // per categorical or derived predictor, >= 2
-  int targetCategories = 2;  // >= 2
+  int bins = 5;                // per binned predictor, >= 2
+  int categories = 3;          // per categorical or derived predictor, >= 2
+  int targetCategories = 2;    // >= 2
   bool numericTarget = false;  // target values 1, 2, ... instead of c0, c1, ...
 
   ArcPattern structure = ArcPattern::NaiveBayes;

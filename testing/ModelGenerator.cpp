@@ -220,8 +220,8 @@ int ModelGenerator::GetArcCount() const {
 int ModelGenerator::GetTargetChildCount() const {
   int children = 0;
   for (const GeneratedNode& node : nodes_) {
-    children += static_cast<int>(
-        std::count(node.parents.begin(), node.parents.end(), GetTargetIndex()));
+    children +=
+        static_cast<int>(std::count(node.parents.begin(), node.parents.end(), GetTargetIndex()));
   }
   return children;
 }
@@ -238,8 +238,8 @@ void ModelGenerator::WritePmml(std::ostream& out) const {
   const GeneratorOptions& o = options_;
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<PMML version=\"3.1\">\n"
-      << "  <Header description=\"Random Bayesian network: " << o.binnedPredictors
-      << " binned, " << o.numericPredictors << " numeric, " << o.stringPredictors << " string, "
+      << "  <Header description=\"Random Bayesian network: " << o.binnedPredictors << " binned, "
+      << o.numericPredictors << " numeric, " << o.stringPredictors << " string, "
       << o.derivedPredictors << " derived predictors; " << StructureName(o.structure)
       << " structure; seed " << o.seed << "\">\n"
       << "    <Application name=\"bngen\" version=\"1.0\"/>\n"
@@ -303,15 +303,15 @@ void ModelGenerator::WriteTransformationDictionary(std::ostream& out) const {
     const std::string& name = binned ? node.helperField : node.name;
     const std::string& input = binned ? node.name : node.helperField;
     out << "    <DerivedField name=\"" << name << "\" optype=\""
-        << (binned ? "ordinal\" dataType=\"integer" : "categorical\" dataType=\"string")
-        << "\">\n"
+        << (binned ? "ordinal\" dataType=\"integer" : "categorical\" dataType=\"string") << "\">\n"
         << "      <Discretize field=\"" << input << "\">\n";
     // Bins closed on the right, as the binning encoder counts them.
     for (int k = 0; k < node.categories; ++k) {
-      out << "        <DiscretizeBin binValue=\""
-          << (binned ? std::to_string(k) : node.values[k]) << "\"><Interval closure=\"openClosed\"";
+      out << "        <DiscretizeBin binValue=\"" << (binned ? std::to_string(k) : node.values[k])
+          << "\"><Interval closure=\"openClosed\"";
       if (k > 0) out << " leftMargin=\"" << NumberText(node.cutPoints[k - 1]) << "\"";
-      if (k + 1 < node.categories) out << " rightMargin=\"" << NumberText(node.cutPoints[k]) << "\"";
+      if (k + 1 < node.categories)
+        out << " rightMargin=\"" << NumberText(node.cutPoints[k]) << "\"";
       out << "/></DiscretizeBin>\n";
     }
     out << "      </Discretize>\n";

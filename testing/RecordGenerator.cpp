@@ -27,9 +27,9 @@ RecordGenerator::RecordGenerator(const ModelGenerator& model, const RecordOption
       case GeneratedNode::Target:
         if (!options.includeTarget) break;
         names_.push_back(node.name);
-        columns_.push_back({model.GetOptions().numericTarget ? Column::NumericCategory
-                                                             : Column::StringCategory,
-                            0, node.values});
+        columns_.push_back(
+            {model.GetOptions().numericTarget ? Column::NumericCategory : Column::StringCategory, 0,
+             node.values});
         break;
     }
   }
@@ -45,9 +45,15 @@ void RecordGenerator::NextCell(const Column& column, std::string& cell) {
   if (random_.Chance(options_.missingCells)) return;
   if (random_.Chance(options_.unknownValues)) {
     switch (column.kind) {
-      case Column::Continuous: cell = "NA"; break;
-      case Column::NumericCategory: cell = "-1"; break;
-      case Column::StringCategory: cell = "unknown"; break;
+      case Column::Continuous:
+        cell = "NA";
+        break;
+      case Column::NumericCategory:
+        cell = "-1";
+        break;
+      case Column::StringCategory:
+        cell = "unknown";
+        break;
     }
     return;
   }

@@ -28,8 +28,8 @@ void StripCarriageReturn(std::string& line) {
 
 }  // namespace
 
-RecordTable::RecordTable(const ScoreModel& model, std::vector<std::string> fieldNames,
-                         bool indexed, bool derivedInRecord)
+RecordTable::RecordTable(const ScoreModel& model, std::vector<std::string> fieldNames, bool indexed,
+                         bool derivedInRecord)
     : names_(std::move(fieldNames)),
       numeric_(NumericColumns(names_, model, derivedInRecord)),
       indexed_(indexed) {}

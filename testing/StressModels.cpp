@@ -50,9 +50,7 @@ void AddSchema(std::string& out, const std::vector<std::string>& predictors) {
   out += "    </MiningSchema>\n";
 }
 
-void End(std::string& out) {
-  out += "    </ConditionalTables>\n  </BayesNetModel>\n</PMML>\n";
-}
+void End(std::string& out) { out += "    </ConditionalTables>\n  </BayesNetModel>\n</PMML>\n"; }
 
 }  // namespace
 

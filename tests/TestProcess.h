@@ -54,11 +54,11 @@ inline int MemoryFile(const std::string& text) {
 }
 
 struct Outcome {
-  int status = -1;         // exit status; -1 when the child did not exit
-  int signal = 0;          // the signal that ended the child, if one did
-  long peakRssKb = 0;      // the child's peak resident set, in KiB
-  double seconds = 0.0;    // wall time from start to exit
-  double cpuSeconds = 0.0; // the child's user and system time
+  int status = -1;          // exit status; -1 when the child did not exit
+  int signal = 0;           // the signal that ended the child, if one did
+  long peakRssKb = 0;       // the child's peak resident set, in KiB
+  double seconds = 0.0;     // wall time from start to exit
+  double cpuSeconds = 0.0;  // the child's user and system time
   std::string out;
   std::string err;
 };
@@ -84,8 +84,8 @@ inline Outcome Run(const std::string& program, const std::vector<std::string>& a
   if (pid == 0) {
     // The child: only async-signal-safe calls until exec.
     const int in = ::open(input.c_str(), O_RDONLY);
-    const int out = closedOutput ? pipeFds[1]
-                                 : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out =
+        closedOutput ? pipeFds[1] : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (closedOutput) ::signal(SIGPIPE, SIG_DFL);
     if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||

@@ -68,7 +68,8 @@ IVkEncoder* VkCatNumericEncoder::Clone() const {
 }
 
 void VkCatNumericEncoder::Display(std::ostream& os) const {
-  os << "\tVkCatNumericEncoder: " << "Last code = " << lastCode_ << std::endl;
+  os << "\tVkCatNumericEncoder: "
+     << "Last code = " << lastCode_ << std::endl;
   os << "\t\tNumeric values of categories: ";
   int onLine = 0;
   for (double value : values_) {

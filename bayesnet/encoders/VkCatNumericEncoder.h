@@ -63,12 +63,12 @@ class VkCatNumericEncoder : public CategoricalEncoder {
   // Refreshes keys_ and keyCodes_ from codes_.
   void SortKeys();
 
-  std::map<double, int> codes_;     // number -> code
-  std::vector<double> keys_;        // codes_' keys in map order
-  std::vector<int> keyCodes_;       // their codes
-  bool nanKey_;                     // a NaN is among the keys
-  std::vector<double> values_;      // code -> number
-  int lastCode_;                    // -1 while empty
+  std::map<double, int> codes_;  // number -> code
+  std::vector<double> keys_;     // codes_' keys in map order
+  std::vector<int> keyCodes_;    // their codes
+  bool nanKey_;                  // a NaN is among the keys
+  std::vector<double> values_;   // code -> number
+  int lastCode_;                 // -1 while empty
 };
 
 #endif  // BAYESNET_VKCATNUMERICENCODER_H_

@@ -76,7 +76,8 @@ IVkEncoder* VkCatStringEncoder::Clone() const {
 }
 
 void VkCatStringEncoder::Display(std::ostream& os) const {
-  os << "\tVkCatStringEncoder object:  " << "Last code = " << lastCode_ << std::endl;
+  os << "\tVkCatStringEncoder object:  "
+     << "Last code = " << lastCode_ << std::endl;
   for (std::size_t i = 0; i < texts_.size(); ++i) {
     os << "\t\t" << i << "\t\t" << *texts_[i] << std::endl;
   }

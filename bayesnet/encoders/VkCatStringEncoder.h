@@ -102,17 +102,18 @@ class VkCatStringEncoder : public CategoricalEncoder {
     };
     if (n >= 4) return load4(p) | load4(p + n - 4) << (8 * (n - 4));
     if (n == 0) return 0;
-    return static_cast<std::uint64_t>(p[0]) | static_cast<std::uint64_t>(p[n / 2]) << (8 * (n / 2)) |
+    return static_cast<std::uint64_t>(p[0]) |
+           static_cast<std::uint64_t>(p[n / 2]) << (8 * (n / 2)) |
            static_cast<std::uint64_t>(p[n - 1]) << (8 * (n - 1));
   }
 
   // Ordered as std::map<std::string, int>; std::less<> allows lookups by
   // string_view without building a string.
   std::map<std::string, int, std::less<>> codes_;
-  std::vector<const std::string*> texts_;  // code -> key in codes_
+  std::vector<const std::string*> texts_;            // code -> key in codes_
   std::unordered_map<std::string_view, int> index_;  // views of codes_' keys -> code
-  std::vector<Key> keys_;  // code -> its text's Key
-  int lastCode_;                           // -1 while empty
+  std::vector<Key> keys_;                            // code -> its text's Key
+  int lastCode_;                                     // -1 while empty
 };
 
 #endif  // BAYESNET_VKCATSTRINGENCODER_H_

@@ -81,8 +81,7 @@ std::size_t BayesNetModel::ScoreColumns(const BoundColumns& columns, std::size_t
 
   const int numCategories = plan.NumCategories();
   const std::size_t k = static_cast<std::size_t>(numCategories);
-  const std::size_t n =
-      static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
+  const std::size_t n = static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
   std::vector<int> codes(kBlockRows * n);
   std::vector<ScoringPlan::Encoding> encodings(kBlockRows);
   std::vector<double> scores(std::max<std::size_t>(1, k));
@@ -99,12 +98,11 @@ std::size_t BayesNetModel::ScoreColumns(const BoundColumns& columns, std::size_t
       // A code past the dense tables: GetScore scores such a record literally.
       if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
       // A row with gaps is inferred from the codes the columns gave.
-      const ScoringPlan::Decision decision =
-          plan.Decide(encodings[r], rowCodes, scores.data(), offsets.data(),
-                      [&](double* inferred, int& best) {
-                        if (!sumOutMissing) return MCScore::kMissingPredictor;
-                        return InferTarget(rowCodes, bound.Evidence(), inferred, best);
-                      });
+      const ScoringPlan::Decision decision = plan.Decide(
+          encodings[r], rowCodes, scores.data(), offsets.data(), [&](double* inferred, int& best) {
+            if (!sumOutMissing) return MCScore::kMissingPredictor;
+            return InferTarget(rowCodes, bound.Evidence(), inferred, best);
+          });
 
       outputs.status[row] = decision.status;
       outputs.prediction[row] = decision.best;

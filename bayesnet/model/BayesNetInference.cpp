@@ -108,9 +108,8 @@ int BayesNetModel::InferTarget(int* codes, const Options& options, double* score
                                                            : MCScore::kNoPositiveScore;
 }
 
-MCScore::MCStatus BayesNetModel::ScoreEvidence(const ScoreCaseRecord* record,
-                                               ScoreResult*& result, bool derivedInRecord,
-                                               const Options& options) {
+MCScore::MCStatus BayesNetModel::ScoreEvidence(const ScoreCaseRecord* record, ScoreResult*& result,
+                                               bool derivedInRecord, const Options& options) {
   return ScoreRecord(record, result, derivedInRecord, &options);
 }
 

@@ -15,9 +15,9 @@ namespace {
 // live per thread and keep their capacity, so scoring allocates nothing once
 // they have grown, and calls on different threads never share them.
 struct ScoreScratch {
-  std::vector<int> codes;             // predictor i -> its code
-  std::vector<std::size_t> offsets;   // per factor of the plan
-  std::vector<double> scores;         // target category -> score
+  std::vector<int> codes;            // predictor i -> its code
+  std::vector<std::size_t> offsets;  // per factor of the plan
+  std::vector<double> scores;        // target category -> score
 };
 
 ScoreScratch& Scratch() {
@@ -55,9 +55,8 @@ void BayesNetModel::SetUpIndexOnce(const ScoreCaseRecord* record, bool derivedIn
 // ---------------------------------------------------------------------------
 // Scoring.
 
-BayesNetClsResult* BayesNetModel::BeginScoring(const ScoreCaseRecord* record,
-                                               ScoreResult*& result, bool derivedInRecord,
-                                               bool& created) {
+BayesNetClsResult* BayesNetModel::BeginScoring(const ScoreCaseRecord* record, ScoreResult*& result,
+                                               bool derivedInRecord, bool& created) {
   if (!indexReady_.load(std::memory_order_acquire) && record->IsIndexed()) {
     SetUpIndexOnce(record, derivedInRecord);
   }
@@ -179,8 +178,8 @@ void BayesNetModel::SetPrediction(BayesNetClsResult* result, bool created, int b
   if (created || held == nullptr) {
     ScoreValue* value;
     if (plan.NumericTarget()) {
-      value = new NumericValue(best >= 0 ? plan.CategoryNumber(best)
-                                         : NumericValue::GetSysmisValue());
+      value =
+          new NumericValue(best >= 0 ? plan.CategoryNumber(best) : NumericValue::GetSysmisValue());
     } else {
       value = new StringValue(best >= 0 ? std::string(plan.CategoryText(best)) : std::string());
     }

@@ -292,10 +292,17 @@ void BlanketFactors::Score(const int* codes, double* scores, std::size_t* offset
   int c = 0;
   for (; c + 4 <= k; c += 4) MultiplyBlock<4>(c, offsets, scores);
   switch (k - c) {
-    case 3: MultiplyBlock<3>(c, offsets, scores); break;
-    case 2: MultiplyBlock<2>(c, offsets, scores); break;
-    case 1: MultiplyBlock<1>(c, offsets, scores); break;
-    default: break;
+    case 3:
+      MultiplyBlock<3>(c, offsets, scores);
+      break;
+    case 2:
+      MultiplyBlock<2>(c, offsets, scores);
+      break;
+    case 1:
+      MultiplyBlock<1>(c, offsets, scores);
+      break;
+    default:
+      break;
   }
 }
 
@@ -321,8 +328,8 @@ void BlanketFactors::ScoreByFactor(const int* codes, double* scores, bool lookUp
       step = factor.targetStride;
     }
     for (int c = 0; c < k; ++c) {
-      const double value = lookUp ? factor.Value(codes, c, config)
-                                  : values[static_cast<std::size_t>(c) * step];
+      const double value =
+          lookUp ? factor.Value(codes, c, config) : values[static_cast<std::size_t>(c) * step];
       scores[c] = f == 0 ? value : scores[c] * value;
     }
   }

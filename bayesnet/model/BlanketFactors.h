@@ -111,9 +111,9 @@ class BlanketFactors {
     bool sparse = false;  // no dense table: Value for every record
     // A source is neither target nor predictor: the value is 0.0.
     bool zero = false;
-    int node = kNeither;       // the node's source
-    std::vector<int> parents;  // the parents' sources, in column order
-    double fallback = 0.0;     // the value for a configuration not in the table
+    int node = kNeither;           // the node's source
+    std::vector<int> parents;      // the parents' sources, in column order
+    double fallback = 0.0;         // the value for a configuration not in the table
     BayesNetModel::CPTable table;  // the node's rows
 
     // The row `config` (the parents' codes) selects: for a node without
@@ -153,9 +153,9 @@ class BlanketFactors {
   void ScoreByFactor(const int* codes, double* scores, bool lookUpAll) const;
 
   int numCategories_ = 0;
-  std::vector<Factor> factors_;  // the target's, then its children's
-  std::vector<Input> inputs_;    // the dense factors' inputs, factor by factor
-  std::vector<double> values_;   // the dense factors' tables, one after another
+  std::vector<Factor> factors_;             // the target's, then its children's
+  std::vector<Input> inputs_;               // the dense factors' inputs, factor by factor
+  std::vector<double> values_;              // the dense factors' tables, one after another
   std::vector<std::size_t> targetStrides_;  // per factor, its targetStride
   // The tabulated posteriors: for each combination of the codes of the
   // predictors in posteriorInputs_ (row-major, strides there), the

@@ -249,8 +249,8 @@ std::string BinText(const std::vector<double>& cuts, int code) {
   std::string text = "(";
   text += k == 0 ? std::string("-inf") : std::string(FormatNumberView(cuts[k - 1], buffer));
   text += ',';
-  text += k == cuts.size() ? std::string("inf)")
-                           : std::string(FormatNumberView(cuts[k], buffer)) + "]";
+  text +=
+      k == cuts.size() ? std::string("inf)") : std::string(FormatNumberView(cuts[k], buffer)) + "]";
   return text;
 }
 
@@ -303,7 +303,8 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
         node.predictor = static_cast<int>(found - predictorNames.begin());
       }
       const IVkEncoder* encoder = model.GetEncoder(node.name);
-      const ScoreDictVar* var = dictionary != nullptr ? dictionary->GetVariable(node.name) : nullptr;
+      const ScoreDictVar* var =
+          dictionary != nullptr ? dictionary->GetVariable(node.name) : nullptr;
       if (encoder != nullptr) {
         node.categories = encoder->GetNumCategories();
       } else if (var != nullptr && var->GetNumCategories() > 0) {
@@ -905,7 +906,8 @@ InferenceNetwork::Outcome InferenceNetwork::Groups(const int* codes,
     const std::size_t f = static_cast<std::size_t>(final.factor);
     const double* data = scratch.data[f] + scratch.bases[f];
     Group group;
-    for (int x = 0; x < k; ++x) group.values.push_back(data[static_cast<std::size_t>(x) * final.stride]);
+    for (int x = 0; x < k; ++x)
+      group.values.push_back(data[static_cast<std::size_t>(x) * final.stride]);
     group.predictors = final.predictors;
     groups.push_back(std::move(group));
   }

@@ -111,9 +111,9 @@ class InferenceNetwork {
   // hidden parent.
   std::unique_ptr<EliminationPlan> Compile(int query, const std::vector<char>& state) const;
   // A node's part in one inference (PlanFor's `state`).
-  static constexpr char kBarren = 0;    // neither observed nor an ancestor of one
+  static constexpr char kBarren = 0;  // neither observed nor an ancestor of one
   static constexpr char kObserved = 1;
-  static constexpr char kHidden = 2;    // unobserved ancestor of the query or of an observed node
+  static constexpr char kHidden = 2;  // unobserved ancestor of the query or of an observed node
   static constexpr char kQuery = 3;
   // The tables no hidden node is in: the query's own when its parents are
   // observed, and each observed node's without a hidden parent. Those that

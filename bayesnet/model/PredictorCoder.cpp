@@ -47,8 +47,7 @@ void PredictorCoder::UsePositions() {
 }
 
 PredictorCoder::Encoding PredictorCoder::Encode(const ScoreCaseRecord* record,
-                                                const ScoreCaseRecord* derived,
-                                                int* codes) const {
+                                                const ScoreCaseRecord* derived, int* codes) const {
   if (neverComplete_) return Encoding::Missing;
   // The host's own records, read by position, are read cell by cell.
   const bool indexed = record->IsIndexed();
@@ -115,7 +114,8 @@ bool PredictorCoder::MissingFor(const Predictor& p, const BaseCaseRecord::Cell& 
   // values (then only the system-missing value is missing, and a
   // StringValue never is).
   if (!p.checkMissing) return false;
-  if (p.dictVar == nullptr || p.dictVar->HasMissingValues()) return p.var->IsMissingValue(cell.value);
+  if (p.dictVar == nullptr || p.dictVar->HasMissingValues())
+    return p.var->IsMissingValue(cell.value);
   if (cell.kind == BaseCaseRecord::kNumber) return cell.number == NumericValue::kSystemMissing;
   if (cell.kind == BaseCaseRecord::kOther) return cell.value->IsSystemMissingValue();
   return false;
@@ -165,8 +165,8 @@ void PredictorCoder::EncodeEvidence(const ScoreCaseRecord* record, const ScoreCa
   }
 }
 
-std::string PredictorCoder::ValueText(const ScoreCaseRecord* record,
-                                      const ScoreCaseRecord* derived, int i) const {
+std::string PredictorCoder::ValueText(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
+                                      int i) const {
   const Predictor& p = predictors_[static_cast<std::size_t>(i)];
   if (p.var == nullptr) return std::string();
   BaseCaseRecord::Cell own;

@@ -82,16 +82,14 @@ class PredictorCoder {
   // Locates and encodes every predictor's value as GetScore does, into
   // codes[0 .. NumPredictors()-1]. Stops at the first predictor without a
   // code (nothing else depends on the rest).
-  Encoding Encode(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
-                  int* codes) const;
+  Encoding Encode(const ScoreCaseRecord* record, const ScoreCaseRecord* derived, int* codes) const;
 
   // Every predictor's code as Encode finds it, for records with gaps:
   // codes[i] is predictor i's code, kNoValue or kUnknownValue.
   void EncodeEvidence(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
                       int* codes) const;
   // The text of predictor i's value in the record ("" when it has none).
-  std::string ValueText(const ScoreCaseRecord* record, const ScoreCaseRecord* derived,
-                        int i) const;
+  std::string ValueText(const ScoreCaseRecord* record, const ScoreCaseRecord* derived, int i) const;
 
   // The positions, in the transformation dictionary's derived-values
   // records, of the derived fields that are predictors: the only ones

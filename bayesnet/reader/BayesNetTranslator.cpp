@@ -3,7 +3,6 @@
 #include <memory>
 #include <vector>
 
-
 #include "bayesnet/reader/ConditionalTablesReader.h"
 #include "bayesnet/reader/DiscretizeReader.h"
 #include "bayesnet/reader/FieldResolver.h"
@@ -83,14 +82,12 @@ std::string BayesNetTranslator::Transcode(const XMLCh* text) const {
   return transcoder_->transcodeTo(text);
 }
 
-ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document,
-                                              const std::string& encoding) {
+ScoreModel* BayesNetTranslator::ParseFromTree(DOMDocument* document, const std::string& encoding) {
   CreateTranscoder(encoding);
   const DOMElement* root = document->getDocumentElement();
 
   std::string version = kDefaultVersion;
-  if (const DOMElement* application =
-          FirstElementNamed(document, pmml::kApplication)) {
+  if (const DOMElement* application = FirstElementNamed(document, pmml::kApplication)) {
     std::string text = Transcode(GetAttribute(application, pmml::kVersion));
     if (!text.empty()) version = text;
   }

@@ -130,13 +130,11 @@ void ConditionalTablesReader::RegisterPredictors() {
     const int measure = variable->GetMeasure();
     const bool categorical =
         measure == ScoreDictVar::Categorical || measure == ScoreDictVar::Ordinal;
-    IVkEncoder* encoder =
-        categorical ? EncoderFactory::CreateCategoricalEncoder(variable)
-                    : EncoderFactory::CreateBinningEncoder(name, model_.GetDerivedField(name),
-                                                           cutPoints_);
+    IVkEncoder* encoder = categorical ? EncoderFactory::CreateCategoricalEncoder(variable)
+                                      : EncoderFactory::CreateBinningEncoder(
+                                            name, model_.GetDerivedField(name), cutPoints_);
     if (encoder == nullptr) {
-      throw VkException(VkException::NameNotFound,
-                        name + " encoder info not found in dictionary.");
+      throw VkException(VkException::NameNotFound, name + " encoder info not found in dictionary.");
     }
     model_.AddEncoder(encoder);
   }
@@ -185,9 +183,9 @@ void ConditionalTablesReader::ReadTable(const DOMElement* table) {
     throw VkException(VkException::InvalidStructure,
                       "ConditionalTable for " + fieldName +
                           (line > 0 ? " at line " + std::to_string(line) : std::string()) + ": " +
-                          std::to_string(rows.size()) + " rows of " +
-                          std::to_string(parentCount) + " parents take the tables past " +
-                          std::to_string(kMaxParentValues) + " parent values.");
+                          std::to_string(rows.size()) + " rows of " + std::to_string(parentCount) +
+                          " parents take the tables past " + std::to_string(kMaxParentValues) +
+                          " parent values.");
   }
 
   // Well-formedness of names and rows is not consulted: the fields are used

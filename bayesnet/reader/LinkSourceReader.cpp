@@ -31,8 +31,7 @@ void LinkSourceReader::Read(const DOMElement* linkSource) {
       throw VkException(VkException::StructureError, "Only row elements are allowed here.");
     }
     ElementText(row, text);
-    if (!fieldtext::SplitEscaped(fields, text) ||
-        fields.size() != kArcFields) {
+    if (!fieldtext::SplitEscaped(fields, text) || fields.size() != kArcFields) {
       throw VkException(VkException::InvalidContent, "The format of content is invalid.");
     }
     std::string parent = fieldtext::TrimBlanks(fields[0]);

@@ -61,8 +61,7 @@ class BAYESNET_API BayesNetClsResult : public ScoreClsResult {
   // changes nothing and returns false. For distinct values (each equal to
   // itself and to no other) this is what AddValuePercent would do for each
   // in turn, in O(count) instead of O(count^2).
-  bool ReplacePercents(const ScoreValue* const* values, const double* percents,
-                       std::size_t count);
+  bool ReplacePercents(const ScoreValue* const* values, const double* percents, std::size_t count);
 
   const ScoreDictVar* target_;
   ScoreValue* prediction_;  // owned; raw because SetPrediction transfers a raw pointer

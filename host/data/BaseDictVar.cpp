@@ -9,10 +9,14 @@ const char* ValueTypeName(int valueType) { return valueType == 0 ? "numeric" : "
 
 const char* MeasureName(int measure) {
   switch (measure) {
-    case ScoreDictVar::Continuous: return "continuous";
-    case ScoreDictVar::Categorical: return "categorical";
-    case ScoreDictVar::Ordinal: return "ordinal";
-    default: return "unknown";
+    case ScoreDictVar::Continuous:
+      return "continuous";
+    case ScoreDictVar::Categorical:
+      return "categorical";
+    case ScoreDictVar::Ordinal:
+      return "ordinal";
+    default:
+      return "unknown";
   }
 }
 
@@ -52,8 +56,8 @@ bool BaseDictVar::IsMissingValue(const ScoreValue* value) const {
 
 void BaseDictVar::Display(std::ostream& os) const {
   NumberTextBuffer buffer;
-  os << name_ << " (" << ValueTypeName(valueType_) << ", " << MeasureName(measure_)
-     << ") index " << index_ << ", " << GetNumCategories() << " categories";
+  os << name_ << " (" << ValueTypeName(valueType_) << ", " << MeasureName(measure_) << ") index "
+     << index_ << ", " << GetNumCategories() << " categories";
   if (labels_ && labels_->GetNumLabels() > 0) {
     os << ":";
     for (const ScoreValueLabel* label : labels_->GetLabels()) {

@@ -9,9 +9,7 @@ constexpr double kSysmis = NumericValue::kSystemMissing;
 
 NumericValue::NumericValue(double value) : value_(value) {}
 
-NumericValue::NumericValue(const std::string& text) : value_(kSysmis) {
-  ParseNumber(text, value_);
-}
+NumericValue::NumericValue(const std::string& text) : value_(kSysmis) { ParseNumber(text, value_); }
 
 NumericValue::~NumericValue() = default;
 

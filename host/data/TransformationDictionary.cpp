@@ -131,7 +131,8 @@ const BaseCaseRecord* TransformationDictionary::PrepareInputs(const ScoreCaseRec
     state.inputVars.assign(derived_.size(), nullptr);
     for (std::size_t i = 0; i < derived_.size(); ++i) {
       const Discretization* d = derived_[i].discretization.get();
-      if (d != nullptr && dictionary != nullptr) state.inputVars[i] = dictionary->GetVariable(d->field);
+      if (d != nullptr && dictionary != nullptr)
+        state.inputVars[i] = dictionary->GetVariable(d->field);
     }
     state.dictionary = dictionary;
     state.dictionarySize = size;

@@ -24,7 +24,7 @@ struct DiscretizeBin {
   std::string binValue;
   bool hasBinValue = false;
   Closure closure = OpenClosed;
-  bool hasLeftMargin = false;   // absent margins are infinite
+  bool hasLeftMargin = false;  // absent margins are infinite
   double leftMargin = 0.0;
   bool hasRightMargin = false;
   double rightMargin = 0.0;
@@ -140,8 +140,7 @@ class MODELCORE_API TransformationDictionary : public BaseDictionary {
   // is returned, else null) and their variables, each found again only
   // when the layout or the dictionary changed.
   const BaseCaseRecord* PrepareInputs(const ScoreCaseRecord* record,
-                                      const ScoreDictionary* dictionary,
-                                      ThreadState& state) const;
+                                      const ScoreDictionary* dictionary, ThreadState& state) const;
   // Sets `field` of `record` to what `derived` gives for `choice`: the
   // last step of Evaluate, shared with SetOutcomeValue.
   static void SetOutcome(const Derived& derived, int choice, BaseCaseRecord& record, int field);

@@ -80,16 +80,15 @@ class MODELCORE_API ColumnScoring {
   // The handle belongs to the caller (the unique_ptr deletes it, before
   // the model goes); `columns` must stay as they are while it is used.
   virtual std::unique_ptr<BoundColumns> AcceptsColumns(
-      const Column* columns, int numColumns,
-      const EvidenceInference::Options* evidence) const = 0;
+      const Column* columns, int numColumns, const EvidenceInference::Options* evidence) const = 0;
 
   // Scores rows begin .. end-1 of the columns bound in `columns`, a handle
   // this model's AcceptsColumns made, in order, and returns the first row
   // it did not score: `end` when it scored them all, else a row only
   // GetScore (ScoreEvidence) can score, which the caller scores so and
   // then goes on from the next row.
-  virtual std::size_t ScoreColumns(const BoundColumns& columns, std::size_t begin,
-                                   std::size_t end, const Outputs& outputs) const = 0;
+  virtual std::size_t ScoreColumns(const BoundColumns& columns, std::size_t begin, std::size_t end,
+                                   const Outputs& outputs) const = 0;
 
  protected:
   ColumnScoring() = default;

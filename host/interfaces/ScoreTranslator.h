@@ -20,7 +20,8 @@ class MODELCORE_API ScoreTranslator {
   virtual ScoreModel* ParseFromTree(const std::string& fileName, const std::string& encoding) = 0;
   virtual ScoreModel* ParseFromTree(std::istream& in, const std::string& encoding) = 0;
   // Reads an already parsed document; the caller keeps the document.
-  virtual ScoreModel* ParseFromTree(xercesc::DOMDocument* document, const std::string& encoding) = 0;
+  virtual ScoreModel* ParseFromTree(xercesc::DOMDocument* document,
+                                    const std::string& encoding) = 0;
   // As the stream overload; `sourceName` names the stream in messages.
   virtual ScoreModel* ParseFromTree(std::istream& in, const std::string& encoding,
                                     const std::string& sourceName) = 0;

@@ -164,8 +164,8 @@ double ReadLeadingNumber(std::string_view text) {
   const std::from_chars_result r = std::from_chars(body, p, value);
   if (r.ptr != p) return 0.0;  // no digits, or an exponent without digits
   if (r.ec == std::errc::result_out_of_range) {
-    value = DecimalExponentIsPositive(body, mantissaEnd, p) ? std::numeric_limits<double>::max()
-                                                            : 0.0;
+    value =
+        DecimalExponentIsPositive(body, mantissaEnd, p) ? std::numeric_limits<double>::max() : 0.0;
   } else if (r.ec != std::errc()) {
     return 0.0;
   }

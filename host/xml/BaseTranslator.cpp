@@ -75,9 +75,9 @@ Number CheckNumber(const XMLCh* text, const DOMElement* element, const char* att
   if (attribute == nullptr) {
     throw VkException(VkException::MalformedNumber, "'" + narrow + "' is not " + kind + ".");
   }
-  throw VkException(VkException::MalformedNumber,
-                    "Attribute " + std::string(attribute) + " of " + Describe(element) +
-                        AtLine(element) + " is not " + kind + ": '" + narrow + "'.");
+  throw VkException(VkException::MalformedNumber, "Attribute " + std::string(attribute) + " of " +
+                                                      Describe(element) + AtLine(element) +
+                                                      " is not " + kind + ": '" + narrow + "'.");
 }
 
 }  // namespace
@@ -115,17 +115,16 @@ DOMElement* BaseTranslator::GetChildByTag(const DOMNode* node, const char* tag) 
 DOMElement* BaseTranslator::GetChildByTagForced(const DOMNode* node, const char* tag) {
   DOMElement* child = GetChildByTag(node, tag);
   if (child == nullptr) {
-    throw VkException(VkException::MissingChildElement, "Element <" + std::string(tag) +
-                                                            "> is required in " + Describe(node) +
-                                                            AtLine(node) + ".");
+    throw VkException(
+        VkException::MissingChildElement,
+        "Element <" + std::string(tag) + "> is required in " + Describe(node) + AtLine(node) + ".");
   }
   return child;
 }
 
 DOMElement* BaseTranslator::GetFirstChildElt(const DOMNode* node) {
   if (node == nullptr) return nullptr;
-  for (DOMNode* child = node->getFirstChild(); child != nullptr;
-       child = child->getNextSibling()) {
+  for (DOMNode* child = node->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
     if (child->getNodeType() == DOMNode::ELEMENT_NODE) return static_cast<DOMElement*>(child);
   }
   return nullptr;
@@ -208,7 +207,9 @@ double BaseTranslator::VerifyDouble(const XMLCh* text) {
   return CheckNumber<double>(text, nullptr, nullptr);
 }
 
-int BaseTranslator::VerifyInt(const XMLCh* text) { return CheckNumber<int>(text, nullptr, nullptr); }
+int BaseTranslator::VerifyInt(const XMLCh* text) {
+  return CheckNumber<int>(text, nullptr, nullptr);
+}
 
 double BaseTranslator::VerifyDouble(const DOMElement* element, const char* attribute) {
   return CheckNumber<double>(GetAttribute(element, attribute), element, attribute);
@@ -225,9 +226,7 @@ int BaseTranslator::VerifyInt(const DOMElement* element, const char* attribute) 
   return CheckNumber<int>(GetAttribute(element, attribute), element, attribute);
 }
 
-int BaseTranslator::GetLineNumber(const DOMNode* node) {
-  return ElementLines::Find(node);
-}
+int BaseTranslator::GetLineNumber(const DOMNode* node) { return ElementLines::Find(node); }
 
 ScoreVersionInfo* BaseTranslator::VersionInfo(const std::string& versionText) {
   return new ScoreVersionInfo(versionText);

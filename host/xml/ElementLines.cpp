@@ -56,7 +56,7 @@ int ElementLines::Find(const DOMNode* node) {
   const auto entry = registry.lines.find(document);
   if (entry == registry.lines.end()) return 0;
   const ElementLines* lines = entry->second.get();
-  const auto found =
-      std::lower_bound(lines->lines_.begin(), lines->lines_.end(), std::make_pair(Address(node), 0));
+  const auto found = std::lower_bound(lines->lines_.begin(), lines->lines_.end(),
+                                      std::make_pair(Address(node), 0));
   return found != lines->lines_.end() && found->first == Address(node) ? found->second : 0;
 }

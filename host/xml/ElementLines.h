@@ -11,8 +11,8 @@
 
 // The line of each element of one parsed document (16 bytes an element),
 // attached to the document in a registry of this library's (not as Xerces
-// user data, which would have Xerces visit every node on release). PmmlParser fills and attaches it;
-// DocumentReleaser detaches and deletes it. Internal to modelcore.
+// user data, which would have Xerces visit every node on release). PmmlParser fills and attaches
+// it; DocumentReleaser detaches and deletes it. Internal to modelcore.
 class ElementLines {
  public:
   // Elements may come in any order; Attach sorts them.

@@ -73,9 +73,9 @@ class CategorySet {
     }
     const double number = value.GetDouble();
     if (!(number == number)) {
-      throw VkException(VkException::MalformedDictionary,
-                        field_ + ": the category '" + text + "'" + LineSuffix(element) +
-                            " is not a number.");
+      throw VkException(
+          VkException::MalformedDictionary,
+          field_ + ": the category '" + text + "'" + LineSuffix(element) + " is not a number.");
     }
     auto [earlier, added] = numbers_.emplace(number, text);
     return added ? nullptr : &earlier->second;
@@ -85,8 +85,8 @@ class CategorySet {
   void Add(const ScoreValue& value, const std::string& text, const DOMElement* element) {
     const std::string* earlier = Insert(value, text, element);
     if (earlier == nullptr) return;
-    std::string message = field_ + ": the category '" + text + "'" + LineSuffix(element) +
-                          " is listed twice";
+    std::string message =
+        field_ + ": the category '" + text + "'" + LineSuffix(element) + " is listed twice";
     if (*earlier != text) message += " (as '" + *earlier + "' before)";
     throw VkException(VkException::MalformedDictionary, message + ".");
   }
@@ -111,10 +111,10 @@ int ReadValues(const DOMElement* field, const DeftTranscoder& transcoder, BaseDi
     std::string value = transcoder.transcodeTo(BaseTranslator::GetAttribute(child, "value"));
     const XMLCh* property = BaseTranslator::GetAttribute(child, "property");
     if (BaseTranslator::IsEqual(property, "") || BaseTranslator::IsEqual(property, "valid")) {
-      std::string label = HasAttribute(child, "displayValue")
-                              ? transcoder.transcodeTo(
-                                    BaseTranslator::GetAttribute(child, "displayValue"))
-                              : value;
+      std::string label =
+          HasAttribute(child, "displayValue")
+              ? transcoder.transcodeTo(BaseTranslator::GetAttribute(child, "displayValue"))
+              : value;
       std::unique_ptr<ScoreValue> category = MakeValue(var.GetValueType(), value);
       categories.Add(*category, value, child);
       var.AddValueLabel(std::move(category), std::move(label));
@@ -168,11 +168,13 @@ std::unique_ptr<Discretization> ReadDiscretize(const DOMElement* discretize,
   d->field = transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "field"));
   d->hasDefaultValue = HasAttribute(discretize, "defaultValue");
   if (d->hasDefaultValue) {
-    d->defaultValue = transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "defaultValue"));
+    d->defaultValue =
+        transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "defaultValue"));
   }
   d->hasMapMissingTo = HasAttribute(discretize, "mapMissingTo");
   if (d->hasMapMissingTo) {
-    d->mapMissingTo = transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "mapMissingTo"));
+    d->mapMissingTo =
+        transcoder.transcodeTo(BaseTranslator::GetAttribute(discretize, "mapMissingTo"));
   }
   for (const DOMElement* child = BaseTranslator::GetFirstChildElt(discretize); child != nullptr;
        child = BaseTranslator::GetNextSiblingElt(child)) {
@@ -214,9 +216,9 @@ ScoreDictionary* PMMLTranslator::ParseDictionary(const DOMElement* dataDictionar
     }
     std::string name = transcoder_->transcodeTo(GetAttribute(field, "name"));
     if (dictionary->GetVariable(name) != nullptr) {
-      throw VkException(VkException::MalformedDictionary, "DataField name '" + name + "'" +
-                                                              LineSuffix(field) +
-                                                              " is already defined.");
+      throw VkException(
+          VkException::MalformedDictionary,
+          "DataField name '" + name + "'" + LineSuffix(field) + " is already defined.");
     }
     int valueType = ValueTypeOf(field);
     auto var = std::make_unique<BaseDictVar>(name, valueType, MeasureOf(field, valueType));

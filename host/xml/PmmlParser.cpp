@@ -207,8 +207,7 @@ std::string TooLarge(const std::string& sourceName, std::size_t limit) {
 std::string ReadBounded(std::istream& in, const std::string& sourceName, std::size_t limit) {
   std::string text;
   char buffer[1 << 16];
-  while (text.size() <= limit &&
-         in.read(buffer, sizeof buffer).gcount() > 0) {
+  while (text.size() <= limit && in.read(buffer, sizeof buffer).gcount() > 0) {
     text.append(buffer, static_cast<std::size_t>(in.gcount()));
   }
   if (in.bad()) throw VkException(VkException::MalformedXml, "cannot read " + sourceName);

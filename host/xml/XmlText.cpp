@@ -35,7 +35,8 @@ std::string ToUtf8(const XMLCh* text) {
 std::basic_string<XMLCh> FromAscii(const char* ascii) {
   std::basic_string<XMLCh> out;
   if (ascii == nullptr) return out;
-  for (const char* p = ascii; *p != '\0'; ++p) out += static_cast<XMLCh>(static_cast<unsigned char>(*p));
+  for (const char* p = ascii; *p != '\0'; ++p)
+    out += static_cast<XMLCh>(static_cast<unsigned char>(*p));
   return out;
 }
 

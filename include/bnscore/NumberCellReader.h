@@ -28,7 +28,8 @@ enum class NumberCellKind {
 // cell; may be used from many threads at once.
 class BNSCORE_API NumberCellReader {
  public:
-  explicit NumberCellReader(const std::vector<std::string>& missingValues = CsvOptions().missingValues);
+  explicit NumberCellReader(
+      const std::vector<std::string>& missingValues = CsvOptions().missingValues);
   ~NumberCellReader();
   NumberCellReader(const NumberCellReader&) = delete;
   NumberCellReader& operator=(const NumberCellReader&) = delete;

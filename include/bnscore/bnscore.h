@@ -42,9 +42,9 @@ namespace bnscore {
 
 // Record statuses (as in bnscore's `status` column): the host interface's
 // codes, defined once in host/interfaces/StatusCodes.h.
-using MCScore::kScored;
 using MCScore::kMissingPredictor;  // 90029: a predictor has no usable value
 using MCScore::kNoPositiveScore;   // 90021: no category got a positive score
+using MCScore::kScored;
 
 // What a field without a usable value does to its record (docs/inference.md).
 enum class MissingValues : std::uint8_t {
@@ -107,8 +107,8 @@ struct Schema {
   // predictors, and the inputs from which derived predictors are computed),
   // then, with derivedInRecord or byName, the derived fields the data
   // dictionary does not name, and last the target when it is an active
-  // field too (read like a predictor, by position or by name). Other names are ignored; a field without a cell is
-  // missing.
+  // field too (read like a predictor, by position or by name). Other names are ignored; a field
+  // without a cell is missing.
   std::vector<Field> inputs;
   std::string target;
   // The target's categories in output order, as bnscore writes them in the
@@ -359,8 +359,8 @@ class BNSCORE_API Model {
              int threads = 1) const;
   // The same with gaps and unknown values treated as `evidence` says,
   // instead of the LoadOptions.
-  void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs,
-             int threads, const EvidenceOptions& evidence) const;
+  void Score(std::span<const Column> columns, std::size_t rows, const Outputs& outputs, int threads,
+             const EvidenceOptions& evidence) const;
 
   // The network's nodes (the target first), and the index of the node of
   // that name (-1 when there is none). Error when the plug-in offers no

@@ -93,7 +93,7 @@ class InputColumn {
 
   std::vector<double> numbers_;
   std::vector<std::string_view> texts_;
-  std::vector<std::uint8_t> missing_;   // a strided mask, made contiguous
+  std::vector<std::uint8_t> missing_;  // a strided mask, made contiguous
   std::string formatted_;
 };
 

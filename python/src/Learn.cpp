@@ -29,6 +29,6 @@ void AddLearn(py::module_& module) {
         return py::make_tuple(py::bytes(result.pmml), result.notes);
       },
       py::arg("csv"), py::arg("target"), py::arg("structure"), py::arg("max_parents"),
-      py::arg("discretize"), py::arg("alpha"), py::arg("max_categories"),
-      py::arg("missing_values"), "Learns a classifier from CSV text: (PMML bytes, notes).");
+      py::arg("discretize"), py::arg("alpha"), py::arg("max_categories"), py::arg("missing_values"),
+      "Learns a classifier from CSV text: (PMML bytes, notes).");
 }

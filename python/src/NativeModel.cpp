@@ -31,10 +31,10 @@ constexpr std::size_t kMaxSliceRows = std::size_t{1} << 18;
 
 }  // namespace
 
-NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord, bool predictionOnly,
-                         const std::string& target, std::size_t maxDocumentBytes,
-                         std::size_t maxNodes, const std::string& missing,
-                         const std::string& unknown) {
+NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecord,
+                         bool predictionOnly, const std::string& target,
+                         std::size_t maxDocumentBytes, std::size_t maxNodes,
+                         const std::string& missing, const std::string& unknown) {
   bnscore::LoadOptions options;
   options.target = target;
   options.maxDocumentBytes = maxDocumentBytes;
@@ -50,7 +50,8 @@ NativeModel::NativeModel(const py::bytes& pmml, bool byName, bool derivedInRecor
   options.byName = byName;
   options.derivedInRecord = derivedInRecord;
   options.predictionOnly = predictionOnly;
-  const std::string_view text(PyBytes_AS_STRING(pmml.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(pmml.ptr())));
+  const std::string_view text(PyBytes_AS_STRING(pmml.ptr()),
+                              static_cast<std::size_t>(PyBytes_GET_SIZE(pmml.ptr())));
   {
     py::gil_scoped_release release;  // `pmml` is kept alive by the caller
     model_ = bnscore::Model::LoadText(text, options);
@@ -64,7 +65,8 @@ py::tuple NativeModel::GetSchema() const {
   const bnscore::Schema& schema = model_->GetSchema();
   py::list inputs;
   for (const bnscore::Field& field : schema.inputs) {
-    inputs.append(py::make_tuple(field.name, field.kind == bnscore::FieldKind::kNumber ? "number" : "text"));
+    inputs.append(
+        py::make_tuple(field.name, field.kind == bnscore::FieldKind::kNumber ? "number" : "text"));
   }
   py::list categories;
   for (const std::string& category : schema.categories) categories.append(category);
@@ -74,7 +76,7 @@ py::tuple NativeModel::GetSchema() const {
 std::string NativeModel::Display() const { return model_->Display(); }
 
 std::vector<bnscore::NamedCell> NativeModel::RecordCells(const py::dict& record,
-                                                       bool allowNonfinite) const {
+                                                         bool allowNonfinite) const {
   std::vector<bnscore::NamedCell> cells;
   cells.reserve(record.size());
   for (const auto& item : record) {
@@ -98,15 +100,16 @@ std::vector<bnscore::NamedCell> NativeModel::RecordCells(const py::dict& record,
           // As bnscore reads a CSV cell: missing values, and no infinity.
           const bnscore::NumberCellKind kind = numberCells_.Read(text, number);
           if (kind == bnscore::NumberCellKind::kMissing) break;
-          if (kind == bnscore::NumberCellKind::kNotFinite && !allowNonfinite) RefuseNotFinite(cell.name, text);
+          if (kind == bnscore::NumberCellKind::kNotFinite && !allowNonfinite)
+            RefuseNotFinite(cell.name, text);
         }
         cell.cell = bnscore::Cell::Of(text);
         break;
       case pycell::Kind::kMissing:
         break;
       case pycell::Kind::kUnsupported:
-        throw py::type_error("field '" + std::string(cell.name) + "': a " + pycell::TypeName(item.second.ptr()) +
-                             " is neither text nor a number");
+        throw py::type_error("field '" + std::string(cell.name) + "': a " +
+                             pycell::TypeName(item.second.ptr()) + " is neither text nor a number");
     }
     cells.push_back(cell);
   }
@@ -128,20 +131,22 @@ py::tuple NativeModel::ScoreOne(const py::dict& record, bool allowNonfinite) con
 
 py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int threads,
                              bool allowNonfinite) const {
-  if (threads < 1) throw py::value_error("threads must be at least 1, not " + std::to_string(threads));
+  if (threads < 1)
+    throw py::value_error("threads must be at least 1, not " + std::to_string(threads));
   std::vector<std::unique_ptr<InputColumn>> inputs;
   std::size_t bufferBytesPerRow = 0;
   for (const py::handle& item : columns) {
     const py::tuple spec = py::reinterpret_borrow<py::tuple>(item);
     std::string name = spec[0].cast<std::string>();
     const bool numberField = numberFields_.count(name) != 0;
-    auto column = std::make_unique<InputColumn>(std::move(name), py::array::ensure(spec[1]),
-                                                py::reinterpret_borrow<py::object>(spec[2]),
-                                                py::reinterpret_borrow<py::object>(spec[3]),
-                                                numberField ? &numberCells_ : nullptr, allowNonfinite);
+    auto column = std::make_unique<InputColumn>(
+        std::move(name), py::array::ensure(spec[1]), py::reinterpret_borrow<py::object>(spec[2]),
+        py::reinterpret_borrow<py::object>(spec[3]), numberField ? &numberCells_ : nullptr,
+        allowNonfinite);
     if (column->GetRows() != rows) {
-      throw py::value_error("column '" + column->GetName() + "' has " + std::to_string(column->GetRows()) +
-                            " rows, the others " + std::to_string(rows));
+      throw py::value_error("column '" + column->GetName() + "' has " +
+                            std::to_string(column->GetRows()) + " rows, the others " +
+                            std::to_string(rows));
     }
     bufferBytesPerRow += column->GetBufferBytesPerRow();
     inputs.push_back(std::move(column));
@@ -157,7 +162,8 @@ py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int thre
   double* probabilityData = nullptr;
   if (!predictionOnly) {
     py::array_t<double> c(static_cast<py::ssize_t>(rows));
-    py::array_t<double> p({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(categoryCount)});
+    py::array_t<double> p(
+        {static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(categoryCount)});
     confidenceData = c.mutable_data();
     probabilityData = p.mutable_data();
     confidence = std::move(c);
@@ -179,7 +185,8 @@ py::tuple NativeModel::Score(const py::list& columns, std::size_t rows, int thre
     outputs.prediction = std::span<std::int32_t>(prediction.mutable_data() + begin, count);
     if (!predictionOnly) {
       outputs.confidence = std::span<double>(confidenceData + begin, count);
-      outputs.probabilities = std::span<double>(probabilityData + begin * categoryCount, count * categoryCount);
+      outputs.probabilities =
+          std::span<double>(probabilityData + begin * categoryCount, count * categoryCount);
     }
     py::gil_scoped_release release;  // the slices point into arrays the caller holds
     model_->Score(slice, count, outputs, threads);
@@ -194,7 +201,8 @@ py::bytes NativeModel::ScoreCsv(const py::bytes& csv, bool reason, bool allowMis
   options.allowMissingColumns = allowMissingColumns;
   options.allowNonfinite = allowNonfinite;
   options.outputHeader = outputHeader;
-  bnscore::TextSource input(std::string_view(PyBytes_AS_STRING(csv.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(csv.ptr()))));
+  bnscore::TextSource input(std::string_view(
+      PyBytes_AS_STRING(csv.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(csv.ptr()))));
   std::string text;
   bnscore::StringSink output(text);
   {
@@ -219,7 +227,8 @@ py::tuple NativeModel::QueryOne(const py::dict& record, const std::vector<int>& 
   const std::vector<bnscore::Node>& all = model_->GetNodes();
   std::size_t total = 0;
   for (int node : nodes) {
-    if (node < 0 || static_cast<std::size_t>(node) >= all.size()) throw py::index_error("no such node");
+    if (node < 0 || static_cast<std::size_t>(node) >= all.size())
+      throw py::index_error("no such node");
     total += all[static_cast<std::size_t>(node)].categories.size();
   }
   std::vector<double> posteriors(total);

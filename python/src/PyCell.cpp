@@ -45,7 +45,8 @@ Kind Read(PyObject* object, double& number, std::string_view& text) {
     return Kind::kNumber;
   }
   if (PyBytes_Check(object)) {
-    text = std::string_view(PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object)));
+    text = std::string_view(PyBytes_AS_STRING(object),
+                            static_cast<std::size_t>(PyBytes_GET_SIZE(object)));
     return Kind::kText;
   }
   if (PyNumber_Check(object) && !PyComplex_Check(object)) {

@@ -55,14 +55,15 @@ PYBIND11_MODULE(_native, m) {
                     std::size_t, const std::string&, const std::string&>(),
            py::arg("pmml"), py::arg("by_name"), py::arg("derived_in_record"),
            py::arg("prediction_only"), py::arg("target") = std::string(),
-           py::arg("max_document_bytes") = 0, py::arg("max_nodes") = 0,
-           py::arg("missing") = "stop", py::arg("unknown") = "stop")
+           py::arg("max_document_bytes") = 0, py::arg("max_nodes") = 0, py::arg("missing") = "stop",
+           py::arg("unknown") = "stop")
       .def("nodes", &NativeModel::Nodes)
       .def("query_one", &NativeModel::QueryOne, py::arg("record"), py::arg("nodes"))
       .def("explain_one", &NativeModel::ExplainOne, py::arg("record"), py::arg("k"))
       .def("schema", &NativeModel::GetSchema)
       .def("display", &NativeModel::Display)
-      .def("score_one", &NativeModel::ScoreOne, py::arg("record"), py::arg("allow_nonfinite") = false)
+      .def("score_one", &NativeModel::ScoreOne, py::arg("record"),
+           py::arg("allow_nonfinite") = false)
       .def("score", &NativeModel::Score, py::arg("columns"), py::arg("rows"), py::arg("threads"),
            py::arg("allow_nonfinite") = false)
       .def("score_csv", &NativeModel::ScoreCsv, py::arg("csv"), py::arg("reason") = false,

@@ -23,19 +23,15 @@ TEST(BinTextTest, AdjoiningBinsReadAsAChainAndOthersBinByBin) {
   const double half = 0.5;
   const double two = 2e21;
   std::vector<bnscore::Bin> bins;
-  bins = {Bin("low", OpenOpen, nullptr, &zero),
-               Bin("mid", ClosedOpen, &zero, &half),
-               Bin("high", ClosedOpen, &half, nullptr)};
+  bins = {Bin("low", OpenOpen, nullptr, &zero), Bin("mid", ClosedOpen, &zero, &half),
+          Bin("high", ClosedOpen, &half, nullptr)};
   EXPECT_EQ(bnscore::cli::DescribeBins(bins), "low < 0 <= mid < 0.5 <= high");
 
   // A gap (0.5 to 2e21), a cut closed on both sides, an open end: no chain.
-  bins = {Bin("low", OpenClosed, nullptr, &zero),
-               Bin("mid", ClosedClosed, &zero, &half),
-               Bin("high", ClosedOpen, &two, nullptr)};
-  EXPECT_EQ(bnscore::cli::DescribeBins(bins),
-            "low (-inf, 0]; mid [0, 0.5]; high [2e+21, +inf)");
-  bins = {Bin("low", ClosedClosed, nullptr, &zero),
-               Bin("high", OpenClosed, &zero, nullptr)};
+  bins = {Bin("low", OpenClosed, nullptr, &zero), Bin("mid", ClosedClosed, &zero, &half),
+          Bin("high", ClosedOpen, &two, nullptr)};
+  EXPECT_EQ(bnscore::cli::DescribeBins(bins), "low (-inf, 0]; mid [0, 0.5]; high [2e+21, +inf)");
+  bins = {Bin("low", ClosedClosed, nullptr, &zero), Bin("high", OpenClosed, &zero, nullptr)};
   EXPECT_EQ(bnscore::cli::DescribeBins(bins), "low <= 0 < high");
   bins = {Bin("mid", OpenClosed, &zero, &half)};
   EXPECT_EQ(bnscore::cli::DescribeBins(bins), "mid (0, 0.5]");

@@ -71,18 +71,15 @@ TEST(BnscoreTest, OutputOptions) {
   Outcome run = RunBnscore({"score", "--keep-input", kModel, kCases});
   EXPECT_EQ(run.status, 0);
   // The input cells as read, quoted again where they need it.
-  EXPECT_EQ(run.out, "id,x,n,note," + kHeader +
-                         "1,u,5,plain," + kGood +
-                         "2,v,15,\"a, b\"," + kBad +
-                         "3,z,10,\"say \"\"hi\"\"\"," + kNoScore +
-                         "4,w,5,," + kMissing +
-                         "5,u,,\"two\r\nlines\"," + kMissing +
-                         "6,u,abc,x," + kMissing);
+  EXPECT_EQ(run.out, "id,x,n,note," + kHeader + "1,u,5,plain," + kGood + "2,v,15,\"a, b\"," + kBad +
+                         "3,z,10,\"say \"\"hi\"\"\"," + kNoScore + "4,w,5,," + kMissing +
+                         "5,u,,\"two\r\nlines\"," + kMissing + "6,u,abc,x," + kMissing);
 
   run = RunBnscore({"score", "--prediction-only", kModel, kCases});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out,
-            "status,prediction\n0,good\n0,\"bad, \"\"really\"\"\"\n90021,\n90029,\n90029,\n90029,\n");
+  EXPECT_EQ(
+      run.out,
+      "status,prediction\n0,good\n0,\"bad, \"\"really\"\"\"\n90021,\n90029,\n90029,\n90029,\n");
   EXPECT_EQ(run.err, kCasesSummary);
 }
 
@@ -101,8 +98,7 @@ TEST(BnscoreTest, DerivedValuesComeFromTheRecordOnlyWhenAsked) {
 TEST(BnscoreTest, ATargetThatIsAnActiveFieldIsReadByNameToo) {
   // T (0.6, 0.4) with the child X: P(a | X = x1) = 0.42 / (0.42 + 0.08);
   // T's own cell must be one of its categories.
-  const std::string records =
-      WriteTempFile("active_target.csv", "X,T\nx1,a\nx1,b\nx1,\nx1,zz\n");
+  const std::string records = WriteTempFile("active_target.csv", "X,T\nx1,a\nx1,b\nx1,\nx1,zz\n");
   const std::string want =
       "status,prediction,confidence,probability(a),probability(b)\n"
       "0,a,0.84,0.84,0.16000000000000003\n0,a,0.84,0.84,0.16000000000000003\n"
@@ -137,16 +133,21 @@ TEST(BnscoreTest, FaultsExitWithTheirStatusAndOneLine) {
     std::string err, out;
   };
   const Fault faults[] = {
-      {{"score", kModel, ragged}, 1,
-       ragged + ":3: the row has 2 fields but the header has 4 fields", kHeader + kGood},
-      {{"score", kModel, unterminated}, 1,
+      {{"score", kModel, ragged},
+       1,
+       ragged + ":3: the row has 2 fields but the header has 4 fields",
+       kHeader + kGood},
+      {{"score", kModel, unterminated},
+       1,
        unterminated + ":3: quoted field is not closed before the end of the input",
        kHeader + kGood},
       {{"score", kModel, empty}, 1, empty + ": no header row: the input is empty", ""},
       {{"score", kModel, absent}, 1, "cannot open " + absent + ": No such file or directory", ""},
       {{"score", loop, kCases}, 2, loop + ": error 1: Loop is not allowed.", ""},
-      {{"score", absentModel, kCases}, 1,
-       "cannot open " + absentModel + ": No such file or directory", ""},
+      {{"score", absentModel, kCases},
+       1,
+       "cannot open " + absentModel + ": No such file or directory",
+       ""},
       {{"check", kData}, 1, "cannot read " + kData + ": Is a directory", ""},
   };
   for (const Fault& fault : faults) {
@@ -205,12 +206,32 @@ TEST(BnscoreTest, PluginAndUsage) {
 void WriteGeneratedCase(const std::string& model, const std::string& records, int raggedAfter = 0,
                         long* raggedLine = nullptr) {
   const std::string generated = TempPath("bnscore_generated.csv");
-  std::vector<std::string> args = {"--string", "3", "--binned", "2", "--numeric", "2",
-                                   "--derived", "2", "--structure", "general",
-                                   "--max-parents", "2", "--missing-cells", "0.03",
-                                   "--unknown-values", "0.03", "--missing-configurations", "0.2",
-                                   "--method", "adjustedBayes", "--seed", "7", "-n", "3000",
-                                   model, generated};
+  std::vector<std::string> args = {"--string",
+                                   "3",
+                                   "--binned",
+                                   "2",
+                                   "--numeric",
+                                   "2",
+                                   "--derived",
+                                   "2",
+                                   "--structure",
+                                   "general",
+                                   "--max-parents",
+                                   "2",
+                                   "--missing-cells",
+                                   "0.03",
+                                   "--unknown-values",
+                                   "0.03",
+                                   "--missing-configurations",
+                                   "0.2",
+                                   "--method",
+                                   "adjustedBayes",
+                                   "--seed",
+                                   "7",
+                                   "-n",
+                                   "3000",
+                                   model,
+                                   generated};
   ASSERT_EQ(testprocess::Run(BNSCORE_BIN_DIR "/bngen", args).status, 0);
   std::istringstream in(ReadFile(generated));
   std::remove(generated.c_str());
@@ -316,7 +337,8 @@ TEST(BnscoreTest, CheckAndDisplay) {
 }
 
 TEST(BnscoreTest, ScoresTheExample) {
-  Outcome run = RunBnscore({"score", BNSCORE_EXAMPLES "/credit_risk.pmml", BNSCORE_EXAMPLES "/applicants.csv"});
+  Outcome run = RunBnscore(
+      {"score", BNSCORE_EXAMPLES "/credit_risk.pmml", BNSCORE_EXAMPLES "/applicants.csv"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "bnscore: scored 20 records: 18 with status 0, 2 with status 90029\n");
   // A01: salaried (risk's parent), income 52000 (bin 1), 1 dependent, age
@@ -330,7 +352,6 @@ TEST(BnscoreTest, ScoresTheExample) {
       << run.out;
 }
 
-
 TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
   // A misspelt column, and a ';'-separated file read as one column.
   const std::string misspelt = WriteTempFile("bnscore_misspelt.csv", "id,x,N\n1,u,5\n");
@@ -338,7 +359,8 @@ TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
   for (const std::string threads : {"1", "2"}) {
     Outcome run = RunBnscore({"score", "--threads", threads, kModel, misspelt});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "bnscore: " + misspelt + ": missing columns: n (the header has: id, x, N)\n");
+    EXPECT_EQ(run.err,
+              "bnscore: " + misspelt + ": missing columns: n (the header has: id, x, N)\n");
     EXPECT_EQ(run.out, "");
   }
   Outcome run = RunBnscore({"score", kModel, semicolons});
@@ -355,7 +377,8 @@ TEST(BnscoreTest, InputsWithoutPredictorColumnsAreRefused) {
   // missing columns are allowed; columns count from 1.
   const std::string twice = WriteTempFile("bnscore_twice.csv", "id,x,n,x,t\n1,u,5,v,good\n");
   const std::string twiceMessage =
-      "bnscore: " + twice + ": the header names the field x twice (columns 2 and 4); drop or "
+      "bnscore: " + twice +
+      ": the header names the field x twice (columns 2 and 4); drop or "
       "rename one\n";
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"score", "--threads", "1", kModel, twice},
@@ -384,8 +407,8 @@ TEST(BnscoreTest, MissingValueTokensAndNonFiniteNumbers) {
   // n: NA and NaN are missing values; -1 only when listed; inf stops the
   // run at its line (the rows before it are written) unless allowed, and is
   // then read as a number (bin "large", as n = 15).
-  const std::string tokens = WriteTempFile("bnscore_tokens.csv",
-                                       "x,n\nu,NA\nu,NaN\nu,5\nu,-1\nv,inf\n");
+  const std::string tokens =
+      WriteTempFile("bnscore_tokens.csv", "x,n\nu,NA\nu,NaN\nu,5\nu,-1\nv,inf\n");
   for (const std::string threads : {"1", "3"}) {
     Outcome run = RunBnscore({"score", "--threads", threads, "--block-bytes", "8", kModel, tokens});
     EXPECT_EQ(run.status, 1);
@@ -415,15 +438,15 @@ TEST(BnscoreTest, ReasonSaysWhyARecordWasNotScored) {
   const std::string missing = kMissing.substr(0, kMissing.size() - 1);
   EXPECT_EQ(run.out, header + kGood.substr(0, kGood.size() - 1) + ",\n" +
                          kBad.substr(0, kBad.size() - 1) + ",\n" +
-                         "90021,,,,,no category has a positive score\n" +
-                         missing + ",\"x: unknown category \"\"w\"\"\"\n" +
-                         missing + ",n: missing\n" +
+                         "90021,,,,,no category has a positive score\n" + missing +
+                         ",\"x: unknown category \"\"w\"\"\"\n" + missing + ",n: missing\n" +
                          missing + ",\"n: not a number \"\"abc\"\"\"\n");
   EXPECT_EQ(run.err, kCasesSummary);
 
   run = RunBnscore({"score", "--reason", "--prediction-only", "--derived-in-record", kModel,
                     kData + "cli_derived.csv"});
-  EXPECT_EQ(run.out, "status,prediction,reason\n0,good,\n90029,,\"n_bin: unknown category \"\"huge\"\"\"\n");
+  EXPECT_EQ(run.out,
+            "status,prediction,reason\n0,good,\n90029,,\"n_bin: unknown category \"\"huge\"\"\"\n");
 
   run = RunBnscore({"score", "--reason", "--allow-missing-columns", kModel},
                    WriteTempFile("bnscore_no_n.csv", "x\nu\n"));
@@ -441,15 +464,14 @@ TEST(BnscoreTest, OtherDelimitersForInputAndOutput) {
       }
       return row;
     };
-    const std::string input = WriteTempFile("bnscore_delimited.csv",
-                                        "id" + c + "x" + c + "n" + c + "note\n1" + c + "u" + c +
-                                            "5" + c + "plain\n2" + c + "v" + c + "15" + c +
-                                            "a, b\n4" + c + "w" + c + "5" + c + "\"x;y\"\n");
+    const std::string input = WriteTempFile(
+        "bnscore_delimited.csv", "id" + c + "x" + c + "n" + c + "note\n1" + c + "u" + c + "5" + c +
+                                     "plain\n2" + c + "v" + c + "15" + c + "a, b\n4" + c + "w" + c +
+                                     "5" + c + "\"x;y\"\n");
     const std::string expected =
-        "id" + c + "x" + c + "n" + c + "note" + c + convert(kHeader) + "1" + c + "u" + c + "5" +
-        c + "plain" + c + convert(kGood) + "2" + c + "v" + c + "15" + c + "a, b" + c +
-        convert(kBad) + "4" + c + "w" + c + "5" + c + (c == ";" ? "\"x;y\"" : "x;y") + c +
-        convert(kMissing);
+        "id" + c + "x" + c + "n" + c + "note" + c + convert(kHeader) + "1" + c + "u" + c + "5" + c +
+        "plain" + c + convert(kGood) + "2" + c + "v" + c + "15" + c + "a, b" + c + convert(kBad) +
+        "4" + c + "w" + c + "5" + c + (c == ";" ? "\"x;y\"" : "x;y") + c + convert(kMissing);
     for (const std::string threads : {"1", "2"}) {
       Outcome run = RunBnscore({"score", "--keep-input", "--delimiter", option, "--threads",
                                 threads, "--block-bytes", "16", kModel, input});
@@ -472,9 +494,12 @@ TEST(BnscoreTest, OtherDelimitersForInputAndOutput) {
 // Output that cannot be written (a full disk) is a failure with a message,
 // for every command that writes to standard output.
 TEST(BnscoreTest, StandardOutputOnAFullDiskFails) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"--version"}, {"score", "--help"},
-        {"check", kModel}, {"display", kModel}, {"check", "--header", kModel}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"--version"},
+                                               {"score", "--help"},
+                                               {"check", kModel},
+                                               {"display", kModel},
+                                               {"check", "--header", kModel}}) {
     std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" > /dev/full",
                                       BNSCORE_BIN_DIR "/bnscore"};
     shell.insert(shell.end(), args.begin(), args.end());
@@ -486,10 +511,10 @@ TEST(BnscoreTest, StandardOutputOnAFullDiskFails) {
 }
 
 TEST(BnscoreTest, AClosedOutputPipeEndsTheRunQuietlyWith141) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"score", "--threads", "1", kModel, kCases},
-           {"score", "--threads", "2", kModel, kCases},
-           {"check", kModel}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"score", "--threads", "1", kModel, kCases},
+                                             {"score", "--threads", "2", kModel, kCases},
+                                             {"check", kModel}}) {
     Outcome run = RunBnscore(args, "/dev/null", true, true);
     EXPECT_EQ(run.status, 141) << args[0] << " " << args[2];
     EXPECT_EQ(run.err, "") << args[0] << " " << args[2];
@@ -501,8 +526,9 @@ TEST(BnscoreTest, KeptInputColumnsAndBlankLines) {
   const std::string scored = WriteTempFile("bnscore_scored.csv", "x,n,status\nu,5,0\n");
   Outcome run = RunBnscore({"score", "--keep-input", kModel, scored});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "bnscore: " + scored + ": --keep-input: the input has a column \"status\", "
-                     "which is a result column too; rename it in the input\n");
+  EXPECT_EQ(run.err, "bnscore: " + scored +
+                         ": --keep-input: the input has a column \"status\", "
+                         "which is a result column too; rename it in the input\n");
   EXPECT_EQ(RunBnscore({"score", kModel, scored}).status, 0);  // without --keep-input: fine
 
   // Blank lines are skipped and counted, or refused.

@@ -28,7 +28,7 @@ TEST(ClassificationMetricsTest, UndefinedFiguresAreNanAndZeroProbabilitiesAreCli
   EXPECT_EQ(three.GetAccuracy(), 0.5);
   EXPECT_TRUE(std::isnan(three.GetPrecision(0)));  // never predicted
   EXPECT_EQ(three.GetRecall(0), 0.0);
-  EXPECT_EQ(three.GetF1(0), 0.0);                   // 2*0 / (0 + 1)
+  EXPECT_EQ(three.GetF1(0), 0.0);  // 2*0 / (0 + 1)
   EXPECT_TRUE(std::isnan(three.GetF1(2)));
   EXPECT_EQ(three.GetPrecision(1), 0.5);
   // -(ln 1e-15 + ln 0.5) / 2 = (34.538776394910684 + 0.6931471805599453) / 2

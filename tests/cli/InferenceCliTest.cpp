@@ -40,12 +40,14 @@ TEST(InferenceCliTest, GapsAreSummedOutOnlyWhenAsked) {
   testprocess::Outcome run = RunBnscore({"score", "--missing", "marginalize", kModel, kCases});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, kHeader + kGood + kBad + kNoScore + kMissing + kSummedN + kSummedN);
-  EXPECT_EQ(run.err, "bnscore: scored 6 records: 4 with status 0, 1 with status 90021, "
-                     "1 with status 90029\n");
-  run = RunBnscore(
-      {"score", "--missing", "marginalize", "--unknown", "missing", "--threads", "2", kModel, kCases});
-  EXPECT_EQ(run.out, kHeader + kGood + kBad + kNoScore + "0,good,0.7499999999999999,0.7499999999999999,0.25\n" +
-                         kSummedN + kSummedN);
+  EXPECT_EQ(run.err,
+            "bnscore: scored 6 records: 4 with status 0, 1 with status 90021, "
+            "1 with status 90029\n");
+  run = RunBnscore({"score", "--missing", "marginalize", "--unknown", "missing", "--threads", "2",
+                    kModel, kCases});
+  EXPECT_EQ(run.out, kHeader + kGood + kBad + kNoScore +
+                         "0,good,0.7499999999999999,0.7499999999999999,0.25\n" + kSummedN +
+                         kSummedN);
 
   run = RunBnscore({"score", "--missing", "everything", kModel, kCases});
   EXPECT_EQ(run.status, 1);
@@ -61,23 +63,24 @@ TEST(InferenceCliTest, ExplainListsTheLargestTerms) {
       "reason_1,reason_2,reason_3,logodds_1,logodds_2,logodds_3\n";
   // Record 2 (x = v, n bin 1): bad over good, log(0.8/0.3), log(0.75/0.5),
   // log(0.4/0.6). Record 5: n summed out, the prior and x remain.
-  EXPECT_EQ(run.out,
-            header +
-                "0,good,0.9130434782608696,0.9130434782608696,0.08695652173913046,x,n,(prior),"
-                "1.2527629684953678,0.6931471805599453,0.4054651081081643\n"
-                "0,\"bad, \"\"really\"\"\",0.7272727272727273,0.27272727272727265,0.7272727272727273,"
-                "x,n,(prior),0.9808292530117264,0.4054651081081644,-0.4054651081081643\n"
-                "90021,,,,,,,,,,\n"
-                "90029,,,,,,,,,,\n"
-                "0,good,0.84,0.84,0.16000000000000003,x,(prior),,1.2527629684953678,"
-                "0.4054651081081643,\n"
-                "0,good,0.84,0.84,0.16000000000000003,x,(prior),,1.2527629684953678,"
-                "0.4054651081081643,\n");
+  EXPECT_EQ(
+      run.out,
+      header +
+          "0,good,0.9130434782608696,0.9130434782608696,0.08695652173913046,x,n,(prior),"
+          "1.2527629684953678,0.6931471805599453,0.4054651081081643\n"
+          "0,\"bad, \"\"really\"\"\",0.7272727272727273,0.27272727272727265,0.7272727272727273,"
+          "x,n,(prior),0.9808292530117264,0.4054651081081644,-0.4054651081081643\n"
+          "90021,,,,,,,,,,\n"
+          "90029,,,,,,,,,,\n"
+          "0,good,0.84,0.84,0.16000000000000003,x,(prior),,1.2527629684953678,"
+          "0.4054651081081643,\n"
+          "0,good,0.84,0.84,0.16000000000000003,x,(prior),,1.2527629684953678,"
+          "0.4054651081081643,\n");
 }
 
 TEST(InferenceCliTest, ExplainInJsonLines) {
-  const testprocess::Outcome run = RunBnscore({"score", "--explain", "1", "--output-format",
-                                               "jsonl", kModel, kCases});
+  const testprocess::Outcome run =
+      RunBnscore({"score", "--explain", "1", "--output-format", "jsonl", kModel, kCases});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
             "{\"status\":0,\"prediction\":\"good\",\"confidence\":0.9130434782608696,"

@@ -135,13 +135,15 @@ TEST(InputDecodingTest, ModelFilesMayBeCompressedButNotBinary) {
   }
   const std::string text = ReadFile(cli_network::kModel);
   const std::string cut = WriteTempFile("decoding_cut.pmml.gz", ReadFile(gz).substr(0, 100));
-  const std::string zip = WriteTempFile("decoding_model.xlsx", std::string("PK\x03\x04\x14\x00", 6));
+  const std::string zip =
+      WriteTempFile("decoding_model.xlsx", std::string("PK\x03\x04\x14\x00", 6));
   std::string utf16 = "\xff\xfe";
   for (char c : text) utf16 += std::string{c, '\0'};
   const std::string wide = WriteTempFile("decoding_utf16.pmml", utf16);
   const std::pair<std::string, std::string> refused[] = {
       {cut, "the gzip data ends early (the file is cut short)"},
-      {zip, "looks like a zip archive (an .xlsx workbook is one); a model is a PMML (XML) document"},
+      {zip,
+       "looks like a zip archive (an .xlsx workbook is one); a model is a PMML (XML) document"},
       {wide, "looks like UTF-16 text (byte-order mark FF FE); convert it to UTF-8"},
   };
   for (const auto& [path, message] : refused) {
@@ -165,7 +167,8 @@ TEST(InputDecodingTest, NoRecordScoredSaysWhyAndStrictFailsOnAnyUnscored) {
   // The same from a redirected file; a pipe cannot be read again.
   EXPECT_EQ(RunBnscore({"score", cli_network::kModel}, records).err, run.err);
   run = RunPiped("cat '" + records + "'", {"score", cli_network::kModel});
-  EXPECT_EQ(run.err, summary + "bnscore: no record was scored (--reason says why for each record)\n");
+  EXPECT_EQ(run.err,
+            summary + "bnscore: no record was scored (--reason says why for each record)\n");
 
   // --strict: status 3 when any record is not scored, with the whole output.
   run = RunBnscore({"score", "--strict", cli_network::kModel, kCases});

@@ -29,8 +29,7 @@ TEST(JsonFormatTest, CheckAndDisplayWriteOneJsonObject) {
                 "\"intervals\":[{\"category\":\"small\",\"interval\":\"(-inf, 10]\"},"
                 "{\"category\":\"large\",\"interval\":\"(10, +inf)\"}]}],"
                 "\"arcs\":[[\"t\",\"x\"],[\"t\",\"n\"]],\"markov_blanket\":[\"x\",\"n\"]}\n");
-  EXPECT_EQ(RunBnscore({"check", "--header", "--format", "json", kModel}).out,
-            "[\"x\",\"n\"]\n");
+  EXPECT_EQ(RunBnscore({"check", "--header", "--format", "json", kModel}).out, "[\"x\",\"n\"]\n");
 
   // The display text, control characters and quotes included, survives.
   const std::string text = RunBnscore({"display", kModel}).out;

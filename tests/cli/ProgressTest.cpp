@@ -71,16 +71,16 @@ TEST_F(ProgressTest, ShownOnATerminalForAFileAndErasedBeforeTheSummary) {
   EXPECT_NE(sequential.find(kErase + "bnscore: 768 records, "), std::string::npos);
 
   // evaluate draws it too, and erases it before its report (sent elsewhere).
-  const std::string evaluate = OnTerminal(
-      std::string("'") + BNSCORE_BIN_DIR + "/bnscore' evaluate --label x --progress-interval 0 '" +
-      kModel + "' '" + records_ + "' > /dev/null");
+  const std::string evaluate = OnTerminal(std::string("'") + BNSCORE_BIN_DIR +
+                                          "/bnscore' evaluate --label x --progress-interval 0 '" +
+                                          kModel + "' '" + records_ + "' > /dev/null");
   EXPECT_EQ(evaluate.rfind(kErase + "bnscore: 256 records, ", 0), 0u) << evaluate;
   EXPECT_TRUE(EndsWith(evaluate, "records/s, 100% of 0.0 MB" + kErase)) << evaluate;
 }
 
 TEST_F(ProgressTest, NeverShownOffATerminalForAPipeOrWhenTurnedOff) {
-  testprocess::Outcome run = RunBnscore(
-      {"score", "--progress-interval", "0", "-o", output_, kModel, records_});
+  testprocess::Outcome run =
+      RunBnscore({"score", "--progress-interval", "0", "-o", output_, kModel, records_});
   EXPECT_EQ(run.err, kSummary + "\n");
   EXPECT_EQ(OnTerminal("cat '" + records_ + "' | " + Bnscore("score")), kSummary + "\r\n");
   EXPECT_EQ(OnTerminal(Bnscore("score --no-progress") + " '" + records_ + "'"), kSummary + "\r\n");

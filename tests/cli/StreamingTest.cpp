@@ -28,20 +28,22 @@ TEST(StreamingTest, JsonLinesInAndOut) {
   Outcome run = RunBnscore({"score", "--input-format", "jsonl", "--output-format", "jsonl",
                             "--reason", "--keep-input", kModel, kJsonCases});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "{\"input\":{\"id\":1,\"x\":\"u\",\"n\":5}," + kScored + ",\"reason\":null}\n"
-            "{\"input\":{\"id\":2,\"x\":\"v\",\"n\":15},\"status\":0,"
-            "\"prediction\":\"bad, \\\"really\\\"\",\"confidence\":0.7272727272727273,"
-            "\"probabilities\":{\"good\":0.27272727272727265,"
-            "\"bad, \\\"really\\\"\":0.7272727272727273},\"reason\":null}\n"
-            "{\"input\":{\"id\":3,\"x\":\"z\",\"n\":10},\"status\":90021,\"prediction\":null,"
-            "\"confidence\":null,\"probabilities\":null,"
-            "\"reason\":\"no category has a positive score\"}\n"
-            "{\"input\":{\"id\":4,\"x\":\"w\",\"n\":null},\"status\":90029,\"prediction\":null,"
-            "\"confidence\":null,\"probabilities\":null,"
-            "\"reason\":\"x: unknown category \\\"w\\\"\"}\n"
-            "{\"input\":{\"id\":5,\"x\":\"u\",\"n\":\"NA\"},\"status\":90029,\"prediction\":null,"
-            "\"confidence\":null,\"probabilities\":null,\"reason\":\"n: missing\"}\n");
+  EXPECT_EQ(
+      run.out,
+      "{\"input\":{\"id\":1,\"x\":\"u\",\"n\":5}," + kScored +
+          ",\"reason\":null}\n"
+          "{\"input\":{\"id\":2,\"x\":\"v\",\"n\":15},\"status\":0,"
+          "\"prediction\":\"bad, \\\"really\\\"\",\"confidence\":0.7272727272727273,"
+          "\"probabilities\":{\"good\":0.27272727272727265,"
+          "\"bad, \\\"really\\\"\":0.7272727272727273},\"reason\":null}\n"
+          "{\"input\":{\"id\":3,\"x\":\"z\",\"n\":10},\"status\":90021,\"prediction\":null,"
+          "\"confidence\":null,\"probabilities\":null,"
+          "\"reason\":\"no category has a positive score\"}\n"
+          "{\"input\":{\"id\":4,\"x\":\"w\",\"n\":null},\"status\":90029,\"prediction\":null,"
+          "\"confidence\":null,\"probabilities\":null,"
+          "\"reason\":\"x: unknown category \\\"w\\\"\"}\n"
+          "{\"input\":{\"id\":5,\"x\":\"u\",\"n\":\"NA\"},\"status\":90029,\"prediction\":null,"
+          "\"confidence\":null,\"probabilities\":null,\"reason\":\"n: missing\"}\n");
   EXPECT_EQ(run.err,
             "bnscore: scored 5 records: 2 with status 0, 1 with status 90021, 2 with status "
             "90029; skipped 1 blank line\n");
@@ -58,7 +60,8 @@ TEST(StreamingTest, JsonLinesInAndOut) {
 
   // A cell that is not UTF-8 becomes U+FFFD in the JSON text, as in the
   // service's replies.
-  const std::string notUtf8 = testprocess::WriteTempFile("streaming_not_utf8.csv", "x,n\nu\xff,5\n");
+  const std::string notUtf8 =
+      testprocess::WriteTempFile("streaming_not_utf8.csv", "x,n\nu\xff,5\n");
   run = RunBnscore({"score", "--output-format", "jsonl", "--keep-input", kModel, notUtf8});
   EXPECT_EQ(run.out.rfind("{\"input\":{\"x\":\"u\\ufffd\",\"n\":\"5\"},", 0), 0u) << run.out;
   std::remove(notUtf8.c_str());
@@ -83,17 +86,18 @@ TEST(StreamingTest, HeaderlessPartitionsScoreAsWithTheirHeader) {
   const std::string cases = testprocess::ReadFile(kCases);
   const std::string headerless =
       testprocess::WriteTempFile("streaming_rows.csv", cases.substr(cases.find('\n') + 1));
-  const std::string headerFile = testprocess::WriteTempFile("streaming_header.csv", "id,x,n,note\n");
+  const std::string headerFile =
+      testprocess::WriteTempFile("streaming_header.csv", "id,x,n,note\n");
   for (const char* threads : {"1", "2"}) {
-    Outcome run = RunBnscore({"score", "--keep-input", "--no-header", "--columns", "id,x,n,note",
-                              "--no-output-header", "--threads", threads, "--block-bytes", "8",
-                              kModel},
-                             headerless);
+    Outcome run =
+        RunBnscore({"score", "--keep-input", "--no-header", "--columns", "id,x,n,note",
+                    "--no-output-header", "--threads", threads, "--block-bytes", "8", kModel},
+                   headerless);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, rows) << threads << " threads";
   }
-  Outcome run = RunBnscore({"score", "--keep-input", "--no-header", "--header-file", headerFile,
-                            kModel, headerless});
+  Outcome run = RunBnscore(
+      {"score", "--keep-input", "--no-header", "--header-file", headerFile, kModel, headerless});
   EXPECT_EQ(run.out, withHeader);
 
   run = RunBnscore({"score", "--no-header", kModel, headerless});

@@ -131,8 +131,8 @@ MCScore::MCStatus ScoreLiterally(const BayesNetModel& model, const ScoreCaseReco
   for (int i = 0; i < n; ++i) {
     if (i >= static_cast<int>(vars.size()) || vars[i] == nullptr) continue;
     const ScoreDictVar* var = vars[i];
-    const ScoreValue* value = record->IsIndexed() ? record->GetValue(var->GetIndex())
-                                                  : record->GetValue(var->GetName());
+    const ScoreValue* value =
+        record->IsIndexed() ? record->GetValue(var->GetIndex()) : record->GetValue(var->GetName());
     if (value == nullptr && derived != nullptr) value = derived->GetValue(var->GetName());
     if (value == nullptr) continue;
     if (var->GetMeasure() == ScoreDictVar::Continuous && var->IsMissingValue(value)) continue;

@@ -69,7 +69,8 @@ TEST(ScoringAllocation, NoneAfterTheFirstRecordOnEveryBenchmarkShape) {
         records.Add(row);
       }
       ScoreResult* result = nullptr;
-      for (std::size_t i = 0; i < records.Size(); ++i) model->GetScore(records.Get(i), result, false);
+      for (std::size_t i = 0; i < records.Size(); ++i)
+        model->GetScore(records.Get(i), result, false);
       gAllocations = 0;
       gCounting = true;
       long scored = 0;

@@ -32,7 +32,6 @@
 
 using namespace bnscore::testing;
 
-
 namespace {
 
 std::unique_ptr<BayesNetModel> Read(const ModelGenerator& generator) {
@@ -177,9 +176,8 @@ GeneratorOptions RandomOptions(std::mt19937_64& random) {
   o.categories = 2 + below(3);
   o.targetCategories = 2 + below(4);  // up to 5: blocks of four and one
   o.numericTarget = below(2) == 1;
-  const ArcPattern structures[] = {ArcPattern::NaiveBayes,
-                                 ArcPattern::TreeAugmented,
-                                 ArcPattern::General};
+  const ArcPattern structures[] = {ArcPattern::NaiveBayes, ArcPattern::TreeAugmented,
+                                   ArcPattern::General};
   o.structure = structures[below(3)];
   o.maxParents = below(4);
   const LearningMethod methods[] = {LearningMethod::MaxLikelihood, LearningMethod::AdjustedBayes,
@@ -325,9 +323,12 @@ const GeneratedNode* NodeWhere(const ModelGenerator& g,
 // A child of the target, whose factor scoring multiplies in.
 const std::string& TargetChild(const ModelGenerator& g) {
   const int target = g.GetTargetIndex();
-  return NodeWhere(g, [target](const GeneratedNode& n) {
-           return std::find(n.parents.begin(), n.parents.end(), target) != n.parents.end();
-         })->name;
+  return NodeWhere(g,
+                   [target](const GeneratedNode& n) {
+                     return std::find(n.parents.begin(), n.parents.end(), target) !=
+                            n.parents.end();
+                   })
+      ->name;
 }
 // The first predictor of a kind.
 const std::string& OfKind(const ModelGenerator& g, GeneratedNode::Kind kind) {

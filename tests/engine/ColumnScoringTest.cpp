@@ -101,8 +101,7 @@ void CheckShape(const ShapePreset& shape, bool predictionOnly, const Evidence& e
 
   Outputs one(k), two(k);
   model->Score(columns, kRows, {one.status, one.prediction, one.confidence, one.probabilities});
-  model->Score(columns, kRows, {two.status, two.prediction, two.confidence, two.probabilities},
-               2);
+  model->Score(columns, kRows, {two.status, two.prediction, two.confidence, two.probabilities}, 2);
   EXPECT_EQ(one.status, two.status);
   EXPECT_EQ(one.prediction, two.prediction);
   EXPECT_EQ(std::memcmp(one.probabilities.data(), two.probabilities.data(),
@@ -117,8 +116,8 @@ void CheckShape(const ShapePreset& shape, bool predictionOnly, const Evidence& e
     std::vector<bnscore::NamedCell> record;
     bool gap = false;
     for (std::size_t f = 0; f < names.size(); ++f) {
-      bnscore::Cell cell = numeric[f] != 0 ? bnscore::Cell::Of(numbers[f][r])
-                                           : bnscore::Cell::Of(texts[f][r]);
+      bnscore::Cell cell =
+          numeric[f] != 0 ? bnscore::Cell::Of(numbers[f][r]) : bnscore::Cell::Of(texts[f][r]);
       if (!masks[f].empty() && masks[f][r] != 0) cell = bnscore::Cell::Missing();
       gap = gap || cell.kind == bnscore::Cell::Kind::kMissing ||
             (numeric[f] != 0 ? std::isnan(cell.number) : cell.text.empty());

@@ -47,7 +47,7 @@ std::string ErrorOf(const std::string& text) {
 
 TEST(CsvReaderTest, QuotedFieldsHoldSeparatorsQuotesAndLineBreaks) {
   std::vector<long> lines;
-  Rows rows = ReadAll("a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"two\r\nlines\",\"\",x\r\nlast,,\n", 
+  Rows rows = ReadAll("a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"two\r\nlines\",\"\",x\r\nlast,,\n",
                       CsvReader::kDefaultBufferSize, &lines);
   EXPECT_EQ(rows, (Rows{{"a", "b,c", "say \"hi\""}, {"two\r\nlines", "", "x"}, {"last", "", ""}}));
   // The second row spans lines 2 and 3.

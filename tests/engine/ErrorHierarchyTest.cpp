@@ -28,7 +28,8 @@ TEST(ErrorHierarchyTest, FaultsArePublicSubclassesWithTheirPlace) {
     bnscore::Model::LoadText("<PMML version=\"3.1\"/>", WithPlugin());
     ADD_FAILURE() << "no ModelError";
   } catch (const bnscore::ModelError& e) {
-    EXPECT_EQ(std::string(e.what()), "error " + std::to_string(e.GetCode()) + ": " + e.GetMessage());
+    EXPECT_EQ(std::string(e.what()),
+              "error " + std::to_string(e.GetCode()) + ": " + e.GetMessage());
   }
 
   const auto model = bnscore::Model::Load(kData + "cli_network.pmml", WithPlugin());

@@ -37,7 +37,8 @@ class Enumeration {
     for (std::size_t n = 0; n < nodes_.size(); ++n) {
       const GeneratedNode& node = nodes_[n];
       std::size_t configs = 1;
-      for (int parent : node.parents) configs *= static_cast<std::size_t>(nodes_[parent].categories);
+      for (int parent : node.parents)
+        configs *= static_cast<std::size_t>(nodes_[parent].categories);
       // A configuration the table leaves out: uniform under AdjustedBayes, else 0.
       tables_.emplace_back(configs * static_cast<std::size_t>(node.categories),
                            adjusted ? 1.0 / node.categories : 0.0);
@@ -182,7 +183,8 @@ void CheckNetwork(const GeneratorOptions& options, bool innerGapsOnly, int& zero
   }
 
   std::mt19937_64 random(options.seed);
-  const std::size_t k = static_cast<std::size_t>(nodes[static_cast<std::size_t>(target)].categories);
+  const std::size_t k =
+      static_cast<std::size_t>(nodes[static_cast<std::size_t>(target)].categories);
   std::vector<double> probabilities(k);
   std::vector<double> plainProbabilities(k);
   for (int r = 0; r < 25; ++r) {

@@ -146,7 +146,6 @@ void CheckAgainstBnscore(const Case& test) {
                 "Score row " + std::to_string(r + 1) + (useNumbers ? " (numbers)" : ""));
     }
   }
-
 }
 
 TEST(ModelApiTest, ScoresBitForBitAsBnscore) {
@@ -322,8 +321,8 @@ TEST(ModelApiTest, ScoreCsvReadsOddNumberCellsAsTheRecordPathDoes) {
   bnscore::LoadOptions options;
   options.plugin = kPlugin;
   const auto model = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
-  const std::vector<std::string> incomes = {"52000", "nan", "inf", "-inf", "abc", "1e400",
-                                            "NA",    "",    "3.5e4", "nan", "0x10", "-0"};
+  const std::vector<std::string> incomes = {"52000", "nan", "inf",   "-inf", "abc",  "1e400",
+                                            "NA",    "",    "3.5e4", "nan",  "0x10", "-0"};
   std::string csv = "age,income,employment,dependents\n";
   for (const std::string& income : incomes) csv += "41," + income + ",salaried,1\n";
   const std::size_t categories = model->GetSchema().categories.size();

@@ -87,10 +87,14 @@ TEST(ModelStructureTest, ArcsBlanketAndBinsAsDrawn) {
 TEST(ModelStructureTest, TheArcTheModelIgnoresIsNotScored) {
   const auto model = LoadStructureNetwork();
   std::vector<double> pu(2), pv(2);
-  bnscore::NamedCell u[] = {{"a", bnscore::Cell::Of("r")}, {"b", bnscore::Cell::Of(3.0)},
-                            {"c", bnscore::Cell::Of("p")}, {"d", bnscore::Cell::Of("u")}};
-  bnscore::NamedCell v[] = {{"a", bnscore::Cell::Of("r")}, {"b", bnscore::Cell::Of(3.0)},
-                            {"c", bnscore::Cell::Of("p")}, {"d", bnscore::Cell::Of("v")}};
+  bnscore::NamedCell u[] = {{"a", bnscore::Cell::Of("r")},
+                            {"b", bnscore::Cell::Of(3.0)},
+                            {"c", bnscore::Cell::Of("p")},
+                            {"d", bnscore::Cell::Of("u")}};
+  bnscore::NamedCell v[] = {{"a", bnscore::Cell::Of("r")},
+                            {"b", bnscore::Cell::Of(3.0)},
+                            {"c", bnscore::Cell::Of("p")},
+                            {"d", bnscore::Cell::Of("v")}};
   EXPECT_EQ(model->ScoreOne(u, pu).status, bnscore::kScored);
   EXPECT_EQ(model->ScoreOne(v, pv).status, bnscore::kScored);
   // P(t=yes | a=r, b mid, c=p) = .3*.9*.3 / (.3*.9*.3 + .7*.2*.3)

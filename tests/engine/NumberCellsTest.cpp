@@ -99,13 +99,20 @@ TEST(NumberCellReaderTest, ReadsCellsAsTheCommandLineDoes) {
     double value;  // for kNumber and kNotFinite
   };
   const Case cases[] = {
-      {"", Kind::kMissing, 0},          {"NA", Kind::kMissing, 0},
-      {"null", Kind::kMissing, 0},      {"nan", Kind::kMissing, 0},
-      {"42", Kind::kNumber, 42},        {"-3.25", Kind::kNumber, -3.25},
-      {" 41000 ", Kind::kNumber, 41000}, {"+1e3", Kind::kNumber, 1000},
-      {"inf", Kind::kNotFinite, INFINITY}, {"-Infinity", Kind::kNotFinite, -INFINITY},
-      {"NAN", Kind::kNotFinite, NAN},   {"abc", Kind::kNotANumber, 0},
-      {"1,5", Kind::kNotANumber, 0},    {"na", Kind::kNotANumber, 0},
+      {"", Kind::kMissing, 0},
+      {"NA", Kind::kMissing, 0},
+      {"null", Kind::kMissing, 0},
+      {"nan", Kind::kMissing, 0},
+      {"42", Kind::kNumber, 42},
+      {"-3.25", Kind::kNumber, -3.25},
+      {" 41000 ", Kind::kNumber, 41000},
+      {"+1e3", Kind::kNumber, 1000},
+      {"inf", Kind::kNotFinite, INFINITY},
+      {"-Infinity", Kind::kNotFinite, -INFINITY},
+      {"NAN", Kind::kNotFinite, NAN},
+      {"abc", Kind::kNotANumber, 0},
+      {"1,5", Kind::kNotANumber, 0},
+      {"na", Kind::kNotANumber, 0},
   };
   for (const Case& c : cases) {
     double value = -7.0;

@@ -114,7 +114,6 @@ const char kActiveTargetModel[] = R"(<?xml version="1.0"?>
 </PMML>
 )";
 
-
 // The status and prediction columns of ScoreCsv's output for `csv`, one
 // "status,prediction" per record, the same on one and on two threads.
 std::vector<std::string> Outcomes(const bnscore::Model& model, const std::string& csv) {

@@ -47,15 +47,16 @@ TEST(ConvertCommand, ConvertsChecksAndScoresWithExitStatuses) {
   EXPECT_EQ(refused.err, "bnscore: " + bad + ":3:10: expected a variable's name, found '{'\n");
   auto noTarget = Bnscore({"convert", asia});
   EXPECT_EQ(noTarget.status, 2);
-  EXPECT_EQ(noTarget.err, "bnscore: " + asia +
-                              ": the document names no target: give one with --target NODE\n");
+  EXPECT_EQ(noTarget.err,
+            "bnscore: " + asia + ": the document names no target: give one with --target NODE\n");
   auto unknown = Bnscore({"convert", asia, "--target", "nothing"});
   EXPECT_EQ(unknown.err, "bnscore: " + asia + ": the network has no variable 'nothing'\n");
   EXPECT_EQ(Bnscore({"convert", kData + "absent.bif"}).status, 1);
 
   // The document limits are options: a network within the defaults is
   // refused below them, XML or not.
-  auto nodes = Bnscore({"check", "--plugin", kPlugin, "--target", "either", "--max-nodes", "60", asia});
+  auto nodes =
+      Bnscore({"check", "--plugin", kPlugin, "--target", "either", "--max-nodes", "60", asia});
   EXPECT_EQ(nodes.status, 2);
   EXPECT_NE(nodes.err.find(": error 9: " + asia + ":18:37: more than 60 nodes (elements"),
             std::string::npos)

@@ -62,7 +62,8 @@ TEST(NetworkFormats, FaultsNameTheLineAndColumn) {
   std::string wide;
   std::string given;
   for (int i = 0; i < 30; ++i) {
-    wide += "variable p" + std::to_string(i) + " { type discrete [ 10 ] { 0,1,2,3,4,5,6,7,8,9 }; }\n";
+    wide +=
+        "variable p" + std::to_string(i) + " { type discrete [ 10 ] { 0,1,2,3,4,5,6,7,8,9 }; }\n";
     given += (i ? ", p" : "p") + std::to_string(i);
   }
   wide += "variable c { type discrete [ 2 ] { y, n }; }\nprobability ( c | " + given + " ) {\n}\n";
@@ -126,7 +127,9 @@ TEST(NetworkFormats, BifThroughPmmlKeepsEveryTable) {
       for (int parent : b.parents) {
         const std::string& name = after.nodes[static_cast<std::size_t>(parent)].name;
         std::size_t j = 0;
-        while (j < a.parents.size() && before.nodes[static_cast<std::size_t>(a.parents[j])].name != name) ++j;
+        while (j < a.parents.size() &&
+               before.nodes[static_cast<std::size_t>(a.parents[j])].name != name)
+          ++j;
         ASSERT_LT(j, a.parents.size()) << a.name << " lost the parent " << name;
         where.push_back(j);
       }
@@ -164,8 +167,9 @@ TEST(NetworkFormats, DmgModelsScoreWithTheirTargetAndLocalBins) {
     bnscore::Model::Load(kData + "dmg_continuous.pmml", options);
     ADD_FAILURE() << "a continuous node was read";
   } catch (const bnscore::ModelError& e) {
-    EXPECT_EQ(e.GetMessage(), kData + "dmg_continuous.pmml:20:7: node 'income' is a "
-                                      "ContinuousNode: continuous nodes are not read");
+    EXPECT_EQ(e.GetMessage(), kData +
+                                  "dmg_continuous.pmml:20:7: node 'income' is a "
+                                  "ContinuousNode: continuous nodes are not read");
   }
   // A BIF network needs its target.
   if (!testnets::NetworksDir().empty()) {

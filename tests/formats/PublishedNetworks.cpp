@@ -41,7 +41,8 @@ std::vector<std::string> Tokens(const std::string& text) {
   std::vector<std::string> tokens;
   std::string word;
   for (char c : text) {
-    if (std::isspace(static_cast<unsigned char>(c)) || std::string("{}()[],;|").find(c) != std::string::npos) {
+    if (std::isspace(static_cast<unsigned char>(c)) ||
+        std::string("{}()[],;|").find(c) != std::string::npos) {
       if (!word.empty()) tokens.push_back(word);
       word.clear();
       if (!std::isspace(static_cast<unsigned char>(c))) tokens.emplace_back(1, c);

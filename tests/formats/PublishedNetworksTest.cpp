@@ -55,8 +55,7 @@ TEST(PublishedNetworks, ConvertedNetworksScoreTheExactPosterior) {
   for (const std::string& path : testnets::BifFiles()) {
     SCOPED_TRACE(path);
     const testnets::Net net = testnets::ReadBifForTest(path);
-    std::set<int> targets{testnets::LargestBlanket(net), 0,
-                          static_cast<int>(net.nodes.size()) - 1};
+    std::set<int> targets{testnets::LargestBlanket(net), 0, static_cast<int>(net.nodes.size()) - 1};
     for (int target : targets) {
       const testnets::Node& node = net.nodes[static_cast<std::size_t>(target)];
       SCOPED_TRACE(node.name);

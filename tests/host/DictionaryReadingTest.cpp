@@ -139,15 +139,25 @@ TEST_F(DictionaryReading, DerivedFieldsAndTheirLabels) {
 }
 
 TEST_F(DictionaryReading, DiscretizeAtIntervalEdgesForEveryClosure) {
-  struct Case { double x; const char* bin; };
+  struct Case {
+    double x;
+    const char* bin;
+  };
   const Case cases[] = {
-      {-1e300, "A"}, {18, "A"},                       // openClosed (-inf, 18]
-      {18.000000000000004, "B"}, {29.999, "B"},      // openOpen (18, 30)
-      {30, "other"}, {39.999, "other"},               // gap: defaultValue
-      {40, "C"}, {49.999, "C"},                       // closedOpen [40, 50)
-      {50, "D"}, {60, "D"},                           // closedClosed [50, 60]
-      {60.001, "other"}, {70, "other"},               // openClosed (70, inf)
-      {70.001, "A"}, {1e300, "A"},
+      {-1e300, "A"},
+      {18, "A"},  // openClosed (-inf, 18]
+      {18.000000000000004, "B"},
+      {29.999, "B"},  // openOpen (18, 30)
+      {30, "other"},
+      {39.999, "other"},  // gap: defaultValue
+      {40, "C"},
+      {49.999, "C"},  // closedOpen [40, 50)
+      {50, "D"},
+      {60, "D"},  // closedClosed [50, 60]
+      {60.001, "other"},
+      {70, "other"},  // openClosed (70, inf)
+      {70.001, "A"},
+      {1e300, "A"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DeriveText("age_bin", "age", c.x), c.bin) << c.x;
@@ -279,8 +289,10 @@ TEST(TransformationDictionaryCategories, BinsShareCategoriesAndValuesMayNotRepea
   XmlPlatform platform;
   DictionaryReader reader;
   DocumentPtr bins = PmmlParser::ParseText(
-      "<TransformationDictionary><DerivedField name=\"d\" dataType=\"double\"><Discretize field=\"x\">"
-      "<DiscretizeBin binValue=\"1\"/><DiscretizeBin binValue=\"2\"/><DiscretizeBin binValue=\"1.0\"/>"
+      "<TransformationDictionary><DerivedField name=\"d\" dataType=\"double\"><Discretize "
+      "field=\"x\">"
+      "<DiscretizeBin binValue=\"1\"/><DiscretizeBin binValue=\"2\"/><DiscretizeBin "
+      "binValue=\"1.0\"/>"
       "</Discretize></DerivedField></TransformationDictionary>",
       "t.pmml");
   std::unique_ptr<TransformationDictionary> derived(
@@ -305,8 +317,10 @@ TEST(TransformationLeniency, DuplicateAndUnnamedDerivedFieldsAreSkipped) {
   XmlPlatform platform;
   DocumentPtr doc = PmmlParser::ParseText(
       "<TransformationDictionary>"
-      "<DerivedField name=\"d\" dataType=\"string\"><Discretize field=\"x\" defaultValue=\"first\"/></DerivedField>"
-      "<DerivedField name=\"d\" dataType=\"string\"><Discretize field=\"x\" defaultValue=\"second\"/></DerivedField>"
+      "<DerivedField name=\"d\" dataType=\"string\"><Discretize field=\"x\" "
+      "defaultValue=\"first\"/></DerivedField>"
+      "<DerivedField name=\"d\" dataType=\"string\"><Discretize field=\"x\" "
+      "defaultValue=\"second\"/></DerivedField>"
       "<DerivedField name=\"\"/>"
       "<DerivedField name=\"e\"/>"
       "</TransformationDictionary>",

@@ -27,14 +27,14 @@ std::pair<int, std::string> Fault(F&& f) {
 
 const char kDoc[] =
     "<?xml version=\"1.0\"?>\n"
-    "<PMML version=\"4.2\">\n"                                // line 2
+    "<PMML version=\"4.2\">\n"  // line 2
     "  <!-- a comment -->\n"
-    "  <BayesNetModel modelName=\"m\">\n"                     // line 4
-    "    text<Extension/>\n"                                  // line 5
+    "  <BayesNetModel modelName=\"m\">\n"                               // line 4
+    "    text<Extension/>\n"                                            // line 5
     "    <ConditionalTable fieldName=\"x\" parentsNumber=\" -12 \">\n"  // line 6
-    "      <row totalN=\"abc\">1;2</row>\n"                   // line 7
-    "      <row totalN=\"2147483648\"/>\n"                    // line 8
-    "      <row totalN=\"-2147483648\" p=\"+0.5\" q=\"\"/>\n"  // line 9
+    "      <row totalN=\"abc\">1;2</row>\n"                             // line 7
+    "      <row totalN=\"2147483648\"/>\n"                              // line 8
+    "      <row totalN=\"-2147483648\" p=\"+0.5\" q=\"\"/>\n"           // line 9
     "    </ConditionalTable>\n"
     "  </BayesNetModel>\n"
     "</PMML>\n";
@@ -80,19 +80,24 @@ TEST_F(DomHelpers, WalkingElementsAndLines) {
 
 TEST_F(DomHelpers, ForcedLookupsRaiseCodes2And3) {
   DocumentPtr doc = PmmlParser::ParseText(kDoc, "doc.pmml");
-  DOMElement* model = BaseTranslator::GetChildByTagForced(doc->getDocumentElement(), "BayesNetModel");
+  DOMElement* model =
+      BaseTranslator::GetChildByTagForced(doc->getDocumentElement(), "BayesNetModel");
   DOMElement* table = BaseTranslator::GetChildByTag(model, "ConditionalTable");
-  EXPECT_EQ(Fault([&] { BaseTranslator::GetChildByTagForced(model, "MiningSchema"); }),
-            std::make_pair(2, std::string("Element <MiningSchema> is required in <BayesNetModel> at line 4.")));
+  EXPECT_EQ(
+      Fault([&] { BaseTranslator::GetChildByTagForced(model, "MiningSchema"); }),
+      std::make_pair(
+          2, std::string("Element <MiningSchema> is required in <BayesNetModel> at line 4.")));
   EXPECT_TRUE(BaseTranslator::IsEqual(BaseTranslator::GetAttributeForced(table, "fieldName"), "x"));
   EXPECT_EQ(Fault([&] { BaseTranslator::GetAttributeForced(table, "totalN"); }),
-            std::make_pair(3, std::string("Attribute totalN is required in <ConditionalTable> at line 6.")));
+            std::make_pair(
+                3, std::string("Attribute totalN is required in <ConditionalTable> at line 6.")));
 
   // An element built by hand has no line: the message omits it.
   DOMElement* made = doc->createElement(u"ConditionalTable");
   EXPECT_EQ(BaseTranslator::GetLineNumber(made), 0);
-  EXPECT_EQ(Fault([&] { BaseTranslator::GetAttributeForced(made, "fieldName"); }),
-            std::make_pair(3, std::string("Attribute fieldName is required in <ConditionalTable>.")));
+  EXPECT_EQ(
+      Fault([&] { BaseTranslator::GetAttributeForced(made, "fieldName"); }),
+      std::make_pair(3, std::string("Attribute fieldName is required in <ConditionalTable>.")));
   EXPECT_EQ(Fault([&] { BaseTranslator::GetChildByTagForced(made, "names"); }).second,
             "Element <names> is required in <ConditionalTable>.");
   made->release();
@@ -108,18 +113,21 @@ TEST_F(DomHelpers, VerifyNumbersRaiseCode4) {
   EXPECT_EQ(BaseTranslator::VerifyInt(row(2), "totalN"), -2147483647 - 1);
   EXPECT_EQ(BaseTranslator::VerifyDouble(row(2), "p"), 0.5);
   EXPECT_EQ(Fault([&] { BaseTranslator::VerifyInt(row(0), "totalN"); }),
-            std::make_pair(4, std::string("Attribute totalN of <row> at line 7 is not an integer: 'abc'.")));
+            std::make_pair(
+                4, std::string("Attribute totalN of <row> at line 7 is not an integer: 'abc'.")));
   EXPECT_EQ(Fault([&] { BaseTranslator::VerifyInt(row(1), "totalN"); }).second,
             "Attribute totalN of <row> at line 8 is not an integer: '2147483648'.");
-  EXPECT_EQ(Fault([&] { BaseTranslator::VerifyDouble(row(1), "missing"); }),
-            std::make_pair(4, std::string("Attribute missing of <row> at line 8 is not a number: ''.")));
+  EXPECT_EQ(
+      Fault([&] { BaseTranslator::VerifyDouble(row(1), "missing"); }),
+      std::make_pair(4, std::string("Attribute missing of <row> at line 8 is not a number: ''.")));
   // An attribute that may be left out: absent or empty gives the fallback,
   // anything else is checked as above.
   EXPECT_EQ(BaseTranslator::VerifyDouble(row(2), "p", 7.0), 0.5);
   EXPECT_EQ(BaseTranslator::VerifyDouble(row(2), "q", 7.0), 7.0);
   EXPECT_EQ(BaseTranslator::VerifyDouble(row(1), "missing", 7.0), 7.0);
   EXPECT_EQ(Fault([&] { BaseTranslator::VerifyDouble(row(0), "totalN", 7.0); }),
-            std::make_pair(4, std::string("Attribute totalN of <row> at line 7 is not a number: 'abc'.")));
+            std::make_pair(
+                4, std::string("Attribute totalN of <row> at line 7 is not a number: 'abc'.")));
 
   EXPECT_EQ(BaseTranslator::VerifyInt(u"+7"), 7);
   EXPECT_EQ(BaseTranslator::VerifyInt(u"\t 2147483647 "), 2147483647);
@@ -186,7 +194,8 @@ TEST_F(DomHelpers, TranslatorParsesFilesAndStreams) {
   EXPECT_EQ(translator.ParseFromTree(std::string(BNSCORE_TEST_DATA "/host_dictionary.pmml"), ""),
             nullptr);
   EXPECT_EQ(translator.seen, "PMML");
-  EXPECT_EQ(Fault([&] { translator.ParseFromTree(std::string("/nonexistent.pmml"), ""); }).first, 9);
+  EXPECT_EQ(Fault([&] { translator.ParseFromTree(std::string("/nonexistent.pmml"), ""); }).first,
+            9);
 
   std::unique_ptr<ScoreVersionInfo> version(BaseTranslator::VersionInfo("3.1"));
   EXPECT_EQ(version->GetVersion(), "3.1");

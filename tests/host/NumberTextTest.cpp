@@ -95,8 +95,8 @@ TEST(ParseNumber, AcceptsDecimalTextWithBlanksAndPlus) {
 }
 
 TEST(ParseNumber, RejectsEverythingElseAndKeepsTheValue) {
-  for (const char* bad : {"", " ", "\t", "abc", "1x", "1 2", "+-1", "++1", "--1", "+", "-",
-                          "0x10", "1e", "1,5", "\n1", "1\n", "1e400"}) {
+  for (const char* bad : {"", " ", "\t", "abc", "1x", "1 2", "+-1", "++1", "--1", "+", "-", "0x10",
+                          "1e", "1,5", "\n1", "1\n", "1e400"}) {
     double v = 99;
     EXPECT_FALSE(ParseNumber(bad, v)) << '"' << bad << '"';
     EXPECT_EQ(v, 99) << '"' << bad << '"';
@@ -133,8 +133,8 @@ bool StrtodReading(const std::string& text, double& value) {
 TEST(ReadLeadingNumber, ReadsProbabilityTextsBitForBit) {
   const char* const texts[] = {
       "0.1", "0.30000000000000004", "0.12345678901234567", "0.99999999999999989",
-      "0.99999999999999994", "1", "+0.25", "-0.25", "-0", "+0", "0", ".5", "5.", "00000.5",
-      "1e-3", "1E-3", "2.5e+2", "1e0", "0.e5", "123456789012345678901234567890e-30",
+      "0.99999999999999994", "1", "+0.25", "-0.25", "-0", "+0", "0", ".5", "5.", "00000.5", "1e-3",
+      "1E-3", "2.5e+2", "1e0", "0.e5", "123456789012345678901234567890e-30",
       // subnormals and the edges of the range
       "4.9406564584124654e-324", "2.4703282292062328e-324", "2.4703282292062327e-324",
       "2.2250738585072009e-308", "2.2250738585072014e-308", "1e-320", "-1e-320", "1e-400",
@@ -143,15 +143,15 @@ TEST(ReadLeadingNumber, ReadsProbabilityTextsBitForBit) {
       "0e99999999999999999999", "0.000000000000000000000000000001e330",
       "100000000000000000000000000000e-340",
       // whitespace before, anything after
-      " 0.5", "\t0.5", "\n\v\f\r 0.5", "0.5 ", "0.5x", "0.5;", "1.5.3", "1e5e3", "1e5.3",
-      "0.25abc", "1,5", "0x1p3",
+      " 0.5", "\t0.5", "\n\v\f\r 0.5", "0.5 ", "0.5x", "0.5;", "1.5.3", "1e5e3", "1e5.3", "0.25abc",
+      "1,5", "0x1p3",
       // no number
       "", " ", "-", "+", ".", "-.", "+.", "e5", ".e5", "1e", "1e+", "1e-", "1.e", "+-1", "--1",
       "++1", "inf", "-inf", "nan", "infinity", "abc"};
   std::vector<std::string> all(std::begin(texts), std::end(texts));
-  all.push_back("1" + std::string(400, '0'));             // too large, no exponent
-  all.push_back("-0." + std::string(400, '0') + "1");     // too small, no exponent
-  all.push_back("0." + std::string(320, '0') + "1e10");   // a subnormal
+  all.push_back("1" + std::string(400, '0'));            // too large, no exponent
+  all.push_back("-0." + std::string(400, '0') + "1");    // too small, no exponent
+  all.push_back("0." + std::string(320, '0') + "1e10");  // a subnormal
   for (const std::string& text : all) {
     const double expected = StreamReading(text);
     EXPECT_EQ(Bits(ReadLeadingNumber(text)), Bits(expected))

@@ -45,10 +45,13 @@ void Add(TransformationDictionary& t, const std::string& name, int type, const s
 std::unique_ptr<TransformationDictionary> MakeDerived(const std::string& tag = "") {
   auto t = std::make_unique<TransformationDictionary>();
   using B = DiscretizeBin;
-  Add(*t, "a", 1, "x", {Bin("low" + tag, B::OpenClosed, false, 0, true, 10),
-                        Bin("high" + tag, B::OpenOpen, true, 10, false, 0)}, nullptr, "miss");
-  Add(*t, "b", 0, "y", {Bin("1", B::ClosedOpen, true, 0, true, 5),
-                        Bin("2", B::ClosedOpen, true, 5, true, 10)}, "9", nullptr);
+  Add(*t, "a", 1, "x",
+      {Bin("low" + tag, B::OpenClosed, false, 0, true, 10),
+       Bin("high" + tag, B::OpenOpen, true, 10, false, 0)},
+      nullptr, "miss");
+  Add(*t, "b", 0, "y",
+      {Bin("1", B::ClosedOpen, true, 0, true, 5), Bin("2", B::ClosedOpen, true, 5, true, 10)}, "9",
+      nullptr);
   t->AddDerivedField(std::make_unique<BaseDictVar>("c", 1, 0), nullptr);
   Add(*t, "d", 1, "x", {Bin("neg", B::OpenClosed, false, 0, true, 0)}, "pos", nullptr);
   Add(*t, "e", 0, "y", {Bin("100", B::ClosedClosed, true, 1, true, 1)}, nullptr, "-1");
@@ -86,7 +89,9 @@ class NamedRecord : public ScoreCaseRecord {
  public:
   explicit NamedRecord(const BaseCaseRecord& inner) : inner_(inner) {}
   const ScoreValue* GetValue(int) const override { return nullptr; }
-  const ScoreValue* GetValue(const std::string& name) const override { return inner_.GetValue(name); }
+  const ScoreValue* GetValue(const std::string& name) const override {
+    return inner_.GetValue(name);
+  }
   bool IsIndexed() const override { return false; }
   int GetIndex(const std::string&) const override { return -1; }
 
@@ -111,7 +116,11 @@ TEST(TransformationDictionary, SubsetGivesTheFullValuesAndNothingElse) {
   SubRecord sub({"y", "x"}, true);
   BaseCaseRecord in({"x", "y"}, false);
   NamedRecord named(in);
-  struct Input { double x, y; bool hasX; const char* full; };
+  struct Input {
+    double x, y;
+    bool hasX;
+    const char* full;
+  };
   const Input inputs[] = {
       {10, 4.999, true, "low #1 - pos - nz "},
       {10.5, 5, true, "high #2 - pos - nz "},
@@ -119,16 +128,22 @@ TEST(TransformationDictionary, SubsetGivesTheFullValuesAndNothingElse) {
       {99, 10, true, "miss #9 - - - nz "},  // declared missing; y past the last bin
       {0, NumericValue::GetSysmisValue(), false, "miss - - - #-1 nz "},
   };
-  const std::vector<std::vector<int>> subsets = {{1, 4}, {0}, {5, -1, 6, 5, 100}, {},
-                                                 {1, 3, 3, 3, 3, 3, 3, 3}, {2, 0}};
+  const std::vector<std::vector<int>> subsets = {
+      {1, 4}, {0}, {5, -1, 6, 5, 100}, {}, {1, 3, 3, 3, 3, 3, 3, 3}, {2, 0}};
   for (const Input& c : inputs) {
-    if (c.hasX) in.SetNumber(0, c.x); else in.ClearValue(0);
+    if (c.hasX)
+      in.SetNumber(0, c.x);
+    else
+      in.ClearValue(0);
     in.SetNumber(1, c.y);
-    if (c.hasX) sub.SetNumber(1, c.x); else sub.ClearValue(1);
+    if (c.hasX)
+      sub.SetNumber(1, c.x);
+    else
+      sub.ClearValue(1);
     sub.SetNumber(0, c.y);
-    for (const ScoreCaseRecord* record : {static_cast<const ScoreCaseRecord*>(&in),
-                                          static_cast<const ScoreCaseRecord*>(&sub),
-                                          static_cast<const ScoreCaseRecord*>(&named)}) {
+    for (const ScoreCaseRecord* record :
+         {static_cast<const ScoreCaseRecord*>(&in), static_cast<const ScoreCaseRecord*>(&sub),
+          static_cast<const ScoreCaseRecord*>(&named)}) {
       const ScoreCaseRecord* full = t->GetValuesForDeriedVars(record, data.get());
       ASSERT_EQ(All(full), c.full) << c.x;
       std::vector<std::string> expected;
@@ -163,8 +178,9 @@ TEST(TransformationDictionary, ThreadsKeepTheirOwnRecords) {
     in.SetNumber(0, x);
     const std::vector<int> wanted = {0};
     for (int i = 0; i < 3000; ++i) {
-      const ScoreCaseRecord* out = i % 2 == 0 ? t->GetValuesForDeriedVars(&in, data.get())
-                                              : t->GetValuesForDerivedFields(&in, data.get(), wanted);
+      const ScoreCaseRecord* out = i % 2 == 0
+                                       ? t->GetValuesForDeriedVars(&in, data.get())
+                                       : t->GetValuesForDerivedFields(&in, data.get(), wanted);
       if (i == 0) *mine = out;
       if (out != *mine || Text(out, 0) != a || (i % 2 == 1 && Text(out, 3) != "-")) ++*wrong;
     }
@@ -216,7 +232,8 @@ TEST(TransformationDictionary, NewDictionariesNeverSeeOldRecords) {
   for (int k = 0; k < 20; ++k) {
     auto t = MakeDerived(std::to_string(k));
     EXPECT_EQ(Text(t->GetValuesForDeriedVars(&in, data.get()), 0), "low" + std::to_string(k));
-    EXPECT_EQ(Text(t->GetValuesForDerivedFields(&in, data.get(), {0}), 0), "low" + std::to_string(k));
+    EXPECT_EQ(Text(t->GetValuesForDerivedFields(&in, data.get(), {0}), 0),
+              "low" + std::to_string(k));
   }
   // Two dictionaries in turn each keep their own record.
   auto first = MakeDerived("1");

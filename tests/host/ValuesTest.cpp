@@ -68,7 +68,8 @@ TEST(DictVar, MissingValuesLabelsCloneAndDisplay) {
 
   std::ostringstream out;
   var.Display(out);
-  EXPECT_EQ(out.str(), "age (numeric, ordinal) index 4, 2 categories: 1=\"low\" 2.5=\"mid\"; missing: 99\n");
+  EXPECT_EQ(out.str(),
+            "age (numeric, ordinal) index 4, 2 categories: 1=\"low\" 2.5=\"mid\"; missing: 99\n");
 
   std::unique_ptr<ScoreDictVar> copy(var.Clone());
   var.AddValueLabel(std::make_unique<NumericValue>(3), "high");  // the copy is deep
@@ -245,7 +246,8 @@ TEST(Model, RolesTargetAndOwnership) {
     EXPECT_EQ(model.GetVarRole("derived"), ScoreModel::NoRole);
     EXPECT_TRUE(model.SetVarRole(dictionary->GetVariable("u"), ScoreModel::TargetRole));
     EXPECT_TRUE(model.SetVarRole("t", ScoreModel::TargetRole));
-    EXPECT_FALSE(model.SetVarRole(static_cast<const ScoreDictVar*>(nullptr), ScoreModel::TargetRole));
+    EXPECT_FALSE(
+        model.SetVarRole(static_cast<const ScoreDictVar*>(nullptr), ScoreModel::TargetRole));
     EXPECT_EQ(model.GetVarRole(dictionary->GetVariable("a")), ScoreModel::InputRole);
     EXPECT_EQ(model.GetVarRole(static_cast<const ScoreDictVar*>(nullptr)), ScoreModel::NoRole);
     // First of role 1 in dictionary order.

@@ -23,18 +23,19 @@ const char kData[] =
 TEST(LearnCommand, WritesAModelThatScores) {
   const std::string data = testprocess::WriteTempFile("learn.csv", kData);
   const std::string model = testprocess::TempPath("learn.pmml");
-  const auto learned = Bnscore({"learn", data, "--target", "class", "--delimiter", ";",
-                                "--structure", "tan", "-o", model});
+  const auto learned = Bnscore(
+      {"learn", data, "--target", "class", "--delimiter", ";", "--structure", "tan", "-o", model});
   ASSERT_EQ(learned.status, 0) << learned.err;
   EXPECT_EQ(learned.err, "bnscore: learn: read 13 rows\nbnscore: learn: arc x_bin -> colour\n");
-  const auto piped = Bnscore({"learn", "-", "--target", "class", "--delimiter", ";",
-                              "--structure", "tan", "--quiet"}, data);
+  const auto piped = Bnscore(
+      {"learn", "-", "--target", "class", "--delimiter", ";", "--structure", "tan", "--quiet"},
+      data);
   EXPECT_EQ(piped.status, 0);
   EXPECT_EQ(piped.err, "");
   EXPECT_EQ(piped.out, testprocess::ReadFile(model));
 
-  const std::string records = testprocess::WriteTempFile("learn-records.csv",
-                                                         "x,colour\n2,red\n5,blue\n");
+  const std::string records =
+      testprocess::WriteTempFile("learn-records.csv", "x,colour\n2,red\n5,blue\n");
   const auto scored = Bnscore({"score", model, records, "--threads", "1"});
   ASSERT_EQ(scored.status, 0) << scored.err;
   EXPECT_EQ(scored.out.substr(0, scored.out.find('\n')),
@@ -47,8 +48,8 @@ TEST(LearnCommand, WritesAModelThatScores) {
   const auto absent = Bnscore({"learn", data, "--target", "klass"});
   EXPECT_EQ(absent.status, 1);
   EXPECT_EQ(absent.err, "bnscore: " + data + ": no column 'klass'\n");
-  const auto badBins = Bnscore({"learn", data, "--target", "class", "--delimiter", ";",
-                                "--discretize", "equal-width:x"});
+  const auto badBins = Bnscore(
+      {"learn", data, "--target", "class", "--delimiter", ";", "--discretize", "equal-width:x"});
   EXPECT_EQ(badBins.status, 1);
   EXPECT_EQ(badBins.err,
             "bnscore: --discretize equal-width:x: K must be a whole number from 2 to 1000\n");

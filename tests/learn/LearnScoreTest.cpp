@@ -20,9 +20,9 @@ struct Case {
 // Training data with a numeric column x that separates the classes at 3.5
 // (so MDL cuts there) and no row with t = n and a = s.
 const std::vector<Case> kTraining = {
-    {"y", "r", "u", 1}, {"y", "s", "u", 2}, {"y", "s", "v", 3}, {"y", "r", "u", 1.5},
-    {"y", "s", "u", 2.5}, {"y", "r", "v", 3}, {"n", "r", "v", 4}, {"n", "r", "v", 5},
-    {"n", "r", "u", 6}, {"n", "r", "v", 4.5}, {"n", "r", "v", 5.5}, {"n", "r", "v", 6.5}};
+    {"y", "r", "u", 1},   {"y", "s", "u", 2},   {"y", "s", "v", 3},   {"y", "r", "u", 1.5},
+    {"y", "s", "u", 2.5}, {"y", "r", "v", 3},   {"n", "r", "v", 4},   {"n", "r", "v", 5},
+    {"n", "r", "u", 6},   {"n", "r", "v", 4.5}, {"n", "r", "v", 5.5}, {"n", "r", "v", 6.5}};
 
 std::string TrainingCsv() {
   std::string csv = "x,a,b,t\n";
@@ -77,7 +77,8 @@ TEST(LearnAndScore, NaiveBayesScoresAsItsCounts) {
                              Case{"", "r", "v", -100}, Case{"", "s", "u", 1e9}}) {
     auto factor = [&](const std::string& t) {
       const bool low = record.x <= 3.5;
-      return Estimate([&](const Case& c) { return c.t == t; }, [](const Case&) { return true; }, 2) *
+      return Estimate([&](const Case& c) { return c.t == t; }, [](const Case&) { return true; },
+                      2) *
              Estimate([&](const Case& c) { return c.t == t; },
                       [&](const Case& c) { return (c.x <= 3.5) == low; }, 2) *
              Estimate([&](const Case& c) { return c.t == t; },
@@ -108,7 +109,8 @@ TEST(LearnAndScore, TanScoresAsItsCountsWithAnUnseenConfigurationUniform) {
   const auto model = bnscore::Model::LoadText(learned.pmml, load);
   for (const Case& record : {Case{"", "s", "v", 0}, Case{"", "r", "u", 0}}) {
     auto factor = [&](const std::string& t) {
-      return Estimate([&](const Case& c) { return c.t == t; }, [](const Case&) { return true; }, 2) *
+      return Estimate([&](const Case& c) { return c.t == t; }, [](const Case&) { return true; },
+                      2) *
              Estimate([&](const Case& c) { return c.t == t; },
                       [&](const Case& c) { return c.a == record.a; }, 2) *
              Estimate([&](const Case& c) { return c.t == t && c.a == record.a; },

@@ -51,12 +51,12 @@ TEST(Learner, CountsAndEstimatesOfASmallTable) {
   options.maxCategories = 2;
   std::vector<std::string> notes;
   const formats::Network network = LearnText(csv, options, &notes);
-  EXPECT_EQ(notes, (std::vector<std::string>{
-                       "read 6 rows (1 without a target value)",
-                       "column 'Z' dropped: a single value",
-                       "column 'V' dropped: more than 2 distinct values",
-                       "column ' W' dropped: its name cannot name a field (empty, blanks at "
-                       "either end, or control characters)"}));
+  EXPECT_EQ(notes,
+            (std::vector<std::string>{
+                "read 6 rows (1 without a target value)", "column 'Z' dropped: a single value",
+                "column 'V' dropped: more than 2 distinct values",
+                "column ' W' dropped: its name cannot name a field (empty, blanks at "
+                "either end, or control characters)"}));
   ASSERT_EQ(network.variables.size(), 3u);
   EXPECT_EQ(network.parameterLearning, "adjustedBayes");
 
@@ -111,7 +111,8 @@ TEST(Learner, RefusesWhatCannotBeLearned) {
   EXPECT_EQ(message("T,A\na,1\n"), "unknown structure 'forest' (naive, tan, k2 or given:FILE)");
   options.structure = "naive";
   options.discretize = "equal-width:1";
-  EXPECT_EQ(message("T,A\na,1\n"), "--discretize equal-width:1: K must be a whole number from 2 to 1000");
+  EXPECT_EQ(message("T,A\na,1\n"),
+            "--discretize equal-width:1: K must be a whole number from 2 to 1000");
 }
 
 // T uniform; A follows T half of the time; B copies A 90% of the time; C

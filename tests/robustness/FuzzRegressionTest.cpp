@@ -41,7 +41,8 @@ void Replay(const std::string& folder, const std::string& accepted, Run run) {
     ASSERT_TRUE(ext == accepted || ext == ".refused") << path;
     const std::string input = testprocess::ReadFile(path.string());
     bool outcome = false;
-    EXPECT_NO_THROW(outcome = run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()))
+    EXPECT_NO_THROW(outcome =
+                        run(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()))
         << path;
     EXPECT_EQ(outcome, ext == accepted) << path;
   }
@@ -55,8 +56,9 @@ TEST(FuzzRegressions, PmmlInputsGiveAModelOrARefusal) {
 TEST(FuzzRegressions, CsvInputsAreScoredOrRefused) {
   XmlPlatform platform;
   CsvFuzzHarness harness(BNSCORE_TEST_DATA "/cli_network.pmml");
-  Replay("csv", ".scored",
-         [&harness](const std::uint8_t* data, std::size_t size) { return harness.Run(data, size); });
+  Replay("csv", ".scored", [&harness](const std::uint8_t* data, std::size_t size) {
+    return harness.Run(data, size);
+  });
 }
 
 }  // namespace

@@ -81,7 +81,8 @@ TEST(HostileBudget, CostlyDocumentsAreRefusedCheaply) {
       std::ofstream out(path, std::ios::binary);
       document.write(out);
     }
-    ExpectRefusedCheaply(path, {": error " + std::to_string(document.code) + ": ", document.reason});
+    ExpectRefusedCheaply(path,
+                         {": error " + std::to_string(document.code) + ": ", document.reason});
     std::remove(path.c_str());
   }
 }

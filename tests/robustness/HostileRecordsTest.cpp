@@ -81,8 +81,8 @@ TEST(HostileRecords, HundredThousandColumns) {
     row += "v,";
   }
   CsvFile records("hostile_columns.csv", header + "x,n\n" + row + "u,5\n" + row + "v,15\n");
-  for (const std::vector<std::string>& options : {std::vector<std::string>{},
-                                                  std::vector<std::string>{"--by-name"}}) {
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, std::vector<std::string>{"--by-name"}}) {
     Outcome run = Score(records, options);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, kHeader + kGood + kBad);
@@ -95,24 +95,26 @@ TEST(HostileRecords, NulBytesAndInvalidUtf8AreDataLikeAnyOther) {
   // A NUL or a stray byte makes a category unknown or a number unreadable;
   // in a column the model does not use, it changes nothing. --keep-input
   // copies every byte back unchanged.
-  const std::string text = "id,x,n,note\n"
-                           "1,u,5,a\0b\xff\n"s
-                           "2,u\0,5,\n"s
-                           "3,u,5\0,\n"s
-                           "4,\xc3\x28,15,\n"
-                           "5,v,15,\xed\xa0\x80\xf8\x88\x80\x80\x80\n";
+  const std::string text =
+      "id,x,n,note\n"
+      "1,u,5,a\0b\xff\n"s
+      "2,u\0,5,\n"s
+      "3,u,5\0,\n"s
+      "4,\xc3\x28,15,\n"
+      "5,v,15,\xed\xa0\x80\xf8\x88\x80\x80\x80\n";
   CsvFile records("hostile_bytes.csv", text);
   Outcome run = Score(records);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, kHeader + kGood + kMissing + kMissing + kMissing + kBad);
   run = Score(records, {"--keep-input", "--prediction-only"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "id,x,n,note,status,prediction\n"
-                     "1,u,5,a\0b\xff,0,good\n"s
-                     "2,u\0,5,,90029,\n"s
-                     "3,u,5\0,,90029,\n"s
-                     "4,\xc3\x28,15,,90029,\n"
-                     "5,v,15,\xed\xa0\x80\xf8\x88\x80\x80\x80,0,\"bad, \"\"really\"\"\"\n");
+  EXPECT_EQ(run.out,
+            "id,x,n,note,status,prediction\n"
+            "1,u,5,a\0b\xff,0,good\n"s
+            "2,u\0,5,,90029,\n"s
+            "3,u,5\0,,90029,\n"s
+            "4,\xc3\x28,15,,90029,\n"
+            "5,v,15,\xed\xa0\x80\xf8\x88\x80\x80\x80,0,\"bad, \"\"really\"\"\"\n");
 }
 
 TEST(HostileRecords, InputWithoutAHeaderRow) {

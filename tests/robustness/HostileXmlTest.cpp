@@ -131,12 +131,13 @@ class HostileXml : public ::testing::Test {
 };
 
 TEST_F(HostileXml, ExternalEntitiesNeverReadAFile) {
-  const std::string general = "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML [\n <!ENTITY x SYSTEM \"file://" +
-                              secret_ + "\">\n]>\n<PMML>&x;</PMML>\n";
+  const std::string general =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML [\n <!ENTITY x SYSTEM \"file://" + secret_ +
+      "\">\n]>\n<PMML>&x;</PMML>\n";
   const std::string relative = "<!DOCTYPE PMML [<!ENTITY x SYSTEM \"" + secret_ +
                                "\">]><PMML><Header description=\"&x;\"/></PMML>";
-  const std::string parameter = "<!DOCTYPE PMML [\n <!ENTITY % p SYSTEM \"" + secret_ +
-                                "\">\n %p;\n]>\n<PMML/>\n";
+  const std::string parameter =
+      "<!DOCTYPE PMML [\n <!ENTITY % p SYSTEM \"" + secret_ + "\">\n %p;\n]>\n<PMML/>\n";
   OpenWatch watch(secret_);
   for (const std::string& text : {general, relative, parameter}) {
     auto refusal = Refusal(text);
@@ -155,8 +156,7 @@ TEST_F(HostileXml, ExternalEntitiesNeverReadAFile) {
 TEST_F(HostileXml, InternalEntitiesAreRefusedBeforeAnyExpansion) {
   // A parameter entity that declares an external entity once expanded.
   const std::string declaration = " <!ENTITY % p \"<!ENTITY q SYSTEM 'file://" + secret_ + "'>\">";
-  const std::string nested =
-      "<!DOCTYPE PMML [\n" + declaration + "\n %p;\n]>\n<PMML>&q;</PMML>\n";
+  const std::string nested = "<!DOCTYPE PMML [\n" + declaration + "\n %p;\n]>\n<PMML>&q;</PMML>\n";
   // Refused at the end of the declaration, before %p; is reached.
   EXPECT_EQ(Refusal(nested),
             std::make_pair(9, "hostile.pmml:2:" + std::to_string(declaration.size() + 1) +
@@ -179,12 +179,12 @@ TEST_F(HostileXml, InternalEntitiesAreRefusedBeforeAnyExpansion) {
 
 TEST_F(HostileXml, NothingIsFetchedFromTheNetwork) {
   Listener listener;
-  const std::string system =
-      "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML SYSTEM \"" + listener.Url("pmml.dtd") + "\">\n<PMML/>\n";
+  const std::string system = "<?xml version=\"1.0\"?>\n<!DOCTYPE PMML SYSTEM \"" +
+                             listener.Url("pmml.dtd") + "\">\n<PMML/>\n";
   const std::string publicId = "<!DOCTYPE PMML PUBLIC \"-//Hostile//DTD PMML//EN\" \"" +
                                listener.Url("public.dtd") + "\"><PMML/>";
-  const std::string both = "<!DOCTYPE PMML SYSTEM \"" + listener.Url("both.dtd") +
-                           "\" [<!ELEMENT PMML ANY>]><PMML/>";
+  const std::string both =
+      "<!DOCTYPE PMML SYSTEM \"" + listener.Url("both.dtd") + "\" [<!ELEMENT PMML ANY>]><PMML/>";
   for (const std::string& text : {system, publicId, both}) {
     auto refusal = Refusal(text);
     EXPECT_EQ(refusal.first, 9) << text;
@@ -199,15 +199,16 @@ TEST_F(HostileXml, NothingIsFetchedFromTheNetwork) {
             "hostile.pmml:2:" + std::to_string(doctype.size()) + ": external DTD '" +
                 listener.Url("pmml.dtd") + "': external DTDs are not allowed");
 
-  const std::string parameter = "<!DOCTYPE PMML [<!ENTITY % p SYSTEM \"" +
-                                listener.Url("p.dtd") + "\"> %p;]><PMML/>";
+  const std::string parameter =
+      "<!DOCTYPE PMML [<!ENTITY % p SYSTEM \"" + listener.Url("p.dtd") + "\"> %p;]><PMML/>";
   EXPECT_EQ(Refusal(parameter).first, 9);
   Check(parameter, "external entities are not allowed");
 
   // A schema location is an attribute like any other: never followed.
   const std::string schema =
       "<PMML xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-      "xsi:schemaLocation=\"urn:pmml " + listener.Url("pmml.xsd") + "\"/>";
+      "xsi:schemaLocation=\"urn:pmml " +
+      listener.Url("pmml.xsd") + "\"/>";
   EXPECT_EQ(Refusal(schema).first, 0);
 
   EXPECT_FALSE(listener.WasContacted());
@@ -241,10 +242,11 @@ TEST_F(HostileXml, DocumentsBeyondTheLimitsAreRefused) {
     return text;
   };
   EXPECT_EQ(Refusal(nested(PmmlParser::kMaxDepth)).first, 0);
-  EXPECT_EQ(Refusal("\n" + nested(PmmlParser::kMaxDepth + 1)),
-            std::make_pair(9, "hostile.pmml:2:" + std::to_string(3 * (PmmlParser::kMaxDepth + 1) + 1) +
-                                  ": element <a> is nested more than 256 levels deep: deeper "
-                                  "documents are not read"));
+  EXPECT_EQ(
+      Refusal("\n" + nested(PmmlParser::kMaxDepth + 1)),
+      std::make_pair(9, "hostile.pmml:2:" + std::to_string(3 * (PmmlParser::kMaxDepth + 1) + 1) +
+                            ": element <a> is nested more than 256 levels deep: deeper "
+                            "documents are not read"));
 
   // Every kind of node counts but comments: the root and its attribute, a
   // processing instruction, a CDATA section and the text after it.

@@ -22,17 +22,27 @@ class BodyMaker {
   std::string Body() {
     std::string body;
     switch (Pick(6)) {
-      case 0: AppendRecord(body); break;
-      case 1: AppendBatch(body, false); break;
-      case 2: AppendBatch(body, true); break;
-      default: AppendValue(body, 3); break;
+      case 0:
+        AppendRecord(body);
+        break;
+      case 1:
+        AppendBatch(body, false);
+        break;
+      case 2:
+        AppendBatch(body, true);
+        break;
+      default:
+        AppendValue(body, 3);
+        break;
     }
     if (Pick(3) == 0) Mutate(body);
     return body;
   }
 
  private:
-  std::size_t Pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_); }
+  std::size_t Pick(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+  }
 
   void AppendKey(std::string& out) {
     static const char* kKeys[] = {"x", "n", "t", "records", "results", "", "n\\u0000", "X"};
@@ -40,9 +50,10 @@ class BodyMaker {
   }
 
   void AppendScalar(std::string& out) {
-    static const char* kScalars[] = {"1",      "-2.5e3", "\"u\"", "\"z\"", "null",  "true",
-                                     "NaN",    "\"34\"", "\"inf\"", "\"NA\"", "1e400", "\"\"",
-                                     "-0",     "\"NaN\"", "18446744073709551616", "[]", "{}"};
+    static const char* kScalars[] = {"1",     "-2.5e3", "\"u\"",  "\"z\"",   "null",
+                                     "true",  "NaN",    "\"34\"", "\"inf\"", "\"NA\"",
+                                     "1e400", "\"\"",   "-0",     "\"NaN\"", "18446744073709551616",
+                                     "[]",    "{}"};
     out.append(kScalars[Pick(std::size(kScalars))]);
   }
 
@@ -104,10 +115,18 @@ class BodyMaker {
     if (body.empty()) return;
     const std::size_t at = Pick(body.size());
     switch (Pick(4)) {
-      case 0: body[at] = static_cast<char>(Pick(256)); break;
-      case 1: body.resize(at); break;
-      case 2: body.insert(at, body.substr(at, Pick(8))); break;
-      default: body.insert(at, Pick(2) == 0 ? "NaN" : ","); break;
+      case 0:
+        body[at] = static_cast<char>(Pick(256));
+        break;
+      case 1:
+        body.resize(at);
+        break;
+      case 2:
+        body.insert(at, body.substr(at, Pick(8)));
+        break;
+      default:
+        body.insert(at, Pick(2) == 0 ? "NaN" : ",");
+        break;
     }
   }
 

@@ -131,9 +131,9 @@ TEST(DocumentInfoTest, VersionDigestAndTime) {
       "<PMML><Headers/><Header copyright='c' modelVersion='2.1'><Application version=\"9\"/>"
       "</Header></PMML>");
   EXPECT_EQ(header.version, "2.1");
-  EXPECT_EQ(DescribeDocument("<PMML><Header><Application name='x'\n version=\"9\"/></Header>")
-                .version,
-            "9");
+  EXPECT_EQ(
+      DescribeDocument("<PMML><Header><Application name='x'\n version=\"9\"/></Header>").version,
+      "9");
   EXPECT_EQ(DescribeDocument("<PMML><Header xmodelVersion='1'/></PMML>").version, "");
   const DocumentInfo info = DescribeDocument("x");
   EXPECT_EQ(info.deployedAt.size(), 20u);

@@ -36,7 +36,10 @@ TEST(JsonTextTest, EscapesWhatJsonNeedsAndCopiesTheRest) {
   EXPECT_EQ(Json("\xc3\xa9\x7f\xf0\x9f\x98\x80"), "\"\xc3\xa9\x7f\xf0\x9f\x98\x80\"");
   // Not UTF-8: a lone continuation byte, an overlong form, a surrogate, a
   // cut sequence.
-  EXPECT_EQ(Json("a\x80" "b\xc0\xaf" "c\xed\xa0\x80" "d\xe2\x82"),
+  EXPECT_EQ(Json("a\x80"
+                 "b\xc0\xaf"
+                 "c\xed\xa0\x80"
+                 "d\xe2\x82"),
             "\"a\\ufffdb\\ufffd\\ufffdc\\ufffd\\ufffd\\ufffdd\\ufffd\\ufffd\"");
   EXPECT_EQ(Json(""), "\"\"");
 }
@@ -66,16 +69,17 @@ TEST(ServiceMetricsTest, HistogramBucketsAreCumulativeAndCountersKeepTheirModel)
   metrics.CountResponse(200);
   metrics.CountResponse(404);
   const std::string text = metrics.Render();
-  for (const char* line :
-       {"bnscore_http_responses_total{code=\"200\"} 2\n", "bnscore_http_responses_total{code=\"404\"} 1\n",
-        "bnscore_score_requests_total{model=\"m\"} 3\n", "bnscore_score_errors_total{model=\"m\"} 1\n",
-        "bnscore_records_scored_total{model=\"m\"} 1001\n",
-        "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"5e-05\"} 1\n",
-        "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"0.00025\"} 1\n",
-        "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"0.0005\"} 2\n",
-        "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"2.5\"} 2\n",
-        "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"+Inf\"} 3\n",
-        "bnscore_score_latency_seconds_count{model=\"m\"} 3\n"}) {
+  for (const char* line : {"bnscore_http_responses_total{code=\"200\"} 2\n",
+                           "bnscore_http_responses_total{code=\"404\"} 1\n",
+                           "bnscore_score_requests_total{model=\"m\"} 3\n",
+                           "bnscore_score_errors_total{model=\"m\"} 1\n",
+                           "bnscore_records_scored_total{model=\"m\"} 1001\n",
+                           "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"5e-05\"} 1\n",
+                           "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"0.00025\"} 1\n",
+                           "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"0.0005\"} 2\n",
+                           "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"2.5\"} 2\n",
+                           "bnscore_score_latency_seconds_bucket{model=\"m\",le=\"+Inf\"} 3\n",
+                           "bnscore_score_latency_seconds_count{model=\"m\"} 3\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
   }
   // A model removed takes every series of its id along; others stay.

@@ -104,9 +104,15 @@ int SearchedBin(const std::vector<double>& cuts, double x) {
 TEST(VkBinningEncoderTest, EveryPathGivesTheSearchsBin) {
   const double inf = std::numeric_limits<double>::infinity();
   std::mt19937_64 random(7);
-  std::vector<std::vector<double>> lists = {
-      {0.0}, {-0.0, 0.0, 1.0}, {0.0, -0.0}, {1, 1, 1}, {3, 1, 2}, {-inf, 0, inf},
-      {std::nan("")}, {1, std::nan(""), 3}, {5, 4, 3, 2, 1, 0, -1, -2, -3, -4, -5, -6}};
+  std::vector<std::vector<double>> lists = {{0.0},
+                                            {-0.0, 0.0, 1.0},
+                                            {0.0, -0.0},
+                                            {1, 1, 1},
+                                            {3, 1, 2},
+                                            {-inf, 0, inf},
+                                            {std::nan("")},
+                                            {1, std::nan(""), 3},
+                                            {5, 4, 3, 2, 1, 0, -1, -2, -3, -4, -5, -6}};
   for (int count = 1; count <= 40; ++count) {
     std::vector<double> cuts;
     for (int i = 0; i < count; ++i) cuts.push_back(i * 1.5 - 7);

@@ -108,7 +108,8 @@ TEST(VkCatNumericEncoderTest, LookupsGiveTheMapsCodes) {
   const std::map<double, int> small = {{3.0, 0}, {1.0, 1}, {2.0, 2}};
   ASSERT_EQ(small.find(std::nan(""))->first, 1.0);
 
-  const std::vector<double> numbers = {3, 1, 2, 0.0, -inf, 7.5, -2, 11, 4, 100, 1e-300, -5, inf, -0.0};
+  const std::vector<double> numbers = {3,  1, 2,   0.0,    -inf, 7.5, -2,
+                                       11, 4, 100, 1e-300, -5,   inf, -0.0};
   std::vector<double> probes = numbers;
   probes.insert(probes.end(), {-0.0, std::nan(""), 2.5, -1e300, 1e300, 12, -6});
   for (std::size_t count = 1; count <= numbers.size(); ++count) {

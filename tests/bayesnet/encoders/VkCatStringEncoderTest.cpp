@@ -96,8 +96,9 @@ TEST(VkCatStringEncoderTest, LabelsAndClone) {
 TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
   using namespace std::string_literals;
   const std::vector<std::string> texts = {
-      "a", ""s, "a\0"s, "\0"s, "abcdefgh", "abcdefgi", "abcdefghX", "abcdefghY", "b", "B",
-      "ab", "a ", "v10", "v1", "abcd", "abce", "abcde", "abXde", "abcdeXg", "abcdef"};
+      "a",         ""s,    "a\0"s,  "\0"s,   "abcdefgh", "abcdefgi", "abcdefghX",
+      "abcdefghY", "b",    "B",     "ab",    "a ",       "v10",      "v1",
+      "abcd",      "abce", "abcde", "abXde", "abcdeXg",  "abcdef"};
   std::vector<std::string> probes = texts;
   probes.insert(probes.end(), {"c", "abcdefg", "abcdefghZ", "a\0\0"s, "abcdefghXY", "v", "abc",
                                "abXd", "abcXe", "abcdeYg", "abcdeg", "Xbcde", "abcd\0"s});

@@ -77,10 +77,10 @@ TEST(BayesNetModelTest, ConstGettersKeepThePlanModifiableOnesDiscardIt) {
   // it to the next GetScore.
   net.model->SetParamLearnMethod(BayesNetModel::AdjustedBayes);
   EXPECT_NE(view.GetScoringPlan(), nullptr);
-  for (auto discard : {+[](BayesNetModel& m) { m.GetCPT(); },
-                       +[](BayesNetModel& m) { m.GetParentsTable(); },
-                       +[](BayesNetModel& m) { m.GetLinkSource(); },
-                       +[](BayesNetModel& m) { m.GetEncoder("X"); }}) {
+  for (auto discard :
+       {+[](BayesNetModel& m) { m.GetCPT(); }, +[](BayesNetModel& m) { m.GetParentsTable(); },
+        +[](BayesNetModel& m) { m.GetLinkSource(); },
+        +[](BayesNetModel& m) { m.GetEncoder("X"); }}) {
     discard(*net.model);
     EXPECT_EQ(view.GetScoringPlan(), nullptr);
     BaseCaseRecord record({"X"}, false);
@@ -158,13 +158,14 @@ TEST(BayesNetModelTest, Display) {
             "\nBegin Display of BayesNetModel.\n"
             "Input variable names: X  Only prediction? False.\n"
             "Encoders: \n"
-            "Target variable: " + DisplayOf(*net.target) +
-            "Target categories: ab"
-            "Target category counts: \n"
-            "Target probabilities: \n"
-            "Dict var index set up? False\n"
-            "Predictor variables and their stats:" + DisplayOf(*net.x) +
-            "End of BayesNetModel display.\n");
+            "Target variable: " +
+                DisplayOf(*net.target) +
+                "Target categories: ab"
+                "Target category counts: \n"
+                "Target probabilities: \n"
+                "Dict var index set up? False\n"
+                "Predictor variables and their stats:" +
+                DisplayOf(*net.x) + "End of BayesNetModel display.\n");
 
   // After an indexed record and with prediction only.
   BaseCaseRecord record({"X"}, true);
@@ -184,7 +185,8 @@ TEST(BayesNetModelTest, Display) {
   empty.SetTargetVar(target);
   // Categories are written with the shortest number text, without a space.
   EXPECT_NE(DisplayOf(empty).find("Input variable names:  Only prediction? False.\n"
-                                  "Encoders: \nTarget variable: " + DisplayOf(*target) +
+                                  "Encoders: \nTarget variable: " +
+                                  DisplayOf(*target) +
                                   "Target categories: 12.5Target category counts: \n"),
             std::string::npos);
 }

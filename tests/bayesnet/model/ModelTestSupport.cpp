@@ -30,7 +30,8 @@ IVkEncoder* EncoderFor(const ScoreDictVar* var) {
     encoder = new VkCatStringEncoder();
   }
   if (const ScoreValueLabelSet* labels = var->GetValueLabelSet()) {
-    for (const ScoreValueLabel* label : labels->GetLabels()) encoder->AddCategory(label->GetValue());
+    for (const ScoreValueLabel* label : labels->GetLabels())
+      encoder->AddCategory(label->GetValue());
   }
   return encoder;
 }
@@ -48,8 +49,8 @@ WorkedNet MakeWorkedNet(bool numericTarget) {
   WorkedNet net;
   net.model = std::make_unique<BayesNetModel>();
   auto* dict = new BaseDictionary();
-  net.target = numericTarget ? AddVar(dict, "T", 0, 1, {"1", "2"})
-                             : AddVar(dict, "T", 1, 1, {"a", "b"});
+  net.target =
+      numericTarget ? AddVar(dict, "T", 0, 1, {"1", "2"}) : AddVar(dict, "T", 1, 1, {"a", "b"});
   net.x = AddVar(dict, "X", 1, 1, {"x0", "x1"});
   BayesNetModel& model = *net.model;
   model.SetScoreDictionary(dict);

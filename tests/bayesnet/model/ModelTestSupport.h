@@ -12,7 +12,6 @@
 #include "host/data/StringValue.h"
 #include "bayesnet/model/BayesNetModel.h"
 
-
 namespace model_test {
 
 // Adds to `dict` a variable with one category (value label) per text; the

@@ -20,18 +20,18 @@ TEST(SplitEscapedTest, FieldsAndEscapes) {
       {"", true, {}},
       {"a", true, {"a"}},
       {"a;b;c", true, {"a", "b", "c"}},
-      {"a;b;", true, {"a", "b"}},          // a trailing separator adds nothing
-      {";a", true, {"", "a"}},             // a leading one gives an empty field
+      {"a;b;", true, {"a", "b"}},  // a trailing separator adds nothing
+      {";a", true, {"", "a"}},     // a leading one gives an empty field
       {"a;;b", true, {"a", "", "b"}},
       {";", true, {""}},
-      {" a ; b ", true, {" a ", " b "}},   // blanks are the trimmer's business
+      {" a ; b ", true, {" a ", " b "}},  // blanks are the trimmer's business
       {"a\\;b;c", true, {"a;b", "c"}},
       {"a\\\\b", true, {"a\\b"}},
-      {"a;b\\;", true, {"a", "b;"}},       // an escaped separator at the very end
+      {"a;b\\;", true, {"a", "b;"}},  // an escaped separator at the very end
       {"\\\\", true, {"\\"}},
-      {"a\\b;c", false, {"a\\b;c"}},       // bad escape: the rest is one field
+      {"a\\b;c", false, {"a\\b;c"}},  // bad escape: the rest is one field
       {"x;a\\b;c", false, {"x", "a\\b;c"}},
-      {"x;\\", false, {"x", "\\"}},        // a backslash at the end
+      {"x;\\", false, {"x", "\\"}},  // a backslash at the end
       {"x\\;y;a\\n", false, {"x;y", "a\\n"}},
   };
   for (const SplitCase& c : cases) {

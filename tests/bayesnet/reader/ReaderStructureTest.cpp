@@ -25,9 +25,7 @@ class EdgesDocumentTest : public testing::Test {
     model_ = ReadModel("plugin_edges.pmml");
     ASSERT_NE(model_, nullptr);
   }
-  const BayesNetModel::CPTable& Table(const std::string& node) {
-    return model_->GetCPT().at(node);
-  }
+  const BayesNetModel::CPTable& Table(const std::string& node) { return model_->GetCPT().at(node); }
   std::unique_ptr<BayesNetModel> model_;
 };
 
@@ -57,9 +55,8 @@ TEST_F(EdgesDocumentTest, LinkRows) {
 
 TEST_F(EdgesDocumentTest, ParentListsResolvedAndReplaced) {
   const std::map<std::string, Names> expected = {
-      {"T", {}},         {"x", {"level"}},        {"y", {"num"}}, {"z", {"num"}},
-      {"w", {"age"}},    {"v", {}},               {"u", {"T", "level"}},
-      {"r", {"T"}},  // the second table for r replaced the first
+      {"T", {}}, {"x", {"level"}},      {"y", {"num"}}, {"z", {"num"}}, {"w", {"age"}},
+      {"v", {}}, {"u", {"T", "level"}}, {"r", {"T"}},  // the second table for r replaced the first
   };
   EXPECT_EQ(model_->GetParentsTable(), expected);
 }
@@ -72,8 +69,8 @@ TEST_F(EdgesDocumentTest, TableRows) {
   EXPECT_EQ(Table("x"), (BayesNetModel::CPTable{{Config{0}, Row{0.3, 0.7, 40}},
                                                 {Config{1}, Row{0.4, 0.6, 41}}}));
   // num's categories 1.0 and 2.0 (labels "one", "two") match by value.
-  EXPECT_EQ(Table("y"), (BayesNetModel::CPTable{{Config{0}, Row{0.2, 0.8, 1}},
-                                                {Config{1}, Row{0.1, 0.9, 2}}}));
+  EXPECT_EQ(Table("y"),
+            (BayesNetModel::CPTable{{Config{0}, Row{0.2, 0.8, 1}}, {Config{1}, Row{0.1, 0.9, 2}}}));
   EXPECT_EQ(Table("z"), (BayesNetModel::CPTable{{Config{1}, Row{0.5, 0.5, 3}}}));
   // A continuous parent's values are read as atoi reads them.
   EXPECT_EQ(Table("w"), (BayesNetModel::CPTable{{Config{0}, Row{0.3, 0.7, 6}},
