@@ -77,10 +77,11 @@ void BlanketFactors::TabulatePosteriors(const std::vector<int>& numCodes) {
   // The predictors the factors read, each once, and how many combinations
   // of their codes there are.
   std::vector<int> used;
+  std::vector<char> seen(numCodes.size(), 0);
   for (const Input& input : inputs_) {
-    if (std::find(used.begin(), used.end(), input.predictor) == used.end()) {
-      used.push_back(input.predictor);
-    }
+    char& once = seen[static_cast<std::size_t>(input.predictor)];
+    if (!once) used.push_back(input.predictor);
+    once = 1;
   }
   std::size_t combinations = 1;
   for (int p : used) {

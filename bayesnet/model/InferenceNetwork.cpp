@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <mutex>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "bayesnet/encoders/VkBinningEncoder.h"
@@ -259,6 +261,11 @@ std::string BinText(const std::vector<double>& cuts, int code) {
 InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
   const ScoreDictVar* targetVar = model.ScoredTarget();
   const std::vector<std::string> predictorNames = model.GetPredictorVarNames();
+  // Each predictor name's first position.
+  std::unordered_map<std::string_view, int> predictorIndex;
+  for (std::size_t p = 0; p < predictorNames.size(); ++p) {
+    predictorIndex.emplace(predictorNames[p], static_cast<int>(p));
+  }
   // Every name the network mentions.
   std::set<std::string> names;
   for (const auto& entry : model.GetCPT()) names.insert(entry.first);
@@ -298,10 +305,8 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
       }
       node.categories = static_cast<int>(node.texts.size());
     } else {
-      auto found = std::find(predictorNames.begin(), predictorNames.end(), node.name);
-      if (found != predictorNames.end()) {
-        node.predictor = static_cast<int>(found - predictorNames.begin());
-      }
+      auto found = predictorIndex.find(node.name);
+      if (found != predictorIndex.end()) node.predictor = found->second;
       const IVkEncoder* encoder = model.GetEncoder(node.name);
       const ScoreDictVar* var =
           dictionary != nullptr ? dictionary->GetVariable(node.name) : nullptr;
@@ -375,9 +380,10 @@ InferenceNetwork::InferenceNetwork(const BayesNetModel& model) {
     for (std::size_t j = 0; j < node.parents.size(); ++j) {
       parentList_.push_back(node.parents[j]);
       parentStrides_.push_back(node.strides[j]);
-      std::vector<int>& of = children[static_cast<std::size_t>(node.parents[j])];
-      if (std::find(of.begin(), of.end(), static_cast<int>(n)) == of.end()) {
-        of.push_back(static_cast<int>(n));
+      // A parent listed twice makes the node its child once.
+      const auto earlier = node.parents.begin() + static_cast<std::ptrdiff_t>(j);
+      if (std::find(node.parents.begin(), earlier, node.parents[j]) == earlier) {
+        children[static_cast<std::size_t>(node.parents[j])].push_back(static_cast<int>(n));
       }
     }
     parentStart_.push_back(static_cast<int>(parentList_.size()));
