@@ -7,28 +7,15 @@
 #include <sstream>
 #include <utility>
 
+#include "fuzz/PieceSource.h"
+
 namespace {
 
 // The reader piece and input block sizes to pick from: tiny ones make rows
 // cross many refills and blocks.
 constexpr std::size_t kSizes[] = {1, 2, 3, 7, 16, 64, 4096, 65536};
 
-// The CSV bytes, given at most `piece` bytes a read.
-class PieceSource : public bnscore::ByteSource {
- public:
-  PieceSource(const std::string& text, std::size_t piece) : text_(text), piece_(piece) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min({size, piece_, text_.size() - offset_});
-    std::memcpy(buffer, text_.data() + offset_, n);
-    offset_ += n;
-    return n;
-  }
-
- private:
-  const std::string& text_;
-  std::size_t piece_;
-  std::size_t offset_ = 0;
-};
+using bnscore::fuzz::PieceSource;
 
 struct TextSink : bnscore::ByteSink {
   void Write(const char* data, std::size_t size) override { text.append(data, size); }

@@ -9,6 +9,8 @@
 
 #include <simdjson.h>
 
+#include "fuzz/PieceSource.h"
+
 namespace {
 
 // The read sizes to pick from: tiny ones make lines cross many refills.
@@ -16,22 +18,7 @@ constexpr std::size_t kSizes[] = {1, 2, 3, 7, 16, 64, 4096, 65536};
 // What the input is read with when no size is picked: as a file is.
 constexpr std::size_t kWholeReads = std::size_t{1} << 20;
 
-// The JSON Lines bytes, given at most `piece` bytes a read.
-class PieceSource : public bnscore::ByteSource {
- public:
-  PieceSource(const std::string& text, std::size_t piece) : text_(text), piece_(piece) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min({size, piece_, text_.size() - offset_});
-    std::memcpy(buffer, text_.data() + offset_, n);
-    offset_ += n;
-    return n;
-  }
-
- private:
-  const std::string& text_;
-  std::size_t piece_;
-  std::size_t offset_ = 0;
-};
+using bnscore::fuzz::PieceSource;
 
 [[noreturn]] void Abort(const std::string& what) {
   std::fprintf(stderr, "jsonl fuzz: %s\n", what.c_str());
