@@ -459,11 +459,7 @@ void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome, const double
 }
 
 void JsonRecordScorer::AppendNumber(std::string& out, double value) {
-  if (std::isfinite(value)) {
-    out.append(numberTexts_.Format(value));
-  } else {
-    out.append("null");
-  }
+  bnscore::AppendJsonNumber(out, value);  // null when not finite
 }
 
 int JsonRecordScorer::InputOf(std::string_view key, std::size_t place) {

@@ -13,7 +13,6 @@
 #include "bnscore/JsonText.h"
 #include "bnscore/NumberCellReader.h"
 #include "bnscore/bnscore.h"
-#include "engine/NumberTextCache.h"
 #include "service/RecordReasons.h"
 
 namespace bnscore::service {
@@ -157,8 +156,6 @@ class JsonRecordScorer {
   std::vector<std::int32_t> prediction_;
   std::vector<double> confidence_;
   std::vector<double> probabilities_;
-  // Scored records repeat the same probabilities: their texts are kept.
-  internal::NumberTextCache numberTexts_;
   // Writes the outcome members of each reply (made again for a model with
   // other categories).
   std::unique_ptr<bnscore::JsonOutcomeWriter> outcomeWriter_;
