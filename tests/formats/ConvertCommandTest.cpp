@@ -52,6 +52,14 @@ TEST(ConvertCommand, ConvertsChecksAndScoresWithExitStatuses) {
   auto unknown = Bnscore({"convert", asia, "--target", "nothing"});
   EXPECT_EQ(unknown.err, "bnscore: " + asia + ": the network has no variable 'nothing'\n");
   EXPECT_EQ(Bnscore({"convert", kData + "absent.bif"}).status, 1);
+  // A state XMLBIF would read back trimmed is refused by its writer.
+  const std::string crState = testprocess::WriteTempFile(
+      "cr.bif",
+      std::string("network n {\n}\nvariable x {\n  type discrete [ 2 ] { \"\re\", f };\n}\n"));
+  auto trimmed = Bnscore({"convert", crState, "--to", "xmlbif"});
+  EXPECT_EQ(trimmed.status, 2) << trimmed.out;
+  EXPECT_NE(trimmed.err.find("cannot be written in XMLBIF, which trims blanks"), std::string::npos)
+      << trimmed.err;
 
   // The document limits are options: a network within the defaults is
   // refused below them, XML or not.
