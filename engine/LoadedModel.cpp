@@ -75,10 +75,8 @@ std::unique_ptr<LoadedModel> LoadedModel::Read(const std::string& pluginPath, st
   std::unique_ptr<LoadedModel> loaded(new LoadedModel);
   loaded->library_ = PluginLibrary::Open(pluginPath);
   loaded->translator_ = loaded->library_->GiveTranslator();
-  bool converted = false;
   // The model keeps no pointer into the document, which goes on return.
-  DocumentPtr document = ParseModelDocument(text, sourceName, target, limits, converted);
-  if (converted) loaded->convertedText_ = std::move(text);
+  DocumentPtr document = ParseModelDocument(text, sourceName, target, limits);
   loaded->model_.reset(loaded->translator_->ParseFromTree(document.get(), "UTF-8"));
   if (!loaded->model_) {
     throw EngineError("plug-in " + pluginPath + " read no model from " + sourceName);

@@ -43,9 +43,6 @@ class LoadedModel {
   LoadedModel& operator=(const LoadedModel&) = delete;
 
   ScoreModel& GetModel() const { return *model_; }
-  // The BayesNetModel text the plug-in read when the document was
-  // converted to it; "" when the document was read as it is.
-  const std::string& GetConvertedText() const { return convertedText_; }
 
  private:
   LoadedModel() = default;
@@ -58,7 +55,6 @@ class LoadedModel {
   std::unique_ptr<PluginLibrary> library_;
   std::unique_ptr<ScoreTranslator> translator_;
   std::unique_ptr<ScoreModel> model_;
-  std::string convertedText_;
 };
 
 }  // namespace bnscore::internal

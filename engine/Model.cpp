@@ -13,7 +13,7 @@
 #include "engine/DefaultPlugin.h"
 #include "engine/FieldLayout.h"
 #include "engine/LoadedModel.h"
-#include "engine/ModelInternals.h"
+#include "engine/ModelViews.h"
 #include "engine/NameProbe.h"
 #include "engine/RecordScoring.h"
 #include "engine/ScoringSlotPool.h"
@@ -429,10 +429,8 @@ Outcome Model::Explain(std::span<const NamedCell> record, std::size_t k,
   return outcome;
 }
 
-ScoreModel& ModelInternals::GetHostModel(const Model& model) { return model.impl_->GetModel(); }
+Structure Model::GetStructure() const { return StructureOf(impl_->GetModel()); }
 
-const std::string& ModelInternals::GetConvertedText(const Model& model) {
-  return model.impl_->loaded->GetConvertedText();
-}
+ModelDescription Model::Describe() const { return DescriptionOf(impl_->GetModel()); }
 
 }  // namespace bnscore

@@ -1,4 +1,4 @@
-// bnscore::Model::Describe: the host's dictionaries of a model as the
+// The description Model::Describe returns: the host's dictionaries of a model as the
 // public ModelDescription; and bnscore::FormatNumber.
 #include <memory>
 #include <utility>
@@ -6,7 +6,7 @@
 #include "bnscore/NumberText.h"
 #include "bnscore/bnscore.h"
 #include "engine/FieldLayout.h"
-#include "engine/ModelInternals.h"
+#include "engine/ModelViews.h"
 #include "host/data/TransformationDictionary.h"
 #include "host/interfaces/ScoreDictionary.h"
 #include "host/interfaces/ScoreValueLabel.h"
@@ -80,8 +80,7 @@ std::vector<Variable> VariablesOf(const ScoreDictionary* dictionary,
 
 std::string FormatNumber(double value) { return ::NumberToString(value); }
 
-ModelDescription Model::Describe() const {
-  const ScoreModel& model = ModelInternals::GetHostModel(*this);
+ModelDescription internal::DescriptionOf(const ScoreModel& model) {
   ModelDescription description;
   description.typeCode = model.GetModelType();
   description.bayesNet = description.typeCode == ScoreModel::BayesNet;

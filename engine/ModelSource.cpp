@@ -9,10 +9,8 @@
 namespace bnscore::internal {
 
 DocumentPtr ParseModelDocument(std::string& text, const std::string& source,
-                               const std::string& target, const DocumentLimits& limits,
-                               bool& converted) {
+                               const std::string& target, const DocumentLimits& limits) {
   using namespace bnscore::formats;
-  converted = false;
   ReadLimits readLimits;
   readLimits.xml = limits;
   try {
@@ -38,7 +36,6 @@ DocumentPtr ParseModelDocument(std::string& text, const std::string& source,
       }
       text = std::move(pmml);
     }
-    converted = true;
   } catch (const FormatError& e) {
     throw VkException(VkException::MalformedXml, e.what());
   }

@@ -1,10 +1,10 @@
-// bnscore::Model::GetStructure: the plug-in's ModelStructure as the public
+// The structure Model::GetStructure returns: the plug-in's ModelStructure as the public
 // Structure.
 #include <utility>
 
 #include "bnscore/NumberText.h"
 #include "bnscore/bnscore.h"
-#include "engine/ModelInternals.h"
+#include "engine/ModelViews.h"
 #include "host/interfaces/ModelStructure.h"
 
 namespace bnscore {
@@ -30,8 +30,8 @@ std::string IntervalText(const Bin& bin) {
          (bin.closedRight && bin.right ? "]" : ")");
 }
 
-Structure Model::GetStructure() const {
-  const auto* plugin = dynamic_cast<const ModelStructure*>(&ModelInternals::GetHostModel(*this));
+Structure internal::StructureOf(const ScoreModel& model) {
+  const auto* plugin = dynamic_cast<const ModelStructure*>(&model);
   if (plugin == nullptr) throw Error("the model plug-in does not describe its network");
   Structure structure;
   for (ModelStructure::Arc& arc : plugin->GetArcs()) {

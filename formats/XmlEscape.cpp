@@ -2,56 +2,47 @@
 
 namespace bnscore::formats {
 
-void AppendXmlAttribute(std::string_view text, std::string& out) {
+namespace {
+
+// The reference that stands for `c`: & < > and carriage return always; in
+// an attribute also " tab and line feed (which the attribute's value would
+// otherwise lose to normalisation); null for any other character.
+const char* ReferenceFor(char c, bool attribute) {
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '\r':
+      return "&#13;";
+    case '"':
+      return attribute ? "&quot;" : nullptr;
+    case '\t':
+      return attribute ? "&#9;" : nullptr;
+    case '\n':
+      return attribute ? "&#10;" : nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+void AppendEscaped(std::string_view text, bool attribute, std::string& out) {
   for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\t':
-        out += "&#9;";
-        break;
-      case '\n':
-        out += "&#10;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      default:
-        out += c;
+    if (const char* reference = ReferenceFor(c, attribute)) {
+      out += reference;
+    } else {
+      out += c;
     }
   }
 }
 
-void AppendXmlText(std::string_view text, std::string& out) {
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
+}  // namespace
+
+void AppendXmlAttribute(std::string_view text, std::string& out) { AppendEscaped(text, true, out); }
+
+void AppendXmlText(std::string_view text, std::string& out) { AppendEscaped(text, false, out); }
 
 bool IsXmlSafe(std::string_view text) {
   std::size_t i = 0;

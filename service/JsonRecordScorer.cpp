@@ -304,7 +304,7 @@ void JsonRecordScorer::QueryRows(std::string& out) {
         if (c > 0) out.push_back(',');
         AppendJsonString(out, node.categories[c]);
         out.push_back(':');
-        AppendNumber(out, *posterior++);
+        bnscore::AppendJsonNumber(out, *posterior++);
       }
       out.push_back('}');
     }
@@ -438,7 +438,7 @@ void JsonRecordScorer::AppendExplanation(std::size_t row, std::string& out) {
     out.append(",\"value\":");
     AppendJsonString(out, explanation_[i].value);
     out.append(",\"logOdds\":");
-    AppendNumber(out, explanation_[i].logOdds);
+    bnscore::AppendJsonNumber(out, explanation_[i].logOdds);
     out.push_back('}');
   }
   out.append("]}");
@@ -456,10 +456,6 @@ void JsonRecordScorer::WriteResult(const bnscore::Outcome& outcome, const double
   out.push_back('{');
   outcomeWriter_->Append(outcome, probabilities, out);
   out.push_back('}');
-}
-
-void JsonRecordScorer::AppendNumber(std::string& out, double value) {
-  bnscore::AppendJsonNumber(out, value);  // null when not finite
 }
 
 int JsonRecordScorer::InputOf(std::string_view key, std::size_t place) {

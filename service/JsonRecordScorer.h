@@ -108,8 +108,6 @@ class JsonRecordScorer {
   // The input named `key`, the member at `place` of its record (-1: the
   // model reads no such field).
   int InputOf(std::string_view key, std::size_t place);
-  // A number as JSON: its shortest round-trip text, null when not finite.
-  void AppendNumber(std::string& out, double value);
 
   // The model of the request being scored, its inputs, and the replies
   // written so far.

@@ -318,8 +318,6 @@ class BNSCORE_API OutcomeSink {
   virtual void Take(const ScoredRecord& record) = 0;
 };
 
-struct ModelInternals;
-
 // A classifier read from a PMML document through the model plug-in.
 // Owns the plug-in's objects and releases them in the order their code
 // needs. Immutable once loaded; safe to score from many threads at once.
@@ -426,7 +424,6 @@ class BNSCORE_API Model {
                        const CsvOptions& options = {}) const;
 
  private:
-  friend struct ModelInternals;  // the engine's own front ends
   struct Impl;
   explicit Model(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
