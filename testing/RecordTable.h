@@ -13,7 +13,7 @@ namespace bnscore::testing {
 
 // Case records built once and kept in memory, so that a benchmark can time
 // GetScore alone. Cells are typed and read by bnscore's own code
-// (cli/RecordFiller): a field that the model's data dictionary (or, with
+// (engine/RecordFiller): a field that the model's data dictionary (or, with
 // derivedInRecord, its transformation dictionary) declares numeric holds a
 // NumericValue of the cell (the system-missing value when the cell is no
 // number), any other field a StringValue; an empty cell holds no value.
