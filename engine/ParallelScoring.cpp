@@ -3,9 +3,17 @@
 #include <algorithm>
 #include <utility>
 
+#include <simdjson.h>
+
+#include "engine/JsonLinesReader.h"
+#include "engine/JsonLinesWriter.h"
+
 namespace bnscore::internal {
 
-// A job's own scoring state; only the thread running the job uses it.
+static_assert(CsvBlock::kPadding >= simdjson::SIMDJSON_PADDING,
+              "a JSON Lines block is parsed in place");
+
+// A scoring state; only the thread running a job with it uses it.
 class ParallelScoring::Worker {
  public:
   Worker(const bnscore::Model& model, const ScoreModel& host, const FieldLayout& layout,
@@ -14,10 +22,23 @@ class ParallelScoring::Worker {
       : scorer(model, host, layout, header, options), reader(sourceName) {
     reader.SetDelimiter(options.delimiter);
     reader.SetRejectBlankLines(options.rejectBlankLines);
+    if (options.inputFormat == bnscore::RecordFormat::kJsonLines) {
+      json = std::make_unique<JsonLinesReader>(sourceName);
+      json->SetRejectBlankLines(options.rejectBlankLines);
+      json->SetColumns(header);
+    }
+    if (options.outputFormat == bnscore::RecordFormat::kJsonLines) {
+      jsonOut = std::make_unique<JsonLinesWriter>(model.GetSchema().categories, header, options);
+      scorer.SetJsonLines(jsonOut.get());
+    }
   }
 
+  long GetBlankLines() const { return json ? json->GetBlankLines() : reader.GetBlankLines(); }
+
   CsvColumnBlock scorer;
-  CsvReader reader;
+  CsvReader reader;                          // CSV input
+  std::unique_ptr<JsonLinesReader> json;     // JSON Lines input
+  std::unique_ptr<JsonLinesWriter> jsonOut;  // JSON Lines output
 };
 
 ParallelScoring::Job::Job(std::size_t outputCapacity) : output(outputCapacity) {}
@@ -167,6 +188,10 @@ void ParallelScoring::Finish(Job& job, long& nextLine, CsvWriter& out) {
 }
 
 void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
+  if (worker.json) {
+    ScoreJsonLines(worker, job);
+    return;
+  }
   CsvReader& reader = worker.reader;
   // Lines count from 1 at the block's start: the line where the block
   // starts in the input is known only once the blocks before it are parsed.
@@ -195,13 +220,42 @@ void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   job.lines = reader.GetNextLine() - 1;
 }
 
+void ParallelScoring::ScoreJsonLines(Worker& worker, Job& job) {
+  JsonLinesReader& reader = *worker.json;
+  // Lines count from 1 at the block's start, as for CSV.
+  reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
+  job.records = 0;
+  CsvColumnBlock& block = worker.scorer;
+  auto flush = [&block, &job] {
+    job.records += static_cast<long>(block.Rows());
+    block.ScoreAndWrite(job.output);
+  };
+  try {
+    while (reader.ReadRow()) {
+      const char* numbers = reader.GetNumberCells().data();
+      if (block.AddCells(reader.GetFields(), numbers, reader.GetLine(), sourceName_)) {
+        if (block.Full()) flush();
+        continue;
+      }
+      flush();
+      block.AddCellsAsTexts(reader.GetFields(), numbers, reader.GetLine(), sourceName_);
+      flush();
+    }
+  } catch (const CsvError&) {
+    flush();  // the rows before the fault
+    throw;
+  }
+  flush();
+  job.lines = reader.GetNextLine() - 1;
+}
+
 void ParallelScoring::AddStatusCounts(std::map<long, long>& counts) const {
   for (const State& state : states_) state.worker->scorer.AddStatusCounts(counts);
 }
 
 long ParallelScoring::GetBlankLines() const {
   long lines = 0;
-  for (const State& state : states_) lines += state.worker->reader.GetBlankLines();
+  for (const State& state : states_) lines += state.worker->GetBlankLines();
   return lines;
 }
 

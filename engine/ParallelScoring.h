@@ -23,8 +23,11 @@
 
 namespace bnscore::internal {
 
-// Scores blocks of CSV rows on `threads` threads in all and writes their
-// output rows in input order.
+// Scores blocks of CSV rows, or of JSON Lines records
+// (options.inputFormat), on `threads` threads in all and writes their
+// output rows, or JSON Lines objects (options.outputFormat), in input
+// order. `header` names the input's columns (for JSON Lines, the columns
+// every record is read by).
 //
 // The calling thread reads the blocks (CsvBlockReader) and writes the
 // output, and between the two scores blocks too: it is one of the
@@ -38,7 +41,7 @@ namespace bnscore::internal {
 // the oldest block is being scored elsewhere and no other is left to
 // score.
 //
-// A fault in a block (a CSV fault, a row of the wrong field count) stops
+// A fault in a block (a CSV or JSON fault, a row of the wrong field count) stops
 // the run once every block before it has been written: its rows before
 // the fault are written too, and the fault is thrown as CsvError naming
 // the line in the whole input. The model must have scored a record before
@@ -103,6 +106,7 @@ class ParallelScoring {
   // Scores the oldest job queued on this thread; false when none is.
   bool ScorePending();
   void ScoreBlock(Worker& worker, Job& job);
+  void ScoreJsonLines(Worker& worker, Job& job);
   // Waits for `job` and writes its output; throws its fault. `nextLine` is
   // the input line on which the block starts, and moves past the block.
   void Finish(Job& job, long& nextLine, CsvWriter& out);
