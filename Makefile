@@ -66,6 +66,7 @@ python: bootstrap $(BUILD)/CMakeCache.txt
 
 bench: build
 	@scripts/bench $(BUILD)
+	@scripts/bench-threads $(BUILD)
 	@scripts/bench-serve $(BUILD)
 
 $(FUZZ_BUILD)/CMakeCache.txt:

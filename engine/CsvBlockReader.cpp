@@ -57,7 +57,9 @@ bool CsvBlockReader::ReadBlock(CsvBlock& block) {
 
 void CsvBlockReader::Take(std::size_t cut, CsvBlock& block) {
   block.size = cut - begin_;
-  if (block.bytes.size() < block.size) block.bytes.resize(block.size);
+  if (block.bytes.size() < block.size + CsvBlock::kPadding) {
+    block.bytes.resize(block.size + CsvBlock::kPadding);
+  }
   if (block.size > 0) std::memcpy(block.bytes.data(), buffer_.data() + begin_, block.size);
   begin_ = cut;
   lastCut_ = cut;
@@ -80,6 +82,12 @@ void CsvBlockReader::Refill() {
 
 void CsvBlockReader::Scan(std::size_t to) {
   const char* const data = buffer_.data();
+  if (jsonLines_) {
+    const void* lf = ::memrchr(data + scanned_, '\n', to - scanned_);
+    if (lf != nullptr) lastCut_ = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
+    scanned_ = to;
+    return;
+  }
   std::size_t i = scanned_;
   while (i < to) {
     if (state_ == kFieldStart || state_ == kUnquoted) {
@@ -115,6 +123,10 @@ void CsvBlockReader::Scan(std::size_t to) {
 }
 
 void CsvBlockReader::Step(char c, std::size_t offset) {
+  if (jsonLines_) {
+    if (c == '\n') lastCut_ = offset + 1;
+    return;
+  }
   if (state_ == kAfterCR) {
     state_ = kFieldStart;
     if (c == '\n') {

@@ -10,9 +10,13 @@
 
 namespace bnscore::internal {
 
-// A block of CSV input: bytes[0, size) hold whole rows. The vector only
-// grows, so that a block reused for the next rows allocates nothing.
+// A block of CSV input: bytes[0, size) hold whole rows, and at least
+// kPadding more bytes follow them (a JSON parser reads past the end of the
+// text it is given). The vector only grows, so that a block reused for
+// the next rows allocates nothing.
 struct CsvBlock {
+  static constexpr std::size_t kPadding = 64;
+
   std::vector<char> bytes;
   std::size_t size = 0;
 };
@@ -42,6 +46,9 @@ class CsvBlockReader {
 
   // The byte between fields, as CsvReader::SetDelimiter.
   void SetDelimiter(char delimiter) { delimiter_ = delimiter; }
+  // Cuts JSON Lines instead: a row ends at every LF (a JSON string holds
+  // no raw line end), whatever the quotes.
+  void SetJsonLines(bool jsonLines) { jsonLines_ = jsonLines; }
 
   // Fills `block` with the next rows; false (and an empty block) at the end
   // of the input.
@@ -67,6 +74,7 @@ class CsvBlockReader {
   std::unique_ptr<bnscore::ByteSource> ownedSource_;  // for a file descriptor
   bnscore::ByteSource* source_;
   char delimiter_ = ',';
+  bool jsonLines_ = false;
   std::string sourceName_;
   std::size_t blockSize_;
   std::vector<char> buffer_;

@@ -66,8 +66,9 @@ struct CsvModel {
 // through the model's column path and written from its output arrays.
 // With one thread the blocks are read, scored and written one after the
 // other. With more, the first record is scored alone, and then blocks of
-// about options.blockBytes of input are scored on options.threads of the
-// model's worker threads and written in input order; the output is the same.
+// about options.blockBytes of input are scored on options.threads threads
+// in all (the calling thread and options.threads - 1 of the model's
+// workers) and written in input order; the output is the same.
 bnscore::CsvSummary ScoreCsvRecords(const CsvModel& model, const ScoreOptions& options,
                                     bnscore::ByteSource& input, const std::string& inputName,
                                     bnscore::ByteSink& output);

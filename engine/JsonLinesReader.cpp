@@ -25,10 +25,26 @@ std::string Quoted(std::string_view key) { return "key \"" + std::string(key) + 
 
 JsonLinesReader::JsonLinesReader(bnscore::ByteSource& source, std::string sourceName,
                                  std::size_t bufferSize)
-    : source_(source),
+    : source_(&source),
       sourceName_(std::move(sourceName)),
       buffer_(new char[std::max<std::size_t>(bufferSize, 1) + simdjson::SIMDJSON_PADDING]),
-      capacity_(std::max<std::size_t>(bufferSize, 1)) {}
+      capacity_(std::max<std::size_t>(bufferSize, 1)),
+      data_(buffer_.get()) {}
+
+JsonLinesReader::JsonLinesReader(std::string sourceName)
+    : source_(nullptr), sourceName_(std::move(sourceName)), capacity_(0), data_(nullptr) {
+  eof_ = true;
+}
+
+void JsonLinesReader::ResetToBlock(const char* data, std::size_t size, long firstLine,
+                                   bool atInputStart) {
+  data_ = data;
+  begin_ = 0;
+  end_ = size;
+  eof_ = true;
+  bomChecked_ = !atInputStart;
+  nextLine_ = firstLine;
+}
 
 JsonLinesReader::~JsonLinesReader() = default;
 
@@ -49,11 +65,11 @@ bool JsonLinesReader::ReadRow() {
   std::size_t lineEnd = 0;
   for (;;) {
     if (!NextLine(lineBegin, lineEnd)) return false;
-    if (!IsBlank(buffer_.get() + lineBegin, lineEnd - lineBegin)) break;
+    if (!IsBlank(data_ + lineBegin, lineEnd - lineBegin)) break;
     if (rejectBlankLines_) Fail("blank line");
     ++blankLines_;
   }
-  ParseLine(buffer_.get() + lineBegin, lineEnd - lineBegin);
+  ParseLine(data_ + lineBegin, lineEnd - lineBegin);
   return true;
 }
 
@@ -65,20 +81,20 @@ bool JsonLinesReader::NextLine(std::size_t& lineBegin, std::size_t& lineEnd) {
         if (!Refill()) eof_ = true;
         continue;
       }
-      if (end_ - begin_ >= 3 && std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) {
+      if (end_ - begin_ >= 3 && std::memcmp(data_ + begin_, "\xEF\xBB\xBF", 3) == 0) {
         begin_ += 3;
       }
       bomChecked_ = true;
     }
-    const char* start = buffer_.get() + begin_;
+    const char* start = data_ + begin_;
     const void* newline = std::memchr(start + searched, '\n', end_ - begin_ - searched);
     if (newline != nullptr || (eof_ && begin_ < end_)) {
       lineBegin = begin_;
       lineEnd = newline != nullptr
-                    ? static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.get())
+                    ? static_cast<std::size_t>(static_cast<const char*>(newline) - data_)
                     : end_;
       begin_ = newline != nullptr ? lineEnd + 1 : end_;
-      if (lineEnd > lineBegin && buffer_[lineEnd - 1] == '\r') --lineEnd;
+      if (lineEnd > lineBegin && data_[lineEnd - 1] == '\r') --lineEnd;
       line_ = nextLine_++;
       return true;
     }
@@ -97,9 +113,10 @@ bool JsonLinesReader::Refill() {
     std::unique_ptr<char[]> grown(new char[capacity + simdjson::SIMDJSON_PADDING]);
     std::memcpy(grown.get(), buffer_.get(), end_);
     buffer_ = std::move(grown);
+    data_ = buffer_.get();
     capacity_ = capacity;
   }
-  const std::size_t n = source_.Read(buffer_.get() + end_, capacity_ - end_);
+  const std::size_t n = source_->Read(buffer_.get() + end_, capacity_ - end_);
   end_ += n;
   return n > 0;
 }

@@ -31,6 +31,10 @@ namespace bnscore::internal {
 // counted, or refused (SetRejectBlankLines); a UTF-8 byte-order mark at the
 // very start is skipped.
 //
+// A reader made without a source reads blocks of whole lines in memory
+// instead (ResetToBlock), as the blocks of a CsvBlockReader cutting JSON
+// Lines; the block stays the caller's.
+//
 // Cells are views into the reader's buffers, valid until the next ReadRow.
 // The input is read in large blocks into one buffer that grows only when a
 // line does not fit; once it and the per-column texts have reached their
@@ -42,10 +46,23 @@ class JsonLinesReader {
 
   JsonLinesReader(bnscore::ByteSource& source, std::string sourceName,
                   std::size_t bufferSize = kDefaultBufferSize);
+  // A reader of in-memory blocks only; see ResetToBlock.
+  explicit JsonLinesReader(std::string sourceName);
   ~JsonLinesReader();
 
   JsonLinesReader(const JsonLinesReader&) = delete;
   JsonLinesReader& operator=(const JsonLinesReader&) = delete;
+
+  // Reads the lines of data[0, size) next, the first of them line
+  // `firstLine`; at least simdjson::SIMDJSON_PADDING readable bytes must
+  // follow them. `atInputStart`: the block starts the input (a byte-order
+  // mark is skipped). The columns, the blank lines counted and the line
+  // of the last record read stay.
+  void ResetToBlock(const char* data, std::size_t size, long firstLine, bool atInputStart);
+  // The offset in the block of the first byte not read, and the line it
+  // starts.
+  std::size_t GetUnreadOffset() const { return begin_; }
+  long GetNextLine() const { return nextLine_; }
 
   // Fixes the columns before the first ReadRow.
   void SetColumns(const std::vector<std::string>& columns);
@@ -74,12 +91,13 @@ class JsonLinesReader {
   void SetCell(std::size_t column, simdjson::dom::element value, std::string_view key);
   [[noreturn]] void Fail(const std::string& what) const;
 
-  bnscore::ByteSource& source_;
+  bnscore::ByteSource* source_;  // null: blocks only
   std::string sourceName_;
   bool rejectBlankLines_ = false;
   long blankLines_ = 0;
   std::unique_ptr<char[]> buffer_;  // capacity_ bytes and simdjson's padding
   std::size_t capacity_;
+  const char* data_;       // the bytes read: buffer_'s, or a block's
   std::size_t begin_ = 0;  // first byte not yet read
   std::size_t end_ = 0;    // one past the last byte in the buffer
   bool eof_ = false;

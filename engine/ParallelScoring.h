@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/CsvBlockReader.h"
@@ -22,18 +23,25 @@
 
 namespace bnscore::internal {
 
-// Scores blocks of CSV rows on worker threads and writes their output rows
-// in input order.
+// Scores blocks of CSV rows, or of JSON Lines records
+// (options.inputFormat), on `threads` threads in all and writes their
+// output rows, or JSON Lines objects (options.outputFormat), in input
+// order. `header` names the input's columns (for JSON Lines, the columns
+// every record is read by).
 //
 // The calling thread reads the blocks (CsvBlockReader) and writes the
-// output; the blocks go to the model's WorkerPool, each job parsing a whole
-// block into its own CsvColumnBlock,
-// which scores the rows through the model's column path and formats them
-// into the block's own output buffer. At most
-// workers + 1 blocks are in flight, whose buffers are reused, so memory
-// does not grow with the input.
+// output, and between the two scores blocks too: it is one of the
+// `threads`, and threads - 1 of the model's WorkerPool take the other
+// blocks. Each block is parsed whole into a CsvColumnBlock, which scores
+// its rows through the model's column path and formats them into the
+// block's own output buffer. A thread that takes a block takes the scoring
+// state it used last (the number texts it keeps stay in its own cache).
+// At most threads + 2 blocks are in flight, whose buffers are reused, so
+// memory does not grow with the input; the calling thread waits only when
+// the oldest block is being scored elsewhere and no other is left to
+// score.
 //
-// A fault in a block (a CSV fault, a row of the wrong field count) stops
+// A fault in a block (a CSV or JSON fault, a row of the wrong field count) stops
 // the run once every block before it has been written: its rows before
 // the fault are written too, and the fault is thrown as CsvError naming
 // the line in the whole input. The model must have scored a record before
@@ -42,7 +50,7 @@ class ParallelScoring {
  public:
   ParallelScoring(const bnscore::Model& model, const ScoreModel& host, const FieldLayout& layout,
                   WorkerPool& pool, const std::vector<std::string>& header,
-                  const ScoreOptions& options, int workers, std::string sourceName);
+                  const ScoreOptions& options, int threads, std::string sourceName);
   // Waits for the jobs still running.
   ~ParallelScoring();
 
@@ -69,41 +77,50 @@ class ParallelScoring {
  private:
   class Worker;
 
-  // A block on its way: read, scored by a worker, then written.
+  // A block on its way: read, scored, then written.
   struct Job {
     explicit Job(std::size_t outputCapacity);
-    ~Job();  // where Worker is complete
 
     CsvBlock input;
     std::size_t begin = 0;  // the rows start here
     CsvWriter output;       // the output rows, in memory
     long lines = 0;         // lines the block spans
     long records = 0;       // rows scored
-    bool done = false;
-    bool failed = false;  // a CSV fault after the rows in `output`
-    long faultLine = 0;   // counting from 1 at the block's start
+    bool done = false;      // guarded by mutex_
+    bool failed = false;    // a CSV fault after the rows in `output`
+    long faultLine = 0;     // counting from 1 at the block's start
     std::string faultText;
-    std::exception_ptr error;        // any other fault
-    std::unique_ptr<Worker> worker;  // the job's scoring state
+    std::exception_ptr error;  // any other fault
   };
 
-  // Scores `job` (on a worker of the pool) and marks it done.
-  void RunJob(Job& job);
+  // A scoring state and the thread that used it last.
+  struct State {
+    std::unique_ptr<Worker> worker;
+    std::thread::id lastThread;
+    bool busy = false;
+  };
+
+  // Queues `job` to be scored, and a task on the pool that scores the
+  // oldest job queued.
+  void Enqueue(Job& job);
+  // Scores the oldest job queued on this thread; false when none is.
+  bool ScorePending();
   void ScoreBlock(Worker& worker, Job& job);
-  // Hands `job` to the workers.
-  void Submit(Job& job);
+  void ScoreJsonLines(Worker& worker, Job& job);
   // Waits for `job` and writes its output; throws its fault. `nextLine` is
   // the input line on which the block starts, and moves past the block.
   void Finish(Job& job, long& nextLine, CsvWriter& out);
 
   std::string sourceName_;
   WorkerPool& pool_;
-  int workers_;
+  int workers_;  // of the pool, besides the calling thread
   std::vector<std::unique_ptr<Job>> jobs_;
+  std::vector<State> states_;  // as many as jobs: each running job has one
 
   std::mutex mutex_;
   std::condition_variable jobDone_;
-  long running_ = 0;  // jobs submitted and not done; guarded by mutex_
+  std::deque<Job*> pending_;  // queued, not yet taken; guarded by mutex_
+  long tasks_ = 0;            // pool tasks queued and not finished; guarded by mutex_
   std::function<void(long)> blockWritten_;
 };
 

@@ -11,9 +11,11 @@ namespace bnscore::internal {
 
 // Scores the records of `input` (CSV or JSON Lines, options.inputFormat)
 // with `model` and writes one output row or JSON Lines object per record to
-// `output` (options.outputFormat), in input order, on the calling thread:
-// blocks of records read (RecordSource), scored through the model's column
-// path (CsvColumnBlock) and written in turn. What ScoreCsvRecords does for
+// `output` (options.outputFormat), in input order. With one thread, blocks
+// of records read (RecordSource), scored through the model's column path
+// (CsvColumnBlock) and written in turn; with more, the first record is
+// scored alone and then blocks of lines on options.threads threads in all
+// (ParallelScoring), with the same output. What ScoreCsvRecords does for
 // CSV in and out, for any other pair of formats. Returns the records
 // counted by status. Throws EngineError (CsvError naming `inputName` and
 // the line) for refused columns and faulty records, after writing the

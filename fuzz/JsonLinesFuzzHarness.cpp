@@ -64,11 +64,21 @@ bool JsonLinesFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
           " bytes and of the default size differ:\n--- small: " + small.fault + "\n" +
           small.output + "\n--- default: " + large.fault + "\n" + large.output);
   }
+  // With bit 128, on two threads too, in blocks of a line or a few: the
+  // same output and fault as on one.
+  if ((options & 128u) != 0) {
+    const Outcome two = Score(options, kWholeReads, 2);
+    if (two.output != large.output || two.fault != large.fault) {
+      Abort("one thread and two differ:\n--- one: " + large.fault + "\n" + large.output +
+            "\n--- two: " + two.fault + "\n" + two.output);
+    }
+  }
   CheckLines(small.output);
   return small.fault.empty();
 }
 
-JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options, std::size_t pieceSize) {
+JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options, std::size_t pieceSize,
+                                                           int threads) {
   // What `bnscore score --input-format jsonl --output-format jsonl` runs.
   bnscore::CsvOptions jsonl;
   jsonl.inputFormat = bnscore::RecordFormat::kJsonLines;
@@ -78,6 +88,8 @@ JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options, std:
   if ((options & 64u) != 0) jsonl.columns = {"id", "x", "n"};
   // Random keys seldom name every predictor: score them anyway.
   jsonl.allowMissingColumns = true;
+  jsonl.threads = threads;
+  jsonl.blockBytes = 1 + (options & 7u) * 24;
   const bnscore::Model& model = *models_[(options & 32u) != 0 ? 1 : 0];
   PieceSource input(input_, pieceSize);
   Outcome outcome;

@@ -66,12 +66,13 @@ std::string Where(long index) {
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
                                       std::string& out, ReplyFlush* flush, bool reasons,
                                       std::optional<bnscore::EvidenceOptions> evidence,
-                                      int explain) {
+                                      int explain, int threads) {
   out.clear();
   reasons_ = reasons;
   model_ = &model;
   evidence_ = evidence;
   explain_ = explain;
+  threads_ = threads < 1 ? 1 : threads;
   queryNodes_.clear();
   return Answer(body, out, flush);
 }
@@ -85,6 +86,7 @@ std::uint64_t JsonRecordScorer::Query(const DeployedModel& model, std::string_vi
   model_ = &model;
   evidence_ = evidence;
   explain_ = 0;
+  threads_ = 1;
   queryNodes_ = nodes;
   nodes_ = model.GetModel().GetNodes();
   std::size_t total = 0;
@@ -153,7 +155,9 @@ std::uint64_t JsonRecordScorer::Answer(std::string_view body, std::string& out, 
     }
     // Scored a block at a time, while the block's columns are in cache.
     const std::size_t count = records.size();
-    const std::size_t block = std::min(count, kBlockRows);
+    const std::size_t block =
+        std::min(count, threads_ > 1 ? kThreadRows * static_cast<std::size_t>(threads_)
+                                     : kBlockRows);
     out.append("{\"results\":[");
     StartColumns(block);
     long index = 0;
@@ -347,9 +351,9 @@ void JsonRecordScorer::ScoreColumns(std::string& out) {
   probabilities_.resize(rows_ * categories);
   const bnscore::Outputs outputs{status_, prediction_, confidence_, probabilities_};
   if (evidence_) {
-    model_->GetModel().Score(columns_, rows_, outputs, 1, *evidence_);
+    model_->GetModel().Score(columns_, rows_, outputs, threads_, *evidence_);
   } else {
-    model_->GetModel().Score(columns_, rows_, outputs);
+    model_->GetModel().Score(columns_, rows_, outputs, threads_);
   }
   const std::size_t firstResult = out.size();
   for (std::size_t r = 0; r < rows_; ++r) {

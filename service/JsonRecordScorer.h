@@ -62,11 +62,13 @@ class JsonRecordScorer {
   // treatment of gaps and unknown values (Model::Score); with `explain`
   // K > 0 each reply gets "explanation": [{"field","value","logOdds"}, ...],
   // the K largest terms of Model::Explain (an empty list for a record not
-  // scored).
+  // scored). A batch is scored on `threads` threads (this one and
+  // threads - 1 of the model's workers, Model::Score) in blocks of
+  // kThreadRows records per thread; the reply is the same for any number.
   std::uint64_t Score(const DeployedModel& model, std::string_view body, std::string& out,
                       ReplyFlush* flush = nullptr, bool reasons = false,
                       std::optional<bnscore::EvidenceOptions> evidence = std::nullopt,
-                      int explain = 0);
+                      int explain = 0, int threads = 1);
 
   // The same for a query request (the same bodies and errors): the reply
   // to a record is
@@ -82,6 +84,9 @@ class JsonRecordScorer {
   static constexpr std::size_t kKeptCapacity = 1 << 20;   // bytes of body
   static constexpr std::size_t kPlacesRemembered = 1024;  // see InputOf
   static constexpr std::size_t kBlockRows = 64;           // records of a batch scored at once
+  // With more threads, records per thread in a block: Model::Score gives
+  // a thread no fewer than 1,024.
+  static constexpr std::size_t kThreadRows = 1024;
 
   // Parses the body and answers its records (Score's or Query's).
   std::uint64_t Answer(std::string_view body, std::string& out, ReplyFlush* flush);
@@ -114,6 +119,7 @@ class JsonRecordScorer {
   const DeployedModel* model_ = nullptr;
   std::optional<bnscore::EvidenceOptions> evidence_;
   int explain_ = 0;
+  int threads_ = 1;
   // Appends row r's explanation member (see Score).
   void AppendExplanation(std::size_t row, std::string& out);
   std::vector<bnscore::NamedCell> explainRecord_;

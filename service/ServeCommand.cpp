@@ -127,6 +127,7 @@ int RunServe(const ServeArguments& arguments, std::ostream& out, std::ostream& e
     ModelRegistry registry;
     ServiceRouter router(registry, metrics, admin, load);
     router.SetEventLog(events);
+    router.SetScoreThreads(arguments.scoreThreads);
     std::unique_ptr<ModelStore> store;
     if (!arguments.modelDir.empty()) {
       store = std::make_unique<ModelStore>(arguments.modelDir);

@@ -21,6 +21,9 @@ struct ServeArguments {
   std::string plugin;                // "" finds it as bnscore score does
   std::size_t maxDocumentBytes = 0;  // model document limits (0: the defaults)
   std::size_t maxNodes = 0;
+  // Threads that score one request's records, the request's own among
+  // them (ServiceRouter::SetScoreThreads).
+  int scoreThreads = 1;
   ServerOptions server;
 };
 

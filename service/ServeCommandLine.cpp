@@ -67,6 +67,13 @@ CLI::App* AddServeCommand(CLI::App& app, ServeArguments& arguments) {
       ->type_name("N")
       ->check(CLI::Range(1, 256));
   serve
+      ->add_option("--score-threads", arguments.scoreThreads,
+                   "Threads that score one request's records (a CSV body, a JSON batch): the "
+                   "request's server thread and N-1 of the model's scoring threads; the reply "
+                   "is the same for any N (default 1)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
+  serve
       ->add_option("--admin-token-file", arguments.adminTokenFile,
                    "File whose first line (blanks trimmed) is the token that PUT and "
                    "DELETE need")

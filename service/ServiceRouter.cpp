@@ -355,6 +355,7 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
       options.reason = reasons;
       options.evidence = parameters.evidence;
       options.explain = parameters.explain;
+      options.threads = scoreThreads_;
       try {
         records = static_cast<std::uint64_t>(
             model->GetModel().ScoreCsv(source, "request body", sink, options).records);
@@ -366,7 +367,7 @@ void ServiceRouter::HandleScore(const HttpRequest& request, const std::string& i
       ReplySink sink(request.stream, reply, kJsonType, ReplySink::kJsonChunkBytes);
       try {
         records = scratch.scorer.Score(*model, request.body, reply.body, &sink, reasons,
-                                       parameters.evidence, parameters.explain);
+                                       parameters.evidence, parameters.explain, scoreThreads_);
       } catch (const bnscore::Error& e) {
         throw RequestError(400, e.what());
       }

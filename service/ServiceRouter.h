@@ -102,6 +102,11 @@ class ServiceRouter {
   void SetRequiredModels(std::vector<std::string> ids) { required_ = std::move(ids); }
   void SetEventLog(bnscore::service::AccessLog* log) { events_ = log; }
   void SetModelStore(bnscore::service::ModelStore* store) { store_ = store; }
+  // Set before serving: the threads that score one request's records (a
+  // CSV body through Model::ScoreCsv, a JSON batch through Model::Score):
+  // the request's own thread and threads - 1 of the model's workers
+  // (1: the request's thread alone). The replies do not depend on it.
+  void SetScoreThreads(int threads) { scoreThreads_ = threads < 1 ? 1 : threads; }
 
   // Reads the PMML document `pmml` and deploys it under `id`; returns true
   // when it replaced a model, and gives the deployed model in `deployed`
@@ -147,6 +152,7 @@ class ServiceRouter {
   std::vector<std::string> required_;
   bnscore::service::AccessLog* events_ = nullptr;
   bnscore::service::ModelStore* store_ = nullptr;
+  int scoreThreads_ = 1;
 };
 
 }  // namespace bnscore::service

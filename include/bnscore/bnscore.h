@@ -224,7 +224,9 @@ enum class RecordFormat : std::uint8_t {
 
 struct CsvOptions {
   bool keepInput = false;  // copy the input columns in front of the results
-  int threads = 1;         // scoring threads; the output is the same for any
+  // Scoring threads in all, the calling thread's among them; the output is
+  // the same for any number.
+  int threads = 1;
   // With threads > 1, the input is scored in blocks of about this size.
   std::size_t blockBytes = std::size_t{1} << 18;
   // The byte between fields, in the input and the output (not a quote, CR
@@ -263,8 +265,8 @@ struct CsvOptions {
   std::function<void(long records)> recordsWritten;
   // What is read and what is written. JSON Lines input has no header row:
   // its columns are `columns`, else the first record's keys, else (no
-  // record) the model's predictors. JSON Lines is scored on the calling
-  // thread, whatever `threads` says; the output is the same.
+  // record) the model's predictors. JSON Lines, read or written, is
+  // scored on `threads` threads as CSV is; the output is the same.
   RecordFormat inputFormat = RecordFormat::kCsv;
   RecordFormat outputFormat = RecordFormat::kCsv;
 };

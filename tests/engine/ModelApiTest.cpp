@@ -238,6 +238,87 @@ TEST(ModelApiTest, ScoreCsvWritesWhatBnscoreWrites) {
   EXPECT_EQ(output.text, "");
 }
 
+// JSON Lines in or out are scored in blocks on several threads: the same
+// bytes, counts and faults (at their line in the whole input) as on one.
+TEST(ModelApiTest, JsonLinesAreTheSameOnAnyNumberOfThreads) {
+  bnscore::LoadOptions options;
+  options.plugin = kPlugin;
+  const auto loaded = bnscore::Model::Load(kExamples + "credit_risk.pmml", options);
+  const std::vector<std::string> records = {
+      R"({"age":34,"income":52000,"employment":"salaried","dependents":1})",
+      R"({"age":23,"income":null,"employment":7.5})",
+      R"({"employment":"unemployed","income":"NA","age":"41","dependents":0})",
+      R"({"age":61,"income":9e4,"employment":"caf\u00e9 \"x\"","dependents":2})"};
+  // A byte-order mark, CRLF and blank lines; 40 records, then a fault on
+  // line 51 (40 records and 10 blank lines before it).
+  std::string input = "\xEF\xBB\xBF";
+  for (int i = 0; i < 40; ++i) {
+    input += records[static_cast<std::size_t>(i) % records.size()] + (i % 3 == 0 ? "\r\n" : "\n");
+    if (i % 4 == 3) input += i % 8 == 3 ? "\n" : "  \t\n";
+  }
+  const std::string fault = input + R"({"age":true})" + "\n" + records[0] + "\n";
+  std::string csvInput = "age,income,employment,dependents\n";
+  for (int i = 0; i < 30; ++i) csvInput += std::to_string(20 + i) + ",1000,salaried,1\n";
+  const std::string ragged = csvInput + "50,1000\n" + csvInput.substr(csvInput.find('\n') + 1);
+
+  struct Run {
+    std::string out, error;
+    long records = -1, blank = -1;
+  };
+  auto score = [&loaded](const std::string& text, bnscore::RecordFormat in,
+                         bnscore::RecordFormat out, int threads, bool keep) {
+    bnscore::CsvOptions csv;
+    csv.inputFormat = in;
+    csv.outputFormat = out;
+    csv.keepInput = keep;
+    csv.reason = keep;
+    csv.threads = threads;
+    csv.blockBytes = 90;  // a line or two a block
+    StringSource source(text);
+    StringSink sink;
+    Run run;
+    try {
+      const bnscore::CsvSummary summary = loaded->ScoreCsv(source, "in", sink, csv);
+      run.records = summary.records;
+      run.blank = summary.blankLines;
+    } catch (const bnscore::Error& e) {
+      run.error = e.what();
+    }
+    run.out = sink.text;
+    return run;
+  };
+  using bnscore::RecordFormat;
+  for (bool keep : {false, true}) {
+    const Run json = score(input, RecordFormat::kJsonLines, RecordFormat::kJsonLines, 1, keep);
+    EXPECT_EQ(json.records, 40);
+    EXPECT_EQ(json.blank, 10);
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 40);
+    const Run failed = score(fault, RecordFormat::kJsonLines, RecordFormat::kCsv, 1, keep);
+    EXPECT_EQ(failed.error,
+              "in:51: key \"age\": a boolean is not a field value (a number, a string or null)");
+    EXPECT_EQ(std::count(failed.out.begin(), failed.out.end(), '\n'), 41);  // and the header
+    const Run csvToJson = score(ragged, RecordFormat::kCsv, RecordFormat::kJsonLines, 1, keep);
+    EXPECT_EQ(csvToJson.error, "in:32: the row has 2 fields but the header has 4 fields");
+    EXPECT_EQ(std::count(csvToJson.out.begin(), csvToJson.out.end(), '\n'), 30);
+    for (int threads : {2, 3}) {
+      const std::string where = "threads " + std::to_string(threads) + (keep ? ", keep" : "");
+      const Run many = score(input, RecordFormat::kJsonLines, RecordFormat::kJsonLines, threads,
+                             keep);
+      EXPECT_EQ(many.out, json.out) << where;
+      EXPECT_EQ(many.records, 40) << where;
+      EXPECT_EQ(many.blank, 10) << where;
+      const Run manyFailed = score(fault, RecordFormat::kJsonLines, RecordFormat::kCsv, threads,
+                                   keep);
+      EXPECT_EQ(manyFailed.out, failed.out) << where;
+      EXPECT_EQ(manyFailed.error, failed.error) << where;
+      const Run manyCsv = score(ragged, RecordFormat::kCsv, RecordFormat::kJsonLines, threads,
+                                keep);
+      EXPECT_EQ(manyCsv.out, csvToJson.out) << where;
+      EXPECT_EQ(manyCsv.error, csvToJson.error) << where;
+    }
+  }
+}
+
 TEST(ModelApiTest, SchemaListsWhatTheModelReads) {
   bnscore::LoadOptions options;
   options.plugin = kPlugin;

@@ -634,6 +634,45 @@ class ServiceTest(unittest.TestCase):
             self.assertIn(b"invalid model id", reply)
         self.assertEqual(s.stop()[0], 0)
 
+    def test_replies_do_not_depend_on_score_threads(self):
+        one = self.start("--model", "credit=" + MODEL)
+        many = Server("--model", "credit=" + MODEL, "--score-threads", "3")
+        try:
+            records = json_records(one.get("/models/credit").json())
+            records.append({"employment": "retired", "income": "abc", "age": "NA"})
+            # 3,171 records: one block of 3 x 1,024 records on three threads,
+            # then 99 on one; the reasons and explanations are per block too.
+            batch = {"records": records * 151}
+            for query in ("", "?reason=true", "?explain=2&missing=marginalize"):
+                want = one.post("/models/credit/score" + query, json=batch)
+                got = many.post("/models/credit/score" + query, json=batch)
+                self.assertEqual(want.status_code, 200, want.text)
+                self.assertEqual(len(want.json()["results"]), 3171)
+                self.assertTrue(got.content == want.content, query)  # not printed: long
+            # CSV of several engine blocks (256 KiB each), and a fault in a
+            # later one: the rows before it, then the reply cut short.
+            with open(RECORDS, encoding="utf-8") as f:
+                lines = f.read().splitlines(keepends=True)
+            body = lines[0] + "".join(lines[1:]) * 2000
+            for query in ("", "?reason=true"):
+                want = one.post("/models/credit/score" + query, data=body,
+                                headers={"Content-Type": "text/csv"})
+                got = many.post("/models/credit/score" + query, data=body,
+                                headers={"Content-Type": "text/csv"})
+                self.assertEqual(want.status_code, 200, want.text)
+                self.assertEqual(want.text.count("\n"), 40001)
+                self.assertTrue(got.content == want.content, query)
+            for server in (one, many):
+                with self.assertRaises(requests.exceptions.ChunkedEncodingError):
+                    server.post("/models/credit/score", data=body + "A99,1,2,3,4,5,6\n",
+                                headers={"Content-Type": "text/csv"})
+            self.assertEqual(many.stop()[0], 0)
+        finally:
+            if many.process.poll() is None:
+                many.process.kill()
+                many.process.communicate()
+        self.assertEqual(one.stop()[0], 0)
+
     def test_bodies_held_together_are_bounded_and_long_replies_stream(self):
         s = self.start("--model", "m=" + MODEL, "--max-body", "300000",
                        "--max-buffered", "400000")
