@@ -45,6 +45,13 @@ class VkBinningEncoder : public IVkEncoder {
   // What GetCode gives for a numeric value holding x, without the virtual
   // calls (for scoring plans that know the value's class).
   int CodeOfNumber(double x) const { return BinOf(x); }
+  // The cut points when they ascend strictly (no NaN among them), so that
+  // the code of a number x that is not a NaN is CountBelow(cuts, n, x);
+  // else null.
+  const double* CountedCuts(std::size_t& n) const {
+    n = cutPoints_.size();
+    return strictlyAscending_ && n != 0 ? cutPoints_.data() : nullptr;
+  }
 
  private:
   // The bin of x: the binary search below, or, over strictly ascending cut
