@@ -62,7 +62,7 @@ void VkCatStringEncoder::BuildSlots() {
       taken.assign(size, 0);
       bool distinct = true;
       for (const Key& key : keys) {
-        char& slot = taken[SlotOf(key.packed, key.length, multiplier, shift)];
+        char& slot = taken[SlotOf(key.packed, multiplier, shift)];
         distinct = distinct && slot == 0;
         slot = 1;
       }
@@ -73,7 +73,7 @@ void VkCatStringEncoder::BuildSlots() {
       slotLengths_.assign(size, kNoLength);
       slotCodes_.assign(size, -1);
       for (const Key& key : keys) {
-        const std::size_t slot = SlotOf(key.packed, key.length, multiplier, shift);
+        const std::size_t slot = SlotOf(key.packed, multiplier, shift);
         slotKeys_[slot] = key.packed;
         slotLengths_[slot] = static_cast<std::uint32_t>(key.length);
         slotCodes_[slot] = key.code;

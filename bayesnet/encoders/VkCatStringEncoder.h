@@ -24,7 +24,8 @@
 // packed into one word and looked up in a table where, for a multiplier
 // chosen when categories are added, every short category has a slot of
 // its own (one probe, one comparison); longer texts, and every text when
-// no such multiplier is found, go through a hash table.
+// no such multiplier is found (too many categories, or two that differ
+// only in trailing zero bytes), go through a hash table.
 class VkCatStringEncoder : public CategoricalEncoder {
  public:
   VkCatStringEncoder();
@@ -56,7 +57,7 @@ class VkCatStringEncoder : public CategoricalEncoder {
     const std::size_t n = text.size();
     if (n > kShortText || slotKeys_.empty()) return FindText(text);
     const std::uint64_t packed = Pack(text);
-    const std::size_t slot = SlotOf(packed, n, multiplier_, shift_);
+    const std::size_t slot = SlotOf(packed, multiplier_, shift_);
     return slotKeys_[slot] == packed && slotLengths_[slot] == n ? slotCodes_[slot] : -1;
   }
 
@@ -76,7 +77,7 @@ class VkCatStringEncoder : public CategoricalEncoder {
     int Code(const char* p) const {
       const std::uint64_t packed = PackFixed<kLength>(reinterpret_cast<const unsigned char*>(p));
       // Every slot holds a text of kLength bytes, or is empty with code -1.
-      const std::size_t slot = SlotOf(packed, kLength, multiplier, shift);
+      const std::size_t slot = SlotOf(packed, multiplier, shift);
       return keys[slot] == packed ? codes[slot] : -1;
     }
   };
@@ -95,9 +96,10 @@ class VkCatStringEncoder : public CategoricalEncoder {
 
   static constexpr std::uint32_t kNoLength = 0xFFFFFFFFu;
 
-  static std::size_t SlotOf(std::uint64_t packed, std::size_t length, std::uint64_t multiplier,
-                            unsigned shift) {
-    return static_cast<std::size_t>(((packed ^ length) * multiplier) >> shift);
+  // The slot of a packed text. Texts that differ only in trailing zero
+  // bytes pack alike: categories like that get no table.
+  static std::size_t SlotOf(std::uint64_t packed, std::uint64_t multiplier, unsigned shift) {
+    return static_cast<std::size_t>((packed * multiplier) >> shift);
   }
 
   int FindText(std::string_view text) const;
