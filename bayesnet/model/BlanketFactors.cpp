@@ -152,6 +152,35 @@ void MultiplySingles(const SingleInput* inputs, std::size_t count, double* score
   }
 }
 
+// A factor with two inputs, for a block: their codes, and where each pair
+// of codes' values begin (base + first * stride + second * categories).
+struct PairInput {
+  const int* first;
+  const int* second;
+  std::size_t stride;
+  const double* base;
+};
+
+// MultiplySingles for kGroup two-input factors.
+template <int kCategories, int kGroup>
+void MultiplyPairs(const PairInput* inputs, std::size_t count, double* scores) {
+  PairInput group[kGroup];
+  for (int g = 0; g < kGroup; ++g) group[g] = inputs[g];
+  for (std::size_t r = 0; r < count; ++r) {
+    double s[kCategories];
+    double* out = scores + r * kCategories;
+    for (int c = 0; c < kCategories; ++c) s[c] = out[c];
+#pragma GCC unroll 4
+    for (int g = 0; g < kGroup; ++g) {
+      const double* values = group[g].base +
+                             static_cast<std::size_t>(group[g].first[r]) * group[g].stride +
+                             static_cast<std::size_t>(group[g].second[r]) * kCategories;
+      for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
+    }
+    for (int c = 0; c < kCategories; ++c) out[c] = s[c];
+  }
+}
+
 }  // namespace
 
 template <int kCategories>
@@ -182,6 +211,25 @@ void BlanketFactors::ScoreBlockAs(const int* codes, std::size_t stride, std::siz
           case 2: MultiplySingles<kCategories, 2>(group, count, scores); break;
           case 3: MultiplySingles<kCategories, 3>(group, count, scores); break;
           default: MultiplySingles<kCategories, 4>(group, count, scores); break;
+        }
+        continue;
+      }
+      if (f > 0 && factor.numInputs == 2) {
+        PairInput group[4];
+        int size = 0;
+        while (size < 4 && f < numFactors && blockFactors_[f].numInputs == 2) {
+          const BlockFactor& pair = blockFactors_[f++];
+          const Input* inputs = inputs_.data() + pair.firstInput;
+          // The second input's stride is the number of categories.
+          group[size++] = PairInput{codes + static_cast<std::size_t>(inputs[0].predictor) * stride,
+                                    codes + static_cast<std::size_t>(inputs[1].predictor) * stride,
+                                    blockStrides_[pair.firstInput], values + pair.offset};
+        }
+        switch (size) {
+          case 1: MultiplyPairs<kCategories, 1>(group, count, scores); break;
+          case 2: MultiplyPairs<kCategories, 2>(group, count, scores); break;
+          case 3: MultiplyPairs<kCategories, 3>(group, count, scores); break;
+          default: MultiplyPairs<kCategories, 4>(group, count, scores); break;
         }
         continue;
       }

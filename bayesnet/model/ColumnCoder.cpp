@@ -304,13 +304,12 @@ void ColumnCoder::EncodeBlock(const ColumnSource* bound, std::size_t first, std:
         out[r] = code;
         largest = std::max(largest, static_cast<unsigned>(code));
       };
-      std::size_t numCuts = 0;
-      const double* cuts = p.binning != nullptr ? p.binning->CountedCuts(numCuts) : nullptr;
+      const CutIndex* cuts = p.binning != nullptr ? p.binning->Counted() : nullptr;
       if (cuts != nullptr) {
         for (std::size_t r = 0; r < count; ++r) {
           const double x = numbers[r];
           put(r, x != x || x == missingNumber ? PredictorCoder::kNoValue
-                                              : static_cast<int>(CountBelow(cuts, numCuts, x)));
+                                              : static_cast<int>(cuts->Count(x)));
         }
       } else if (p.binning != nullptr) {
         const VkBinningEncoder& binning = *p.binning;
