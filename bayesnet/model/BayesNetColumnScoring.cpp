@@ -13,7 +13,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Rows encoded at a time, column by column: few enough that their codes
 // stay in cache, enough that each column is read as a stream.
-constexpr std::size_t kBlockRows = 32;
+constexpr std::size_t kBlockRows = 64;
 
 // Columns bound to a BayesNetModel: the source of every predictor's code,
 // for the plan they were bound with, and the evidence options. Made by

@@ -119,6 +119,7 @@ void BlanketFactors::MultiplyRows(Row row, std::size_t count, int k, double* sco
   for (std::size_t r = 0; r < count; ++r) {
     const double* values = row(r);
     double* s = scores + r * width;
+#pragma GCC unroll 8
     for (std::size_t c = 0; c < width; ++c) s[c] = kAssign ? values[c] : s[c] * values[c];
   }
 }
@@ -141,13 +142,16 @@ void MultiplySingles(const SingleInput* inputs, std::size_t count, double* score
   for (std::size_t r = 0; r < count; ++r) {
     double s[kCategories];
     double* out = scores + r * kCategories;
+#pragma GCC unroll 8
     for (int c = 0; c < kCategories; ++c) s[c] = out[c];
 #pragma GCC unroll 4
     for (int g = 0; g < kGroup; ++g) {
       const double* values =
           group[g].base + static_cast<std::size_t>(group[g].codes[r]) * kCategories;
-      for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
+  #pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
     }
+#pragma GCC unroll 8
     for (int c = 0; c < kCategories; ++c) out[c] = s[c];
   }
 }
@@ -169,14 +173,17 @@ void MultiplyPairs(const PairInput* inputs, std::size_t count, double* scores) {
   for (std::size_t r = 0; r < count; ++r) {
     double s[kCategories];
     double* out = scores + r * kCategories;
+#pragma GCC unroll 8
     for (int c = 0; c < kCategories; ++c) s[c] = out[c];
 #pragma GCC unroll 4
     for (int g = 0; g < kGroup; ++g) {
       const double* values = group[g].base +
                              static_cast<std::size_t>(group[g].first[r]) * group[g].stride +
                              static_cast<std::size_t>(group[g].second[r]) * kCategories;
-      for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
+  #pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
     }
+#pragma GCC unroll 8
     for (int c = 0; c < kCategories; ++c) out[c] = s[c];
   }
 }
