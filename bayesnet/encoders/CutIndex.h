@@ -40,19 +40,35 @@ class CutIndex {
     }
   }
 
-  // The number of cut points below x (operator<), x not a NaN.
-  std::size_t Count(double x) const {
-    const std::size_t n = cuts_.size();
-    if (starts_.empty()) return CountBelow(cuts_.data(), n, x);
-    double t = (x - lowest_) * scale_;
-    t = t > 0.0 ? t : 0.0;
-    t = t < last_ ? t : last_;
-    const double* cuts = cuts_.data();
-    std::size_t i = starts_[static_cast<std::size_t>(t)];
-    while (i < n && cuts[i] < x) ++i;
-    while (i > 0 && !(cuts[i - 1] < x)) --i;
-    return i;
+  // The index's numbers, copied out so that a loop keeps them in
+  // registers. Points into the index.
+  struct View {
+    const double* cuts;
+    std::size_t n;
+    const std::uint32_t* starts;  // null: CountBelow
+    double lowest;
+    double scale;
+    double last;
+
+    // The number of cut points below x (operator<), x not a NaN.
+    std::size_t Count(double x) const {
+      if (starts == nullptr) return CountBelow(cuts, n, x);
+      double t = (x - lowest) * scale;
+      t = t > 0.0 ? t : 0.0;
+      t = t < last ? t : last;
+      std::size_t i = starts[static_cast<std::size_t>(t)];
+      while (i < n && cuts[i] < x) ++i;
+      while (i > 0 && !(cuts[i - 1] < x)) --i;
+      return i;
+    }
+  };
+  View Viewed() const {
+    return View{cuts_.data(), cuts_.size(), starts_.empty() ? nullptr : starts_.data(),
+                lowest_,      scale_,       last_};
   }
+
+  // The number of cut points below x (operator<), x not a NaN.
+  std::size_t Count(double x) const { return Viewed().Count(x); }
 
  private:
   std::vector<double> cuts_;

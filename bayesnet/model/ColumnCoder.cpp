@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "bayesnet/encoders/CountBelow.h"
+#include "bayesnet/encoders/CutIndex.h"
 #include "bayesnet/encoders/VkBinningEncoder.h"
 #include "bayesnet/encoders/VkCatNumericEncoder.h"
 #include "bayesnet/encoders/VkCatStringEncoder.h"
@@ -255,6 +256,12 @@ int ColumnCoder::RegionCode(const DerivedInput& derived, double x) {
 
 namespace {
 
+std::uint64_t BitsOf(double x) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  return bits;
+}
+
 // Whether any of the `count` bytes at `bytes` is not zero.
 bool AnyNonZero(const unsigned char* bytes, std::size_t count) {
   std::uint64_t any = 0;
@@ -290,38 +297,75 @@ void ColumnCoder::EncodeBlock(const ColumnSource* bound, std::size_t first, std:
       if (source.derived == nullptr) {
         std::fill(out, out + count, PredictorCoder::kNoValue);
       } else {
-        for (std::size_t r = 0; r < count; ++r) {
-          out[r] = DerivedCode(*source.derived, source.input, first + r);
+        // As DerivedCode, a column at a time.
+        const DerivedInput& derived = *source.derived;
+        const ColumnScoring::Column* input = source.input;
+        if (input == nullptr) {
+          std::fill(out, out + count, derived.missingCode);
+        } else {
+          const double* numbers = input->numbers + first;
+          const double* margins = derived.margins.data();
+          const std::size_t m = derived.margins.size();
+          const int* regions = derived.regionCodes.data();
+          const int missingCode = derived.missingCode;
+          const std::uint64_t missingBits = BitsOf(NumericValue::kSystemMissing);
+          for (std::size_t r = 0; r < count; ++r) {
+            const double x = numbers[r];
+            if (x != x || BitsOf(x) == missingBits) {
+              out[r] = missingCode;
+              continue;
+            }
+            const std::size_t below = CountBelow(margins, m, x);
+            const std::size_t on = below < m && x == margins[below] ? 1 : 0;
+            out[r] = regions[2 * below + on];
+          }
+          if (input->missing != nullptr && AnyNonZero(input->missing + first, count)) {
+            const unsigned char* missing = input->missing + first;
+            for (std::size_t r = 0; r < count; ++r) {
+              if (missing[r] != 0) out[r] = missingCode;
+            }
+          }
         }
       }
     } else if (column->numbers != nullptr) {
       const double* numbers = column->numbers + first;
-      // NaN is no value; the system-missing value is missing when checked.
-      const double missingNumber =
-          p.checkMissing ? NumericValue::kSystemMissing : std::numeric_limits<double>::quiet_NaN();
+      // NaN is no value; the system-missing value is missing when checked
+      // (compared by its bits, which only it has).
+      const std::uint64_t missingBits = BitsOf(NumericValue::kSystemMissing);
+      const bool checkMissing = p.checkMissing;
+      auto missing = [&](double x) {
+        return x != x || (checkMissing && BitsOf(x) == missingBits);
+      };
       unsigned largest = 0;  // the largest code seen, as unsigned
       auto put = [&](std::size_t r, int code) {
         out[r] = code;
         largest = std::max(largest, static_cast<unsigned>(code));
       };
       const CutIndex* cuts = p.binning != nullptr ? p.binning->Counted() : nullptr;
+      const VkCatNumericEncoder::SortedKeys keys =
+          p.numbers != nullptr ? p.numbers->Sorted() : VkCatNumericEncoder::SortedKeys{};
       if (cuts != nullptr) {
+        const CutIndex::View index = cuts->Viewed();
         for (std::size_t r = 0; r < count; ++r) {
           const double x = numbers[r];
-          put(r, x != x || x == missingNumber ? PredictorCoder::kNoValue
-                                              : static_cast<int>(cuts->Count(x)));
+          put(r, missing(x) ? PredictorCoder::kNoValue : static_cast<int>(index.Count(x)));
         }
       } else if (p.binning != nullptr) {
         const VkBinningEncoder& binning = *p.binning;
         for (std::size_t r = 0; r < count; ++r) {
           const double x = numbers[r];
-          put(r, x != x || x == missingNumber ? PredictorCoder::kNoValue : binning.CodeOfNumber(x));
+          put(r, missing(x) ? PredictorCoder::kNoValue : binning.CodeOfNumber(x));
+        }
+      } else if (keys.keys != nullptr) {
+        for (std::size_t r = 0; r < count; ++r) {
+          const double x = numbers[r];
+          put(r, missing(x) ? PredictorCoder::kNoValue : keys.Code(x));
         }
       } else {
         const VkCatNumericEncoder& encoder = *p.numbers;
         for (std::size_t r = 0; r < count; ++r) {
           const double x = numbers[r];
-          put(r, x != x || x == missingNumber ? PredictorCoder::kNoValue : encoder.CodeOfNumber(x));
+          put(r, missing(x) ? PredictorCoder::kNoValue : encoder.CodeOfNumber(x));
         }
       }
       check = largest >= limit;
