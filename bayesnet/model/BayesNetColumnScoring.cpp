@@ -86,32 +86,25 @@ std::size_t BayesNetModel::ScoreColumnBlocks(const ColumnScoring::BoundColumns& 
     if (!tabulated) factors.ScoreBlock(codes.data(), kBlockRows, count, scores.data());
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
-      switch (encodings[r]) {
-        case ScoringPlan::Encoding::OutsidePlan:
-          // A code past the dense tables: GetScore scores such a record literally.
-          return row;
-        case ScoringPlan::Encoding::Missing:
-          Put(outputs, row, k, MCScore::kMissingPredictor, -1, nullptr, predictionOnly_);
-          continue;
-        case ScoringPlan::Encoding::Complete:
-          break;
-      }
+      // A code past the dense tables: GetScore scores such a record literally.
+      if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
+      int status = MCScore::kMissingPredictor;
       int best = -1;
       const double* posteriors = nullptr;
-      bool scored = false;
-      if (tabulated) {
-        posteriors = factors.Posteriors(codes.data() + r, best, kBlockRows);
-        scored = best >= 0;
-      } else {
-        double* s = scores.data() + r * k;
-        scored = BlanketFactors::NormaliseAndPick(s, numCategories, best);
-        posteriors = s;
+      if (encodings[r] == ScoringPlan::Encoding::Complete) {
+        bool scored = false;
+        if (tabulated) {
+          posteriors = factors.Posteriors(codes.data() + r, best, kBlockRows);
+          scored = best >= 0;
+        } else {
+          double* s = scores.data() + r * k;
+          scored = BlanketFactors::NormaliseAndPick(s, numCategories, best);
+          posteriors = s;
+        }
+        status = scored ? MCScore::kScored : MCScore::kNoPositiveScore;
+        if (!scored) best = -1;
       }
-      if (scored) {
-        Put(outputs, row, k, MCScore::kScored, best, posteriors, predictionOnly_);
-      } else {
-        Put(outputs, row, k, MCScore::kNoPositiveScore, -1, nullptr, predictionOnly_);
-      }
+      Put(outputs, row, k, status, best, posteriors, predictionOnly_);
     }
   }
   return end;

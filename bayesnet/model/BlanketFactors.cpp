@@ -299,20 +299,6 @@ void BlanketFactors::ScoreBlock(const int* codes, std::size_t stride, std::size_
 }
 
 
-bool BlanketFactors::NormaliseAndPick(double* scores, int numCategories, int& best) {
-  double sum = 0.0;
-  for (int c = 0; c < numCategories; ++c) sum += scores[c];
-  // An infinite sum (factors beyond 1 that overflow) would make every
-  // probability 0 or NaN: no score either.
-  if (!(sum > 0.0) || std::isinf(sum)) return false;
-  for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
-  best = 0;
-  for (int c = 1; c < numCategories; ++c) {
-    if (scores[c] > scores[best]) best = c;
-  }
-  return true;
-}
-
 void BlanketFactors::TabulatePosteriors(const std::vector<int>& numCodes) {
   const std::size_t k = static_cast<std::size_t>(numCategories_);
   if (anySparse_ || k == 0) return;

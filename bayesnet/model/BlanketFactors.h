@@ -1,6 +1,7 @@
 #ifndef BAYESNET_BLANKETFACTORS_H_
 #define BAYESNET_BLANKETFACTORS_H_
 
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -87,7 +88,20 @@ class BlanketFactors {
   // `best` to the first category of the highest score (ties go to the
   // first). False, leaving the scores and `best` as they are, when the sum
   // is not positive, not a number or infinite.
-  static bool NormaliseAndPick(double* scores, int numCategories, int& best);
+  // Inline: every scoring path takes it per record.
+  static bool NormaliseAndPick(double* scores, int numCategories, int& best) {
+    double sum = 0.0;
+    for (int c = 0; c < numCategories; ++c) sum += scores[c];
+    // An infinite sum (factors beyond 1 that overflow) would make every
+    // probability 0 or NaN: no score either.
+    if (!(sum > 0.0) || std::isinf(sum)) return false;
+    for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
+    best = 0;
+    for (int c = 1; c < numCategories; ++c) {
+      if (scores[c] > scores[best]) best = c;
+    }
+    return true;
+  }
 
   // The probability an unseen parent configuration of `node` gets: 0, or
   // under AdjustedBayes one over the node's number of categories.
