@@ -427,7 +427,7 @@ int ColumnCoder::EncodeUniform(const VkCatStringEncoder& strings, const std::str
   // The table read once, not after every store through `out`.
   const VkCatStringEncoder::UniformTable table = strings.Uniform();
   int any = 0;
-#pragma GCC unroll 2
+#pragma GCC unroll 8
   for (std::size_t r = 0; r < count; ++r) {
     const std::string_view text = texts[r];
     // A text of another length is no category, the empty one no value.
