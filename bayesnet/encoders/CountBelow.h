@@ -10,7 +10,7 @@
 // a plain count for a few entries, a halving search for more. A NaN x is
 // below nothing and counts 0.
 inline std::size_t CountBelow(const double* sorted, std::size_t n, double x) {
-  constexpr std::size_t kCountLimit = 8;
+  constexpr std::size_t kCountLimit = 2;
   if (n <= kCountLimit) {
     std::size_t below = 0;
     for (std::size_t i = 0; i < n; ++i) below += sorted[i] < x ? 1 : 0;

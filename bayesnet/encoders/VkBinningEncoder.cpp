@@ -18,7 +18,8 @@ bool StrictlyAscending(const std::vector<double>& cuts) {
 VkBinningEncoder::VkBinningEncoder(const std::vector<double>& cutPoints)
     : numBins_(static_cast<int>(cutPoints.size()) + 1),
       cutPoints_(cutPoints),
-      strictlyAscending_(StrictlyAscending(cutPoints)) {}
+      strictlyAscending_(StrictlyAscending(cutPoints)),
+      index_(strictlyAscending_ ? CutIndex(cutPoints) : CutIndex()) {}
 
 VkBinningEncoder::~VkBinningEncoder() = default;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "bayesnet/encoders/CountBelow.h"
+#include "bayesnet/encoders/CutIndex.h"
 #include "bayesnet/encoders/IVkEncoder.h"
 
 // Encodes a continuous field by the bins that ascending cut points make:
@@ -45,6 +45,12 @@ class VkBinningEncoder : public IVkEncoder {
   // What GetCode gives for a numeric value holding x, without the virtual
   // calls (for scoring plans that know the value's class).
   int CodeOfNumber(double x) const { return BinOf(x); }
+  // The cut points indexed when they ascend strictly (no NaN among
+  // them), so that the code of a number x that is not a NaN is
+  // Count(x); else null.
+  const CutIndex* Counted() const {
+    return strictlyAscending_ && !cutPoints_.empty() ? &index_ : nullptr;
+  }
 
  private:
   // The bin of x: the binary search below, or, over strictly ascending cut
@@ -53,7 +59,7 @@ class VkBinningEncoder : public IVkEncoder {
     if (!strictlyAscending_ || cutPoints_.empty()) return SearchBin(x);
     // The search compares false everywhere for a NaN and ends in the last bin.
     if (x != x) return numBins_ - 1;
-    return static_cast<int>(CountBelow(cutPoints_.data(), cutPoints_.size(), x));
+    return static_cast<int>(index_.Count(x));
   }
   // The binary search that defines the bins, whatever the cut points. Over
   // strictly ascending cut points it gives the number of cut points below
@@ -63,6 +69,7 @@ class VkBinningEncoder : public IVkEncoder {
   int numBins_;
   std::vector<double> cutPoints_;
   bool strictlyAscending_;  // no NaN among the cut points either
+  CutIndex index_;          // of the cut points, when strictly ascending
 };
 
 #endif  // BAYESNET_VKBINNINGENCODER_H_

@@ -42,6 +42,21 @@ class VkCatNumericEncoder : public CategoricalEncoder {
   // What GetCode gives for a value whose GetDouble() is x, without the
   // virtual calls (for scoring plans that know the value's class).
   int CodeOfNumber(double x) const { return FindNumber(x); }
+  // The sorted keys and their codes, copied out so that a loop keeps them
+  // in registers: Code(x) is CodeOfNumber(x). Points into the encoder;
+  // null keys when a NaN is among them (then only CodeOfNumber answers).
+  struct SortedKeys {
+    const double* keys;
+    const int* codes;
+    std::size_t n;
+    int Code(double x) const {
+      const std::size_t first = CountBelow(keys, n, x);
+      return first < n && !(x < keys[first]) ? codes[first] : -1;
+    }
+  };
+  SortedKeys Sorted() const {
+    return SortedKeys{nanKey_ ? nullptr : keys_.data(), keyCodes_.data(), keys_.size()};
+  }
   // "\tVkCatNumericEncoder: Last code = N" and the values, seven a line.
   void Display(std::ostream& os) const override;
 

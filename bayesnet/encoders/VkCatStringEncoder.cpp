@@ -7,30 +7,84 @@ VkCatStringEncoder::VkCatStringEncoder() : lastCode_(-1) { texts_.reserve(2); }
 VkCatStringEncoder::~VkCatStringEncoder() = default;
 
 int VkCatStringEncoder::FindText(std::string_view text) const {
-  // The texts are distinct, so at most one is equal: the same answer as
-  // codes_.find.
-  const std::size_t count = keys_.size();
-  if (count <= kLinearLimit) {
-    if (text.size() <= kShortText) return FindShort(text);
-    for (std::size_t code = 0; code < count; ++code) {
-      if (*texts_[code] == text) return static_cast<int>(code);
-    }
-    return -1;
-  }
   auto found = index_.find(text);
   return found == index_.end() ? -1 : found->second;
 }
 
 void VkCatStringEncoder::IndexText(const std::string& text, int code) {
   index_.emplace(std::string_view(text), code);
-  keys_.push_back(Key{text.size() <= kShortText ? Pack(text) : 0, text.size()});
+  BuildSlots();
 }
 
 void VkCatStringEncoder::RebuildIndex() {
   index_.clear();
-  keys_.clear();
   for (std::size_t code = 0; code < texts_.size(); ++code) {
-    IndexText(*texts_[code], static_cast<int>(code));
+    index_.emplace(std::string_view(*texts_[code]), static_cast<int>(code));
+  }
+  BuildSlots();
+}
+
+void VkCatStringEncoder::BuildSlots() {
+  slotKeys_.clear();
+  slotLengths_.clear();
+  slotCodes_.clear();
+  uniformLength_ = 0;
+  if (texts_.size() > kSlotLimit) return;
+  struct Key {
+    std::uint64_t packed;
+    std::size_t length;
+    int code;
+  };
+  std::vector<Key> keys;
+  for (std::size_t code = 0; code < texts_.size(); ++code) {
+    const std::string& text = *texts_[code];
+    if (text.size() <= kShortText) keys.push_back(Key{Pack(text), text.size(), static_cast<int>(code)});
+  }
+  if (keys.empty()) return;
+  // Multipliers from a fixed sequence (odd, so that no bit of the key is
+  // lost), tried on tables of twice the keys and larger (up to 4,096
+  // slots) until one gives every key a slot of its own.
+  std::uint64_t state = 0x9E3779B97F4A7C15ull;
+  auto next = [&state]() {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return (z ^ (z >> 31)) | 1u;
+  };
+  unsigned bits = 1;
+  while ((std::size_t{1} << bits) < 2 * keys.size()) ++bits;
+  std::vector<char> taken;
+  for (; bits <= 12; ++bits) {
+    const std::size_t size = std::size_t{1} << bits;
+    for (int attempt = 0; attempt < 32; ++attempt) {
+      const std::uint64_t multiplier = next();
+      const unsigned shift = 64 - bits;
+      taken.assign(size, 0);
+      bool distinct = true;
+      for (const Key& key : keys) {
+        char& slot = taken[SlotOf(key.packed, multiplier, shift)];
+        distinct = distinct && slot == 0;
+        slot = 1;
+      }
+      if (!distinct) continue;
+      multiplier_ = multiplier;
+      shift_ = shift;
+      slotKeys_.assign(size, 0);
+      slotLengths_.assign(size, kNoLength);
+      slotCodes_.assign(size, -1);
+      for (const Key& key : keys) {
+        const std::size_t slot = SlotOf(key.packed, multiplier, shift);
+        slotKeys_[slot] = key.packed;
+        slotLengths_[slot] = static_cast<std::uint32_t>(key.length);
+        slotCodes_[slot] = key.code;
+      }
+      // One length for every category, long ones included.
+      const std::size_t length = keys.front().length;
+      bool uniform = keys.size() == texts_.size();
+      for (const Key& key : keys) uniform = uniform && key.length == length;
+      uniformLength_ = uniform ? length : 0;
+      return;
+    }
   }
 }
 

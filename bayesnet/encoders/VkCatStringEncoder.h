@@ -20,8 +20,12 @@
 // numeric value is matched through its text form. Not copyable (the
 // code-to-text list points into the category map): use Clone. Labels are
 // kept per code. Lookups give exactly what std::map<std::string,
-// int>::find gives and allocate nothing (a few categories: packed words
-// compared without branches; more: a hash table).
+// int>::find gives and allocate nothing: a text of at most 8 bytes is
+// packed into one word and looked up in a table where, for a multiplier
+// chosen when categories are added, every short category has a slot of
+// its own (one probe, one comparison); longer texts, and every text when
+// no such multiplier is found (too many categories, or two that differ
+// only in trailing zero bytes), go through a hash table.
 class VkCatStringEncoder : public CategoricalEncoder {
  public:
   VkCatStringEncoder();
@@ -48,48 +52,66 @@ class VkCatStringEncoder : public CategoricalEncoder {
 
   // What GetCode gives for a value whose text is `text`, without the
   // virtual calls (for scoring plans that know the value's class).
-  // The common case, a short text and a few categories, is inline.
+  // The common case, a short text, is inline.
   int CodeOfText(std::string_view text) const {
-    if (text.size() <= kShortText && keys_.size() <= kLinearLimit) return FindShort(text);
-    return FindText(text);
+    const std::size_t n = text.size();
+    if (n > kShortText || slotKeys_.empty()) return FindText(text);
+    const std::uint64_t packed = Pack(text);
+    const std::size_t slot = SlotOf(packed, multiplier_, shift_);
+    return slotKeys_[slot] == packed && slotLengths_[slot] == n ? slotCodes_[slot] : -1;
   }
+
+  // The length every category's text has when it is the same for all and
+  // at most 8 bytes, and the short-text table exists; else 0. A text of
+  // another length is then no category.
+  std::size_t UniformLength() const { return uniformLength_; }
+  // The short-text table for texts of UniformLength() bytes, copied out so
+  // that a loop keeps it in registers. Points into the encoder.
+  struct UniformTable {
+    const std::uint64_t* keys;
+    const int* codes;
+    std::uint64_t multiplier;
+    unsigned shift;
+    // CodeOfText for the kLength bytes at `p`; kLength is UniformLength().
+    template <std::size_t kLength>
+    int Code(const char* p) const {
+      const std::uint64_t packed = PackFixed<kLength>(reinterpret_cast<const unsigned char*>(p));
+      // Every slot holds a text of kLength bytes, or is empty with code -1.
+      const std::size_t slot = SlotOf(packed, multiplier, shift);
+      return keys[slot] == packed ? codes[slot] : -1;
+    }
+  };
+  UniformTable Uniform() const {
+    return UniformTable{slotKeys_.data(), slotCodes_.data(), multiplier_, shift_};
+  }
+
   // "\tVkCatStringEncoder object:  Last code = N", then one line per code.
   void Display(std::ostream& os) const override;
 
  private:
-  // Up to this many categories a linear scan beats hashing.
-  static constexpr std::size_t kLinearLimit = 6;
-
   // Texts up to this long are packed into one word.
   static constexpr std::size_t kShortText = 8;
+  // Encoders of up to this many categories try for a table of slots.
+  static constexpr std::size_t kSlotLimit = 64;
 
-  // A text's length and its bytes packed into one word (zero-padded; the
-  // length tells "a" from "a\0"); for longer texts the word is 0.
-  struct Key {
-    std::uint64_t packed;
-    std::size_t length;
-  };
+  static constexpr std::uint32_t kNoLength = 0xFFFFFFFFu;
+
+  // The slot of a packed text. Texts that differ only in trailing zero
+  // bytes pack alike: categories like that get no table.
+  static std::size_t SlotOf(std::uint64_t packed, std::uint64_t multiplier, unsigned shift) {
+    return static_cast<std::size_t>((packed * multiplier) >> shift);
+  }
 
   int FindText(std::string_view text) const;
-  // FindText for a short text with at most kLinearLimit categories. The
-  // texts are distinct, so at most one key is equal: the map's answer.
-  int FindShort(std::string_view text) const {
-    const Key key{Pack(text), text.size()};
-    int found = -1;
-    for (std::size_t code = keys_.size(); code-- > 0;) {
-      // One test of the combined difference, so that the compiler makes
-      // no branch on the outcome, which varies from record to record.
-      const std::uint64_t difference = (keys_[code].packed ^ key.packed) |
-                                       static_cast<std::uint64_t>(keys_[code].length ^ key.length);
-      found = difference == 0 ? static_cast<int>(code) : found;
-    }
-    return found;
-  }
   // Adds code `code`, whose text is `text` (a key of codes_), to the
   // lookup structures.
   void IndexText(const std::string& text, int code);
   // Rebuilds the lookup structures from texts_ (after a copy of the map).
   void RebuildIndex();
+  // Rebuilds the slots for the short categories: a table size and multiplier
+  // under which no two share a slot, or no table (all lookups through
+  // index_) when there are too many or none is found.
+  void BuildSlots();
   // The bytes of a text of at most 8 bytes, byte i at bits 8i..8i+7, the
   // rest zero: whole words read as 4-byte loads (first and last four,
   // which may overlap), shorter texts byte by byte.
@@ -106,14 +128,29 @@ class VkCatStringEncoder : public CategoricalEncoder {
            static_cast<std::uint64_t>(p[n / 2]) << (8 * (n / 2)) |
            static_cast<std::uint64_t>(p[n - 1]) << (8 * (n - 1));
   }
+  // Pack for a text of exactly kLength bytes (the compiler merges the
+  // byte loads into word loads).
+  template <std::size_t kLength>
+  static std::uint64_t PackFixed(const unsigned char* p) {
+    std::uint64_t packed = 0;
+    for (std::size_t i = 0; i < kLength; ++i) packed |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+    return packed;
+  }
 
   // Ordered as std::map<std::string, int>; std::less<> allows lookups by
   // string_view without building a string.
   std::map<std::string, int, std::less<>> codes_;
   std::vector<const std::string*> texts_;            // code -> key in codes_
   std::unordered_map<std::string_view, int> index_;  // views of codes_' keys -> code
-  std::vector<Key> keys_;                            // code -> its text's Key
-  int lastCode_;                                     // -1 while empty
+  // The short categories by SlotOf: packed text, length, code; an empty
+  // slot has a length no text has and code -1. Empty: no table.
+  std::vector<std::uint64_t> slotKeys_;
+  std::vector<std::uint32_t> slotLengths_;
+  std::vector<int> slotCodes_;
+  std::uint64_t multiplier_ = 0;
+  unsigned shift_ = 63;
+  std::size_t uniformLength_ = 0;
+  int lastCode_;  // -1 while empty
 };
 
 #endif  // BAYESNET_VKCATSTRINGENCODER_H_

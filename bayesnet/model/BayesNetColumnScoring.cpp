@@ -13,7 +13,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Rows encoded at a time, column by column: few enough that their codes
 // stay in cache, enough that each column is read as a stream.
-constexpr std::size_t kBlockRows = 32;
+constexpr std::size_t kBlockRows = 64;
 
 // Columns bound to a BayesNetModel: the source of every predictor's code,
 // for the plan they were bound with, and the evidence options. Made by
@@ -41,7 +41,74 @@ class BoundPlanColumns final : public ColumnScoring::BoundColumns {
   EvidenceInference::Options evidence_;
 };
 
+// Writes row `row`'s outcome: its status, the category picked, and the
+// confidence and probabilities as a result gives them (only for a scored
+// record of a model not limited to its prediction; else NaN).
+void Put(const ColumnScoring::Outputs& outputs, std::size_t row, std::size_t k, int status,
+         int best, const double* posteriors, bool predictionOnly) {
+  outputs.status[row] = status;
+  outputs.prediction[row] = best;
+  const bool give = status == MCScore::kScored && !predictionOnly;
+  if (outputs.confidence != nullptr) outputs.confidence[row] = give ? posteriors[best] : kNaN;
+  if (outputs.probabilities != nullptr) {
+    double* probabilities = outputs.probabilities + row * k;
+    if (give) {
+      std::copy(posteriors, posteriors + k, probabilities);
+    } else {
+      std::fill(probabilities, probabilities + k, kNaN);
+    }
+  }
+}
+
 }  // namespace
+
+std::size_t BayesNetModel::ScoreColumnBlocks(const ColumnScoring::BoundColumns& columns,
+                                             std::size_t begin, std::size_t end,
+                                             const Outputs& outputs) const {
+  // ScoreColumns without evidence, a block of rows at a time: the codes
+  // column by column, then (without tabulated posteriors) every row's
+  // products factor by factor, then each row's decision as Decide takes it.
+  const auto& bound = static_cast<const BoundPlanColumns&>(columns);
+  const ScoringPlan& plan = bound.Plan();
+  const BlanketFactors& factors = plan.Factors();
+  const int numCategories = plan.NumCategories();
+  const std::size_t k = static_cast<std::size_t>(numCategories);
+  const std::size_t n = static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
+  const bool tabulated = factors.HasPosteriors();
+  std::vector<int> codes(kBlockRows * n);
+  std::vector<ScoringPlan::Encoding> encodings(kBlockRows);
+  std::vector<unsigned char> bad(kBlockRows);
+  std::vector<double> scores(kBlockRows * k);
+  for (std::size_t first = begin; first < end; first += kBlockRows) {
+    const std::size_t count = std::min(kBlockRows, end - first);
+    plan.Columns().EncodeBlock(bound.Sources(), first, count, codes.data(), kBlockRows,
+                               encodings.data(), bad.data());
+    if (!tabulated) factors.ScoreBlock(codes.data(), kBlockRows, count, scores.data());
+    for (std::size_t r = 0; r < count; ++r) {
+      const std::size_t row = first + r;
+      // A code past the dense tables: GetScore scores such a record literally.
+      if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
+      int status = MCScore::kMissingPredictor;
+      int best = -1;
+      const double* posteriors = nullptr;
+      if (encodings[r] == ScoringPlan::Encoding::Complete) {
+        bool scored = false;
+        if (tabulated) {
+          posteriors = factors.Posteriors(codes.data() + r, best, kBlockRows);
+          scored = best >= 0;
+        } else {
+          double* s = scores.data() + r * k;
+          scored = BlanketFactors::NormaliseAndPick(s, numCategories, best);
+          posteriors = s;
+        }
+        status = scored ? MCScore::kScored : MCScore::kNoPositiveScore;
+        if (!scored) best = -1;
+      }
+      Put(outputs, row, k, status, best, posteriors, predictionOnly_);
+    }
+  }
+  return end;
+}
 
 bool BayesNetModel::DerivesValues() const {
   // As DerivedValues decides for a record without derived values in it.
@@ -81,6 +148,10 @@ std::size_t BayesNetModel::ScoreColumns(const BoundColumns& columns, std::size_t
 
   const int numCategories = plan.NumCategories();
   const std::size_t k = static_cast<std::size_t>(numCategories);
+  if (!sumOutMissing && k > 0 &&
+      (plan.Factors().HasPosteriors() || plan.Factors().ScoresBlocks())) {
+    return ScoreColumnBlocks(bound, begin, end, outputs);
+  }
   const std::size_t n = static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
   std::vector<int> codes(kBlockRows * n);
   std::vector<ScoringPlan::Encoding> encodings(kBlockRows);

@@ -165,6 +165,10 @@ class BAYESNET_API BayesNetModel : public BaseModel,
   Source GetSource() const override;
 
  private:
+  // ScoreColumns without evidence, for factors whose posteriors are
+  // tabulated or that ScoreBlock multiplies.
+  std::size_t ScoreColumnBlocks(const BoundColumns& columns, std::size_t begin, std::size_t end,
+                                const Outputs& outputs) const;
   // GetScore, and with `options` (not null) ScoreEvidence: a record with
   // gaps is then scored by InferTarget.
   MCScore::MCStatus ScoreRecord(const ScoreCaseRecord* record, ScoreResult*& result,

@@ -55,21 +55,249 @@ BlanketFactors::BlanketFactors(const BayesNetModel& model, const PredictorCoder&
   }
   for (const Factor& factor : factors_) targetStrides_.push_back(factor.targetStride);
   TabulatePosteriors(sources.numCodes);
+  CopyByCategory(sources.numCodes);
 }
 
-bool BlanketFactors::NormaliseAndPick(double* scores, int numCategories, int& best) {
-  double sum = 0.0;
-  for (int c = 0; c < numCategories; ++c) sum += scores[c];
-  // An infinite sum (factors beyond 1 that overflow) would make every
-  // probability 0 or NaN: no score either.
-  if (!(sum > 0.0) || std::isinf(sum)) return false;
-  for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
-  best = 0;
-  for (int c = 1; c < numCategories; ++c) {
-    if (scores[c] > scores[best]) best = c;
+void BlanketFactors::CopyByCategory(const std::vector<int>& numCodes) {
+  const std::size_t k = static_cast<std::size_t>(numCategories_);
+  if (anySparse_ || k == 0 || factors_.empty()) return;
+  std::size_t total = 0;
+  for (const Factor& factor : factors_) {
+    std::size_t combinations = k;
+    for (std::size_t j = 0; j < factor.numInputs; ++j) {
+      const int codes = numCodes[inputs_[factor.firstInput + j].predictor];
+      if (codes <= 0) return;  // no entry to read
+      if (combinations > kBlockLimit / static_cast<std::size_t>(codes)) return;
+      combinations *= static_cast<std::size_t>(codes);
+    }
+    total += combinations;
+    if (total > kBlockLimit) return;
   }
-  return true;
+  std::vector<BlockFactor> blockFactors;
+  std::vector<std::size_t> strides(inputs_.size(), 0);
+  std::vector<double> values;
+  values.reserve(total);
+  std::vector<std::size_t> digits;
+  for (const Factor& factor : factors_) {
+    BlockFactor block;
+    block.offset = values.size();
+    block.firstInput = factor.firstInput;
+    block.numInputs = factor.numInputs;
+    std::size_t stride = k;
+    std::size_t combinations = 1;
+    for (std::size_t j = factor.numInputs; j-- > 0;) {
+      strides[factor.firstInput + j] = stride;
+      const auto codes = static_cast<std::size_t>(numCodes[inputs_[factor.firstInput + j].predictor]);
+      stride *= codes;
+      combinations *= codes;
+    }
+    // Each combination of the inputs' codes, the last input fastest: its
+    // entry of the dense table for every category.
+    digits.assign(factor.numInputs, 0);
+    for (std::size_t e = 0; e < combinations; ++e) {
+      std::size_t dense = factor.offset;
+      for (std::size_t j = 0; j < factor.numInputs; ++j) {
+        dense += digits[j] * inputs_[factor.firstInput + j].stride;
+      }
+      for (std::size_t c = 0; c < k; ++c) values.push_back(values_[dense + c * factor.targetStride]);
+      for (std::size_t j = factor.numInputs; j-- > 0;) {
+        const auto codes = static_cast<std::size_t>(numCodes[inputs_[factor.firstInput + j].predictor]);
+        if (++digits[j] < codes) break;
+        digits[j] = 0;
+      }
+    }
+    blockFactors.push_back(block);
+  }
+  blockFactors_ = std::move(blockFactors);
+  blockStrides_ = std::move(strides);
+  blockValues_ = std::move(values);
 }
+
+template <int kCategories, bool kAssign, class Row>
+void BlanketFactors::MultiplyRows(Row row, std::size_t count, int k, double* scores) {
+  const std::size_t width = kCategories > 0 ? kCategories : static_cast<std::size_t>(k);
+  for (std::size_t r = 0; r < count; ++r) {
+    const double* values = row(r);
+    double* s = scores + r * width;
+#pragma GCC unroll 8
+    for (std::size_t c = 0; c < width; ++c) s[c] = kAssign ? values[c] : s[c] * values[c];
+  }
+}
+
+namespace {
+
+// A factor with one input, for a block: the input's codes, and where each
+// code's values begin (base + code * categories).
+struct SingleInput {
+  const int* codes;
+  const double* base;
+};
+
+// Multiplies each row's scores by the values of kGroup single-input
+// factors in turn: s = ((s * a) * b) ..., each category as in Score.
+template <int kCategories, int kGroup>
+void MultiplySingles(const SingleInput* inputs, std::size_t count, double* scores) {
+  SingleInput group[kGroup];  // in registers
+  for (int g = 0; g < kGroup; ++g) group[g] = inputs[g];
+  for (std::size_t r = 0; r < count; ++r) {
+    double s[kCategories];
+    double* out = scores + r * kCategories;
+#pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) s[c] = out[c];
+#pragma GCC unroll 4
+    for (int g = 0; g < kGroup; ++g) {
+      const double* values =
+          group[g].base + static_cast<std::size_t>(group[g].codes[r]) * kCategories;
+  #pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
+    }
+#pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) out[c] = s[c];
+  }
+}
+
+// A factor with two inputs, for a block: their codes, and where each pair
+// of codes' values begin (base + first * stride + second * categories).
+struct PairInput {
+  const int* first;
+  const int* second;
+  std::size_t stride;
+  const double* base;
+};
+
+// MultiplySingles for kGroup two-input factors.
+template <int kCategories, int kGroup>
+void MultiplyPairs(const PairInput* inputs, std::size_t count, double* scores) {
+  PairInput group[kGroup];
+  for (int g = 0; g < kGroup; ++g) group[g] = inputs[g];
+  for (std::size_t r = 0; r < count; ++r) {
+    double s[kCategories];
+    double* out = scores + r * kCategories;
+#pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) s[c] = out[c];
+#pragma GCC unroll 4
+    for (int g = 0; g < kGroup; ++g) {
+      const double* values = group[g].base +
+                             static_cast<std::size_t>(group[g].first[r]) * group[g].stride +
+                             static_cast<std::size_t>(group[g].second[r]) * kCategories;
+  #pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
+    }
+#pragma GCC unroll 8
+    for (int c = 0; c < kCategories; ++c) out[c] = s[c];
+  }
+}
+
+}  // namespace
+
+template <int kCategories>
+void BlanketFactors::ScoreBlockAs(const int* codes, std::size_t stride, std::size_t count,
+                                  double* scores) const {
+  const int k = numCategories_;
+  const double* values = blockValues_.data();
+  auto single = [&](const BlockFactor& factor) {
+    const Input& input = inputs_[factor.firstInput];
+    // A single input's stride is the number of categories.
+    return SingleInput{codes + static_cast<std::size_t>(input.predictor) * stride,
+                       values + factor.offset};
+  };
+  const std::size_t numFactors = blockFactors_.size();
+  for (std::size_t f = 0; f < numFactors;) {
+    const BlockFactor& factor = blockFactors_[f];
+    // Runs of single-input factors (a naive structure's children) up to
+    // four at a time, each row's scores read and written once per run.
+    if constexpr (kCategories > 0) {
+      if (f > 0 && factor.numInputs == 1) {
+        SingleInput group[4];
+        int size = 0;
+        while (size < 4 && f < numFactors && blockFactors_[f].numInputs == 1) {
+          group[size++] = single(blockFactors_[f++]);
+        }
+        switch (size) {
+          case 1: MultiplySingles<kCategories, 1>(group, count, scores); break;
+          case 2: MultiplySingles<kCategories, 2>(group, count, scores); break;
+          case 3: MultiplySingles<kCategories, 3>(group, count, scores); break;
+          default: MultiplySingles<kCategories, 4>(group, count, scores); break;
+        }
+        continue;
+      }
+      if (f > 0 && factor.numInputs == 2) {
+        PairInput group[4];
+        int size = 0;
+        while (size < 4 && f < numFactors && blockFactors_[f].numInputs == 2) {
+          const BlockFactor& pair = blockFactors_[f++];
+          const Input* inputs = inputs_.data() + pair.firstInput;
+          // The second input's stride is the number of categories.
+          group[size++] = PairInput{codes + static_cast<std::size_t>(inputs[0].predictor) * stride,
+                                    codes + static_cast<std::size_t>(inputs[1].predictor) * stride,
+                                    blockStrides_[pair.firstInput], values + pair.offset};
+        }
+        switch (size) {
+          case 1: MultiplyPairs<kCategories, 1>(group, count, scores); break;
+          case 2: MultiplyPairs<kCategories, 2>(group, count, scores); break;
+          case 3: MultiplyPairs<kCategories, 3>(group, count, scores); break;
+          default: MultiplyPairs<kCategories, 4>(group, count, scores); break;
+        }
+        continue;
+      }
+    }
+    const double* base = values + factor.offset;
+    const Input* inputs = inputs_.data() + factor.firstInput;
+    const std::size_t* strides = blockStrides_.data() + factor.firstInput;
+    // The first factor's values start each product; the others multiply it.
+    auto multiply = [&](auto row) {
+      if (f == 0) {
+        MultiplyRows<kCategories, true>(row, count, k, scores);
+      } else {
+        MultiplyRows<kCategories, false>(row, count, k, scores);
+      }
+    };
+    auto column = [&](std::size_t j) {
+      return codes + static_cast<std::size_t>(inputs[j].predictor) * stride;
+    };
+    if (factor.numInputs == 0) {
+      multiply([base](std::size_t) { return base; });
+    } else if (factor.numInputs == 1) {
+      const int* x0 = column(0);
+      const std::size_t s0 = strides[0];
+      multiply([=](std::size_t r) { return base + static_cast<std::size_t>(x0[r]) * s0; });
+    } else if (factor.numInputs == 2) {
+      const int* x0 = column(0);
+      const int* x1 = column(1);
+      const std::size_t s0 = strides[0];
+      const std::size_t s1 = strides[1];
+      multiply([=](std::size_t r) {
+        return base + static_cast<std::size_t>(x0[r]) * s0 + static_cast<std::size_t>(x1[r]) * s1;
+      });
+    } else {
+      const std::size_t numInputs = factor.numInputs;
+      multiply([&, base](std::size_t r) {
+        std::size_t offset = 0;
+        for (std::size_t j = 0; j < numInputs; ++j) {
+          offset += static_cast<std::size_t>(column(j)[r]) * strides[j];
+        }
+        return base + offset;
+      });
+    }
+    ++f;
+  }
+}
+
+void BlanketFactors::ScoreBlock(const int* codes, std::size_t stride, std::size_t count,
+                                double* scores) const {
+  switch (numCategories_) {
+    case 1: ScoreBlockAs<1>(codes, stride, count, scores); break;
+    case 2: ScoreBlockAs<2>(codes, stride, count, scores); break;
+    case 3: ScoreBlockAs<3>(codes, stride, count, scores); break;
+    case 4: ScoreBlockAs<4>(codes, stride, count, scores); break;
+    case 5: ScoreBlockAs<5>(codes, stride, count, scores); break;
+    case 6: ScoreBlockAs<6>(codes, stride, count, scores); break;
+    case 7: ScoreBlockAs<7>(codes, stride, count, scores); break;
+    case 8: ScoreBlockAs<8>(codes, stride, count, scores); break;
+    default: ScoreBlockAs<0>(codes, stride, count, scores); break;
+  }
+}
+
 
 void BlanketFactors::TabulatePosteriors(const std::vector<int>& numCodes) {
   const std::size_t k = static_cast<std::size_t>(numCategories_);

@@ -1,6 +1,7 @@
 #ifndef BAYESNET_BLANKETFACTORS_H_
 #define BAYESNET_BLANKETFACTORS_H_
 
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -62,24 +63,52 @@ class BlanketFactors {
   // scores (NumCategories() of them) and sets `best` to the category
   // picked, or to -1 when NormaliseAndPick finds no positive sum (the
   // scores returned are then not to be used).
-  const double* Posteriors(const int* codes, int& best) const {
+  // Predictor i's code is codes[i * codeStride].
+  const double* Posteriors(const int* codes, int& best, std::size_t codeStride = 1) const {
     std::size_t combination = 0;
     for (const Input& input : posteriorInputs_) {
-      combination += static_cast<std::size_t>(codes[input.predictor]) * input.stride;
+      combination +=
+          static_cast<std::size_t>(codes[static_cast<std::size_t>(input.predictor) * codeStride]) *
+          input.stride;
     }
     best = posteriorBest_[combination];
     return posteriors_.data() + combination * static_cast<std::size_t>(numCategories_);
   }
 
+  // Whether ScoreBlock may be used: every factor dense, with a table of
+  // at least one entry, and their copy by category fits kBlockLimit.
+  bool ScoresBlocks() const { return !blockFactors_.empty(); }
+  // Score for rows 0 .. count-1 of a block of Complete codes, predictor i's
+  // code of row r at codes[i * stride + r]: row r's scores at
+  // scores[r * NumCategories() ..], multiplied factor by factor, each
+  // category's product in Score's order, so bit for bit Score's.
+  void ScoreBlock(const int* codes, std::size_t stride, std::size_t count, double* scores) const;
+
   // Divides the scores by their sum (added in category order) and sets
   // `best` to the first category of the highest score (ties go to the
   // first). False, leaving the scores and `best` as they are, when the sum
   // is not positive, not a number or infinite.
-  static bool NormaliseAndPick(double* scores, int numCategories, int& best);
+  // Inline: every scoring path takes it per record.
+  static bool NormaliseAndPick(double* scores, int numCategories, int& best) {
+    double sum = 0.0;
+    for (int c = 0; c < numCategories; ++c) sum += scores[c];
+    // An infinite sum (factors beyond 1 that overflow) would make every
+    // probability 0 or NaN: no score either.
+    if (!(sum > 0.0) || std::isinf(sum)) return false;
+    for (int c = 0; c < numCategories; ++c) scores[c] = scores[c] / sum;
+    best = 0;
+    for (int c = 1; c < numCategories; ++c) {
+      if (scores[c] > scores[best]) best = c;
+    }
+    return true;
+  }
 
   // The probability an unseen parent configuration of `node` gets: 0, or
   // under AdjustedBayes one over the node's number of categories.
   static double FallbackScore(const BayesNetModel& model, const std::string& node);
+
+  // Largest copy of the dense tables by category, in entries.
+  static constexpr std::size_t kBlockLimit = std::size_t{1} << 21;
 
   // How many factors are dense and sparse (for tests).
   int NumDenseFactors() const;
@@ -136,6 +165,24 @@ class BlanketFactors {
                    double* values, std::size_t total) const;
   };
 
+  // A dense factor for ScoreBlock: its values for every combination of its
+  // inputs' codes, the categories' values side by side: for codes x_j of
+  // inputs_[firstInput + j], values at blockValues_[offset + sum of x_j *
+  // blockStrides_[firstInput + j] + c].
+  struct BlockFactor {
+    std::size_t offset = 0;
+    std::size_t firstInput = 0;
+    std::size_t numInputs = 0;
+  };
+  // Fills blockFactors_ and blockValues_ when the factors qualify.
+  void CopyByCategory(const std::vector<int>& numCodes);
+  // ScoreBlock's products with factor f, whose row for row r starts at
+  // `row(r)`: kAssign for the first factor.
+  template <int kCategories, bool kAssign, class Row>
+  static void MultiplyRows(Row row, std::size_t count, int k, double* scores);
+  template <int kCategories>
+  void ScoreBlockAs(const int* codes, std::size_t stride, std::size_t count, double* scores) const;
+
   // What the factors are built from, only while building.
   struct Sources;
   // Appends the factor of `node` (its dense entries to values_).
@@ -165,6 +212,9 @@ class BlanketFactors {
   std::vector<double> posteriors_;
   std::vector<int> posteriorBest_;
   bool anySparse_ = false;
+  std::vector<BlockFactor> blockFactors_;  // empty: no ScoreBlock
+  std::vector<std::size_t> blockStrides_;  // per entry of inputs_
+  std::vector<double> blockValues_;
 };
 
 #endif  // BAYESNET_BLANKETFACTORS_H_

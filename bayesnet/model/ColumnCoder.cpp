@@ -1,7 +1,13 @@
 #include "bayesnet/model/ColumnCoder.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 
+#include "bayesnet/encoders/CountBelow.h"
+#include "bayesnet/encoders/CutIndex.h"
 #include "bayesnet/encoders/VkBinningEncoder.h"
 #include "bayesnet/encoders/VkCatNumericEncoder.h"
 #include "bayesnet/encoders/VkCatStringEncoder.h"
@@ -57,6 +63,45 @@ ColumnCoder::DerivedInput ColumnCoder::CompileDerived(
   }
   derived.defaultCode = codeOf(TransformationDictionary::kDefaultChoice);
   derived.missingCode = codeOf(TransformationDictionary::kMissingChoice);
+
+  // Every bin's containment is decided by comparisons with its margins, so
+  // it is the same for all numbers strictly between two neighbouring
+  // margins: each region's choice is that of one number in it.
+  std::vector<double>& margins = derived.margins;
+  for (const DiscretizeBin& bin : derived.bins) {
+    if (bin.hasLeftMargin && bin.leftMargin == bin.leftMargin) margins.push_back(bin.leftMargin);
+    if (bin.hasRightMargin && bin.rightMargin == bin.rightMargin) {
+      margins.push_back(bin.rightMargin);
+    }
+  }
+  std::sort(margins.begin(), margins.end());
+  margins.erase(std::unique(margins.begin(), margins.end(),
+                            [](double a, double b) { return a == b; }),
+                margins.end());
+  auto choiceOf = [&](double x) {
+    for (std::size_t bin = 0; bin < derived.bins.size(); ++bin) {
+      if (derived.bins[bin].Contains(x)) return derived.binCodes[bin];
+    }
+    return derived.defaultCode;
+  };
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const std::size_t m = margins.size();
+  for (std::size_t j = 0; j <= m; ++j) {
+    // A number of region 2j, or none (between neighbouring doubles, or
+    // below -infinity or above infinity). Below the first margin and above
+    // the last the infinities count as inside.
+    double inside = 0.0;
+    bool empty = false;
+    if (m != 0 && j == 0) {
+      inside = std::nextafter(margins[0], -kInf);
+      empty = margins[0] == -kInf;
+    } else if (m != 0) {
+      inside = std::nextafter(margins[j - 1], kInf);
+      empty = margins[j - 1] == kInf || (j < m && !(inside < margins[j]));
+    }
+    derived.regionCodes.push_back(empty ? derived.defaultCode : choiceOf(inside));
+    if (j < m) derived.regionCodes.push_back(choiceOf(margins[j]));
+  }
   derived.compiled = true;
   return derived;
 }
@@ -199,8 +244,197 @@ int ColumnCoder::DerivedCode(const DerivedInput& derived, const ColumnScoring::C
   }
   const double x = input->numbers[row];
   if (x != x || x == NumericValue::kSystemMissing) return derived.missingCode;
-  for (std::size_t bin = 0; bin < derived.bins.size(); ++bin) {
-    if (derived.bins[bin].Contains(x)) return derived.binCodes[bin];
+  return RegionCode(derived, x);
+}
+
+int ColumnCoder::RegionCode(const DerivedInput& derived, double x) {
+  const std::size_t m = derived.margins.size();
+  const std::size_t below = CountBelow(derived.margins.data(), m, x);
+  const std::size_t on = below < m && x == derived.margins[below] ? 1 : 0;
+  return derived.regionCodes[2 * below + on];
+}
+
+namespace {
+
+std::uint64_t BitsOf(double x) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  return bits;
+}
+
+// Whether any of the `count` bytes at `bytes` is not zero.
+bool AnyNonZero(const unsigned char* bytes, std::size_t count) {
+  std::uint64_t any = 0;
+  std::size_t r = 0;
+  for (; r + 8 <= count; r += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + r, sizeof word);
+    any |= word;
   }
-  return derived.defaultCode;
+  for (; r < count; ++r) any |= bytes[r];
+  return any != 0;
+}
+
+}  // namespace
+
+void ColumnCoder::EncodeBlock(const ColumnSource* bound, std::size_t first, std::size_t count,
+                              int* codes, std::size_t stride, Encoding* encodings,
+                              unsigned char* bad) const {
+  const std::size_t n = static_cast<std::size_t>(predictors_.NumPredictors());
+  std::fill(bad, bad + count, 0);
+  // Column by column, each kind of column with a loop of its own: every
+  // cell's code (negative: missing) goes to its row, and the loop tells
+  // whether some code may lie outside 0 .. numCodes-1 (`check`); only then
+  // are the rows of such codes marked, and sorted out afterwards.
+  for (std::size_t i = 0; i < n; ++i) {
+    const ColumnSource& source = bound[i];
+    const ColumnScoring::Column* column = source.column;
+    const PredictorCoder::Predictor& p = predictors_.At(static_cast<int>(i));
+    const unsigned limit = static_cast<unsigned>(std::max(p.numCodes, 0));
+    int* out = codes + i * stride;
+    bool check = true;
+    if (column == nullptr) {
+      if (source.derived == nullptr) {
+        std::fill(out, out + count, PredictorCoder::kNoValue);
+      } else {
+        // As DerivedCode, a column at a time.
+        const DerivedInput& derived = *source.derived;
+        const ColumnScoring::Column* input = source.input;
+        if (input == nullptr) {
+          std::fill(out, out + count, derived.missingCode);
+        } else {
+          const double* numbers = input->numbers + first;
+          const double* margins = derived.margins.data();
+          const std::size_t m = derived.margins.size();
+          const int* regions = derived.regionCodes.data();
+          const int missingCode = derived.missingCode;
+          const std::uint64_t missingBits = BitsOf(NumericValue::kSystemMissing);
+          for (std::size_t r = 0; r < count; ++r) {
+            const double x = numbers[r];
+            if (x != x || BitsOf(x) == missingBits) {
+              out[r] = missingCode;
+              continue;
+            }
+            const std::size_t below = CountBelow(margins, m, x);
+            const std::size_t on = below < m && x == margins[below] ? 1 : 0;
+            out[r] = regions[2 * below + on];
+          }
+          if (input->missing != nullptr && AnyNonZero(input->missing + first, count)) {
+            const unsigned char* missing = input->missing + first;
+            for (std::size_t r = 0; r < count; ++r) {
+              if (missing[r] != 0) out[r] = missingCode;
+            }
+          }
+        }
+      }
+    } else if (column->numbers != nullptr) {
+      const double* numbers = column->numbers + first;
+      // NaN is no value; the system-missing value is missing when checked
+      // (compared by its bits, which only it has).
+      const std::uint64_t missingBits = BitsOf(NumericValue::kSystemMissing);
+      const bool checkMissing = p.checkMissing;
+      auto missing = [&](double x) {
+        return x != x || (checkMissing && BitsOf(x) == missingBits);
+      };
+      unsigned largest = 0;  // the largest code seen, as unsigned
+      auto put = [&](std::size_t r, int code) {
+        out[r] = code;
+        largest = std::max(largest, static_cast<unsigned>(code));
+      };
+      const CutIndex* cuts = p.binning != nullptr ? p.binning->Counted() : nullptr;
+      const VkCatNumericEncoder::SortedKeys keys =
+          p.numbers != nullptr ? p.numbers->Sorted() : VkCatNumericEncoder::SortedKeys{};
+      if (cuts != nullptr) {
+        const CutIndex::View index = cuts->Viewed();
+        for (std::size_t r = 0; r < count; ++r) {
+          const double x = numbers[r];
+          put(r, missing(x) ? PredictorCoder::kNoValue : static_cast<int>(index.Count(x)));
+        }
+      } else if (p.binning != nullptr) {
+        const VkBinningEncoder& binning = *p.binning;
+        for (std::size_t r = 0; r < count; ++r) {
+          const double x = numbers[r];
+          put(r, missing(x) ? PredictorCoder::kNoValue : binning.CodeOfNumber(x));
+        }
+      } else if (keys.keys != nullptr) {
+        for (std::size_t r = 0; r < count; ++r) {
+          const double x = numbers[r];
+          put(r, missing(x) ? PredictorCoder::kNoValue : keys.Code(x));
+        }
+      } else {
+        const VkCatNumericEncoder& encoder = *p.numbers;
+        for (std::size_t r = 0; r < count; ++r) {
+          const double x = numbers[r];
+          put(r, missing(x) ? PredictorCoder::kNoValue : encoder.CodeOfNumber(x));
+        }
+      }
+      check = largest >= limit;
+    } else {
+      const std::string_view* texts = column->texts + first;
+      const VkCatStringEncoder& strings = *p.strings;
+      int any = 0;  // every code or'ed: negative when one is
+      switch (strings.UniformLength()) {
+        case 1: any = EncodeUniform<1>(strings, texts, count, out); break;
+        case 2: any = EncodeUniform<2>(strings, texts, count, out); break;
+        case 3: any = EncodeUniform<3>(strings, texts, count, out); break;
+        case 4: any = EncodeUniform<4>(strings, texts, count, out); break;
+        case 5: any = EncodeUniform<5>(strings, texts, count, out); break;
+        case 6: any = EncodeUniform<6>(strings, texts, count, out); break;
+        case 7: any = EncodeUniform<7>(strings, texts, count, out); break;
+        case 8: any = EncodeUniform<8>(strings, texts, count, out); break;
+        default:
+          for (std::size_t r = 0; r < count; ++r) {
+            // The empty text is no value.
+            out[r] = texts[r].empty() ? PredictorCoder::kNoValue : strings.CodeOfText(texts[r]);
+            any |= out[r];
+          }
+          break;
+      }
+      // The encoder's codes are below its number of categories.
+      check = any < 0 || strings.GetNumCategories() > p.numCodes;
+    }
+    if (column != nullptr && column->missing != nullptr &&
+        AnyNonZero(column->missing + first, count)) {
+      const unsigned char* missing = column->missing + first;
+      for (std::size_t r = 0; r < count; ++r) {
+        if (missing[r] != 0) out[r] = PredictorCoder::kNoValue;
+      }
+      check = true;
+    }
+    if (check) {
+      for (std::size_t r = 0; r < count; ++r) {
+        bad[r] |= static_cast<unsigned>(out[r]) >= limit ? 1 : 0;
+      }
+    }
+  }
+  // A row with a missing code is Missing, whatever else it has; else a row
+  // with a code past the tables is OutsidePlan.
+  for (std::size_t r = 0; r < count; ++r) {
+    encodings[r] = Encoding::Complete;
+    if (bad[r] == 0) continue;
+    bool missing = false;
+    for (std::size_t i = 0; i < n; ++i) {
+      missing = missing || codes[i * stride + r] < 0;
+      codes[i * stride + r] = 0;
+    }
+    encodings[r] = missing ? Encoding::Missing : Encoding::OutsidePlan;
+  }
+}
+
+template <std::size_t kLength>
+int ColumnCoder::EncodeUniform(const VkCatStringEncoder& strings, const std::string_view* texts,
+                               std::size_t count, int* out) {
+  // The table read once, not after every store through `out`.
+  const VkCatStringEncoder::UniformTable table = strings.Uniform();
+  int any = 0;
+#pragma GCC unroll 8
+  for (std::size_t r = 0; r < count; ++r) {
+    const std::string_view text = texts[r];
+    // A text of another length is no category, the empty one no value.
+    const int code = text.size() == kLength ? table.Code<kLength>(text.data())
+                                            : (text.empty() ? PredictorCoder::kNoValue : -1);
+    out[r] = code;
+    any |= code;
+  }
+  return any;
 }

@@ -10,6 +10,8 @@
 #include "bayesnet/model/BayesNetModel.h"
 #include "bayesnet/model/PredictorCoder.h"
 
+class VkCatStringEncoder;
+
 // A BayesNetModel's predictors coded from columns of cells, as
 // PredictorCoder codes them from records: each predictor bound to the
 // column its value comes from (Bind), then rows coded column by column
@@ -41,6 +43,11 @@ class ColumnCoder {
     std::vector<int> binCodes;
     int defaultCode = PredictorCoder::kNoValue;
     int missingCode = PredictorCoder::kNoValue;
+    // The same choices by region of the number line: the distinct margins
+    // ascending (no NaN), and the code of each region, 2j for the numbers
+    // between margins j-1 and j, 2j+1 for margin j itself.
+    std::vector<double> margins;
+    std::vector<int> regionCodes;
   };
   // Where EncodeRows finds a predictor's value: its own column, or the
   // column of the number its derived value is computed from, or nowhere
@@ -75,10 +82,24 @@ class ColumnCoder {
   void EncodeRows(const ColumnSource* bound, std::size_t first, std::size_t count, int* codes,
                   Encoding* encodings, bool evidence) const;
 
+  // EncodeRows without evidence, codes column by column: predictor i's
+  // code of row r in codes[i * stride + r] (count <= stride), where row r
+  // is Complete; the codes of the other rows are all 0, so that they index
+  // the dense tables harmlessly. `bad` is scratch of `count` entries.
+  void EncodeBlock(const ColumnSource* bound, std::size_t first, std::size_t count, int* codes,
+                   std::size_t stride, Encoding* encodings, unsigned char* bad) const;
+
  private:
   template <bool kEvidence>
   void EncodeRowsAs(const ColumnSource* bound, std::size_t first, std::size_t count, int* codes,
                     Encoding* encodings) const;
+  // EncodeBlock's loop over a column of texts whose categories all have
+  // kLength bytes; returns every code or'ed together.
+  template <std::size_t kLength>
+  [[gnu::noinline]] static int EncodeUniform(const VkCatStringEncoder& strings, const std::string_view* texts,
+                            std::size_t count, int* out);
+  // The code a compiled derived value gives the number x (not a NaN).
+  static int RegionCode(const DerivedInput& derived, double x);
   // A derived predictor's code for row `row` of its input column.
   static int DerivedCode(const DerivedInput& derived, const ColumnScoring::Column* input,
                          std::size_t row);

@@ -120,6 +120,11 @@ TEST(VkBinningEncoderTest, EveryPathGivesTheSearchsBin) {
     cuts[count / 2] = cuts[(count - 1) / 2];  // a repeated cut point
     lists.push_back(cuts);
   }
+  // Cut points spread unevenly (most in one bucket of the index), and a
+  // span too wide for a double.
+  lists.push_back({0, 1e-9, 2e-9, 3e-9, 4e-9, 5e-9, 6e-9, 1e6});
+  lists.push_back({-1e308, -1, 0, 1, 2, 1e308});
+  lists.push_back({-3, -2.5, 0, 0.25, 0.5, 40, 41, 41.5, 79});
   for (const std::vector<double>& cuts : lists) {
     VkBinningEncoder encoder(cuts);
     std::vector<double> xs = {std::nan(""), inf, -inf, -0.0, 0.0, MCMV::Missing()};

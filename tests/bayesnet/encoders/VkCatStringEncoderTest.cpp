@@ -121,4 +121,65 @@ TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
   }
 }
 
+// The short-text table for categories of one length (as the column coder
+// reads it) and for many categories of mixed lengths: every probe gets the
+// ordered map's code, also probes that pack like a category but are longer
+// or shorter (trailing zero bytes), probes of zero bytes only, and probes
+// of other lengths. Categories that pack alike, and more categories than
+// the table takes, still get the map's codes.
+TEST(VkCatStringEncoderTest, ShortTextTableGivesTheMapsCodes) {
+  using namespace std::string_literals;
+  auto check = [](const std::vector<std::string>& categories, const std::vector<std::string>& extra,
+                  std::size_t uniform) {
+    VkCatStringEncoder encoder;
+    std::map<std::string, int> reference;
+    for (const std::string& text : categories) {
+      reference.emplace(text, encoder.AddCategory(text));
+    }
+    EXPECT_EQ(encoder.UniformLength(), uniform) << categories.size() << " categories";
+    std::vector<std::string> probes = categories;
+    probes.insert(probes.end(), extra.begin(), extra.end());
+    for (const std::string& text : categories) {
+      probes.push_back(text + "\0"s);
+      if (!text.empty()) probes.push_back(text.substr(0, text.size() - 1));
+      if (!text.empty()) probes.push_back(text.substr(1) + "#");
+    }
+    for (const std::string& probe : probes) {
+      auto found = reference.find(probe);
+      const int expected = found == reference.end() ? -1 : found->second;
+      EXPECT_EQ(encoder.CodeOfText(probe), expected) << categories.size() << " categories";
+      if (uniform == 2 && probe.size() == 2) {
+        EXPECT_EQ(encoder.Uniform().Code<2>(probe.data()), expected) << "uniform";
+      }
+      if (uniform == 8 && probe.size() == 8) {
+        EXPECT_EQ(encoder.Uniform().Code<8>(probe.data()), expected) << "uniform";
+      }
+    }
+  };
+  // Two bytes each, "\0\0" among them; probes of zero bytes.
+  std::vector<std::string> two;
+  for (int i = 0; i < 40; ++i)
+    two.push_back(std::string("v") + static_cast<char>(i < 26 ? 'a' + i : 'A' + i - 26));
+  two.push_back("\0\0"s);
+  check(two, {"\0"s, "\0\0\0"s, "v", "va\0"s, "zz", ""}, 2);
+  check({"v0"s, "v1"s}, {"\0\0"s, "v2", "0v", "v0v0"}, 2);
+  // Eight bytes each.
+  std::vector<std::string> eight;
+  for (int i = 0; i < 50; ++i) eight.push_back("cat-" + std::to_string(1000 + i));
+  check(eight, {"cat-0999", "cat-1050", "cat-100", "cat-10000"}, 8);
+  // Mixed lengths, 1 to 8 bytes and longer.
+  std::vector<std::string> mixed;
+  for (int i = 0; i < 60; ++i)
+    mixed.push_back(
+        std::string(static_cast<std::size_t>(i % 9 + 1), static_cast<char>('A' + i % 26)) +
+        std::to_string(i));
+  check(mixed, {"A", "A0\0"s, "\0"s}, 0);
+  // Categories that pack alike ("a" and "a\0"): no table, the map's codes.
+  check({"a", "a\0"s, "b"}, {"a\0\0"s, "c"}, 0);
+  // More categories than the table takes.
+  std::vector<std::string> many;
+  for (int i = 0; i < 300; ++i) many.push_back("k" + std::to_string(i));
+  check(many, {"k300", "k", "k-1"}, 0);
+}
+
 }  // namespace
