@@ -16,8 +16,8 @@ namespace bnscore::internal {
 //   which is parsed;
 // - a text whose format cannot be told is parsed as it is when no target is
 //   asked for (the parser then says what is wrong with it).
-// When the document was rewritten, `text` holds the text parsed. A document that cannot be parsed or converted throws
-// VkException (code 9) with its file, line and column. Needs a live
+// When the document was rewritten, `text` holds the text parsed. A document that cannot be parsed
+// or converted throws VkException (code 9) with its file, line and column. Needs a live
 // XmlPlatform.
 DocumentPtr ParseModelDocument(std::string& text, const std::string& source,
                                const std::string& target, const DocumentLimits& limits);

@@ -187,29 +187,25 @@ void ParallelScoring::Finish(Job& job, long& nextLine, CsvWriter& out) {
   if (blockWritten_) blockWritten_(job.records);
 }
 
-void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
-  if (worker.json) {
-    ScoreJsonLines(worker, job);
-    return;
-  }
-  CsvReader& reader = worker.reader;
+template <class Reader, class AddRow>
+void ParallelScoring::ScoreRows(Reader& reader, Job& job, CsvColumnBlock& block, AddRow addRow) {
   // Lines count from 1 at the block's start: the line where the block
   // starts in the input is known only once the blocks before it are parsed.
   reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
   job.records = 0;
-  CsvColumnBlock& block = worker.scorer;
   auto flush = [&block, &job] {
     job.records += static_cast<long>(block.Rows());
     block.ScoreAndWrite(job.output);
   };
   try {
     while (reader.ReadRow()) {
-      if (block.AddRow(reader)) {
+      if (addRow(false)) {
         if (block.Full()) flush();
         continue;
       }
+      // A row the block's columns cannot hold goes alone, as texts.
       flush();
-      block.AddRowAsTexts(reader);
+      addRow(true);
       flush();
     }
   } catch (const CsvError&) {
@@ -220,33 +216,28 @@ void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   job.lines = reader.GetNextLine() - 1;
 }
 
-void ParallelScoring::ScoreJsonLines(Worker& worker, Job& job) {
-  JsonLinesReader& reader = *worker.json;
-  // Lines count from 1 at the block's start, as for CSV.
-  reader.ResetToBlock(job.input.bytes.data() + job.begin, job.input.size - job.begin, 1, false);
-  job.records = 0;
+void ParallelScoring::ScoreBlock(Worker& worker, Job& job) {
   CsvColumnBlock& block = worker.scorer;
-  auto flush = [&block, &job] {
-    job.records += static_cast<long>(block.Rows());
-    block.ScoreAndWrite(job.output);
-  };
-  try {
-    while (reader.ReadRow()) {
+  if (worker.json) {
+    JsonLinesReader& reader = *worker.json;
+    ScoreRows(reader, job, block, [&](bool asTexts) {
       const char* numbers = reader.GetNumberCells().data();
-      if (block.AddCells(reader.GetFields(), numbers, reader.GetLine(), sourceName_)) {
-        if (block.Full()) flush();
-        continue;
+      if (asTexts) {
+        block.AddCellsAsTexts(reader.GetFields(), numbers, reader.GetLine(), sourceName_);
+        return true;
       }
-      flush();
-      block.AddCellsAsTexts(reader.GetFields(), numbers, reader.GetLine(), sourceName_);
-      flush();
-    }
-  } catch (const CsvError&) {
-    flush();  // the rows before the fault
-    throw;
+      return block.AddCells(reader.GetFields(), numbers, reader.GetLine(), sourceName_);
+    });
+    return;
   }
-  flush();
-  job.lines = reader.GetNextLine() - 1;
+  CsvReader& reader = worker.reader;
+  ScoreRows(reader, job, block, [&](bool asTexts) {
+    if (asTexts) {
+      block.AddRowAsTexts(reader);
+      return true;
+    }
+    return block.AddRow(reader);
+  });
 }
 
 void ParallelScoring::AddStatusCounts(std::map<long, long>& counts) const {

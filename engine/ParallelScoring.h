@@ -106,7 +106,11 @@ class ParallelScoring {
   // Scores the oldest job queued on this thread; false when none is.
   bool ScorePending();
   void ScoreBlock(Worker& worker, Job& job);
-  void ScoreJsonLines(Worker& worker, Job& job);
+  // ScoreBlock's loop over the rows of `reader` (CSV or JSON Lines):
+  // `addRow(false)` adds the row read to `block`, false when its columns
+  // cannot hold it; `addRow(true)` then adds it as texts.
+  template <class Reader, class AddRow>
+  void ScoreRows(Reader& reader, Job& job, CsvColumnBlock& block, AddRow addRow);
   // Waits for `job` and writes its output; throws its fault. `nextLine` is
   // the input line on which the block starts, and moves past the block.
   void Finish(Job& job, long& nextLine, CsvWriter& out);

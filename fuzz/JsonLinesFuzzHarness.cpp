@@ -78,7 +78,7 @@ bool JsonLinesFuzzHarness::Run(const std::uint8_t* data, std::size_t size) {
 }
 
 JsonLinesFuzzHarness::Outcome JsonLinesFuzzHarness::Score(unsigned options, std::size_t pieceSize,
-                                                           int threads) {
+                                                          int threads) {
   // What `bnscore score --input-format jsonl --output-format jsonl` runs.
   bnscore::CsvOptions jsonl;
   jsonl.inputFormat = bnscore::RecordFormat::kJsonLines;

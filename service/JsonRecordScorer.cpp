@@ -65,8 +65,8 @@ std::string Where(long index) {
 
 std::uint64_t JsonRecordScorer::Score(const DeployedModel& model, std::string_view body,
                                       std::string& out, ReplyFlush* flush, bool reasons,
-                                      std::optional<bnscore::EvidenceOptions> evidence,
-                                      int explain, int threads) {
+                                      std::optional<bnscore::EvidenceOptions> evidence, int explain,
+                                      int threads) {
   out.clear();
   reasons_ = reasons;
   model_ = &model;
@@ -155,9 +155,8 @@ std::uint64_t JsonRecordScorer::Answer(std::string_view body, std::string& out, 
     }
     // Scored a block at a time, while the block's columns are in cache.
     const std::size_t count = records.size();
-    const std::size_t block =
-        std::min(count, threads_ > 1 ? kThreadRows * static_cast<std::size_t>(threads_)
-                                     : kBlockRows);
+    const std::size_t block = std::min(
+        count, threads_ > 1 ? kThreadRows * static_cast<std::size_t>(threads_) : kBlockRows);
     out.append("{\"results\":[");
     StartColumns(block);
     long index = 0;

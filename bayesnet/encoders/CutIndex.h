@@ -35,8 +35,8 @@ class CutIndex {
     starts_.resize(buckets);
     for (std::size_t b = 0; b < buckets; ++b) {
       const double start = lowest_ + static_cast<double>(b) / scale_;
-      starts_[b] = static_cast<std::uint32_t>(
-          std::lower_bound(cuts_.begin(), cuts_.end(), start) - cuts_.begin());
+      starts_[b] = static_cast<std::uint32_t>(std::lower_bound(cuts_.begin(), cuts_.end(), start) -
+                                              cuts_.begin());
     }
   }
 

@@ -38,7 +38,8 @@ void VkCatStringEncoder::BuildSlots() {
   std::vector<Key> keys;
   for (std::size_t code = 0; code < texts_.size(); ++code) {
     const std::string& text = *texts_[code];
-    if (text.size() <= kShortText) keys.push_back(Key{Pack(text), text.size(), static_cast<int>(code)});
+    if (text.size() <= kShortText)
+      keys.push_back(Key{Pack(text), text.size(), static_cast<int>(code)});
   }
   if (keys.empty()) return;
   // Multipliers from a fixed sequence (odd, so that no bit of the key is

@@ -87,7 +87,8 @@ void BlanketFactors::CopyByCategory(const std::vector<int>& numCodes) {
     std::size_t combinations = 1;
     for (std::size_t j = factor.numInputs; j-- > 0;) {
       strides[factor.firstInput + j] = stride;
-      const auto codes = static_cast<std::size_t>(numCodes[inputs_[factor.firstInput + j].predictor]);
+      const auto codes =
+          static_cast<std::size_t>(numCodes[inputs_[factor.firstInput + j].predictor]);
       stride *= codes;
       combinations *= codes;
     }
@@ -99,9 +100,11 @@ void BlanketFactors::CopyByCategory(const std::vector<int>& numCodes) {
       for (std::size_t j = 0; j < factor.numInputs; ++j) {
         dense += digits[j] * inputs_[factor.firstInput + j].stride;
       }
-      for (std::size_t c = 0; c < k; ++c) values.push_back(values_[dense + c * factor.targetStride]);
+      for (std::size_t c = 0; c < k; ++c)
+        values.push_back(values_[dense + c * factor.targetStride]);
       for (std::size_t j = factor.numInputs; j-- > 0;) {
-        const auto codes = static_cast<std::size_t>(numCodes[inputs_[factor.firstInput + j].predictor]);
+        const auto codes =
+            static_cast<std::size_t>(numCodes[inputs_[factor.firstInput + j].predictor]);
         if (++digits[j] < codes) break;
         digits[j] = 0;
       }
@@ -131,30 +134,12 @@ namespace {
 struct SingleInput {
   const int* codes;
   const double* base;
-};
 
-// Multiplies each row's scores by the values of kGroup single-input
-// factors in turn: s = ((s * a) * b) ..., each category as in Score.
-template <int kCategories, int kGroup>
-void MultiplySingles(const SingleInput* inputs, std::size_t count, double* scores) {
-  SingleInput group[kGroup];  // in registers
-  for (int g = 0; g < kGroup; ++g) group[g] = inputs[g];
-  for (std::size_t r = 0; r < count; ++r) {
-    double s[kCategories];
-    double* out = scores + r * kCategories;
-#pragma GCC unroll 8
-    for (int c = 0; c < kCategories; ++c) s[c] = out[c];
-#pragma GCC unroll 4
-    for (int g = 0; g < kGroup; ++g) {
-      const double* values =
-          group[g].base + static_cast<std::size_t>(group[g].codes[r]) * kCategories;
-  #pragma GCC unroll 8
-    for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
-    }
-#pragma GCC unroll 8
-    for (int c = 0; c < kCategories; ++c) out[c] = s[c];
+  template <int kCategories>
+  const double* ValuesOf(std::size_t r) const {
+    return base + static_cast<std::size_t>(codes[r]) * kCategories;
   }
-}
+};
 
 // A factor with two inputs, for a block: their codes, and where each pair
 // of codes' values begin (base + first * stride + second * categories).
@@ -163,12 +148,19 @@ struct PairInput {
   const int* second;
   std::size_t stride;
   const double* base;
+
+  template <int kCategories>
+  const double* ValuesOf(std::size_t r) const {
+    return base + static_cast<std::size_t>(first[r]) * stride +
+           static_cast<std::size_t>(second[r]) * kCategories;
+  }
 };
 
-// MultiplySingles for kGroup two-input factors.
-template <int kCategories, int kGroup>
-void MultiplyPairs(const PairInput* inputs, std::size_t count, double* scores) {
-  PairInput group[kGroup];
+// Multiplies each row's scores by the values of kGroup factors (SingleInput
+// or PairInput) in turn: s = ((s * a) * b) ..., each category as in Score.
+template <int kCategories, int kGroup, class FactorInput>
+void MultiplyGroup(const FactorInput* inputs, std::size_t count, double* scores) {
+  FactorInput group[kGroup];  // in registers
   for (int g = 0; g < kGroup; ++g) group[g] = inputs[g];
   for (std::size_t r = 0; r < count; ++r) {
     double s[kCategories];
@@ -177,14 +169,31 @@ void MultiplyPairs(const PairInput* inputs, std::size_t count, double* scores) {
     for (int c = 0; c < kCategories; ++c) s[c] = out[c];
 #pragma GCC unroll 4
     for (int g = 0; g < kGroup; ++g) {
-      const double* values = group[g].base +
-                             static_cast<std::size_t>(group[g].first[r]) * group[g].stride +
-                             static_cast<std::size_t>(group[g].second[r]) * kCategories;
-  #pragma GCC unroll 8
-    for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
+      const double* values = group[g].template ValuesOf<kCategories>(r);
+#pragma GCC unroll 8
+      for (int c = 0; c < kCategories; ++c) s[c] = s[c] * values[c];
     }
 #pragma GCC unroll 8
     for (int c = 0; c < kCategories; ++c) out[c] = s[c];
+  }
+}
+
+// MultiplyGroup for the `size` (1 to 4) factors of `group`.
+template <int kCategories, class FactorInput>
+void MultiplyRun(const FactorInput* group, int size, std::size_t count, double* scores) {
+  switch (size) {
+    case 1:
+      MultiplyGroup<kCategories, 1>(group, count, scores);
+      break;
+    case 2:
+      MultiplyGroup<kCategories, 2>(group, count, scores);
+      break;
+    case 3:
+      MultiplyGroup<kCategories, 3>(group, count, scores);
+      break;
+    default:
+      MultiplyGroup<kCategories, 4>(group, count, scores);
+      break;
   }
 }
 
@@ -213,12 +222,7 @@ void BlanketFactors::ScoreBlockAs(const int* codes, std::size_t stride, std::siz
         while (size < 4 && f < numFactors && blockFactors_[f].numInputs == 1) {
           group[size++] = single(blockFactors_[f++]);
         }
-        switch (size) {
-          case 1: MultiplySingles<kCategories, 1>(group, count, scores); break;
-          case 2: MultiplySingles<kCategories, 2>(group, count, scores); break;
-          case 3: MultiplySingles<kCategories, 3>(group, count, scores); break;
-          default: MultiplySingles<kCategories, 4>(group, count, scores); break;
-        }
+        MultiplyRun<kCategories>(group, size, count, scores);
         continue;
       }
       if (f > 0 && factor.numInputs == 2) {
@@ -232,12 +236,7 @@ void BlanketFactors::ScoreBlockAs(const int* codes, std::size_t stride, std::siz
                                     codes + static_cast<std::size_t>(inputs[1].predictor) * stride,
                                     blockStrides_[pair.firstInput], values + pair.offset};
         }
-        switch (size) {
-          case 1: MultiplyPairs<kCategories, 1>(group, count, scores); break;
-          case 2: MultiplyPairs<kCategories, 2>(group, count, scores); break;
-          case 3: MultiplyPairs<kCategories, 3>(group, count, scores); break;
-          default: MultiplyPairs<kCategories, 4>(group, count, scores); break;
-        }
+        MultiplyRun<kCategories>(group, size, count, scores);
         continue;
       }
     }
@@ -286,18 +285,35 @@ void BlanketFactors::ScoreBlockAs(const int* codes, std::size_t stride, std::siz
 void BlanketFactors::ScoreBlock(const int* codes, std::size_t stride, std::size_t count,
                                 double* scores) const {
   switch (numCategories_) {
-    case 1: ScoreBlockAs<1>(codes, stride, count, scores); break;
-    case 2: ScoreBlockAs<2>(codes, stride, count, scores); break;
-    case 3: ScoreBlockAs<3>(codes, stride, count, scores); break;
-    case 4: ScoreBlockAs<4>(codes, stride, count, scores); break;
-    case 5: ScoreBlockAs<5>(codes, stride, count, scores); break;
-    case 6: ScoreBlockAs<6>(codes, stride, count, scores); break;
-    case 7: ScoreBlockAs<7>(codes, stride, count, scores); break;
-    case 8: ScoreBlockAs<8>(codes, stride, count, scores); break;
-    default: ScoreBlockAs<0>(codes, stride, count, scores); break;
+    case 1:
+      ScoreBlockAs<1>(codes, stride, count, scores);
+      break;
+    case 2:
+      ScoreBlockAs<2>(codes, stride, count, scores);
+      break;
+    case 3:
+      ScoreBlockAs<3>(codes, stride, count, scores);
+      break;
+    case 4:
+      ScoreBlockAs<4>(codes, stride, count, scores);
+      break;
+    case 5:
+      ScoreBlockAs<5>(codes, stride, count, scores);
+      break;
+    case 6:
+      ScoreBlockAs<6>(codes, stride, count, scores);
+      break;
+    case 7:
+      ScoreBlockAs<7>(codes, stride, count, scores);
+      break;
+    case 8:
+      ScoreBlockAs<8>(codes, stride, count, scores);
+      break;
+    default:
+      ScoreBlockAs<0>(codes, stride, count, scores);
+      break;
   }
 }
-
 
 void BlanketFactors::TabulatePosteriors(const std::vector<int>& numCodes) {
   const std::size_t k = static_cast<std::size_t>(numCategories_);

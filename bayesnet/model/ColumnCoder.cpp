@@ -75,9 +75,9 @@ ColumnCoder::DerivedInput ColumnCoder::CompileDerived(
     }
   }
   std::sort(margins.begin(), margins.end());
-  margins.erase(std::unique(margins.begin(), margins.end(),
-                            [](double a, double b) { return a == b; }),
-                margins.end());
+  margins.erase(
+      std::unique(margins.begin(), margins.end(), [](double a, double b) { return a == b; }),
+      margins.end());
   auto choiceOf = [&](double x) {
     for (std::size_t bin = 0; bin < derived.bins.size(); ++bin) {
       if (derived.bins[bin].Contains(x)) return derived.binCodes[bin];
@@ -333,9 +333,7 @@ void ColumnCoder::EncodeBlock(const ColumnSource* bound, std::size_t first, std:
       // (compared by its bits, which only it has).
       const std::uint64_t missingBits = BitsOf(NumericValue::kSystemMissing);
       const bool checkMissing = p.checkMissing;
-      auto missing = [&](double x) {
-        return x != x || (checkMissing && BitsOf(x) == missingBits);
-      };
+      auto missing = [&](double x) { return x != x || (checkMissing && BitsOf(x) == missingBits); };
       unsigned largest = 0;  // the largest code seen, as unsigned
       auto put = [&](std::size_t r, int code) {
         out[r] = code;
@@ -374,14 +372,30 @@ void ColumnCoder::EncodeBlock(const ColumnSource* bound, std::size_t first, std:
       const VkCatStringEncoder& strings = *p.strings;
       int any = 0;  // every code or'ed: negative when one is
       switch (strings.UniformLength()) {
-        case 1: any = EncodeUniform<1>(strings, texts, count, out); break;
-        case 2: any = EncodeUniform<2>(strings, texts, count, out); break;
-        case 3: any = EncodeUniform<3>(strings, texts, count, out); break;
-        case 4: any = EncodeUniform<4>(strings, texts, count, out); break;
-        case 5: any = EncodeUniform<5>(strings, texts, count, out); break;
-        case 6: any = EncodeUniform<6>(strings, texts, count, out); break;
-        case 7: any = EncodeUniform<7>(strings, texts, count, out); break;
-        case 8: any = EncodeUniform<8>(strings, texts, count, out); break;
+        case 1:
+          any = EncodeUniform<1>(strings, texts, count, out);
+          break;
+        case 2:
+          any = EncodeUniform<2>(strings, texts, count, out);
+          break;
+        case 3:
+          any = EncodeUniform<3>(strings, texts, count, out);
+          break;
+        case 4:
+          any = EncodeUniform<4>(strings, texts, count, out);
+          break;
+        case 5:
+          any = EncodeUniform<5>(strings, texts, count, out);
+          break;
+        case 6:
+          any = EncodeUniform<6>(strings, texts, count, out);
+          break;
+        case 7:
+          any = EncodeUniform<7>(strings, texts, count, out);
+          break;
+        case 8:
+          any = EncodeUniform<8>(strings, texts, count, out);
+          break;
         default:
           for (std::size_t r = 0; r < count; ++r) {
             // The empty text is no value.

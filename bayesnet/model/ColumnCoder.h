@@ -96,8 +96,9 @@ class ColumnCoder {
   // EncodeBlock's loop over a column of texts whose categories all have
   // kLength bytes; returns every code or'ed together.
   template <std::size_t kLength>
-  [[gnu::noinline]] static int EncodeUniform(const VkCatStringEncoder& strings, const std::string_view* texts,
-                            std::size_t count, int* out);
+  [[gnu::noinline]] static int EncodeUniform(const VkCatStringEncoder& strings,
+                                             const std::string_view* texts, std::size_t count,
+                                             int* out);
   // The code a compiled derived value gives the number x (not a NaN).
   static int RegionCode(const DerivedInput& derived, double x);
   // A derived predictor's code for row `row` of its input column.

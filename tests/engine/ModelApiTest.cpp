@@ -302,17 +302,17 @@ TEST(ModelApiTest, JsonLinesAreTheSameOnAnyNumberOfThreads) {
     EXPECT_EQ(std::count(csvToJson.out.begin(), csvToJson.out.end(), '\n'), 30);
     for (int threads : {2, 3}) {
       const std::string where = "threads " + std::to_string(threads) + (keep ? ", keep" : "");
-      const Run many = score(input, RecordFormat::kJsonLines, RecordFormat::kJsonLines, threads,
-                             keep);
+      const Run many =
+          score(input, RecordFormat::kJsonLines, RecordFormat::kJsonLines, threads, keep);
       EXPECT_EQ(many.out, json.out) << where;
       EXPECT_EQ(many.records, 40) << where;
       EXPECT_EQ(many.blank, 10) << where;
-      const Run manyFailed = score(fault, RecordFormat::kJsonLines, RecordFormat::kCsv, threads,
-                                   keep);
+      const Run manyFailed =
+          score(fault, RecordFormat::kJsonLines, RecordFormat::kCsv, threads, keep);
       EXPECT_EQ(manyFailed.out, failed.out) << where;
       EXPECT_EQ(manyFailed.error, failed.error) << where;
-      const Run manyCsv = score(ragged, RecordFormat::kCsv, RecordFormat::kJsonLines, threads,
-                                keep);
+      const Run manyCsv =
+          score(ragged, RecordFormat::kCsv, RecordFormat::kJsonLines, threads, keep);
       EXPECT_EQ(manyCsv.out, csvToJson.out) << where;
       EXPECT_EQ(manyCsv.error, csvToJson.error) << where;
     }
