@@ -22,7 +22,9 @@ namespace bnscore::service {
 
 // One HTTP/1.1 connection: reads a request (header, then a body of at most
 // the size limit) with Beast's parser, hands it to the router, writes the
-// reply and, for keep-alive, waits for the next request.
+// reply and, for keep-alive, waits for the next request. The rest of a body
+// of known length is received straight into the body (RequestBody), whose
+// block is allocated only once the server's body budget holds it.
 //
 // The session never waits for the network itself: Serve does what the
 // socket is ready for and says what to wait for next, and the server

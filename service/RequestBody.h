@@ -14,6 +14,13 @@
 
 namespace bnscore::service {
 
+// Gives back a BodyBuffer's block: a mapping of `mapped` bytes, or (0) an
+// array from new[].
+struct BodyBlockRelease {
+  std::size_t mapped;
+  void operator()(char* block) const;
+};
+
 // The bytes of a request body, in one block the owner sizes.
 //
 // Unlike a std::string it can hand out its free space, so that a session
@@ -35,7 +42,13 @@ class BodyBuffer {
   void Append(const char* bytes, std::size_t count);
 
  private:
-  std::unique_ptr<char[]> data_;
+  // Blocks of kLargeBlock bytes or more are mapped on their own with all
+  // their pages at once: receiving into fresh pages one fault at a time
+  // cost the server more than the copy from the socket (a 65 MB body: 16,000
+  // faults). Huge pages would cost less still, but may stall the request
+  // while the kernel compacts memory for them.
+  static constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
+  std::unique_ptr<char, BodyBlockRelease> data_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
 };

@@ -34,6 +34,21 @@ TEST(RequestBody, AppendsCopiesAndTakesBytesInPlace) {
   body.Append("ijk", 3);  // past the capacity: grows, keeps everything
   EXPECT_EQ(body.View(), "abcdefghijk");
   EXPECT_GE(body.Capacity(), 11u);
+
+  // A block large enough to be mapped on its own: the bytes move over, and
+  // the last byte of its free space takes an in-place append.
+  const std::size_t large = std::size_t{8} << 20;
+  body.Reserve(large);
+  EXPECT_EQ(body.Capacity(), large);
+  EXPECT_EQ(body.View(), "abcdefghijk");
+  std::memset(body.FreeSpace(), 'x', large - 11);
+  body.Append(body.FreeSpace(), large - 11);
+  EXPECT_EQ(body.Size(), large);
+  EXPECT_EQ(body.View().substr(9, 4), "jkxx");
+  EXPECT_EQ(body.View().back(), 'x');
+  body.Append("y", 1);  // full: grows by doubling
+  EXPECT_EQ(body.Capacity(), 2 * large);
+  EXPECT_EQ(body.View().substr(large - 1), "xy");
 }
 
 TEST(RequestBody, ParsesLengthAndChunkedBodiesReceivedEitherWay) {
