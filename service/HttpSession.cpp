@@ -198,8 +198,10 @@ bool HttpSession::Parse(beast::error_code& ec) {
 }
 
 HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
+  bool received = false;  // body bytes went straight into the body: see if it is complete
   for (;;) {
-    if (buffer_.size() > 0) {
+    if (buffer_.size() > 0 || received) {
+      received = false;
       // The request's deadline runs from its first byte; before that the
       // connection may stay idle for longer.
       if (!requestStarted_) {
@@ -238,11 +240,24 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
                   : kBodyReadRoom;
       if (!ReserveBody(room)) return Refuse(refusal_, refusalMessage_, scratch);
     }
-    const auto space = buffer_.prepare(std::max<std::size_t>(room, 512));
-    const ssize_t got = ::recv(socket_, space.data(), space.size(), 0);
-    if (got > 0) {
-      buffer_.commit(static_cast<std::size_t>(got));
-      continue;
+    ssize_t got = 0;
+    if (parser_->is_header_done() && parser_->content_length_remaining().value_or(0) > 0) {
+      // The rest of a body of known length: straight into the body, which
+      // the budget now holds whole, without passing through buffer_.
+      beast::error_code ec;
+      got = ReceiveBody(static_cast<std::size_t>(*parser_->content_length_remaining()), ec);
+      if (ec) return Refuse(400, "malformed HTTP request: " + ec.message(), scratch);
+      if (got > 0) {
+        received = true;
+        continue;
+      }
+    } else {
+      const auto space = buffer_.prepare(std::max<std::size_t>(room, 512));
+      got = ::recv(socket_, space.data(), space.size(), 0);
+      if (got > 0) {
+        buffer_.commit(static_cast<std::size_t>(got));
+        continue;
+      }
     }
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -261,8 +276,19 @@ HttpSession::Next HttpSession::ReadRequest(RequestScratch& scratch) {
   }
 }
 
+ssize_t HttpSession::ReceiveBody(std::size_t left, beast::error_code& ec) {
+  BodyBuffer& body = parser_->get().body();
+  body.Reserve(body.Size() + left);
+  char* const into = body.FreeSpace();
+  const ssize_t got = ::recv(socket_, into, left, 0);
+  // The parser counts the bytes against the length and hands them to the
+  // body, which finds them in place.
+  if (got > 0) parser_->put(boost::asio::const_buffer(into, static_cast<std::size_t>(got)), ec);
+  return got;
+}
+
 bool HttpSession::CheckFraming() {
-  const http::request<http::string_body>& request = parser_->get();
+  const http::request<RequestBody>& request = parser_->get();
   header_ = ScanHeader(request);
   if (!header_.transferEncoding) return true;
   FramingFault fault = bnscore::service::CheckFraming(request, request.version());
@@ -273,7 +299,7 @@ bool HttpSession::CheckFraming() {
 }
 
 bool HttpSession::ReserveBody(std::size_t more) {
-  const std::size_t held = parser_->get().body().size() + more;
+  const std::size_t held = parser_->get().body().Size() + more;
   if (held <= kSmallBody || held <= reserved_) return true;
   std::size_t want = (held + kBudgetStep - 1) / kBudgetStep * kBudgetStep;
   if (const auto length = parser_->content_length()) {
@@ -337,11 +363,11 @@ HttpSession::Next HttpSession::AnswerError(int status, const std::string& messag
 }
 
 HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
-  const http::request<http::string_body>& request = parser_->get();
+  const http::request<RequestBody>& request = parser_->get();
   TakeRequestId(header_.requestId);
   headOnly_ = request.method() == http::verb::head;
   keepAlive_ = request.keep_alive() && !shared_.draining.load();
-  std::string_view body = request.body();
+  std::string_view body = request.body().View();
   switch (header_.contentEncoding ? ContentEncodingOf(request) : BodyEncoding::kIdentity) {
     case BodyEncoding::kIdentity:
       break;

@@ -1,6 +1,8 @@
 #ifndef BNSCORE_SERVICE_HTTPSESSION_H_
 #define BNSCORE_SERVICE_HTTPSESSION_H_
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -10,8 +12,8 @@
 
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/parser.hpp>
-#include <boost/beast/http/string_body.hpp>
 
+#include "service/RequestBody.h"
 #include "service/RequestFraming.h"
 #include "service/ServerShared.h"
 #include "service/ServiceRouter.h"
@@ -20,7 +22,9 @@ namespace bnscore::service {
 
 // One HTTP/1.1 connection: reads a request (header, then a body of at most
 // the size limit) with Beast's parser, hands it to the router, writes the
-// reply and, for keep-alive, waits for the next request.
+// reply and, for keep-alive, waits for the next request. The rest of a body
+// of known length is received straight into the body (RequestBody), whose
+// block is allocated only once the server's body budget holds it.
 //
 // The session never waits for the network itself: Serve does what the
 // socket is ready for and says what to wait for next, and the server
@@ -58,13 +62,16 @@ class HttpSession : private ReplyStream {
   bool CloseIfWaitingForRequest();
 
  private:
-  using Parser = boost::beast::http::request_parser<boost::beast::http::string_body>;
+  using Parser = boost::beast::http::request_parser<RequestBody>;
   enum class Phase { kRequest, kReply, kLinger };
 
   void StartRequest();
   Next ReadRequest(RequestScratch& scratch);
   // Parses what the buffer holds; returns true when the request is complete.
   bool Parse(boost::beast::error_code& ec);
+  // Receives (part of) a body of known length straight into the body, once
+  // the budget holds it, and parses it there; see ReadRequest.
+  ssize_t ReceiveBody(std::size_t left, boost::beast::error_code& ec);
   Next Answer(RequestScratch& scratch);
   // Answers a request that could not be read; the connection then closes.
   Next Refuse(int status, const std::string& message, RequestScratch& scratch);
