@@ -321,6 +321,16 @@ void HttpSession::ReleaseBody() {
   reserved_ = 0;
 }
 
+void HttpSession::DropBody() {
+  parser_->get().body() = BodyBuffer();
+  if (inflated_.capacity() > kKeptReplyCapacity) {
+    std::string().swap(inflated_);
+  } else {
+    inflated_.clear();
+  }
+  ReleaseBody();
+}
+
 void HttpSession::TakeRequestId(std::string_view given) {
   requestId_.clear();
   if (IsFitRequestId(given)) {
@@ -407,6 +417,10 @@ HttpSession::Next HttpSession::Answer(RequestScratch& scratch) {
   routed.requestId = requestId_;
   routed.ifNoneMatch = header_.ifNoneMatch;
   shared_.router.Handle(routed, scratch, reply_);
+  // The reply is made: the body is not read again, and its memory and
+  // budget go back now rather than once the reply is sent, so that a
+  // client that has its answer finds the budget free.
+  DropBody();
   if (reply_.broken) {
     if (shared_.log != nullptr) LogRequest(routed.method, routed.target);
     return Next::kClose;

@@ -81,7 +81,11 @@ class HttpSession : private ReplyStream {
   // Holds enough of the server's body budget for the body read so far and
   // `more` bytes; false (and refusal_ set) when the budget is spent.
   bool ReserveBody(std::size_t more);
+  // Gives back the budget the body holds.
   void ReleaseBody();
+  // Frees the request's body (and its inflated copy) and releases its
+  // budget, once the reply is made.
+  void DropBody();
   // Takes the request's X-Request-Id when it is a fit token, else makes one.
   void TakeRequestId(std::string_view given);
   void LogRequest(std::string_view method, std::string_view target);
