@@ -41,19 +41,41 @@ class BoundPlanColumns final : public ColumnScoring::BoundColumns {
   EvidenceInference::Options evidence_;
 };
 
+// A block's working arrays, for the plan's sizes: the codes of kBlockRows
+// rows (laid out as the loop that fills them chooses), their encodings and
+// cells in error, the scores of `scoreRows` rows, and Score's offsets.
+struct BlockScratch {
+  BlockScratch(const ScoringPlan& plan, std::size_t scoreRows)
+      : codes(kBlockRows * Positive(plan.Predictors().NumPredictors())),
+        encodings(kBlockRows),
+        bad(kBlockRows),
+        scores(scoreRows * Positive(plan.NumCategories())),
+        offsets(Positive(plan.Factors().NumFactors())) {}
+
+  static std::size_t Positive(int count) { return static_cast<std::size_t>(std::max(1, count)); }
+
+  std::vector<int> codes;
+  std::vector<ScoringPlan::Encoding> encodings;
+  std::vector<unsigned char> bad;
+  std::vector<double> scores;
+  std::vector<std::size_t> offsets;
+};
+
 // Writes row `row`'s outcome: its status, the category picked, and the
 // confidence and probabilities as a result gives them (only for a scored
 // record of a model not limited to its prediction; else NaN).
-void Put(const ColumnScoring::Outputs& outputs, std::size_t row, std::size_t k, int status,
-         int best, const double* posteriors, bool predictionOnly) {
-  outputs.status[row] = status;
-  outputs.prediction[row] = best;
-  const bool give = status == MCScore::kScored && !predictionOnly;
-  if (outputs.confidence != nullptr) outputs.confidence[row] = give ? posteriors[best] : kNaN;
+void Put(const ColumnScoring::Outputs& outputs, std::size_t row, std::size_t k,
+         const ScoringPlan::Decision& decision, bool predictionOnly) {
+  outputs.status[row] = decision.status;
+  outputs.prediction[row] = decision.best;
+  const bool give = decision.status == MCScore::kScored && !predictionOnly;
+  if (outputs.confidence != nullptr) {
+    outputs.confidence[row] = give ? decision.posteriors[decision.best] : kNaN;
+  }
   if (outputs.probabilities != nullptr) {
     double* probabilities = outputs.probabilities + row * k;
     if (give) {
-      std::copy(posteriors, posteriors + k, probabilities);
+      std::copy(decision.posteriors, decision.posteriors + k, probabilities);
     } else {
       std::fill(probabilities, probabilities + k, kNaN);
     }
@@ -71,40 +93,23 @@ std::size_t BayesNetModel::ScoreColumnBlocks(const ColumnScoring::BoundColumns& 
   const auto& bound = static_cast<const BoundPlanColumns&>(columns);
   const ScoringPlan& plan = bound.Plan();
   const BlanketFactors& factors = plan.Factors();
-  const int numCategories = plan.NumCategories();
-  const std::size_t k = static_cast<std::size_t>(numCategories);
-  const std::size_t n = static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
+  const std::size_t k = static_cast<std::size_t>(plan.NumCategories());
   const bool tabulated = factors.HasPosteriors();
-  std::vector<int> codes(kBlockRows * n);
-  std::vector<ScoringPlan::Encoding> encodings(kBlockRows);
-  std::vector<unsigned char> bad(kBlockRows);
-  std::vector<double> scores(kBlockRows * k);
+  BlockScratch scratch(plan, kBlockRows);
   for (std::size_t first = begin; first < end; first += kBlockRows) {
     const std::size_t count = std::min(kBlockRows, end - first);
-    plan.Columns().EncodeBlock(bound.Sources(), first, count, codes.data(), kBlockRows,
-                               encodings.data(), bad.data());
-    if (!tabulated) factors.ScoreBlock(codes.data(), kBlockRows, count, scores.data());
+    plan.Columns().EncodeBlock(bound.Sources(), first, count, scratch.codes.data(), kBlockRows,
+                               scratch.encodings.data(), scratch.bad.data());
+    if (!tabulated)
+      factors.ScoreBlock(scratch.codes.data(), kBlockRows, count, scratch.scores.data());
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
       // A code past the dense tables: GetScore scores such a record literally.
-      if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
-      int status = MCScore::kMissingPredictor;
-      int best = -1;
-      const double* posteriors = nullptr;
-      if (encodings[r] == ScoringPlan::Encoding::Complete) {
-        bool scored = false;
-        if (tabulated) {
-          posteriors = factors.Posteriors(codes.data() + r, best, kBlockRows);
-          scored = best >= 0;
-        } else {
-          double* s = scores.data() + r * k;
-          scored = BlanketFactors::NormaliseAndPick(s, numCategories, best);
-          posteriors = s;
-        }
-        status = scored ? MCScore::kScored : MCScore::kNoPositiveScore;
-        if (!scored) best = -1;
-      }
-      Put(outputs, row, k, status, best, posteriors, predictionOnly_);
+      if (scratch.encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
+      Put(outputs, row, k,
+          plan.DecideMultiplied(scratch.encodings[r], scratch.codes.data() + r, kBlockRows,
+                                scratch.scores.data() + r * k),
+          predictionOnly_);
     }
   }
   return end;
@@ -146,51 +151,31 @@ std::size_t BayesNetModel::ScoreColumns(const BoundColumns& columns, std::size_t
   const ScoringPlan& plan = bound.Plan();
   const bool sumOutMissing = bound.SumOutMissing();
 
-  const int numCategories = plan.NumCategories();
-  const std::size_t k = static_cast<std::size_t>(numCategories);
+  const std::size_t k = static_cast<std::size_t>(plan.NumCategories());
   if (!sumOutMissing && k > 0 &&
       (plan.Factors().HasPosteriors() || plan.Factors().ScoresBlocks())) {
     return ScoreColumnBlocks(bound, begin, end, outputs);
   }
-  const std::size_t n = static_cast<std::size_t>(std::max(1, plan.Predictors().NumPredictors()));
-  std::vector<int> codes(kBlockRows * n);
-  std::vector<ScoringPlan::Encoding> encodings(kBlockRows);
-  std::vector<double> scores(std::max<std::size_t>(1, k));
-  std::vector<std::size_t> offsets(
-      static_cast<std::size_t>(std::max(1, plan.Factors().NumFactors())));
-
+  const std::size_t n = BlockScratch::Positive(plan.Predictors().NumPredictors());
+  BlockScratch scratch(plan, 1);
   for (std::size_t first = begin; first < end; first += kBlockRows) {
     const std::size_t count = std::min(kBlockRows, end - first);
-    plan.Columns().EncodeRows(bound.Sources(), first, count, codes.data(), encodings.data(),
-                              sumOutMissing);
+    plan.Columns().EncodeRows(bound.Sources(), first, count, scratch.codes.data(),
+                              scratch.encodings.data(), sumOutMissing);
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
-      int* rowCodes = codes.data() + r * n;
+      int* rowCodes = scratch.codes.data() + r * n;
+      const ScoringPlan::Encoding encoding = scratch.encodings[r];
       // A code past the dense tables: GetScore scores such a record literally.
-      if (encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
+      if (encoding == ScoringPlan::Encoding::OutsidePlan) return row;
       // A row with gaps is inferred from the codes the columns gave.
-      const ScoringPlan::Decision decision = plan.Decide(
-          encodings[r], rowCodes, scores.data(), offsets.data(), [&](double* inferred, int& best) {
-            if (!sumOutMissing) return MCScore::kMissingPredictor;
-            return InferTarget(rowCodes, bound.Evidence(), inferred, best);
-          });
-
-      outputs.status[row] = decision.status;
-      outputs.prediction[row] = decision.best;
-      // Confidence and probabilities as a result gives them: only for a
-      // scored record of a model that is not limited to its prediction.
-      const bool give = decision.status == MCScore::kScored && !predictionOnly_;
-      if (outputs.confidence != nullptr) {
-        outputs.confidence[row] = give ? decision.posteriors[decision.best] : kNaN;
-      }
-      if (outputs.probabilities != nullptr) {
-        double* probabilities = outputs.probabilities + row * k;
-        if (give) {
-          std::copy(decision.posteriors, decision.posteriors + k, probabilities);
-        } else {
-          std::fill(probabilities, probabilities + k, kNaN);
-        }
-      }
+      Put(outputs, row, k,
+          plan.Decide(encoding, rowCodes, scratch.scores.data(), scratch.offsets.data(),
+                      [&](double* inferred, int& best) {
+                        if (!sumOutMissing) return MCScore::kMissingPredictor;
+                        return InferTarget(rowCodes, bound.Evidence(), inferred, best);
+                      }),
+          predictionOnly_);
     }
   }
   return end;

@@ -52,8 +52,8 @@ class ScoringPlan {
     const double* posteriors;
   };
 
-  // The scoring decision, the same for GetScore and ScoreColumns, given
-  // the `encoding` and `codes` of a record:
+  // The scoring decision, the same for every scoring loop, given the
+  // `encoding` and `codes` of a record:
   //   - Missing: what `inferGaps(scores, best)` returns, a status (the
   //     missing status, unless the caller sums gaps out; when it scores, it
   //     leaves the normalised scores in `scores` and the category in best);
@@ -63,35 +63,36 @@ class ScoringPlan {
   //     category of the highest score, or the no-score status when the
   //     scores' sum is not positive and finite (all-zero evidence).
   // `scores` (NumCategories() entries) and `offsets` (Factors().
-  // NumFactors()) are the caller's scratch. Inline: both scoring loops
-  // take it per record.
+  // NumFactors()) are the caller's scratch. Inline: the scoring loops take
+  // it per record.
   template <class InferGaps>
   Decision Decide(Encoding encoding, const int* codes, double* scores, std::size_t* offsets,
                   InferGaps&& inferGaps) const {
-    Decision decision{MCScore::kMissingPredictor, -1, scores};
     if (encoding == Encoding::Missing) {
+      Decision decision{MCScore::kMissingPredictor, -1, scores};
       decision.status = inferGaps(scores, decision.best);
       if (decision.status != MCScore::kScored) decision.best = -1;
       return decision;
     }
-    const int k = NumCategories();
-    bool scored = false;
-    if (k > 0) {
-      if (encoding == Encoding::Complete && factors_.HasPosteriors()) {
-        decision.posteriors = factors_.Posteriors(codes, decision.best);
-        scored = decision.best >= 0;
+    return DecideScored(encoding, codes, 1, scores, [&] {
+      if (encoding == Encoding::Complete) {
+        factors_.Score(codes, scores, offsets);
       } else {
-        if (encoding == Encoding::Complete) {
-          factors_.Score(codes, scores, offsets);
-        } else {
-          factors_.ScoreOutsidePlan(codes, scores);  // a code the tables do not cover
-        }
-        scored = BlanketFactors::NormaliseAndPick(scores, k, decision.best);
+        factors_.ScoreOutsidePlan(codes, scores);  // a code the tables do not cover
       }
-    }
-    decision.status = scored ? MCScore::kScored : MCScore::kNoPositiveScore;
-    if (!scored) decision.best = -1;
-    return decision;
+    });
+  }
+
+  // Decide for a row of a block that BlanketFactors::ScoreBlock has
+  // multiplied (its products in `scores`), unless the posteriors are
+  // tabulated; predictor i's code is codes[i * codeStride]. Gaps are not
+  // summed out: a Missing row gets the missing status.
+  // REQUIRES: `encoding` is not OutsidePlan (ScoreBlock covers only codes
+  // within the tables).
+  Decision DecideMultiplied(Encoding encoding, const int* codes, std::size_t codeStride,
+                            double* scores) const {
+    if (encoding == Encoding::Missing) return {MCScore::kMissingPredictor, -1, scores};
+    return DecideScored(encoding, codes, codeStride, scores, [] {});
   }
 
   // Result filling.
@@ -107,6 +108,31 @@ class ScoringPlan {
   }
 
  private:
+  // Decide for a Complete or OutsidePlan record: `multiply()` leaves its
+  // products in `scores` where no tabulated posteriors serve.
+  template <class Multiply>
+  Decision DecideScored(Encoding encoding, const int* codes, std::size_t codeStride, double* scores,
+                        Multiply&& multiply) const {
+    Decision decision{MCScore::kNoPositiveScore, -1, scores};
+    const int k = NumCategories();
+    bool scored = false;
+    if (k > 0) {
+      if (encoding == Encoding::Complete && factors_.HasPosteriors()) {
+        decision.posteriors = factors_.Posteriors(codes, decision.best, codeStride);
+        scored = decision.best >= 0;
+      } else {
+        multiply();
+        scored = BlanketFactors::NormaliseAndPick(scores, k, decision.best);
+      }
+    }
+    if (scored) {
+      decision.status = MCScore::kScored;
+    } else {
+      decision.best = -1;
+    }
+    return decision;
+  }
+
   PredictorCoder predictors_;
   ColumnCoder columns_;  // reads predictors_
   BlanketFactors factors_;
