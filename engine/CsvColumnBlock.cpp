@@ -1,3 +1,4 @@
+#include "engine/NumberTextCache.h"
 #include "engine/CsvColumnBlock.h"
 
 #include <algorithm>
@@ -241,6 +242,8 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
     WriteJsonLines(rows, out);
     return;
   }
+  // The thread's number texts: those of earlier blocks and calls.
+  NumberTextCache& numberTexts = NumberTextCache::ForThisThread();
   char code[24];
   for (std::size_t r = 0; r < rows; ++r) {
     if (keepInput_) {
@@ -261,7 +264,7 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
       // then made once.
       const double confidence = confidence_[r];
       const std::string_view confidenceText =
-          confidence == confidence ? numberTexts_.Format(confidence) : std::string_view();
+          confidence == confidence ? numberTexts.Format(confidence) : std::string_view();
       out.WriteUnquotedField(confidenceText);
       const double* p = probabilities_.data() + r * categories;
       std::size_t same = categories;  // the category whose text is the confidence's
@@ -276,7 +279,7 @@ void CsvColumnBlock::ScoreAndWrite(CsvWriter& out) {
           out.WriteUnquotedField(std::string_view(held, confidenceText.size()));
           continue;
         }
-        out.WriteUnquotedField(p[c] == p[c] ? numberTexts_.Format(p[c]) : std::string_view());
+        out.WriteUnquotedField(p[c] == p[c] ? numberTexts.Format(p[c]) : std::string_view());
       }
     }
     if (reason_) out.WriteField(status != bnscore::kScored ? Explain(r, status) : "");

@@ -19,7 +19,6 @@
 #include "engine/ExplainColumns.h"
 #include "engine/FieldLayout.h"
 #include "engine/JsonLinesWriter.h"
-#include "engine/NumberTextCache.h"
 #include "engine/RecordFiller.h"
 #include "engine/ScoreOptions.h"
 #include "engine/StatusReason.h"
@@ -205,7 +204,6 @@ class CsvColumnBlock {
   std::vector<std::int32_t> prediction_;
   std::vector<double> confidence_;
   std::vector<double> probabilities_;
-  NumberTextCache numberTexts_;
 
   // The row's cells (with keepCells_), and for reasons and explanations
   // only the status reason, the explanation columns and a record of the

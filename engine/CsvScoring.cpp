@@ -37,9 +37,8 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
 
 // Every record would get 90029; and a field named by two columns would be
 // read from the first only, silently.
-void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+void CheckPredictorColumns(const std::vector<std::string>& header, const FieldLayout& layout,
                            const ScoreOptions& options, const std::string& inputName) {
-  const FieldLayout layout(model, options.load.derivedInRecord, options.load.byName);
   std::vector<std::size_t> firstColumn(static_cast<std::size_t>(layout.Size()), header.size());
   for (std::size_t column = 0; column < header.size(); ++column) {
     const int field = layout.Find(header[column]);
@@ -123,10 +122,10 @@ namespace {
 
 // Checks the input's header row, then writes the output's (unless asked
 // not to), out at once.
-void WriteHeader(const std::vector<std::string>& header, const ScoreModel& model,
+void WriteHeader(const std::vector<std::string>& header, const CsvModel& model,
                  const ScoreOptions& options, const std::string& inputName, CsvWriter& writer) {
-  CheckPredictorColumns(header, model, options, inputName);
-  const std::vector<std::string> names = OutputNames(header, model, options, inputName);
+  CheckPredictorColumns(header, model.layout, options, inputName);
+  const std::vector<std::string> names = OutputNames(header, model.host, options, inputName);
   if (!options.outputHeader) return;
   for (const std::string& name : names) writer.WriteField(name);
   writer.EndRow();
@@ -160,7 +159,7 @@ bnscore::CsvSummary ScoreSequentially(const CsvModel& model, const ScoreOptions&
 
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);
-  WriteHeader(header, model.host, options, inputName, writer);
+  WriteHeader(header, model, options, inputName, writer);
   CsvColumnBlock block(model.api, model.host, model.layout, header, options);
   try {
     while (reader.ReadRow()) {
@@ -207,7 +206,7 @@ bnscore::CsvSummary ScoreInParallel(const CsvModel& model, const ScoreOptions& o
 
   CsvWriter writer(output, kOutputName);
   writer.SetDelimiter(options.delimiter);
-  WriteHeader(header, model.host, options, inputName, writer);
+  WriteHeader(header, model, options, inputName, writer);
   std::map<long, long> statusCounts;
   long blankLines = 0;
   CsvColumnBlock first(model.api, model.host, model.layout, header, options);

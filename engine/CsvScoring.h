@@ -26,10 +26,11 @@ std::vector<std::string> ReadHeader(const CsvReader& reader, const ScoreOptions&
 
 // Refuses a header that lacks predictor columns (a misspelt name, another
 // delimiter), unless options.allowMissingColumns, and one that names a
-// field the model reads twice. Throws EngineError naming `inputName` and
-// the columns missing and those the header has, or the repeated name and
-// its two (1-based) column numbers.
-void CheckPredictorColumns(const std::vector<std::string>& header, const ScoreModel& model,
+// field the model reads twice. `layout` is the model's, for the options'
+// load options. Throws EngineError naming `inputName` and the columns
+// missing and those the header has, or the repeated name and its two
+// (1-based) column numbers.
+void CheckPredictorColumns(const std::vector<std::string>& header, const FieldLayout& layout,
                            const ScoreOptions& options, const std::string& inputName);
 
 // The names of the output's header row, the input's first with keepInput.

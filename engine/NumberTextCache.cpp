@@ -62,6 +62,11 @@ std::string_view FormatNumberText(double value, NumberTextBuffer& buffer) {
 
 NumberTextCache::NumberTextCache() : slots_(kWays << kSetBits) {}
 
+NumberTextCache& NumberTextCache::ForThisThread() {
+  thread_local NumberTextCache cache;
+  return cache;
+}
+
 std::string_view NumberTextCache::Format(double value) {
   std::uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);

@@ -19,6 +19,12 @@ class NumberTextCache {
 
   NumberTextCache();
 
+  // The calling thread's cache, made on its first call (256 KiB, freed
+  // when the thread ends). It outlives any one scoring call, so that a
+  // server scoring many short batches on a thread finds the texts of the
+  // batches before; to be used on the calling thread only.
+  static NumberTextCache& ForThisThread();
+
   // The text form of `value`, valid until the next call.
   std::string_view Format(double value);
 

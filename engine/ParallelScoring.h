@@ -35,7 +35,7 @@ namespace bnscore::internal {
 // blocks. Each block is parsed whole into a CsvColumnBlock, which scores
 // its rows through the model's column path and formats them into the
 // block's own output buffer. A thread that takes a block takes the scoring
-// state it used last (the number texts it keeps stay in its own cache).
+// state it used last, whose columns stay in its own core's cache.
 // At most threads + 2 blocks are in flight, whose buffers are reused, so
 // memory does not grow with the input; the calling thread waits only when
 // the oldest block is being scored elsewhere and no other is left to

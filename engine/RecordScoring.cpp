@@ -94,11 +94,11 @@ bnscore::CsvSummary ScoreInParallel(const CsvModel& model, const ScoreOptions& o
     columns = more || !options.columns.empty()
                   ? json.GetColumns()
                   : FieldLayout(model.host, false, false).GetPredictorNames();
-    CheckPredictorColumns(columns, model.host, options,
+    CheckPredictorColumns(columns, model.layout, options,
                           inputName + ":" + std::to_string(json.GetLine()));
   } else {
     columns = ReadHeader(csv, options, readRow);
-    CheckPredictorColumns(columns, model.host, options, inputName);
+    CheckPredictorColumns(columns, model.layout, options, inputName);
   }
   const std::vector<std::string> names = OutputNames(columns, model.host, options, inputName);
   CsvColumnBlock first(model.api, model.host, model.layout, columns, options);
@@ -147,7 +147,7 @@ bnscore::CsvSummary ScoreRecordBlocks(const CsvModel& model, const ScoreOptions&
                                       bnscore::ByteSource& input, const std::string& inputName,
                                       bnscore::ByteSink& output) {
   if (options.threads > 1) return ScoreInParallel(model, options, input, inputName, output);
-  RecordSource records(input, inputName, model.host, options);
+  RecordSource records(input, inputName, model.host, model.layout, options);
   const std::vector<std::string> names =
       OutputNames(records.GetColumns(), model.host, options, inputName);
   CsvColumnBlock block(model.api, model.host, model.layout, records.GetColumns(), options);
@@ -183,7 +183,7 @@ bnscore::CsvSummary ScoreRecordsInto(const CsvModel& model, const ScoreOptions& 
   ScoreOptions kept = options;
   kept.keepInput = true;
   kept.explain = 0;
-  RecordSource records(input, inputName, model.host, kept);
+  RecordSource records(input, inputName, model.host, model.layout, kept);
   sink.Begin(records.GetColumns());
   CsvColumnBlock block(model.api, model.host, model.layout, records.GetColumns(), kept);
   const std::size_t categories = model.api.GetSchema().categories.size();

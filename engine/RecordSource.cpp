@@ -7,7 +7,8 @@
 namespace bnscore::internal {
 
 RecordSource::RecordSource(bnscore::ByteSource& source, const std::string& sourceName,
-                           const ScoreModel& model, const ScoreOptions& options) {
+                           const ScoreModel& model, const FieldLayout& layout,
+                           const ScoreOptions& options) {
   if (options.inputFormat == bnscore::RecordFormat::kJsonLines) {
     json_ = std::make_unique<JsonLinesReader>(source, sourceName);
     json_->SetRejectBlankLines(options.rejectBlankLines);
@@ -16,14 +17,14 @@ RecordSource::RecordSource(bnscore::ByteSource& source, const std::string& sourc
     columns_ = pending_ || !options.columns.empty()
                    ? json_->GetColumns()
                    : FieldLayout(model, false, false).GetPredictorNames();
-    CheckPredictorColumns(columns_, model, options,
+    CheckPredictorColumns(columns_, layout, options,
                           sourceName + ":" + std::to_string(json_->GetLine()));
   } else {
     csv_ = std::make_unique<CsvReader>(source, sourceName);
     csv_->SetDelimiter(options.delimiter);
     csv_->SetRejectBlankLines(options.rejectBlankLines);
     columns_ = ReadHeader(*csv_, options);
-    CheckPredictorColumns(columns_, model, options, sourceName);
+    CheckPredictorColumns(columns_, layout, options, sourceName);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/CsvReader.h"
+#include "engine/FieldLayout.h"
 #include "engine/JsonLinesReader.h"
 #include "engine/ScoreOptions.h"
 #include "host/interfaces/ScoreModel.h"
@@ -18,7 +19,8 @@ namespace bnscore::internal {
 // for CSV the header row or options.columns; for JSON Lines options.columns
 // or the keys of the first record (read at construction), or the model's
 // predictors when the input holds no record. The columns must name every
-// predictor unless options.allowMissingColumns (EngineError otherwise).
+// predictor of `layout` (the model's) unless options.allowMissingColumns
+// (EngineError otherwise).
 //
 // Next throws CsvError for a faulty record (a CSV row whose field count is
 // not the header's included), naming the line. The source stays the
@@ -26,7 +28,7 @@ namespace bnscore::internal {
 class RecordSource {
  public:
   RecordSource(bnscore::ByteSource& source, const std::string& sourceName, const ScoreModel& model,
-               const ScoreOptions& options);
+               const FieldLayout& layout, const ScoreOptions& options);
   ~RecordSource();
 
   RecordSource(const RecordSource&) = delete;
