@@ -89,7 +89,7 @@ std::size_t BayesNetModel::ScoreColumnBlocks(const ColumnScoring::BoundColumns& 
                                              const Outputs& outputs) const {
   // ScoreColumns without evidence, a block of rows at a time: the codes
   // column by column, then (without tabulated posteriors) every row's
-  // products factor by factor, then each row's decision as Decide takes it.
+  // products factor by factor, then each row's decision (DecideMultiplied).
   const auto& bound = static_cast<const BoundPlanColumns&>(columns);
   const ScoringPlan& plan = bound.Plan();
   const BlanketFactors& factors = plan.Factors();
@@ -100,8 +100,9 @@ std::size_t BayesNetModel::ScoreColumnBlocks(const ColumnScoring::BoundColumns& 
     const std::size_t count = std::min(kBlockRows, end - first);
     plan.Columns().EncodeBlock(bound.Sources(), first, count, scratch.codes.data(), kBlockRows,
                                scratch.encodings.data(), scratch.bad.data());
-    if (!tabulated)
+    if (!tabulated) {
       factors.ScoreBlock(scratch.codes.data(), kBlockRows, count, scratch.scores.data());
+    }
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
       // A code past the dense tables: GetScore scores such a record literally.
