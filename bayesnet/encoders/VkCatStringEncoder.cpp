@@ -13,7 +13,7 @@ int VkCatStringEncoder::FindText(std::string_view text) const {
 
 void VkCatStringEncoder::IndexText(const std::string& text, int code) {
   index_.emplace(std::string_view(text), code);
-  BuildSlots();
+  DropSlots();
 }
 
 void VkCatStringEncoder::RebuildIndex() {
@@ -24,11 +24,18 @@ void VkCatStringEncoder::RebuildIndex() {
   BuildSlots();
 }
 
-void VkCatStringEncoder::BuildSlots() {
+void VkCatStringEncoder::DropSlots() {
   slotKeys_.clear();
   slotLengths_.clear();
   slotCodes_.clear();
   uniformLength_ = 0;
+}
+
+void VkCatStringEncoder::BuildSlots() {
+  // A short category's table: a table size and multiplier under which no
+  // two share a slot, or none (all lookups through index_) when there are
+  // too many or none is found.
+  DropSlots();
   if (texts_.size() > kSlotLimit) return;
   struct Key {
     std::uint64_t packed;

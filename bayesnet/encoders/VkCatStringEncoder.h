@@ -22,10 +22,11 @@
 // kept per code. Lookups give exactly what std::map<std::string,
 // int>::find gives and allocate nothing: a text of at most 8 bytes is
 // packed into one word and looked up in a table where, for a multiplier
-// chosen when categories are added, every short category has a slot of
-// its own (one probe, one comparison); longer texts, and every text when
-// no such multiplier is found (too many categories, or two that differ
-// only in trailing zero bytes), go through a hash table.
+// chosen once the categories are in (BuildSlots), every short category has
+// a slot of its own (one probe, one comparison); longer texts, and every
+// text while there is no table (before BuildSlots, after an AddCategory,
+// or when no such multiplier is found: too many categories, or two that
+// differ only in trailing zero bytes), go through a hash table.
 class VkCatStringEncoder : public CategoricalEncoder {
  public:
   VkCatStringEncoder();
@@ -36,9 +37,15 @@ class VkCatStringEncoder : public CategoricalEncoder {
 
   int GetEncoderType() const override { return CategoricalString; }
   int GetNumCategories() const override { return lastCode_ + 1; }
-  // Adds the value's text (a null value adds nothing and gives -1).
+  // Adds the value's text (a null value adds nothing and gives -1). A new
+  // category drops the short-text table until BuildSlots.
   int AddCategory(const ScoreValue* value) override;
   int AddCategory(const std::string& text) override;
+  // Builds the short-text table for the categories added so far: to be
+  // called once the last is in (a table costs up to a few thousand tries
+  // to build, too much to build again for every category added). Clone
+  // builds the copy's.
+  void BuildSlots();
   int GetCode(const std::string& text) const override;
   // Allocates nothing: the value's text is viewed, not copied. A null
   // value gives -1.
@@ -108,10 +115,8 @@ class VkCatStringEncoder : public CategoricalEncoder {
   void IndexText(const std::string& text, int code);
   // Rebuilds the lookup structures from texts_ (after a copy of the map).
   void RebuildIndex();
-  // Rebuilds the slots for the short categories: a table size and multiplier
-  // under which no two share a slot, or no table (all lookups through
-  // index_) when there are too many or none is found.
-  void BuildSlots();
+  // Drops the short-text table: every lookup then goes through index_.
+  void DropSlots();
   // The bytes of a text of at most 8 bytes, byte i at bits 8i..8i+7, the
   // rest zero: whole words read as 4-byte loads (first and last four,
   // which may overlap), shorter texts byte by byte.

@@ -14,10 +14,12 @@ IVkEncoder* EncoderFactory::CreateCategoricalEncoder(const ScoreDictVar* variabl
   if (labelSet != nullptr) labelSet->Prepare();
 
   std::unique_ptr<IVkEncoder> encoder;
+  VkCatStringEncoder* strings = nullptr;  // the same encoder, when it holds texts
   if (variable->GetValueType() == ScoreValue::Numeric) {
     encoder.reset(new (std::nothrow) VkCatNumericEncoder());
   } else {
-    encoder.reset(new (std::nothrow) VkCatStringEncoder());
+    strings = new (std::nothrow) VkCatStringEncoder();
+    encoder.reset(strings);
   }
   if (encoder == nullptr || labelSet == nullptr) return encoder.release();
 
@@ -28,6 +30,7 @@ IVkEncoder* EncoderFactory::CreateCategoricalEncoder(const ScoreDictVar* variabl
     const int code = encoder->AddCategory(label->GetValue());
     encoder->SetLabel(code, label->GetLabel());
   }
+  if (strings != nullptr) strings->BuildSlots();
   return encoder.release();
 }
 

@@ -88,11 +88,11 @@ TEST(VkCatStringEncoderTest, LabelsAndClone) {
             "\t\t0\t\tb\n\t\t1\t\ta\n\t\t2\t\tc\n\t\t3\t\td\n");
 }
 
-// Whatever the number of categories (compared in turn as packed words, or
-// hashed), an encoder and its clone give every text the code the ordered
-// map gives it: texts of 8 and 9 bytes, texts that differ only in byte 9,
-// the empty text, texts with a zero byte among them, and texts of every
-// length up to 8 that differ in one byte only.
+// Whatever the number of categories, an encoder (before its short-text
+// table is built, after, and once a category is added late) and its clone
+// give every text the code the ordered map gives it: texts of 8 and 9 bytes, texts that differ only
+// in byte 9, the empty text, texts with a zero byte among them, and texts of every length up to 8
+// that differ in one byte only.
 TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
   using namespace std::string_literals;
   const std::vector<std::string> texts = {
@@ -109,15 +109,26 @@ TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
       encoder.AddCategory(texts[i]);
       reference.emplace(texts[i], static_cast<int>(i));
     }
-    std::unique_ptr<IVkEncoder> clone(encoder.Clone());
+    std::unique_ptr<IVkEncoder> clone(encoder.Clone());  // with its short-text table
     for (const std::string& probe : probes) {
       auto found = reference.find(probe);
       const int expected = found == reference.end() ? -1 : found->second;
       const StringValue value(probe);
       EXPECT_EQ(CodeOf(encoder, value), expected) << count << " categories";
-      EXPECT_EQ(encoder.CodeOfText(probe), expected) << count << " categories, inline";
+      EXPECT_EQ(encoder.CodeOfText(probe), expected) << count << " categories, inline, no table";
       EXPECT_EQ(clone->GetCode(probe), expected) << count << " categories, clone";
     }
+    encoder.BuildSlots();
+    for (const std::string& probe : probes) {
+      auto found = reference.find(probe);
+      const int expected = found == reference.end() ? -1 : found->second;
+      EXPECT_EQ(encoder.CodeOfText(probe), expected) << count << " categories, inline";
+    }
+    // A category added once the table is built is found all the same.
+    EXPECT_EQ(encoder.CodeOfText("zz"), -1);
+    const int late = encoder.AddCategory(std::string("zz"));
+    EXPECT_EQ(late, static_cast<int>(count));
+    EXPECT_EQ(encoder.CodeOfText("zz"), late) << count << " categories, added late";
   }
 }
 
@@ -136,6 +147,7 @@ TEST(VkCatStringEncoderTest, ShortTextTableGivesTheMapsCodes) {
     for (const std::string& text : categories) {
       reference.emplace(text, encoder.AddCategory(text));
     }
+    encoder.BuildSlots();
     EXPECT_EQ(encoder.UniformLength(), uniform) << categories.size() << " categories";
     std::vector<std::string> probes = categories;
     probes.insert(probes.end(), extra.begin(), extra.end());

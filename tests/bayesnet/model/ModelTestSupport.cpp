@@ -24,15 +24,18 @@ BaseDictVar* AddVar(BaseDictionary* dict, const std::string& name, int valueType
 
 IVkEncoder* EncoderFor(const ScoreDictVar* var) {
   IVkEncoder* encoder;
+  VkCatStringEncoder* strings = nullptr;
   if (var->GetValueType() == 0) {
     encoder = new VkCatNumericEncoder();
   } else {
-    encoder = new VkCatStringEncoder();
+    strings = new VkCatStringEncoder();
+    encoder = strings;
   }
   if (const ScoreValueLabelSet* labels = var->GetValueLabelSet()) {
     for (const ScoreValueLabel* label : labels->GetLabels())
       encoder->AddCategory(label->GetValue());
   }
+  if (strings != nullptr) strings->BuildSlots();  // as the reader's encoders have
   return encoder;
 }
 
