@@ -60,7 +60,8 @@ BlanketFactors::BlanketFactors(const BayesNetModel& model, const PredictorCoder&
 
 void BlanketFactors::CopyByCategory(const std::vector<int>& numCodes) {
   const std::size_t k = static_cast<std::size_t>(numCategories_);
-  if (anySparse_ || k == 0 || factors_.empty()) return;
+  // With tabulated posteriors a block's rows are looked up, not multiplied.
+  if (anySparse_ || k == 0 || factors_.empty() || HasPosteriors()) return;
   std::size_t total = 0;
   for (const Factor& factor : factors_) {
     std::size_t combinations = k;

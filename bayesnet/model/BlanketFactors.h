@@ -75,8 +75,9 @@ class BlanketFactors {
     return posteriors_.data() + combination * static_cast<std::size_t>(numCategories_);
   }
 
-  // Whether ScoreBlock may be used: every factor dense, with a table of
-  // at least one entry, and their copy by category fits kBlockLimit.
+  // Whether ScoreBlock may be used: no posteriors tabulated, every factor
+  // dense, with a table of at least one entry, and their copy by category
+  // fits kBlockLimit.
   bool ScoresBlocks() const { return !blockFactors_.empty(); }
   // Score for rows 0 .. count-1 of a block of Complete codes, predictor i's
   // code of row r at codes[i * stride + r]: row r's scores at
