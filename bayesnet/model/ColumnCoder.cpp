@@ -242,12 +242,11 @@ int ColumnCoder::DerivedCode(const DerivedInput& derived, const ColumnScoring::C
   if (input == nullptr || (input->missing != nullptr && input->missing[row] != 0)) {
     return derived.missingCode;
   }
-  const double x = input->numbers[row];
-  if (x != x || x == NumericValue::kSystemMissing) return derived.missingCode;
-  return RegionCode(derived, x);
+  return NumberCode(derived, input->numbers[row]);
 }
 
-int ColumnCoder::RegionCode(const DerivedInput& derived, double x) {
+int ColumnCoder::NumberCode(const DerivedInput& derived, double x) {
+  if (x != x || x == NumericValue::kSystemMissing) return derived.missingCode;
   const std::size_t m = derived.margins.size();
   const std::size_t below = CountBelow(derived.margins.data(), m, x);
   const std::size_t on = below < m && x == derived.margins[below] ? 1 : 0;
@@ -304,25 +303,11 @@ void ColumnCoder::EncodeBlock(const ColumnSource* bound, std::size_t first, std:
           std::fill(out, out + count, derived.missingCode);
         } else {
           const double* numbers = input->numbers + first;
-          const double* margins = derived.margins.data();
-          const std::size_t m = derived.margins.size();
-          const int* regions = derived.regionCodes.data();
-          const int missingCode = derived.missingCode;
-          const std::uint64_t missingBits = BitsOf(NumericValue::kSystemMissing);
-          for (std::size_t r = 0; r < count; ++r) {
-            const double x = numbers[r];
-            if (x != x || BitsOf(x) == missingBits) {
-              out[r] = missingCode;
-              continue;
-            }
-            const std::size_t below = CountBelow(margins, m, x);
-            const std::size_t on = below < m && x == margins[below] ? 1 : 0;
-            out[r] = regions[2 * below + on];
-          }
+          for (std::size_t r = 0; r < count; ++r) out[r] = NumberCode(derived, numbers[r]);
           if (input->missing != nullptr && AnyNonZero(input->missing + first, count)) {
             const unsigned char* missing = input->missing + first;
             for (std::size_t r = 0; r < count; ++r) {
-              if (missing[r] != 0) out[r] = missingCode;
+              if (missing[r] != 0) out[r] = derived.missingCode;
             }
           }
         }

@@ -99,8 +99,9 @@ class ColumnCoder {
   [[gnu::noinline]] static int EncodeUniform(const VkCatStringEncoder& strings,
                                              const std::string_view* texts, std::size_t count,
                                              int* out);
-  // The code a compiled derived value gives the number x (not a NaN).
-  static int RegionCode(const DerivedInput& derived, double x);
+  // The code a compiled derived value gives its input's number x: the
+  // missing code for a NaN or the system-missing value, else its region's.
+  static int NumberCode(const DerivedInput& derived, double x);
   // A derived predictor's code for row `row` of its input column.
   static int DerivedCode(const DerivedInput& derived, const ColumnScoring::Column* input,
                          std::size_t row);
