@@ -21,67 +21,60 @@ CsvBlockReader::CsvBlockReader(bnscore::ByteSource& source, std::string sourceNa
                                std::size_t blockSize)
     : source_(&source),
       sourceName_(std::move(sourceName)),
-      blockSize_(std::max<std::size_t>(blockSize, 1)),
-      buffer_(kReadSize + blockSize_) {}
+      blockSize_(std::max<std::size_t>(blockSize, 1)) {}
 
 bool CsvBlockReader::ReadBlock(CsvBlock& block) {
+  // The block starts with the bytes read after the last cut, of which the
+  // first scanned_ have been scanned.
+  const std::size_t start = std::max(std::max<std::size_t>(blockSize_, 3), carry_.size());
+  if (block.bytes.size() < start + CsvBlock::kPadding) {
+    block.bytes.resize(start + CsvBlock::kPadding);
+  }
+  if (!carry_.empty()) std::memcpy(block.bytes.data(), carry_.data(), carry_.size());
+  block.size = carry_.size();
+  carry_.clear();
+  lastCut_ = 0;
+  Fill(block, start);
+  if (atStart_) {
+    // A byte-order mark is no field text: CsvReader skips it.
+    if (block.size >= 3 && std::memcmp(block.bytes.data(), "\xEF\xBB\xBF", 3) == 0) scanned_ = 3;
+    atStart_ = false;
+  }
   for (;;) {
-    if (!eof_ && end_ - begin_ < std::max<std::size_t>(blockSize_, 3)) {
-      Refill();
-      continue;
-    }
-    if (atStart_) {
-      // A byte-order mark is no field text: CsvReader skips it.
-      if (end_ >= 3 && std::memcmp(buffer_.data(), "\xEF\xBB\xBF", 3) == 0) scanned_ = 3;
-      atStart_ = false;
-    }
-    const std::size_t window = std::min(end_, begin_ + blockSize_);
+    const char* const data = block.bytes.data();
+    const std::size_t window = std::min(block.size, blockSize_);
     if (scanned_ < window) {
-      Scan(window);
+      Scan(data, window);
     } else {
       // A row longer than a block: up to its end.
-      for (; scanned_ < end_ && lastCut_ == begin_; ++scanned_) Step(buffer_[scanned_], scanned_);
+      for (; scanned_ < block.size && lastCut_ == 0; ++scanned_) Step(data[scanned_], scanned_);
     }
-    if (lastCut_ > begin_) {
-      Take(lastCut_, block);
-      return true;
-    }
-    if (scanned_ < end_) continue;
+    if (lastCut_ > 0) break;
+    if (scanned_ < block.size) continue;
     if (eof_) {
-      Take(end_, block);  // what is left: the end of the last row, or nothing
-      return block.size > 0;
+      lastCut_ = block.size;  // what is left: the end of the last row, or nothing
+      break;
     }
-    Refill();
+    Fill(block, block.size + blockSize_);
+  }
+  carry_.assign(block.bytes.data() + lastCut_, block.bytes.data() + block.size);
+  scanned_ -= lastCut_;
+  block.size = lastCut_;
+  return block.size > 0;
+}
+
+void CsvBlockReader::Fill(CsvBlock& block, std::size_t want) {
+  if (block.bytes.size() < want + CsvBlock::kPadding) {
+    block.bytes.resize(want + CsvBlock::kPadding);
+  }
+  while (!eof_ && block.size < want) {
+    const std::size_t n = source_->Read(block.bytes.data() + block.size, want - block.size);
+    block.size += n;
+    eof_ = n == 0;
   }
 }
 
-void CsvBlockReader::Take(std::size_t cut, CsvBlock& block) {
-  block.size = cut - begin_;
-  if (block.bytes.size() < block.size + CsvBlock::kPadding) {
-    block.bytes.resize(block.size + CsvBlock::kPadding);
-  }
-  if (block.size > 0) std::memcpy(block.bytes.data(), buffer_.data() + begin_, block.size);
-  begin_ = cut;
-  lastCut_ = cut;
-  scanned_ = std::max(scanned_, cut);
-}
-
-void CsvBlockReader::Refill() {
-  if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
-    scanned_ -= begin_;
-    lastCut_ -= begin_;
-    begin_ = 0;
-  }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  const std::size_t n = source_->Read(buffer_.data() + end_, buffer_.size() - end_);
-  end_ += n;
-  eof_ = n == 0;
-}
-
-void CsvBlockReader::Scan(std::size_t to) {
-  const char* const data = buffer_.data();
+void CsvBlockReader::Scan(const char* data, std::size_t to) {
   if (jsonLines_) {
     const void* lf = ::memrchr(data + scanned_, '\n', to - scanned_);
     if (lf != nullptr) lastCut_ = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;

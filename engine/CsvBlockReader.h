@@ -32,15 +32,14 @@ struct CsvBlock {
 // stream. The last block holds whatever is left at the end of the input,
 // complete or not, so that faults there are found by the parser.
 //
-// The input is read in chunks of at least kReadSize bytes into
-// one buffer, from which blocks of up to `blockSize` bytes are copied; a
-// block is larger only when one row is. The buffer grows only for a row
-// longer than it. The source (or file descriptor) stays the caller's; what
-// it throws (a read error: EngineError) goes through.
+// The input is read straight into the block, up to `blockSize` bytes at a
+// time; the block is cut after the last row end in it, and the bytes after
+// the cut (the start of a row) begin the next block. A block is larger only
+// when one row is: it then ends at that row's end. The source (or file
+// descriptor) stays the caller's; what it throws (a read error:
+// EngineError) goes through.
 class CsvBlockReader {
  public:
-  static constexpr std::size_t kReadSize = std::size_t{1} << 20;
-
   CsvBlockReader(int fd, std::string sourceName, std::size_t blockSize);
   CsvBlockReader(bnscore::ByteSource& source, std::string sourceName, std::size_t blockSize);
 
@@ -60,14 +59,12 @@ class CsvBlockReader {
   CsvBlockReader(std::unique_ptr<bnscore::ByteSource> source, std::string sourceName,
                  std::size_t blockSize);
 
-  // Moves the unread bytes to the front of the buffer (growing it when
-  // they fill it) and reads once more.
-  void Refill();
-  // Copies the bytes up to `cut` into `block`; they are read.
-  void Take(std::size_t cut, CsvBlock& block);
-  // Scans bytes [scanned_, to) of the buffer, continuing state_, and moves
+  // Reads into bytes [size, want) of `block`, short only at the end of
+  // the input; `block` holds at least `want` bytes and the padding.
+  void Fill(CsvBlock& block, std::size_t want);
+  // Scans bytes [scanned_, to) of `data`, continuing state_, and moves
   // lastCut_ just past the last row end found there.
-  void Scan(std::size_t to);
+  void Scan(const char* data, std::size_t to);
   // Scans one byte at `offset`.
   void Step(char c, std::size_t offset);
 
@@ -77,11 +74,10 @@ class CsvBlockReader {
   bool jsonLines_ = false;
   std::string sourceName_;
   std::size_t blockSize_;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;    // first byte not yet handed out
+  std::vector<char> carry_;  // read after the last cut: the next block's start
+  // Offsets in the block being cut.
   std::size_t scanned_ = 0;  // bytes before it have been scanned
-  std::size_t lastCut_ = 0;  // just past the last row end scanned (begin_: none)
-  std::size_t end_ = 0;      // one past the last byte read
+  std::size_t lastCut_ = 0;  // just past the last row end scanned (0: none)
   bool eof_ = false;
   bool atStart_ = true;
   State state_ = kFieldStart;  // after the scanned bytes

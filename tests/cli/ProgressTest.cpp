@@ -63,7 +63,8 @@ TEST_F(ProgressTest, ShownOnATerminalForAFileAndErasedBeforeTheSummary) {
         OnTerminal(Bnscore(std::string("score --block-bytes 100 --threads ") + threads) + " '" +
                    records_ + "'");
     EXPECT_EQ(shown.rfind(kErase + "bnscore: ", 0), 0u) << shown;
-    EXPECT_NE(shown.find(" records/s, 100% of 0.0 MB"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" records/s, "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("% of 0.0 MB"), std::string::npos) << shown;
     EXPECT_TRUE(EndsWith(shown, kErase + kSummary + "\r\n")) << shown;
   }
   const std::string sequential = OnTerminal(Bnscore("score --threads 1") + " '" + records_ + "'");

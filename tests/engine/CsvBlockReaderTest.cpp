@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -38,12 +40,29 @@ Parsed Stream(const std::string& text) {
   return parsed;
 }
 
+// A source that hands out at most three bytes a read, as a pipe may.
+class TrickleSource : public bnscore::ByteSource {
+ public:
+  explicit TrickleSource(std::string_view text) : rest_(text) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = rest_.copy(buffer, std::min<std::size_t>(size, 3));
+    rest_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
 // Cut into blocks, each parsed on its own with lines counted from 1, as
-// the scorer's workers do, and the lines made absolute afterwards.
-Parsed InBlocks(const std::string& text, std::size_t blockSize) {
+// the scorer's workers do, and the lines made absolute afterwards. Read
+// from a file, or in short reads with `trickle`.
+Parsed InBlocks(const std::string& text, std::size_t blockSize, bool trickle = false) {
   const int fd = testprocess::MemoryFile(text);
+  TrickleSource source(text);
   Parsed parsed;
-  CsvBlockReader blocks(fd, "in.csv", blockSize);
+  CsvBlockReader blocks = trickle ? CsvBlockReader(source, "in.csv", blockSize)
+                                  : CsvBlockReader(fd, "in.csv", blockSize);
   CsvReader reader("in.csv");
   CsvBlock block;
   long start = 1;
@@ -81,6 +100,9 @@ TEST(CsvBlockReaderTest, BlocksOfEverySizeParseLikeOneStream) {
       EXPECT_EQ(blocks.rows, expected.rows) << "block size " << size << " of " << text;
       EXPECT_EQ(blocks.lines, expected.lines) << "block size " << size << " of " << text;
       EXPECT_EQ(blocks.fault, expected.fault) << "block size " << size << " of " << text;
+      blocks = InBlocks(text, size, true);
+      EXPECT_EQ(blocks.rows, expected.rows) << "short reads, block size " << size;
+      EXPECT_EQ(blocks.lines, expected.lines) << "short reads, block size " << size;
     }
   }
   for (int i : {2, 3}) EXPECT_FALSE(Stream(texts[i]).fault.empty());  // texts: CsvReaderTest
