@@ -54,8 +54,9 @@ bool CsvWriter::NeedsQuotes(std::string_view text) const {
 }
 
 void CsvWriter::WriteRaw(std::string_view bytes) {
-  if (sink_ != nullptr && bytes.size() >= capacity_ / 2) {
-    // Large enough to go out directly, after what is buffered.
+  if (sink_ != nullptr && bytes.size() >= std::min(kDirectWriteSize, capacity_ / 2)) {
+    // Large enough to go out directly, after what is buffered: a copy
+    // through the buffer would cost more than the extra write.
     Flush();
     sink_->Write(bytes.data(), bytes.size());
     return;

@@ -23,7 +23,10 @@ namespace bnscore::internal {
 // the output.
 class CsvWriter {
  public:
-  static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
+  static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 18;
+  // WriteRaw hands bytes at least this long (or half the buffer) to the
+  // sink directly.
+  static constexpr std::size_t kDirectWriteSize = std::size_t{1} << 16;
 
   // `destinationName` names the output in messages.
   CsvWriter(int fd, std::string destinationName, std::size_t bufferSize = kDefaultBufferSize);
