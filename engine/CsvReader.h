@@ -41,7 +41,7 @@ using bnscore::CsvError;
 // EngineError) goes through.
 class CsvReader {
  public:
-  static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 20;
+  static constexpr std::size_t kDefaultBufferSize = std::size_t{1} << 18;
 
   // `sourceName` names the input in messages.
   CsvReader(int fd, std::string sourceName, std::size_t bufferSize = kDefaultBufferSize);

@@ -228,7 +228,7 @@ struct CsvOptions {
   // the same for any number.
   int threads = 1;
   // With threads > 1, the input is scored in blocks of about this size.
-  std::size_t blockBytes = std::size_t{1} << 18;
+  std::size_t blockBytes = std::size_t{1} << 16;
   // The byte between fields, in the input and the output (not a quote, CR
   // or LF).
   char delimiter = ',';

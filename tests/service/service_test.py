@@ -649,7 +649,7 @@ class ServiceTest(unittest.TestCase):
                 self.assertEqual(want.status_code, 200, want.text)
                 self.assertEqual(len(want.json()["results"]), 3171)
                 self.assertTrue(got.content == want.content, query)  # not printed: long
-            # CSV of several engine blocks (256 KiB each), and a fault in a
+            # CSV of several engine blocks (64 KiB each), and a fault in a
             # later one: the rows before it, then the reply cut short.
             with open(RECORDS, encoding="utf-8") as f:
                 lines = f.read().splitlines(keepends=True)
