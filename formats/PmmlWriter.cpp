@@ -12,12 +12,15 @@ namespace bnscore::formats {
 
 namespace {
 
-// A name the model's ';'-separated lists and XML can carry unchanged.
+// A name the model's ';'-separated lists and XML can carry unchanged. The
+// lists' fields are read trimmed of blanks, and a row's text of white
+// space, so a name may neither begin nor end with either.
 void CheckName(const std::string& name, const char* what) {
   if (name.empty()) throw FormatError(std::string("a ") + what + " has an empty name");
-  if (name.front() == ' ' || name.back() == ' ') {
+  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  if (white(name.front()) || white(name.back())) {
     throw FormatError(std::string("the ") + what + " '" + name +
-                      "' begins or ends with a blank, which the model's tables would drop");
+                      "' begins or ends with white space, which the model's tables would drop");
   }
   if (!IsXmlSafe(name)) {
     throw FormatError(std::string("the ") + what + " '" + name +

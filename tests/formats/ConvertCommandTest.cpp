@@ -60,6 +60,11 @@ TEST(ConvertCommand, ConvertsChecksAndScoresWithExitStatuses) {
   EXPECT_EQ(trimmed.status, 2) << trimmed.out;
   EXPECT_NE(trimmed.err.find("cannot be written in XMLBIF, which trims blanks"), std::string::npos)
       << trimmed.err;
+  // And by the PMML writer: a row's text is read trimmed of white space.
+  trimmed = Bnscore({"convert", crState, "--target", "x"});
+  EXPECT_EQ(trimmed.status, 2) << trimmed.out;
+  EXPECT_NE(trimmed.err.find("the state '\re' begins or ends with white space"), std::string::npos)
+      << trimmed.err;
 
   // The document limits are options: a network within the defaults is
   // refused below them, XML or not.
