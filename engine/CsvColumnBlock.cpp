@@ -1,4 +1,3 @@
-#include "engine/NumberTextCache.h"
 #include "engine/CsvColumnBlock.h"
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <limits>
 
 #include "engine/DecimalText.h"
+#include "engine/NumberTextCache.h"
 
 namespace bnscore::internal {
 

@@ -90,9 +90,10 @@ TEST(VkCatStringEncoderTest, LabelsAndClone) {
 
 // Whatever the number of categories, an encoder (before its short-text
 // table is built, after, and once a category is added late) and its clone
-// give every text the code the ordered map gives it: texts of 8 and 9 bytes, texts that differ only
-// in byte 9, the empty text, texts with a zero byte among them, and texts of every length up to 8
-// that differ in one byte only.
+// give every text the code the ordered map gives it: texts of 8 and 9
+// bytes, texts that differ only in byte 9, the empty text, texts with a
+// zero byte among them, and texts of every length up to 8 that differ in
+// one byte only.
 TEST(VkCatStringEncoderTest, LookupsGiveTheMapsCodes) {
   using namespace std::string_literals;
   const std::vector<std::string> texts = {
