@@ -2,6 +2,7 @@
 // scored by the plan, with GetScore's statuses and numbers.
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 #include "host/data/NumericValue.h"
 #include "bayesnet/model/BayesNetModel.h"
@@ -44,9 +45,11 @@ class BoundPlanColumns final : public ColumnScoring::BoundColumns {
 // A block's working arrays, for the plan's sizes: the codes of kBlockRows
 // rows (laid out as the loop that fills them chooses), their encodings and
 // cells in error, the scores of `scoreRows` rows, and Score's offsets.
+// The codes are left unset (tens of kilobytes on a wide model, per call):
+// the encoding loops write every code of a row before anything reads it.
 struct BlockScratch {
   BlockScratch(const ScoringPlan& plan, std::size_t scoreRows)
-      : codes(kBlockRows * Positive(plan.Predictors().NumPredictors())),
+      : codes(new int[kBlockRows * Positive(plan.Predictors().NumPredictors())]),
         encodings(kBlockRows),
         bad(kBlockRows),
         scores(scoreRows * Positive(plan.NumCategories())),
@@ -54,7 +57,7 @@ struct BlockScratch {
 
   static std::size_t Positive(int count) { return static_cast<std::size_t>(std::max(1, count)); }
 
-  std::vector<int> codes;
+  std::unique_ptr<int[]> codes;
   std::vector<ScoringPlan::Encoding> encodings;
   std::vector<unsigned char> bad;
   std::vector<double> scores;
@@ -98,17 +101,17 @@ std::size_t BayesNetModel::ScoreColumnBlocks(const ColumnScoring::BoundColumns& 
   BlockScratch scratch(plan, kBlockRows);
   for (std::size_t first = begin; first < end; first += kBlockRows) {
     const std::size_t count = std::min(kBlockRows, end - first);
-    plan.Columns().EncodeBlock(bound.Sources(), first, count, scratch.codes.data(), kBlockRows,
+    plan.Columns().EncodeBlock(bound.Sources(), first, count, scratch.codes.get(), kBlockRows,
                                scratch.encodings.data(), scratch.bad.data());
     if (!tabulated) {
-      factors.ScoreBlock(scratch.codes.data(), kBlockRows, count, scratch.scores.data());
+      factors.ScoreBlock(scratch.codes.get(), kBlockRows, count, scratch.scores.data());
     }
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
       // A code past the dense tables: GetScore scores such a record literally.
       if (scratch.encodings[r] == ScoringPlan::Encoding::OutsidePlan) return row;
       Put(outputs, row, k,
-          plan.DecideMultiplied(scratch.encodings[r], scratch.codes.data() + r, kBlockRows,
+          plan.DecideMultiplied(scratch.encodings[r], scratch.codes.get() + r, kBlockRows,
                                 scratch.scores.data() + r * k),
           predictionOnly_);
     }
@@ -161,11 +164,11 @@ std::size_t BayesNetModel::ScoreColumns(const BoundColumns& columns, std::size_t
   BlockScratch scratch(plan, 1);
   for (std::size_t first = begin; first < end; first += kBlockRows) {
     const std::size_t count = std::min(kBlockRows, end - first);
-    plan.Columns().EncodeRows(bound.Sources(), first, count, scratch.codes.data(),
+    plan.Columns().EncodeRows(bound.Sources(), first, count, scratch.codes.get(),
                               scratch.encodings.data(), sumOutMissing);
     for (std::size_t r = 0; r < count; ++r) {
       const std::size_t row = first + r;
-      int* rowCodes = scratch.codes.data() + r * n;
+      int* rowCodes = scratch.codes.get() + r * n;
       const ScoringPlan::Encoding encoding = scratch.encodings[r];
       // A code past the dense tables: GetScore scores such a record literally.
       if (encoding == ScoringPlan::Encoding::OutsidePlan) return row;
