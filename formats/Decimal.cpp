@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "formats/XmlEscape.h"
+
 namespace bnscore::formats {
 
 void AppendDecimal(double value, std::string& out) {
@@ -11,9 +13,8 @@ void AppendDecimal(double value, std::string& out) {
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return std::nullopt;
   double value = 0.0;

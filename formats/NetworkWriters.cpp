@@ -34,9 +34,8 @@ void CheckXmlName(const std::string& name) {
   if (!IsXmlSafe(name)) {
     throw FormatError("the name '" + name + "' holds a control character or is not UTF-8");
   }
-  // The reader trims ' ', '\t', '\n' and '\r' from both ends.
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  if (name.empty() || blank(name.front()) || blank(name.back()) ||
+  // The reader trims XML white space from both ends.
+  if (name.empty() || IsXmlSpace(name.front()) || IsXmlSpace(name.back()) ||
       name.find('\n') != std::string::npos) {
     throw FormatError("the name '" + name + "' cannot be written in XMLBIF, which trims blanks");
   }

@@ -17,8 +17,7 @@ namespace {
 // space, so a name may neither begin nor end with either.
 void CheckName(const std::string& name, const char* what) {
   if (name.empty()) throw FormatError(std::string("a ") + what + " has an empty name");
-  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  if (white(name.front()) || white(name.back())) {
+  if (IsXmlSpace(name.front()) || IsXmlSpace(name.back())) {
     throw FormatError(std::string("the ") + what + " '" + name +
                       "' begins or ends with white space, which the model's tables would drop");
   }

@@ -5,6 +5,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "formats/FormatError.h"
+#include "formats/XmlEscape.h"
 #include "host/interfaces/VkException.h"
 #include "host/xml/BaseTranslator.h"
 #include <xercesc/util/TransService.hpp>
@@ -118,11 +119,10 @@ std::string XmlDocument::Text(const DOMElement* element) {
   const bool oneText = child != nullptr && child->getNextSibling() == nullptr &&
                        child->getNodeType() == DOMNode::TEXT_NODE;
   std::string text = ToUtf8(oneText ? child->getNodeValue() : element->getTextContent());
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   std::size_t begin = 0;
   std::size_t end = text.size();
-  while (begin < end && blank(text[begin])) ++begin;
-  while (end > begin && blank(text[end - 1])) --end;
+  while (begin < end && IsXmlSpace(text[begin])) ++begin;
+  while (end > begin && IsXmlSpace(text[end - 1])) --end;
   return text.substr(begin, end - begin);
 }
 

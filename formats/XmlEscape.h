@@ -15,6 +15,8 @@ void AppendXmlText(std::string_view text, std::string& out);
 // characters XML allows (no control characters other than tab, line feed
 // and carriage return).
 bool IsXmlSafe(std::string_view text);
+// Whether `c` is XML white space: space, tab, line feed or carriage return.
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 }  // namespace bnscore::formats
 

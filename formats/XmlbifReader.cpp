@@ -5,6 +5,7 @@
 #include "formats/Decimal.h"
 #include "formats/NetworkWriters.h"
 #include "formats/XmlDocument.h"
+#include "formats/XmlEscape.h"
 
 using xercesc::DOMElement;
 
@@ -129,16 +130,10 @@ class XmlbifParser {
     variable.table.reserve(expected);
     std::size_t pos = 0;
     while (pos < text.size()) {
-      while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t' || text[pos] == '\n' ||
-                                   text[pos] == '\r' || text[pos] == ',')) {
-        ++pos;
-      }
+      while (pos < text.size() && (IsXmlSpace(text[pos]) || text[pos] == ',')) ++pos;
       if (pos >= text.size()) break;
       std::size_t end = pos;
-      while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\n' &&
-             text[end] != '\r' && text[end] != ',') {
-        ++end;
-      }
+      while (end < text.size() && !IsXmlSpace(text[end]) && text[end] != ',') ++end;
       const std::string_view word(text.data() + pos, end - pos);
       const std::optional<double> value = ParseDecimal(word);
       if (!value || !(*value >= 0.0 && *value <= 1.0)) {
