@@ -7,6 +7,14 @@
 # pkg-config file lib/pkgconfig/bnscore.pc.
 include(CMakePackageConfigHelpers)
 
+# The build tree is laid out as an installation (bin/, lib/), so what is
+# installed carries its install RPATH ($ORIGIN-relative) there too: nothing
+# is rewritten at install, nor padded in the build tree for rewriting (CMake
+# pads with ':', an empty element that makes the loader search the current
+# directory). The tests and tools find the libraries through the build RPATH.
+set_target_properties(bnscore modelcore bayesnet bnscore_shared PROPERTIES
+  BUILD_WITH_INSTALL_RPATH ON)
+
 install(TARGETS bnscore RUNTIME DESTINATION bin)
 install(TARGETS modelcore bayesnet LIBRARY DESTINATION lib)
 install(TARGETS bnscore_shared EXPORT bnscoreTargets
